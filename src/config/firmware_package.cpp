@@ -1,0 +1,182 @@
+#include "config/firmware_package.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+#include <string_view>
+
+#include "usb/model_table.h"
+
+namespace kiln::config {
+
+namespace {
+
+constexpr char kMagic[3] = {'O', 'X', ' '};
+constexpr uint32_t kOtherTimeField = 8;
+constexpr uint32_t kCpuTimeField = 6;
+constexpr uint32_t kVersionField = 11;
+
+uint16_t ReadBigEndian16(const uint8_t* bytes) {
+  return static_cast<uint16_t>((bytes[0] << 8) | bytes[1]);
+}
+
+bool HasHeaderAt(const uint8_t* image, uint32_t size, uint32_t offset) {
+  return image != nullptr && size >= offset + kHeaderLength &&
+         std::memcmp(image + offset, kMagic, sizeof kMagic) == 0;
+}
+
+std::optional<uint32_t> LocateInOrder(const uint8_t* image, uint32_t size, uint32_t first,
+                                      uint32_t second) {
+  if (HasHeaderAt(image, size, first)) return first;
+  if (HasHeaderAt(image, size, second)) return second;
+  return std::nullopt;
+}
+
+class FileHandle {
+ public:
+  explicit FileHandle(const char* path) : fd_(::open(path, O_RDONLY | O_CLOEXEC)) {}
+  ~FileHandle() {
+    if (fd_ >= 0) ::close(fd_);
+  }
+  FileHandle(const FileHandle&) = delete;
+  FileHandle& operator=(const FileHandle&) = delete;
+  int get() const { return fd_; }
+
+ private:
+  int fd_;
+};
+
+// Reads exactly length bytes; false on an error or an early end of file.
+bool ReadFully(int fd, uint8_t* into, uint32_t length) {
+  while (length > 0) {
+    const ssize_t n = ::read(fd, into, length);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) return false;
+    into += n;
+    length -= static_cast<uint32_t>(n);
+  }
+  return true;
+}
+
+bool LoadHeader(const char* path, bool cpuPackage, uint8_t writeType, PackageHeader& header) {
+  FirmwarePackage package;
+  uint32_t size = 0;
+  if (!LoadPackageFile(path, &package, size)) return false;
+  const std::optional<uint32_t> offset =
+      cpuPackage ? LocateCpuPackageHeader(package.image.data(), size)
+                 : LocatePackageHeader(package.image.data(), size, writeType);
+  if (!offset) return false;
+  header = DecodePackageHeader(package.image.data(), *offset);
+  return true;
+}
+
+}  // namespace
+
+std::vector<uint32_t> PackageReadPieces(uint32_t size) {
+  std::vector<uint32_t> pieces;
+  for (uint32_t done = 0; done < size;) {
+    const uint32_t piece = size - done < kPackageReadPiece ? size - done : kPackageReadPiece;
+    pieces.push_back(piece);
+    done += piece;
+  }
+  return pieces;
+}
+
+bool LoadPackageFile(const char* path, FirmwarePackage* package, uint32_t& size) {
+  if (path == nullptr) return false;
+  const FileHandle file(path);
+  if (file.get() < 0) return false;
+  struct stat info {};
+  if (::fstat(file.get(), &info) != 0 || !S_ISREG(info.st_mode)) return false;
+  if (static_cast<uint64_t>(info.st_size) > UINT32_MAX) return false;
+  const auto length = static_cast<uint32_t>(info.st_size);
+
+  if (package == nullptr) {
+    size = length;
+    return true;
+  }
+  if (package->image.size() < length) package->image.resize(length);
+
+  uint32_t done = 0;
+  for (const uint32_t piece : PackageReadPieces(length)) {
+    if (!ReadFully(file.get(), package->image.data() + done, piece)) return false;
+    done += piece;
+  }
+  package->size = length;
+  size = length;
+  return true;
+}
+
+std::optional<uint32_t> LocatePackageHeader(const uint8_t* image, uint32_t size,
+                                            uint8_t writeType) {
+  return writeType == 2 ? LocateInOrder(image, size, kHeaderOffsetCpu, kHeaderOffsetMain)
+                        : LocateInOrder(image, size, kHeaderOffsetMain, kHeaderOffsetCpu);
+}
+
+std::optional<uint32_t> LocateCpuPackageHeader(const uint8_t* image, uint32_t size) {
+  return LocateInOrder(image, size, kHeaderOffsetCpu, kHeaderOffsetMain);
+}
+
+PackageHeader DecodePackageHeader(const uint8_t* image, uint32_t offset) {
+  const uint8_t* header = image + offset;
+  PackageHeader decoded;
+  decoded.productId = ReadBigEndian16(header + 3);
+  decoded.programTime1 = ReadBigEndian16(header + kCpuTimeField);
+  decoded.programTime2 = ReadBigEndian16(header + kOtherTimeField);
+  const auto* text = reinterpret_cast<const char*>(header + kVersionField);
+  decoded.version = std::string_view(text, strnlen(text, 4));
+  return decoded;
+}
+
+bool ReadPackageInfo(UpdateContext& context) {
+  PackageHeader header;
+  if (!LoadHeader(context.firmwarePath.c_str(), false, context.writeType, header)) return false;
+
+  context.packageVidPid = usb::MakeVidPid(header.productId);
+  context.extraDelay = context.writeType == 2 ? header.programTime1 : header.programTime2;
+  context.packageVersion = header.version.view();
+
+  const usb::PrinterModel* packageRow = usb::FindModelByVidPid(context.packageVidPid);
+  if (context.noCheckPid) {
+    if (const usb::PrinterModel* target = usb::FindModelByShortName(context.modelName)) {
+      context.driverName = target->driverName;
+      context.targetModel = target->serialNumber;
+      context.targetVidPid = target->vidPid;
+    }
+    if (packageRow != nullptr) {
+      context.packageDriverName = packageRow->driverName;
+      context.packageModel = packageRow->serialNumber;
+    }
+  } else {
+    context.targetVidPid = context.packageVidPid;
+    if (packageRow != nullptr) {
+      context.driverName = packageRow->driverName;
+      context.targetModel = packageRow->serialNumber;
+    }
+    context.packageDriverName = context.driverName.view();
+    context.packageModel = context.targetModel;
+  }
+
+  if (!context.cpuFirst) return true;
+  PackageHeader cpuHeader;
+  if (!LoadHeader(context.cpuFirmwarePath.c_str(), true, context.writeType, cpuHeader)) {
+    return false;
+  }
+  context.cpuPackageVersion = cpuHeader.version.view();
+  context.cpuExtraDelay = cpuHeader.programTime1;
+  return true;
+}
+
+bool VerifyBlockChecksum(const uint8_t* block, std::size_t length, uint8_t marker) {
+  if (block == nullptr || length < 2) return false;
+  if (block[length - 2] != marker) return false;
+  uint8_t sum = 0;
+  for (std::size_t i = 0; i + 1 < length; ++i) sum = static_cast<uint8_t>(sum + block[i]);
+  const auto expected = static_cast<uint8_t>(0xFF - sum - marker);
+  return block[length - 1] == expected;
+}
+
+}  // namespace kiln::config

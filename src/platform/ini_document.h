@@ -1,0 +1,71 @@
+#pragma once
+
+#include <cstddef>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace kiln::platform {
+
+// One parsed INI text, kept line by line with each line's own ending so that an edit
+// can write every untouched line back byte for byte. Lines are classified the way the
+// Windows profile functions read them; the text is never re-encoded.
+class IniDocument {
+ public:
+  enum class LineKind { kBlank, kComment, kSection, kEntry };
+
+  struct Line {
+    LineKind kind = LineKind::kBlank;
+    std::string text;  // the line without its ending
+    std::string eol;   // "\r\n", "\n", "\r" or "" (last line without an ending)
+    std::string name;  // section name or key name, trimmed
+    std::string value; // entry value, trimmed (quotes kept)
+    bool hasEquals = false;
+  };
+
+  // Index range of a section: its header line and the first line past its body.
+  struct Section {
+    std::size_t header;
+    std::size_t end;
+  };
+
+  IniDocument() = default;
+  explicit IniDocument(std::string_view content);
+
+  const std::vector<Line>& lines() const { return lines_; }
+
+  // The first section whose name matches without regard to case.
+  std::optional<Section> FindSection(std::string_view name) const;
+  // The first entry of the section whose key matches without regard to case.
+  std::optional<std::size_t> FindKey(const Section& section, std::string_view key) const;
+  std::vector<std::string_view> SectionNames() const;
+  std::vector<std::string_view> KeyNames(const Section& section) const;
+
+  // The file's line-ending style: that of its first line; CRLF for a file without one.
+  std::string_view LineEnding() const { return lineEnding_; }
+
+  // Edits. Each returns true when the document changed.
+  bool SetValue(std::string_view section, std::string_view key, std::string_view value);
+  bool DeleteKey(std::string_view section, std::string_view key);
+  bool DeleteSection(std::string_view section);
+
+  // The whole text, byte-order mark included.
+  std::string Render() const;
+
+ private:
+  static Line ParseLine(std::string_view text, std::string_view eol);
+  void EnsureLastLineEnded();
+
+  std::string bom_;
+  std::string lineEnding_ = "\r\n";
+  std::vector<Line> lines_;
+};
+
+// Blanks and tabs around a name or value.
+std::string_view TrimBlanks(std::string_view text);
+// A value enclosed in matching double or single quotes loses them.
+std::string_view StripQuotes(std::string_view value);
+bool EqualsNoCase(std::string_view a, std::string_view b);
+
+}  // namespace kiln::platform

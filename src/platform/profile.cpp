@@ -1,0 +1,188 @@
+#include "platform/profile.h"
+
+#include <sys/stat.h>
+
+#include <cstring>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "platform/atomic_file.h"
+#include "platform/ini_document.h"
+
+namespace kiln::platform {
+
+namespace {
+
+// Loads the document at path; a missing or unreadable file is an empty document.
+IniDocument Load(const char* path) {
+  std::string content;
+  if (path == nullptr || ReadWholeFile(path, content) != ReadResult::kOk) return IniDocument();
+  return IniDocument(content);
+}
+
+uint32_t CopyText(std::string_view text, char* out, uint32_t size) {
+  const std::size_t n = text.size() < size - 1u ? text.size() : size - 1u;
+  std::memcpy(out, text.data(), n);
+  out[n] = '\0';
+  return static_cast<uint32_t>(n);
+}
+
+// Win32 list rules: each item NUL-terminated, one more NUL at the end. A list that
+// does not fit is cut so that the buffer ends in two NULs, and size - 2 is returned.
+uint32_t CopyList(const std::vector<std::string_view>& items, char* out, uint32_t size) {
+  if (size < 2) {
+    out[0] = '\0';
+    return 0;
+  }
+  std::size_t pos = 0;
+  for (std::string_view item : items) {
+    if (pos + item.size() + 1 > size - 1u) {
+      const std::size_t room = size - 2u - pos;
+      std::memcpy(out + pos, item.data(), room);
+      out[size - 2] = '\0';
+      out[size - 1] = '\0';
+      return size - 2;
+    }
+    std::memcpy(out + pos, item.data(), item.size());
+    pos += item.size();
+    out[pos++] = '\0';
+  }
+  out[pos] = '\0';
+  if (pos == 0) out[1] = '\0';
+  return static_cast<uint32_t>(pos);
+}
+
+std::string_view WithoutTrailingBlanks(const char* text) {
+  std::string_view view = text != nullptr ? std::string_view(text) : std::string_view();
+  while (!view.empty() && (view.back() == ' ' || view.back() == '\t')) view.remove_suffix(1);
+  return view;
+}
+
+// Reads a number the way the profile's integer lookup does; digits stop at the first
+// other character, and the result wraps like the 32-bit arithmetic it stands for.
+uint32_t ParseProfileInt(std::string_view text) {
+  std::size_t i = 0;
+  while (i < text.size() && (text[i] == ' ' || text[i] == '\t')) ++i;
+  bool negative = false;
+  if (i < text.size() && (text[i] == '-' || text[i] == '+')) negative = text[i++] == '-';
+  uint32_t base = 10;
+  if (i + 1 < text.size() && text[i] == '0' && (text[i + 1] == 'x' || text[i + 1] == 'X')) {
+    base = 16;
+    i += 2;
+  }
+  uint32_t value = 0;
+  for (; i < text.size(); ++i) {
+    const char c = text[i];
+    uint32_t digit = 0;
+    if (c >= '0' && c <= '9') {
+      digit = static_cast<uint32_t>(c - '0');
+    } else if (base == 16 && c >= 'a' && c <= 'f') {
+      digit = static_cast<uint32_t>(c - 'a' + 10);
+    } else if (base == 16 && c >= 'A' && c <= 'F') {
+      digit = static_cast<uint32_t>(c - 'A' + 10);
+    } else {
+      break;
+    }
+    value = value * base + digit;
+  }
+  return negative ? 0u - value : value;
+}
+
+}  // namespace
+
+uint32_t GetPrivateProfileStringA(const char* section, const char* key, const char* defaultValue,
+                                  char* out, uint32_t size, const char* path) {
+  if (out == nullptr || size == 0) return 0;
+  const IniDocument document = Load(path);
+  if (section == nullptr) return CopyList(document.SectionNames(), out, size);
+
+  const auto found = document.FindSection(section);
+  if (key == nullptr) {
+    return CopyList(found ? document.KeyNames(*found) : std::vector<std::string_view>(), out,
+                    size);
+  }
+  if (found) {
+    if (const auto at = document.FindKey(*found, key)) {
+      return CopyText(StripQuotes(document.lines()[*at].value), out, size);
+    }
+  }
+  return CopyText(WithoutTrailingBlanks(defaultValue), out, size);
+}
+
+uint32_t GetPrivateProfileIntA(const char* section, const char* key, int32_t defaultValue,
+                               const char* path) {
+  if (section == nullptr || key == nullptr) return static_cast<uint32_t>(defaultValue);
+  const IniDocument document = Load(path);
+  const auto found = document.FindSection(section);
+  if (!found) return static_cast<uint32_t>(defaultValue);
+  const auto at = document.FindKey(*found, key);
+  if (!at) return static_cast<uint32_t>(defaultValue);
+  const std::string_view value = StripQuotes(document.lines()[*at].value);
+  if (value.empty()) return static_cast<uint32_t>(defaultValue);
+  return ParseProfileInt(value);
+}
+
+uint32_t GetPrivateProfileSectionA(const char* section, char* out, uint32_t size,
+                                   const char* path) {
+  if (out == nullptr || size == 0) return 0;
+  if (section == nullptr) return CopyList({}, out, size);
+  const IniDocument document = Load(path);
+  const auto found = document.FindSection(section);
+  if (!found) return CopyList({}, out, size);
+
+  std::vector<std::string> entries;
+  for (std::size_t i = found->header + 1; i < found->end; ++i) {
+    const IniDocument::Line& line = document.lines()[i];
+    if (line.kind != IniDocument::LineKind::kEntry) continue;
+    std::string entry = line.name;
+    if (line.hasEquals) {
+      entry += '=';
+      entry += line.value;
+    }
+    entries.push_back(std::move(entry));
+  }
+  return CopyList(std::vector<std::string_view>(entries.begin(), entries.end()), out, size);
+}
+
+bool WritePrivateProfileStringA(const char* section, const char* key, const char* value,
+                                const char* path) {
+  if (section == nullptr || path == nullptr) return false;
+
+  std::string content;
+  switch (ReadWholeFile(path, content)) {
+    case ReadResult::kOk: {
+      struct stat info {};
+      // A read-only file is protected the way the read-only attribute protects it.
+      if (::stat(path, &info) != 0 || (info.st_mode & S_IWUSR) == 0) return false;
+      break;
+    }
+    case ReadResult::kMissing:
+      break;
+    case ReadResult::kNotAFile:
+    case ReadResult::kError:
+      return false;
+  }
+
+  IniDocument document(content);
+  bool changed = false;
+  if (key == nullptr) {
+    changed = document.DeleteSection(section);
+  } else if (value == nullptr) {
+    changed = document.DeleteKey(section, key);
+  } else {
+    changed = document.SetValue(section, key, value);
+  }
+  if (!changed) return true;
+  return WriteFileAtomically(path, document.Render());
+}
+
+bool SetFileAttributesNormal(const char* path) {
+  if (path == nullptr) return false;
+  struct stat info {};
+  if (::stat(path, &info) != 0) return false;
+  if ((info.st_mode & S_IWUSR) != 0) return true;
+  return ::chmod(path, (info.st_mode & 07777) | S_IWUSR) == 0;
+}
+
+}  // namespace kiln::platform

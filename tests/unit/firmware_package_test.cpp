@@ -1,0 +1,208 @@
+// Loading packages, finding their header, and resolving the models they name.
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cstring>
+
+#include <string>
+#include <vector>
+
+#include "config/config_file.h"
+#include "config/firmware_package.h"
+#include "support/package_builder.h"
+#include "support/temp_dir.h"
+
+namespace kiln::config {
+namespace {
+
+using kiln::testing::MakePackage;
+using kiln::testing::TempDir;
+
+class Package : public ::testing::Test {
+ protected:
+  void SetUp() override { SetProgramFolder(context_, dir_.path().c_str()); }
+  void UsePackage(const std::string& bytes, uint8_t writeType = 0) {
+    context_.firmwarePath = dir_.Write("fw.bin", bytes);
+    context_.writeType = writeType;
+  }
+
+  TempDir dir_;
+  UpdateContext context_;
+};
+
+TEST_F(Package, LoadsWholeFileInMebibytePieces) {
+  const uint32_t size = 5 * kPackageReadPiece / 2;
+  EXPECT_EQ(PackageReadPieces(size),
+            (std::vector<uint32_t>{kPackageReadPiece, kPackageReadPiece, kPackageReadPiece / 2}));
+  EXPECT_TRUE(PackageReadPieces(0).empty());
+
+  std::string bytes(size, '\0');
+  for (uint32_t i = 0; i < size; ++i) bytes[i] = static_cast<char>(i * 7 + i / 4096);
+  const std::string path = dir_.Write("big.bin", bytes);
+
+  FirmwarePackage package;
+  uint32_t loaded = 0;
+  ASSERT_TRUE(LoadPackageFile(path.c_str(), &package, loaded));
+  EXPECT_EQ(loaded, size);
+  EXPECT_EQ(package.size, size);
+  EXPECT_EQ(std::string(package.image.begin(), package.image.end()), bytes);
+
+  uint32_t sizeOnly = 0;
+  ASSERT_TRUE(LoadPackageFile(path.c_str(), nullptr, sizeOnly));
+  EXPECT_EQ(sizeOnly, size);
+}
+
+TEST_F(Package, ReadsIntoABufferTheCallerProvides) {
+  const std::string path = dir_.Write("small.bin", "abc");
+  FirmwarePackage package;
+  package.image.assign(8, 'z');
+  uint32_t size = 0;
+  ASSERT_TRUE(LoadPackageFile(path.c_str(), &package, size));
+  EXPECT_EQ(size, 3u);
+  EXPECT_EQ(std::string(package.image.begin(), package.image.end()), "abczzzzz");
+}
+
+TEST_F(Package, FoldersMissingAndUnreadableFilesAreNotLoaded) {
+  FirmwarePackage package;
+  uint32_t size = 99;
+  EXPECT_FALSE(LoadPackageFile(dir_.path().c_str(), &package, size));
+  EXPECT_FALSE(LoadPackageFile(dir_.File("absent.bin").c_str(), &package, size));
+  EXPECT_FALSE(LoadPackageFile(nullptr, &package, size));
+  EXPECT_EQ(size, 99u);
+
+  const std::string empty = dir_.Write("empty.bin", "");
+  ASSERT_TRUE(LoadPackageFile(empty.c_str(), &package, size));
+  EXPECT_EQ(size, 0u);
+  UsePackage("");
+  EXPECT_FALSE(ReadPackageInfo(context_)) << "an empty package has no header";
+
+  if (::geteuid() != 0) {
+    const std::string locked = dir_.Write("locked.bin", "x");
+    ::chmod(locked.c_str(), 0);
+    EXPECT_FALSE(LoadPackageFile(locked.c_str(), &package, size));
+  }
+}
+
+TEST_F(Package, HeaderIsLookedForAtThePreferredOffsetThenTheOther) {
+  const std::string atCpu = MakePackage(0x2000, kHeaderOffsetCpu, 0x0002, 11, 22, "1.07");
+  const auto* image = reinterpret_cast<const uint8_t*>(atCpu.data());
+  EXPECT_EQ(LocatePackageHeader(image, 0x2000, 0), kHeaderOffsetCpu) << "found on the second try";
+  EXPECT_EQ(LocatePackageHeader(image, 0x2000, 2), kHeaderOffsetCpu);
+
+  std::string both = MakePackage(0x2000, kHeaderOffsetMain, 0x0002, 1, 2, "MAIN");
+  const std::string cpuPart = MakePackage(0x100, kHeaderOffsetCpu, 0x0002, 3, 4, "CPU_");
+  both.replace(kHeaderOffsetCpu, 15, cpuPart, kHeaderOffsetCpu, 15);
+  image = reinterpret_cast<const uint8_t*>(both.data());
+  EXPECT_EQ(LocatePackageHeader(image, 0x2000, 1), kHeaderOffsetMain);
+  EXPECT_EQ(LocatePackageHeader(image, 0x2000, 2), kHeaderOffsetCpu);
+  EXPECT_EQ(LocateCpuPackageHeader(image, 0x2000), kHeaderOffsetCpu);
+
+  const std::string none(0x2000, 'x');
+  EXPECT_EQ(LocatePackageHeader(reinterpret_cast<const uint8_t*>(none.data()), 0x2000, 0),
+            std::nullopt);
+}
+
+TEST_F(Package, ShortFilesAreRejectedWithoutReadingPastTheirEnd) {
+  // 0x4E bytes: the magic is there, but the version would lie past the end.
+  const std::string full = MakePackage(0x4F, kHeaderOffsetCpu, 0x0002, 1, 2, "1.00");
+  std::vector<uint8_t> exact(full.begin(), full.end() - 1);
+  EXPECT_EQ(LocatePackageHeader(exact.data(), static_cast<uint32_t>(exact.size()), 2),
+            std::nullopt);
+  UsePackage(full.substr(0, 0x4E), 2);
+  EXPECT_FALSE(ReadPackageInfo(context_));
+
+  UsePackage(full, 2);
+  EXPECT_TRUE(ReadPackageInfo(context_));
+  EXPECT_EQ(context_.packageVersion, "1.00");
+}
+
+TEST_F(Package, HeaderFillsVersionDelayAndModels) {
+  UsePackage(MakePackage(0x3000, kHeaderOffsetCpu, 0x0103, 11, 22, "1.07"));
+  ASSERT_TRUE(ReadPackageInfo(context_));
+  EXPECT_EQ(context_.packageVidPid, 0x2E5A0103u);
+  EXPECT_EQ(context_.extraDelay, 22) << "write type 0 takes programming time 2 (bytes 8-9)";
+  EXPECT_EQ(context_.packageVersion, "1.07");
+  EXPECT_EQ(context_.targetVidPid, 0x2E5A0103u);
+  EXPECT_EQ(context_.targetModel, 9u);
+  EXPECT_EQ(context_.packageModel, 9u);
+  EXPECT_EQ(context_.driverName, "Orvix Photo Printer T08");
+  EXPECT_EQ(context_.packageDriverName, "Orvix Photo Printer T08");
+
+  UsePackage(MakePackage(0x3000, kHeaderOffsetCpu, 0x0103, 11, 22, "1.07"), 2);
+  ASSERT_TRUE(ReadPackageInfo(context_));
+  EXPECT_EQ(context_.extraDelay, 11);
+}
+
+TEST_F(Package, VersionIsAtMostFourCharacters) {
+  std::string bytes = MakePackage(0x2000, kHeaderOffsetMain, 0x0002, 1, 2, "ABCD");
+  bytes[kHeaderOffsetMain + 15] = 'E';
+  UsePackage(bytes);
+  ASSERT_TRUE(ReadPackageInfo(context_));
+  EXPECT_EQ(context_.packageVersion, "ABCD");
+
+  bytes = MakePackage(0x2000, kHeaderOffsetMain, 0x0002, 1, 2, "", '\0');
+  std::memcpy(bytes.data() + kHeaderOffsetMain + 11, "1.2", 3);
+  UsePackage(bytes);
+  ASSERT_TRUE(ReadPackageInfo(context_));
+  EXPECT_EQ(context_.packageVersion, "1.2");
+}
+
+TEST_F(Package, NoCheckPidTakesTheTargetFromTheModelName) {
+  context_.noCheckPid = true;
+  context_.modelName = "orvix m22";
+  UsePackage(MakePackage(0x2000, kHeaderOffsetMain, 0x0002, 1, 2, "2.00"));
+  ASSERT_TRUE(ReadPackageInfo(context_));
+  EXPECT_EQ(context_.targetModel, 22u);
+  EXPECT_EQ(context_.targetVidPid, 0x2E5A010Au);
+  EXPECT_EQ(context_.packageModel, 7u);
+  EXPECT_EQ(context_.packageVidPid, 0x2E5A0002u);
+  EXPECT_EQ(context_.packageDriverName, "Orvix Photo Printer T08");
+}
+
+TEST_F(Package, UnknownProductIdKeepsPreviousModel) {
+  UsePackage(MakePackage(0x2000, kHeaderOffsetMain, 0x0002, 1, 2, "2.00"));
+  ASSERT_TRUE(ReadPackageInfo(context_));
+  UsePackage(MakePackage(0x2000, kHeaderOffsetMain, 0x7777, 1, 2, "3.00"));
+  ASSERT_TRUE(ReadPackageInfo(context_)) << "a failed lookup does not fail the call";
+  EXPECT_EQ(context_.packageVidPid, 0x2E5A7777u);
+  EXPECT_EQ(context_.targetModel, 7u);
+  EXPECT_EQ(context_.driverName, "Orvix Photo Printer T08");
+}
+
+TEST_F(Package, CpuPackageIsReadWhenCpuFirst) {
+  UsePackage(MakePackage(0x2000, kHeaderOffsetMain, 0x0002, 1, 2, "2.00"));
+  context_.cpuFirst = true;
+  context_.cpuFirmwarePath = dir_.File("missing-cpu.bin");
+  EXPECT_FALSE(ReadPackageInfo(context_));
+
+  // A CPU package is looked for at 0x40 first even though write type 0 prefers 0x1040.
+  std::string cpu = MakePackage(0x2000, kHeaderOffsetMain, 0x0002, 90, 91, "MAIN");
+  const std::string front = MakePackage(0x100, kHeaderOffsetCpu, 0x0002, 33, 34, "C1.5");
+  cpu.replace(kHeaderOffsetCpu, 15, front, kHeaderOffsetCpu, 15);
+  context_.cpuFirmwarePath = dir_.Write("cpu.bin", cpu);
+  ASSERT_TRUE(ReadPackageInfo(context_));
+  EXPECT_EQ(context_.cpuPackageVersion, "C1.5");
+  EXPECT_EQ(context_.cpuExtraDelay, 33);
+
+  context_.cpuFirmwarePath = dir_.Write("cpu-noheader.bin", std::string(0x2000, 'q'));
+  EXPECT_FALSE(ReadPackageInfo(context_));
+}
+
+TEST(BlockChecksum, MarkerAndSumDecide) {
+  std::vector<uint8_t> block = {0x10, 0x20, 0x30, kDeviceBlockMarker, 0};
+  uint8_t sum = 0;
+  for (std::size_t i = 0; i + 1 < block.size(); ++i) sum = static_cast<uint8_t>(sum + block[i]);
+  block.back() = static_cast<uint8_t>(0xFF - sum - kDeviceBlockMarker);
+  EXPECT_TRUE(VerifyBlockChecksum(block.data(), block.size(), kDeviceBlockMarker));
+
+  block[0] ^= 1;
+  EXPECT_FALSE(VerifyBlockChecksum(block.data(), block.size(), kDeviceBlockMarker));
+  block[0] ^= 1;
+  EXPECT_FALSE(VerifyBlockChecksum(block.data(), block.size(), 0x66)) << "wrong marker";
+  EXPECT_FALSE(VerifyBlockChecksum(block.data(), 1, kDeviceBlockMarker));
+  EXPECT_FALSE(VerifyBlockChecksum(nullptr, 5, kDeviceBlockMarker));
+}
+
+}  // namespace
+}  // namespace kiln::config
