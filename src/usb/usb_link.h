@@ -1,0 +1,104 @@
+#pragma once
+
+// The transport object through which every byte reaches a printer: it finds the
+// printer (device discovery), owns its bulk pipes, moves buffers in chunks with
+// per-chunk time-outs and write retries, and holds the inter-process I/O right that
+// serialises command transactions on one printer. One link per printer task.
+//
+// Public contract used by the protocol layer and the download; the transport issue
+// fills in the implementation (and may add private members freely).
+
+#include <cstdint>
+#include <memory>
+
+#include "log/debug_log.h"
+#include "platform/clock.h"
+#include "platform/fixed_text.h"
+#include "platform/os_probes.h"
+#include "platform/pipe_file.h"
+#include "usb/result_code.h"
+
+namespace kiln::usb {
+
+class DeviceEnumerator;  // device-interface enumeration (libudev on Linux; a double in tests)
+class IoRight;           // the pair of inter-process locks derived from the device path
+
+// Channel-opening results.
+inline constexpr uint32_t kOpenOk = 0;
+inline constexpr uint32_t kOpenSomePipes = 1;
+inline constexpr uint32_t kOpenNoPipe = 2;
+inline constexpr uint32_t kOpenNotActive = 0x111;
+inline constexpr uint32_t kOpenNoDevice = 0x11111111;
+
+// Enumeration mode flags.
+inline constexpr uint32_t kEnumPresent = 0x02;
+inline constexpr uint32_t kEnumByVidPid = 0x100;
+inline constexpr uint32_t kEnumByPort = 0x200;
+inline constexpr uint32_t kEnumDefault = kEnumByVidPid | kEnumPresent;  // 0x102, every caller
+
+// Pipe mask bits.
+inline constexpr uint8_t kPipeRead = 0x01;
+inline constexpr uint8_t kPipeWrite = 0x02;
+inline constexpr uint8_t kPipeStatus = 0x04;
+
+// The operating-system services a link stands on; production code uses Default().
+struct LinkServices {
+  platform::PlatformProbes* probes;
+  platform::PipeOpener* pipes;
+  DeviceEnumerator* devices;
+  platform::Clock* clock;
+  static LinkServices Default();
+};
+
+class CUsbLink {
+ public:
+  CUsbLink();  // Default() services; the debug log switched on from the environment
+  explicit CUsbLink(const LinkServices& services);
+  ~CUsbLink();
+  CUsbLink(const CUsbLink&) = delete;
+  CUsbLink& operator=(const CUsbLink&) = delete;
+
+  // Discovery and opening.
+  uint32_t OpenIOChannel(uint32_t modelSerial, uint32_t instanceIndex,
+                         uint32_t enumMode = kEnumDefault, uint8_t pipeMask = kPipeRead | kPipeWrite);
+  uint32_t CountDevices(uint32_t modelSerial, uint32_t enumMode = kEnumDefault);
+  uint32_t OpenPipes();
+  bool IsChannelOpen() const;
+  void CloseIOChannel();
+  // Finish: closes the channel, then ends the log.
+  void Finish();
+
+  // Transfers.
+  ResultCode WriteData(const uint8_t* data, uint32_t count, uint32_t* written);
+  ResultCode ReadData(uint8_t* data, uint32_t count, uint32_t* read);
+  void CancelPipes();
+
+  // The I/O right around a command transaction.
+  bool WaitIORight();
+  bool ReleaseIORight();
+
+  // State the protocol layer and the download read.
+  uint32_t modelSerial() const { return m_dwModelSN; }
+  platform::OsVersionCode osVersionCode() const { return osVersion_; }
+  const char* devicePath() const { return devicePath_.c_str(); }
+  uint32_t readTimeOut() const { return m_dwTimeOutR; }
+  uint32_t writeTimeOut() const { return m_dwTimeOutW; }
+  void SetTimeOuts(uint32_t readMs, uint32_t writeMs) {
+    m_dwTimeOutR = readMs;
+    m_dwTimeOutW = writeMs;
+  }
+  log::DebugLog& log() { return log_; }
+  platform::Clock& clock() { return *services_.clock; }
+
+ private:
+  LinkServices services_;
+  uint32_t m_dwModelSN = 0;
+  platform::OsVersionCode osVersion_ = platform::kOsOther;
+  FixedText<260> devicePath_;
+  uint32_t m_dwTimeOutR = 5000;
+  uint32_t m_dwTimeOutW = 5000;
+  log::DebugLog log_;
+  // The transport issue adds the pipes, the I/O right, the enumeration state, ...
+};
+
+}  // namespace kiln::usb
