@@ -43,6 +43,9 @@ class PipeFile {
   virtual PipeTransfer Read(uint8_t* data, uint32_t len, uint32_t timeoutMs) = 0;
   // Abandons pending I/O (the link's CancelIo).
   virtual void Cancel() = 0;
+  // The number that stands for this pipe's handle in trace lines (the file descriptor
+  // on Linux); never 0, which the traces use for "no pipe".
+  virtual int TraceHandle() const { return 1; }
 };
 
 // Opens a pipe by device path (read-write); nullptr when it cannot be opened.

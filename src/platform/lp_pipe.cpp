@@ -1,0 +1,241 @@
+#include "platform/lp_pipe.h"
+
+#include <errno.h>
+#include <fcntl.h>
+#include <poll.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <map>
+#include <mutex>
+#include <string>
+
+namespace kiln::platform {
+
+uint32_t WinErrorFromErrno(int errnoValue) {
+  switch (errnoValue) {
+    case 0:
+      return win_error::kNone;
+    case EAGAIN:
+      return win_error::kIoPending;
+    case EPROTO:
+    case EILSEQ:
+      return win_error::kCrc;
+    case EINVAL:
+    case ENOTTY:
+    case EBADF:
+      return win_error::kInvalidFunction;
+    case ENODEV:
+    case EIO:
+    default:
+      // ENODEV, EIO and anything unexpected: the device is gone or unusable.
+      return win_error::kGenFailure;
+  }
+}
+
+namespace {
+
+// A 0-byte read and a hang-up on poll mean the printer went away: the same as ENODEV.
+constexpr int kDeviceLost = ENODEV;
+
+// One open file description of a node, shared by every pipe opened on its path.
+class NodeFile {
+ public:
+  explicit NodeFile(int fd) : fd_(fd) {}
+  ~NodeFile() { ::close(fd_); }
+  NodeFile(const NodeFile&) = delete;
+  NodeFile& operator=(const NodeFile&) = delete;
+  int fd() const { return fd_; }
+
+ private:
+  int fd_;
+};
+
+// Milliseconds left until a transfer's time-out; -1 (no limit) for a time-out of 0.
+class Deadline {
+ public:
+  explicit Deadline(uint32_t timeoutMs)
+      : unlimited_(timeoutMs == 0),
+        end_(std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs)) {}
+  int RemainingMs() const {
+    if (unlimited_) return -1;
+    const auto left = std::chrono::ceil<std::chrono::milliseconds>(
+        end_ - std::chrono::steady_clock::now());
+    return left.count() > 0 ? static_cast<int>(left.count()) : 0;
+  }
+
+ private:
+  bool unlimited_;
+  std::chrono::steady_clock::time_point end_;
+};
+
+enum class Readiness { kReady, kTimedOut, kLost, kFailed };
+
+// Waits for the events (POLLIN or POLLOUT) until the deadline. *error is set on kFailed.
+Readiness WaitFor(int fd, short events, const Deadline& deadline, int* error) {
+  for (;;) {
+    pollfd entry{fd, events, 0};
+    const int ready = ::poll(&entry, 1, deadline.RemainingMs());
+    if (ready < 0) {
+      if (errno == EINTR) continue;
+      *error = errno;
+      return Readiness::kFailed;
+    }
+    if (ready == 0) return Readiness::kTimedOut;
+    if ((entry.revents & events) != 0) return Readiness::kReady;
+    if ((entry.revents & (POLLHUP | POLLERR | POLLNVAL)) != 0) return Readiness::kLost;
+  }
+}
+
+PipeTransfer Failed(PipeTransfer transfer, int errnoValue, uint32_t bytes) {
+  transfer.completed = false;
+  transfer.completionError = WinErrorFromErrno(errnoValue);
+  transfer.bytes = bytes;
+  return transfer;
+}
+
+PipeTransfer TimedOut(PipeTransfer transfer, uint32_t bytes) {
+  transfer.completed = false;
+  transfer.completionError = win_error::kIoIncomplete;
+  transfer.bytes = bytes;
+  return transfer;
+}
+
+class LpPipe final : public PipeFile {
+ public:
+  explicit LpPipe(std::shared_ptr<NodeFile> node) : node_(std::move(node)) {}
+
+  // usblp queues at most 8192 bytes per write() and accepts the next piece once the
+  // previous one reached the printer; the transfer is complete when every byte was
+  // queued and poll reports POLLOUT (the last piece went out).
+  PipeTransfer Write(const uint8_t* data, uint32_t len, uint32_t timeoutMs) override {
+    PipeTransfer transfer;
+    if (len == 0) {
+      transfer.completedAtOnce = true;
+      return transfer;
+    }
+    const Deadline deadline(timeoutMs);
+    const int fd = node_->fd();
+    uint32_t done = 0;
+    bool started = false;
+    for (;;) {
+      if (done < len) {
+        const ssize_t n = ::write(fd, data + done, len - done);
+        if (n < 0 && errno == EINTR) continue;
+        if (n < 0 && errno != EAGAIN) {
+          if (!started) transfer.startError = WinErrorFromErrno(errno);
+          return Failed(transfer, errno, done);
+        }
+        if (!started) {
+          started = true;
+          transfer.startError = win_error::kIoPending;
+        }
+        if (n > 0) {
+          done += static_cast<uint32_t>(n);
+          continue;  // queue as much as the node takes before waiting
+        }
+      }
+      int error = 0;
+      switch (WaitFor(fd, POLLOUT, deadline, &error)) {
+        case Readiness::kReady:
+          if (done == len) {
+            transfer.completed = true;
+            transfer.bytes = done;
+            return transfer;
+          }
+          break;
+        case Readiness::kTimedOut:
+          return TimedOut(transfer, done);
+        case Readiness::kLost:
+          return Failed(transfer, kDeviceLost, done);
+        case Readiness::kFailed:
+          return Failed(transfer, error, done);
+      }
+    }
+  }
+
+  // Reads return what has arrived; with nothing there yet, the transfer is pending
+  // until poll reports POLLIN or the time-out ends it.
+  PipeTransfer Read(uint8_t* data, uint32_t len, uint32_t timeoutMs) override {
+    PipeTransfer transfer;
+    if (len == 0) {
+      transfer.completedAtOnce = true;
+      return transfer;
+    }
+    const Deadline deadline(timeoutMs);
+    const int fd = node_->fd();
+    bool pending = false;
+    for (;;) {
+      const ssize_t n = ::read(fd, data, len);
+      if (n < 0 && errno == EINTR) continue;
+      if (n > 0) {
+        if (!pending) {
+          transfer.completedAtOnce = true;
+        } else {
+          transfer.completed = true;
+        }
+        transfer.bytes = static_cast<uint32_t>(n);
+        return transfer;
+      }
+      const int error = n == 0 ? kDeviceLost : errno;
+      if (error != EAGAIN) {
+        if (!pending) transfer.startError = WinErrorFromErrno(error);
+        return Failed(transfer, error, 0);
+      }
+      if (!pending) {
+        pending = true;
+        transfer.startError = win_error::kIoPending;
+      }
+      int waitError = 0;
+      switch (WaitFor(fd, POLLIN, deadline, &waitError)) {
+        case Readiness::kReady:
+          break;  // read what arrived
+        case Readiness::kTimedOut:
+          return TimedOut(transfer, 0);
+        case Readiness::kLost:
+          return Failed(transfer, kDeviceLost, 0);
+        case Readiness::kFailed:
+          return Failed(transfer, waitError, 0);
+      }
+    }
+  }
+
+  // usblp has no way to withdraw a queued transfer short of closing the node, which
+  // the link does right after cancelling wherever a transfer was abandoned.
+  void Cancel() override {}
+
+  int TraceHandle() const override { return node_->fd(); }
+
+ private:
+  std::shared_ptr<NodeFile> node_;
+};
+
+class LpPipeOpener final : public PipeOpener {
+ public:
+  std::unique_ptr<PipeFile> Open(const char* devicePath) override {
+    if (devicePath == nullptr || *devicePath == '\0') return nullptr;
+    std::lock_guard<std::mutex> lock(mutex_);
+    std::erase_if(open_, [](const auto& entry) { return entry.second.expired(); });
+    std::shared_ptr<NodeFile> node = open_[devicePath].lock();
+    if (!node) {
+      const int fd = ::open(devicePath, O_RDWR | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+      if (fd < 0) return nullptr;
+      node = std::make_shared<NodeFile>(fd);
+      open_[devicePath] = node;
+    }
+    return std::make_unique<LpPipe>(std::move(node));
+  }
+
+ private:
+  std::mutex mutex_;
+  std::map<std::string, std::weak_ptr<NodeFile>> open_;
+};
+
+}  // namespace
+
+PipeOpener& SystemPipeOpener() {
+  static LpPipeOpener opener;
+  return opener;
+}
+
+}  // namespace kiln::platform

@@ -1,0 +1,43 @@
+#pragma once
+
+#include <memory>
+#include <string>
+#include <string_view>
+
+namespace kiln::platform {
+
+// The folders that hold the lock files behind named mutexes.
+struct LockFolders {
+  std::string local;   // this user's: $XDG_RUNTIME_DIR/kiln-locks, else /tmp/kiln-locks-<uid>
+  std::string global;  // every user's: /run/lock/kiln, else /tmp/kiln-locks
+};
+
+// The folders in use: KILN_LOCK_DIR (its "local" and "global" sub-folders) when set,
+// else the defaults above.
+LockFolders CurrentLockFolders();
+
+// The lock file for a mutex name: a name beginning with "Global\" lives in the global
+// folder, any other in the local one; characters that are not letters, digits, '.',
+// '_' or '-' are written as %XX so that any name gives one flat file name.
+std::string LockFilePath(std::string_view mutexName, const LockFolders& folders);
+
+// A named mutex shared by every process that opens the same name: an exclusive
+// open-file-description lock on the name's lock file, released by the kernel when the
+// process dies. Like a Windows mutex it is owned by a thread and re-entrant for that
+// thread; other threads of the process wait as other processes do.
+class NamedMutex {
+ public:
+  virtual ~NamedMutex() = default;
+  // Waits without time limit until the calling thread owns the mutex.
+  virtual void Lock() = 0;
+  // Gives back one Lock of the calling thread; false when it holds none.
+  virtual bool Unlock() = 0;
+};
+
+// Creates (or opens) the mutex; nullptr when its lock file cannot be opened. Destroying
+// it gives back whatever its owner still holds.
+std::unique_ptr<NamedMutex> OpenNamedMutex(std::string_view mutexName);
+std::unique_ptr<NamedMutex> OpenNamedMutex(std::string_view mutexName,
+                                           const LockFolders& folders);
+
+}  // namespace kiln::platform

@@ -1,0 +1,92 @@
+#include "platform/named_mutex.h"
+
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <chrono>
+#include <thread>
+
+#include "support/temp_dir.h"
+
+namespace kiln::platform {
+namespace {
+
+using testing::TempDir;
+
+// Whether another open file description (another process's, in effect) would find the
+// lock file locked.
+bool HeldAgainstOthers(const std::string& path) {
+  const int fd = ::open(path.c_str(), O_RDWR | O_CLOEXEC);
+  if (fd < 0) return false;
+  struct flock range = {};
+  range.l_type = F_WRLCK;
+  range.l_whence = SEEK_SET;
+  const bool held = ::fcntl(fd, F_OFD_GETLK, &range) == 0 && range.l_type != F_UNLCK;
+  ::close(fd);
+  return held;
+}
+
+class NamedMutexTest : public ::testing::Test {
+ protected:
+  TempDir dir_;
+  LockFolders folders_{dir_.File("local"), dir_.File("global")};
+};
+
+TEST_F(NamedMutexTest, NamesBecomeFlatFilesInTheirNamespaceFolder) {
+  EXPECT_EQ(LockFilePath("/usb/lp0", folders_), folders_.local + "/%2Fusb%2Flp0.lock");
+  EXPECT_EQ(LockFilePath("Global\\/usb/lp0", folders_), folders_.global + "/%2Fusb%2Flp0.lock");
+  EXPECT_EQ(LockFilePath("usb#vid_2e5a&pid_0102", folders_),
+            folders_.local + "/usb%23vid_2e5a%26pid_0102.lock");
+}
+
+TEST_F(NamedMutexTest, ReentrantForItsThreadAndHeldAgainstOtherProcesses) {
+  auto mutex = OpenNamedMutex("Global\\printer", folders_);
+  ASSERT_NE(mutex, nullptr);
+  const std::string file = LockFilePath("Global\\printer", folders_);
+  EXPECT_FALSE(mutex->Unlock()) << "nothing held yet";
+  mutex->Lock();
+  mutex->Lock();
+  EXPECT_TRUE(HeldAgainstOthers(file));
+  EXPECT_TRUE(mutex->Unlock());
+  EXPECT_TRUE(HeldAgainstOthers(file)) << "still held once";
+  EXPECT_TRUE(mutex->Unlock());
+  EXPECT_FALSE(HeldAgainstOthers(file));
+}
+
+TEST_F(NamedMutexTest, AnotherThreadWaitsUntilReleased) {
+  auto first = OpenNamedMutex("printer", folders_);
+  auto second = OpenNamedMutex("printer", folders_);
+  ASSERT_NE(first, nullptr);
+  ASSERT_NE(second, nullptr);
+  first->Lock();
+  std::atomic<bool> taken{false};
+  std::thread other([&] {
+    second->Lock();
+    taken = true;
+    second->Unlock();
+  });
+  std::this_thread::sleep_for(std::chrono::milliseconds(20));
+  EXPECT_FALSE(taken);
+  EXPECT_TRUE(first->Unlock());
+  other.join();
+  EXPECT_TRUE(taken);
+}
+
+TEST_F(NamedMutexTest, ClosingAHandleGivesBackItsHolds) {
+  const std::string file = LockFilePath("printer", folders_);
+  {
+    auto mutex = OpenNamedMutex("printer", folders_);
+    ASSERT_NE(mutex, nullptr);
+    mutex->Lock();
+    EXPECT_TRUE(HeldAgainstOthers(file));
+  }
+  EXPECT_FALSE(HeldAgainstOthers(file));
+  auto again = OpenNamedMutex("printer", folders_);
+  again->Lock();  // would wait for ever if the old hold were still there
+  EXPECT_TRUE(again->Unlock());
+}
+
+}  // namespace
+}  // namespace kiln::platform
