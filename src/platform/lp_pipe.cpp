@@ -94,11 +94,15 @@ PipeTransfer Failed(PipeTransfer transfer, int errnoValue, uint32_t bytes) {
   return transfer;
 }
 
-PipeTransfer TimedOut(PipeTransfer transfer, uint32_t bytes) {
-  transfer.completed = false;
-  transfer.completionError = win_error::kIoIncomplete;
-  transfer.bytes = bytes;
-  return transfer;
+// The end of a transfer whose wait did not find the node ready.
+PipeTransfer Unready(Readiness readiness, PipeTransfer transfer, uint32_t bytes, int error) {
+  if (readiness == Readiness::kTimedOut) {
+    transfer.completed = false;
+    transfer.completionError = win_error::kIoIncomplete;
+    transfer.bytes = bytes;
+    return transfer;
+  }
+  return Failed(transfer, readiness == Readiness::kLost ? kDeviceLost : error, bytes);
 }
 
 class LpPipe final : public PipeFile {
@@ -136,20 +140,12 @@ class LpPipe final : public PipeFile {
         }
       }
       int error = 0;
-      switch (WaitFor(fd, POLLOUT, deadline, &error)) {
-        case Readiness::kReady:
-          if (done == len) {
-            transfer.completed = true;
-            transfer.bytes = done;
-            return transfer;
-          }
-          break;
-        case Readiness::kTimedOut:
-          return TimedOut(transfer, done);
-        case Readiness::kLost:
-          return Failed(transfer, kDeviceLost, done);
-        case Readiness::kFailed:
-          return Failed(transfer, error, done);
+      const Readiness readiness = WaitFor(fd, POLLOUT, deadline, &error);
+      if (readiness != Readiness::kReady) return Unready(readiness, transfer, done, error);
+      if (done == len) {
+        transfer.completed = true;
+        transfer.bytes = done;
+        return transfer;
       }
     }
   }
@@ -187,16 +183,8 @@ class LpPipe final : public PipeFile {
         transfer.startError = win_error::kIoPending;
       }
       int waitError = 0;
-      switch (WaitFor(fd, POLLIN, deadline, &waitError)) {
-        case Readiness::kReady:
-          break;  // read what arrived
-        case Readiness::kTimedOut:
-          return TimedOut(transfer, 0);
-        case Readiness::kLost:
-          return Failed(transfer, kDeviceLost, 0);
-        case Readiness::kFailed:
-          return Failed(transfer, waitError, 0);
-      }
+      const Readiness readiness = WaitFor(fd, POLLIN, deadline, &waitError);
+      if (readiness != Readiness::kReady) return Unready(readiness, transfer, 0, waitError);
     }
   }
 
