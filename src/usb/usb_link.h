@@ -98,7 +98,41 @@ class CUsbLink {
   uint32_t m_dwTimeOutR = 5000;
   uint32_t m_dwTimeOutW = 5000;
   log::DebugLog log_;
-  // The transport issue adds the pipes, the I/O right, the enumeration state, ...
+
+  friend class CUsbLinkTestPeer;
+
+  // Discovery (usb_link_discovery.cpp).
+  uint32_t OpeningAttempt();
+  uint32_t CountInterfaces(const char* guidText, uint32_t enumMode, uint32_t vidPidFilter);
+  uint32_t FindDevice(const char* guidText, uint32_t wanted, uint32_t enumMode,
+                      uint32_t vidPidFilter);
+  void CorrectModelFromInstanceId(const char* instanceId);
+  uint32_t SetIORight();
+
+  // Transfers of at most one chunk on one pipe (usb_link_transfer.cpp).
+  ResultCode SingleWrite(std::unique_ptr<platform::PipeFile>& pipe, const uint8_t* data,
+                         uint32_t len, uint32_t* written, platform::PipeTransfer& overlap,
+                         uint32_t timeOutMs);
+  ResultCode SingleRead(std::unique_ptr<platform::PipeFile>& pipe, uint8_t* data, uint32_t len,
+                        uint32_t* read, platform::PipeTransfer& overlap, uint32_t timeOutMs);
+  // CancelIo, then close the pipe and set it null.
+  void AbandonPipe(std::unique_ptr<platform::PipeFile>& pipe);
+  static int HandleOf(const std::unique_ptr<platform::PipeFile>& pipe);
+
+  bool open_ = false;
+  std::unique_ptr<platform::PipeFile> m_hPipeR;
+  std::unique_ptr<platform::PipeFile> m_hPipeW;
+  std::unique_ptr<platform::PipeFile> m_hPipeS;
+  std::unique_ptr<IoRight> ioRight_;
+  platform::PipeTransfer overlapR_;
+  platform::PipeTransfer overlapW_;
+  platform::PipeTransfer overlapS_;
+  FixedText<260> interfaceGuid_;
+  uint8_t pipeMask_ = kPipeRead | kPipeWrite;
+  uint32_t chunk_ = 0;
+  uint32_t m_dwInstIndex = 0;
+  uint32_t devicePresent_ = 0;
+  uint32_t m_dwEnumMode = 0;
 };
 
 }  // namespace kiln::usb

@@ -1,13 +1,12 @@
 #include "platform/named_mutex.h"
 
-#include <fcntl.h>
 #include <gtest/gtest.h>
-#include <unistd.h>
 
 #include <atomic>
 #include <chrono>
 #include <thread>
 
+#include "support/lock_probe.h"
 #include "support/temp_dir.h"
 
 namespace kiln::platform {
@@ -15,18 +14,7 @@ namespace {
 
 using testing::TempDir;
 
-// Whether another open file description (another process's, in effect) would find the
-// lock file locked.
-bool HeldAgainstOthers(const std::string& path) {
-  const int fd = ::open(path.c_str(), O_RDWR | O_CLOEXEC);
-  if (fd < 0) return false;
-  struct flock range = {};
-  range.l_type = F_WRLCK;
-  range.l_whence = SEEK_SET;
-  const bool held = ::fcntl(fd, F_OFD_GETLK, &range) == 0 && range.l_type != F_UNLCK;
-  ::close(fd);
-  return held;
-}
+bool HeldAgainstOthers(const std::string& path) { return testing::LockedByOthers(path); }
 
 class NamedMutexTest : public ::testing::Test {
  protected:

@@ -1,0 +1,211 @@
+// Device discovery: finding the n-th printer of a model among the device interfaces of
+// the printer class, checking its VID/PID, and opening its pipes.
+
+#include <strings.h>
+
+#include <cctype>
+#include <cstdlib>
+#include <cstring>
+
+#include "usb/device_enumerator.h"
+#include "usb/model_table.h"
+#include "usb/usb_link.h"
+
+namespace kiln::usb {
+
+namespace {
+
+constexpr uint32_t kMaxMemberIndex = 100;
+constexpr uint32_t kPauseAfterOpenMs = 300;
+constexpr uint32_t kNoSelection = UINT32_MAX;
+
+bool IsLegacyModel(uint32_t serial) { return serial == 1 || serial == 2; }
+
+uint32_t VidPidOfModel(uint32_t serial) {
+  const PrinterModel* model = ModelBySerial(serial);
+  return model != nullptr ? model->vidPid : 0;
+}
+
+// "USB\VID_%04X&PID_%04X" for a VID/PID filter.
+FixedText<64> InstancePrefix(uint32_t vidPid) {
+  FixedText<64> prefix;
+  prefix.Format("USB\\VID_%04X&PID_%04X", vidPid >> 16, vidPid & 0xFFFF);
+  return prefix;
+}
+
+// Whether the instance ID (as far as 260 characters hold it) begins with the prefix,
+// without regard to case.
+bool InstanceMatches(const DeviceInterface& entry, const FixedText<64>& prefix) {
+  const FixedText<260> instanceId(std::string_view(entry.instanceId));
+  return strncasecmp(instanceId.c_str(), prefix.c_str(), prefix.size()) == 0;
+}
+
+// Walks member indices 0 to 99 the way the setup API is walked: an index that fails
+// with "no more items" or "invalid handle" ends the walk, other failures skip it.
+// visit(index, entry) returns true to stop. Returns the error that ended the walk
+// (kErrorNoMoreItems when it ran past the list), 0 when visit stopped it.
+template <typename Visit>
+uint32_t WalkInterfaces(const std::vector<DeviceInterface>& list, Visit visit) {
+  for (uint32_t index = 0; index < kMaxMemberIndex; ++index) {
+    const uint32_t error = index < list.size() ? list[index].enumError : kErrorNoMoreItems;
+    if (error == kErrorNoMoreItems || error == kErrorInvalidHandle) return error;
+    if (error != 0) continue;
+    if (visit(index, list[index])) return 0;
+  }
+  return kErrorNoMoreItems;
+}
+
+std::vector<DeviceInterface> ClassDevices(DeviceEnumerator& devices, const char* guidText,
+                                          uint32_t enumMode) {
+  Guid guid;
+  if (!ParseGuid(guidText, &guid)) return {};
+  return devices.ClassDevices(guid, (enumMode & 0xFF) | kDigcfDeviceInterface);
+}
+
+// The hex number that starts 4 characters after the first occurrence of key ("vid",
+// "pid") in a lower-case instance ID.
+bool HexAfter(const char* lowered, const char* key, uint32_t* value) {
+  const char* found = std::strstr(lowered, key);
+  if (found == nullptr || std::strlen(found) < 4) return false;
+  *value = static_cast<uint32_t>(std::strtoul(found + 4, nullptr, 16));
+  return true;
+}
+
+}  // namespace
+
+uint32_t CUsbLink::OpenIOChannel(uint32_t modelSerial, uint32_t instanceIndex, uint32_t enumMode,
+                                 uint8_t pipeMask) {
+  if (modelSerial == 0 || modelSerial > kModelCount) return kOpenNoDevice;
+  m_dwEnumMode = enumMode;
+  pipeMask_ = pipeMask;
+  m_dwModelSN = modelSerial;
+  m_dwInstIndex = instanceIndex;
+  interfaceGuid_ = ModelInterfaceGuids[modelSerial];
+  CloseIOChannel();
+
+  uint32_t code = OpeningAttempt();
+  if (code != kOpenOk) {
+    if (osVersion_ >= platform::kOsWin2000 || !IsLegacyModel(modelSerial)) return code;
+    // The first-generation drivers of models 1 and 2 registered another class.
+    interfaceGuid_ = LegacyInterfaceGuids[modelSerial];
+    CloseIOChannel();
+    code = OpeningAttempt();
+    if (code != kOpenOk) return code;
+  }
+  services_.clock->Sleep(kPauseAfterOpenMs);
+  (void)SetIORight();  // a right that cannot be set up leaves transactions unguarded
+  return kOpenOk;
+}
+
+uint32_t CUsbLink::OpeningAttempt() {
+  const char* guid =
+      osVersion_ >= platform::kOsWin2000 ? kUsbPrinterClassGuid : interfaceGuid_.c_str();
+  const uint32_t dwDevNum = CountDevices(m_dwModelSN, m_dwEnumMode);
+  log_.LogPrint(2, "In OpenIOChannel, m_dwModelSN = %d, m_dwInstIndex = %d, m_dwEnumMode = %d, dwDevNum = %d\n",
+                m_dwModelSN, m_dwInstIndex, m_dwEnumMode, dwDevNum);
+  if (dwDevNum == 0) return kOpenNoDevice;
+  if (osVersion_ < platform::kOsWin2000 && dwDevNum < m_dwInstIndex) return kOpenNoDevice;
+  const uint32_t filter = (m_dwEnumMode & kEnumByVidPid) != 0 ? VidPidOfModel(m_dwModelSN) : 0;
+  FindDevice(guid, m_dwInstIndex - 1, m_dwEnumMode, filter);
+  return devicePresent_ != 0 ? OpenPipes() : kOpenNotActive;
+}
+
+uint32_t CUsbLink::CountDevices(uint32_t modelSerial, uint32_t enumMode) {
+  if (modelSerial == 0 || modelSerial > kModelCount) return 0;
+  const bool standardClass = osVersion_ >= platform::kOsWin2000;
+  const uint32_t filter = (enumMode & kEnumByVidPid) != 0 ? VidPidOfModel(modelSerial) : 0;
+  uint32_t count = CountInterfaces(
+      standardClass ? kUsbPrinterClassGuid : ModelInterfaceGuids[modelSerial], enumMode, filter);
+  if (count == 0 && !standardClass && IsLegacyModel(modelSerial)) {
+    count = CountInterfaces(LegacyInterfaceGuids[modelSerial], enumMode, filter);
+  }
+  return count;
+}
+
+uint32_t CUsbLink::CountInterfaces(const char* guidText, uint32_t enumMode, uint32_t vidPidFilter) {
+  const FixedText<64> prefix = InstancePrefix(vidPidFilter);
+  const std::vector<DeviceInterface> list = ClassDevices(*services_.devices, guidText, enumMode);
+  uint32_t count = 0;
+  WalkInterfaces(list, [&](uint32_t, const DeviceInterface& entry) {
+    if ((enumMode & kEnumByVidPid) == 0) {
+      ++count;
+    } else if (vidPidFilter != 0 && InstanceMatches(entry, prefix)) {
+      ++count;
+    }
+    return false;
+  });
+  return count;
+}
+
+uint32_t CUsbLink::FindDevice(const char* guidText, uint32_t wanted, uint32_t enumMode,
+                              uint32_t vidPidFilter) {
+  const FixedText<64> prefix = InstancePrefix(vidPidFilter);
+  const std::vector<DeviceInterface> list = ClassDevices(*services_.devices, guidText, enumMode);
+  uint32_t selected = kNoSelection;
+  uint32_t error = 0;
+
+  if ((enumMode & kEnumByVidPid) != 0 && vidPidFilter != 0) {
+    uint32_t matches = 0;
+    error = WalkInterfaces(list, [&](uint32_t index, const DeviceInterface& entry) {
+      if (!InstanceMatches(entry, prefix)) return false;
+      if (matches++ != wanted) return false;
+      selected = index;
+      return true;
+    });
+  } else if ((enumMode & kEnumByPort) != 0) {
+    const uint32_t modelVidPid = VidPidOfModel(m_dwModelSN);
+    error = WalkInterfaces(list, [&](uint32_t index, const DeviceInterface& entry) {
+      bool matches = false;
+      if (osVersion_ == platform::kOsWin2000) {
+        matches = entry.vidPidValue && *entry.vidPidValue == modelVidPid;
+      } else if (osVersion_ >= platform::kOsWinXp) {
+        // The value is read into a 260-byte buffer.
+        matches = entry.baseName &&
+                  strcasecmp(FixedText<260>(std::string_view(*entry.baseName)).c_str(), "USB") == 0;
+      }
+      if (!matches || !entry.portNumber || *entry.portNumber != wanted + 1) return false;
+      selected = index;
+      return true;
+    });
+  } else {
+    selected = wanted;
+  }
+
+  if (selected != kNoSelection) {
+    const uint32_t selectError = selected < list.size() ? list[selected].enumError : kErrorNoMoreItems;
+    if (selectError != 0) {
+      error = selectError;
+      selected = kNoSelection;
+    }
+  }
+  if (selected == kNoSelection) {
+    if (error == 0) error = kErrorNoMoreItems;
+    devicePath_.Clear();
+    devicePresent_ = 0;
+    return error;
+  }
+
+  const DeviceInterface& entry = list[selected];
+  devicePresent_ = entry.active ? 1 : 0;
+  devicePath_ = entry.devicePath;
+  CorrectModelFromInstanceId(FixedText<260>(std::string_view(entry.instanceId)).c_str());
+  return 0;
+}
+
+// A printer found without the VID/PID filter may be another model than the one asked
+// for; the instance ID tells which, and the protocol then speaks to that model.
+void CUsbLink::CorrectModelFromInstanceId(const char* instanceId) {
+  FixedText<260> lowered = instanceId;
+  for (char* c = lowered.data(); *c != '\0'; ++c) {
+    *c = static_cast<char>(std::tolower(static_cast<unsigned char>(*c)));
+  }
+  uint32_t vid = 0;
+  uint32_t pid = 0;
+  if (!HexAfter(lowered.c_str(), "vid", &vid) || !HexAfter(lowered.c_str(), "pid", &pid)) return;
+  const uint32_t vidPid = (vid << 16) | (pid & 0xFFFF);
+  if (vidPid == VidPidOfModel(m_dwModelSN)) return;
+  const uint32_t corrected = ModelSerialFromVidPid(vidPid);
+  if (corrected != 0) m_dwModelSN = corrected;
+}
+
+}  // namespace kiln::usb

@@ -1,0 +1,105 @@
+#include "usb/io_right.h"
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <chrono>
+#include <thread>
+
+#include "support/lock_probe.h"
+#include "usb_link_fixture.h"
+
+namespace kiln::usb::testing {
+namespace {
+
+TEST(IoRightName, DerivedFromTheDevicePath) {
+  EXPECT_EQ(IoRightName("/dev/usb/lp0", platform::kOsNt6), "/usb/lp0");
+  const char* windowsPath =
+      "\\\\?\\USB#VID_2E5A&PID_0002#A1B2#{28D78FAD-5A12-11D1-AE5B-0000F803A8C2}";
+  EXPECT_EQ(IoRightName(windowsPath, platform::kOsWinXp),
+            "usb#vid_2e5a&pid_0002#a1b2#{28d78fad-5a12-11d1-ae5b-0000f803a8c2}");
+  EXPECT_EQ(IoRightName("\\\\.\\QPC0", platform::kOsNt4), "\\\\.\\qpc0") << "kept whole";
+  EXPECT_EQ(IoRightName("/dev", platform::kOsNt6), "");
+}
+
+using kiln::testing::LockedByOthers;
+
+class IoRightTest : public LinkTest {
+ protected:
+  std::string LocalFile() const { return locks_.File("local/%2Fusb%2Flp0.lock"); }
+  std::string GlobalFile() const { return locks_.File("global/%2Fusb%2Flp0.lock"); }
+};
+
+TEST_F(IoRightTest, NeverEnabledRightDoesNothing) {
+  CUsbLink& link = MakeLink();
+  EXPECT_TRUE(link.WaitIORight());
+  EXPECT_TRUE(link.ReleaseIORight());
+  EXPECT_FALSE(LockedByOthers(LocalFile()));
+}
+
+TEST_F(IoRightTest, TakenAroundATransactionInBothNamespaces) {
+  auto script = OpenModel7();
+  EXPECT_TRUE(link_->WaitIORight());
+  EXPECT_TRUE(LockedByOthers(LocalFile()));
+  EXPECT_TRUE(LockedByOthers(GlobalFile()));
+  EXPECT_TRUE(link_->ReleaseIORight());
+  EXPECT_FALSE(LockedByOthers(LocalFile()));
+  EXPECT_FALSE(LockedByOthers(GlobalFile()));
+}
+
+TEST_F(IoRightTest, BeforeWindows2000ThereIsNoGlobalMutex) {
+  devices_.For(ModelInterfaceGuids[kModel7]).push_back(Printer("USB\\VID_2E5A&PID_0002\\A", "/dev/usb/lp0"));
+  pipes_.Add("/dev/usb/lp0\\PIPE00");
+  pipes_.Add("/dev/usb/lp0\\PIPE01");
+  CUsbLink& link = MakeLink(platform::kOsWin98);
+  ASSERT_EQ(link.OpenIOChannel(kModel7, 1), kOpenOk);
+  link.WaitIORight();
+  EXPECT_TRUE(LockedByOthers(locks_.File("local/%2Fdev%2Fusb%2Flp0.lock")));
+  EXPECT_FALSE(LockedByOthers(GlobalFile()));
+  link.ReleaseIORight();
+}
+
+TEST_F(IoRightTest, ClosingTheChannelGivesTheRightBack) {
+  auto script = OpenModel7();
+  link_->WaitIORight();
+  link_->CloseIOChannel();
+  EXPECT_FALSE(LockedByOthers(LocalFile()));
+  EXPECT_TRUE(link_->WaitIORight()) << "enabled but without mutexes: returns at once";
+}
+
+TEST_F(IoRightTest, LinksOnOnePrinterWaitForEachOtherButNotForOtherPrinters) {
+  auto& list = devices_.For(kUsbPrinterClassGuid);
+  list.push_back(Printer("USB\\VID_2E5A&PID_0002\\A", "/dev/usb/lp0"));
+  list.push_back(Printer("USB\\VID_2E5A&PID_0002\\B", "/dev/usb/lp1"));
+  pipes_.Add("/dev/usb/lp0");
+  pipes_.Add("/dev/usb/lp1");
+  FixedProbes probes(platform::kOsNt6);
+  const LinkServices services{&probes, &pipes_, &devices_, &clock_};
+  CUsbLink first(services), samePrinter(services), otherPrinter(services);
+  ASSERT_EQ(first.OpenIOChannel(kModel7, 1), kOpenOk);
+  ASSERT_EQ(samePrinter.OpenIOChannel(kModel7, 1), kOpenOk);
+  ASSERT_EQ(otherPrinter.OpenIOChannel(kModel7, 2), kOpenOk);
+
+  first.WaitIORight();
+  std::atomic<bool> otherDone{false}, sameDone{false};
+  std::thread other([&] {
+    otherPrinter.WaitIORight();
+    otherPrinter.ReleaseIORight();
+    otherDone = true;
+  });
+  std::thread same([&] {
+    samePrinter.WaitIORight();
+    sameDone = true;
+    samePrinter.ReleaseIORight();
+  });
+  other.join();
+  EXPECT_TRUE(otherDone);
+  std::this_thread::sleep_for(std::chrono::milliseconds(20));
+  EXPECT_FALSE(sameDone);
+  first.ReleaseIORight();
+  same.join();
+  EXPECT_TRUE(sameDone);
+}
+
+}  // namespace
+}  // namespace kiln::usb::testing

@@ -1,0 +1,186 @@
+#pragma once
+
+#include <deque>
+#include <map>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "platform/os_probes.h"
+#include "platform/pipe_file.h"
+#include "usb/device_enumerator.h"
+#include "usb/usb_link.h"
+
+namespace kiln::usb {
+
+// Direct access to the link's single transfers.
+class CUsbLinkTestPeer {
+ public:
+  static ResultCode SingleRead(CUsbLink& link, uint8_t* data, uint32_t len, uint32_t* read) {
+    return link.SingleRead(link.m_hPipeR, data, len, read, link.overlapR_, link.m_dwTimeOutR);
+  }
+  static ResultCode SingleWrite(CUsbLink& link, const uint8_t* data, uint32_t len,
+                                uint32_t* written) {
+    return link.SingleWrite(link.m_hPipeW, data, len, written, link.overlapW_,
+                            link.m_dwTimeOutW);
+  }
+  static uint32_t chunk(const CUsbLink& link) { return link.chunk_; }
+};
+
+namespace testing {
+
+using platform::PipeTransfer;
+namespace win_error = platform::win_error;
+
+// Outcomes a scripted pipe transfer can have.
+inline PipeTransfer Completes(uint32_t bytes) {
+  PipeTransfer t;
+  t.startError = win_error::kIoPending;
+  t.completed = true;
+  t.bytes = bytes;
+  return t;
+}
+inline PipeTransfer CompletesAtOnce(uint32_t bytes) {
+  PipeTransfer t;
+  t.completedAtOnce = true;
+  t.bytes = bytes;
+  return t;
+}
+inline PipeTransfer Fails(uint32_t error, uint32_t startError = win_error::kIoPending) {
+  PipeTransfer t;
+  t.startError = startError;
+  t.completionError = error;
+  return t;
+}
+inline PipeTransfer TimesOut() { return Fails(win_error::kIoIncomplete); }
+
+// What every pipe of one printer shares with the test: scripted outcomes, and a record
+// of what the link did. Writes without a script complete in full; reads without a
+// script take what waits in `incoming`, or time out when nothing does.
+struct PrinterScript {
+  std::deque<PipeTransfer> writeOutcomes;
+  std::deque<PipeTransfer> readOutcomes;
+  std::vector<uint8_t> incoming;
+  std::vector<uint32_t> writeSizes;
+  std::vector<uint32_t> writeTimeOuts;
+  std::vector<uint8_t> written;
+  int reads = 0;
+  int cancels = 0;
+  int openPipes = 0;
+};
+
+class ScriptedPipe final : public platform::PipeFile {
+ public:
+  ScriptedPipe(std::shared_ptr<PrinterScript> script, int handle)
+      : script_(std::move(script)), handle_(handle) {
+    ++script_->openPipes;
+  }
+  ~ScriptedPipe() override { --script_->openPipes; }
+
+  PipeTransfer Write(const uint8_t* data, uint32_t len, uint32_t timeoutMs) override {
+    script_->writeSizes.push_back(len);
+    script_->writeTimeOuts.push_back(timeoutMs);
+    PipeTransfer outcome = Completes(len);
+    if (!script_->writeOutcomes.empty()) {
+      outcome = script_->writeOutcomes.front();
+      script_->writeOutcomes.pop_front();
+    }
+    if (outcome.completed || outcome.completedAtOnce) {
+      script_->written.insert(script_->written.end(), data, data + outcome.bytes);
+    }
+    return outcome;
+  }
+
+  PipeTransfer Read(uint8_t* data, uint32_t len, uint32_t /*timeoutMs*/) override {
+    ++script_->reads;
+    if (!script_->readOutcomes.empty()) {
+      const PipeTransfer outcome = script_->readOutcomes.front();
+      script_->readOutcomes.pop_front();
+      if (outcome.completed || outcome.completedAtOnce) Take(data, outcome.bytes);
+      return outcome;
+    }
+    if (script_->incoming.empty()) return TimesOut();
+    const uint32_t n = std::min<uint32_t>(len, static_cast<uint32_t>(script_->incoming.size()));
+    Take(data, n);
+    return CompletesAtOnce(n);
+  }
+
+  void Cancel() override { ++script_->cancels; }
+  int TraceHandle() const override { return handle_; }
+
+ private:
+  void Take(uint8_t* data, uint32_t n) {
+    n = std::min<uint32_t>(n, static_cast<uint32_t>(script_->incoming.size()));
+    std::copy_n(script_->incoming.begin(), n, data);
+    script_->incoming.erase(script_->incoming.begin(), script_->incoming.begin() + n);
+  }
+
+  std::shared_ptr<PrinterScript> script_;
+  int handle_;
+};
+
+// Opens scripted pipes for the paths it knows; records every path asked for.
+class ScriptedOpener final : public platform::PipeOpener {
+ public:
+  std::shared_ptr<PrinterScript> Add(const std::string& path) {
+    auto script = std::make_shared<PrinterScript>();
+    printers_[path] = script;
+    return script;
+  }
+  std::unique_ptr<platform::PipeFile> Open(const char* devicePath) override {
+    opened.push_back(devicePath);
+    auto found = printers_.find(devicePath);
+    if (found == printers_.end()) return nullptr;
+    return std::make_unique<ScriptedPipe>(found->second, nextHandle_++);
+  }
+  std::vector<std::string> opened;
+
+ private:
+  std::map<std::string, std::shared_ptr<PrinterScript>> printers_;
+  int nextHandle_ = 100;
+};
+
+class FixedProbes final : public platform::PlatformProbes {
+ public:
+  explicit FixedProbes(platform::OsVersionCode code) : code_(code) {}
+  platform::OsVersionCode GetOsVersionCode() override { return code_; }
+  bool IsWow64() override { return false; }
+  std::string GetSpoolDriverDir(bool) override { return "/drivers"; }
+  char PathSeparator() override { return '/'; }
+
+ private:
+  platform::OsVersionCode code_;
+};
+
+// Interface lists per class GUID (in registry form, upper case).
+class ListedDevices final : public DeviceEnumerator {
+ public:
+  std::vector<DeviceInterface>& For(const char* guidText) { return lists_[Key(guidText)]; }
+  std::vector<DeviceInterface> ClassDevices(const Guid& interfaceClass, uint32_t flags) override {
+    ++calls;
+    lastFlags = flags;
+    for (const auto& [text, list] : lists_) {
+      Guid guid;
+      if (ParseGuid(text, &guid) && guid == interfaceClass) return list;
+    }
+    return {};
+  }
+  int calls = 0;
+  uint32_t lastFlags = 0;
+
+ private:
+  static std::string Key(const char* text) { return text; }
+  std::map<std::string, std::vector<DeviceInterface>> lists_;
+};
+
+inline DeviceInterface Printer(const std::string& instanceId, const std::string& path,
+                               bool active = true) {
+  DeviceInterface entry;
+  entry.active = active;
+  entry.instanceId = instanceId;
+  entry.devicePath = path;
+  return entry;
+}
+
+}  // namespace testing
+}  // namespace kiln::usb

@@ -1,0 +1,47 @@
+#pragma once
+
+#include <gtest/gtest.h>
+#include <stdlib.h>
+
+#include <memory>
+
+#include "support/fake_clock.h"
+#include "support/temp_dir.h"
+#include "usb/model_table.h"
+#include "usb_link_doubles.h"
+
+namespace kiln::usb::testing {
+
+inline constexpr uint32_t kModel7 = 7;  // VID/PID 2E5A:0002
+inline constexpr uint32_t kModel9 = 9;  // VID/PID 2E5A:0103
+
+// A link on doubles for a given Windows version code, lock files in a temporary folder.
+class LinkTest : public ::testing::Test {
+ protected:
+  void SetUp() override { ::setenv("KILN_LOCK_DIR", locks_.path().c_str(), 1); }
+  void TearDown() override { ::unsetenv("KILN_LOCK_DIR"); }
+
+  CUsbLink& MakeLink(platform::OsVersionCode code = platform::kOsNt6) {
+    probes_ = std::make_unique<FixedProbes>(code);
+    link_ = std::make_unique<CUsbLink>(LinkServices{probes_.get(), &pipes_, &devices_, &clock_});
+    return *link_;
+  }
+
+  // One printer of model 7 on the standard class, opened as instance 1.
+  std::shared_ptr<PrinterScript> OpenModel7(platform::OsVersionCode code = platform::kOsNt6) {
+    devices_.For(kUsbPrinterClassGuid).push_back(Printer("USB\\VID_2E5A&PID_0002\\SN7", "/dev/usb/lp0"));
+    auto script = pipes_.Add("/dev/usb/lp0");
+    CUsbLink& link = MakeLink(code);
+    EXPECT_EQ(link.OpenIOChannel(kModel7, 1), kOpenOk);
+    return script;
+  }
+
+  kiln::testing::TempDir locks_;
+  kiln::testing::FakeClock clock_;
+  ScriptedOpener pipes_;
+  ListedDevices devices_;
+  std::unique_ptr<FixedProbes> probes_;
+  std::unique_ptr<CUsbLink> link_;
+};
+
+}  // namespace kiln::usb::testing
