@@ -17,7 +17,7 @@ constexpr uint32_t kColourModeLimit = 47;
 // trace finished however the task ends.
 class PrinterSession {
  public:
-  PrinterSession(const LinkFactory& makeLink, bool largeModel)
+  PrinterSession(const usb::LinkFactory& makeLink, bool largeModel)
       : link_(makeLink()), prn_(std::make_unique<protocol::CPrnCmd>(link_.get())) {
     prn_->paddedMode = !largeModel;
   }
@@ -36,12 +36,8 @@ class PrinterSession {
 
 }  // namespace
 
-LinkFactory DefaultLinkFactory() {
-  return [] { return std::make_unique<usb::CUsbLink>(); };
-}
-
 PrinterQueries::PrinterQueries(UpdateContext& context, VersionDisplay* display,
-                               LinkFactory makeLink)
+                               usb::LinkFactory makeLink)
     : context_(context), display_(display), makeLink_(std::move(makeLink)) {}
 
 bool PrinterQueries::ProbeConnection(uint32_t model) {

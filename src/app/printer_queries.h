@@ -5,7 +5,7 @@
 
 #include "config/update_context.h"
 #include "platform/fixed_text.h"
-#include "usb/usb_link.h"
+#include "usb/link_factory.h"
 
 namespace kiln::app {
 
@@ -21,17 +21,13 @@ class VersionDisplay {
   virtual bool IsInitialised() const = 0;
 };
 
-// Makes the link of one printer task; production code uses a plain CUsbLink.
-using LinkFactory = std::function<std::unique_ptr<usb::CUsbLink>()>;
-LinkFactory DefaultLinkFactory();
-
 // The short printer queries: each opens its own channel (instance 1, present devices
 // filtered by VID/PID, read and write pipes), asks one thing and closes the channel
 // before it returns, so no channel stays open while the program idles.
 class PrinterQueries {
  public:
   PrinterQueries(UpdateContext& context, VersionDisplay* display,
-                 LinkFactory makeLink = DefaultLinkFactory());
+                 usb::LinkFactory makeLink = usb::DefaultLinkFactory());
 
   // Whether the printer answers under model (or, for models 19 and higher, under the
   // fall-back model 19); sets connectedModel and, on success, re-reads the version.
@@ -46,7 +42,7 @@ class PrinterQueries {
  private:
   UpdateContext& context_;
   VersionDisplay* display_;
-  LinkFactory makeLink_;
+  usb::LinkFactory makeLink_;
 };
 
 }  // namespace kiln::app
