@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <deque>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -29,9 +30,24 @@ class ScriptedChannel final : public usb::CommandChannel {
     pending.insert(pending.end(), bytes.begin(), bytes.end());
   }
 
+  // Answers for a command code, used in order when the command is written and nothing
+  // else is queued; with autoAnswer, an answered command without one gets an empty answer.
+  void ScriptAnswer(uint16_t code, const std::vector<uint8_t>& data, uint8_t headerByte3 = 0x50) {
+    scripted[code].push_back({data, headerByte3});
+  }
+
   usb::ResultCode WriteData(const uint8_t* data, uint32_t count, uint32_t* written) override {
     events.push_back("write");
     writes.emplace_back(data, data + count);
+    if (count >= 6 && data[0] == 0xA5 && data[3] == 0x50 && pending.empty()) {
+      auto& answers = scripted[static_cast<uint16_t>(data[4] << 8 | data[5])];
+      if (!answers.empty()) {
+        QueueAnswer(answers.front().first, answers.front().second);
+        answers.pop_front();
+      } else if (autoAnswer) {
+        QueueAnswer({});
+      }
+    }
     if (written != nullptr) *written = failWrites ? 0 : count;
     return failWrites ? usb::ResultCode::kWriteTimeOut : usb::ResultCode::kWritten;
   }
@@ -71,6 +87,8 @@ class ScriptedChannel final : public usb::CommandChannel {
   }
 
   uint32_t model = 7;
+  bool autoAnswer = false;
+  std::map<uint16_t, std::deque<std::pair<std::vector<uint8_t>, uint8_t>>> scripted;
   bool failWrites = false;
   int cancels = 0;
   std::deque<uint8_t> pending;
