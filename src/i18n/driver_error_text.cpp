@@ -1,5 +1,7 @@
 #include "i18n/driver_error_text.h"
 
+#include <iterator>
+
 #include "i18n/error_catalogue.h"
 #include "i18n/ui_language_code.h"
 #include "usb/model_table.h"

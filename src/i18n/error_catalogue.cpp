@@ -2,6 +2,7 @@
 
 #include <array>
 #include <cstddef>
+#include <iterator>
 
 namespace kiln::i18n {
 

@@ -1,5 +1,6 @@
 #include "i18n/ui_language_code.h"
 
+#include <iterator>
 #include <optional>
 
 namespace kiln::i18n {
