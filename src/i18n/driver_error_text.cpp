@@ -1,6 +1,7 @@
 #include "i18n/driver_error_text.h"
 
 #include <iterator>
+#include <string>
 
 #include "i18n/error_catalogue.h"
 #include "i18n/ui_language_code.h"
@@ -27,17 +28,19 @@ const usb::PrinterModel* DriverRow(uint32_t modelSerial, bool firstGen) {
 LanguageText DriverLanguageFilePath(uint32_t modelSerial, bool firstGen,
                                     platform::PlatformProbes& os,
                                     platform::LanguageProbes& language) {
-  LanguageText path;
   const usb::PrinterModel* row = DriverRow(modelSerial, firstGen);
-  if (row == nullptr) return path;
-  path = os.GetSpoolDriverDir(true);
-  const char separator[] = {os.PathSeparator(), '\0'};
-  path.Append(separator);
-  path.Append("ox");
-  AppendLanguageTag(path, os, language);
-  path.Append(row->driverCode);
-  path.Append(".ini");
-  return path;
+  if (row == nullptr) return LanguageText();
+  FixedText<kTextCapacity + 1> name;
+  name.Append("ox");
+  AppendLanguageTag(name, os, language);
+  name.Append(row->driverCode);
+  name.Append(".ini");
+  std::string path = os.GetSpoolDriverDir(true);
+  path += os.PathSeparator();
+  path += name.view();
+  // A cut path would name some other file; a folder that long has no driver texts.
+  if (path.size() >= kTextCapacity) return LanguageText();
+  return LanguageText(path);
 }
 
 bool GetDriverErrorText(uint32_t modelSerial, uint32_t code, LanguageText& out, bool firstGen,

@@ -18,7 +18,8 @@ inline constexpr const char* kLanguageMonitorSection = "LANGUAGE_MONITOR";
 // flag set), then "ox", the language tag, the model's driver code and ".ini", for
 // example ...\spool\drivers\w32x86\3\oxengqpc.ini for model 7 on English Windows XP.
 // The driver code comes from the first-generation table when firstGen is set. Empty
-// when that table has no row for the model.
+// when that table has no row for the model, or when the name would not fit in 1023
+// characters.
 LanguageText DriverLanguageFilePath(
     uint32_t modelSerial, bool firstGen, platform::PlatformProbes& os = platform::SystemProbes(),
     platform::LanguageProbes& language = platform::SystemLanguageProbes());

@@ -49,6 +49,8 @@ TEST(DriverLanguageFile, FirstGenerationCodesOnlyForModelsOneAndTwo) {
   EXPECT_EQ(DriverLanguageFilePath(7, true, folder, english), "");
   EXPECT_EQ(DriverLanguageFilePath(0, false, folder, english), "");
   EXPECT_EQ(DriverLanguageFilePath(39, false, folder, english), "");
+  FolderOsProbes deepFolder("/" + std::string(1010, 'd'));
+  EXPECT_EQ(DriverLanguageFilePath(7, false, deepFolder, english), "") << "never cut to a prefix";
 }
 
 class DriverErrorTextTest : public ::testing::Test {
