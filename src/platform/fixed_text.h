@@ -30,7 +30,7 @@ class FixedText {
 
   void Assign(std::string_view text) {
     const std::size_t n = text.size() < Capacity - 1 ? text.size() : Capacity - 1;
-    std::memmove(buffer_, text.data(), n);
+    if (n != 0) std::memmove(buffer_, text.data(), n);
     buffer_[n] = '\0';
   }
 
@@ -39,7 +39,7 @@ class FixedText {
     const std::size_t used = size();
     const std::size_t room = Capacity - 1 - used;
     const std::size_t n = text.size() < room ? text.size() : room;
-    std::memmove(buffer_ + used, text.data(), n);
+    if (n != 0) std::memmove(buffer_ + used, text.data(), n);
     buffer_[used + n] = '\0';
   }
 

@@ -23,7 +23,7 @@ IniDocument Load(const char* path) {
 
 uint32_t CopyText(std::string_view text, char* out, uint32_t size) {
   const std::size_t n = text.size() < size - 1u ? text.size() : size - 1u;
-  std::memcpy(out, text.data(), n);
+  if (n != 0) std::memcpy(out, text.data(), n);
   out[n] = '\0';
   return static_cast<uint32_t>(n);
 }
@@ -39,12 +39,12 @@ uint32_t CopyList(const std::vector<std::string_view>& items, char* out, uint32_
   for (std::string_view item : items) {
     if (pos + item.size() + 1 > size - 1u) {
       const std::size_t room = size - 2u - pos;
-      std::memcpy(out + pos, item.data(), room);
+      if (room != 0) std::memcpy(out + pos, item.data(), room);
       out[size - 2] = '\0';
       out[size - 1] = '\0';
       return size - 2;
     }
-    std::memcpy(out + pos, item.data(), item.size());
+    if (!item.empty()) std::memcpy(out + pos, item.data(), item.size());
     pos += item.size();
     out[pos++] = '\0';
   }

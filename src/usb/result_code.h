@@ -7,6 +7,7 @@ namespace kiln::usb {
 // One-byte result of a transfer or command transaction. Returned, never thrown; a
 // caller that drops one gets a compiler warning.
 enum class [[nodiscard]] ResultCode : uint8_t {
+  kNothingSent = 0x00,          // a chunked send with nothing to send
   kWritten = 0x10,              // write complete
   kWritePointerInvalid = 0x13,  // WriteData given no buffer
   kWritePipeInvalid = 0x14,     // WriteData with no write pipe

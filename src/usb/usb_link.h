@@ -16,6 +16,7 @@
 #include "platform/fixed_text.h"
 #include "platform/os_probes.h"
 #include "platform/pipe_file.h"
+#include "usb/command_channel.h"
 #include "usb/result_code.h"
 
 namespace kiln::usb {
@@ -50,11 +51,11 @@ struct LinkServices {
   static LinkServices Default();
 };
 
-class CUsbLink {
+class CUsbLink final : public CommandChannel {
  public:
   CUsbLink();  // Default() services; the debug log switched on from the environment
   explicit CUsbLink(const LinkServices& services);
-  ~CUsbLink();
+  ~CUsbLink() override;
   CUsbLink(const CUsbLink&) = delete;
   CUsbLink& operator=(const CUsbLink&) = delete;
 
@@ -69,16 +70,16 @@ class CUsbLink {
   void Finish();
 
   // Transfers.
-  ResultCode WriteData(const uint8_t* data, uint32_t count, uint32_t* written);
-  ResultCode ReadData(uint8_t* data, uint32_t count, uint32_t* read);
-  void CancelPipes();
+  ResultCode WriteData(const uint8_t* data, uint32_t count, uint32_t* written) override;
+  ResultCode ReadData(uint8_t* data, uint32_t count, uint32_t* read) override;
+  void CancelPipes() override;
 
   // The I/O right around a command transaction.
-  bool WaitIORight();
-  bool ReleaseIORight();
+  bool WaitIORight() override;
+  bool ReleaseIORight() override;
 
   // State the protocol layer and the download read.
-  uint32_t modelSerial() const { return m_dwModelSN; }
+  uint32_t modelSerial() const override { return m_dwModelSN; }
   platform::OsVersionCode osVersionCode() const { return osVersion_; }
   const char* devicePath() const { return devicePath_.c_str(); }
   uint32_t readTimeOut() const { return m_dwTimeOutR; }
@@ -87,8 +88,8 @@ class CUsbLink {
     m_dwTimeOutR = readMs;
     m_dwTimeOutW = writeMs;
   }
-  log::DebugLog& log() { return log_; }
-  platform::Clock& clock() { return *services_.clock; }
+  log::DebugLog& log() override { return log_; }
+  platform::Clock& clock() override { return *services_.clock; }
 
  private:
   LinkServices services_;

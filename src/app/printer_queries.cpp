@@ -1,0 +1,109 @@
+#include "app/printer_queries.h"
+
+#include <cstring>
+
+#include "protocol/prn_cmd.h"
+#include "usb/model_table.h"
+
+namespace kiln::app {
+
+namespace {
+
+constexpr const char* kNotAvailable = "N/A";
+constexpr uint32_t kBusyPollMs = 500;
+constexpr uint32_t kColourModeLimit = 47;
+
+// One printer task: a link and its protocol object, with the channel closed and the
+// trace finished however the task ends.
+class PrinterSession {
+ public:
+  PrinterSession(const usb::LinkFactory& makeLink, bool largeModel)
+      : link_(makeLink()), prn_(std::make_unique<protocol::CPrnCmd>(link_.get())) {
+    prn_->paddedMode = !largeModel;
+  }
+  ~PrinterSession() { link_->Finish(); }
+  PrinterSession(const PrinterSession&) = delete;
+  PrinterSession& operator=(const PrinterSession&) = delete;
+
+  uint32_t Open(uint32_t model) { return link_->OpenIOChannel(model, 1); }
+  usb::CUsbLink& link() { return *link_; }
+  protocol::CPrnCmd& prn() { return *prn_; }
+
+ private:
+  std::unique_ptr<usb::CUsbLink> link_;
+  std::unique_ptr<protocol::CPrnCmd> prn_;
+};
+
+}  // namespace
+
+PrinterQueries::PrinterQueries(UpdateContext& context, VersionDisplay* display,
+                               usb::LinkFactory makeLink)
+    : context_(context), display_(display), makeLink_(std::move(makeLink)) {}
+
+bool PrinterQueries::ProbeConnection(uint32_t model) {
+  uint32_t result = usb::kOpenNoDevice;
+  {
+    PrinterSession session(makeLink_, context_.largeModel);
+    result = session.Open(model);
+    context_.connectedModel = model;
+    if (usb::IsLargeModel(model) && result != usb::kOpenOk) {
+      context_.connectedModel = usb::kFirstLargeModel;
+      result = session.Open(usb::kFirstLargeModel);
+    }
+  }
+  if (result != usb::kOpenOk) {
+    context_.connectedModel = 0;
+    if (display_ != nullptr) display_->ShowCurrentVersion(kNotAvailable);
+    return false;
+  }
+  ReloadDeviceVersion();
+  return true;
+}
+
+bool PrinterQueries::QueryDeviceVersion() {
+  PrinterSession session(makeLink_, context_.largeModel);
+  if (session.Open(context_.connectedModel) != usb::kOpenOk) return false;
+
+  char revision[24] = {};
+  if (session.prn().GetProductRev(revision, sizeof revision) != usb::ResultCode::kAnswered) {
+    return false;
+  }
+  if (revision[0] == '\0') {
+    context_.deviceVersion = kNotAvailable;
+    return false;
+  }
+  context_.deviceVersion = revision;
+  return true;
+}
+
+bool PrinterQueries::QueryColourMode(ColourModeText* text) {
+  ColourModeText found = kNotAvailable;
+  bool ok = false;
+  {
+    PrinterSession session(makeLink_, context_.largeModel);
+    (void)session.Open(context_.targetModel);
+    if (session.link().IsChannelOpen()) {
+      if (!context_.noBusyCheckAtStartup) (void)session.prn().WaitBusy(kBusyPollMs, false);
+      const uint8_t* data = nullptr;
+      uint32_t length = 0;
+      if (session.prn().DoCommand(protocol::cmd::kColourMode) == usb::ResultCode::kAnswered) {
+        session.prn().GetResponseData(&data, &length);
+      }
+      if (data != nullptr && length != 0) {
+        found = std::string_view(reinterpret_cast<const char*>(data),
+                                 length < kColourModeLimit ? length : kColourModeLimit);
+        ok = true;
+      }
+    }
+  }
+  if (text != nullptr) *text = found.view();
+  return ok;
+}
+
+void PrinterQueries::ReloadDeviceVersion() {
+  if (QueryDeviceVersion() && display_ != nullptr && display_->IsInitialised()) {
+    display_->ShowCurrentVersion(context_.deviceVersion.c_str());
+  }
+}
+
+}  // namespace kiln::app

@@ -1,0 +1,30 @@
+#pragma once
+
+#include <cstdint>
+#include <string_view>
+
+namespace kiln::app {
+
+// Firmware versions are four-character texts ("1.07") compared as texts, character by
+// character without regard to case; only the rules below read them as numbers.
+
+// <0, 0 or >0 as a is smaller than, equal to or greater than b.
+int CompareVersionText(std::string_view a, std::string_view b);
+
+// The no-downgrade rule: the package is older than the printer's firmware (whose
+// revision text counts only with its first four characters, "1.07a" as "1.07").
+bool PackageOlderThanDevice(std::string_view packageVersion, std::string_view deviceVersion);
+
+// The silent update's rule: the printer's first four characters compare smaller than
+// the package's version.
+bool DeviceOlderThanPackage(std::string_view deviceVersion, std::string_view packageVersion);
+
+// The version read as a decimal number ("1.07a" reads 1.07, a text without digits 0).
+double VersionAsDecimal(std::string_view version);
+
+// The report messages' packed version: the number at the start in bits 31-24, the
+// number after the first full stop in bits 23-16 (each modulo 256). A text without a
+// full stop packs its leading number twice.
+uint32_t PackVersion(std::string_view version);
+
+}  // namespace kiln::app

@@ -1,0 +1,125 @@
+#include "protocol/data_transfer.h"
+
+#include <array>
+
+#include "config/firmware_package.h"
+
+namespace kiln::protocol {
+
+namespace {
+
+constexpr uint32_t kAfterWritePauseMs = 500;
+constexpr uint32_t kSettlePauseMs = 2000;
+constexpr uint32_t kSettlePollMs = 500;
+
+enum FileKind : uint8_t { kCodeFile = 0, kTableFile = 1, kImageFile = 2 };
+
+struct RegisterParameter {
+  uint8_t p1, p2, p3;
+};
+constexpr std::array<RegisterParameter, 5> kRegisterSequence = {{
+    {0xFC, 0x1A, 0x04},
+    {0xFC, 0x18, 0xA0},
+    {0xFC, 0x19, 0x50},
+    {0xFC, 0x1A, 0x02},
+    {0xFC, 0x1A, 0x01},
+}};
+
+bool Accepted(ResultCode result) {
+  return result == ResultCode::kWritten || result == ResultCode::kAnswered;
+}
+
+// Sends one announced file; true when every piece and the end were answered.
+bool SendAnnouncedData(CPrnCmd& prn, const uint8_t* data, uint32_t length) {
+  const ResultCode last = SendDataInChunks(prn, cmd::kFileData, data, length, kDataPieceSize);
+  if (last != ResultCode::kAnswered) return false;
+  const ResultCode closed = prn.DoCommand(cmd::kFileEnd);
+  prn.link()->clock().Sleep(kAfterWritePauseMs);
+  return closed == ResultCode::kAnswered;
+}
+
+}  // namespace
+
+ResultCode SendDataInChunks(CPrnCmd& prn, uint16_t code, const uint8_t* data, uint32_t length,
+                            uint32_t chunkSize) {
+  ResultCode result = ResultCode::kNothingSent;
+  for (uint32_t offset = 0; offset < length;) {
+    const uint32_t chunk = length - offset < chunkSize ? length - offset : chunkSize;
+    if (code == cmd::kFileData) {
+      result = prn.DoCmdSendData(code, data + offset, chunk);
+    } else {
+      const uint32_t lengthField = chunk + 3;
+      const uint8_t header[kHeaderLength] = {kPacketStart,
+                                             static_cast<uint8_t>(lengthField >> 8),
+                                             static_cast<uint8_t>(lengthField & 0xFF),
+                                             kFlagUnanswered,
+                                             static_cast<uint8_t>(code >> 8),
+                                             static_cast<uint8_t>(code & 0xFF)};
+      result = prn.SendCommand(header, kHeaderLength, data + offset, chunk, true);
+    }
+    if (!Accepted(result)) break;
+    offset += chunk;
+  }
+  return result;
+}
+
+TransferOutcome WriteFirmwareImage(CPrnCmd& prn, const uint8_t* image, uint32_t length,
+                                   uint8_t writeType) {
+  if (prn.DoCommand3(cmd::kWriteStart, writeType, 0) != ResultCode::kAnswered) {
+    return TransferOutcome::kRejected;
+  }
+  const ResultCode last = SendDataInChunks(prn, cmd::kFirmwareData, image, length, kDataPieceSize);
+  if (last != ResultCode::kWritten) return TransferOutcome::kRejected;
+  const ResultCode ended = prn.DoCommand(cmd::kWriteEnd);
+  prn.link()->clock().Sleep(kAfterWritePauseMs);
+  return ended == ResultCode::kAnswered ? TransferOutcome::kSent : TransferOutcome::kRejected;
+}
+
+void PrepareRegisters(CPrnCmd& prn) {
+  // The controller's answers to these are not needed: the file transfers that follow
+  // show whether the printer is ready.
+  for (const RegisterParameter& step : kRegisterSequence) {
+    (void)prn.SendAsicRegisterPara(step.p1, step.p2, step.p3);
+  }
+}
+
+void Settle(CPrnCmd& prn, bool noWaitBusyBeforeWrite) {
+  if (noWaitBusyBeforeWrite) {
+    prn.link()->clock().Sleep(kSettlePauseMs);
+  } else {
+    (void)prn.WaitBusy(kSettlePollMs, false);
+  }
+}
+
+TransferOutcome WriteFirmwareFiles(CPrnCmd& prn, const UpdateContext& context,
+                                   const uint8_t* image, uint32_t length) {
+  const bool noWait = context.noWaitBusyBeforeWrite;
+  PrepareRegisters(prn);
+
+  config::FirmwarePackage file;
+  uint32_t size = 0;
+  if (!config::LoadPackageFile(context.codePath.c_str(), &file, size)) {
+    return TransferOutcome::kFileUnreadable;
+  }
+  (void)prn.DoCommand3(cmd::kFileAnnounce, kCodeFile, 0);
+  Settle(prn, noWait);
+  if (!SendAnnouncedData(prn, file.image.data(), size)) return TransferOutcome::kRejected;
+
+  file = config::FirmwarePackage();
+  if (!config::LoadPackageFile(context.tablePath.c_str(), &file, size)) {
+    return TransferOutcome::kFileUnreadable;
+  }
+  Settle(prn, noWait);
+  (void)prn.DoCommand3(cmd::kFileAnnounce, kTableFile, 0);
+  Settle(prn, noWait);
+  if (!SendAnnouncedData(prn, file.image.data(), size)) return TransferOutcome::kRejected;
+  file = config::FirmwarePackage();
+
+  Settle(prn, noWait);
+  (void)prn.DoCommand3(cmd::kFileAnnounce, kImageFile, 0);
+  Settle(prn, noWait);
+  if (!SendAnnouncedData(prn, image, length)) return TransferOutcome::kRejected;
+  return TransferOutcome::kSent;
+}
+
+}  // namespace kiln::protocol

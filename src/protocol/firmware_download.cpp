@@ -1,0 +1,210 @@
+#include "protocol/firmware_download.h"
+
+#include <algorithm>
+#include <array>
+#include <memory>
+#include <vector>
+
+#include "config/firmware_package.h"
+#include "protocol/data_transfer.h"
+#include "protocol/download_observer.h"
+#include "protocol/image_patching.h"
+#include "protocol/prn_cmd.h"
+
+namespace kiln::protocol {
+
+namespace {
+
+constexpr uint32_t kOpenTries = 30;
+constexpr uint32_t kRetryPauseMs = 1000;
+constexpr uint32_t kSecondMs = 1000;
+constexpr uint32_t kStatusPollMs = 250;
+// Open model 5 takes longer to program its flash than its package says.
+constexpr uint32_t kSlowFlashModel = 5;
+constexpr uint32_t kSlowFlashExtraSeconds = 190;
+// Open model 13 keeps its device data block at its own place in the image.
+constexpr uint32_t kBlockModel13 = 13;
+
+constexpr uint32_t kChecksumError = 0x00030302;
+constexpr uint32_t kDspChecksumError = 0x00030402;
+// Conditions a freshly programmed printer may report without the update having failed
+// (tray, paper, cover, ribbon states).
+constexpr std::array<uint32_t, 9> kHarmlessAfterUpdate = {
+    0x00000000, 0x00000008, 0x00008000, 0x00008008, 0x00008010,
+    0x00050001, 0x00050101, 0x00080004, 0x00080103};
+// Only codes above the transaction results are printer errors worth reporting.
+constexpr uint32_t kLastTransactionCode = 0x61;
+
+bool IsChecksumError(uint32_t code) { return code == kChecksumError || code == kDspChecksumError; }
+
+bool IsHarmless(uint32_t code) {
+  return std::find(kHarmlessAfterUpdate.begin(), kHarmlessAfterUpdate.end(), code) !=
+         kHarmlessAfterUpdate.end();
+}
+
+// The link and protocol object of one download; whatever path the download leaves by,
+// pending I/O is cancelled and the channel closed.
+class DownloadSession {
+ public:
+  DownloadSession(const usb::LinkFactory& makeLink, bool largeModel)
+      : link_(makeLink()), prn_(std::make_unique<CPrnCmd>(link_.get())) {
+    prn_->paddedMode = !largeModel;
+  }
+  ~DownloadSession() {
+    link_->CancelPipes();
+    link_->Finish();
+  }
+  DownloadSession(const DownloadSession&) = delete;
+  DownloadSession& operator=(const DownloadSession&) = delete;
+
+  usb::CUsbLink& link() { return *link_; }
+  CPrnCmd& prn() { return *prn_; }
+  platform::Clock& clock() { return link_->clock(); }
+
+  // Opens the channel of instance and asks for the status summary, up to 30 times with
+  // a second between tries. Returns whether the last open succeeded; answered tells
+  // whether the printer answered.
+  bool OpenAndProbe(uint32_t model, uint32_t instance, bool& answered) {
+    bool opened = false;
+    answered = false;
+    for (uint32_t attempt = 0; attempt < kOpenTries; ++attempt) {
+      opened = link_->OpenIOChannel(model, instance) == usb::kOpenOk;
+      if (opened && prn_->DoCommand(cmd::kStatusSummary) == ResultCode::kAnswered) {
+        answered = true;
+        return true;
+      }
+      link_->CloseIOChannel();
+      clock().Sleep(kRetryPauseMs);
+    }
+    return opened;
+  }
+
+  uint32_t CheckStatus(bool show, uint32_t& errorCode) {
+    return prn_->CheckDeviceStatus(&errorCode, show, false, true, true);
+  }
+
+ private:
+  std::unique_ptr<usb::CUsbLink> link_;
+  std::unique_ptr<CPrnCmd> prn_;
+};
+
+}  // namespace
+
+FirmwareDownload::FirmwareDownload(UpdateContext& context, usb::LinkFactory makeLink)
+    : context_(context), makeLink_(std::move(makeLink)) {}
+
+bool FirmwareDownload::FlashFirmware(const FlashRequest& request) {
+  context_.resultText.Clear();
+  const bool notifyCountdown = context_.showCountdown && !context_.silent;
+  auto Notify = [&](uint32_t kind, uint32_t value) {
+    if (context_.notifyWindow != nullptr) context_.notifyWindow->OnDownloadNotification(kind, value);
+  };
+
+  config::FirmwarePackage package;
+  uint32_t imageSize = 0;
+  if (!config::LoadPackageFile(request.imagePath, &package, imageSize)) {
+    context_.resultText = "Open Firmware File Error!!";
+    return false;
+  }
+  std::vector<uint8_t>& image = package.image;
+  image.resize(imageSize);
+  if (request.tablePath != nullptr &&
+      !MergeTableFile(request.tablePath, image, context_.targetModel, context_.resultText)) {
+    return false;
+  }
+
+  DownloadSession session(makeLink_, context_.largeModel);
+  const uint32_t count = session.link().CountDevices(request.openModel);
+  if (count == 0) {
+    // Nothing would be written: do not count down or report success.
+    context_.resultText = "No printer of the model is connected.";
+    return false;
+  }
+
+  // The download to every printer found.
+  uint32_t failures = 0;
+  for (uint32_t instance = 1; instance <= count; ++instance) {
+    bool answered = false;
+    if (!session.OpenAndProbe(request.openModel, instance, answered)) continue;
+    if (!answered) {
+      ++failures;
+      continue;
+    }
+    if (request.waitForRestart && (context_.largeModel || request.openModel == kBlockModel13)) {
+      PreserveDeviceBlock(session.prn(), image, request.openModel, context_.connectedModel);
+    }
+    const TransferOutcome outcome =
+        context_.largeModel
+            ? WriteFirmwareFiles(session.prn(), context_, image.data(), imageSize)
+            : WriteFirmwareImage(session.prn(), image.data(), imageSize, request.writeType);
+    if (outcome == TransferOutcome::kFileUnreadable) return false;
+    // A printer that did not take the whole firmware has failed, whatever it reports
+    // later; the other printers are still updated.
+    if (outcome == TransferOutcome::kRejected) ++failures;
+  }
+  session.link().CloseIOChannel();
+  std::vector<uint8_t>().swap(image);
+
+  if (failures >= count) return false;
+  if (request.waitForRestart && context_.noWaitBurnOk) return failures == 0;
+
+  uint32_t seconds = request.waitSeconds;
+  if (request.waitForRestart && request.openModel == kSlowFlashModel) {
+    seconds += kSlowFlashExtraSeconds;
+  }
+
+  // A checksum error right after the download means the printer rejected the image.
+  uint32_t deviceError = 0;
+  session.clock().Sleep(kSecondMs);
+  if (session.link().OpenIOChannel(request.reopenModel, 1) == usb::kOpenOk) {
+    (void)session.CheckStatus(false, deviceError);
+    session.link().CloseIOChannel();
+    if (IsChecksumError(deviceError)) return false;
+  }
+
+  for (uint32_t left = seconds + 1; left-- > 0;) {
+    if (notifyCountdown) Notify(DownloadObserver::kCountdown, left);
+    session.clock().Sleep(kSecondMs);
+  }
+  if (notifyCountdown) Notify(DownloadObserver::kCountdown, DownloadObserver::kCountdownDone);
+
+  if (context_.noWaitBurnOk) return failures == 0;
+
+  // Each printer after its restart: answering, no longer busy, and without an error.
+  for (uint32_t instance = 1; instance <= count; ++instance) {
+    bool answered = false;
+    (void)session.OpenAndProbe(request.reopenModel, instance, answered);
+    if (session.prn().WaitBusy(kStatusPollMs, false) != 1) {
+      session.link().CloseIOChannel();
+      session.clock().Sleep(kRetryPauseMs);
+      (void)session.OpenAndProbe(request.reopenModel, instance, answered);
+    }
+    if (session.prn().DoCommand(cmd::kStatusSummary) != ResultCode::kAnswered) {
+      if (deviceError > kLastTransactionCode) {
+        Notify(DownloadObserver::kPrinterError, deviceError);
+        session.link().CancelPipes();
+      }
+      ++failures;
+      continue;
+    }
+
+    uint32_t error = 0;
+    (void)session.CheckStatus(false, error);
+    if (!IsHarmless(error) && !IsChecksumError(error)) {
+      // Not a known condition: look again, this time as the check that is shown.
+      (void)session.CheckStatus(true, error);
+    }
+    if (IsHarmless(error)) error = 0;
+    deviceError = error;
+    if (error > kLastTransactionCode) {
+      Notify(DownloadObserver::kPrinterError, error);
+      ++failures;
+      continue;
+    }
+    if (request.waitForRestart) (void)session.prn().DoCommand3(cmd::kJobReset, 1, 0);
+    session.link().CloseIOChannel();
+  }
+  return failures == 0;
+}
+
+}  // namespace kiln::protocol

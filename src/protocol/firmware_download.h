@@ -1,0 +1,36 @@
+#pragma once
+
+#include <cstdint>
+
+#include "config/update_context.h"
+#include "usb/link_factory.h"
+
+namespace kiln::protocol {
+
+// One firmware package to download to every connected printer of a model.
+struct FlashRequest {
+  uint32_t openModel = 0;    // model under which the printers are found before the download
+  uint32_t reopenModel = 0;  // model under which they come back after programming
+  const char* imagePath = nullptr;
+  const char* tablePath = nullptr;  // table file to merge into the image, or nullptr
+  uint8_t writeType = 0;            // 0 whole, 1 except backup, 2 CPU code
+  uint16_t waitSeconds = 0;         // count-down after the download
+  bool waitForRestart = false;      // wait for the printers to come back and confirm them
+};
+
+// The update itself: loads the package, merges the chosen table, sends the image (or,
+// for large models, the three files) to every connected printer of the model, counts
+// down the programming time, then reconnects to each printer and checks its status.
+// Notifications go to context.notifyWindow. True only when every printer found was
+// updated and passed its check.
+class FirmwareDownload {
+ public:
+  FirmwareDownload(UpdateContext& context, usb::LinkFactory makeLink = usb::DefaultLinkFactory());
+  bool FlashFirmware(const FlashRequest& request);
+
+ private:
+  UpdateContext& context_;
+  usb::LinkFactory makeLink_;
+};
+
+}  // namespace kiln::protocol

@@ -1,0 +1,31 @@
+#pragma once
+
+#include <cstdint>
+#include <vector>
+
+#include "platform/fixed_text.h"
+#include "protocol/prn_cmd.h"
+
+namespace kiln::protocol {
+
+// Where the device data block goes in a new image.
+inline constexpr uint32_t kDeviceBlockOffsetModel13 = 0x2C000;
+inline constexpr uint32_t kDeviceBlockOffset = 0xF4C00;
+inline constexpr uint32_t kDeviceBlockLimit = 0x3000;
+
+// Copies the table file's blocks into the image: for target model 22 its first 0x4000
+// bytes at 0x4D000; for every other model the CVD block at 0x2E000, the heating table
+// at 0x30000 and the colour table at 0x64000. A table file that cannot be read leaves
+// the image as it is (true). An image or table file too small for those ranges refuses
+// the update: false, with resultText naming the file and the sizes.
+bool MergeTableFile(const char* tablePath, std::vector<uint8_t>& image, uint32_t targetModel,
+                    FixedText<512>& resultText);
+
+// Reads the printer's device data block back (0x8000, 0x8702, then 0xE028 pieces) and,
+// when it is valid and fits, places it in the image (0x2C000 for open model 13, else
+// 0xF4C00). A block longer than 0x3000 bytes is dropped. connectedModel chooses the
+// status record layout.
+void PreserveDeviceBlock(CPrnCmd& prn, std::vector<uint8_t>& image, uint32_t openModel,
+                         uint32_t connectedModel);
+
+}  // namespace kiln::protocol

@@ -1,0 +1,150 @@
+// Busy polling, the status summary and the alert details.
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <vector>
+
+#include "protocol/prn_cmd.h"
+#include "support/scripted_channel.h"
+
+namespace kiln::protocol {
+namespace {
+
+using kiln::testing::ScriptedChannel;
+using usb::ResultCode;
+
+class DeviceStatus : public ::testing::Test {
+ protected:
+  void Summary(uint8_t b0, uint8_t b1, uint8_t b2) { channel_.QueueAnswer({b0, b1, b2}); }
+  void Detail(uint32_t code, uint8_t present = 1) {
+    channel_.QueueAnswer({present, static_cast<uint8_t>(code >> 16),
+                          static_cast<uint8_t>(code >> 8), static_cast<uint8_t>(code)});
+  }
+  uint32_t Check(bool force = true, bool busyWait = false) {
+    return prn_->CheckDeviceStatus(&error_, true, false, force, busyWait);
+  }
+
+  ScriptedChannel channel_;
+  std::unique_ptr<CPrnCmd> prn_ = std::make_unique<CPrnCmd>(&channel_);
+  uint32_t error_ = 0xDEAD;
+};
+
+TEST_F(DeviceStatus, QuietPrinterHasNoError) {
+  Summary(0, 0, 0);
+  EXPECT_EQ(Check(), kStatusOk);
+  EXPECT_EQ(error_, 0u);
+  Summary(0x80, 0, 0);  // busy is not an alert
+  EXPECT_EQ(Check(), kStatusOk);
+  EXPECT_EQ(channel_.cancels, 0);
+}
+
+TEST_F(DeviceStatus, Detail0403KeepsOnlyBits80FF) {
+  Summary(0, 0x08, 0);
+  Detail(0x00050001);
+  EXPECT_EQ(Check(), kStatusError);
+  EXPECT_EQ(error_, 0x00000001u);
+  EXPECT_EQ(channel_.Commands(), (std::vector<uint16_t>{0x0400, 0x0403}));
+  EXPECT_EQ(channel_.cancels, 1) << "a reported alert abandons pending I/O";
+}
+
+TEST_F(DeviceStatus, SequenceErrorSendsJobResetAndReturns3013) {
+  Summary(0, 0, 0x02);
+  Detail(0x000301FE);
+  channel_.QueueAnswer({});
+  EXPECT_EQ(Check(), kStatusJobReset);
+  EXPECT_EQ(error_, 0x000301FEu);
+  EXPECT_EQ(channel_.Commands(), (std::vector<uint16_t>{0x0400, 0x0407, 0x0301}));
+  EXPECT_EQ(channel_.writes.back()[6], 2) << "job reset with parameter 2";
+  EXPECT_EQ(channel_.fakeClock.Pauses(), (std::vector<uint32_t>{500}));
+}
+
+TEST_F(DeviceStatus, RibbonJustInsertedIsNoError) {
+  Summary(0, 0x01, 0);
+  Detail(0x00080207);
+  EXPECT_EQ(Check(), kStatusOk);
+  EXPECT_EQ(error_, 0x00080007u);
+
+  Summary(0, 0x01, 0);
+  Detail(0x00030302, 0);  // byte 0 clear: no alert after all
+  EXPECT_EQ(Check(), kStatusOk);
+  EXPECT_EQ(error_, 0u);
+}
+
+TEST_F(DeviceStatus, Alert040AWithCodeReports63AndStopBitGives3015) {
+  Summary(0, 0x01, 0);
+  Detail(0x00030302);
+  EXPECT_EQ(Check(), kStatusError);
+  EXPECT_EQ(error_, 0x00030302u);
+
+  // Byte 0 bit 0x04 with an error bit but no detail: 3015.
+  Summary(0x24, 0, 0);
+  EXPECT_EQ(Check(), kStatusStopBit);
+}
+
+TEST_F(DeviceStatus, TrayMissingIsReportedOnlyWhenForced) {
+  Summary(0, 0x08, 0);
+  Detail(0x00008008);
+  EXPECT_EQ(Check(false), kStatusOk);
+  EXPECT_EQ(error_, 0u);
+
+  Summary(0, 0x08, 0);
+  Detail(0x00008008);
+  EXPECT_EQ(Check(true), kStatusError);
+  EXPECT_EQ(error_, 0x00008008u);
+}
+
+TEST_F(DeviceStatus, AlertDetails) {
+  uint32_t error = 0x1234;
+  channel_.QueueAnswer({});
+  EXPECT_EQ(prn_->CheckDeviceAlert(0x0405, &error, true, false, true), kStatusError);
+  EXPECT_EQ(error, 0x00008000u) << "an alert without a code is reported as paper out";
+
+  error = 0x1234;
+  Detail(0x00008007);
+  EXPECT_EQ(prn_->CheckDeviceAlert(0x0405, &error, true, false, true), kStatusOk);
+  EXPECT_EQ(error, 0x1234u) << "0x8007 leaves the output alone";
+
+  EXPECT_EQ(prn_->CheckDeviceAlert(0x0405, &error, true, false, true), kStatusError);
+  EXPECT_EQ(error, 0x26u) << "a failed transaction's result is the code";
+
+  Detail(0x000301FE);
+  EXPECT_EQ(prn_->CheckDeviceAlert(0x0406, &error, true, false, true), kStatusError)
+      << "the sequence error means a job reset only from 0x0407";
+}
+
+TEST_F(DeviceStatus, FailedSummaryReportsItsResult) {
+  EXPECT_EQ(Check(), kStatusError);
+  EXPECT_EQ(error_, 0x26u);
+  EXPECT_EQ(channel_.cancels, 1);
+
+  channel_.QueueAnswer({});  // answered, but without data
+  EXPECT_EQ(Check(), kStatusError);
+  EXPECT_EQ(error_, 0x22u);
+}
+
+TEST_F(DeviceStatus, WaitBusyPollsAtItsInterval) {
+  Summary(0x80, 0, 0);
+  Summary(0x01, 0, 0);
+  Summary(0x20, 0, 0);
+  EXPECT_EQ(prn_->WaitBusy(250, false), 1u);
+  EXPECT_EQ(channel_.fakeClock.Pauses(), (std::vector<uint32_t>{250, 250}));
+
+  channel_.fakeClock.ClearPauses();
+  Summary(0x80, 0x08, 0);
+  EXPECT_EQ(prn_->WaitBusy(500, true), 1u) << "stop on alert";
+  EXPECT_TRUE(channel_.fakeClock.Pauses().empty());
+
+  EXPECT_EQ(prn_->WaitBusy(500, false), 0x26u) << "a failed poll ends the wait";
+}
+
+TEST_F(DeviceStatus, BusyWaitFirstWaitsBeforeReading) {
+  Summary(0x80, 0, 0);  // first probe
+  Summary(0x80, 0, 0);  // WaitBusy round 1
+  Summary(0x00, 0, 0);  // WaitBusy round 2
+  Summary(0x00, 0, 0);  // the summary that counts
+  EXPECT_EQ(Check(true, true), kStatusOk);
+  EXPECT_EQ(channel_.fakeClock.Pauses(), (std::vector<uint32_t>{250}));
+}
+
+}  // namespace
+}  // namespace kiln::protocol
