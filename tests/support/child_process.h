@@ -1,0 +1,62 @@
+#pragma once
+
+#include <signal.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <optional>
+#include <string>
+#include <thread>
+#include <vector>
+
+extern char** environ;
+
+namespace kiln::testing {
+
+// A program started with this process's environment; killed and reaped if the test
+// leaves without waiting for it.
+class ChildProcess {
+ public:
+  explicit ChildProcess(const std::vector<std::string>& argv) {
+    std::vector<char*> args;
+    for (const std::string& arg : argv) args.push_back(const_cast<char*>(arg.c_str()));
+    args.push_back(nullptr);
+    if (::posix_spawn(&pid_, args[0], nullptr, nullptr, args.data(), environ) != 0) pid_ = -1;
+  }
+  ~ChildProcess() {
+    if (pid_ > 0) {
+      ::kill(pid_, SIGKILL);
+      ::waitpid(pid_, nullptr, 0);
+    }
+  }
+  ChildProcess(const ChildProcess&) = delete;
+  ChildProcess& operator=(const ChildProcess&) = delete;
+
+  bool started() const { return pid_ > 0; }
+
+  // The exit code once the program ended within the time; nullopt while it still runs
+  // (or when it died of a signal).
+  std::optional<int> WaitFor(std::chrono::milliseconds limit) {
+    const auto end = std::chrono::steady_clock::now() + limit;
+    for (;;) {
+      if (pid_ <= 0) return exitCode_;
+      int status = 0;
+      const pid_t done = ::waitpid(pid_, &status, WNOHANG);
+      if (done == pid_) {
+        pid_ = -1;
+        if (WIFEXITED(status)) exitCode_ = WEXITSTATUS(status);
+        return exitCode_;
+      }
+      if (std::chrono::steady_clock::now() >= end) return std::nullopt;
+      std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+  }
+
+ private:
+  pid_t pid_ = -1;
+  std::optional<int> exitCode_;
+};
+
+}  // namespace kiln::testing
