@@ -12,11 +12,11 @@
 #include <thread>
 #include <vector>
 
+#include "platform/lp_pipe.h"
 #include "support/fake_clock.h"
 #include "support/pty_pair.h"
 #include "usb/device_enumerator.h"
 #include "usb/usb_link.h"
-#include "platform/lp_pipe.h"
 
 namespace {
 
@@ -94,9 +94,8 @@ void BM_LinkWriteData(benchmark::State& state) {
   }
   kiln::testing::FakeClock clock;
   OnePrinter devices(pty.node());
-  kiln::usb::CUsbLink link(kiln::usb::LinkServices{&kiln::platform::SystemProbes(),
-                                                   &kiln::platform::SystemPipeOpener(), &devices,
-                                                   &clock});
+  kiln::usb::CUsbLink link(kiln::usb::LinkServices{
+      &kiln::platform::SystemProbes(), &kiln::platform::SystemPipeOpener(), &devices, &clock});
   if (link.OpenIOChannel(7, 1) != kiln::usb::kOpenOk) {
     state.SkipWithError("the link did not open the pseudo-terminal");
     return;
@@ -139,8 +138,7 @@ class RatioReporter final : public benchmark::ConsoleReporter {
     const auto link = rates_.find("BM_LinkWriteData");
     if (plain == rates_.end() || link == rates_.end() || plain->second <= 0) return;
     std::printf("link/plain throughput ratio: %.3f (%.1f MiB/s vs %.1f MiB/s)\n",
-                link->second / plain->second, link->second / (1 << 20),
-                plain->second / (1 << 20));
+                link->second / plain->second, link->second / (1 << 20), plain->second / (1 << 20));
   }
 
  private:

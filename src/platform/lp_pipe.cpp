@@ -59,8 +59,8 @@ class Deadline {
         end_(std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs)) {}
   int RemainingMs() const {
     if (unlimited_) return -1;
-    const auto left = std::chrono::ceil<std::chrono::milliseconds>(
-        end_ - std::chrono::steady_clock::now());
+    const auto left =
+        std::chrono::ceil<std::chrono::milliseconds>(end_ - std::chrono::steady_clock::now());
     return left.count() > 0 ? static_cast<int>(left.count()) : 0;
   }
 

@@ -145,9 +145,10 @@ LockFolders CurrentLockFolders() {
     folders.local = "/tmp/kiln-locks-" + std::to_string(::getuid());
   }
   std::error_code error;
-  folders.global = std::filesystem::is_directory("/run/lock", error) && ::access("/run/lock", W_OK) == 0
-                       ? "/run/lock/kiln"
-                       : "/tmp/kiln-locks";
+  folders.global =
+      std::filesystem::is_directory("/run/lock", error) && ::access("/run/lock", W_OK) == 0
+          ? "/run/lock/kiln"
+          : "/tmp/kiln-locks";
   return folders;
 }
 
@@ -173,8 +174,7 @@ std::unique_ptr<NamedMutex> OpenNamedMutex(std::string_view mutexName) {
   return OpenNamedMutex(mutexName, CurrentLockFolders());
 }
 
-std::unique_ptr<NamedMutex> OpenNamedMutex(std::string_view mutexName,
-                                           const LockFolders& folders) {
+std::unique_ptr<NamedMutex> OpenNamedMutex(std::string_view mutexName, const LockFolders& folders) {
   const bool global = mutexName.substr(0, kGlobalPrefix.size()) == kGlobalPrefix;
   if (!EnsureFolder(global ? folders.global : folders.local, global)) return nullptr;
   auto lock = SharedProcessLock(LockFilePath(mutexName, folders), global);

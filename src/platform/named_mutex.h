@@ -37,7 +37,6 @@ class NamedMutex {
 // Creates (or opens) the mutex; nullptr when its lock file cannot be opened. Destroying
 // it gives back whatever its owner still holds.
 std::unique_ptr<NamedMutex> OpenNamedMutex(std::string_view mutexName);
-std::unique_ptr<NamedMutex> OpenNamedMutex(std::string_view mutexName,
-                                           const LockFolders& folders);
+std::unique_ptr<NamedMutex> OpenNamedMutex(std::string_view mutexName, const LockFolders& folders);
 
 }  // namespace kiln::platform

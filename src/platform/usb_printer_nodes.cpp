@@ -74,9 +74,8 @@ std::vector<UsbPrinterNode> ListUsbPrinterNodes() {
     UsbPrinterNode printer;
     if (DescribePrinterNode(misc.get(), &printer)) nodes.push_back(std::move(printer));
   }
-  std::stable_sort(nodes.begin(), nodes.end(), [](const auto& a, const auto& b) {
-    return a.nodeNumber < b.nodeNumber;
-  });
+  std::stable_sort(nodes.begin(), nodes.end(),
+                   [](const auto& a, const auto& b) { return a.nodeNumber < b.nodeNumber; });
   return nodes;
 }
 

@@ -13,9 +13,9 @@ struct UsbPrinterNode {
   uint32_t nodeNumber = 0;  // N of lpN
   uint16_t vendorId = 0;
   uint16_t productId = 0;
-  std::string serial;       // the usb_device's serial number; empty when it has none
-  std::string portPath;     // the usb_device's name, e.g. "1-2" (bus and port path)
-  bool present = false;     // the node exists
+  std::string serial;    // the usb_device's serial number; empty when it has none
+  std::string portPath;  // the usb_device's name, e.g. "1-2" (bus and port path)
+  bool present = false;  // the node exists
 };
 
 // Every printer-class node, sorted by node number so that the order is stable.

@@ -21,9 +21,9 @@ inline constexpr uint32_t kDigcfDeviceInterface = 0x10;
 struct DeviceInterface {
   // Non-zero: enumerating the interface at this member index failed with this error.
   uint32_t enumError = 0;
-  bool active = false;      // the interface's flags are "active"
-  std::string instanceId;   // e.g. "USB\VID_2E5A&PID_0102\A1B2C3"
-  std::string devicePath;   // what the pipes are opened by
+  bool active = false;     // the interface's flags are "active"
+  std::string instanceId;  // e.g. "USB\VID_2E5A&PID_0102\A1B2C3"
+  std::string devicePath;  // what the pipes are opened by
   // Values of the interface's registry key; nullopt when the value is missing.
   std::optional<uint32_t> portNumber;   // "Port Number"
   std::optional<uint32_t> vidPidValue;  // "VID&PID"
@@ -37,8 +37,7 @@ class DeviceEnumerator {
   virtual ~DeviceEnumerator() = default;
   // The class device list for the class and setup flags, in member-index order;
   // enumeration past its end fails with kErrorNoMoreItems.
-  virtual std::vector<DeviceInterface> ClassDevices(const Guid& interfaceClass,
-                                                    uint32_t flags) = 0;
+  virtual std::vector<DeviceInterface> ClassDevices(const Guid& interfaceClass, uint32_t flags) = 0;
 };
 
 // Linux: the printer-class usbmisc nodes (see platform/usb_printer_nodes.h) for the

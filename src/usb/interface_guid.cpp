@@ -39,8 +39,7 @@ bool ParseGuid(std::string_view text, Guid* out) {
   uint64_t data1 = 0, data2 = 0, data3 = 0, high = 0, low = 0;
   if (!TakeHex(&text, 8, &data1) || !TakeDash(&text) || !TakeHex(&text, 4, &data2) ||
       !TakeDash(&text) || !TakeHex(&text, 4, &data3) || !TakeDash(&text) ||
-      !TakeHex(&text, 4, &high) || !TakeDash(&text) || !TakeHex(&text, 12, &low) ||
-      !text.empty()) {
+      !TakeHex(&text, 4, &high) || !TakeDash(&text) || !TakeHex(&text, 12, &low) || !text.empty()) {
     return false;
   }
   Guid guid;

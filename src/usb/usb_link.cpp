@@ -1,14 +1,14 @@
 #include "usb/usb_link.h"
 
+#include "platform/lp_pipe.h"
 #include "usb/device_enumerator.h"
 #include "usb/io_right.h"
-#include "platform/lp_pipe.h"
 
 namespace kiln::usb {
 
 namespace {
-constexpr uint32_t kChunk = 0x40000;          // 256 KiB
-constexpr uint32_t kWin2000Chunk = 0x1000;    // 4 KiB
+constexpr uint32_t kChunk = 0x40000;        // 256 KiB
+constexpr uint32_t kWin2000Chunk = 0x1000;  // 4 KiB
 }  // namespace
 
 LinkServices LinkServices::Default() {
@@ -16,7 +16,9 @@ LinkServices LinkServices::Default() {
                       &SystemDeviceEnumerator(), &platform::SystemClock()};
 }
 
-CUsbLink::CUsbLink() : CUsbLink(LinkServices::Default()) { log_.OpenFromEnvironment(); }
+CUsbLink::CUsbLink() : CUsbLink(LinkServices::Default()) {
+  log_.OpenFromEnvironment();
+}
 
 CUsbLink::CUsbLink(const LinkServices& services)
     : services_(services),
@@ -24,7 +26,9 @@ CUsbLink::CUsbLink(const LinkServices& services)
       ioRight_(std::make_unique<IoRight>()),
       chunk_(osVersion_ == platform::kOsWin2000 ? kWin2000Chunk : kChunk) {}
 
-CUsbLink::~CUsbLink() { CloseIOChannel(); }
+CUsbLink::~CUsbLink() {
+  CloseIOChannel();
+}
 
 uint32_t CUsbLink::OpenPipes() {
   struct PipeToOpen {
@@ -52,7 +56,9 @@ uint32_t CUsbLink::OpenPipes() {
   return opened != 0 ? kOpenSomePipes : kOpenNoPipe;
 }
 
-bool CUsbLink::IsChannelOpen() const { return open_; }
+bool CUsbLink::IsChannelOpen() const {
+  return open_;
+}
 
 void CUsbLink::CloseIOChannel() {
   open_ = false;
@@ -72,7 +78,9 @@ void CUsbLink::CancelPipes() {
   }
 }
 
-uint32_t CUsbLink::SetIORight() { return ioRight_->Set(devicePath_.view(), osVersion_); }
+uint32_t CUsbLink::SetIORight() {
+  return ioRight_->Set(devicePath_.view(), osVersion_);
+}
 
 bool CUsbLink::WaitIORight() {
   ioRight_->Wait();

@@ -19,7 +19,9 @@ constexpr uint32_t kMaxMemberIndex = 100;
 constexpr uint32_t kPauseAfterOpenMs = 300;
 constexpr uint32_t kNoSelection = UINT32_MAX;
 
-bool IsLegacyModel(uint32_t serial) { return serial == 1 || serial == 2; }
+bool IsLegacyModel(uint32_t serial) {
+  return serial == 1 || serial == 2;
+}
 
 uint32_t VidPidOfModel(uint32_t serial) {
   const PrinterModel* model = ModelBySerial(serial);
@@ -101,8 +103,10 @@ uint32_t CUsbLink::OpeningAttempt() {
   const char* guid =
       osVersion_ >= platform::kOsWin2000 ? kUsbPrinterClassGuid : interfaceGuid_.c_str();
   const uint32_t dwDevNum = CountDevices(m_dwModelSN, m_dwEnumMode);
-  log_.LogPrint(2, "In OpenIOChannel, m_dwModelSN = %d, m_dwInstIndex = %d, m_dwEnumMode = %d, dwDevNum = %d\n",
-                m_dwModelSN, m_dwInstIndex, m_dwEnumMode, dwDevNum);
+  log_.LogPrint(
+      2,
+      "In OpenIOChannel, m_dwModelSN = %d, m_dwInstIndex = %d, m_dwEnumMode = %d, dwDevNum = %d\n",
+      m_dwModelSN, m_dwInstIndex, m_dwEnumMode, dwDevNum);
   if (dwDevNum == 0) return kOpenNoDevice;
   if (osVersion_ < platform::kOsWin2000 && dwDevNum < m_dwInstIndex) return kOpenNoDevice;
   const uint32_t filter = (m_dwEnumMode & kEnumByVidPid) != 0 ? VidPidOfModel(m_dwModelSN) : 0;
@@ -172,7 +176,8 @@ uint32_t CUsbLink::FindDevice(const char* guidText, uint32_t wanted, uint32_t en
   }
 
   if (selected != kNoSelection) {
-    const uint32_t selectError = selected < list.size() ? list[selected].enumError : kErrorNoMoreItems;
+    const uint32_t selectError =
+        selected < list.size() ? list[selected].enumError : kErrorNoMoreItems;
     if (selectError != 0) {
       error = selectError;
       selected = kNoSelection;

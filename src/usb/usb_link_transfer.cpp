@@ -27,9 +27,8 @@ unsigned TraceAddress(const void* address) {
 }
 
 int WaitResult(const PipeTransfer& transfer) {
-  return !transfer.completed && transfer.completionError == win_error::kIoIncomplete
-             ? kWaitTimeout
-             : kWaitObject0;
+  return !transfer.completed && transfer.completionError == win_error::kIoIncomplete ? kWaitTimeout
+                                                                                     : kWaitObject0;
 }
 
 // The error a failed transfer reports: its completion error, else the error it
@@ -51,8 +50,9 @@ void CUsbLink::AbandonPipe(std::unique_ptr<platform::PipeFile>& pipe) {
 }
 
 ResultCode CUsbLink::WriteData(const uint8_t* data, uint32_t count, uint32_t* written) {
-  log_.LogPrint(2, "Begin CUsbLink::WriteData, dwBytesToWrite = %d, m_hPipeW = %d, m_dwTimeOutW = %d,\n",
-                count, HandleOf(m_hPipeW), m_dwTimeOutW);
+  log_.LogPrint(
+      2, "Begin CUsbLink::WriteData, dwBytesToWrite = %d, m_hPipeW = %d, m_dwTimeOutW = %d,\n",
+      count, HandleOf(m_hPipeW), m_dwTimeOutW);
   uint32_t ignored = 0;
   uint32_t& total = written != nullptr ? *written : ignored;
   total = 0;
@@ -67,8 +67,9 @@ ResultCode CUsbLink::WriteData(const uint8_t* data, uint32_t count, uint32_t* wr
     log_.LogHexDump(5, next, piece);
     uint32_t pieceWritten = 0;
     result = SingleWrite(m_hPipeW, next, piece, &pieceWritten, overlapW_, m_dwTimeOutW);
-    log_.LogPrint(2, "CUsbLink::WriteData:: SingleWrite return 0x%02X, dwWriteLen = %d, BytesWritten = %d,\n",
-                  ToByte(result), piece, pieceWritten);
+    log_.LogPrint(
+        2, "CUsbLink::WriteData:: SingleWrite return 0x%02X, dwWriteLen = %d, BytesWritten = %d,\n",
+        ToByte(result), piece, pieceWritten);
     total += pieceWritten;
     if (pieceWritten == 0) {
       // A chunk that moved nothing ends the write; reported as success it would be
@@ -83,7 +84,8 @@ ResultCode CUsbLink::WriteData(const uint8_t* data, uint32_t count, uint32_t* wr
 }
 
 ResultCode CUsbLink::ReadData(uint8_t* data, uint32_t count, uint32_t* read) {
-  log_.LogPrint(2, "Begin CUsbLink::ReadData, dwBytesToRead = %d, m_hPipeR = %d, m_dwTimeOutR = %d,\n",
+  log_.LogPrint(2,
+                "Begin CUsbLink::ReadData, dwBytesToRead = %d, m_hPipeR = %d, m_dwTimeOutR = %d,\n",
                 count, HandleOf(m_hPipeR), m_dwTimeOutR);
   uint32_t ignored = 0;
   uint32_t& total = read != nullptr ? *read : ignored;
@@ -99,7 +101,8 @@ ResultCode CUsbLink::ReadData(uint8_t* data, uint32_t count, uint32_t* read) {
     const uint32_t piece = std::min(remaining, chunk_);
     uint32_t pieceRead = 0;
     result = SingleRead(m_hPipeR, next, piece, &pieceRead, overlapR_, m_dwTimeOutR);
-    log_.LogPrint(2, "CUsbLink::ReadData:: SingleRead return 0x%02X, dwReadLen = %d, BytesRead = %d\n",
+    log_.LogPrint(2,
+                  "CUsbLink::ReadData:: SingleRead return 0x%02X, dwReadLen = %d, BytesRead = %d\n",
                   ToByte(result), piece, pieceRead);
     total += pieceRead;
     if (pieceRead == 0) {
@@ -127,7 +130,8 @@ ResultCode CUsbLink::SingleWrite(std::unique_ptr<platform::PipeFile>& pipe, cons
     }
     log_.LogPrint(3, "CUsbLink::SingleWrite, WriteFile return false, GetLastError = %d,\n",
                   FailureError(transfer));
-    log_.LogPrint(3, "Parameters:: hPipeW = %d, lpOutData = 0x%08X, dwLen = %d, dwWriteAmount = %d\n",
+    log_.LogPrint(3,
+                  "Parameters:: hPipeW = %d, lpOutData = 0x%08X, dwLen = %d, dwWriteAmount = %d\n",
                   HandleOf(pipe), TraceAddress(data), len, *written);
     AbandonPipe(pipe);
     return ResultCode::kWriteTimeOut;
@@ -138,7 +142,9 @@ ResultCode CUsbLink::SingleWrite(std::unique_ptr<platform::PipeFile>& pipe, cons
   const uint8_t* next = data;
   uint32_t remaining = len;
   overlap = PipeTransfer{};
-  log_.LogPrint(3, "CUsbLink::SingleWrite, before WriteFile(hPipeW=%d), dwLen = %d, dwTimeOut = %d, lpOutData = 0x%08X\n",
+  log_.LogPrint(3,
+                "CUsbLink::SingleWrite, before WriteFile(hPipeW=%d), dwLen = %d, dwTimeOut = %d, "
+                "lpOutData = 0x%08X\n",
                 HandleOf(pipe), remaining, timeOutMs, TraceAddress(next));
   for (;;) {
     overlap = pipe->Write(next, remaining, timeOutMs);
@@ -148,9 +154,12 @@ ResultCode CUsbLink::SingleWrite(std::unique_ptr<platform::PipeFile>& pipe, cons
     }
     if (overlap.startError != win_error::kIoPending) {
       result = ResultCode::kWriteFileError;
-      log_.LogPrint(3, "CUsbLink::SingleWrite, WriteFile return not ERROR_IO_PENDING, GetLastError = %d,\n",
-                    overlap.startError);
-      log_.LogPrint(3, "Parameters:: hPipeW = %d, lpOutData = 0x%08X, dwLen = %d, dwWriteAmount = %d, &Overlap = 0x%08X,\n",
+      log_.LogPrint(
+          3, "CUsbLink::SingleWrite, WriteFile return not ERROR_IO_PENDING, GetLastError = %d,\n",
+          overlap.startError);
+      log_.LogPrint(3,
+                    "Parameters:: hPipeW = %d, lpOutData = 0x%08X, dwLen = %d, dwWriteAmount = %d, "
+                    "&Overlap = 0x%08X,\n",
                     HandleOf(pipe), TraceAddress(next), remaining, *written,
                     TraceAddress(&overlap));
       if (overlap.startError == win_error::kInvalidFunction) {
@@ -162,14 +171,18 @@ ResultCode CUsbLink::SingleWrite(std::unique_ptr<platform::PipeFile>& pipe, cons
                   WaitResult(overlap));
     if (!overlap.completed) {
       const uint32_t error = FailureError(overlap);
-      log_.LogPrint(3, "CUsbLink::SingleWrite, GetOverlapResult return false, dwWritten = %d, dwLastError = %d, dwRetry = %d\n",
+      log_.LogPrint(3,
+                    "CUsbLink::SingleWrite, GetOverlapResult return false, dwWritten = %d, "
+                    "dwLastError = %d, dwRetry = %d\n",
                     *written, error, retries);
       log_.LogHexDump(3, next, std::min(remaining, kFailedWriteDumpBytes));
       AbandonPipe(pipe);
       return error == win_error::kCrc ? ResultCode::kWriteCrc : ResultCode::kWriteTimeOut;
     }
     *written += overlap.bytes;
-    log_.LogPrint(3, "CUsbLink::SingleWrite, GetOverlapResult return true, dwWriteAmount = %d, dwLastError = %d\n",
+    log_.LogPrint(3,
+                  "CUsbLink::SingleWrite, GetOverlapResult return true, dwWriteAmount = %d, "
+                  "dwLastError = %d\n",
                   overlap.bytes, overlap.completionError);
     if (overlap.bytes >= remaining) {
       if (retries < kWriteRetryLimit) return result;
@@ -179,7 +192,9 @@ ResultCode CUsbLink::SingleWrite(std::unique_ptr<platform::PipeFile>& pipe, cons
     if (overlap.bytes == 0) ++retries;
     next += overlap.bytes;
     remaining -= overlap.bytes;
-    log_.LogPrint(3, "CUsbLink::SingleWrite, before WriteFile(hPipeW=%d), dwLen = %d, dwTimeOut = %d, lpOutData = 0x%08X\n",
+    log_.LogPrint(3,
+                  "CUsbLink::SingleWrite, before WriteFile(hPipeW=%d), dwLen = %d, dwTimeOut = %d, "
+                  "lpOutData = 0x%08X\n",
                   HandleOf(pipe), remaining, timeOutMs, TraceAddress(next));
   }
   // Retry limit: completions kept writing nothing.
@@ -212,18 +227,24 @@ ResultCode CUsbLink::SingleRead(std::unique_ptr<platform::PipeFile>& pipe, uint8
   }
 
   overlap = PipeTransfer{};
-  log_.LogPrint(3, "Begin CUsbLink::SingleRead, before ReadFile, hPipeR = %d, dwLen = %d, dwReadAmount = %d\n",
-                HandleOf(pipe), len, *read);
+  log_.LogPrint(
+      3,
+      "Begin CUsbLink::SingleRead, before ReadFile, hPipeR = %d, dwLen = %d, dwReadAmount = %d\n",
+      HandleOf(pipe), len, *read);
   overlap = pipe->Read(data, len, timeOutMs);
   if (overlap.completedAtOnce) {
     *read = overlap.bytes;
     return ResultCode::kAnswered;
   }
-  log_.LogPrint(3, "CUsbLink::SingleRead, after ReadFile(), dwLastError = %d\n", overlap.startError);
+  log_.LogPrint(3, "CUsbLink::SingleRead, after ReadFile(), dwLastError = %d\n",
+                overlap.startError);
   ResultCode result = ResultCode::kAnswered;
   if (overlap.startError != win_error::kIoPending) {
     result = ResultCode::kReadFileError;
-    log_.LogPrint(3, "CUsbLink::SingleRead, ReadFile return not ERROR_IO_PENDING, GetLastError = %d, \nParameters:: hPipeR = %d, lpInData = %d, dwLen = %d, dwReadAmount = %d, &Overlap = 0x%08X,\n",
+    log_.LogPrint(3,
+                  "CUsbLink::SingleRead, ReadFile return not ERROR_IO_PENDING, GetLastError = %d, "
+                  "\nParameters:: hPipeR = %d, lpInData = %d, dwLen = %d, dwReadAmount = %d, "
+                  "&Overlap = 0x%08X,\n",
                   overlap.startError, HandleOf(pipe), TraceAddress(data), len, *read,
                   TraceAddress(&overlap));
   }
@@ -244,8 +265,9 @@ ResultCode CUsbLink::SingleRead(std::unique_ptr<platform::PipeFile>& pipe, uint8
       result = ResultCode::kReadShort;
     }
   }
-  log_.LogPrint(3, "CUsbLink::SingleRead, GetOverlapResult return true, dwReadAmount = %d, dwError = %d\n",
-                overlap.bytes, overlap.completionError);
+  log_.LogPrint(
+      3, "CUsbLink::SingleRead, GetOverlapResult return true, dwReadAmount = %d, dwError = %d\n",
+      overlap.bytes, overlap.completionError);
   return result;
 }
 

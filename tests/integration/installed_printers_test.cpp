@@ -60,13 +60,12 @@ class PrivateCupsd {
                                  "<Location /admin>\n  Order allow,deny\n  Allow all\n</Location>\n"
                                  "<Policy default>\n  <Limit All>\n    Order deny,allow\n"
                                  "  </Limit>\n</Policy>\n");
-    dir_.Write("cups-files.conf", "ServerRoot " + root + "\nCacheDir " + root +
-                                      "/cache\nStateDir " + root + "/state\nRequestRoot " +
-                                      root + "/spool\nTempDir " + root + "/spool\nErrorLog " +
-                                      root + "/log/error_log\nAccessLog " + root +
-                                      "/log/access_log\nPageLog " + root +
-                                      "/log/page_log\nFileDevice Yes\nSandboxing Relaxed\n"
-                                      "SystemGroup root\n");
+    dir_.Write("cups-files.conf",
+               "ServerRoot " + root + "\nCacheDir " + root + "/cache\nStateDir " + root +
+                   "/state\nRequestRoot " + root + "/spool\nTempDir " + root + "/spool\nErrorLog " +
+                   root + "/log/error_log\nAccessLog " + root + "/log/access_log\nPageLog " + root +
+                   "/log/page_log\nFileDevice Yes\nSandboxing Relaxed\n"
+                   "SystemGroup root\n");
     ::setenv("CUPS_SERVER", socket_.c_str(), 1);
     ::setenv("HOME", dir_.File("home").c_str(), 1);
 

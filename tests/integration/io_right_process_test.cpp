@@ -68,9 +68,8 @@ TEST_F(IoRightBetweenProcesses, AnotherPrinterIsNotBlocked) {
 }
 
 TEST_F(IoRightBetweenProcesses, RightOfAProcessThatDiedIsFree) {
-  const std::string lockFile =
-      platform::LockFilePath(IoRightName("/dev/usb/lp0", platform::kOsNt6),
-                             platform::CurrentLockFolders());
+  const std::string lockFile = platform::LockFilePath(IoRightName("/dev/usb/lp0", platform::kOsNt6),
+                                                      platform::CurrentLockFolders());
   {
     ChildProcess worker(Worker("/dev/usb/lp0", 1000000));
     ASSERT_TRUE(worker.started());

@@ -44,7 +44,7 @@ class UdevPrinterNodes : public ::testing::Test {
  protected:
   void SetUp() override {
     testbed_ = umockdev_testbed_new();
-    Add(Device(3, "0103", "", "07", 2));      // a printer without serial number
+    Add(Device(3, "0103", "", "07", 2));  // a printer without serial number
     Add(Device(2, "0002", "SN-A", "07", 0));
     Add(Device(4, "0002", "SN-B", "03", 1));  // usbmisc, but not a printer interface
   }

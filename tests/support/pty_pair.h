@@ -23,7 +23,7 @@ class PtyPair {
     // descriptor kept open on it keeps the master from reporting a hang-up while the
     // link has the node closed.
     keeper_ = ::open(node_.c_str(), O_RDWR | O_NOCTTY | O_CLOEXEC);
-    termios mode {};
+    termios mode{};
     if (keeper_ >= 0 && ::tcgetattr(keeper_, &mode) == 0) {
       ::cfmakeraw(&mode);
       ::tcsetattr(keeper_, TCSANOW, &mode);

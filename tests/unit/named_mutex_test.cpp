@@ -14,7 +14,9 @@ namespace {
 
 using testing::TempDir;
 
-bool HeldAgainstOthers(const std::string& path) { return testing::LockedByOthers(path); }
+bool HeldAgainstOthers(const std::string& path) {
+  return testing::LockedByOthers(path);
+}
 
 class NamedMutexTest : public ::testing::Test {
  protected:

@@ -113,7 +113,8 @@ TEST_F(DiscoveryTest, PipesOpenByPathAndMask) {
 }
 
 TEST_F(DiscoveryTest, BeforeWindows2000ThePipesAreFilesBelowThePath) {
-  devices_.For(ModelInterfaceGuids[kModel7]).push_back(Printer("USB\\VID_2E5A&PID_0002\\A", "\\\\.\\qpc0"));
+  devices_.For(ModelInterfaceGuids[kModel7])
+      .push_back(Printer("USB\\VID_2E5A&PID_0002\\A", "\\\\.\\qpc0"));
   pipes_.Add("\\\\.\\qpc0\\PIPE00");  // the write pipe is missing
   CUsbLink& link = MakeLink(platform::kOsNt4);
   EXPECT_EQ(link.OpenIOChannel(kModel7, 1), kOpenSomePipes);
@@ -126,7 +127,8 @@ TEST_F(DiscoveryTest, BeforeWindows2000ThePipesAreFilesBelowThePath) {
 }
 
 TEST_F(DiscoveryTest, FirstGenerationDriversOfModelsOneAndTwoAreTriedSecond) {
-  devices_.For(LegacyInterfaceGuids[1]).push_back(Printer("USB\\VID_2E5A&PID_0000\\A", "\\\\.\\old0"));
+  devices_.For(LegacyInterfaceGuids[1])
+      .push_back(Printer("USB\\VID_2E5A&PID_0000\\A", "\\\\.\\old0"));
   pipes_.Add("\\\\.\\old0\\PIPE00");
   pipes_.Add("\\\\.\\old0\\PIPE01");
   CUsbLink& link = MakeLink(platform::kOsWin98);
@@ -184,8 +186,9 @@ TEST(InterfaceGuid, ParsedFromRegistryForm) {
   Guid lower;
   ASSERT_TRUE(ParseGuid("28d78fad-5a12-11d1-ae5b-0000f803a8c2", &lower));
   EXPECT_EQ(lower, guid);
-  for (const char* bad : {"", "{28D78FAD-5A12-11D1-AE5B-0000F803A8C}", "{28D78FAD-5A12-11D1-AE5B0000F803A8C2}",
-                          "{28D78FAD-5A12-11D1-AE5B-0000F803A8CG}", "{28D78FAD-5A12-11D1-AE5B-0000F803A8C2}x"}) {
+  for (const char* bad :
+       {"", "{28D78FAD-5A12-11D1-AE5B-0000F803A8C}", "{28D78FAD-5A12-11D1-AE5B0000F803A8C2}",
+        "{28D78FAD-5A12-11D1-AE5B-0000F803A8CG}", "{28D78FAD-5A12-11D1-AE5B-0000F803A8C2}x"}) {
     EXPECT_FALSE(ParseGuid(bad, &guid)) << bad;
   }
 }

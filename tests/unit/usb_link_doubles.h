@@ -21,8 +21,7 @@ class CUsbLinkTestPeer {
   }
   static ResultCode SingleWrite(CUsbLink& link, const uint8_t* data, uint32_t len,
                                 uint32_t* written) {
-    return link.SingleWrite(link.m_hPipeW, data, len, written, link.overlapW_,
-                            link.m_dwTimeOutW);
+    return link.SingleWrite(link.m_hPipeW, data, len, written, link.overlapW_, link.m_dwTimeOutW);
   }
   static uint32_t chunk(const CUsbLink& link) { return link.chunk_; }
 };
@@ -52,7 +51,9 @@ inline PipeTransfer Fails(uint32_t error, uint32_t startError = win_error::kIoPe
   t.completionError = error;
   return t;
 }
-inline PipeTransfer TimesOut() { return Fails(win_error::kIoIncomplete); }
+inline PipeTransfer TimesOut() {
+  return Fails(win_error::kIoIncomplete);
+}
 
 // What every pipe of one printer shares with the test: scripted outcomes, and a record
 // of what the link did. Writes without a script complete in full; reads without a

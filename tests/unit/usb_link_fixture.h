@@ -29,7 +29,8 @@ class LinkTest : public ::testing::Test {
 
   // One printer of model 7 on the standard class, opened as instance 1.
   std::shared_ptr<PrinterScript> OpenModel7(platform::OsVersionCode code = platform::kOsNt6) {
-    devices_.For(kUsbPrinterClassGuid).push_back(Printer("USB\\VID_2E5A&PID_0002\\SN7", "/dev/usb/lp0"));
+    devices_.For(kUsbPrinterClassGuid)
+        .push_back(Printer("USB\\VID_2E5A&PID_0002\\SN7", "/dev/usb/lp0"));
     auto script = pipes_.Add("/dev/usb/lp0");
     CUsbLink& link = MakeLink(code);
     EXPECT_EQ(link.OpenIOChannel(kModel7, 1), kOpenOk);

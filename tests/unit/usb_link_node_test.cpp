@@ -20,7 +20,8 @@ class LinkOnNodeTest : public LinkTest {
   void SetUp() override {
     LinkTest::SetUp();
     ASSERT_TRUE(pty_.ok());
-    devices_.For(kUsbPrinterClassGuid).push_back(Printer("USB\\VID_2E5A&PID_0002\\PTY", pty_.node()));
+    devices_.For(kUsbPrinterClassGuid)
+        .push_back(Printer("USB\\VID_2E5A&PID_0002\\PTY", pty_.node()));
     probes_ = std::make_unique<FixedProbes>(platform::kOsNt6);
     link_ = std::make_unique<CUsbLink>(
         LinkServices{probes_.get(), &platform::SystemPipeOpener(), &devices_, &clock_});

@@ -10,8 +10,8 @@
 namespace kiln::usb::testing {
 namespace {
 
-using ::testing::ElementsAre;
 using ::testing::Each;
+using ::testing::ElementsAre;
 
 std::vector<uint8_t> Pattern(size_t size) {
   std::vector<uint8_t> data(size);
@@ -77,7 +77,7 @@ TEST_F(LinkTransferTest, PartialProgressDoesNotCountAgainstTheRetryLimit) {
   auto script = OpenModel7();
   // Empty completions count up to the limit across the progress made between them:
   // 10 bytes, nothing four times, 20 bytes, nothing twice (the fifth empty one).
-  script->writeOutcomes = {Completes(10), Completes(0), Completes(0), Completes(0),
+  script->writeOutcomes = {Completes(10), Completes(0),  Completes(0), Completes(0),
                            Completes(0),  Completes(20), Completes(0), Completes(0)};
   const std::vector<uint8_t> data = Pattern(100);
   uint32_t written = 0;
@@ -226,19 +226,23 @@ TEST_F(LinkTransferTest, TraceOfAWriteThenAReadThatTimesOut) {
   char address[16];
   std::snprintf(address, sizeof address, "0x%08X",
                 static_cast<unsigned>(reinterpret_cast<uintptr_t>(data)));
-  EXPECT_EQ(text,
-            "Begin CUsbLink::WriteData, dwBytesToWrite = 3, m_hPipeW = 101, m_dwTimeOutW = 5000,\n"
-            "CUsbLink::SingleWrite, before WriteFile(hPipeW=101), dwLen = 3, dwTimeOut = 5000, "
-            "lpOutData = " + std::string(address) + "\n"
-            "CUsbLink::SingleWrite, WaitForSingleObject return = 0,\n"
-            "CUsbLink::SingleWrite, GetOverlapResult return true, dwWriteAmount = 3, dwLastError = 0\n"
-            "CUsbLink::WriteData:: SingleWrite return 0x10, dwWriteLen = 3, BytesWritten = 3,\n"
-            "Begin CUsbLink::ReadData, dwBytesToRead = 4, m_hPipeR = 100, m_dwTimeOutR = 5000,\n"
-            "Begin CUsbLink::SingleRead, before ReadFile, hPipeR = 100, dwLen = 4, dwReadAmount = 0\n"
-            "CUsbLink::SingleRead, after ReadFile(), dwLastError = 997\n"
-            "CUsbLink::SingleRead, WaitForSingleObject return = 258\n"
-            "CUsbLink::SingleRead, GetOverlapResult return false, dwLastError = 996,\n"
-            "CUsbLink::ReadData:: SingleRead return 0x26, dwReadLen = 4, BytesRead = 0\n");
+  EXPECT_EQ(
+      text,
+      "Begin CUsbLink::WriteData, dwBytesToWrite = 3, m_hPipeW = 101, m_dwTimeOutW = 5000,\n"
+      "CUsbLink::SingleWrite, before WriteFile(hPipeW=101), dwLen = 3, dwTimeOut = 5000, "
+      "lpOutData = " +
+          std::string(address) +
+          "\n"
+          "CUsbLink::SingleWrite, WaitForSingleObject return = 0,\n"
+          "CUsbLink::SingleWrite, GetOverlapResult return true, dwWriteAmount = 3, dwLastError = "
+          "0\n"
+          "CUsbLink::WriteData:: SingleWrite return 0x10, dwWriteLen = 3, BytesWritten = 3,\n"
+          "Begin CUsbLink::ReadData, dwBytesToRead = 4, m_hPipeR = 100, m_dwTimeOutR = 5000,\n"
+          "Begin CUsbLink::SingleRead, before ReadFile, hPipeR = 100, dwLen = 4, dwReadAmount = 0\n"
+          "CUsbLink::SingleRead, after ReadFile(), dwLastError = 997\n"
+          "CUsbLink::SingleRead, WaitForSingleObject return = 258\n"
+          "CUsbLink::SingleRead, GetOverlapResult return false, dwLastError = 996,\n"
+          "CUsbLink::ReadData:: SingleRead return 0x26, dwReadLen = 4, BytesRead = 0\n");
 }
 
 TEST_F(LinkTransferTest, FailedWriteDumpsItsFirstTenBytes) {
@@ -281,7 +285,8 @@ TEST_F(LinkTransferTest, FinishClosesTheChannelThenEndsTheLog) {
 }
 
 TEST_F(LinkTransferTest, CancelPipesCancelsEveryOpenPipe) {
-  devices_.For(kUsbPrinterClassGuid).push_back(Printer("USB\\VID_2E5A&PID_0002\\SN7", "/dev/usb/lp0"));
+  devices_.For(kUsbPrinterClassGuid)
+      .push_back(Printer("USB\\VID_2E5A&PID_0002\\SN7", "/dev/usb/lp0"));
   auto script = pipes_.Add("/dev/usb/lp0");
   CUsbLink& link = MakeLink();
   link.CancelPipes();  // nothing open: nothing to cancel
