@@ -131,11 +131,10 @@ uint32_t CUsbLink::CountInterfaces(const char* guidText, uint32_t enumMode, uint
   const std::vector<DeviceInterface> list = ClassDevices(*services_.devices, guidText, enumMode);
   uint32_t count = 0;
   WalkInterfaces(list, [&](uint32_t, const DeviceInterface& entry) {
-    if ((enumMode & kEnumByVidPid) == 0) {
-      ++count;
-    } else if (vidPidFilter != 0 && InstanceMatches(entry, prefix)) {
-      ++count;
-    }
+    // Without the VID/PID filter every interface counts; with it, only those whose
+    // instance ID carries the model's VID/PID.
+    const bool filtered = (enumMode & kEnumByVidPid) != 0;
+    if (!filtered || (vidPidFilter != 0 && InstanceMatches(entry, prefix))) ++count;
     return false;
   });
   return count;

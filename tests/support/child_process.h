@@ -21,6 +21,7 @@ class ChildProcess {
  public:
   explicit ChildProcess(const std::vector<std::string>& argv) {
     std::vector<char*> args;
+    args.reserve(argv.size() + 1);
     for (const std::string& arg : argv) args.push_back(const_cast<char*>(arg.c_str()));
     args.push_back(nullptr);
     if (::posix_spawn(&pid_, args[0], nullptr, nullptr, args.data(), environ) != 0) pid_ = -1;

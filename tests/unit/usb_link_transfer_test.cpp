@@ -201,8 +201,7 @@ TEST_F(LinkTransferTest, ZeroTimeOutIsABlockingTransfer) {
 class TraceFile {
  public:
   explicit TraceFile(CUsbLink& link, uint32_t level) {
-    FILE* stream = std::fopen(path_.c_str(), "w");
-    link.log().Open(stream, level);
+    link.log().Open(std::fopen(path_.c_str(), "w"), level);
   }
   std::string Text(CUsbLink& link) {
     link.log().Reset();  // flushes and closes
