@@ -1,0 +1,102 @@
+// kiln-testbed: runs a command on a umockdev test bed holding virtual printers.
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <fstream>
+#include <string>
+#include <vector>
+
+#include "platform/clock.h"
+#include "sim/launcher_options.h"
+#include "sim/testbed/test_bed.h"
+#include "sim/testbed/umockdev_env.h"
+#include "sim/transcript_json.h"
+
+namespace {
+
+using kiln::sim::LauncherOptions;
+using kiln::sim::TestBed;
+
+constexpr int kUsageError = 2;
+constexpr int kTestBedError = 1;
+constexpr int kCannotRun = 127;
+
+int Fail(int status, const std::string& message) {
+  std::fprintf(stderr, "kiln-testbed: %s\n", message.c_str());
+  return status;
+}
+
+// Runs the command with this process's environment (which carries UMOCKDEV_DIR and the
+// preload library) and returns its exit status, or 128 + the signal that ended it.
+int RunCommand(const std::vector<std::string>& command) {
+  std::vector<char*> argv;
+  for (const std::string& arg : command) argv.push_back(const_cast<char*>(arg.c_str()));
+  argv.push_back(nullptr);
+
+  // Like system(): while the command runs, a terminal's interrupt ends the command, and
+  // the launcher lives on to write the transcript and remove the test bed.
+  struct sigaction ignore {
+  }, oldInt{}, oldQuit{};
+  ignore.sa_handler = SIG_IGN;
+  sigaction(SIGINT, &ignore, &oldInt);
+  sigaction(SIGQUIT, &ignore, &oldQuit);
+
+  const pid_t child = ::fork();
+  if (child == 0) {
+    sigaction(SIGINT, &oldInt, nullptr);
+    sigaction(SIGQUIT, &oldQuit, nullptr);
+    ::execvp(argv[0], argv.data());
+    std::fprintf(stderr, "kiln-testbed: cannot run %s\n", argv[0]);
+    ::_exit(kCannotRun);
+  }
+  int status = 0;
+  int result = kCannotRun;
+  if (child > 0) {
+    while (::waitpid(child, &status, 0) < 0 && errno == EINTR) {
+    }
+    result = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+  }
+  sigaction(SIGINT, &oldInt, nullptr);
+  sigaction(SIGQUIT, &oldQuit, nullptr);
+  return result;
+}
+
+bool WriteTranscript(const std::string& path, TestBed& bed) {
+  std::ofstream out(path, std::ios::trunc);
+  for (std::size_t i = 0; i < bed.PrinterCount(); ++i) {
+    out << kiln::sim::TranscriptJsonLines(i, bed.Printer(i).Transcript());
+  }
+  return static_cast<bool>(out.flush());
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  LauncherOptions options;
+  std::string error;
+  if (!kiln::sim::ParseLauncherArgs(std::vector<std::string>(argv + 1, argv + argc), options,
+                                    error)) {
+    return Fail(kUsageError, error + " (see --help)");
+  }
+  if (options.help) {
+    std::fputs(kiln::sim::LauncherUsage().c_str(), stdout);
+    return 0;
+  }
+  if (!kiln::sim::InUmockdevEnvironment()) {
+    kiln::sim::ReexecuteUnderUmockdev(argv, error);
+    return Fail(kCannotRun, error);
+  }
+
+  std::unique_ptr<TestBed> bed =
+      TestBed::Create(options.printers, kiln::platform::SystemClock(), &error);
+  if (!bed) return Fail(kTestBedError, "cannot build the test bed: " + error);
+
+  const int status = RunCommand(options.command);
+  if (!options.transcriptPath.empty() && !WriteTranscript(options.transcriptPath, *bed)) {
+    std::fprintf(stderr, "kiln-testbed: cannot write %s\n", options.transcriptPath.c_str());
+  }
+  bed.reset();
+  return status;
+}
