@@ -42,7 +42,7 @@ std::unique_ptr<TestBed> TestBed::Create(const std::vector<VirtualPrinterConfig>
     slot->port = static_cast<uint32_t>(i + 2);
     slot->printer = std::make_unique<VirtualPrinter>(printers[i], clock);
     std::lock_guard<std::mutex> lock(bed->mutex_);
-    if (!bed->Show(*slot, false, error)) return nullptr;
+    if (!bed->Show(*slot, error)) return nullptr;
     bed->slots_.push_back(std::move(slot));
   }
   for (auto& slot : bed->slots_) {
@@ -72,9 +72,9 @@ std::string TestBed::NodeName(std::size_t i) {
   return slot.shown ? slot.placement.NodeName() : std::string();
 }
 
-// Adds the printer's three devices under a new device number and node; with announce,
-// sends their add uevents (parents first, as the kernel does). Called with mutex_ held.
-bool TestBed::Show(Slot& slot, bool announce, std::string* error) {
+// Adds the printer's three devices under a new device number and node. Adding sends their
+// add uevents (parents first, as the kernel does). Called with mutex_ held.
+bool TestBed::Show(Slot& slot, std::string* error) {
   VirtualPrinter& printer = *slot.printer;
   PrinterPlacement& placement = slot.placement;
   placement.port = slot.port;
@@ -95,12 +95,6 @@ bool TestBed::Show(Slot& slot, bool announce, std::string* error) {
   if (slot.fd >= 0) ::fcntl(slot.fd, F_SETFL, ::fcntl(slot.fd, F_GETFL) | O_NONBLOCK);
   slot.shown = true;
   slot.shownArrival = printer.Arrivals();
-  if (announce) {
-    for (const std::string& path :
-         {placement.UsbDevicePath(), placement.InterfacePath(), placement.NodeDevicePath()}) {
-      umockdev_testbed_uevent(testbed_, SysPath(path).c_str(), "add");
-    }
-  }
   return true;
 }
 
@@ -135,7 +129,7 @@ int TestBed::Reconcile(Slot& slot) {
     Hide(slot);
     changed = true;
   }
-  if (!slot.shown && onUsb) changed = Show(slot, true, nullptr) || changed;
+  if (!slot.shown && onUsb) changed = Show(slot, nullptr) || changed;
   if (changed) changed_.notify_all();
   return slot.shown ? slot.fd : -1;
 }

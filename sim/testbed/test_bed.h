@@ -71,7 +71,7 @@ class TestBed {
   };
 
   explicit TestBed(_UMockdevTestbed* testbed);
-  bool Show(Slot& slot, bool announce, std::string* error);
+  bool Show(Slot& slot, std::string* error);
   void Hide(Slot& slot);
   int Reconcile(Slot& slot);
   void Serve(Slot& slot);
