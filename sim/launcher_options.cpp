@@ -79,7 +79,7 @@ bool ParseLauncherArgs(const std::vector<std::string>& args, LauncherOptions& op
       if (!error.empty()) return false;
       VirtualPrinterConfig config = NumberedConfig(options.printers.size());
       if (!ParsePrinterSpec(value, config, error)) {
-        error = "--printer " + value + ": " + error;
+        error.insert(0, "--printer " + value + ": ");
         return false;
       }
       options.printers.push_back(std::move(config));

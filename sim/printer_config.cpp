@@ -10,7 +10,7 @@ namespace {
 // Status summary bit of each alert detail command: byte index and mask.
 struct DetailBit {
   uint16_t command;
-  std::size_t byte;
+  uint8_t byte;
   uint8_t mask;
 };
 

@@ -76,11 +76,11 @@ VirtualPrinter::VirtualPrinter(VirtualPrinterConfig config, platform::Clock& clo
     : config_(std::move(config)),
       clock_(clock),
       parser_(!usb::IsLargeModel(config_.model)),
-      productId_(ProductIdOfModel(config_.model)),
       version_(config_.version),
       deviceBlock_(config_.deviceBlock),
       alert_(config_.faults.alert),
-      busyPollsLeft_(config_.faults.busyPolls) {}
+      busyPollsLeft_(config_.faults.busyPolls),
+      productId_(ProductIdOfModel(config_.model)) {}
 
 // ---------------------------------------------------------------------------------------
 // Byte interface

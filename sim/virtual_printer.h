@@ -123,37 +123,37 @@ class VirtualPrinter {
   PacketParser parser_;
 
   // Identity and state.
-  uint16_t productId_;
   std::string version_;
+  std::string returnVersion_;
   std::vector<uint8_t> deviceBlock_;
   std::optional<AlertReport> alert_;
-  bool onUsb_ = true;
-  uint32_t arrivals_ = 1;
-  uint32_t busyPollsLeft_;
   std::optional<uint64_t> programmingEndsMs_;
   std::optional<uint64_t> returnAtMs_;
-  uint16_t returnProductId_ = 0;
-  std::string returnVersion_;
   std::size_t blockReadOffset_ = 0;
   uint64_t dataBytesReceived_ = 0;
+  uint32_t arrivals_ = 1;
+  uint32_t busyPollsLeft_;
+  uint16_t productId_;
+  uint16_t returnProductId_ = 0;
+  bool onUsb_ = true;
   bool leftInTransfer_ = false;
 
   // Transfers in progress.
-  bool writingImage_ = false;
   std::vector<uint8_t> imageInProgress_;
-  std::optional<uint8_t> fileKindInProgress_;
   std::vector<uint8_t> fileInProgress_;
+  std::optional<uint8_t> fileKindInProgress_;
+  bool writingImage_ = false;
 
   // Answers waiting to be read.
   std::vector<uint8_t> answerQueue_;
 
   // Records.
   std::vector<PacketRecord> transcript_;
-  std::optional<uint8_t> writeType_;
   std::vector<ReceivedImage> images_;
   std::vector<ReceivedFile> files_;
   std::vector<RegisterPacket> registerPackets_;
   uint32_t programmingRuns_ = 0;
+  std::optional<uint8_t> writeType_;
 };
 
 }  // namespace kiln::sim

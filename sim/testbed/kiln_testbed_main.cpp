@@ -32,6 +32,7 @@ int Fail(int status, const std::string& message) {
 // preload library) and returns its exit status, or 128 + the signal that ended it.
 int RunCommand(const std::vector<std::string>& command) {
   std::vector<char*> argv;
+  argv.reserve(command.size() + 1);
   for (const std::string& arg : command) argv.push_back(const_cast<char*>(arg.c_str()));
   argv.push_back(nullptr);
 

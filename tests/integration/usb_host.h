@@ -84,7 +84,7 @@ class UsbmiscMonitor {
     if (device == nullptr) return "";
     const char* action = udev_device_get_action(device);
     const char* node = udev_device_get_devnode(device);
-    const std::string event =
+    std::string event =
         std::string(action != nullptr ? action : "") + " " + (node != nullptr ? node : "");
     udev_device_unref(device);
     return event;
