@@ -3,6 +3,7 @@
 #include <errno.h>
 #include <fcntl.h>
 #include <poll.h>
+#include <stdlib.h>
 #include <umockdev.h>
 #include <unistd.h>
 
@@ -26,7 +27,27 @@ std::string SysPath(const std::string& devicePath) {
   return "/sys" + devicePath;
 }
 
+// Makes every host handle on a node fail, as handles on a device that left USB do: the
+// PTY's other end is closed by putting /dev/null in its place under the same descriptor
+// number, which umockdev keeps and closes itself later. Returns a handle on the PTY's
+// node side: holding it keeps the PTY's number from being given to the next node, which
+// umockdev cannot take.
+UniqueFd HangUp(int ptyEnd) {
+  char nodeSide[64] = {};
+  UniqueFd keep;
+  if (::ptsname_r(ptyEnd, nodeSide, sizeof nodeSide) == 0) {
+    keep = UniqueFd(::open(nodeSide, O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC));
+  }
+  const UniqueFd placeholder(::open("/dev/null", O_RDWR | O_CLOEXEC));
+  if (placeholder.get() >= 0) ::dup3(placeholder.get(), ptyEnd, O_CLOEXEC);
+  return keep;
+}
+
 }  // namespace
+
+UniqueFd::~UniqueFd() {
+  if (fd_ >= 0) ::close(fd_);
+}
 
 std::unique_ptr<TestBed> TestBed::Create(const std::vector<VirtualPrinterConfig>& printers,
                                          platform::Clock& clock, std::string* error) {
@@ -98,11 +119,12 @@ bool TestBed::Show(Slot& slot, std::string* error) {
   return true;
 }
 
-// Sends the remove uevents while the devices are still in sysfs (children first, as the
-// kernel does), then takes them out so that enumeration no longer lists them. Called with
-// mutex_ held.
+// Hangs up the node, sends the remove uevents while the devices are still in sysfs
+// (children first, as the kernel does), then takes them out so that enumeration no longer
+// lists them. Called with mutex_ held.
 void TestBed::Hide(Slot& slot) {
   const PrinterPlacement& placement = slot.placement;
+  if (slot.fd >= 0) retiredNodes_.push_back(HangUp(slot.fd));
   for (const std::string& path :
        {placement.NodeDevicePath(), placement.InterfacePath(), placement.UsbDevicePath()}) {
     umockdev_testbed_uevent(testbed_, SysPath(path).c_str(), "remove");

@@ -8,6 +8,7 @@
 #include <mutex>
 #include <string>
 #include <thread>
+#include <utility>
 #include <vector>
 
 #include "platform/clock.h"
@@ -19,6 +20,23 @@
 struct _UMockdevTestbed;
 
 namespace kiln::sim {
+
+// Owns a file descriptor; closes it when destroyed.
+class UniqueFd {
+ public:
+  UniqueFd() = default;
+  explicit UniqueFd(int fd) : fd_(fd) {}
+  UniqueFd(UniqueFd&& other) noexcept : fd_(std::exchange(other.fd_, -1)) {}
+  UniqueFd& operator=(UniqueFd&& other) noexcept {
+    std::swap(fd_, other.fd_);
+    return *this;
+  }
+  ~UniqueFd();
+  int get() const { return fd_; }
+
+ private:
+  int fd_ = -1;
+};
 
 // Virtual printers on a umockdev test bed: each printer appears in the mocked sysfs as a
 // usblp printer (usb_device 2e5a:PID, usb_interface class 07, usbmisc lpN) and its
@@ -85,6 +103,8 @@ class TestBed {
   uint32_t nextNode_ = 0;
   uint32_t nextDevnum_ = 2;
   std::atomic<bool> stopping_{false};
+  // Node sides of the PTYs of nodes that are gone (see Hide); closed last.
+  std::vector<UniqueFd> retiredNodes_;
 };
 
 }  // namespace kiln::sim

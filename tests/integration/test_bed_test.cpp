@@ -1,12 +1,13 @@
 // The test bed API as other tests use it: printers laid out in sysfs, served over their
 // nodes, unplugged and plugged with uevents. Runs under umockdev's preload library (the
 // program re-executes itself under it) so that libudev sees the test bed.
+#include "sim/testbed/test_bed.h"
+
 #include <gtest/gtest.h>
 
 #include <string>
 #include <vector>
 
-#include "sim/testbed/test_bed.h"
 #include "sim/testbed/umockdev_env.h"
 #include "support/fake_clock.h"
 #include "support/package_builder.h"
@@ -42,8 +43,11 @@ TEST(TestBed, PrintersAppearAsUsblpDevicesAndComeBackUnderNewNodes) {
       (std::vector<UsbPrinter>{{"/dev/usb/lp0", "0002", "A1"}, {"/dev/usb/lp1", "0108", "B2"}}));
 
   testing::UsbmiscMonitor monitor;
+  PrinterNode held("/dev/usb/lp0");
+  ASSERT_TRUE(held.Transact(0x0400, true));
   bed->Unplug(0);
   EXPECT_EQ(monitor.Next(), "remove /dev/usb/lp0");
+  EXPECT_FALSE(held.Write(Padded(CommandPacket(0x0400))));  // a handle on a gone device fails
   EXPECT_EQ(bed->NodeName(0), "");
   EXPECT_EQ(testing::EnumerateUsbPrinters().size(), 1u);
 
