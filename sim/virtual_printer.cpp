@@ -180,13 +180,11 @@ void VirtualPrinter::Handle(ReceivedPacket&& packet) {
   if (faults.silent.Matches(packet.command)) return;
   if (faults.silentFromPacket != 0 && packetNumber >= faults.silentFromPacket) return;
 
-  if (const std::optional<Answer> answer = AnswerFor(packet)) {
-    QueueAnswer(packet.command, *answer);
-    transcript_.back().answered = true;
-  }
+  QueueAnswer(packet.command, AnswerFor(packet));
+  transcript_.back().answered = true;
 }
 
-std::optional<VirtualPrinter::Answer> VirtualPrinter::AnswerFor(const ReceivedPacket& packet) {
+VirtualPrinter::Answer VirtualPrinter::AnswerFor(const ReceivedPacket& packet) {
   Answer answer;
   const uint16_t command = packet.command;
   if (command == cmd::kProductInformation) {

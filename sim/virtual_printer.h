@@ -51,10 +51,14 @@ using RegisterPacket = std::array<uint8_t, 3>;
 // writes go into Receive, the printer's answers come out of TakeAnswer. Time (programming,
 // the restart gap) is measured on the given clock. Every public member is thread-safe.
 //
-// Life of a printer: on USB from construction. The end of a firmware write makes it
-// busy for the programming time named in the received image's header; then it leaves
-// USB and, after the restart gap, comes back under the product ID and version of the
-// image (a new arrival: Arrivals() counts up). Faults of the configuration change this.
+// Life of a printer: on USB from construction. The end of a firmware write (0x8401, or
+// the 0x8307 that closes a kind-2 file) makes it report busy for the programming time in
+// the received image's identification header (time 1 for write type 2, time 2 otherwise;
+// an image without a header is not programmed). Then it leaves USB and, after the restart
+// gap, comes back under the product ID and version the header names (a new arrival:
+// Arrivals() counts up), with its alert cleared and its device data block kept. Leaving
+// USB drops queued answers and transfers in progress. The faults of the configuration
+// change this course.
 class VirtualPrinter {
  public:
   VirtualPrinter(VirtualPrinterConfig config, platform::Clock& clock);
@@ -76,7 +80,8 @@ class VirtualPrinter {
   uint16_t ProductId();
   std::string Version();
   bool Busy();
-  // The cable is pulled: the printer leaves USB at once (a pending restart is cancelled).
+  // The cable is pulled: the printer leaves USB at once (programming under way and a
+  // pending return are cancelled).
   void Unplug();
   // The cable is plugged back (or, if still on USB, the printer is reset): a new arrival
   // with the current identity.
@@ -84,7 +89,7 @@ class VirtualPrinter {
   // Millisecond time (on the clock) of the next change the printer makes by itself.
   std::optional<uint64_t> NextChangeMs();
 
-  // --- What it received ---
+  // --- What it received, in order ---
   std::vector<PacketRecord> Transcript() const;
   // Write type of the most recent start of write (0x8400).
   std::optional<uint8_t> WriteType() const;
@@ -108,7 +113,7 @@ class VirtualPrinter {
 
   void Settle();
   void Handle(ReceivedPacket&& packet);
-  std::optional<Answer> AnswerFor(const ReceivedPacket& packet);
+  Answer AnswerFor(const ReceivedPacket& packet);
   void QueueAnswer(uint16_t command, const Answer& answer);
   void TakeData(const std::vector<uint8_t>& payload);
   void StartProgramming(const std::vector<uint8_t>& image, uint8_t writeType);
