@@ -1,8 +1,10 @@
 // kiln-testbed: runs a command on a umockdev test bed holding virtual printers.
 #include <signal.h>
+#include <sys/prctl.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <cstdio>
 #include <fstream>
 #include <string>
@@ -28,6 +30,13 @@ int Fail(int status, const std::string& message) {
   return status;
 }
 
+// The running command, for passing on a request to end.
+volatile sig_atomic_t runningCommand = 0;
+
+void PassOn(int signal) {
+  if (runningCommand > 0) ::kill(static_cast<pid_t>(runningCommand), signal);
+}
+
 // Runs the command with this process's environment (which carries UMOCKDEV_DIR and the
 // preload library) and returns its exit status, or 128 + the signal that ended it.
 int RunCommand(const std::vector<std::string>& command) {
@@ -35,32 +44,44 @@ int RunCommand(const std::vector<std::string>& command) {
   argv.reserve(command.size() + 1);
   for (const std::string& arg : command) argv.push_back(const_cast<char*>(arg.c_str()));
   argv.push_back(nullptr);
+  const std::string cannotRun = "kiln-testbed: cannot run " + command[0] + "\n";
 
-  // Like system(): while the command runs, a terminal's interrupt ends the command, and
-  // the launcher lives on to write the transcript and remove the test bed.
+  // Like system(): a terminal's interrupt ends the command only; a request to end the
+  // launcher is passed on to the command. Either way the launcher lives on to write the
+  // transcript and remove the test bed.
   struct sigaction ignore {
-  }, oldInt{}, oldQuit{};
+  }, passOn{}, oldInt{}, oldQuit{}, oldTerm{}, oldHup{};
   ignore.sa_handler = SIG_IGN;
+  passOn.sa_handler = PassOn;
   sigaction(SIGINT, &ignore, &oldInt);
   sigaction(SIGQUIT, &ignore, &oldQuit);
+  sigaction(SIGTERM, &passOn, &oldTerm);
+  sigaction(SIGHUP, &passOn, &oldHup);
 
   const pid_t child = ::fork();
   if (child == 0) {
+    // Only async-signal-safe calls here: the serving threads may hold locks.
     sigaction(SIGINT, &oldInt, nullptr);
     sigaction(SIGQUIT, &oldQuit, nullptr);
+    ::prctl(PR_SET_PDEATHSIG, SIGTERM);  // the command ends if the launcher is killed
     ::execvp(argv[0], argv.data());
-    std::fprintf(stderr, "kiln-testbed: cannot run %s\n", argv[0]);
+    const ssize_t ignored = ::write(STDERR_FILENO, cannotRun.data(), cannotRun.size());
+    (void)ignored;
     ::_exit(kCannotRun);
   }
   int status = 0;
   int result = kCannotRun;
   if (child > 0) {
+    runningCommand = child;
     while (::waitpid(child, &status, 0) < 0 && errno == EINTR) {
     }
+    runningCommand = 0;
     result = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
   }
   sigaction(SIGINT, &oldInt, nullptr);
   sigaction(SIGQUIT, &oldQuit, nullptr);
+  sigaction(SIGTERM, &oldTerm, nullptr);
+  sigaction(SIGHUP, &oldHup, nullptr);
   return result;
 }
 
