@@ -59,7 +59,6 @@ std::unique_ptr<TestBed> TestBed::Create(const std::vector<VirtualPrinterConfig>
   std::unique_ptr<TestBed> bed(new TestBed(testbed));
   for (std::size_t i = 0; i < printers.size(); ++i) {
     auto slot = std::make_unique<Slot>();
-    slot->index = i;
     slot->port = static_cast<uint32_t>(i + 2);
     slot->printer = std::make_unique<VirtualPrinter>(printers[i], clock);
     std::lock_guard<std::mutex> lock(bed->mutex_);

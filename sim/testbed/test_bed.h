@@ -77,7 +77,6 @@ class TestBed {
 
  private:
   struct Slot {
-    std::size_t index = 0;
     std::unique_ptr<VirtualPrinter> printer;
     uint32_t port = 0;
     // What the test bed shows now; guarded by TestBed::mutex_.
