@@ -38,6 +38,9 @@ constexpr uint8_t kBlockReady = 0x50;
 // First byte of an answer spoilt by the bad-first-byte fault.
 constexpr uint8_t kSpoiltStart = 0x5A;
 constexpr uint8_t kCpuWriteType = 2;
+// Programming takes at least this long, so that even an image that names no programming
+// time leaves the answer to its end of write readable until the host's next pause.
+constexpr uint64_t kShortestProgrammingMs = 1;
 
 bool IsAlertDetail(uint16_t command) {
   return std::find(std::begin(cmd::kAlertDetails), std::end(cmd::kAlertDetails), command) !=
@@ -256,7 +259,8 @@ void VirtualPrinter::StartProgramming(const std::vector<uint8_t>& image, uint8_t
   if (!offset) return;
   const config::PackageHeader header = config::DecodePackageHeader(image.data(), *offset);
   const uint16_t seconds = writeType == kCpuWriteType ? header.programTime1 : header.programTime2;
-  programmingEndsMs_ = clock_.NowMs() + uint64_t{seconds} * 1000;
+  programmingEndsMs_ =
+      clock_.NowMs() + std::max<uint64_t>(uint64_t{seconds} * 1000, kShortestProgrammingMs);
   returnProductId_ = config_.faults.returnProductId.value_or(header.productId);
   returnVersion_ = std::string(header.version.view());
 }

@@ -18,6 +18,9 @@ using kiln::testing::PrinterNode;
 using kiln::testing::UsbPrinter;
 
 constexpr uint16_t kImageProductId = 0x0103;  // M09: the printer comes back as another model
+// Programming seconds named by the image: long enough, at the test's time scale, that the
+// answer to the end of write is read before the printer leaves.
+constexpr uint16_t kProgrammingSeconds = 10;
 
 bool failed = false;
 
@@ -35,7 +38,7 @@ bool StatusIsClear(PrinterNode& node) {
 // Start of write, 0xFC00-byte data packets (unanswered), end of write.
 bool WriteFirmware(PrinterNode& node) {
   const std::string image =
-      kiln::testing::MakePackage(0x1F900, 0x1040, kImageProductId, 0, 1, "2.00");
+      kiln::testing::MakePackage(0x1F900, 0x1040, kImageProductId, 0, kProgrammingSeconds, "2.00");
   if (!node.Transact(0x8400, true, {0})) return false;
   for (std::size_t done = 0; done < image.size(); done += 0xFC00) {
     const std::size_t piece = std::min<std::size_t>(0xFC00, image.size() - done);

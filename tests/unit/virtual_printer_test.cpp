@@ -314,6 +314,13 @@ TEST_F(PrinterTest, CpuCodeWriteUsesTheFirstProgrammingTime) {
   EXPECT_EQ(printer.NextChangeMs(), clock.NowMs() + 4000);
 }
 
+TEST_F(PrinterTest, ImageWithoutProgrammingTimeStillAnswersItsEndOfWrite) {
+  VirtualPrinter printer(Config(kSmallModel), clock);
+  WriteImagePadded(printer, Image(0x0002, 0, 0, "2.00"), 0);  // asserts the 0x8401 answer
+  clock.Advance(1);
+  EXPECT_FALSE(printer.OnUsb());
+}
+
 TEST_F(PrinterTest, ThreeFileDownloadProgramsAfterTheImageFile) {
   VirtualPrinter printer(Config(kLargeModel), clock);
   const RegisterPacket registers[] = {{0xFC, 0x1A, 0x04},
