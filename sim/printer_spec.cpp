@@ -9,7 +9,7 @@
 namespace kiln::sim {
 
 const char* const kPrinterSpecHelp =
-    "Printer description: MODEL[,FIELD=VALUE]...\n"
+    "Printer description: MODEL[,FIELD=VALUE]...   (values cannot contain commas)\n"
     "  MODEL                 short name of the model table (M07, OEE, ...) or serial number "
     "1-38\n"
     "  version=TEXT          firmware revision the printer reports (default 1.00)\n"
