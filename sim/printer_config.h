@@ -1,0 +1,115 @@
+#pragma once
+
+#include <array>
+#include <cstddef>
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace kiln::sim {
+
+// Status summary bytes 0-2 (the answer of 0x0400) as the printer reports them.
+using StatusBytes = std::array<uint8_t, 3>;
+
+// Status summary bit: the printer is busy (programming its flash, or told to stay busy).
+inline constexpr uint8_t kStatusBusy = 0x80;
+
+// The largest device data block the updater collects; a longer one is dropped by the host.
+inline constexpr std::size_t kMaxDeviceBlockLength = 0x3000;
+// Bytes of the device data block handed out per 0xE028 answer.
+inline constexpr std::size_t kDeviceBlockPiece = 0x400;
+
+// An alert the printer reports: the status summary bits that announce it and the 24-bit
+// code that the matching detail commands (0x0403 ... 0x040A) answer.
+struct AlertReport {
+  StatusBytes status{};
+  uint32_t code = 0;
+};
+
+// The status bits that make the host ask detailCommand (one of 0x0403, 0x0405, 0x0406,
+// 0x0407, 0x0408, 0x040A) for the alert, together with code. Any other command gives
+// the error bit 0x40 of byte 0 alone.
+AlertReport AlertForDetail(uint16_t detailCommand, uint32_t code);
+
+// Whether status sets the bit that makes the host ask detailCommand for an alert.
+bool DetailCommandAnnounced(const StatusBytes& status, uint16_t detailCommand);
+
+// Which commands a fault applies to: none (the default), every command, or one code.
+class CommandMatch {
+ public:
+  static CommandMatch None() { return CommandMatch(Scope::kNone, 0); }
+  static CommandMatch All() { return CommandMatch(Scope::kAll, 0); }
+  static CommandMatch Code(uint16_t code) { return CommandMatch(Scope::kOne, code); }
+  CommandMatch() = default;
+
+  bool Matches(uint16_t command) const {
+    return scope_ == Scope::kAll || (scope_ == Scope::kOne && command == code_);
+  }
+  bool IsOn() const { return scope_ != Scope::kNone; }
+
+ private:
+  enum class Scope { kNone, kAll, kOne };
+  CommandMatch(Scope scope, uint16_t code) : scope_(scope), code_(code) {}
+  Scope scope_ = Scope::kNone;
+  uint16_t code_ = 0;
+};
+
+// Misbehaviour a printer can be told to show. Every fault is off by default.
+struct PrinterFaults {
+  // Stop answering from the n-th packet received (counting from 1); 0: off.
+  uint32_t silentFromPacket = 0;
+  // Never answer these commands.
+  CommandMatch silent;
+  // Answers to these commands start with 0x5A instead of 0xA5.
+  CommandMatch badFirstByte;
+  // Answers to these commands deliver one data byte less than their length field says
+  // (an empty answer announces one byte and delivers none).
+  CommandMatch shortAnswer;
+  // The first n status summaries report busy, whatever the printer is doing.
+  uint32_t busyPolls = 0;
+  // Every status summary reports busy.
+  bool busyForever = false;
+  // Reported from power-on until a clean restart after programming.
+  std::optional<AlertReport> alert;
+  // When programming ends the printer does not restart: it stays on USB, no longer busy,
+  // reporting this alert (for example a firmware checksum error, code 0x00030302).
+  std::optional<AlertReport> errorAfterProgramming;
+  // After programming the printer comes back under this product ID instead of the one
+  // the received image names.
+  std::optional<uint16_t> returnProductId;
+  // After programming (or leaving in the middle of a transfer) the printer never comes back.
+  bool neverReturn = false;
+  // Leaves USB once this many firmware data bytes (0x8301 or 0x8308 payload) have arrived,
+  // and comes back after the restart gap unchanged (unless neverReturn); 0: off.
+  uint32_t leaveAfterDataBytes = 0;
+};
+
+// Everything that makes one virtual printer.
+struct VirtualPrinterConfig {
+  // Model serial number 1 to 38; the product ID comes from the model table. Models 19 and
+  // higher expect unpadded packets.
+  uint32_t model = 7;
+  // The firmware revision text the product information reports (ProductRev).
+  std::string version = "1.00";
+  // The colour-mode text of 0x8008; empty gives an empty answer.
+  std::string colourMode = "Standard";
+  // USB serial number string (also the third text of the product information).
+  std::string serialNumber = "KLN0000001";
+  // Status summary bytes reported when nothing else applies.
+  StatusBytes status{};
+  // The device data block the printer holds; empty: it holds none. See MakeDeviceBlock.
+  std::vector<uint8_t> deviceBlock;
+  // Time between leaving USB after programming and coming back, in milliseconds.
+  uint32_t restartGapMs = 2000;
+  PrinterFaults faults;
+};
+
+// A device data block of length bytes (at least 2) with the marker and checksum the
+// updater verifies; with validChecksum false the last byte is off by one.
+std::vector<uint8_t> MakeDeviceBlock(std::size_t length, bool validChecksum = true);
+
+// The product ID of a model serial number 1 to 38 (0 for any other number).
+uint16_t ProductIdOfModel(uint32_t model);
+
+}  // namespace kiln::sim

@@ -1,0 +1,189 @@
+// Device discovery and the link on the umockdev test bed: virtual printers behind
+// /dev/usb/lpN, found through udev and spoken to through their nodes, from this process
+// and from worker programs.
+
+#include <gtest/gtest.h>
+#include <stdlib.h>
+
+#include <chrono>
+#include <cstdio>
+#include <future>
+#include <string>
+#include <vector>
+
+#include "platform/lp_pipe.h"
+#include "protocol/command_codes.h"
+#include "protocol/prn_cmd.h"
+#include "sim/testbed/test_bed.h"
+#include "sim/testbed/umockdev_env.h"
+#include "support/child_process.h"
+#include "support/fake_clock.h"
+#include "support/temp_dir.h"
+#include "usb/device_enumerator.h"
+#include "usb/usb_link.h"
+
+namespace kiln::usb {
+namespace {
+
+using namespace std::chrono_literals;
+using kiln::testing::ChildProcess;
+
+constexpr uint32_t kModel7 = 7;
+constexpr uint32_t kModel9 = 9;
+
+sim::VirtualPrinterConfig Printer(uint32_t model, const char* serial, const char* version) {
+  sim::VirtualPrinterConfig config;
+  config.model = model;
+  config.serialNumber = serial;
+  config.version = version;
+  return config;
+}
+
+class LinkOnTestBed : public ::testing::Test {
+ protected:
+  void SetUp() override { ::setenv("KILN_LOCK_DIR", locks_.path().c_str(), 1); }
+  void TearDown() override {
+    bed_.reset();
+    ::unsetenv("KILN_LOCK_DIR");
+  }
+
+  void Start(const std::vector<sim::VirtualPrinterConfig>& printers) {
+    std::string error;
+    bed_ = sim::TestBed::Create(printers, platform::SystemClock(), &error);
+    ASSERT_NE(bed_, nullptr) << error;
+  }
+
+  // A link on the real Linux services; its pauses go to a fake clock.
+  std::unique_ptr<CUsbLink> MakeLink() {
+    return std::make_unique<CUsbLink>(LinkServices{&platform::SystemProbes(),
+                                                   &platform::SystemPipeOpener(),
+                                                   &SystemDeviceEnumerator(), &clock_});
+  }
+
+  static std::string RevisionOf(CUsbLink& link) {
+    protocol::CPrnCmd prn(&link);
+    char revision[24] = {};
+    if (prn.GetProductRev(revision, sizeof revision) != ResultCode::kAnswered) return "(none)";
+    return revision;
+  }
+
+  kiln::testing::TempDir locks_;
+  kiln::testing::FakeClock clock_;
+  std::unique_ptr<sim::TestBed> bed_;
+};
+
+TEST_F(LinkOnTestBed, PrintersOfAModelAreCountedAndSelectedByInstance) {
+  Start({Printer(kModel7, "A", "1.01"), Printer(kModel9, "B", "2.00"),
+         Printer(kModel7, "C", "1.02")});
+  auto link = MakeLink();
+  EXPECT_EQ(link->CountDevices(kModel7), 2u);
+  EXPECT_EQ(link->CountDevices(kModel9), 1u);
+  EXPECT_EQ(link->CountDevices(12), 0u);
+
+  ASSERT_EQ(link->OpenIOChannel(kModel7, 1), kOpenOk);
+  EXPECT_EQ(link->devicePath(), bed_->NodeName(0));
+  EXPECT_EQ(RevisionOf(*link), "1.01");
+  ASSERT_EQ(link->OpenIOChannel(kModel7, 2), kOpenOk);
+  EXPECT_EQ(link->devicePath(), bed_->NodeName(2));
+  EXPECT_EQ(RevisionOf(*link), "1.02");
+  ASSERT_EQ(link->OpenIOChannel(kModel9, 1), kOpenOk);
+  EXPECT_EQ(RevisionOf(*link), "2.00");
+  EXPECT_EQ(link->OpenIOChannel(kModel7, 3), kOpenNotActive);
+  EXPECT_EQ(link->OpenIOChannel(12, 1), kOpenNoDevice);
+}
+
+TEST_F(LinkOnTestBed, SilentPrinterTimesOutThenTheReadPipeIsGone) {
+  sim::VirtualPrinterConfig silent = Printer(kModel7, "A", "1.00");
+  silent.faults.silent = sim::CommandMatch::All();
+  Start({silent});
+  auto link = MakeLink();
+  ASSERT_EQ(link->OpenIOChannel(kModel7, 1), kOpenOk);
+  link->SetTimeOuts(200, 2000);
+  protocol::CPrnCmd prn(link.get());
+  EXPECT_EQ(prn.DoCommand(protocol::cmd::kStatusSummary), ResultCode::kReadTimeOut);
+  uint8_t answer[6];
+  uint32_t count = 0;
+  EXPECT_EQ(link->ReadData(answer, sizeof answer, &count), ResultCode::kReadPipeInvalid);
+}
+
+TEST_F(LinkOnTestBed, UnpluggedInTheMiddleOfAWriteFailsWithoutHanging) {
+  Start({Printer(kModel7, "A", "1.00")});
+  auto link = MakeLink();
+  ASSERT_EQ(link->OpenIOChannel(kModel7, 1), kOpenOk);
+  link->SetTimeOuts(500, 500);
+  // Far more than the printer takes in the moment before the cable is pulled.
+  const std::vector<uint8_t> data(64u << 20, 0);
+  uint32_t written = 0;
+  auto write = std::async(std::launch::async, [&] {
+    return link->WriteData(data.data(), static_cast<uint32_t>(data.size()), &written);
+  });
+  std::this_thread::sleep_for(10ms);
+  bed_->Unplug(0);
+  ASSERT_EQ(write.wait_for(20s), std::future_status::ready) << "the write hangs";
+  const ResultCode result = write.get();
+  EXPECT_TRUE(result == ResultCode::kWriteTimeOut || result == ResultCode::kPipeClosed)
+      << "0x" << std::hex << int{ToByte(result)};
+  EXPECT_LT(written, data.size());
+  EXPECT_EQ(link->WriteData(data.data(), 64, &written), ResultCode::kWritePipeInvalid);
+}
+
+class TransactionsBetweenProcesses : public LinkOnTestBed {
+ protected:
+  void SetUp() override {
+    LinkOnTestBed::SetUp();
+    ::setenv("KILN_TIME_SCALE", "0.01", 1);  // the workers' 300 ms pause after opening
+  }
+  void TearDown() override {
+    ::unsetenv("KILN_TIME_SCALE");
+    LinkOnTestBed::TearDown();
+  }
+  static std::vector<std::string> Worker(uint32_t instance, unsigned rounds, const char* revision) {
+    return {KILN_LINK_WORKER, "revision", std::to_string(kModel7), std::to_string(instance),
+            std::to_string(rounds), revision};
+  }
+};
+
+TEST_F(TransactionsBetweenProcesses, TwoProgramsOnOnePrinterNeverInterleave) {
+  // Enough rounds that programs without the I/O right get each other's answers.
+  constexpr unsigned kRounds = 200;
+  Start({Printer(kModel7, "A", "1.01")});
+  ChildProcess first(Worker(1, kRounds, "1.01"));
+  ChildProcess second(Worker(1, kRounds, "1.01"));
+  EXPECT_EQ(first.WaitFor(60s), 0);
+  EXPECT_EQ(second.WaitFor(60s), 0);
+  // Every packet the printer received was whole and answered.
+  const auto transcript = bed_->Printer(0).Transcript();
+  EXPECT_EQ(transcript.size(), 2 * kRounds);
+  for (const auto& packet : transcript) {
+    EXPECT_EQ(packet.command, protocol::cmd::kProductInfo);
+    EXPECT_TRUE(packet.answered);
+    EXPECT_TRUE(packet.paddingOk);
+  }
+}
+
+TEST_F(TransactionsBetweenProcesses, APrinterInATransactionDoesNotBlockAnother) {
+  Start({Printer(kModel7, "A", "1.01"), Printer(kModel7, "B", "1.02")});
+  auto link = MakeLink();
+  ASSERT_EQ(link->OpenIOChannel(kModel7, 1), kOpenOk);
+  link->WaitIORight();
+  ChildProcess samePrinter(Worker(1, 1, "1.01"));
+  ChildProcess otherPrinter(Worker(2, 1, "1.02"));
+  EXPECT_EQ(otherPrinter.WaitFor(60s), 0);
+  EXPECT_EQ(samePrinter.WaitFor(200ms), std::nullopt) << "waits for this process's transaction";
+  link->ReleaseIORight();
+  EXPECT_EQ(samePrinter.WaitFor(60s), 0);
+}
+
+}  // namespace
+}  // namespace kiln::usb
+
+int main(int argc, char** argv) {
+  if (!kiln::sim::InUmockdevEnvironment()) {
+    std::string error;
+    kiln::sim::ReexecuteUnderUmockdev(argv, error);
+    std::fprintf(stderr, "cannot run under umockdev: %s\n", error.c_str());
+    return 1;
+  }
+  ::testing::InitGoogleTest(&argc, argv);
+  return RUN_ALL_TESTS();
+}
