@@ -8,35 +8,36 @@
 #include <umockdev.h>
 #include <unistd.h>
 
-#include <cstring>
+#include <cstdio>
 #include <string>
-#include <vector>
 
 #include "platform/device_monitor.h"
 #include "platform/usb_printer_nodes.h"
+#include "sim/testbed/sysfs_layout.h"
+#include "sim/testbed/umockdev_env.h"
 #include "usb/device_enumerator.h"
 
 namespace kiln {
 namespace {
 
-constexpr const char* kHub = "/devices/pci0000:00/0000:00:14.0/usb1";
+// A printer as the test bed lays it out: usb_device on hub port `port`, its class-07
+// interface and the usbmisc node lpN.
+std::string Device(uint32_t port, uint16_t productId, const char* serial, uint32_t node) {
+  sim::PrinterPlacement placement;
+  placement.port = port;
+  placement.devnum = port;
+  placement.node = node;
+  placement.productId = productId;
+  placement.serial = serial;
+  placement.product = "Photo Printer";
+  return sim::DescribePrinter(placement);
+}
 
-// A usb_device on hub port `port` with one interface of class `interfaceClass` and its
-// usbmisc node lpN (the node becomes a PTY on the test bed).
-std::string Device(int port, const char* productId, const char* serial, const char* interfaceClass,
-                   int node) {
-  const std::string usb = std::string(kHub) + "/1-" + std::to_string(port);
-  const std::string iface = usb + "/1-" + std::to_string(port) + ":1.0";
-  std::string text = "P: " + usb + "\nE: SUBSYSTEM=usb\nE: DEVTYPE=usb_device\n" +
-                     "A: idVendor=2e5a\nA: idProduct=" + productId + "\n";
-  if (*serial != '\0') text += std::string("A: serial=") + serial + "\n";
-  text += "\nP: " + iface + "\nE: SUBSYSTEM=usb\nE: DEVTYPE=usb_interface\n" +
-          "A: bInterfaceClass=" + interfaceClass + "\n\n";
-  const std::string name = "lp" + std::to_string(node);
-  text += "P: " + iface + "/usbmisc/" + name + "\nN: usb/" + name +
-          "\nE: SUBSYSTEM=usbmisc\nE: DEVNAME=/dev/usb/" + name +
-          "\nE: MAJOR=180\nE: MINOR=" + std::to_string(node) +
-          "\nA: dev=180:" + std::to_string(node) + "\n";
+// The same with an interface of another class (a usbmisc node that is no printer).
+std::string NotAPrinter(uint32_t port, uint32_t node) {
+  std::string text = Device(port, 0x0002, "SN-B", node);
+  const std::string printerClass = "bInterfaceClass=07";
+  text.replace(text.find(printerClass), printerClass.size(), "bInterfaceClass=03");
   return text;
 }
 
@@ -44,9 +45,9 @@ class UdevPrinterNodes : public ::testing::Test {
  protected:
   void SetUp() override {
     testbed_ = umockdev_testbed_new();
-    Add(Device(3, "0103", "", "07", 2));  // a printer without serial number
-    Add(Device(2, "0002", "SN-A", "07", 0));
-    Add(Device(4, "0002", "SN-B", "03", 1));  // usbmisc, but not a printer interface
+    Add(Device(3, 0x0103, "", 2));  // a printer without serial number
+    Add(Device(2, 0x0002, "SN-A", 0));
+    Add(NotAPrinter(4, 1));
   }
   void TearDown() override { g_object_unref(testbed_); }
 
@@ -90,7 +91,9 @@ TEST_F(UdevPrinterNodes, EnumeratorPublishesTheStandardPrinterClassOnly) {
 TEST_F(UdevPrinterNodes, MonitorReportsArrivalAndRemoval) {
   auto monitor = platform::OpenUsbPrinterMonitor();
   ASSERT_NE(monitor, nullptr);
-  const std::string node = std::string("/sys") + kHub + "/1-2/1-2:1.0/usbmisc/lp0";
+  sim::PrinterPlacement placement;
+  placement.port = 2;
+  const std::string node = "/sys" + placement.NodeDevicePath();
   umockdev_testbed_uevent(testbed_, node.c_str(), "remove");
   umockdev_testbed_uevent(testbed_, node.c_str(), "add");
 
@@ -114,27 +117,13 @@ TEST_F(UdevPrinterNodes, MonitorReportsArrivalAndRemoval) {
 }  // namespace
 }  // namespace kiln
 
-// The test bed is seen only through umockdev's preload library: without it, run again
-// under umockdev-wrapper.
 int main(int argc, char** argv) {
-  const char* preload = std::getenv("LD_PRELOAD");
-  if (preload == nullptr || std::strstr(preload, "libumockdev-preload") == nullptr) {
-    if (std::getenv("KILN_UMOCKDEV_REEXEC") == nullptr) {
-      ::setenv("KILN_UMOCKDEV_REEXEC", "1", 1);
-      // An AddressSanitizer runtime cannot be first in LD_PRELOAD behind the wrapper.
-      ::setenv("ASAN_OPTIONS", "verify_asan_link_order=0:detect_leaks=0", 1);
-      std::string self(4096, '\0');
-      const ssize_t n = ::readlink("/proc/self/exe", self.data(), self.size() - 1);
-      if (n > 0) {
-        self.resize(static_cast<size_t>(n));
-        std::vector<char*> args{const_cast<char*>("umockdev-wrapper"), self.data()};
-        for (int i = 1; i < argc; ++i) args.push_back(argv[i]);
-        args.push_back(nullptr);
-        ::execvp("umockdev-wrapper", args.data());
-      }
-    }
-    std::fprintf(stderr, "umockdev-wrapper is not available\n");
-    return 1;
+  // libudev sees the test bed only through umockdev's preload library.
+  if (!kiln::sim::InUmockdevEnvironment()) {
+    std::string error;
+    kiln::sim::ReexecuteUnderUmockdev(argv, error);
+    std::fprintf(stderr, "cannot run under umockdev: %s\n", error.c_str());
+    return 127;
   }
   ::testing::InitGoogleTest(&argc, argv);
   return RUN_ALL_TESTS();

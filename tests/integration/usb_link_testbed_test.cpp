@@ -138,7 +138,7 @@ class TransactionsBetweenProcesses : public LinkOnTestBed {
     LinkOnTestBed::TearDown();
   }
   static std::vector<std::string> Worker(uint32_t instance, unsigned rounds, const char* revision) {
-    return {KILN_LINK_WORKER, "revision", std::to_string(kModel7), std::to_string(instance),
+    return {KILN_LINK_WORKER,       "revision", std::to_string(kModel7), std::to_string(instance),
             std::to_string(rounds), revision};
   }
 };
