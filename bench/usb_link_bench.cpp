@@ -122,6 +122,8 @@ BENCHMARK(BM_LinkWriteData)->Unit(benchmark::kMillisecond)->UseRealTime()->Repet
 // Remembers the (median) rate of each benchmark so that the ratio can be printed at the end.
 class RatioReporter final : public benchmark::ConsoleReporter {
  public:
+  // Colours only on a terminal.
+  RatioReporter() : ConsoleReporter(::isatty(STDOUT_FILENO) != 0 ? OO_Defaults : OO_Tabular) {}
   void ReportRuns(const std::vector<Run>& runs) override {
     ConsoleReporter::ReportRuns(runs);
     for (const Run& run : runs) {
