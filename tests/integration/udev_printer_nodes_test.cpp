@@ -16,6 +16,7 @@
 #include "sim/testbed/sysfs_layout.h"
 #include "sim/testbed/umockdev_env.h"
 #include "usb/device_enumerator.h"
+#include "usb/printer_notification.h"
 
 namespace kiln {
 namespace {
@@ -89,7 +90,9 @@ TEST_F(UdevPrinterNodes, EnumeratorPublishesTheStandardPrinterClassOnly) {
 }
 
 TEST_F(UdevPrinterNodes, MonitorReportsArrivalAndRemoval) {
-  auto monitor = platform::OpenUsbPrinterMonitor();
+  EXPECT_EQ(usb::RegisterPrinterNotification("{28d78fad-5a12-11d1-ae5b}"), nullptr);
+  // The main window registers with the class GUID in lower case.
+  auto monitor = usb::RegisterPrinterNotification("{28d78fad-5a12-11d1-ae5b-0000f803a8c2}");
   ASSERT_NE(monitor, nullptr);
   sim::PrinterPlacement placement;
   placement.port = 2;
