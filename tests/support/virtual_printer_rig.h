@@ -1,0 +1,76 @@
+#pragma once
+
+#include <stdlib.h>
+
+#include <cstdio>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "platform/os_probes.h"
+#include "sim/in_process_pipe.h"
+#include "sim/virtual_printer.h"
+#include "support/fake_clock.h"
+#include "support/temp_dir.h"
+#include "usb/device_enumerator.h"
+#include "usb/link_factory.h"
+
+namespace kiln::testing {
+
+// Virtual printers plugged into the real link in this process: discovery lists the
+// printers that are on USB (under the product ID they have now), the pipes are
+// in-process pipes, and every pause of the updater and the printers goes through one
+// fake clock, so a whole update runs at once and its pauses can be checked.
+class VirtualPrinterRig final : public usb::DeviceEnumerator {
+ public:
+  VirtualPrinterRig() { ::setenv("KILN_LOCK_DIR", locks_.path().c_str(), 1); }
+  ~VirtualPrinterRig() override { ::unsetenv("KILN_LOCK_DIR"); }
+  VirtualPrinterRig(const VirtualPrinterRig&) = delete;
+  VirtualPrinterRig& operator=(const VirtualPrinterRig&) = delete;
+
+  sim::VirtualPrinter& Add(sim::VirtualPrinterConfig config) {
+    const std::string path = "/dev/usb/lp" + std::to_string(printers_.size());
+    printers_.push_back(std::make_unique<sim::VirtualPrinter>(std::move(config), clock));
+    paths_.push_back(path);
+    opener_.Attach(path, *printers_.back());
+    return *printers_.back();
+  }
+  sim::VirtualPrinter& Printer(std::size_t i) { return *printers_.at(i); }
+
+  usb::LinkFactory Links() {
+    return [this] {
+      return std::make_unique<usb::CUsbLink>(
+          usb::LinkServices{&platform::SystemProbes(), &opener_, this, &clock});
+    };
+  }
+
+  std::vector<usb::DeviceInterface> ClassDevices(const usb::Guid& /*interfaceClass*/,
+                                                 uint32_t /*flags*/) override {
+    std::vector<usb::DeviceInterface> list;
+    for (std::size_t i = 0; i < printers_.size(); ++i) {
+      sim::VirtualPrinter& printer = *printers_[i];
+      if (!printer.OnUsb()) continue;
+      char instance[64];
+      std::snprintf(instance, sizeof instance, "USB\\VID_2E5A&PID_%04X\\%s", printer.ProductId(),
+                    printer.Config().serialNumber.c_str());
+      usb::DeviceInterface device;
+      device.active = true;
+      device.instanceId = instance;
+      device.devicePath = paths_[i];
+      device.portNumber = static_cast<uint32_t>(i + 1);
+      device.baseName = "USB";
+      list.push_back(device);
+    }
+    return list;
+  }
+
+  FakeClock clock;
+
+ private:
+  TempDir locks_;
+  sim::InProcessPipeOpener opener_;
+  std::vector<std::unique_ptr<sim::VirtualPrinter>> printers_;
+  std::vector<std::string> paths_;
+};
+
+}  // namespace kiln::testing

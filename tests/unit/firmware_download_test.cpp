@@ -1,0 +1,322 @@
+// Whole updates against virtual printers in this process, on the real link, with the
+// fake clock: what each printer received, the notifications, and the pauses.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <string>
+#include <vector>
+
+#include "config/firmware_package.h"
+#include "protocol/command_codes.h"
+#include "protocol/download_observer.h"
+#include "protocol/firmware_download.h"
+#include "sim/virtual_printer.h"
+#include "support/package_builder.h"
+#include "support/temp_dir.h"
+#include "support/virtual_printer_rig.h"
+
+namespace kiln::protocol {
+namespace {
+
+using kiln::testing::MakePackage;
+using kiln::testing::TempDir;
+using kiln::testing::VirtualPrinterRig;
+
+struct Notification {
+  uint32_t kind;
+  uint32_t value;
+  friend bool operator==(const Notification&, const Notification&) = default;
+};
+
+class Recorder final : public DownloadObserver {
+ public:
+  void OnDownloadNotification(uint32_t kind, uint32_t value) override {
+    seen.push_back({kind, value});
+  }
+  std::vector<uint32_t> Countdown() const {
+    std::vector<uint32_t> values;
+    for (const auto& n : seen) {
+      if (n.kind == kCountdown) values.push_back(n.value);
+    }
+    return values;
+  }
+  std::vector<Notification> seen;
+};
+
+std::vector<uint16_t> Commands(const sim::VirtualPrinter& printer) {
+  std::vector<uint16_t> codes;
+  for (const auto& record : printer.Transcript()) codes.push_back(record.command);
+  return codes;
+}
+
+std::size_t CountOf(const std::vector<uint16_t>& codes, uint16_t code) {
+  return static_cast<std::size_t>(std::count(codes.begin(), codes.end(), code));
+}
+
+class Flash : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    context_.showCountdown = true;
+    context_.notifyWindow = &recorder_;
+  }
+
+  // A package for model's product ID, programmed in 3 seconds, version "2.00".
+  std::string Package(uint32_t model, std::size_t size = 0x20000) {
+    const uint16_t pid = sim::ProductIdOfModel(model);
+    return dir_.Write("fw" + std::to_string(model) + ".bin",
+                      MakePackage(size, config::kHeaderOffsetMain, pid, 3, 3, "2.00"));
+  }
+  sim::VirtualPrinter& Printer(uint32_t model, std::vector<uint8_t> block = {}) {
+    sim::VirtualPrinterConfig config;
+    config.model = model;
+    config.serialNumber = "SN" + std::to_string(rig_.clock.NowMs()) + std::to_string(model);
+    config.deviceBlock = std::move(block);
+    return rig_.Add(config);
+  }
+  bool Run(uint32_t model, const std::string& image, uint16_t seconds = 10,
+           const char* table = nullptr, bool waitForRestart = true, uint8_t writeType = 0) {
+    context_.targetModel = model;
+    context_.connectedModel = model;
+    context_.largeModel = model >= 19;
+    FlashRequest request;
+    request.openModel = model;
+    request.reopenModel = model;
+    request.imagePath = image.c_str();
+    request.tablePath = table;
+    request.writeType = writeType;
+    request.waitSeconds = seconds;
+    request.waitForRestart = waitForRestart;
+    FirmwareDownload download(context_, rig_.Links());
+    return download.FlashFirmware(request);
+  }
+  void LargeModelFiles() {
+    context_.codePath = dir_.Write("code.bin", std::string(0x100, 'c'));
+    context_.tablePath = dir_.Write("table.bin", std::string(0x80, 't'));
+  }
+
+  TempDir dir_;
+  VirtualPrinterRig rig_;
+  UpdateContext context_;
+  Recorder recorder_;
+};
+
+TEST_F(Flash, OneM07EndToEnd) {
+  sim::VirtualPrinter& printer = Printer(7);
+  const std::string image = Package(7, 3 * kDataPieceSize);
+  ASSERT_TRUE(Run(7, image, 10, nullptr, true, 1));
+
+  ASSERT_EQ(printer.Images().size(), 1u);
+  EXPECT_EQ(printer.Images()[0].writeType, 1);
+  EXPECT_EQ(printer.Images()[0].bytes.size(), 3 * kDataPieceSize);
+  const auto transcript = printer.Transcript();
+  const auto codes = Commands(printer);
+  EXPECT_EQ(CountOf(codes, cmd::kFirmwareData), 3u);
+  for (const auto& record : transcript) {
+    if (record.command == cmd::kFirmwareData) {
+      EXPECT_EQ(record.payloadLength + record.paddingBytes + 6, 0xFC40u);
+    }
+  }
+  EXPECT_EQ(CountOf(codes, cmd::kWriteEnd), 1u);
+  EXPECT_EQ(transcript.back().command, cmd::kJobReset);
+  EXPECT_EQ(transcript.back().parameters, (std::vector<uint8_t>{1}));
+
+  std::vector<uint32_t> countdown;
+  for (uint32_t s = 11; s-- > 0;) countdown.push_back(s);
+  countdown.push_back(DownloadObserver::kCountdownDone);
+  EXPECT_EQ(recorder_.Countdown(), countdown);
+  EXPECT_EQ(printer.Version(), "2.00") << "came back with the new firmware";
+  EXPECT_EQ(printer.Arrivals(), 2u);
+  const auto pauses = rig_.clock.Pauses();
+  EXPECT_NE(std::find(pauses.begin(), pauses.end(), 500u), pauses.end());
+}
+
+TEST_F(Flash, PiecesOfExactlyOneAndJustOverOnePacket) {
+  sim::VirtualPrinter& printer = Printer(7);
+  ASSERT_TRUE(Run(7, Package(7, kDataPieceSize), 5, nullptr, false));
+  EXPECT_EQ(CountOf(Commands(printer), cmd::kFirmwareData), 1u);
+
+  sim::VirtualPrinter& second = Printer(9);
+  ASSERT_TRUE(Run(9, Package(9, kDataPieceSize + 1), 5, nullptr, false));
+  const auto transcript = second.Transcript();
+  std::vector<uint32_t> payloads;
+  for (const auto& record : transcript) {
+    if (record.command == cmd::kFirmwareData) payloads.push_back(record.payloadLength);
+  }
+  EXPECT_EQ(payloads, (std::vector<uint32_t>{kDataPieceSize, 1}));
+}
+
+TEST_F(Flash, OpenModel5CountsDownFrom220) {
+  Printer(5);
+  ASSERT_TRUE(Run(5, Package(5), 30));
+  const auto countdown = recorder_.Countdown();
+  ASSERT_EQ(countdown.size(), 222u);
+  EXPECT_EQ(countdown.front(), 220u);
+  EXPECT_EQ(countdown[220], 0u);
+  EXPECT_EQ(countdown.back(), DownloadObserver::kCountdownDone);
+}
+
+TEST_F(Flash, ChecksumErrorAfterProgrammingFailsBeforeTheCountdown) {
+  sim::VirtualPrinterConfig config;
+  config.model = 7;
+  config.faults.errorAfterProgramming = sim::AlertForDetail(0x0406, 0x00030302);
+  rig_.Add(config);
+  EXPECT_FALSE(Run(7, Package(7)));
+  EXPECT_TRUE(recorder_.seen.empty());
+}
+
+TEST_F(Flash, DeviceBlockKeptAtItsModelsOffset) {
+  const std::vector<uint8_t> block = sim::MakeDeviceBlock(0x200);
+  sim::VirtualPrinter& card = Printer(13, block);
+  ASSERT_TRUE(Run(13, Package(13, 0x100000)));
+  const auto sent = card.Images().at(0).bytes;
+  EXPECT_TRUE(std::equal(block.begin(), block.end(), sent.begin() + 0x2C000));
+
+  LargeModelFiles();
+  sim::VirtualPrinter& large = Printer(25, block);
+  context_.noWaitBurnOk = false;
+  ASSERT_TRUE(Run(25, Package(25, 0x100000)));
+  const auto files = large.Files();
+  ASSERT_EQ(files.size(), 3u);
+  EXPECT_TRUE(std::equal(block.begin(), block.end(), files[2].bytes.begin() + 0xF4C00));
+}
+
+TEST_F(Flash, BadLongOrMisfittingBlocksAreLeftOut) {
+  const std::string image = Package(13, 0x100000);
+  const auto original = TempDir::Read(image);
+  for (auto block : {sim::MakeDeviceBlock(0x200, false), sim::MakeDeviceBlock(0x3400)}) {
+    sim::VirtualPrinter& printer = Printer(13, block);
+    ASSERT_TRUE(Run(13, image));
+    const auto sent = printer.Images().at(0).bytes;
+    EXPECT_TRUE(std::equal(sent.begin(), sent.end(), original.begin()));
+  }
+  sim::VirtualPrinter& small = Printer(13, sim::MakeDeviceBlock(0x200));
+  const std::string shortImage = Package(13, 0x2C000 + 0x100);
+  ASSERT_TRUE(Run(13, shortImage));
+  const std::string shortBytes = TempDir::Read(shortImage);
+  EXPECT_EQ(small.Images().at(0).bytes, std::vector<uint8_t>(shortBytes.begin(), shortBytes.end()));
+}
+
+std::string TableBytes() {
+  std::string table(config::kTableFileSize, 'H');
+  std::fill(table.begin(), table.begin() + 0x800, 'C');
+  std::fill(table.begin() + 0x20800, table.end(), 'T');
+  return table;
+}
+
+TEST_F(Flash, ColourTableMergedIntoTheImage) {
+  const std::string table = dir_.Write("colour.bin", TableBytes());
+  sim::VirtualPrinter& printer = Printer(7);
+  ASSERT_TRUE(Run(7, Package(7, 0x70000), 5, table.c_str()));
+  const auto sent = printer.Images().at(0).bytes;
+  EXPECT_EQ(sent[0x2E000], 'C');
+  EXPECT_EQ(sent[0x30000], 'H');
+  EXPECT_EQ(sent[0x64000], 'T');
+
+  // Model 22 is a large model: the merged image goes out as the third file.
+  LargeModelFiles();
+  sim::VirtualPrinter& m22 = Printer(22);
+  ASSERT_TRUE(Run(22, Package(22, 0x70000), 5, table.c_str()));
+  const auto files = m22.Files();
+  ASSERT_EQ(files.size(), 3u);
+  EXPECT_EQ(files[2].bytes[0x4D000], 'C');
+  EXPECT_EQ(files[2].bytes[0x50FFF], 'H');
+  EXPECT_EQ(files[2].bytes[0x2E000], 0x5A);
+}
+
+TEST_F(Flash, LargeModelSendsRegistersAndThreeFiles) {
+  LargeModelFiles();
+  sim::VirtualPrinter& printer = Printer(25);
+  const std::string image = Package(25, 2 * kDataPieceSize + 1);
+  ASSERT_TRUE(Run(25, image));
+  EXPECT_EQ(printer.RegisterPackets().size(), 5u);
+  const auto files = printer.Files();
+  ASSERT_EQ(files.size(), 3u);
+  EXPECT_EQ(files[0].kind, 0);
+  EXPECT_EQ(files[0].bytes, std::vector<uint8_t>(0x100, 'c'));
+  EXPECT_EQ(files[1].kind, 1);
+  EXPECT_EQ(files[2].kind, 2);
+  EXPECT_EQ(files[2].bytes.size(), 2 * kDataPieceSize + 1);
+  for (const auto& record : printer.Transcript()) {
+    if (record.command == cmd::kFileData) {
+      EXPECT_EQ(record.writes, 2u);
+      EXPECT_TRUE(record.answered);
+    }
+  }
+}
+
+TEST_F(Flash, MissingTableFileStopsTheUpdate) {
+  LargeModelFiles();
+  context_.tablePath = dir_.File("absent.bin");
+  sim::VirtualPrinter& printer = Printer(25);
+  EXPECT_FALSE(Run(25, Package(25)));
+  ASSERT_EQ(printer.Files().size(), 1u) << "only the code file went out";
+  EXPECT_TRUE(recorder_.seen.empty());
+}
+
+TEST_F(Flash, NoWaitBusyMakesEverySettleATwoSecondPause) {
+  LargeModelFiles();
+  context_.noWaitBusyBeforeWrite = true;
+  Printer(25);
+  ASSERT_TRUE(Run(25, Package(25), 5, nullptr, false));
+  const auto pauses = rig_.clock.Pauses();
+  EXPECT_EQ(std::count(pauses.begin(), pauses.end(), 2000u), 5);
+}
+
+TEST_F(Flash, NoPrinterMeansNoUpdate) {
+  EXPECT_FALSE(Run(7, Package(7)));
+  EXPECT_TRUE(recorder_.seen.empty());
+  EXPECT_TRUE(rig_.clock.Pauses().empty());
+  EXPECT_FALSE(context_.resultText.empty());
+}
+
+TEST_F(Flash, UnloadablePackageOrTooSmallImageRefusesTheUpdate) {
+  Printer(7);
+  EXPECT_FALSE(Run(7, dir_.File("missing.bin")));
+  EXPECT_EQ(context_.resultText, "Open Firmware File Error!!");
+
+  const std::string table = dir_.Write("colour.bin", TableBytes());
+  EXPECT_FALSE(Run(7, Package(7, 0x1000), 5, table.c_str()));
+  EXPECT_NE(context_.resultText.view().find("4096 bytes"), std::string_view::npos)
+      << context_.resultText.c_str();
+  EXPECT_TRUE(rig_.Printer(0).Transcript().empty()) << "nothing sent";
+}
+
+TEST_F(Flash, EveryPrinterIsUpdatedAndAFailureIsReported) {
+  sim::VirtualPrinter& good = Printer(7);
+  sim::VirtualPrinterConfig config;
+  config.model = 7;
+  config.serialNumber = "BAD";
+  config.faults.silent = sim::CommandMatch::Code(cmd::kWriteEnd);
+  sim::VirtualPrinter& bad = rig_.Add(config);
+  context_.noWaitBurnOk = true;
+  EXPECT_FALSE(Run(7, Package(7))) << "one printer did not take the firmware";
+  EXPECT_EQ(good.Images().size(), 1u);
+  EXPECT_EQ(bad.Images().size(), 1u);
+  EXPECT_EQ(CountOf(Commands(good), cmd::kWriteEnd), 1u);
+}
+
+TEST_F(Flash, SecondPrintersErrorIsNotified) {
+  Printer(7);
+  sim::VirtualPrinterConfig config;
+  config.model = 7;
+  config.serialNumber = "ERR";
+  config.faults.errorAfterProgramming = sim::AlertForDetail(0x0406, 0x00030402);
+  rig_.Add(config);
+  // Step-11's check sees only the first printer; the second fails its own check later.
+  EXPECT_FALSE(Run(7, Package(7)));
+  EXPECT_NE(std::find(recorder_.seen.begin(), recorder_.seen.end(),
+                      Notification{DownloadObserver::kPrinterError, 0x00030402}),
+            recorder_.seen.end());
+}
+
+TEST_F(Flash, PrinterLeavingMidTransferFails) {
+  sim::VirtualPrinterConfig config;
+  config.model = 7;
+  config.faults.leaveAfterDataBytes = 0x10000;
+  rig_.Add(config);
+  context_.noWaitBurnOk = true;
+  EXPECT_FALSE(Run(7, Package(7, 0x40000)));
+}
+
+}  // namespace
+}  // namespace kiln::protocol

@@ -1,0 +1,105 @@
+// The short printer queries against virtual printers on the real link.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "app/printer_queries.h"
+#include "app/version_text.h"
+#include "sim/virtual_printer.h"
+#include "support/virtual_printer_rig.h"
+
+namespace kiln::app {
+namespace {
+
+using kiln::testing::VirtualPrinterRig;
+
+class Display final : public VersionDisplay {
+ public:
+  void ShowCurrentVersion(const char* text) override { shown.emplace_back(text); }
+  bool IsInitialised() const override { return true; }
+  std::vector<std::string> shown;
+};
+
+class Queries : public ::testing::Test {
+ protected:
+  sim::VirtualPrinter& Printer(uint32_t model, std::string version = "1.00",
+                               std::string colour = "Standard") {
+    sim::VirtualPrinterConfig config;
+    config.model = model;
+    config.version = std::move(version);
+    config.colourMode = std::move(colour);
+    return rig_.Add(config);
+  }
+  PrinterQueries Make() { return PrinterQueries(context_, &display_, rig_.Links()); }
+
+  VirtualPrinterRig rig_;
+  UpdateContext context_;
+  Display display_;
+};
+
+TEST_F(Queries, LargeModelFoundUnderTheFallBackModel) {
+  Printer(19, "0.90");
+  context_.largeModel = true;
+  EXPECT_TRUE(Make().ProbeConnection(25));
+  EXPECT_EQ(context_.connectedModel, 19u);
+  EXPECT_EQ(context_.deviceVersion, "0.90");
+  EXPECT_EQ(display_.shown, (std::vector<std::string>{"0.90"}));
+}
+
+TEST_F(Queries, NoPrinterShowsNotAvailable) {
+  EXPECT_FALSE(Make().ProbeConnection(7));
+  EXPECT_EQ(context_.connectedModel, 0u);
+  EXPECT_EQ(display_.shown, (std::vector<std::string>{"N/A"}));
+  EXPECT_TRUE(rig_.clock.Pauses().empty()) << "a failed open costs no pause";
+}
+
+TEST_F(Queries, RevisionComparesOnItsFirstFourCharacters) {
+  Printer(7, "1.07a");
+  ASSERT_TRUE(Make().ProbeConnection(7));
+  EXPECT_EQ(context_.deviceVersion, "1.07a");
+  EXPECT_FALSE(PackageOlderThanDevice("1.07", context_.deviceVersion));
+  EXPECT_TRUE(PackageOlderThanDevice("1.06", context_.deviceVersion));
+  // Each query opened its own channel and paused 300 ms after opening it.
+  EXPECT_EQ(rig_.clock.Pauses(), (std::vector<uint32_t>{300, 300}));
+}
+
+TEST_F(Queries, EmptyRevisionIsNotAvailable) {
+  Printer(7, "");
+  context_.connectedModel = 7;
+  EXPECT_FALSE(Make().QueryDeviceVersion());
+  EXPECT_EQ(context_.deviceVersion, "N/A");
+}
+
+TEST_F(Queries, ColourMode) {
+  Printer(7, "1.00", "Vivid");
+  context_.targetModel = 7;
+  ColourModeText text;
+  EXPECT_TRUE(Make().QueryColourMode(&text));
+  EXPECT_EQ(text, "Vivid");
+}
+
+TEST_F(Queries, EmptyColourModeIsNotAvailable) {
+  Printer(7, "1.00", "");
+  context_.targetModel = 7;
+  ColourModeText text;
+  EXPECT_FALSE(Make().QueryColourMode(&text));
+  EXPECT_EQ(text, "N/A");
+
+  context_.targetModel = 9;  // nothing of that model connected
+  EXPECT_FALSE(Make().QueryColourMode(&text));
+  EXPECT_EQ(text, "N/A");
+}
+
+TEST_F(Queries, ColourModeWaitsWhileThePrinterIsBusy) {
+  sim::VirtualPrinterConfig config;
+  config.model = 7;
+  config.faults.busyPolls = 2;
+  rig_.Add(config);
+  context_.targetModel = 7;
+  EXPECT_TRUE(Make().QueryColourMode(nullptr));
+  EXPECT_EQ(rig_.clock.Pauses(), (std::vector<uint32_t>{300, 500, 500}));
+}
+
+}  // namespace
+}  // namespace kiln::app
