@@ -1,0 +1,171 @@
+// Whole updates and printer queries on the umockdev test bed: virtual printers behind
+// /dev/usb/lpN, found through udev, updated through their nodes, restarting with real
+// remove and add uevents. Pauses run on the system clock, scaled down.
+
+#include <gtest/gtest.h>
+#include <stdlib.h>
+
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "app/printer_queries.h"
+#include "config/firmware_package.h"
+#include "protocol/download_observer.h"
+#include "protocol/firmware_download.h"
+#include "sim/testbed/test_bed.h"
+#include "sim/testbed/umockdev_env.h"
+#include "support/package_builder.h"
+#include "support/temp_dir.h"
+
+namespace kiln {
+namespace {
+
+using kiln::testing::MakePackage;
+
+sim::VirtualPrinterConfig Printer(uint32_t model, const char* serial, const char* version = "1.00") {
+  sim::VirtualPrinterConfig config;
+  config.model = model;
+  config.serialNumber = serial;
+  config.version = version;
+  return config;
+}
+
+class CountdownRecorder final : public DownloadObserver {
+ public:
+  void OnDownloadNotification(uint32_t kind, uint32_t value) override {
+    if (kind == kCountdown) countdown.push_back(value);
+    if (kind == kPrinterError) errors.push_back(value);
+  }
+  std::vector<uint32_t> countdown;
+  std::vector<uint32_t> errors;
+};
+
+class UpdateOnTestBed : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ::setenv("KILN_LOCK_DIR", locks_.path().c_str(), 1);
+    context_.showCountdown = true;
+    context_.notifyWindow = &recorder_;
+  }
+  void TearDown() override {
+    bed_.reset();
+    ::unsetenv("KILN_LOCK_DIR");
+  }
+
+  void Start(const std::vector<sim::VirtualPrinterConfig>& printers) {
+    std::string error;
+    bed_ = sim::TestBed::Create(printers, platform::SystemClock(), &error);
+    ASSERT_NE(bed_, nullptr) << error;
+  }
+
+  // A package for the model's product ID: version "2.00", programmed in 3 seconds.
+  std::string Package(uint32_t model, std::size_t size = 0x30000) {
+    return dir_.Write("fw.bin", MakePackage(size, config::kHeaderOffsetMain,
+                                            sim::ProductIdOfModel(model), 3, 3, "2.00"));
+  }
+
+  bool Update(uint32_t openModel, uint32_t reopenModel, const std::string& image) {
+    context_.targetModel = openModel;
+    context_.connectedModel = openModel;
+    context_.largeModel = openModel >= 19;
+    protocol::FlashRequest request;
+    request.openModel = openModel;
+    request.reopenModel = reopenModel;
+    request.imagePath = image.c_str();
+    request.waitSeconds = 8;
+    request.waitForRestart = true;
+    protocol::FirmwareDownload download(context_);
+    return download.FlashFirmware(request);
+  }
+
+  kiln::testing::TempDir locks_;
+  kiln::testing::TempDir dir_;
+  std::unique_ptr<sim::TestBed> bed_;
+  UpdateContext context_;
+  CountdownRecorder recorder_;
+};
+
+TEST_F(UpdateOnTestBed, OneM07RestartsWithTheNewVersion) {
+  Start({Printer(7, "A")});
+  ASSERT_TRUE(Update(7, 7, Package(7)));
+  sim::VirtualPrinter& printer = bed_->Printer(0);
+  EXPECT_EQ(printer.Version(), "2.00");
+  EXPECT_EQ(printer.Arrivals(), 2u);
+  EXPECT_EQ(bed_->NodeName(0), "/dev/usb/lp1") << "it came back as a new node";
+  ASSERT_EQ(printer.Images().size(), 1u);
+  EXPECT_EQ(printer.Images()[0].bytes.size(), 0x30000u);
+  ASSERT_EQ(recorder_.countdown.size(), 10u);
+  EXPECT_EQ(recorder_.countdown.front(), 8u);
+  EXPECT_EQ(recorder_.countdown.back(), DownloadObserver::kCountdownDone);
+  EXPECT_TRUE(recorder_.errors.empty());
+  EXPECT_EQ(printer.Transcript().back().command, 0x0301);
+}
+
+TEST_F(UpdateOnTestBed, TwoM07PrintersAreBothUpdated) {
+  Start({Printer(7, "A"), Printer(7, "B")});
+  ASSERT_TRUE(Update(7, 7, Package(7)));
+  EXPECT_EQ(bed_->Printer(0).Version(), "2.00");
+  EXPECT_EQ(bed_->Printer(1).Version(), "2.00");
+}
+
+TEST_F(UpdateOnTestBed, M25ReceivesTheThreeFiles) {
+  Start({Printer(25, "L")});
+  context_.codePath = dir_.Write("code.bin", std::string(0x12000, 'c'));
+  context_.tablePath = dir_.Write("table.bin", std::string(0x800, 't'));
+  ASSERT_TRUE(Update(25, 25, Package(25)));
+  sim::VirtualPrinter& printer = bed_->Printer(0);
+  const auto files = printer.Files();
+  ASSERT_EQ(files.size(), 3u);
+  EXPECT_EQ(files[0].bytes.size(), 0x12000u);
+  EXPECT_EQ(files[1].bytes.size(), 0x800u);
+  EXPECT_EQ(files[2].kind, 2);
+  EXPECT_EQ(printer.RegisterPackets().size(), 5u);
+  EXPECT_EQ(printer.Version(), "2.00");
+}
+
+TEST_F(UpdateOnTestBed, PrinterBackUnderAnotherProductIdIsFoundAsTheReopenModel) {
+  sim::VirtualPrinterConfig config = Printer(7, "A");
+  config.faults.returnProductId = sim::ProductIdOfModel(9);
+  Start({config});
+  ASSERT_TRUE(Update(7, 9, Package(7)));
+  EXPECT_EQ(bed_->Printer(0).ProductId(), sim::ProductIdOfModel(9));
+  EXPECT_EQ(bed_->Printer(0).Transcript().back().command, 0x0301);
+}
+
+class Display final : public app::VersionDisplay {
+ public:
+  void ShowCurrentVersion(const char* text) override { shown.emplace_back(text); }
+  bool IsInitialised() const override { return true; }
+  std::vector<std::string> shown;
+};
+
+TEST_F(UpdateOnTestBed, QueriesFindTheFallBackModelAndReadTheRevision) {
+  Start({Printer(19, "O", "1.07a")});
+  Display display;
+  app::PrinterQueries queries(context_, &display);
+  context_.largeModel = true;
+  EXPECT_TRUE(queries.ProbeConnection(25));
+  EXPECT_EQ(context_.connectedModel, 19u);
+  EXPECT_EQ(context_.deviceVersion, "1.07a");
+
+  EXPECT_FALSE(queries.ProbeConnection(7)) << "no printer of model 7";
+  EXPECT_EQ(context_.connectedModel, 0u);
+  EXPECT_EQ(display.shown.back(), "N/A");
+}
+
+}  // namespace
+}  // namespace kiln
+
+int main(int argc, char** argv) {
+  // Pauses of the updater and the printers at a hundredth of their length.
+  ::setenv("KILN_TIME_SCALE", "0.01", 0);
+  if (!kiln::sim::InUmockdevEnvironment()) {
+    std::string error;
+    kiln::sim::ReexecuteUnderUmockdev(argv, error);
+    std::fprintf(stderr, "cannot run under umockdev: %s\n", error.c_str());
+    return 1;
+  }
+  ::testing::InitGoogleTest(&argc, argv);
+  return RUN_ALL_TESTS();
+}
