@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <array>
+#include <functional>
 #include <memory>
 #include <vector>
 
@@ -88,17 +89,88 @@ class DownloadSession {
   std::unique_ptr<CPrnCmd> prn_;
 };
 
+// Sends the image (or the three files) to every printer of the open model. Returns
+// false when a code or table file could not be read: then nothing more is sent.
+bool SendToEveryPrinter(DownloadSession& session, const UpdateContext& context,
+                        const FlashRequest& request, std::vector<uint8_t>& image,
+                        uint32_t count, uint32_t& failures) {
+  for (uint32_t instance = 1; instance <= count; ++instance) {
+    bool answered = false;
+    if (!session.OpenAndProbe(request.openModel, instance, answered)) continue;
+    if (!answered) {
+      ++failures;
+      continue;
+    }
+    if (request.waitForRestart && (context.largeModel || request.openModel == kBlockModel13)) {
+      PreserveDeviceBlock(session.prn(), image, request.openModel, context.connectedModel);
+    }
+    const auto size = static_cast<uint32_t>(image.size());
+    const TransferOutcome outcome =
+        context.largeModel ? WriteFirmwareFiles(session.prn(), context, image.data(), size)
+                           : WriteFirmwareImage(session.prn(), image.data(), size,
+                                                request.writeType);
+    if (outcome == TransferOutcome::kFileUnreadable) return false;
+    // A printer that did not take the whole firmware has failed, whatever it reports
+    // later; the other printers are still updated.
+    if (outcome == TransferOutcome::kRejected) ++failures;
+  }
+  session.link().CloseIOChannel();
+  return true;
+}
+
+// Each printer after its restart: answering, no longer busy, and without an error.
+// deviceError carries the most recent printer error code in and out.
+uint32_t ConfirmEveryPrinter(DownloadSession& session, const FlashRequest& request,
+                             uint32_t count, uint32_t& deviceError,
+                             const std::function<void(uint32_t)>& reportError) {
+  uint32_t failures = 0;
+  for (uint32_t instance = 1; instance <= count; ++instance) {
+    bool answered = false;
+    (void)session.OpenAndProbe(request.reopenModel, instance, answered);
+    if (session.prn().WaitBusy(kStatusPollMs, false) != 1) {
+      session.link().CloseIOChannel();
+      session.clock().Sleep(kRetryPauseMs);
+      (void)session.OpenAndProbe(request.reopenModel, instance, answered);
+    }
+    if (session.prn().DoCommand(cmd::kStatusSummary) != ResultCode::kAnswered) {
+      if (deviceError > kLastTransactionCode) {
+        reportError(deviceError);
+        session.link().CancelPipes();
+      }
+      ++failures;
+      continue;
+    }
+
+    uint32_t error = 0;
+    (void)session.CheckStatus(false, error);
+    if (!IsHarmless(error) && !IsChecksumError(error)) {
+      // Not a known condition: look again, this time as the check that is shown.
+      (void)session.CheckStatus(true, error);
+    }
+    if (IsHarmless(error)) error = 0;
+    deviceError = error;
+    if (error > kLastTransactionCode) {
+      reportError(error);
+      ++failures;
+      continue;
+    }
+    if (request.waitForRestart) (void)session.prn().DoCommand3(cmd::kJobReset, 1, 0);
+    session.link().CloseIOChannel();
+  }
+  return failures;
+}
+
 }  // namespace
 
 FirmwareDownload::FirmwareDownload(UpdateContext& context, usb::LinkFactory makeLink)
     : context_(context), makeLink_(std::move(makeLink)) {}
 
+void FirmwareDownload::Notify(uint32_t kind, uint32_t value) {
+  if (context_.notifyWindow != nullptr) context_.notifyWindow->OnDownloadNotification(kind, value);
+}
+
 bool FirmwareDownload::FlashFirmware(const FlashRequest& request) {
   context_.resultText.Clear();
-  const bool notifyCountdown = context_.showCountdown && !context_.silent;
-  auto Notify = [&](uint32_t kind, uint32_t value) {
-    if (context_.notifyWindow != nullptr) context_.notifyWindow->OnDownloadNotification(kind, value);
-  };
 
   config::FirmwarePackage package;
   uint32_t imageSize = 0;
@@ -121,37 +193,11 @@ bool FirmwareDownload::FlashFirmware(const FlashRequest& request) {
     return false;
   }
 
-  // The download to every printer found.
   uint32_t failures = 0;
-  for (uint32_t instance = 1; instance <= count; ++instance) {
-    bool answered = false;
-    if (!session.OpenAndProbe(request.openModel, instance, answered)) continue;
-    if (!answered) {
-      ++failures;
-      continue;
-    }
-    if (request.waitForRestart && (context_.largeModel || request.openModel == kBlockModel13)) {
-      PreserveDeviceBlock(session.prn(), image, request.openModel, context_.connectedModel);
-    }
-    const TransferOutcome outcome =
-        context_.largeModel
-            ? WriteFirmwareFiles(session.prn(), context_, image.data(), imageSize)
-            : WriteFirmwareImage(session.prn(), image.data(), imageSize, request.writeType);
-    if (outcome == TransferOutcome::kFileUnreadable) return false;
-    // A printer that did not take the whole firmware has failed, whatever it reports
-    // later; the other printers are still updated.
-    if (outcome == TransferOutcome::kRejected) ++failures;
-  }
-  session.link().CloseIOChannel();
+  if (!SendToEveryPrinter(session, context_, request, image, count, failures)) return false;
   std::vector<uint8_t>().swap(image);
-
   if (failures >= count) return false;
   if (request.waitForRestart && context_.noWaitBurnOk) return failures == 0;
-
-  uint32_t seconds = request.waitSeconds;
-  if (request.waitForRestart && request.openModel == kSlowFlashModel) {
-    seconds += kSlowFlashExtraSeconds;
-  }
 
   // A checksum error right after the download means the printer rejected the image.
   uint32_t deviceError = 0;
@@ -162,49 +208,26 @@ bool FirmwareDownload::FlashFirmware(const FlashRequest& request) {
     if (IsChecksumError(deviceError)) return false;
   }
 
-  for (uint32_t left = seconds + 1; left-- > 0;) {
-    if (notifyCountdown) Notify(DownloadObserver::kCountdown, left);
-    session.clock().Sleep(kSecondMs);
-  }
-  if (notifyCountdown) Notify(DownloadObserver::kCountdown, DownloadObserver::kCountdownDone);
-
+  CountDown(session.clock(), request);
   if (context_.noWaitBurnOk) return failures == 0;
 
-  // Each printer after its restart: answering, no longer busy, and without an error.
-  for (uint32_t instance = 1; instance <= count; ++instance) {
-    bool answered = false;
-    (void)session.OpenAndProbe(request.reopenModel, instance, answered);
-    if (session.prn().WaitBusy(kStatusPollMs, false) != 1) {
-      session.link().CloseIOChannel();
-      session.clock().Sleep(kRetryPauseMs);
-      (void)session.OpenAndProbe(request.reopenModel, instance, answered);
-    }
-    if (session.prn().DoCommand(cmd::kStatusSummary) != ResultCode::kAnswered) {
-      if (deviceError > kLastTransactionCode) {
-        Notify(DownloadObserver::kPrinterError, deviceError);
-        session.link().CancelPipes();
-      }
-      ++failures;
-      continue;
-    }
-
-    uint32_t error = 0;
-    (void)session.CheckStatus(false, error);
-    if (!IsHarmless(error) && !IsChecksumError(error)) {
-      // Not a known condition: look again, this time as the check that is shown.
-      (void)session.CheckStatus(true, error);
-    }
-    if (IsHarmless(error)) error = 0;
-    deviceError = error;
-    if (error > kLastTransactionCode) {
-      Notify(DownloadObserver::kPrinterError, error);
-      ++failures;
-      continue;
-    }
-    if (request.waitForRestart) (void)session.prn().DoCommand3(cmd::kJobReset, 1, 0);
-    session.link().CloseIOChannel();
-  }
+  failures += ConfirmEveryPrinter(session, request, count, deviceError, [this](uint32_t code) {
+    Notify(DownloadObserver::kPrinterError, code);
+  });
   return failures == 0;
+}
+
+void FirmwareDownload::CountDown(platform::Clock& clock, const FlashRequest& request) {
+  uint32_t seconds = request.waitSeconds;
+  if (request.waitForRestart && request.openModel == kSlowFlashModel) {
+    seconds += kSlowFlashExtraSeconds;
+  }
+  const bool notify = context_.showCountdown && !context_.silent;
+  for (uint32_t left = seconds + 1; left-- > 0;) {
+    if (notify) Notify(DownloadObserver::kCountdown, left);
+    clock.Sleep(kSecondMs);
+  }
+  if (notify) Notify(DownloadObserver::kCountdown, DownloadObserver::kCountdownDone);
 }
 
 }  // namespace kiln::protocol

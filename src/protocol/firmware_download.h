@@ -3,6 +3,7 @@
 #include <cstdint>
 
 #include "config/update_context.h"
+#include "platform/clock.h"
 #include "usb/link_factory.h"
 
 namespace kiln::protocol {
@@ -29,6 +30,12 @@ class FirmwareDownload {
   bool FlashFirmware(const FlashRequest& request);
 
  private:
+  // One notification per second of the programming time (plus 190 s for open model 5
+  // when waiting for the restart), then the end mark; only when the count-down is shown
+  // and the update is not silent.
+  void CountDown(platform::Clock& clock, const FlashRequest& request);
+  void Notify(uint32_t kind, uint32_t value);
+
   UpdateContext& context_;
   usb::LinkFactory makeLink_;
 };
