@@ -107,23 +107,42 @@ void BM_PlainWriteLoopImage(benchmark::State& state) {
   PlainWriteLoop(state, ImageWireBytes(kImage));
 }
 
+// A link opened on a pseudo-terminal that stands in for the printer's node.
+class LinkOnPty {
+ public:
+  LinkOnPty()
+      : devices_(pty_.node()),
+        link_(kiln::usb::LinkServices{&kiln::platform::SystemProbes(),
+                                      &kiln::platform::SystemPipeOpener(), &devices_, &clock_}) {}
+  // False (with the benchmark marked as skipped) when the link cannot be set up.
+  bool Open(benchmark::State& state) {
+    if (!pty_.ok()) {
+      state.SkipWithError("no pseudo-terminal");
+      return false;
+    }
+    if (link_.OpenIOChannel(7, 1) != kiln::usb::kOpenOk) {
+      state.SkipWithError("the link did not open the pseudo-terminal");
+      return false;
+    }
+    return true;
+  }
+  int master() const { return pty_.master(); }
+  kiln::usb::CUsbLink& link() { return link_; }
+
+ private:
+  PtyPair pty_;
+  kiln::testing::FakeClock clock_;
+  OnePrinter devices_;
+  kiln::usb::CUsbLink link_;
+};
+
 void BM_LinkWriteData(benchmark::State& state) {
-  PtyPair pty;
-  if (!pty.ok()) {
-    state.SkipWithError("no pseudo-terminal");
-    return;
-  }
-  kiln::testing::FakeClock clock;
-  OnePrinter devices(pty.node());
-  kiln::usb::CUsbLink link(kiln::usb::LinkServices{
-      &kiln::platform::SystemProbes(), &kiln::platform::SystemPipeOpener(), &devices, &clock});
-  if (link.OpenIOChannel(7, 1) != kiln::usb::kOpenOk) {
-    state.SkipWithError("the link did not open the pseudo-terminal");
-    return;
-  }
+  LinkOnPty bed;
+  if (!bed.Open(state)) return;
+  kiln::usb::CUsbLink& link = bed.link();
   const std::vector<uint8_t>& data = Payload();
   for (auto _ : state) {
-    std::thread reader = Drain(pty.master(), kPayload);
+    std::thread reader = Drain(bed.master(), kPayload);
     uint32_t written = 0;
     const kiln::usb::ResultCode result = link.WriteData(data.data(), kPayload, &written);
     reader.join();
@@ -137,23 +156,13 @@ void BM_LinkWriteData(benchmark::State& state) {
 
 // A 4 MiB image as 0x8301 data packets through CPrnCmd and the link.
 void BM_ImageDataPackets(benchmark::State& state) {
-  PtyPair pty;
-  if (!pty.ok()) {
-    state.SkipWithError("no pseudo-terminal");
-    return;
-  }
-  kiln::testing::FakeClock clock;
-  OnePrinter devices(pty.node());
-  kiln::usb::CUsbLink link(kiln::usb::LinkServices{
-      &kiln::platform::SystemProbes(), &kiln::platform::SystemPipeOpener(), &devices, &clock});
-  if (link.OpenIOChannel(7, 1) != kiln::usb::kOpenOk) {
-    state.SkipWithError("the link did not open the pseudo-terminal");
-    return;
-  }
+  LinkOnPty bed;
+  if (!bed.Open(state)) return;
+  kiln::usb::CUsbLink& link = bed.link();
   auto prn = std::make_unique<kiln::protocol::CPrnCmd>(&link);
   const std::vector<uint8_t>& data = Payload();
   for (auto _ : state) {
-    std::thread reader = Drain(pty.master(), ImageWireBytes(kImage));
+    std::thread reader = Drain(bed.master(), ImageWireBytes(kImage));
     const kiln::usb::ResultCode last = kiln::protocol::SendDataInChunks(
         *prn, kiln::protocol::cmd::kFirmwareData, data.data(), kImage,
         kiln::protocol::kDataPieceSize);

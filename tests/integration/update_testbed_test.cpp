@@ -17,6 +17,7 @@
 #include "sim/testbed/umockdev_env.h"
 #include "support/package_builder.h"
 #include "support/temp_dir.h"
+#include "test_bed_fixture.h"
 
 namespace kiln {
 namespace {
@@ -41,22 +42,12 @@ class CountdownRecorder final : public DownloadObserver {
   std::vector<uint32_t> errors;
 };
 
-class UpdateOnTestBed : public ::testing::Test {
+class UpdateOnTestBed : public kiln::testing::TestBedTest {
  protected:
   void SetUp() override {
-    ::setenv("KILN_LOCK_DIR", locks_.path().c_str(), 1);
+    TestBedTest::SetUp();
     context_.showCountdown = true;
     context_.notifyWindow = &recorder_;
-  }
-  void TearDown() override {
-    bed_.reset();
-    ::unsetenv("KILN_LOCK_DIR");
-  }
-
-  void Start(const std::vector<sim::VirtualPrinterConfig>& printers) {
-    std::string error;
-    bed_ = sim::TestBed::Create(printers, platform::SystemClock(), &error);
-    ASSERT_NE(bed_, nullptr) << error;
   }
 
   // A package for the model's product ID: version "2.00", programmed in 3 seconds.
@@ -79,9 +70,7 @@ class UpdateOnTestBed : public ::testing::Test {
     return download.FlashFirmware(request);
   }
 
-  kiln::testing::TempDir locks_;
   kiln::testing::TempDir dir_;
-  std::unique_ptr<sim::TestBed> bed_;
   UpdateContext context_;
   CountdownRecorder recorder_;
 };

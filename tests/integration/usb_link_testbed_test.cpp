@@ -19,6 +19,7 @@
 #include "support/child_process.h"
 #include "support/fake_clock.h"
 #include "support/temp_dir.h"
+#include "test_bed_fixture.h"
 #include "usb/device_enumerator.h"
 #include "usb/usb_link.h"
 
@@ -39,19 +40,8 @@ sim::VirtualPrinterConfig Printer(uint32_t model, const char* serial, const char
   return config;
 }
 
-class LinkOnTestBed : public ::testing::Test {
+class LinkOnTestBed : public kiln::testing::TestBedTest {
  protected:
-  void SetUp() override { ::setenv("KILN_LOCK_DIR", locks_.path().c_str(), 1); }
-  void TearDown() override {
-    bed_.reset();
-    ::unsetenv("KILN_LOCK_DIR");
-  }
-
-  void Start(const std::vector<sim::VirtualPrinterConfig>& printers) {
-    std::string error;
-    bed_ = sim::TestBed::Create(printers, platform::SystemClock(), &error);
-    ASSERT_NE(bed_, nullptr) << error;
-  }
 
   // A link on the real Linux services; its pauses go to a fake clock.
   std::unique_ptr<CUsbLink> MakeLink() {
@@ -67,9 +57,7 @@ class LinkOnTestBed : public ::testing::Test {
     return revision;
   }
 
-  kiln::testing::TempDir locks_;
   kiln::testing::FakeClock clock_;
-  std::unique_ptr<sim::TestBed> bed_;
 };
 
 TEST_F(LinkOnTestBed, PrintersOfAModelAreCountedAndSelectedByInstance) {

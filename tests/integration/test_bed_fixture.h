@@ -1,0 +1,37 @@
+#pragma once
+
+#include <gtest/gtest.h>
+#include <stdlib.h>
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "platform/clock.h"
+#include "sim/testbed/test_bed.h"
+#include "support/temp_dir.h"
+
+namespace kiln::testing {
+
+// A test on the umockdev test bed: the printers' I/O-right lock files in a temporary
+// folder, and the test bed itself, removed before the lock folder.
+class TestBedTest : public ::testing::Test {
+ protected:
+  void SetUp() override { ::setenv("KILN_LOCK_DIR", locks_.path().c_str(), 1); }
+  void TearDown() override {
+    bed_.reset();
+    ::unsetenv("KILN_LOCK_DIR");
+  }
+
+  // Builds the test bed; the printers keep time on the (scaled) system clock.
+  void Start(const std::vector<sim::VirtualPrinterConfig>& printers) {
+    std::string error;
+    bed_ = sim::TestBed::Create(printers, platform::SystemClock(), &error);
+    ASSERT_NE(bed_, nullptr) << error;
+  }
+
+  TempDir locks_;
+  std::unique_ptr<sim::TestBed> bed_;
+};
+
+}  // namespace kiln::testing
