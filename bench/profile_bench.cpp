@@ -11,13 +11,14 @@ namespace {
 
 std::string MakeIni() {
   std::string text = "[FW_INFO1]\r\nFile=fw.bin\r\nModel=M07\r\nWriteType=0\r\nActInfo=1\r\n";
-  for (int i = 1; i <= 20; ++i) {
+  for (int i = 1; i <= 40; ++i) {
     text += "TableFile" + std::to_string(i) + "=table" + std::to_string(i) + ".bin,Colour " +
             std::to_string(i) + "\r\n";
   }
-  for (const char* language : {"eng", "cht", "chs", "frn", "ger", "ita", "spn", "jpn"}) {
+  for (const char* language : {"eng", "cht", "chs", "frn", "ger", "ita", "spn", "jpn", "krn",
+                               "prt", "rus", "pol"}) {
     text += std::string("[") + language + "]\r\n";
-    for (int i = 0; i < 6; ++i) text += "Key" + std::to_string(i) + "=Some translated text\r\n";
+    for (int i = 0; i < 8; ++i) text += "Key" + std::to_string(i) + "=Some translated text\r\n";
   }
   text += "[FW_INFO2]\r\nFile=second.bin\r\nModel=M09\r\n";
   return text;
