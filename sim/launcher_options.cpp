@@ -2,7 +2,7 @@
 
 #include <cstdio>
 
-#include "sim/printer_spec.h"
+#include "sim/printer_description.h"
 
 namespace kiln::sim {
 
@@ -57,7 +57,7 @@ std::string LauncherUsage() {
       "kiln-testbed runs itself under umockdev-wrapper when it is not already in a umockdev\n"
       "environment.\n"
       "\n";
-  text += kPrinterSpecHelp;
+  text += kPrinterDescriptionHelp;
   return text;
 }
 
@@ -78,7 +78,7 @@ bool ParseLauncherArgs(const std::vector<std::string>& args, LauncherOptions& op
     } else if (OptionValue(args, i, "--printer", value, error)) {
       if (!error.empty()) return false;
       VirtualPrinterConfig config = NumberedConfig(options.printers.size());
-      if (!ParsePrinterSpec(value, config, error)) {
+      if (!ParsePrinterDescription(value, config, error)) {
         error.insert(0, "--printer " + value + ": ");
         return false;
       }
@@ -99,7 +99,7 @@ bool ParseLauncherArgs(const std::vector<std::string>& args, LauncherOptions& op
   }
   if (options.printers.empty()) {
     VirtualPrinterConfig config = NumberedConfig(0);
-    ParsePrinterSpec(kDefaultPrinter, config, error);
+    ParsePrinterDescription(kDefaultPrinter, config, error);
     options.printers.push_back(std::move(config));
   }
   return true;

@@ -8,7 +8,6 @@
 #include <string>
 #include <vector>
 
-#include "sim/testbed/umockdev_env.h"
 #include "support/fake_clock.h"
 #include "support/package_builder.h"
 #include "usb_host.h"
@@ -116,15 +115,3 @@ TEST(TestBed, LargeModelIsServedUnpadded) {
 
 }  // namespace
 }  // namespace kiln::sim
-
-int main(int argc, char** argv) {
-  // libudev must see the test bed: run under umockdev's preload library.
-  if (!kiln::sim::InUmockdevEnvironment()) {
-    std::string error;
-    kiln::sim::ReexecuteUnderUmockdev(argv, error);
-    std::fprintf(stderr, "%s\n", error.c_str());
-    return 127;
-  }
-  ::testing::InitGoogleTest(&argc, argv);
-  return RUN_ALL_TESTS();
-}

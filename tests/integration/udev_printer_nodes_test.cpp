@@ -8,13 +8,11 @@
 #include <umockdev.h>
 #include <unistd.h>
 
-#include <cstdio>
 #include <string>
 
 #include "platform/device_monitor.h"
 #include "platform/usb_printer_nodes.h"
 #include "sim/testbed/sysfs_layout.h"
-#include "sim/testbed/umockdev_env.h"
 #include "usb/device_enumerator.h"
 #include "usb/printer_notification.h"
 
@@ -119,15 +117,3 @@ TEST_F(UdevPrinterNodes, MonitorReportsArrivalAndRemoval) {
 
 }  // namespace
 }  // namespace kiln
-
-int main(int argc, char** argv) {
-  // libudev sees the test bed only through umockdev's preload library.
-  if (!kiln::sim::InUmockdevEnvironment()) {
-    std::string error;
-    kiln::sim::ReexecuteUnderUmockdev(argv, error);
-    std::fprintf(stderr, "cannot run under umockdev: %s\n", error.c_str());
-    return 127;
-  }
-  ::testing::InitGoogleTest(&argc, argv);
-  return RUN_ALL_TESTS();
-}

@@ -5,7 +5,6 @@
 #include <gtest/gtest.h>
 #include <stdlib.h>
 
-#include <cstdio>
 #include <string>
 #include <vector>
 
@@ -14,7 +13,6 @@
 #include "protocol/download_observer.h"
 #include "protocol/firmware_download.h"
 #include "sim/testbed/test_bed.h"
-#include "sim/testbed/umockdev_env.h"
 #include "support/package_builder.h"
 #include "support/temp_dir.h"
 #include "test_bed_fixture.h"
@@ -45,6 +43,9 @@ class CountdownRecorder final : public DownloadObserver {
 class UpdateOnTestBed : public kiln::testing::TestBedTest {
  protected:
   void SetUp() override {
+    // Pauses of the updater and the printers at a hundredth of their length (read once,
+    // at the first pause).
+    ::setenv("KILN_TIME_SCALE", "0.01", 0);
     TestBedTest::SetUp();
     context_.showCountdown = true;
     context_.notifyWindow = &recorder_;
@@ -145,16 +146,3 @@ TEST_F(UpdateOnTestBed, QueriesFindTheFallBackModelAndReadTheRevision) {
 
 }  // namespace
 }  // namespace kiln
-
-int main(int argc, char** argv) {
-  // Pauses of the updater and the printers at a hundredth of their length.
-  ::setenv("KILN_TIME_SCALE", "0.01", 0);
-  if (!kiln::sim::InUmockdevEnvironment()) {
-    std::string error;
-    kiln::sim::ReexecuteUnderUmockdev(argv, error);
-    std::fprintf(stderr, "cannot run under umockdev: %s\n", error.c_str());
-    return 1;
-  }
-  ::testing::InitGoogleTest(&argc, argv);
-  return RUN_ALL_TESTS();
-}

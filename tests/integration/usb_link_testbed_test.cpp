@@ -6,7 +6,6 @@
 #include <stdlib.h>
 
 #include <chrono>
-#include <cstdio>
 #include <future>
 #include <string>
 #include <vector>
@@ -15,7 +14,6 @@
 #include "protocol/command_codes.h"
 #include "protocol/prn_cmd.h"
 #include "sim/testbed/test_bed.h"
-#include "sim/testbed/umockdev_env.h"
 #include "support/child_process.h"
 #include "support/fake_clock.h"
 #include "support/temp_dir.h"
@@ -164,14 +162,3 @@ TEST_F(TransactionsBetweenProcesses, APrinterInATransactionDoesNotBlockAnother) 
 
 }  // namespace
 }  // namespace kiln::usb
-
-int main(int argc, char** argv) {
-  if (!kiln::sim::InUmockdevEnvironment()) {
-    std::string error;
-    kiln::sim::ReexecuteUnderUmockdev(argv, error);
-    std::fprintf(stderr, "cannot run under umockdev: %s\n", error.c_str());
-    return 1;
-  }
-  ::testing::InitGoogleTest(&argc, argv);
-  return RUN_ALL_TESTS();
-}

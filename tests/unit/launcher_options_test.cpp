@@ -6,27 +6,27 @@
 #include <vector>
 
 #include "config/firmware_package.h"
-#include "sim/printer_spec.h"
+#include "sim/printer_description.h"
 #include "sim/transcript_json.h"
 
 namespace kiln::sim {
 namespace {
 
-VirtualPrinterConfig Parsed(const std::string& spec) {
+VirtualPrinterConfig Parsed(const std::string& description) {
   VirtualPrinterConfig config;
   std::string error;
-  EXPECT_TRUE(ParsePrinterSpec(spec, config, error)) << spec << ": " << error;
+  EXPECT_TRUE(ParsePrinterDescription(description, config, error)) << description << ": " << error;
   return config;
 }
 
-std::string Rejection(const std::string& spec) {
+std::string Rejection(const std::string& description) {
   VirtualPrinterConfig config;
   std::string error;
-  EXPECT_FALSE(ParsePrinterSpec(spec, config, error)) << spec;
+  EXPECT_FALSE(ParsePrinterDescription(description, config, error)) << description;
   return error;
 }
 
-TEST(PrinterSpec, ModelByShortNameOrSerialNumberWithFields) {
+TEST(PrinterDescription, ModelByShortNameOrSerialNumberWithFields) {
   EXPECT_EQ(Parsed("m07").model, 7u);
   EXPECT_EQ(Parsed("OEE").model, 19u);
   EXPECT_EQ(Parsed("Orvix M22").model, 22u);
@@ -49,7 +49,7 @@ TEST(PrinterSpec, ModelByShortNameOrSerialNumberWithFields) {
   EXPECT_TRUE(Parsed("M07,block=on,block=off").deviceBlock.empty());
 }
 
-TEST(PrinterSpec, EveryFault) {
+TEST(PrinterDescription, EveryFault) {
   const VirtualPrinterConfig config = Parsed(
       "M07,fault=silent-from=4,fault=silent=0x8008,fault=bad-first-byte=0x0100,"
       "fault=short-answer,fault=busy=3,fault=alert=0x0407:0x000301FE,"
@@ -78,7 +78,7 @@ TEST(PrinterSpec, EveryFault) {
                                      0x0405));
 }
 
-TEST(PrinterSpec, RejectsWhatItDoesNotUnderstand) {
+TEST(PrinterDescription, RejectsWhatItDoesNotUnderstand) {
   EXPECT_NE(Rejection("M99").find("unknown model"), std::string::npos);
   Rejection("0");
   Rejection("39");

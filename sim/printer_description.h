@@ -12,9 +12,10 @@ namespace kiln::sim {
 // MODEL is a short name of the model table (any letter case) or a serial number 1 to 38.
 // Fields not given keep the values config already holds. Numbers are decimal or 0x-hex.
 // False with error set when the text is not understood.
-bool ParsePrinterSpec(std::string_view spec, VirtualPrinterConfig& config, std::string& error);
+bool ParsePrinterDescription(std::string_view description, VirtualPrinterConfig& config,
+                             std::string& error);
 
 // The description of the fields and faults above, for --help.
-extern const char* const kPrinterSpecHelp;
+extern const char* const kPrinterDescriptionHelp;
 
 }  // namespace kiln::sim

@@ -1,4 +1,4 @@
-#include "sim/printer_spec.h"
+#include "sim/printer_description.h"
 
 #include <cstdlib>
 #include <optional>
@@ -8,7 +8,7 @@
 
 namespace kiln::sim {
 
-const char* const kPrinterSpecHelp =
+const char* const kPrinterDescriptionHelp =
     "Printer description: MODEL[,FIELD=VALUE]...   (values cannot contain commas)\n"
     "  MODEL                 short name of the model table (M07, OEE, ...) or serial number "
     "1-38\n"
@@ -187,8 +187,9 @@ bool ApplyField(std::string_view field, VirtualPrinterConfig& config, std::strin
 
 }  // namespace
 
-bool ParsePrinterSpec(std::string_view spec, VirtualPrinterConfig& config, std::string& error) {
-  const std::vector<std::string_view> fields = Split(spec, ',');
+bool ParsePrinterDescription(std::string_view description, VirtualPrinterConfig& config,
+                             std::string& error) {
+  const std::vector<std::string_view> fields = Split(description, ',');
   const std::optional<uint32_t> model = ModelFrom(fields[0]);
   if (!model) {
     error = "unknown model \"" + std::string(fields[0]) + "\"";
