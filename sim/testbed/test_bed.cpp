@@ -45,10 +45,6 @@ UniqueFd HangUp(int ptyEnd) {
 
 }  // namespace
 
-UniqueFd::~UniqueFd() {
-  if (fd_ >= 0) ::close(fd_);
-}
-
 std::unique_ptr<TestBed> TestBed::Create(const std::vector<VirtualPrinterConfig>& printers,
                                          platform::Clock& clock, std::string* error) {
   UMockdevTestbed* testbed = umockdev_testbed_new();

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "platform/clock.h"
+#include "platform/unique_fd.h"
 #include "sim/printer_config.h"
 #include "sim/testbed/sysfs_layout.h"
 #include "sim/virtual_printer.h"
@@ -21,22 +22,7 @@ struct _UMockdevTestbed;
 
 namespace kiln::sim {
 
-// Owns a file descriptor; closes it when destroyed.
-class UniqueFd {
- public:
-  UniqueFd() = default;
-  explicit UniqueFd(int fd) : fd_(fd) {}
-  UniqueFd(UniqueFd&& other) noexcept : fd_(std::exchange(other.fd_, -1)) {}
-  UniqueFd& operator=(UniqueFd&& other) noexcept {
-    std::swap(fd_, other.fd_);
-    return *this;
-  }
-  ~UniqueFd();
-  int get() const { return fd_; }
-
- private:
-  int fd_ = -1;
-};
+using platform::UniqueFd;
 
 // Virtual printers on a umockdev test bed: each printer appears in the mocked sysfs as a
 // usblp printer (usb_device 2e5a:PID, usb_interface class 07, usbmisc lpN) and its

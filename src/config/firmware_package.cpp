@@ -8,6 +8,7 @@
 #include <cstring>
 #include <string_view>
 
+#include "platform/unique_fd.h"
 #include "usb/model_table.h"
 
 namespace kiln::config {
@@ -34,20 +35,6 @@ std::optional<uint32_t> LocateInOrder(const uint8_t* image, uint32_t size, uint3
   if (HasHeaderAt(image, size, second)) return second;
   return std::nullopt;
 }
-
-class FileHandle {
- public:
-  explicit FileHandle(const char* path) : fd_(::open(path, O_RDONLY | O_CLOEXEC)) {}
-  ~FileHandle() {
-    if (fd_ >= 0) ::close(fd_);
-  }
-  FileHandle(const FileHandle&) = delete;
-  FileHandle& operator=(const FileHandle&) = delete;
-  int get() const { return fd_; }
-
- private:
-  int fd_;
-};
 
 // Reads exactly length bytes; false on an error or an early end of file.
 bool ReadFully(int fd, uint8_t* into, uint32_t length) {
@@ -87,7 +74,7 @@ std::vector<uint32_t> PackageReadPieces(uint32_t size) {
 
 bool LoadPackageFile(const char* path, FirmwarePackage* package, uint32_t& size) {
   if (path == nullptr) return false;
-  const FileHandle file(path);
+  const platform::UniqueFd file(::open(path, O_RDONLY | O_CLOEXEC));
   if (file.get() < 0) return false;
   struct stat info {};
   if (::fstat(file.get(), &info) != 0 || !S_ISREG(info.st_mode)) return false;

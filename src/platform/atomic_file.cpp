@@ -9,27 +9,11 @@
 #include <cstdlib>
 #include <memory>
 
+#include "platform/unique_fd.h"
+
 namespace kiln::platform {
 
 namespace {
-
-class FileDescriptor {
- public:
-  explicit FileDescriptor(int fd) : fd_(fd) {}
-  ~FileDescriptor() { Close(); }
-  FileDescriptor(const FileDescriptor&) = delete;
-  FileDescriptor& operator=(const FileDescriptor&) = delete;
-  int get() const { return fd_; }
-  bool Close() {
-    if (fd_ < 0) return true;
-    const bool ok = ::close(fd_) == 0;
-    fd_ = -1;
-    return ok;
-  }
-
- private:
-  int fd_;
-};
 
 bool WriteAll(int fd, std::string_view data) {
   while (!data.empty()) {
@@ -64,7 +48,7 @@ std::string ResolveTarget(const char* path) {
 
 ReadResult ReadWholeFile(const char* path, std::string& content) {
   content.clear();
-  FileDescriptor fd(::open(path, O_RDONLY | O_CLOEXEC | O_NONBLOCK));
+  UniqueFd fd(::open(path, O_RDONLY | O_CLOEXEC | O_NONBLOCK));
   if (fd.get() < 0) return errno == ENOENT || errno == ENOTDIR ? ReadResult::kMissing
                                                                : ReadResult::kError;
   struct stat info {};
@@ -91,7 +75,7 @@ bool WriteFileAtomically(const char* path, std::string_view content) {
   const bool existed = ::stat(target.c_str(), &old) == 0;
 
   std::string tempPath = target + ".XXXXXX";
-  FileDescriptor fd(::mkstemp(tempPath.data()));
+  UniqueFd fd(::mkstemp(tempPath.data()));
   if (fd.get() < 0) return false;
 
   bool ok = WriteAll(fd.get(), content);
@@ -115,7 +99,7 @@ bool WriteFileAtomically(const char* path, std::string_view content) {
     return false;
   }
   // Make the rename itself durable.
-  FileDescriptor folder(::open(FolderOf(target).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+  UniqueFd folder(::open(FolderOf(target).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
   if (folder.get() >= 0) ::fsync(folder.get());
   return true;
 }

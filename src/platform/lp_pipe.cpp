@@ -105,6 +105,13 @@ PipeTransfer Unready(Readiness readiness, PipeTransfer transfer, uint32_t bytes,
   return Failed(transfer, readiness == Readiness::kLost ? kDeviceLost : error, bytes);
 }
 
+// A transfer of 0 bytes is complete before it starts.
+PipeTransfer NothingToMove() {
+  PipeTransfer transfer;
+  transfer.completedAtOnce = true;
+  return transfer;
+}
+
 class LpPipe final : public PipeFile {
  public:
   explicit LpPipe(std::shared_ptr<NodeFile> node) : node_(std::move(node)) {}
@@ -113,11 +120,8 @@ class LpPipe final : public PipeFile {
   // previous one reached the printer; the transfer is complete when every byte was
   // queued and poll reports POLLOUT (the last piece went out).
   PipeTransfer Write(const uint8_t* data, uint32_t len, uint32_t timeoutMs) override {
+    if (len == 0) return NothingToMove();
     PipeTransfer transfer;
-    if (len == 0) {
-      transfer.completedAtOnce = true;
-      return transfer;
-    }
     const Deadline deadline(timeoutMs);
     const int fd = node_->fd();
     uint32_t done = 0;
@@ -153,11 +157,8 @@ class LpPipe final : public PipeFile {
   // Reads return what has arrived; with nothing there yet, the transfer is pending
   // until poll reports POLLIN or the time-out ends it.
   PipeTransfer Read(uint8_t* data, uint32_t len, uint32_t timeoutMs) override {
+    if (len == 0) return NothingToMove();
     PipeTransfer transfer;
-    if (len == 0) {
-      transfer.completedAtOnce = true;
-      return transfer;
-    }
     const Deadline deadline(timeoutMs);
     const int fd = node_->fd();
     bool pending = false;
