@@ -73,7 +73,6 @@ struct ReceivedReport {
   uint32_t message = 0;
   uint32_t wParam = 0;
   uint32_t lParam = 0;
-  friend bool operator==(const ReceivedReport&, const ReceivedReport&) = default;
 };
 
 // Windows of a test's own on the X display, recording the KILN_REPORT client messages
