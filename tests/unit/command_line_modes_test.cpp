@@ -84,6 +84,17 @@ TEST_F(Modes, CpuStepGoesFirstAndTheMainImageFollows) {
   EXPECT_EQ(progress_.phases.back(), UpdatePhase::kResult);
 }
 
+TEST_F(Modes, PrinterWithAnEmptyVersionIsNotCompared) {
+  sim::VirtualPrinter& printer = Printer(7, "");
+  Package("fw.bin", config::kHeaderOffsetMain, 7, "1.10");
+  dir_.Write("Kiln.ini", "[FW_INFO1]\nFile=fw.bin\n");
+  CommandLineOptions options;
+  options.model = 7;
+  SilentUpdate(session_, options, reports_, progress_, rig_.Links()).Run(dir_.path().string());
+  EXPECT_EQ(reports_.list, (Reports{{100, 0}, {110, 0}})) << "\"N/A\" is no version to compare";
+  EXPECT_TRUE(printer.Images().empty());
+}
+
 TEST_F(Modes, VersionReportOfALargeModelQueriesWithItsOwnPackets) {
   sim::VirtualPrinter& printer = Printer(25, "2.03");
   dir_.Write("code.bin", "c");
