@@ -7,6 +7,19 @@
 
 namespace kiln::platform {
 
+namespace {
+
+// xcb hands out replies and errors allocated with malloc, for the caller to free.
+struct FreeXcbMemory {
+  void operator()(void* memory) const {
+    std::free(memory);  // NOLINT(cppcoreguidelines-no-malloc,cppcoreguidelines-owning-memory)
+  }
+};
+template <typename T>
+using XcbOwned = std::unique_ptr<T, FreeXcbMemory>;
+
+}  // namespace
+
 void X11ReportSender::Disconnect::operator()(xcb_connection_t* connection) const {
   xcb_disconnect(connection);
 }
@@ -20,11 +33,10 @@ std::optional<X11ReportSender> X11ReportSender::Connect(const char* displayName)
   const auto nameLength = static_cast<uint16_t>(std::strlen(kReportAtomName));
   const xcb_intern_atom_cookie_t cookie =
       xcb_intern_atom(connection.get(), 0, nameLength, kReportAtomName);
-  xcb_intern_atom_reply_t* reply = xcb_intern_atom_reply(connection.get(), cookie, nullptr);
-  if (reply == nullptr) return std::nullopt;
-  const uint32_t atom = reply->atom;
-  std::free(reply);
-  return X11ReportSender(std::move(connection), atom);
+  const XcbOwned<xcb_intern_atom_reply_t> reply(
+      xcb_intern_atom_reply(connection.get(), cookie, nullptr));
+  if (!reply) return std::nullopt;
+  return X11ReportSender(std::move(connection), reply->atom);
 }
 
 bool X11ReportSender::Send(uint32_t window, uint32_t word0, uint32_t word1, uint32_t word2) {
@@ -43,12 +55,8 @@ bool X11ReportSender::Send(uint32_t window, uint32_t word0, uint32_t word1, uint
   // does not exist) comes back only after the server has handled the send.
   const xcb_void_cookie_t cookie = xcb_send_event_checked(
       connection, 0, window, XCB_EVENT_MASK_NO_EVENT, reinterpret_cast<const char*>(&event));
-  xcb_generic_error_t* error = xcb_request_check(connection, cookie);
-  if (error != nullptr) {
-    std::free(error);
-    return false;
-  }
-  return xcb_connection_has_error(connection) == 0;
+  const XcbOwned<xcb_generic_error_t> error(xcb_request_check(connection, cookie));
+  return !error && xcb_connection_has_error(connection) == 0;
 }
 
 }  // namespace kiln::platform
