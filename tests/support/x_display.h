@@ -13,6 +13,7 @@
 #include <cstring>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "platform/unique_fd.h"
@@ -36,8 +37,16 @@ class XvfbServer {
     posix_spawn_file_actions_adddup2(&actions, writeEnd.get(), 3);
     const char* args[] = {"Xvfb",    "-displayfd", "3",          "-nolisten", "tcp",
                           "-screen", "0",          "320x240x24", nullptr};
-    const int spawned =
-        ::posix_spawnp(&pid_, "Xvfb", &actions, nullptr, const_cast<char* const*>(args), environ);
+    // The server runs outside the test bed and without the test's preloaded libraries.
+    std::vector<char*> environment;
+    for (char** entry = environ; *entry != nullptr; ++entry) {
+      const std::string_view variable(*entry);
+      if (variable.starts_with("LD_PRELOAD=") || variable.starts_with("UMOCKDEV_DIR=")) continue;
+      environment.push_back(*entry);
+    }
+    environment.push_back(nullptr);
+    const int spawned = ::posix_spawnp(&pid_, "Xvfb", &actions, nullptr,
+                                       const_cast<char* const*>(args), environment.data());
     posix_spawn_file_actions_destroy(&actions);
     writeEnd = platform::UniqueFd();
     if (spawned != 0) {
