@@ -126,25 +126,24 @@ bool ReadPackageInfo(UpdateContext& context) {
   context.extraDelay = context.writeType == 2 ? header.programTime1 : header.programTime2;
   context.packageVersion = header.version.view();
 
+  // A lookup that finds no row clears what it would have set, so that no earlier
+  // entry's model stays the target of this package.
   const usb::PrinterModel* packageRow = usb::FindModelByVidPid(context.packageVidPid);
   if (context.noCheckPid) {
-    if (const usb::PrinterModel* target = usb::FindModelByShortName(context.modelName)) {
-      context.driverName = target->driverName;
-      context.targetModel = target->serialNumber;
-      context.targetVidPid = target->vidPid;
-    }
-    if (packageRow != nullptr) {
-      context.packageDriverName = packageRow->driverName;
-      context.packageModel = packageRow->serialNumber;
-    }
+    const usb::PrinterModel* target = usb::FindModelByShortName(context.modelName);
+    context.driverName = target != nullptr ? target->driverName : "";
+    context.targetModel = target != nullptr ? target->serialNumber : 0;
+    context.targetVidPid = target != nullptr ? target->vidPid : 0;
+    context.packageDriverName = packageRow != nullptr ? packageRow->driverName : "";
+    context.packageModel = packageRow != nullptr ? packageRow->serialNumber : 0;
   } else {
     context.targetVidPid = context.packageVidPid;
-    if (packageRow != nullptr) {
-      context.driverName = packageRow->driverName;
-      context.targetModel = packageRow->serialNumber;
-    }
+    context.driverName = packageRow != nullptr ? packageRow->driverName : "";
+    context.targetModel = packageRow != nullptr ? packageRow->serialNumber : 0;
     context.packageDriverName = context.driverName.view();
     context.packageModel = context.targetModel;
+    // A product ID of no model addresses no printer.
+    if (packageRow == nullptr) return false;
   }
 
   if (!context.cpuFirst) return true;
