@@ -10,6 +10,9 @@ using usb::ToByte;
 namespace {
 
 constexpr uint32_t kStatusPollMs = 250;
+// A summary that keeps showing error bits without a detail to ask for is polled for
+// about a minute; a printer still in that state then has not passed the check.
+constexpr uint32_t kUnresolvedSummaryPolls = 240;
 
 unsigned AddressText(const void* pointer) {
   return static_cast<unsigned>(reinterpret_cast<uintptr_t>(pointer));
@@ -36,8 +39,9 @@ uint32_t CPrnCmd::WaitBusy(uint32_t intervalMs, bool stopOnAlert) {
     const uint8_t* data = nullptr;
     uint32_t length = 0;
     GetResponseData(&data, &length);
-    Log().LogPrint(1, "In WaitBusy, RequestStatusSummary()::return 0x%02X, dwBuf = %d, lpBuf = 0x%08X,\n",
-                   ToByte(ResultCode::kAnswered), length, AddressText(data));
+    Log().LogPrint(
+        1, "In WaitBusy, RequestStatusSummary()::return 0x%02X, dwBuf = %d, lpBuf = 0x%08X,\n",
+        ToByte(ResultCode::kAnswered), length, AddressText(data));
     Log().LogHexDump(1, data, length);
     if (data != nullptr) {
       const StatusSummary summary = StatusSummary::From(data, length);
@@ -62,7 +66,8 @@ uint32_t CPrnCmd::CheckDeviceAlert(uint16_t detailCode, uint32_t* errorCode, boo
   const uint8_t* data = nullptr;
   uint32_t length = 0;
   GetResponseData(&data, &length);
-  Log().LogPrint(1, "==>Prn->CheckDeviceAlert(0x%04X)::return 0x%02X, dwBuf = %d, lpBuf = 0x%08X,\n",
+  Log().LogPrint(1,
+                 "==>Prn->CheckDeviceAlert(0x%04X)::return 0x%02X, dwBuf = %d, lpBuf = 0x%08X,\n",
                  detailCode, ToByte(result), length, AddressText(data));
   Log().LogHexDump(1, data, length);
 
@@ -110,7 +115,7 @@ uint32_t CPrnCmd::CheckDeviceStatus(uint32_t* errorCode, bool show, bool suppres
   auto Failed = [&](uint32_t code) {
     *errorCode = code;
     ShowErrorMsg(code, showFailure, "In CheckDeviceStatus");
-    link_->CancelPipes();
+    if (link_ != nullptr) link_->CancelPipes();
     return kStatusError;
   };
   auto JobReset = [&] {
@@ -127,7 +132,13 @@ uint32_t CPrnCmd::CheckDeviceStatus(uint32_t* errorCode, bool show, bool suppres
   };
   auto Finish = [&](uint32_t result) { return pendingReset ? JobReset() : End(result); };
 
-  for (;;) {
+  for (uint32_t poll = 0;; ++poll) {
+    if (poll == kUnresolvedSummaryPolls) {
+      Log().LogPrint(1, "==>In CheckDeviceStatus, error bits without a detail after %u polls,\n",
+                     poll);
+      return End(kStatusError);
+    }
+    if (poll != 0) link_->clock().Sleep(kStatusPollMs);
     if (busyWaitFirst && DoCommand(cmd::kStatusSummary) == ResultCode::kAnswered) {
       (void)WaitBusy(kStatusPollMs, false);
     }
@@ -144,7 +155,9 @@ uint32_t CPrnCmd::CheckDeviceStatus(uint32_t* errorCode, bool show, bool suppres
       if (polled != ResultCode::kAnswered) return Failed(ToByte(polled));
       GetResponseData(&data, &length);
     }
-    Log().LogPrint(1, "==>In CheckDeviceStatus, RequestStatusSummary()::return 0x%02X, dwBuf = %d, lpBuf = 0x%08X\n",
+    Log().LogPrint(1,
+                   "==>In CheckDeviceStatus, RequestStatusSummary()::return 0x%02X, dwBuf = %d, "
+                   "lpBuf = 0x%08X\n",
                    ToByte(polled), length, AddressText(data));
     Log().LogHexDump(1, data, length);
     if (data == nullptr) return Failed(ToByte(ResultCode::kShortResponse));

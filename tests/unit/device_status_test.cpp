@@ -1,16 +1,20 @@
 // Busy polling, the status summary and the alert details.
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <memory>
+#include <string>
 #include <vector>
 
 #include "protocol/prn_cmd.h"
 #include "support/scripted_channel.h"
+#include "support/temp_dir.h"
 
 namespace kiln::protocol {
 namespace {
 
 using kiln::testing::ScriptedChannel;
+using kiln::testing::TempDir;
 using usb::ResultCode;
 
 class DeviceStatus : public ::testing::Test {
@@ -144,6 +148,82 @@ TEST_F(DeviceStatus, BusyWaitFirstWaitsBeforeReading) {
   Summary(0x00, 0, 0);  // the summary that counts
   EXPECT_EQ(Check(true, true), kStatusOk);
   EXPECT_EQ(channel_.fakeClock.Pauses(), (std::vector<uint32_t>{250}));
+}
+
+TEST_F(DeviceStatus, DetailsAreAskedInTheirOrderOfPreference) {
+  const std::vector<uint16_t> expected[] = {{0x0400, 0x0406}, {0x0400, 0x0405}, {0x0400, 0x0403}};
+  const uint8_t byte1[] = {0x0A, 0x0A, 0x08};
+  const uint8_t byte2[] = {0x08, 0x00, 0x00};
+  for (int i = 0; i < 3; ++i) {
+    channel_.writes.clear();
+    Summary(0, byte1[i], byte2[i]);
+    Detail(0x00012345);
+    EXPECT_EQ(Check(), kStatusError);
+    EXPECT_EQ(channel_.Commands(), expected[i]);
+  }
+
+  // 0x0408 comes first; a clean answer goes on to the next detail, a code ends the check.
+  channel_.writes.clear();
+  Summary(0, 0x08, 0x04);
+  Detail(0, 0);
+  Detail(0x00001208);  // 0x0403 keeps bits 0x80FF only
+  EXPECT_EQ(Check(), kStatusError);
+  EXPECT_EQ(channel_.Commands(), (std::vector<uint16_t>{0x0400, 0x0408, 0x0403}));
+  EXPECT_EQ(error_, 0x00000008u);
+  channel_.writes.clear();
+  Summary(0, 0x08, 0x04);
+  Detail(0x00012345);
+  EXPECT_EQ(Check(), kStatusError);
+  EXPECT_EQ(channel_.Commands(), (std::vector<uint16_t>{0x0400, 0x0408}));
+  EXPECT_EQ(error_, 0x00012345u);
+
+  Summary(0, 0x08, 0);
+  Detail(0x0000F2FF);
+  EXPECT_EQ(Check(), kStatusError);
+  EXPECT_EQ(error_, 0x000080FFu);
+}
+
+TEST_F(DeviceStatus, BusySummaryIsWaitedOutASecondTime) {
+  Summary(0, 0, 0);     // probe
+  Summary(0, 0, 0);     // first wait: not busy
+  Summary(0x80, 0, 0);  // the summary turns busy
+  Summary(0x80, 0, 0);  // second wait, round 1
+  Summary(0, 0, 0);     // second wait, round 2
+  Summary(0, 0, 0x08);  // read again: an alert
+  Detail(0x00012345);
+  EXPECT_EQ(Check(true, true), kStatusError);
+  EXPECT_EQ(error_, 0x00012345u);
+  EXPECT_EQ(channel_.Commands().size(), 7u);
+}
+
+TEST_F(DeviceStatus, SuppressKeepsAFailureFromBeingShown) {
+  const TempDir dir;
+  const std::string file = dir.File("trace.txt");
+  channel_.debugLog.Open(std::fopen(file.c_str(), "w"), 1);
+  EXPECT_EQ(prn_->CheckDeviceStatus(&error_, true, true, true, false), kStatusError);
+  EXPECT_EQ(prn_->CheckDeviceStatus(&error_, true, false, true, false), kStatusError);
+  channel_.debugLog.Reset();
+  const std::string trace = TempDir::Read(file);
+  const auto suppressed = trace.find("bShowDlg = 0, dwErrCode = 0x00000026");
+  const auto shown = trace.find("bShowDlg = 1, dwErrCode = 0x00000026");
+  EXPECT_NE(suppressed, std::string::npos) << trace;
+  EXPECT_NE(shown, std::string::npos) << trace;
+  EXPECT_LT(suppressed, shown);
+}
+
+TEST_F(DeviceStatus, ErrorBitsWithoutDetailArePolledForAboutAMinute) {
+  for (int i = 0; i < 300; ++i) channel_.ScriptAnswer(0x0400, {0x20, 0, 0});
+  EXPECT_EQ(Check(), kStatusError);
+  EXPECT_EQ(channel_.Commands().size(), 240u);
+  EXPECT_EQ(channel_.fakeClock.Pauses(), std::vector<uint32_t>(239, 250));
+  EXPECT_EQ(error_, 0u) << "no printer code: the state was never resolved";
+}
+
+TEST(DeviceStatusWithoutLink, FailsWithNoLink) {
+  CPrnCmd prn(nullptr);
+  uint32_t error = 0;
+  EXPECT_EQ(prn.CheckDeviceStatus(&error, true, false, true, true), kStatusError);
+  EXPECT_EQ(error, 0x61u);
 }
 
 }  // namespace
