@@ -83,8 +83,7 @@ uint32_t CUsbLink::SetIORight() {
 }
 
 bool CUsbLink::WaitIORight() {
-  ioRight_->Wait();
-  return true;
+  return ioRight_->Wait();
 }
 
 bool CUsbLink::ReleaseIORight() {
