@@ -35,7 +35,8 @@ uint32_t WinErrorFromErrno(int errnoValue) {
 
 namespace {
 
-// A 0-byte read and a hang-up on poll mean the printer went away: the same as ENODEV.
+// A hang-up on poll (also after a read of 0 bytes) means the printer went away: the
+// same as ENODEV.
 constexpr int kDeviceLost = ENODEV;
 
 // One open file description of a node, shared by every pipe opened on its path.
@@ -85,6 +86,13 @@ Readiness WaitFor(int fd, short events, const Deadline& deadline, int* error) {
     if ((entry.revents & events) != 0) return Readiness::kReady;
     if ((entry.revents & (POLLHUP | POLLERR | POLLNVAL)) != 0) return Readiness::kLost;
   }
+}
+
+// Whether the node reports a hang-up or an error right now (a removed device; the
+// test bed's pseudo-terminal once its other end is closed).
+bool HungUp(int fd) {
+  pollfd entry{fd, POLLIN, 0};
+  return ::poll(&entry, 1, 0) > 0 && (entry.revents & (POLLHUP | POLLERR | POLLNVAL)) != 0;
 }
 
 PipeTransfer Failed(PipeTransfer transfer, int errnoValue, uint32_t bytes) {
@@ -165,7 +173,9 @@ class LpPipe final : public PipeFile {
     for (;;) {
       const ssize_t n = ::read(fd, data, len);
       if (n < 0 && errno == EINTR) continue;
-      if (n > 0) {
+      // 0 bytes from a node that has not hung up is an empty transfer (the printer sent
+      // a zero-length packet): it completes with nothing and the node stays open.
+      if (n > 0 || (n == 0 && !HungUp(fd))) {
         if (!pending) {
           transfer.completedAtOnce = true;
         } else {

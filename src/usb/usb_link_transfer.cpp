@@ -77,6 +77,9 @@ ResultCode CUsbLink::WriteData(const uint8_t* data, uint32_t count, uint32_t* wr
       if (result == ResultCode::kWritten) result = ResultCode::kWriteNoResponse;
       break;
     }
+    // A chunk that failed part-way (partial, file error) ends the write with its result:
+    // the rest of the buffer must not go out behind a gap.
+    if (result != ResultCode::kWritten) break;
     next += pieceWritten;
     remaining -= pieceWritten;
   }

@@ -87,6 +87,42 @@ TEST_F(LinkTransferTest, PartialProgressDoesNotCountAgainstTheRetryLimit) {
   EXPECT_THAT(script->writeSizes, ElementsAre(100u, 90u, 90u, 90u, 90u, 90u, 70u, 70u));
 }
 
+TEST_F(LinkTransferTest, ChunkThatFailsPartWayEndsTheWrite) {
+  auto script = OpenModel7();
+  const std::vector<uint8_t> data = Pattern(600000);
+  uint32_t written = 0;
+  // The first chunk ends at the retry limit with 30 of its bytes written.
+  script->writeOutcomes = {Completes(10), Completes(0),  Completes(0), Completes(0),
+                           Completes(0),  Completes(20), Completes(0), Completes(0)};
+  EXPECT_EQ(link_->WriteData(data.data(), 600000, &written), ResultCode::kWritePartial);
+  EXPECT_EQ(written, 30u);
+  EXPECT_EQ(script->written.size(), 30u) << "no later chunk goes out behind the gap";
+
+  script->writeSizes.clear();
+  PipeTransfer fileError = Completes(262144);
+  fileError.startError = win_error::kGenFailure;
+  script->writeOutcomes = {fileError};
+  EXPECT_EQ(link_->WriteData(data.data(), 600000, &written), ResultCode::kWriteFileError);
+  EXPECT_THAT(script->writeSizes, ElementsAre(262144u));
+}
+
+TEST_F(LinkTransferTest, SuccessThatMovesNothingEndsTheTransfer) {
+  auto script = OpenModel7();
+  const std::vector<uint8_t> data = Pattern(100);
+  uint32_t count = 99;
+  script->writeOutcomes = {CompletesAtOnce(0)};
+  EXPECT_EQ(link_->WriteData(data.data(), 100, &count), ResultCode::kWriteNoResponse);
+  EXPECT_EQ(count, 0u);
+  EXPECT_EQ(script->writeSizes.size(), 1u) << "not sent again";
+
+  uint8_t answer[8];
+  script->incoming = {1, 2, 3, 4, 5, 6, 7, 8};
+  script->readOutcomes = {CompletesAtOnce(0)};
+  EXPECT_EQ(link_->ReadData(answer, 8, &count), ResultCode::kReadNothing);
+  EXPECT_EQ(count, 0u);
+  EXPECT_EQ(script->reads, 1) << "not read again";
+}
+
 TEST_F(LinkTransferTest, WriteTimeOutAndCrcCloseTheWritePipeOnly) {
   auto script = OpenModel7();
   const std::vector<uint8_t> data = Pattern(64);
