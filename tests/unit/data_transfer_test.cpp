@@ -80,7 +80,10 @@ TEST_F(Transfer, LargeModelSendsRegistersAndThreeAnnouncedFiles) {
       0x8306, 0x8308, 0x8307};                 // image
   EXPECT_EQ(channel_.Commands(), expected);
   EXPECT_EQ(channel_.writes[1], (Bytes{0xA5, 0x00, 0x06, 0x50, 0x83, 0x05, 0xFC, 0x18, 0xA0}));
-  EXPECT_EQ(channel_.writes[5][6], 0) << "code file announced as kind 0";
+  // Each file is announced with its kind: code 0, table 1, image 2.
+  EXPECT_EQ(channel_.writes[5], (Bytes{0xA5, 0x00, 0x04, 0x50, 0x83, 0x06, 0x00}));
+  EXPECT_EQ(channel_.writes[13], (Bytes{0xA5, 0x00, 0x04, 0x50, 0x83, 0x06, 0x01}));
+  EXPECT_EQ(channel_.writes[17], (Bytes{0xA5, 0x00, 0x04, 0x50, 0x83, 0x06, 0x02}));
   // A piece is a 6-byte header write followed by the piece itself.
   EXPECT_EQ(channel_.writes[6].size(), 6u);
   EXPECT_EQ(channel_.writes[7].size(), kDataPieceSize);
