@@ -29,6 +29,21 @@ inline constexpr uint32_t kRibbonInserted2 = 0x00080207;
 inline constexpr uint32_t kSequenceError = 0x000301FE;
 }  // namespace printer_error
 
+// A three-byte status summary view with the bits the updater reads.
+struct StatusSummary {
+  uint8_t byte0 = 0;
+  uint8_t byte1 = 0;
+  uint8_t byte2 = 0;
+
+  static StatusSummary From(const uint8_t* data, uint32_t length);
+  bool AllZero() const { return byte0 == 0 && byte1 == 0 && byte2 == 0; }
+  bool Busy() const { return (byte0 & 0x80) != 0; }
+  bool BusyOrWorking() const { return (byte0 & 0x81) != 0; }
+  bool AlertPending() const {
+    return (byte2 & 0x0E) != 0 || (byte1 & 0x0B) != 0 || (byte0 & 0x64) != 0;
+  }
+};
+
 // The command protocol bound to one open printer channel: one command packet out, one
 // response packet in, under the printer's I/O right. Both 256 KiB buffers live inside
 // the object, so a transaction allocates nothing. Results are one-byte codes
@@ -107,6 +122,9 @@ class CPrnCmd {
   void KeepLastCommand(const uint8_t* header, uint32_t headerLength, const uint8_t* payload,
                        uint32_t payloadLength);
   void RecordResult(ResultCode result, ResultCode success);
+  // Reads the status summary, after waiting out a busy printer when busyWaitFirst is set:
+  // 0, or the result of the transaction that failed (0x22 for an answer without data).
+  uint8_t ReadStatusSummary(bool busyWaitFirst, StatusSummary& summary);
   log::DebugLog& Log() { return link_->log(); }
 
   usb::CommandChannel* link_;
@@ -119,19 +137,22 @@ class CPrnCmd {
   uint32_t lastError_ = 0;
 };
 
-// A three-byte status summary view with the bits the updater reads.
-struct StatusSummary {
-  uint8_t byte0 = 0;
-  uint8_t byte1 = 0;
-  uint8_t byte2 = 0;
-
-  static StatusSummary From(const uint8_t* data, uint32_t length);
-  bool AllZero() const { return byte0 == 0 && byte1 == 0 && byte2 == 0; }
-  bool Busy() const { return (byte0 & 0x80) != 0; }
-  bool BusyOrWorking() const { return (byte0 & 0x81) != 0; }
-  bool AlertPending() const {
-    return (byte2 & 0x0E) != 0 || (byte1 & 0x0B) != 0 || (byte0 & 0x64) != 0;
-  }
+// One alert detail to ask for, and whether its code is reported even when it is a tray
+// condition the caller may overlook.
+struct AlertRequest {
+  uint16_t detail = 0;
+  bool force = true;
+  friend bool operator==(const AlertRequest&, const AlertRequest&) = default;
 };
+
+// The details a status summary asks for, in order: 0x0407 (byte 2 bit 0x02), 0x0408
+// (byte 2 bit 0x04), then the first of 0x0406 (byte 2 bit 0x08), 0x0405 (byte 1 bit
+// 0x02) and 0x0403 (byte 1 bit 0x08, forced as the caller says), else 0x040A (byte 1
+// bit 0x01).
+struct AlertPlan {
+  std::array<AlertRequest, 3> requests{};
+  uint32_t count = 0;
+};
+AlertPlan PlanAlertDetails(const StatusSummary& summary, bool forceAlertReport);
 
 }  // namespace kiln::protocol

@@ -211,6 +211,30 @@ TEST_F(DeviceStatus, SuppressKeepsAFailureFromBeingShown) {
   EXPECT_LT(suppressed, shown);
 }
 
+TEST(AlertPlan, DetailsFollowTheSummaryBits) {
+  struct Row {
+    uint8_t byte1, byte2;
+    bool forceArgument;
+    std::vector<AlertRequest> expected;
+  };
+  const Row rows[] = {
+      {0x00, 0x00, true, {}},
+      {0x00, 0x02, true, {{0x0407, true}}},
+      {0x00, 0x04, true, {{0x0408, true}}},
+      {0x0B, 0x0E, true, {{0x0407, true}, {0x0408, true}, {0x0406, true}}},
+      {0x0B, 0x00, true, {{0x0405, true}}},
+      {0x09, 0x00, false, {{0x0403, false}}},
+      {0x09, 0x04, true, {{0x0408, true}, {0x0403, true}}},
+      {0x01, 0x02, true, {{0x0407, true}, {0x040A, true}}},
+  };
+  for (const Row& row : rows) {
+    const AlertPlan plan = PlanAlertDetails({0x40, row.byte1, row.byte2}, row.forceArgument);
+    EXPECT_EQ(std::vector<AlertRequest>(plan.requests.begin(), plan.requests.begin() + plan.count),
+              row.expected)
+        << int(row.byte1) << " " << int(row.byte2);
+  }
+}
+
 TEST_F(DeviceStatus, ErrorBitsWithoutDetailArePolledForAboutAMinute) {
   for (int i = 0; i < 300; ++i) channel_.ScriptAnswer(0x0400, {0x20, 0, 0});
   EXPECT_EQ(Check(), kStatusError);
