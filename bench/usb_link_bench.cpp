@@ -231,7 +231,7 @@ int main(int argc, char** argv) {
     ::close(plainFd);
     return 0;
   }
-  kiln::protocol::CPrnCmd prn(&link);
+  kiln::protocol::CPrnCmd prn(&link, kiln::protocol::SendMode::kPadded);
   const std::vector<uint8_t>& data = Payload();
   Reader reader(pty.master());
 

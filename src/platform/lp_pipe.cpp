@@ -10,6 +10,8 @@
 #include <mutex>
 #include <string>
 
+#include "platform/unique_fd.h"
+
 namespace kiln::platform {
 
 uint32_t WinErrorFromErrno(int errnoValue) {
@@ -40,17 +42,7 @@ namespace {
 constexpr int kDeviceLost = ENODEV;
 
 // One open file description of a node, shared by every pipe opened on its path.
-class NodeFile {
- public:
-  explicit NodeFile(int fd) : fd_(fd) {}
-  ~NodeFile() { ::close(fd_); }
-  NodeFile(const NodeFile&) = delete;
-  NodeFile& operator=(const NodeFile&) = delete;
-  int fd() const { return fd_; }
-
- private:
-  int fd_;
-};
+using NodeFile = UniqueFd;
 
 // Milliseconds left until a transfer's time-out; -1 (no limit) for a time-out of 0.
 class Deadline {
@@ -131,7 +123,7 @@ class LpPipe final : public PipeFile {
     if (len == 0) return NothingToMove();
     PipeTransfer transfer;
     const Deadline deadline(timeoutMs);
-    const int fd = node_->fd();
+    const int fd = node_->get();
     uint32_t done = 0;
     bool started = false;
     for (;;) {
@@ -168,7 +160,7 @@ class LpPipe final : public PipeFile {
     if (len == 0) return NothingToMove();
     PipeTransfer transfer;
     const Deadline deadline(timeoutMs);
-    const int fd = node_->fd();
+    const int fd = node_->get();
     bool pending = false;
     for (;;) {
       const ssize_t n = ::read(fd, data, len);
@@ -203,7 +195,7 @@ class LpPipe final : public PipeFile {
   // the link does right after cancelling wherever a transfer was abandoned.
   void Cancel() override {}
 
-  int TraceHandle() const override { return node_->fd(); }
+  int TraceHandle() const override { return node_->get(); }
 
  private:
   std::shared_ptr<NodeFile> node_;
@@ -217,9 +209,9 @@ class LpPipeOpener final : public PipeOpener {
     std::erase_if(open_, [](const auto& entry) { return entry.second.expired(); });
     std::shared_ptr<NodeFile> node = open_[devicePath].lock();
     if (!node) {
-      const int fd = ::open(devicePath, O_RDWR | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
-      if (fd < 0) return nullptr;
-      node = std::make_shared<NodeFile>(fd);
+      NodeFile fd(::open(devicePath, O_RDWR | O_NONBLOCK | O_NOCTTY | O_CLOEXEC));
+      if (fd.get() < 0) return nullptr;
+      node = std::make_shared<NodeFile>(std::move(fd));
       open_[devicePath] = node;
     }
     return std::make_unique<LpPipe>(std::move(node));

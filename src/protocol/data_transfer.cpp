@@ -3,6 +3,7 @@
 #include <array>
 
 #include "config/firmware_package.h"
+#include "protocol/command_header.h"
 
 namespace kiln::protocol {
 
@@ -48,14 +49,8 @@ ResultCode SendDataInChunks(CPrnCmd& prn, uint16_t code, const uint8_t* data, ui
     if (code == cmd::kFileData) {
       result = prn.DoCmdSendData(code, data + offset, chunk);
     } else {
-      const uint32_t lengthField = chunk + 3;
-      const uint8_t header[kHeaderLength] = {kPacketStart,
-                                             static_cast<uint8_t>(lengthField >> 8),
-                                             static_cast<uint8_t>(lengthField & 0xFF),
-                                             kFlagUnanswered,
-                                             static_cast<uint8_t>(code >> 8),
-                                             static_cast<uint8_t>(code & 0xFF)};
-      result = prn.SendCommand(header, kHeaderLength, data + offset, chunk, true);
+      const CommandHeader header(code, 0, 0, 0, 0, chunk, kFlagUnanswered);
+      result = prn.SendCommand(header.bytes.data(), header.length, data + offset, chunk, true);
     }
     if (!Accepted(result)) break;
     offset += chunk;
@@ -91,8 +86,8 @@ void Settle(CPrnCmd& prn, bool noWaitBusyBeforeWrite) {
   }
 }
 
-TransferOutcome WriteFirmwareFiles(CPrnCmd& prn, const UpdateContext& context,
-                                   const uint8_t* image, uint32_t length) {
+TransferOutcome WriteFirmwareFiles(CPrnCmd& prn, const UpdateContext& context, const uint8_t* image,
+                                   uint32_t length) {
   const bool noWait = context.noWaitBusyBeforeWrite;
   PrepareRegisters(prn);
 

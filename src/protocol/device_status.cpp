@@ -5,6 +5,7 @@
 
 namespace kiln::protocol {
 
+using log::TraceAddress;
 using usb::ToByte;
 
 namespace {
@@ -13,10 +14,6 @@ constexpr uint32_t kStatusPollMs = 250;
 // A summary that keeps showing error bits without a detail to ask for is polled for
 // about a minute; a printer still in that state then has not passed the check.
 constexpr uint32_t kUnresolvedSummaryPolls = 240;
-
-unsigned AddressText(const void* pointer) {
-  return static_cast<unsigned>(reinterpret_cast<uintptr_t>(pointer));
-}
 
 bool IsRibbonInserted(uint32_t code) {
   return code == printer_error::kRibbonInserted || code == printer_error::kRibbonInserted2;
@@ -41,7 +38,7 @@ uint32_t CPrnCmd::WaitBusy(uint32_t intervalMs, bool stopOnAlert) {
     GetResponseData(&data, &length);
     Log().LogPrint(
         1, "In WaitBusy, RequestStatusSummary()::return 0x%02X, dwBuf = %d, lpBuf = 0x%08X,\n",
-        ToByte(ResultCode::kAnswered), length, AddressText(data));
+        ToByte(ResultCode::kAnswered), length, TraceAddress(data));
     Log().LogHexDump(1, data, length);
     if (data != nullptr) {
       const StatusSummary summary = StatusSummary::From(data, length);
@@ -68,7 +65,7 @@ uint32_t CPrnCmd::CheckDeviceAlert(uint16_t detailCode, uint32_t* errorCode, boo
   GetResponseData(&data, &length);
   Log().LogPrint(1,
                  "==>Prn->CheckDeviceAlert(0x%04X)::return 0x%02X, dwBuf = %d, lpBuf = 0x%08X,\n",
-                 detailCode, ToByte(result), length, AddressText(data));
+                 detailCode, ToByte(result), length, TraceAddress(data));
   Log().LogHexDump(1, data, length);
 
   uint32_t code = 0;
@@ -99,7 +96,7 @@ uint32_t CPrnCmd::CheckDeviceAlert(uint16_t detailCode, uint32_t* errorCode, boo
 
   *errorCode = code != 0 ? code : printer_error::kPaperOut;
   Log().LogPrint(1, "==>Prn->CheckDeviceAlert():: lpdwErrCode = 0x%08X, dwErrState = 0x%08X,\n",
-                 AddressText(errorCode), *errorCode);
+                 TraceAddress(errorCode), *errorCode);
   return kStatusError;
 }
 
@@ -143,7 +140,7 @@ uint8_t CPrnCmd::ReadStatusSummary(bool busyWaitFirst, StatusSummary& summary) {
   Log().LogPrint(1,
                  "==>In CheckDeviceStatus, RequestStatusSummary()::return 0x%02X, dwBuf = %d, "
                  "lpBuf = 0x%08X\n",
-                 ToByte(polled), length, AddressText(data));
+                 ToByte(polled), length, TraceAddress(data));
   Log().LogHexDump(1, data, length);
   if (data == nullptr) return ToByte(ResultCode::kShortResponse);
   summary = StatusSummary::From(data, length);

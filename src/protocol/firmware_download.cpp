@@ -50,9 +50,7 @@ bool IsHarmless(uint32_t code) {
 class DownloadSession {
  public:
   DownloadSession(const usb::LinkFactory& makeLink, bool largeModel)
-      : link_(makeLink()), prn_(std::make_unique<CPrnCmd>(link_.get())) {
-    prn_->paddedMode = !largeModel;
-  }
+      : link_(makeLink()), prn_(std::make_unique<CPrnCmd>(link_.get(), SendModeFor(largeModel))) {}
   ~DownloadSession() {
     link_->CancelPipes();
     link_->Finish();

@@ -29,6 +29,13 @@ inline constexpr uint32_t kRibbonInserted2 = 0x00080207;
 inline constexpr uint32_t kSequenceError = 0x000301FE;
 }  // namespace printer_error
 
+// How packets go out: padded to 64 bytes, one write each (models below 19), or the
+// large-model mode (no padding; split commands send header and payload as two writes).
+enum class SendMode { kPadded, kUnpadded };
+inline SendMode SendModeFor(bool largeModel) {
+  return largeModel ? SendMode::kUnpadded : SendMode::kPadded;
+}
+
 // A three-byte status summary view with the bits the updater reads.
 struct StatusSummary {
   uint8_t byte0 = 0;
@@ -50,14 +57,9 @@ struct StatusSummary {
 // (0x20 = answered); nothing is retried at this level.
 class CPrnCmd {
  public:
-  explicit CPrnCmd(usb::CommandChannel* link);
+  CPrnCmd(usb::CommandChannel* link, SendMode mode);
   CPrnCmd(const CPrnCmd&) = delete;
   CPrnCmd& operator=(const CPrnCmd&) = delete;
-
-  // On: packets padded to 64 bytes, one write each. Off: the large-model send mode
-  // (no padding; split commands send header and payload as two writes). Every flow sets
-  // it to the negation of largeModel before its first command.
-  bool paddedMode = true;
 
   // --- Transaction primitives ---
   ResultCode SendCommand(const uint8_t* header, uint32_t headerLength, const uint8_t* payload,
@@ -128,6 +130,7 @@ class CPrnCmd {
   log::DebugLog& Log() { return link_->log(); }
 
   usb::CommandChannel* link_;
+  SendMode mode_;
   uint32_t m_dwSendRtrn = 0;
   std::array<uint8_t, kBufferSize> sendBuffer_{};
   std::array<uint8_t, kResponseHeaderLength> responseHeader_{};

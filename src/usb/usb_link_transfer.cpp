@@ -11,6 +11,7 @@ namespace kiln::usb {
 
 namespace {
 
+using log::TraceAddress;
 using platform::PipeTransfer;
 namespace win_error = platform::win_error;
 
@@ -20,11 +21,6 @@ constexpr uint32_t kFailedWriteDumpBytes = 10;
 // What the trace reports as the wait's outcome: the event signalled, or the time-out.
 constexpr int kWaitObject0 = 0;
 constexpr int kWaitTimeout = 258;
-
-// Addresses appear in the trace as 32-bit hex numbers.
-unsigned TraceAddress(const void* address) {
-  return static_cast<unsigned>(reinterpret_cast<uintptr_t>(address));
-}
 
 int WaitResult(const PipeTransfer& transfer) {
   return !transfer.completed && transfer.completionError == win_error::kIoIncomplete ? kWaitTimeout

@@ -28,7 +28,7 @@ class Transfer : public ::testing::Test {
  protected:
   void SetUp() override { channel_.autoAnswer = true; }
   ScriptedChannel channel_;
-  std::unique_ptr<CPrnCmd> prn_ = std::make_unique<CPrnCmd>(&channel_);
+  std::unique_ptr<CPrnCmd> prn_ = std::make_unique<CPrnCmd>(&channel_, SendMode::kPadded);
   TempDir dir_;
 };
 
@@ -65,7 +65,7 @@ TEST_F(Transfer, RefusedStartOrEndFailsThePrinter) {
 }
 
 TEST_F(Transfer, LargeModelSendsRegistersAndThreeAnnouncedFiles) {
-  prn_->paddedMode = false;
+  prn_ = std::make_unique<CPrnCmd>(&channel_, SendMode::kUnpadded);
   UpdateContext context;
   context.noWaitBusyBeforeWrite = true;
   context.codePath = dir_.Write("code.bin", std::string(2 * kDataPieceSize + 1, 'c'));
@@ -96,7 +96,7 @@ TEST_F(Transfer, LargeModelSendsRegistersAndThreeAnnouncedFiles) {
 }
 
 TEST_F(Transfer, MissingTableFileStopsBeforeTheImage) {
-  prn_->paddedMode = false;
+  prn_ = std::make_unique<CPrnCmd>(&channel_, SendMode::kUnpadded);
   UpdateContext context;
   context.noWaitBusyBeforeWrite = true;
   context.codePath = dir_.Write("code.bin", "code");
@@ -109,7 +109,7 @@ TEST_F(Transfer, MissingTableFileStopsBeforeTheImage) {
 }
 
 TEST_F(Transfer, UnansweredPieceEndsTheFileAndFailsThePrinter) {
-  prn_->paddedMode = false;
+  prn_ = std::make_unique<CPrnCmd>(&channel_, SendMode::kUnpadded);
   channel_.autoAnswer = false;
   for (int i = 0; i < 6; ++i) channel_.QueueAnswer({});  // registers and the announcement
   UpdateContext context;

@@ -29,7 +29,7 @@ class DeviceStatus : public ::testing::Test {
   }
 
   ScriptedChannel channel_;
-  std::unique_ptr<CPrnCmd> prn_ = std::make_unique<CPrnCmd>(&channel_);
+  std::unique_ptr<CPrnCmd> prn_ = std::make_unique<CPrnCmd>(&channel_, SendMode::kPadded);
   uint32_t error_ = 0xDEAD;
 };
 
@@ -244,7 +244,7 @@ TEST_F(DeviceStatus, ErrorBitsWithoutDetailArePolledForAboutAMinute) {
 }
 
 TEST(DeviceStatusWithoutLink, FailsWithNoLink) {
-  CPrnCmd prn(nullptr);
+  CPrnCmd prn(nullptr, SendMode::kPadded);
   uint32_t error = 0;
   EXPECT_EQ(prn.CheckDeviceStatus(&error, true, false, true, true), kStatusError);
   EXPECT_EQ(error, 0x61u);

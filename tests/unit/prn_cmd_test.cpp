@@ -21,7 +21,7 @@ using usb::ResultCode;
 class Transaction : public ::testing::Test {
  protected:
   ScriptedChannel channel_;
-  std::unique_ptr<CPrnCmd> prn_ = std::make_unique<CPrnCmd>(&channel_);
+  std::unique_ptr<CPrnCmd> prn_ = std::make_unique<CPrnCmd>(&channel_, SendMode::kPadded);
 };
 
 Bytes Padded(Bytes packet, std::size_t size) {
@@ -35,7 +35,7 @@ TEST_F(Transaction, BareCommandIsPaddedTo64BytesOrSentAsSix) {
   ASSERT_EQ(channel_.writes.size(), 1u);
   EXPECT_EQ(channel_.writes[0], Padded({0xA5, 0x00, 0x03, 0x50, 0x04, 0x00}, 64));
 
-  prn_->paddedMode = false;
+  prn_ = std::make_unique<CPrnCmd>(&channel_, SendMode::kUnpadded);
   channel_.QueueAnswer({0, 0, 0});
   EXPECT_EQ(prn_->DoCommand(cmd::kStatusSummary), ResultCode::kAnswered);
   EXPECT_EQ(channel_.writes[1], (Bytes{0xA5, 0x00, 0x03, 0x50, 0x04, 0x00}));
@@ -90,14 +90,14 @@ TEST_F(Transaction, DoCommand3HeaderRules) {
             (Bytes{0xA5, 0x00, 0x04, 0x50, 0x03, 0x01, 0x02, 0x00}));
   EXPECT_EQ(channel_.fakeClock.Pauses(), (std::vector<uint32_t>{500}));
 
-  prn_->paddedMode = false;
+  prn_ = std::make_unique<CPrnCmd>(&channel_, SendMode::kUnpadded);
   channel_.QueueAnswer({});
   EXPECT_EQ(prn_->DoCommand(cmd::kQuery040C), ResultCode::kAnswered);
   EXPECT_EQ(channel_.writes[4], (Bytes{0xA5, 0x00, 0x04, 0x50, 0x04, 0x0C, 0x00}));
 }
 
 TEST_F(Transaction, LargeModelSplitsFileDataAndSendsRegistersUnpadded) {
-  prn_->paddedMode = false;
+  prn_ = std::make_unique<CPrnCmd>(&channel_, SendMode::kUnpadded);
   const Bytes piece(100, 0x33);
   channel_.QueueAnswer({});
   EXPECT_EQ(prn_->DoCmdSendData(cmd::kFileData, piece.data(), 100), ResultCode::kAnswered);
@@ -168,7 +168,7 @@ TEST_F(Transaction, ResponseHandling) {
   EXPECT_EQ(channel_.events.back(), "unlock");
   EXPECT_EQ(prn_->lastError(), 0x16u);
 
-  CPrnCmd unbound(nullptr);
+  CPrnCmd unbound(nullptr, SendMode::kPadded);
   EXPECT_EQ(unbound.DoCommand(0x0400), ResultCode::kNoLink);
   EXPECT_EQ(unbound.GetResponse(), ResultCode::kNoLink);
 }
