@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "config/firmware_package.h"
+#include "usb/model_table.h"
 
 namespace kiln::protocol {
 
@@ -28,7 +29,7 @@ constexpr uint8_t kBlockHeaderMarks[] = {0x50, 0x51};
 
 // Answer byte of the status record that says whether a data block is held.
 bool HoldsDeviceBlock(const uint8_t* answer, uint32_t length, uint32_t connectedModel) {
-  const uint32_t at = IsCardPrinter(connectedModel) ? 3 : 19;
+  const uint32_t at = usb::IsCardPrinter(connectedModel) ? 3 : 19;
   return at < length && (answer[at] & 0x10) != 0;
 }
 
