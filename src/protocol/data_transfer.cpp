@@ -82,6 +82,7 @@ void Settle(CPrnCmd& prn, bool noWaitBusyBeforeWrite) {
   if (noWaitBusyBeforeWrite) {
     prn.link()->clock().Sleep(kSettlePauseMs);
   } else {
+    // A failed poll shows again in the announce or the data packet that follows.
     (void)prn.WaitBusy(kSettlePollMs, false);
   }
 }
@@ -96,6 +97,7 @@ TransferOutcome WriteFirmwareFiles(CPrnCmd& prn, const UpdateContext& context, c
   if (!config::LoadPackageFile(context.codePath.c_str(), &file, size)) {
     return TransferOutcome::kFileUnreadable;
   }
+  // An announce the printer did not take shows in its file's first data packet.
   (void)prn.DoCommand3(cmd::kFileAnnounce, kCodeFile, 0);
   Settle(prn, noWait);
   if (!SendAnnouncedData(prn, file.image.data(), size)) return TransferOutcome::kRejected;
@@ -105,13 +107,13 @@ TransferOutcome WriteFirmwareFiles(CPrnCmd& prn, const UpdateContext& context, c
     return TransferOutcome::kFileUnreadable;
   }
   Settle(prn, noWait);
-  (void)prn.DoCommand3(cmd::kFileAnnounce, kTableFile, 0);
+  (void)prn.DoCommand3(cmd::kFileAnnounce, kTableFile, 0);  // as for the code file
   Settle(prn, noWait);
   if (!SendAnnouncedData(prn, file.image.data(), size)) return TransferOutcome::kRejected;
   file = config::FirmwarePackage();
 
   Settle(prn, noWait);
-  (void)prn.DoCommand3(cmd::kFileAnnounce, kImageFile, 0);
+  (void)prn.DoCommand3(cmd::kFileAnnounce, kImageFile, 0);  // as for the code file
   Settle(prn, noWait);
   if (!SendAnnouncedData(prn, image, length)) return TransferOutcome::kRejected;
   return TransferOutcome::kSent;

@@ -29,10 +29,10 @@ uint32_t CPrnCmd::ShowErrorMsg(uint32_t errorCode, bool showDialog, const char* 
   return 0;
 }
 
-uint32_t CPrnCmd::WaitBusy(uint32_t intervalMs, bool stopOnAlert) {
+BusyWait CPrnCmd::WaitBusy(uint32_t intervalMs, bool stopOnAlert) {
   for (;;) {
     const ResultCode result = DoCommand(cmd::kStatusSummary);
-    if (result != ResultCode::kAnswered) return ToByte(result);
+    if (result != ResultCode::kAnswered) return BusyWait::Failed(result);
     const uint8_t* data = nullptr;
     uint32_t length = 0;
     GetResponseData(&data, &length);
@@ -42,15 +42,15 @@ uint32_t CPrnCmd::WaitBusy(uint32_t intervalMs, bool stopOnAlert) {
     Log().LogHexDump(1, data, length);
     if (data != nullptr) {
       const StatusSummary summary = StatusSummary::From(data, length);
-      if (stopOnAlert && summary.AlertPending()) return 1;
-      if (!summary.BusyOrWorking()) return 1;
+      if (stopOnAlert && summary.AlertPending()) return BusyWait::Ready();
+      if (!summary.BusyOrWorking()) return BusyWait::Ready();
     }
     link_->clock().Sleep(intervalMs);
   }
 }
 
-uint32_t CPrnCmd::CheckDeviceAlert(uint16_t detailCode, uint32_t* errorCode, bool show,
-                                   bool suppress, bool forceReport) {
+StatusResult CPrnCmd::CheckDeviceAlert(uint16_t detailCode, uint32_t* errorCode, bool show,
+                                       bool suppress, bool forceReport) {
   uint32_t ignored = 0;
   if (errorCode == nullptr) errorCode = &ignored;
 
@@ -147,8 +147,8 @@ uint8_t CPrnCmd::ReadStatusSummary(bool busyWaitFirst, StatusSummary& summary) {
   return 0;
 }
 
-uint32_t CPrnCmd::CheckDeviceStatus(uint32_t* errorCode, bool show, bool suppress,
-                                    bool forceAlertReport, bool busyWaitFirst) {
+StatusResult CPrnCmd::CheckDeviceStatus(uint32_t* errorCode, bool show, bool suppress,
+                                        bool forceAlertReport, bool busyWaitFirst) {
   uint32_t ignored = 0;
   if (errorCode == nullptr) errorCode = &ignored;
   *errorCode = 0;
@@ -158,7 +158,7 @@ uint32_t CPrnCmd::CheckDeviceStatus(uint32_t* errorCode, bool show, bool suppres
   // turns the result into a job reset, then completed).
   enum class Ending { kPolling, kComplete, kFinish };
   Ending ending = Ending::kPolling;
-  uint32_t result = kStatusOk;
+  StatusResult result = kStatusOk;
   bool pendingReset = false;
   for (uint32_t poll = 0; ending == Ending::kPolling; ++poll) {
     if (poll == kUnresolvedSummaryPolls) {

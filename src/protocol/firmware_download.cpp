@@ -80,7 +80,7 @@ class DownloadSession {
     return opened;
   }
 
-  uint32_t CheckStatus(bool show, uint32_t& errorCode) {
+  StatusResult CheckStatus(bool show, uint32_t& errorCode) {
     return prn_->CheckDeviceStatus(&errorCode, show, false, true, true);
   }
 
@@ -163,7 +163,7 @@ bool SendToEveryPrinter(DownloadSession& session, UpdateContext& context,
 
 // A check whose last transaction failed (the summary or an alert detail could not be
 // read), or that failed without a printer code (error bits that never resolved).
-bool StateUnread(const CPrnCmd& prn, uint32_t result, uint32_t errorCode) {
+bool StateUnread(const CPrnCmd& prn, StatusResult result, uint32_t errorCode) {
   return prn.lastError() != 0 || (result == kStatusError && errorCode == 0);
 }
 
@@ -178,7 +178,7 @@ uint32_t ConfirmEveryPrinter(DownloadSession& session, UpdateContext& context,
     bool answered = false;
     // The result shows again in the status request below.
     (void)session.OpenAndProbe(request.reopenModel, instance, answered);
-    if (session.prn().WaitBusy(kStatusPollMs, false) != 1) {
+    if (!session.prn().WaitBusy(kStatusPollMs, false).ready) {
       session.link().CloseIOChannel();
       session.clock().Sleep(kRetryPauseMs);
       (void)session.OpenAndProbe(request.reopenModel, instance, answered);
@@ -191,7 +191,7 @@ uint32_t ConfirmEveryPrinter(DownloadSession& session, UpdateContext& context,
     }
 
     uint32_t error = 0;
-    uint32_t result = session.CheckStatus(false, error);
+    StatusResult result = session.CheckStatus(false, error);
     if (!IsHarmless(error) && !IsChecksumError(error)) {
       // Not a known condition: look again, this time as the check that is shown.
       result = session.CheckStatus(true, error);
@@ -209,6 +209,7 @@ uint32_t ConfirmEveryPrinter(DownloadSession& session, UpdateContext& context,
       ++failures;
       continue;
     }
+    // The printer passed its check; the job reset only readies it for printing.
     if (request.waitForRestart) (void)session.prn().DoCommand3(cmd::kJobReset, 1, 0);
     session.link().CloseIOChannel();
   }

@@ -12,11 +12,27 @@ namespace kiln::protocol {
 
 using usb::ResultCode;
 
-// Results of the status checks.
-inline constexpr uint32_t kStatusOk = 0;
-inline constexpr uint32_t kStatusError = 63;
-inline constexpr uint32_t kStatusJobReset = 3013;
-inline constexpr uint32_t kStatusStopBit = 3015;
+// Results of the status checks, with the numbers the traces and callers know.
+enum class StatusResult : uint32_t {
+  kOk = 0,           // no error to report
+  kError = 63,       // a transaction failed or an alert was reported
+  kJobReset = 3013,  // the check ended with a job reset
+  kStopBit = 3015,   // status byte 0 bit 0x04
+};
+inline constexpr StatusResult kStatusOk = StatusResult::kOk;
+inline constexpr StatusResult kStatusError = StatusResult::kError;
+inline constexpr StatusResult kStatusJobReset = StatusResult::kJobReset;
+inline constexpr StatusResult kStatusStopBit = StatusResult::kStopBit;
+
+// The outcome of a busy wait: the printer is ready, or the wait ended with a failed
+// transaction (its result code).
+struct BusyWait {
+  bool ready = false;
+  ResultCode failure = ResultCode::kAnswered;
+  static BusyWait Ready() { return {true, ResultCode::kAnswered}; }
+  static BusyWait Failed(ResultCode result) { return {false, result}; }
+  friend bool operator==(const BusyWait&, const BusyWait&) = default;
+};
 
 // Printer error codes the updater's own logic names.
 namespace printer_error {
@@ -91,15 +107,16 @@ class CPrnCmd {
 
   // --- Status and alerts ---
   // Polls the status summary every intervalMs until the printer is no longer busy
-  // (bits 0x81 of byte 0 clear), or shows an alert when stopOnAlert is set: then 1.
-  // A failed transaction ends the wait with its result. There is no limit on rounds.
-  [[nodiscard]] uint32_t WaitBusy(uint32_t intervalMs, bool stopOnAlert);
+  // (bits 0x81 of byte 0 clear), or shows an alert when stopOnAlert is set: then ready
+  // (1 in the traces). A failed transaction ends the wait with its result. There is no
+  // limit on rounds.
+  [[nodiscard]] BusyWait WaitBusy(uint32_t intervalMs, bool stopOnAlert);
   // The status summary and, for an alert, its detail: 0, 63, 3013 or 3015, with the
   // printer's error code (or the failed transaction's result) in errorCode.
-  [[nodiscard]] uint32_t CheckDeviceStatus(uint32_t* errorCode, bool show, bool suppress,
-                                           bool forceAlertReport, bool busyWaitFirst);
-  [[nodiscard]] uint32_t CheckDeviceAlert(uint16_t detailCode, uint32_t* errorCode, bool show,
-                                          bool suppress, bool forceReport);
+  [[nodiscard]] StatusResult CheckDeviceStatus(uint32_t* errorCode, bool show, bool suppress,
+                                               bool forceAlertReport, bool busyWaitFirst);
+  [[nodiscard]] StatusResult CheckDeviceAlert(uint16_t detailCode, uint32_t* errorCode, bool show,
+                                              bool suppress, bool forceReport);
   // The one place an error code is reported: a trace line; the code itself travels back
   // to the caller, which shows its catalogue message.
   uint32_t ShowErrorMsg(uint32_t errorCode, bool showDialog, const char* context);

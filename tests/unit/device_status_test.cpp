@@ -24,7 +24,7 @@ class DeviceStatus : public ::testing::Test {
     channel_.QueueAnswer({present, static_cast<uint8_t>(code >> 16),
                           static_cast<uint8_t>(code >> 8), static_cast<uint8_t>(code)});
   }
-  uint32_t Check(bool force = true, bool busyWait = false) {
+  StatusResult Check(bool force = true, bool busyWait = false) {
     return prn_->CheckDeviceStatus(&error_, true, false, force, busyWait);
   }
 
@@ -130,15 +130,16 @@ TEST_F(DeviceStatus, WaitBusyPollsAtItsInterval) {
   Summary(0x80, 0, 0);
   Summary(0x01, 0, 0);
   Summary(0x20, 0, 0);
-  EXPECT_EQ(prn_->WaitBusy(250, false), 1u);
+  EXPECT_EQ(prn_->WaitBusy(250, false), BusyWait::Ready());
   EXPECT_EQ(channel_.fakeClock.Pauses(), (std::vector<uint32_t>{250, 250}));
 
   channel_.fakeClock.ClearPauses();
   Summary(0x80, 0x08, 0);
-  EXPECT_EQ(prn_->WaitBusy(500, true), 1u) << "stop on alert";
+  EXPECT_EQ(prn_->WaitBusy(500, true), BusyWait::Ready()) << "stop on alert";
   EXPECT_TRUE(channel_.fakeClock.Pauses().empty());
 
-  EXPECT_EQ(prn_->WaitBusy(500, false), 0x26u) << "a failed poll ends the wait";
+  EXPECT_EQ(prn_->WaitBusy(500, false), BusyWait::Failed(ResultCode::kReadTimeOut))
+      << "a failed poll ends the wait";
 }
 
 TEST_F(DeviceStatus, BusyWaitFirstWaitsBeforeReading) {

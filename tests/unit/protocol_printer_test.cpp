@@ -122,7 +122,7 @@ TEST_F(AgainstPrinter, WaitBusyPollsUntilThePrinterIsFree) {
   sim::VirtualPrinterConfig config;
   config.faults.busyPolls = 3;
   Make(config);
-  EXPECT_EQ(prn_->WaitBusy(500, false), 1u);
+  EXPECT_EQ(prn_->WaitBusy(500, false), BusyWait::Ready());
   EXPECT_EQ(clock_.Pauses(), (std::vector<uint32_t>{500, 500, 500}));
 }
 
