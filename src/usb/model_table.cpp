@@ -1,8 +1,8 @@
 #include "usb/model_table.h"
 
-#include <strings.h>
-
 #include <string>
+
+#include "platform/ini_document.h"
 
 namespace kiln::usb {
 
@@ -118,8 +118,7 @@ const PrinterModel FirstGenModelTable[3] = {
 namespace {
 
 bool EqualsIgnoringCase(std::string_view a, const char* b) {
-  const std::string left(a);
-  return ::strcasecmp(left.c_str(), b) == 0;
+  return platform::EqualsNoCase(a, b);
 }
 
 }  // namespace
