@@ -18,8 +18,8 @@ constexpr uint32_t kColourModeLimit = 47;
 class PrinterSession {
  public:
   PrinterSession(const usb::LinkFactory& makeLink, bool largeModel)
-      : link_(makeLink()), prn_(std::make_unique<protocol::CPrnCmd>(link_.get())) {
-    prn_->paddedMode = !largeModel;
+      : link_(makeLink()),
+        prn_(std::make_unique<protocol::CPrnCmd>(link_.get(), protocol::SendModeFor(largeModel))) {
   }
   ~PrinterSession() { link_->Finish(); }
   PrinterSession(const PrinterSession&) = delete;

@@ -1,10 +1,11 @@
 // The short printer queries against virtual printers on the real link.
+#include "app/printer_queries.h"
+
 #include <gtest/gtest.h>
 
 #include <string>
 #include <vector>
 
-#include "app/printer_queries.h"
 #include "app/version_text.h"
 #include "sim/virtual_printer.h"
 #include "support/virtual_printer_rig.h"
