@@ -69,12 +69,12 @@ void AdvancedSettingDialog::CreateControls() {
 
   PlaceControl<QGroupBox>(this, du, 0, {7, 144, 197, 76}, QStringLiteral("Delay:"));
   const auto DelayRow = [&](int y, const char* label, int editId, DelaySpin*& spin) {
-    PlaceControl<QLabel>(this, du, 0, {15, y + 2, 92, 8}, QString::fromLatin1(label));
-    auto* edit = PlaceControl<QLineEdit>(this, du, editId, {110, y, 36, 12});
+    PlaceControl<QLabel>(this, du, 0, {15, y + 2, 102, 8}, QString::fromLatin1(label));
+    auto* edit = PlaceControl<QLineEdit>(this, du, editId, {118, y, 30, 12});
     spin = new DelaySpin(edit, this);
-    spin->setGeometry(du.Rect(146, y, 10, 12));
+    spin->setGeometry(du.Rect(148, y, 10, 12));
     spin->setObjectName(QStringLiteral("id%1").arg(editId + 1));
-    PlaceControl<QLabel>(this, du, 0, {160, y + 2, 35, 8}, QStringLiteral("seconds"));
+    PlaceControl<QLabel>(this, du, 0, {162, y + 2, 38, 8}, QStringLiteral("seconds"));
     return edit;
   };
   cpuDelay_ = DelayRow(160, "After update CPU code:", 1025, cpuDelaySpin_);

@@ -41,8 +41,8 @@ MakeBinDialog::MakeBinDialog(const QString& programFolder, QWidget* parent)
 
   for (int i = 0; i < 4; ++i) {
     const int y = 12 + 22 * i;
-    PlaceControl<QLabel>(this, du, 0, {7, y + 2, 55, 8}, QString::fromLatin1(kRows[i].label));
-    paths_[i] = PlaceControl<QLineEdit>(this, du, kRows[i].editId, {64, y, 122, 12});
+    PlaceControl<QLabel>(this, du, 0, {7, y + 2, 62, 8}, QString::fromLatin1(kRows[i].label));
+    paths_[i] = PlaceControl<QLineEdit>(this, du, kRows[i].editId, {71, y, 115, 12});
     auto* browse = PlaceControl<QPushButton>(this, du, kRows[i].editId + 4, {189, y, 20, 12},
                                              QStringLiteral("..."));
     connect(browse, &QPushButton::clicked, this, [this, i] { OnBrowse(i); });

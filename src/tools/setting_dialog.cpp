@@ -51,18 +51,18 @@ void SettingDialog::CreateControls() {
   setFixedSize(du.X(237), du.Y(258));
   setWindowTitle(QStringLiteral("Kiln Setting:"));
 
-  PlaceControl<QLabel>(this, du, 0, {7, 9, 52, 8}, QStringLiteral("Target Model:"));
-  model_ = PlaceControl<QComboBox>(this, du, 1007, {62, 7, 100, 13});
+  PlaceControl<QLabel>(this, du, 0, {7, 9, 64, 8}, QStringLiteral("Target Model:"));
+  model_ = PlaceControl<QComboBox>(this, du, 1007, {72, 7, 100, 13});
   for (uint32_t serial = 1; serial <= usb::kModelCount; ++serial) {
     model_->addItem(QString::fromLatin1(usb::ModelBySerial(serial)->shortName));
   }
   writeTypeLabel_ =
-      PlaceControl<QLabel>(this, du, 1008, {7, 25, 52, 8}, QStringLiteral("Write type:"));
-  writeType_ = PlaceControl<QComboBox>(this, du, 1009, {62, 23, 100, 13});
+      PlaceControl<QLabel>(this, du, 1008, {7, 25, 64, 8}, QStringLiteral("Write type:"));
+  writeType_ = PlaceControl<QComboBox>(this, du, 1009, {72, 23, 100, 13});
   writeType_->addItems(
       {QStringLiteral("Whole"), QStringLiteral("Except Backup"), QStringLiteral("CPU")});
 
-  constexpr FileRowColumns kColumns{7, 54, 62, 146, 211, 19};
+  constexpr FileRowColumns kColumns{7, 64, 72, 136, 211, 19};
   fileRow_ = PlaceFileRow(du, kColumns, 39, 1010, QStringLiteral("File name:"), 1011, 1012);
   tableRow_ = PlaceFileRow(du, kColumns, 54, 1015, QStringLiteral("Table name:"), 1016, 1013);
   fwCodeRow_ = PlaceFileRow(du, kColumns, 69, 1017, QStringLiteral("FW code name:"), 1018, 1014);
@@ -75,13 +75,13 @@ void SettingDialog::CreateControls() {
                               QStringLiteral("Do NOT wait busy after transferring FW code done."));
   model2_ = PlaceControl<QCheckBox>(this, du, 1055, {7, 114, 223, 10},
                                     QStringLiteral("Support M09 and M09+ in the same folder"));
-  tableSwitch_ = PlaceControl<QCheckBox>(this, du, 1029, {7, 129, 100, 10},
+  tableSwitch_ = PlaceControl<QCheckBox>(this, du, 1029, {7, 128, 150, 10},
                                          QStringLiteral("Enable table switching"));
-  addTableFile_ = PlaceControl<QPushButton>(this, du, 1033, {115, 127, 55, 14},
-                                            QStringLiteral("Add Table File"));
+  addTableFile_ =
+      PlaceControl<QPushButton>(this, du, 1033, {7, 141, 68, 14}, QStringLiteral("Add Table File"));
   makeBin_ =
-      PlaceControl<QPushButton>(this, du, 1046, {175, 127, 55, 14}, QStringLiteral("Make BIN"));
-  list_ = PlaceControl<TableFileList>(this, du, 1035, {7, 145, 223, 87});
+      PlaceControl<QPushButton>(this, du, 1046, {79, 141, 58, 14}, QStringLiteral("Make BIN"));
+  list_ = PlaceControl<TableFileList>(this, du, 1035, {7, 159, 223, 73});
 
   auto* ok = PlaceControl<QPushButton>(this, du, 1, {118, 238, 54, 14}, QStringLiteral("OK"));
   auto* cancel =

@@ -20,6 +20,7 @@ TableFileList::TableFileList(QWidget* parent) : QTableWidget(parent) {
   setShowGrid(true);
   verticalHeader()->hide();
   horizontalHeader()->setHighlightSections(false);
+  horizontalHeader()->setMinimumSectionSize(0);  // a column may be dragged down to nothing
 }
 
 void TableFileList::AddColumns() {
