@@ -8,7 +8,9 @@ namespace kiln::app {
 
 namespace {
 
-std::string_view FirstFour(std::string_view text) { return text.substr(0, 4); }
+std::string_view FirstFour(std::string_view text) {
+  return text.substr(0, 4);
+}
 
 // The decimal number at the start of text (blanks skipped), modulo 2^32; 0 without digits.
 uint32_t LeadingNumber(std::string_view text) {

@@ -1,21 +1,12 @@
 #include "platform/installed_printers.h"
 
-#include <cups/cups.h>
 #include <strings.h>
 
-#include <memory>
+#include "platform/cups_connection.h"
 
 namespace kiln::platform {
 
 namespace {
-
-// How long a connection attempt to the server may take before the list counts as
-// unreadable.
-constexpr int kConnectTimeoutMs = 3000;
-
-struct HttpCloser {
-  void operator()(http_t* http) const { httpClose(http); }
-};
 
 class CupsInstalledPrinters final : public InstalledPrinters {
  public:
@@ -23,9 +14,7 @@ class CupsInstalledPrinters final : public InstalledPrinters {
     if (driverName == nullptr) return 0;
     // An explicit connection keeps the question to the configured server: no network
     // browsing, and an unreachable server is a quick 0.
-    std::unique_ptr<http_t, HttpCloser> http(httpConnect2(cupsServer(), ippPort(), nullptr,
-                                                          AF_UNSPEC, cupsEncryption(), 1,
-                                                          kConnectTimeoutMs, nullptr));
+    CupsConnection http = ConnectToPrintServer();
     if (!http) return 0;
     cups_dest_t* dests = nullptr;
     const int count = cupsGetDests2(http.get(), &dests);

@@ -1,0 +1,73 @@
+// Start-up: one instance at a time, the command line, then one mode to its end.
+
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <span>
+
+#include "app/app_session.h"
+#include "app/command_line.h"
+#include "app/run_modes.h"
+#include "platform/instance_lock.h"
+#include "platform/program_folder.h"
+
+namespace {
+
+constexpr const char* kVersionLine = "Kiln 3.0.2 (build 585)\n";
+
+// The debug log options become the environment every printer link reads.
+void ApplyLogOptions(const kiln::app::LinuxOptions& extensions) {
+  if (!extensions.logFile.empty()) ::setenv("KILN_LOG_FILE", extensions.logFile.c_str(), 1);
+  if (!extensions.logLevel.empty()) ::setenv("KILN_LOG_LEVEL", extensions.logLevel.c_str(), 1);
+}
+
+std::string ChosenProgramFolder(const kiln::app::LinuxOptions& extensions, const char* argv0) {
+  if (extensions.dir.empty()) return kiln::platform::ProgramFolder(argv0);
+  std::error_code error;
+  auto folder = std::filesystem::absolute(extensions.dir, error).lexically_normal().string();
+  while (folder.size() > 1 && folder.back() == '/') folder.pop_back();
+  return error ? extensions.dir : folder;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  using namespace kiln::app;
+
+  // A second instance ends at once and says nothing, whatever its options.
+  auto instance = kiln::platform::InstanceLock::TryAcquire();
+  if (!instance) return 0;
+
+  StartedProgram program;
+  program.commandLine = ParseCommandLine(std::span<const char* const>(
+      const_cast<const char* const*>(argv) + 1, argc > 0 ? static_cast<std::size_t>(argc - 1) : 0));
+  const LinuxOptions& extensions = program.commandLine.extensions;
+  if (extensions.help) {
+    std::fputs(CommandLineHelp(), stdout);
+    return 0;
+  }
+  if (extensions.version) {
+    std::fputs(kVersionLine, stdout);
+    return 0;
+  }
+  if (!extensions.error.empty()) {
+    std::fprintf(stderr, "kiln: %s (try --help)\n", extensions.error.c_str());
+    return 2;
+  }
+  ApplyLogOptions(extensions);
+  program.programFolder = ChosenProgramFolder(extensions, argc > 0 ? argv[0] : nullptr);
+
+  AppSession session;
+  switch (ChooseMode(program.commandLine.options)) {
+    case RunMode::kVersionReport:
+      RunVersionReport(session, program);
+      break;
+    case RunMode::kSilentUpdate:
+      RunSilentUpdate(session, program);
+      break;
+    case RunMode::kInteractive:
+      RunInteractiveMode(session, program, argc, argv);
+      break;
+  }
+  return 0;
+}

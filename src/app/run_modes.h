@@ -1,0 +1,24 @@
+#pragma once
+
+#include <string>
+
+#include "app/app_session.h"
+#include "app/command_line.h"
+
+namespace kiln::app {
+
+// What start-up hands to the mode it chose.
+struct StartedProgram {
+  CommandLine commandLine;
+  std::string programFolder;  // holds Kiln.ini and the firmware files
+};
+
+// The window, until the user closes it. argc and argv are the process's, for the GUI
+// toolkit.
+void RunInteractiveMode(AppSession& session, const StartedProgram& program, int& argc, char** argv);
+// The version report: no window, answers by report messages only.
+void RunVersionReport(AppSession& session, const StartedProgram& program);
+// The silent update: no window, answers by report messages only.
+void RunSilentUpdate(AppSession& session, const StartedProgram& program);
+
+}  // namespace kiln::app
