@@ -71,6 +71,7 @@ void AdvancedSettingDialog::CreateControls() {
   const auto DelayRow = [&](int y, const char* label, int editId, DelaySpin*& spin) {
     PlaceControl<QLabel>(this, du, 0, {15, y + 2, 102, 8}, QString::fromLatin1(label));
     auto* edit = PlaceControl<QLineEdit>(this, du, editId, {118, y, 30, 12});
+    // NOLINTNEXTLINE(cppcoreguidelines-owning-memory)
     spin = new DelaySpin(edit, this);
     spin->setGeometry(du.Rect(148, y, 10, 12));
     spin->setObjectName(QStringLiteral("id%1").arg(editId + 1));

@@ -10,8 +10,10 @@ namespace kiln::tools {
 
 DelaySpin::DelaySpin(QLineEdit* buddy, QWidget* parent)
     : QWidget(parent), buddy_(buddy), up_(new QToolButton(this)), down_(new QToolButton(this)) {
-  buddy_->setValidator(
-      new QRegularExpressionValidator(QRegularExpression(QStringLiteral("[0-9]*")), buddy_));
+  // Digits only; the box owns its validator.
+  const QRegularExpression digits(QStringLiteral("[0-9]*"));
+  // NOLINTNEXTLINE(cppcoreguidelines-owning-memory)
+  buddy_->setValidator(new QRegularExpressionValidator(digits, buddy_));
   buddy_->installEventFilter(this);
   up_->setObjectName(QStringLiteral("up"));
   down_->setObjectName(QStringLiteral("down"));

@@ -44,6 +44,8 @@ inline QFont TemplateFont(int pointSize) {
 template <typename Control, typename... Args>
 Control* PlaceControl(QWidget* dialog, const DialogUnits& units, int id, QRect templateRect,
                       Args&&... args) {
+  // The dialog owns its controls.
+  // NOLINTNEXTLINE(cppcoreguidelines-owning-memory)
   auto* control = new Control(std::forward<Args>(args)..., dialog);
   control->setGeometry(
       units.Rect(templateRect.x(), templateRect.y(), templateRect.width(), templateRect.height()));

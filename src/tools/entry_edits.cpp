@@ -46,7 +46,7 @@ RemoveKeyResult RemoveIniKey(const char* section, const char* key, const char* p
 }
 
 std::string EntrySectionInUse(const char* iniPath, int index) {
-  const std::string numbered = config::EntrySectionName(index).c_str();
+  std::string numbered = config::EntrySectionName(index).c_str();
   if (index != 1) return numbered;
   char buffer[512];
   const auto HasKeyLines = [&](const char* section) {

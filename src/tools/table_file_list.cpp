@@ -39,9 +39,19 @@ void TableFileList::AppendRow(const QString& fileName, const QString& version,
                               const QString& description) {
   const int row = rowCount();
   insertRow(row);
-  setItem(row, kFileNameColumn, new QTableWidgetItem(fileName));
-  setItem(row, kVersionColumn, new QTableWidgetItem(version));
-  setItem(row, kDescriptionColumn, new QTableWidgetItem(description));
+  SetCell(row, kFileNameColumn, fileName);
+  SetCell(row, kVersionColumn, version);
+  SetCell(row, kDescriptionColumn, description);
+}
+
+void TableFileList::SetCell(int row, int column, const QString& text) {
+  if (QTableWidgetItem* cell = item(row, column)) {
+    cell->setText(text);
+    return;
+  }
+  // The list owns its items.
+  // NOLINTNEXTLINE(cppcoreguidelines-owning-memory)
+  setItem(row, column, new QTableWidgetItem(text));
 }
 
 QString TableFileList::CellText(int row, int column) const {
@@ -66,6 +76,8 @@ CellEditor* TableFileList::EditCell(int row, int column) {
   QRect cell = visualRect(model()->index(row, column));
   cell.setRight(std::min(cell.right(), viewport()->width() - 1));
 
+  // The editor deletes itself when it ends.
+  // NOLINTNEXTLINE(cppcoreguidelines-owning-memory)
   auto* editor = new CellEditor(this, row, column, CellText(row, column));
   const QTableWidgetItem* source = item(row, column);
   const int alignment = source != nullptr ? source->textAlignment() : 0;
@@ -88,8 +100,7 @@ int TableFileList::CellFromPoint(const QPoint& point, int* column) const {
 void TableFileList::EndCellEdit(CellEditor* editor, int row, int column, const QString* text) {
   if (editor_ == editor) editor_ = nullptr;
   if (text == nullptr || row >= rowCount() || column >= columnCount()) return;
-  if (item(row, column) == nullptr) setItem(row, column, new QTableWidgetItem());
-  item(row, column)->setText(*text);
+  SetCell(row, column, *text);
 }
 
 CellEditor* TableFileList::openEditor() const {

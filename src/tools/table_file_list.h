@@ -25,6 +25,7 @@ class TableFileList : public QTableWidget {
   void AddColumns();
   void AppendRow(const QString& fileName, const QString& version, const QString& description);
   QString CellText(int row, int column) const;
+  void SetCell(int row, int column, const QString& text);
 
   // Opens an editor over the cell, scrolling it into view; nullptr when there is no such
   // cell or its column is narrower than 5 pixels. An editor already open is ended first

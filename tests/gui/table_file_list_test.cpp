@@ -17,6 +17,7 @@ namespace {
 class CellEditing : public ::testing::Test {
  protected:
   void SetUp() override {
+    // NOLINTNEXTLINE(cppcoreguidelines-owning-memory): the dialog owns the list
     list_ = new TableFileList(&dialog_);
     list_->setGeometry(10, 10, 420, 160);
     auto* ok = new QPushButton(QStringLiteral("OK"), &dialog_);
