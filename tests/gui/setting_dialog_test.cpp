@@ -106,6 +106,14 @@ TEST_F(SettingDialogTest, SecondEntryHasItsOwnTitleSectionAndNoModelTwoBox) {
   Open(1);
   EXPECT_TRUE(Shown(1055));
   EXPECT_TRUE(Find<QCheckBox>(1055)->isChecked());
+  QString nestedTitle;
+  {
+    ModalScript script;
+    Find<QCheckBox>(1055)->click();  // cleared: opens nothing
+    script.Expect([&](QWidget* window) { nestedTitle = window->windowTitle(); });
+    Find<QCheckBox>(1055)->click();  // set: the second entry's own dialog
+  }
+  EXPECT_EQ(nestedTitle, QStringLiteral("Kiln Setting for model 2:"));
   Open(2);
   EXPECT_EQ(dialog_->windowTitle(), QStringLiteral("Kiln Setting for model 2:"));
   EXPECT_FALSE(Shown(1055));

@@ -152,12 +152,18 @@ TEST_F(CellEditing, DeleteRemovesTheSelectedRowButOnlyCharactersInTheEditor) {
   EXPECT_EQ(list_->rowCount(), 11);
 }
 
-TEST_F(CellEditing, ScrollingCommitsAndNarrowColumnsCannotBeEdited) {
+TEST_F(CellEditing, ScrollAndFocusLossCommitAndNarrowColumnsCannotBeEdited) {
   list_->EditCell(0, 2);
   Editor()->setText(QStringLiteral("scrolled"));
   list_->verticalScrollBar()->setValue(3);
   EXPECT_EQ(Editor(), nullptr);
   EXPECT_EQ(list_->CellText(0, 2), QStringLiteral("scrolled"));
+
+  list_->EditCell(1, 2);
+  Editor()->setText(QStringLiteral("left"));
+  dialog_.findChild<QPushButton*>()->setFocus();
+  EXPECT_EQ(Editor(), nullptr);
+  EXPECT_EQ(list_->CellText(1, 2), QStringLiteral("left")) << "losing the focus commits";
 
   list_->setColumnWidth(1, 4);
   EXPECT_EQ(list_->EditCell(5, 1), nullptr);
