@@ -219,6 +219,17 @@ void SettingDialog::OnModel2Clicked() {
 
 void SettingDialog::accept() {
   list_->CommitOpenEditor();
+  // A comma in a file name would move the split between name and description.
+  for (int row = 0; row < list_->rowCount(); ++row) {
+    if (!list_->CellText(row, TableFileList::kFileNameColumn).contains(QLatin1Char(','))) continue;
+    list_->selectRow(row);
+    QMessageBox::warning(this, QStringLiteral("Wrong File Name"),
+                         QStringLiteral("The table file name in row %1 has a comma: Kiln.ini "
+                                        "separates a table file's name from its description "
+                                        "with one. Correct the name first.")
+                             .arg(row + 1));
+    return;
+  }
 
   EntryEdits edits(section_);
   const uint32_t serial = SelectedSerial();

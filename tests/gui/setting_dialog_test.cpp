@@ -196,6 +196,17 @@ TEST_F(SettingDialogTest, AddTableFileTakesFilesOfTheProgramFolderOnly) {
   EXPECT_TRUE(wrongFolder.contains(QStringLiteral("program folder"))) << wrongFolder.toStdString();
   EXPECT_TRUE(comma.contains(QStringLiteral("comma"))) << comma.toStdString();
 
+  list->SetCell(0, TableFileList::kFileNameColumn, QStringLiteral("viv,id.bin"));
+  {
+    ModalScript script;
+    script.ExpectMessage(&comma);
+    Press(1);
+    script.Drain();
+  }
+  EXPECT_TRUE(comma.contains(QStringLiteral("row 1 has a comma"))) << comma.toStdString();
+  ASSERT_TRUE(dialog.isVisible());
+  list->SetCell(0, TableFileList::kFileNameColumn, QStringLiteral("vivid.bin"));
+
   // An editor still open when OK is pressed gives its text to the list first.
   list->EditCell(0, TableFileList::kDescriptionColumn);
   QTest::keyClicks(list->openEditor(), QStringLiteral("Vivid"));
