@@ -8,7 +8,9 @@ namespace kiln::platform {
 namespace {
 constexpr std::string_view kUtf8Bom = "\xEF\xBB\xBF";
 
-bool IsBlank(char c) { return c == ' ' || c == '\t'; }
+bool IsBlank(char c) {
+  return c == ' ' || c == '\t';
+}
 }  // namespace
 
 std::string_view TrimBlanks(std::string_view text) {
@@ -26,8 +28,7 @@ std::string_view StripQuotes(std::string_view value) {
 }
 
 bool EqualsNoCase(std::string_view a, std::string_view b) {
-  return a.size() == b.size() &&
-         std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
+  return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
            return std::tolower(static_cast<unsigned char>(x)) ==
                   std::tolower(static_cast<unsigned char>(y));
          });
@@ -44,7 +45,8 @@ IniDocument::IniDocument(std::string_view content) {
     std::string_view text = content.substr(0, end);
     std::string_view eol;
     if (end != std::string_view::npos) {
-      const bool crlf = content[end] == '\r' && end + 1 < content.size() && content[end + 1] == '\n';
+      const bool crlf =
+          content[end] == '\r' && end + 1 < content.size() && content[end + 1] == '\n';
       eol = content.substr(end, crlf ? 2 : 1);
       if (!styleSeen) {
         lineEnding_ = eol;
@@ -65,22 +67,23 @@ IniDocument::Line IniDocument::ParseLine(std::string_view text, std::string_view
     line.kind = LineKind::kBlank;
   } else if (body.front() == ';') {
     line.kind = LineKind::kComment;
-  } else if (body.front() == '[') {
+  } else if (body.front() == '[' && body.find(']') != std::string_view::npos) {
+    // Blanks inside the brackets are not part of the name.
     line.kind = LineKind::kSection;
-    std::string_view name = body.substr(1);
-    name = name.substr(0, name.find(']'));
-    line.name = TrimBlanks(name);
-  } else {
+    line.name = TrimBlanks(body.substr(1, body.find(']') - 1));
+  } else if (const std::size_t equals = body.find('='); equals != std::string_view::npos) {
+    // A "[" without its "]" is no header: such a line is read like any other.
     line.kind = LineKind::kEntry;
-    const std::size_t equals = body.find('=');
-    line.hasEquals = equals != std::string_view::npos;
     line.name = TrimBlanks(body.substr(0, equals));
-    if (line.hasEquals) line.value = TrimBlanks(body.substr(equals + 1));
+    line.value = TrimBlanks(body.substr(equals + 1));
+  } else {
+    line.kind = LineKind::kOther;
   }
   return line;
 }
 
 std::optional<IniDocument::Section> IniDocument::FindSection(std::string_view name) const {
+  if (name.empty()) return std::nullopt;
   for (std::size_t i = 0; i < lines_.size(); ++i) {
     if (lines_[i].kind != LineKind::kSection || !EqualsNoCase(lines_[i].name, name)) continue;
     std::size_t end = i + 1;
@@ -118,8 +121,7 @@ void IniDocument::EnsureLastLineEnded() {
   if (!lines_.empty() && lines_.back().eol.empty()) lines_.back().eol = lineEnding_;
 }
 
-bool IniDocument::SetValue(std::string_view section, std::string_view key,
-                           std::string_view value) {
+bool IniDocument::SetValue(std::string_view section, std::string_view key, std::string_view value) {
   auto MakeEntry = [&](std::string_view keySpelling) {
     std::string text(keySpelling);
     text += '=';

@@ -13,15 +13,16 @@ namespace kiln::platform {
 // Windows profile functions read them; the text is never re-encoded.
 class IniDocument {
  public:
-  enum class LineKind { kBlank, kComment, kSection, kEntry };
+  // kOther: a line that is neither a header nor a key (no equals sign); it is kept in
+  // the file but never found or listed.
+  enum class LineKind { kBlank, kComment, kSection, kEntry, kOther };
 
   struct Line {
     LineKind kind = LineKind::kBlank;
-    std::string text;  // the line without its ending
-    std::string eol;   // "\r\n", "\n", "\r" or "" (last line without an ending)
-    std::string name;  // section name or key name, trimmed
-    std::string value; // entry value, trimmed (quotes kept)
-    bool hasEquals = false;
+    std::string text;   // the line without its ending
+    std::string eol;    // "\r\n", "\n", "\r" or "" (last line without an ending)
+    std::string name;   // section name or key name, trimmed
+    std::string value;  // entry value, trimmed (quotes kept)
   };
 
   // Index range of a section: its header line and the first line past its body.
@@ -35,7 +36,8 @@ class IniDocument {
 
   const std::vector<Line>& lines() const { return lines_; }
 
-  // The first section whose name matches without regard to case.
+  // The first section whose name matches without regard to case; an empty name matches
+  // none, not even a "[]" header.
   std::optional<Section> FindSection(std::string_view name) const;
   // The first entry of the section whose key matches without regard to case.
   std::optional<std::size_t> FindKey(const Section& section, std::string_view key) const;

@@ -49,7 +49,6 @@ uint32_t CopyList(const std::vector<std::string_view>& items, char* out, uint32_
     out[pos++] = '\0';
   }
   out[pos] = '\0';
-  if (pos == 0) out[1] = '\0';
   return static_cast<uint32_t>(pos);
 }
 
@@ -97,10 +96,9 @@ uint32_t GetPrivateProfileStringA(const char* section, const char* key, const ch
   const IniDocument document = Load(path);
   if (section == nullptr) return CopyList(document.SectionNames(), out, size);
 
-  const auto found = document.FindSection(section);
+  const auto found = document.FindSection(section);  // "" finds nothing
   if (key == nullptr) {
-    return CopyList(found ? document.KeyNames(*found) : std::vector<std::string_view>(), out,
-                    size);
+    return CopyList(found ? document.KeyNames(*found) : std::vector<std::string_view>(), out, size);
   }
   if (found) {
     if (const auto at = document.FindKey(*found, key)) {
@@ -136,45 +134,44 @@ uint32_t GetPrivateProfileSectionA(const char* section, char* out, uint32_t size
     const IniDocument::Line& line = document.lines()[i];
     if (line.kind != IniDocument::LineKind::kEntry) continue;
     std::string entry = line.name;
-    if (line.hasEquals) {
-      entry += '=';
-      entry += line.value;
-    }
+    entry += '=';
+    entry += line.value;
     entries.push_back(std::move(entry));
   }
   return CopyList(std::vector<std::string_view>(entries.begin(), entries.end()), out, size);
 }
 
-bool WritePrivateProfileStringA(const char* section, const char* key, const char* value,
-                                const char* path) {
-  if (section == nullptr || path == nullptr) return false;
-
+ProfileEdit EditProfile(const char* path, const std::function<bool(IniDocument&)>& edit) {
+  if (path == nullptr) return ProfileEdit::kCannotRead;
   std::string content;
   switch (ReadWholeFile(path, content)) {
     case ReadResult::kOk: {
       struct stat info {};
       // A read-only file is protected the way the read-only attribute protects it.
-      if (::stat(path, &info) != 0 || (info.st_mode & S_IWUSR) == 0) return false;
+      if (::stat(path, &info) != 0 || (info.st_mode & S_IWUSR) == 0) return ProfileEdit::kReadOnly;
       break;
     }
     case ReadResult::kMissing:
       break;
     case ReadResult::kNotAFile:
     case ReadResult::kError:
-      return false;
+      return ProfileEdit::kCannotRead;
   }
-
   IniDocument document(content);
-  bool changed = false;
-  if (key == nullptr) {
-    changed = document.DeleteSection(section);
-  } else if (value == nullptr) {
-    changed = document.DeleteKey(section, key);
-  } else {
-    changed = document.SetValue(section, key, value);
-  }
-  if (!changed) return true;
-  return WriteFileAtomically(path, document.Render());
+  if (!edit(document)) return ProfileEdit::kUnchanged;
+  return WriteFileAtomically(path, document.Render()) ? ProfileEdit::kWritten
+                                                      : ProfileEdit::kCannotReplace;
+}
+
+bool WritePrivateProfileStringA(const char* section, const char* key, const char* value,
+                                const char* path) {
+  if (section == nullptr) return false;
+  const ProfileEdit result = EditProfile(path, [&](IniDocument& document) {
+    if (key == nullptr) return document.DeleteSection(section);
+    if (value == nullptr) return document.DeleteKey(section, key);
+    return document.SetValue(section, key, value);
+  });
+  return result == ProfileEdit::kWritten || result == ProfileEdit::kUnchanged;
 }
 
 bool SetFileAttributesNormal(const char* path) {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 
 // The private-profile functions through which every part of Kiln reads and writes
 // Kiln.ini and the language files. They behave as their Windows namesakes do
@@ -14,7 +15,8 @@ namespace kiln::platform {
 // defaultValue without its trailing blanks (NULL reads as empty). A NULL key lists the
 // section's key names, a NULL section lists the file's section names: each name
 // NUL-terminated, an extra NUL at the end; a list that does not fit is cut and
-// size - 2 is returned.
+// size - 2 is returned. An empty list is one NUL and 0. An empty section name
+// matches no section.
 uint32_t GetPrivateProfileStringA(const char* section, const char* key, const char* defaultValue,
                                   char* out, uint32_t size, const char* path);
 
@@ -24,11 +26,11 @@ uint32_t GetPrivateProfileStringA(const char* section, const char* key, const ch
 uint32_t GetPrivateProfileIntA(const char* section, const char* key, int32_t defaultValue,
                                const char* path);
 
-// Copies the section's key lines as "key=value" texts (comments left out), each
+// Copies the section's key lines as "key=value" texts (comments and lines without an
+// equals sign left out), each
 // NUL-terminated, with an extra NUL at the end. Returns the characters copied without
 // the final NUL; size - 2 when the list was cut; 0 for a missing section.
-uint32_t GetPrivateProfileSectionA(const char* section, char* out, uint32_t size,
-                                   const char* path);
+uint32_t GetPrivateProfileSectionA(const char* section, char* out, uint32_t size, const char* path);
 
 // Sets key in section to value, creating the file and the section when missing. A NULL
 // value removes the key, a NULL key removes the whole section. Every other line is
@@ -37,6 +39,16 @@ uint32_t GetPrivateProfileSectionA(const char* section, char* out, uint32_t size
 // be replaced.
 bool WritePrivateProfileStringA(const char* section, const char* key, const char* value,
                                 const char* path);
+
+class IniDocument;
+
+enum class ProfileEdit { kWritten, kUnchanged, kCannotRead, kReadOnly, kCannotReplace };
+
+// Several edits of one file in one atomic replacement: reads path (a missing file is an
+// empty document), lets edit change the document and, when edit returns true, replaces
+// the file. A file that exists but cannot be read, a read-only file or a failed
+// replacement leaves the file untouched and says which it was.
+ProfileEdit EditProfile(const char* path, const std::function<bool(IniDocument&)>& edit);
 
 // Clears a read-only file's protection (adds the owner's write permission). False when
 // the file does not exist or its mode cannot be changed.

@@ -1,6 +1,7 @@
 // Reading Kiln.ini through the profile functions: the Windows lookup rules.
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <string>
 #include <vector>
 
@@ -39,22 +40,22 @@ class ProfileRead : public ::testing::Test {
 };
 
 TEST_F(ProfileRead, NamesMatchWithoutCaseAndFirstMatchWins) {
-  const std::string path = Ini(
-      "[Fw_Info1]\r\nmodel=M07\r\nMODEL=M09\r\n[FW_INFO1]\r\nModel=M11\r\n");
+  const std::string path =
+      Ini("[Fw_Info1]\r\nmodel=M07\r\nMODEL=M09\r\n[FW_INFO1]\r\nModel=M11\r\n");
   EXPECT_EQ(Get("FW_INFO1", "Model", "x", path), "M07");
   EXPECT_EQ(Get("fw_info1", "MoDeL", "x", path), "M07");
 }
 
 TEST_F(ProfileRead, ValuesAreTrimmedAndUnquoted) {
-  const std::string path = Ini(
-      "[s]\n"
-      "  spaced \t=\t  value with  inner  blanks \t \n"
-      "dq=\"  quoted  \"\n"
-      "sq='single'\n"
-      "mixed=\"not matched'\n"
-      "lone=\"\n"
-      "eq=b=c\n"
-      "empty=\n");
+  const std::string path =
+      Ini("[s]\n"
+          "  spaced \t=\t  value with  inner  blanks \t \n"
+          "dq=\"  quoted  \"\n"
+          "sq='single'\n"
+          "mixed=\"not matched'\n"
+          "lone=\"\n"
+          "eq=b=c\n"
+          "empty=\n");
   EXPECT_EQ(Get("s", "spaced", "", path), "value with  inner  blanks");
   EXPECT_EQ(Get("s", "dq", "", path), "  quoted  ");
   EXPECT_EQ(Get("s", "sq", "", path), "single");
@@ -82,7 +83,8 @@ TEST_F(ProfileRead, LineEndsByteOrderMarkAndComments) {
 }
 
 TEST_F(ProfileRead, BytesAreNotReencoded) {
-  const std::string path = Ini("[ger]\nReady=Bereit \xE4\xF6\xFC\n[jpn]\nReady=\xE6\xBA\x96\xE5\x82\x99\n");
+  const std::string path =
+      Ini("[ger]\nReady=Bereit \xE4\xF6\xFC\n[jpn]\nReady=\xE6\xBA\x96\xE5\x82\x99\n");
   EXPECT_EQ(Get("ger", "Ready", "", path), "Bereit \xE4\xF6\xFC");
   EXPECT_EQ(Get("jpn", "Ready", "", path), "\xE6\xBA\x96\xE5\x82\x99");
 }
@@ -140,14 +142,53 @@ TEST_F(ProfileRead, SectionCopiesKeyLinesWithoutComments) {
 
   EXPECT_EQ(GetPrivateProfileSectionA("FW_INFO2", buffer, sizeof buffer, path.c_str()), 0u);
   const std::string onlyComments = dir_.Write("c.ini", "[FW_INFO1]\n;File=x\n\n[x]\n");
-  EXPECT_EQ(GetPrivateProfileSectionA("FW_INFO1", buffer, sizeof buffer, onlyComments.c_str()),
+  EXPECT_EQ(GetPrivateProfileSectionA("FW_INFO1", buffer, sizeof buffer, onlyComments.c_str()), 0u);
+}
+
+TEST_F(ProfileRead, HeadersNeedBothBracketsAndKeysNeedAnEqualsSign) {
+  const std::string path =
+      Ini("[ FW_INFO1 ]\n"
+          "Model=M07\n"
+          "[broken header\n"
+          "File=fw.bin\n"
+          "JustAWord\n"
+          "  ; Hidden=1\n"
+          "[FW_INFO2]\n"
+          "Flag\n");
+  EXPECT_EQ(Get("FW_INFO1", "Model", "", path), "M07") << "blanks inside brackets";
+  EXPECT_EQ(Get("FW_INFO1", "File", "", path), "fw.bin") << "an unclosed [ opens no section";
+  EXPECT_EQ(Get("broken header", "File", "none", path), "none");
+  EXPECT_EQ(Get("FW_INFO1", "JustAWord", "dflt", path), "dflt");
+  EXPECT_EQ(Get("FW_INFO1", "; Hidden", "dflt", path), "dflt");
+  EXPECT_EQ(GetPrivateProfileIntA("FW_INFO2", "Flag", 7, path.c_str()), 7u);
+
+  char buffer[64];
+  uint32_t n =
+      GetPrivateProfileStringA("FW_INFO1", nullptr, "", buffer, sizeof buffer, path.c_str());
+  EXPECT_EQ(SplitList(buffer, n), (std::vector<std::string>{"Model", "File"}));
+  n = GetPrivateProfileSectionA("FW_INFO1", buffer, sizeof buffer, path.c_str());
+  EXPECT_EQ(std::string(buffer, n), std::string("Model=M07\0File=fw.bin\0", n));
+  EXPECT_EQ(GetPrivateProfileSectionA("FW_INFO2", buffer, sizeof buffer, path.c_str()), 0u)
+      << "a section of bare words has no key lines";
+}
+
+TEST_F(ProfileRead, EmptySectionNameMatchesNothingAndEmptyListsAreOneNul) {
+  const std::string path = Ini("[]\nk=v\n[empty]\n; only a note\n");
+  EXPECT_EQ(Get("", "k", "dflt", path), "dflt");
+  EXPECT_EQ(GetPrivateProfileIntA("", "k", 3, path.c_str()), 3u);
+  char buffer[8];
+  EXPECT_EQ(GetPrivateProfileSectionA("", buffer, sizeof buffer, path.c_str()), 0u);
+
+  std::memset(buffer, '#', sizeof buffer);
+  EXPECT_EQ(GetPrivateProfileStringA("empty", nullptr, "", buffer, sizeof buffer, path.c_str()),
             0u);
+  EXPECT_EQ(std::string(buffer, 2), std::string("\0#", 2)) << "exactly one zero byte";
 }
 
 TEST_F(ProfileRead, IntegersReadSignDigitsAndHex) {
-  const std::string path = Ini(
-      "[n]\nplain=25\nblank=  7\nneg=-2\nplus=+3\nhex=0x1F\nHEX=0XfF\ntrail=12abc\n"
-      "word=abc\nempty=\nquoted=\"42\"\nbig=4294967295\n");
+  const std::string path =
+      Ini("[n]\nplain=25\nblank=  7\nneg=-2\nplus=+3\nhex=0x1F\nHEX=0XfF\ntrail=12abc\n"
+          "word=abc\nempty=\nquoted=\"42\"\nbig=4294967295\n");
   auto Int = [&](const char* key, int32_t def = 99) {
     return GetPrivateProfileIntA("n", key, def, path.c_str());
   };

@@ -6,6 +6,7 @@
 #include <filesystem>
 #include <string>
 
+#include "platform/ini_document.h"
 #include "platform/profile.h"
 #include "support/temp_dir.h"
 
@@ -40,8 +41,9 @@ TEST_F(ProfileWrite, NewFileAndSectionUseCrlf) {
 TEST_F(ProfileWrite, ReplacesInPlaceKeepingSpellingAndOtherBytes) {
   Ini("; header comment\n[fw_info1]\n  MODEL = M01 \n\n; keep\nFile=a.bin\n\n[eng]\nReady=Ready\n");
   ASSERT_TRUE(Write("FW_INFO1", "model", "M09"));
-  EXPECT_EQ(Contents(),
-            "; header comment\n[fw_info1]\nMODEL=M09\n\n; keep\nFile=a.bin\n\n[eng]\nReady=Ready\n");
+  EXPECT_EQ(
+      Contents(),
+      "; header comment\n[fw_info1]\nMODEL=M09\n\n; keep\nFile=a.bin\n\n[eng]\nReady=Ready\n");
 }
 
 TEST_F(ProfileWrite, AppendsNewKeyAtTheEndOfItsSection) {
@@ -67,12 +69,33 @@ TEST_F(ProfileWrite, KeepsLfStyleAndEndsAnUnterminatedLastLine) {
 TEST_F(ProfileWrite, NullValueRemovesKeyAndNullKeyRemovesSection) {
   Ini("[a]\nk=v\nkeep=1\n[TableList]\nTableFile1=t.bin,Vivid\nTableFile2=u.bin,Soft\n[z]\nq=1\n");
   ASSERT_TRUE(Write("a", "K", nullptr));
-  EXPECT_EQ(Contents(), "[a]\nkeep=1\n[TableList]\nTableFile1=t.bin,Vivid\nTableFile2=u.bin,Soft\n[z]\nq=1\n");
+  EXPECT_EQ(Contents(),
+            "[a]\nkeep=1\n[TableList]\nTableFile1=t.bin,Vivid\nTableFile2=u.bin,Soft\n[z]\nq=1\n");
   ASSERT_TRUE(Write("tablelist", nullptr, nullptr));
   EXPECT_EQ(Contents(), "[a]\nkeep=1\n[z]\nq=1\n");
   ASSERT_TRUE(Write("a", "absent", nullptr)) << "removing what is not there succeeds";
   ASSERT_TRUE(Write("absent", nullptr, nullptr));
   EXPECT_EQ(Contents(), "[a]\nkeep=1\n[z]\nq=1\n");
+}
+
+TEST_F(ProfileWrite, EditsSeveralKeysInOneReplacementOrNotAtAll) {
+  Ini("[a]\nk=v\nBareWord\n");
+  EXPECT_EQ(EditProfile(path_.c_str(),
+                        [](IniDocument& doc) {
+                          doc.SetValue("a", "x", "1");
+                          doc.DeleteKey("a", "k");
+                          return true;
+                        }),
+            ProfileEdit::kWritten);
+  EXPECT_EQ(Contents(), "[a]\nBareWord\nx=1\n") << "a line without '=' is kept in place";
+  EXPECT_EQ(EditProfile(path_.c_str(), [](IniDocument&) { return false; }),
+            ProfileEdit::kUnchanged);
+
+  ASSERT_EQ(::chmod(path_.c_str(), 0444), 0);
+  EXPECT_EQ(EditProfile(path_.c_str(), [](IniDocument&) { return true; }), ProfileEdit::kReadOnly);
+  path_ = dir_.path().string();
+  EXPECT_EQ(EditProfile(path_.c_str(), [](IniDocument&) { return true; }),
+            ProfileEdit::kCannotRead);
 }
 
 TEST_F(ProfileWrite, PreservesByteOrderMarkAndForeignBytes) {

@@ -1,0 +1,51 @@
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+#include <cstdint>
+
+#include "tools/entry_dialog.h"
+
+class QCheckBox;
+class QLabel;
+class QLineEdit;
+
+namespace kiln::tools {
+
+class DelaySpin;
+
+// "Advance Settings:": the CPU-firmware-first option with its files, five option flags
+// and the two programming delays of one model entry of Kiln.ini. It shows what the
+// update would use (an absent delay as the update's default) and writes on OK, in one
+// replacement of the file; Cancel writes nothing.
+class AdvancedSettingDialog : public EntryDialog {
+ public:
+  AdvancedSettingDialog(int entryIndex, const QString& programFolder, const QString& iniPath,
+                        QWidget* parent = nullptr);
+
+  void OnBrowse(QLineEdit* target, const QString& title);
+  void accept() override;
+
+ private:
+  void CreateControls();
+  void LoadEntry();
+  // Checks both delay boxes; a bad one gets a message and the focus.
+  bool TakeDelays(int& cpuDelay, int& firmwareDelay);
+  void ApplyCpuFirst();
+
+  uint32_t modelSerial_ = 0;
+
+  QCheckBox* cpuFirst_ = nullptr;           // 1021
+  FileRow fileRow_;                         // 1010, 1020, 1022
+  FileRow tableRow_;                        // 1015, 1030, 1032
+  FileRow codeRow_;                         // 1017, 1034, 1036
+  QCheckBox* options_[5] = {};              // 1023, 1024, 1050, 1051, 1052
+  QLineEdit* cpuDelay_ = nullptr;           // 1025
+  QLineEdit* firmwareDelay_ = nullptr;      // 1027
+  DelaySpin* cpuDelaySpin_ = nullptr;       // 1026
+  DelaySpin* firmwareDelaySpin_ = nullptr;  // 1028
+
+  QByteArray storedFile_, storedTable_, storedCode_;
+};
+
+}  // namespace kiln::tools

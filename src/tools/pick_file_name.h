@@ -1,0 +1,21 @@
+#pragma once
+
+#include <QString>
+
+class QWidget;
+
+namespace kiln::tools {
+
+struct FilePick {
+  QString title;
+  QString defaultExtension;  // "*.bin": added to a typed name without one
+  QString initialName;
+  QString filter;  // "BIN(*.bin)"
+  QString folder;  // where the dialog opens
+};
+
+// The file-open dialog of the maintenance tools. Returns true and the chosen file's full
+// path on OK; false leaves path unchanged.
+bool PickFileName(QWidget* parent, const FilePick& pick, QString& path);
+
+}  // namespace kiln::tools

@@ -1,0 +1,64 @@
+#include "tools/table_file.h"
+
+#include <cstring>
+#include <fstream>
+
+#include "platform/atomic_file.h"
+
+namespace kiln::tools {
+
+uint8_t SealRegion(uint8_t* start, std::size_t length) {
+  if (length == 0) return 0;
+  uint8_t sum = 0;
+  for (std::size_t i = 0; i + 1 < length; ++i) sum = static_cast<uint8_t>(sum + start[i]);
+  start[length - 1] = static_cast<uint8_t>(0u - sum);
+  return start[length - 1];
+}
+
+CombineResult CombineTableFile(const TableInputs& inputs, const std::string& output) {
+  struct Placement {
+    const std::string& path;
+    const TableRegion& region;
+  };
+  const Placement placements[] = {
+      {inputs.cvd, kCvdRegion}, {inputs.heating, kHeatingRegion}, {inputs.colour, kColourRegion}};
+
+  std::string image(kTableFileSize, '\0');
+  std::string content;
+  for (const Placement& placement : placements) {
+    if (platform::ReadWholeFile(placement.path.c_str(), content) != platform::ReadResult::kOk) {
+      return {CombineError::kCannotOpenInput, placement.path, &placement.region};
+    }
+    // A longer input would spill into the next region or past the image.
+    if (content.size() > placement.region.length) {
+      return {CombineError::kInputTooLong, placement.path, &placement.region};
+    }
+    if (!content.empty()) {
+      std::memcpy(image.data() + placement.region.offset, content.data(), content.size());
+    }
+  }
+  for (const TableRegion* region : {&kCvdRegion, &kHeatingRegion, &kColourRegion}) {
+    SealRegion(reinterpret_cast<uint8_t*>(image.data()) + region->offset, region->length);
+  }
+  if (!platform::WriteFileAtomically(output.c_str(), image)) {
+    return {CombineError::kCannotWriteOutput, output, nullptr};
+  }
+  return {};
+}
+
+std::string ReadTableVersion(const std::string& path, uint32_t modelSerial) {
+  constexpr std::size_t kVersionLength = 7;
+  const std::streamoff fromEnd = modelSerial == 22 ? 9 : 8;
+  std::ifstream in(path, std::ios::binary);
+  if (!in) return {};
+  in.seekg(0, std::ios::end);
+  const std::streamoff size = in.tellg();
+  if (size < fromEnd) return {};
+  in.seekg(size - fromEnd);
+  char bytes[kVersionLength] = {};
+  in.read(bytes, kVersionLength);
+  const std::size_t got = static_cast<std::size_t>(in.gcount());
+  return std::string(bytes, strnlen(bytes, got));
+}
+
+}  // namespace kiln::tools
