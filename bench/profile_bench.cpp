@@ -15,8 +15,8 @@ std::string MakeIni() {
     text += "TableFile" + std::to_string(i) + "=table" + std::to_string(i) + ".bin,Colour " +
             std::to_string(i) + "\r\n";
   }
-  for (const char* language : {"eng", "cht", "chs", "frn", "ger", "ita", "spn", "jpn", "krn",
-                               "prt", "rus", "pol"}) {
+  for (const char* language :
+       {"eng", "cht", "chs", "frn", "ger", "ita", "spn", "jpn", "krn", "prt", "rus", "pol"}) {
     text += std::string("[") + language + "]\r\n";
     for (int i = 0; i < 8; ++i) text += "Key" + std::to_string(i) + "=Some translated text\r\n";
   }

@@ -19,8 +19,7 @@ class PrinterSession {
  public:
   PrinterSession(const usb::LinkFactory& makeLink, bool largeModel)
       : link_(makeLink()),
-        prn_(std::make_unique<protocol::CPrnCmd>(link_.get(), protocol::SendModeFor(largeModel))) {
-  }
+        prn_(std::make_unique<protocol::CPrnCmd>(link_.get(), protocol::SendModeFor(largeModel))) {}
   ~PrinterSession() { link_->Finish(); }
   PrinterSession(const PrinterSession&) = delete;
   PrinterSession& operator=(const PrinterSession&) = delete;

@@ -20,27 +20,27 @@ struct UpdateContext {
   UpdateContext(const UpdateContext&) = delete;
   UpdateContext& operator=(const UpdateContext&) = delete;
 
-  PathText baseDir;           // start-up: folder of the program, no trailing separator
-  PathText iniPath;           // start-up: baseDir + "/Kiln.ini"
-  PathText firmwarePath;      // configuration: key File or FwName
-  PathText codePath;          // configuration (swapped by the worker): key CodeName
-  PathText tablePath;         // configuration (swapped by the worker): key TableName
-  PathText altFirmwarePath;   // configuration: key OeeFwName
-  PathText altCodePath;       // configuration: key OeeCodeName
-  PathText altTablePath;      // configuration: key OeeTableName
-  PathText colourTablePath;   // colour-mode change: table for the next update, or empty
-  PathText cpuFirmwarePath;   // configuration: key CpuFile
-  PathText cpuTablePath;      // configuration: key CpuTable
-  PathText cpuCodePath;       // configuration: key CpuFwCode
-  NameText modelName;         // configuration: key Model
-  NameText driverName;        // package: driver of the target model
-  NameText packageDriverName; // package: driver of the model the package names
+  PathText baseDir;               // start-up: folder of the program, no trailing separator
+  PathText iniPath;               // start-up: baseDir + "/Kiln.ini"
+  PathText firmwarePath;          // configuration: key File or FwName
+  PathText codePath;              // configuration (swapped by the worker): key CodeName
+  PathText tablePath;             // configuration (swapped by the worker): key TableName
+  PathText altFirmwarePath;       // configuration: key OeeFwName
+  PathText altCodePath;           // configuration: key OeeCodeName
+  PathText altTablePath;          // configuration: key OeeTableName
+  PathText colourTablePath;       // colour-mode change: table for the next update, or empty
+  PathText cpuFirmwarePath;       // configuration: key CpuFile
+  PathText cpuTablePath;          // configuration: key CpuTable
+  PathText cpuCodePath;           // configuration: key CpuFwCode
+  NameText modelName;             // configuration: key Model
+  NameText driverName;            // package: driver of the target model
+  NameText packageDriverName;     // package: driver of the model the package names
   VersionText packageVersion;     // package: four-character version
   VersionText deviceVersion;      // connection check: printer's revision, or "N/A"
   VersionText cpuPackageVersion;  // package: version of the CPU package
   DownloadObserver* notifyWindow = nullptr;  // start-up: receives download notifications
-  uint32_t targetVidPid = 0;   // package: vendor << 16 | product of the target model
-  uint32_t packageVidPid = 0;  // package: vendor << 16 | product named by the package
+  uint32_t targetVidPid = 0;                 // package: vendor << 16 | product of the target model
+  uint32_t packageVidPid = 0;                // package: vendor << 16 | product named by the package
   uint32_t targetModel = 0;    // package (changed by the worker): model the update addresses
   uint32_t packageModel = 0;   // package (changed by the worker): model the package names
   uint8_t writeType = 0;       // configuration: 0 whole, 1 except backup, 2 CPU
@@ -59,10 +59,10 @@ struct UpdateContext {
   bool noWaitBurnOk = false;   // configuration (forced on by the worker): NotWaitBurnOK
   bool largeModel = false;     // window / command line: targetModel is 19 or higher
   bool noWaitBusyBeforeWrite = false;  // configuration: NoWaitBusyBeforeWriteFW
-  bool supportModel2 = false;  // configuration: SupportModel2
-  uint32_t connectedModel = 0; // connection check: model the printer answered as (target, 19 or 0)
-  bool useAltSet = false;      // worker: write the alternative file set first
-  PathText resultText;         // download: text of the last failure
+  bool supportModel2 = false;          // configuration: SupportModel2
+  uint32_t connectedModel = 0;  // connection check: model the printer answered as (target, 19 or 0)
+  bool useAltSet = false;       // worker: write the alternative file set first
+  PathText resultText;          // download: text of the last failure
   bool noBusyCheckAtStartup = false;  // configuration: NotCheckBusyAtStartup
 };
 

@@ -37,7 +37,7 @@ void Settle(CPrnCmd& prn, bool noWaitBusyBeforeWrite);
 // The download of models 19 and higher: registers, then the code file, the table file
 // and the image, each announced (0x8306 with its kind), sent in answered pieces and
 // closed (0x8307). Progress of each file goes to context.notifyWindow.
-TransferOutcome WriteFirmwareFiles(CPrnCmd& prn, const UpdateContext& context,
-                                   const uint8_t* image, uint32_t length);
+TransferOutcome WriteFirmwareFiles(CPrnCmd& prn, const UpdateContext& context, const uint8_t* image,
+                                   uint32_t length);
 
 }  // namespace kiln::protocol

@@ -1,8 +1,8 @@
+#include "config/update_context.h"
+
 #include <gtest/gtest.h>
 
 #include <string>
-
-#include "config/update_context.h"
 
 namespace kiln {
 namespace {
