@@ -124,6 +124,14 @@ TEST_F(ProfileRead, NullKeyListsKeyNamesAndNullSectionListsSections) {
   EXPECT_EQ(n, 7u);
   EXPECT_EQ(std::string(buffer, 9), std::string("alpha\0b\0\0", 9));
 
+  // "alpha\0beta\0" and its closing NUL fill 12 bytes exactly: not cut. One byte less cuts.
+  n = GetPrivateProfileStringA("first", nullptr, "", buffer, 12, path.c_str());
+  EXPECT_EQ(n, 11u);
+  EXPECT_EQ(std::string(buffer, 12), std::string("alpha\0beta\0\0", 12));
+  n = GetPrivateProfileStringA("first", nullptr, "", buffer, 11, path.c_str());
+  EXPECT_EQ(n, 9u);
+  EXPECT_EQ(std::string(buffer, 11), std::string("alpha\0bet\0\0", 11));
+
   n = GetPrivateProfileStringA("nosuch", nullptr, "dflt", buffer, sizeof buffer, path.c_str());
   EXPECT_EQ(n, 0u);
   EXPECT_EQ(buffer[0], '\0');
