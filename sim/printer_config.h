@@ -55,6 +55,13 @@ class CommandMatch {
   uint16_t code_ = 0;
 };
 
+// What programming does to the device data block the printer holds.
+enum class BlockDamage {
+  kNone,     // kept as it was
+  kLost,     // erased: the printer holds no block afterwards
+  kAltered,  // one byte changed, the checksum still valid
+};
+
 // Misbehaviour a printer can be told to show. Every fault is off by default.
 struct PrinterFaults {
   // Stop answering from the n-th packet received (counting from 1); 0: off.
@@ -86,6 +93,8 @@ struct PrinterFaults {
   // Leaves USB once this many firmware data bytes (0x8301 or 0x8308 payload) have arrived,
   // and comes back after the restart gap unchanged (unless neverReturn); 0: off.
   uint32_t leaveAfterDataBytes = 0;
+  // Programming loses or alters the device data block.
+  BlockDamage blockDamage = BlockDamage::kNone;
 };
 
 // Everything that makes one virtual printer.

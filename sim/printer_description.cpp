@@ -33,6 +33,9 @@ const char* const kPrinterDescriptionHelp =
     "    return-pid=PID                come back after programming under product ID PID\n"
     "    never-return                  never come back after leaving USB\n"
     "    leave-after=BYTES             leave USB once BYTES firmware data bytes arrived\n"
+    "    block-after-programming=lost|altered\n"
+    "                                  programming erases the device data block, or\n"
+    "                                  changes a byte of it (checksum still valid)\n"
     "Time (programming, restart gap) is scaled by KILN_TIME_SCALE.\n";
 
 namespace {
@@ -107,6 +110,16 @@ bool ApplyFault(std::string_view fault, PrinterFaults& faults) {
     const std::optional<uint32_t> polls = Number(value);
     if (polls) faults.busyPolls = *polls;
     return polls.has_value();
+  }
+  if (name == "block-after-programming") {
+    if (value == "lost") {
+      faults.blockDamage = BlockDamage::kLost;
+    } else if (value == "altered") {
+      faults.blockDamage = BlockDamage::kAltered;
+    } else {
+      return false;
+    }
+    return true;
   }
   if (name == "silent") {
     const std::optional<uint16_t> code = Code(value);

@@ -274,6 +274,7 @@ void VirtualPrinter::StartProgramming(const std::vector<uint8_t>& image, uint8_t
 void VirtualPrinter::FinishProgramming(uint64_t at) {
   programmingEndsMs_.reset();
   ++programmingRuns_;
+  DamageBlock();
   if (config_.faults.errorAfterProgramming) {
     alert_ = config_.faults.errorAfterProgramming;
     return;
@@ -281,6 +282,24 @@ void VirtualPrinter::FinishProgramming(uint64_t at) {
   LeaveUsb();
   alert_.reset();
   if (!config_.faults.neverReturn) returnAtMs_ = at + config_.restartGapMs;
+}
+
+void VirtualPrinter::DamageBlock() {
+  switch (config_.faults.blockDamage) {
+    case BlockDamage::kNone:
+      break;
+    case BlockDamage::kLost:
+      deviceBlock_.clear();
+      break;
+    case BlockDamage::kAltered:
+      // The first byte and the checksum byte move in opposite directions: the sum, and
+      // so the checksum, stays valid.
+      if (deviceBlock_.size() >= 3) {
+        ++deviceBlock_.front();
+        --deviceBlock_.back();
+      }
+      break;
+  }
 }
 
 void VirtualPrinter::Settle() {

@@ -118,6 +118,8 @@ class VirtualPrinter {
   void TakeData(const std::vector<uint8_t>& payload);
   void StartProgramming(const std::vector<uint8_t>& image, uint8_t writeType);
   void FinishProgramming(uint64_t at);
+  // Applies the block-after-programming fault.
+  void DamageBlock();
   void LeaveUsb();
   void Arrive();
   StatusBytes CurrentStatus(bool countPoll);

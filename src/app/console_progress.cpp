@@ -83,4 +83,10 @@ void ConsoleProgress::CountdownSecond(uint32_t left) {
   Update(text, left == 0);
 }
 
+void ConsoleProgress::Warning(std::string_view text) {
+  EndUpdatingLine();
+  std::fprintf(out_, "kiln: warning: %.*s\n", static_cast<int>(text.size()), text.data());
+  std::fflush(out_);
+}
+
 }  // namespace kiln::app

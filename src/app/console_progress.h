@@ -25,6 +25,7 @@ class ConsoleProgress final : public UpdateProgress {
   void Phase(UpdatePhase phase, std::string_view detail) override;
   void DataSent(uint32_t sent, uint32_t total) override;
   void CountdownSecond(uint32_t left) override;
+  void Warning(std::string_view text) override;
 
   static uint64_t SteadyMs();
   static const char* PhaseName(UpdatePhase phase);

@@ -36,6 +36,7 @@ class ProgressObserver final : public DownloadObserver {
   }
   void OnDataSent(uint32_t sent, uint32_t total) override { progress_.DataSent(sent, total); }
   void OnCountdownSecond(uint32_t left) override { progress_.CountdownSecond(left); }
+  void OnWarning(const char* text) override { progress_.Warning(text); }
 
  private:
   UpdateProgress& progress_;

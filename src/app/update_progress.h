@@ -27,6 +27,8 @@ class UpdateProgress {
   virtual void DataSent(uint32_t sent, uint32_t total) = 0;
   // Seconds left of the programming time.
   virtual void CountdownSecond(uint32_t left) = 0;
+  // Something that does not stop the update, e.g. a print queue that could not be paused.
+  virtual void Warning(std::string_view /*text*/) {}
 };
 
 // Progress that goes nowhere (no --progress).

@@ -25,6 +25,10 @@ class DownloadObserver {
   virtual void OnDataSent(uint32_t /*sent*/, uint32_t /*total*/) {}
   // Each second of the count-down: seconds left (n, n-1, ..., 0).
   virtual void OnCountdownSecond(uint32_t /*left*/) {}
+  // Something the user should know that does not stop the update, e.g. a print queue
+  // that could not be paused: for a status line or standard error. Ignored unless
+  // overridden.
+  virtual void OnWarning(const char* /*text*/) {}
 };
 
 }  // namespace kiln

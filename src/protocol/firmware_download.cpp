@@ -4,6 +4,7 @@
 #include <array>
 #include <functional>
 #include <memory>
+#include <string>
 #include <vector>
 
 #include "config/firmware_package.h"
@@ -98,6 +99,47 @@ void NoteFailure(UpdateContext& context, const char* format, Args... args) {
   context.resultText.Append(sentence.view());
 }
 
+// Tells the user through the debug trace and the observer; the update goes on.
+void Warn(UpdateContext& context, log::DebugLog& trace, const std::string& text) {
+  trace.LogPrint(1, "Warning: %s\n", text.c_str());
+  if (context.notifyWindow != nullptr) context.notifyWindow->OnWarning(text.c_str());
+}
+
+// The print queues held for the printers of this update. Whichever way the download
+// ends, they are resumed when this goes out of scope; a queue that stays paused is
+// reported like one that could not be paused.
+class QueueHolds {
+ public:
+  QueueHolds(const QueueHolder& holder, UpdateContext& context, log::DebugLog& trace)
+      : holder_(holder), context_(context), trace_(trace) {}
+  ~QueueHolds() {
+    for (const auto& held : holds_) {
+      if (!held->Release()) {
+        Warn(context_, trace_,
+             "A print queue paused for the update could not be resumed: resume it in the "
+             "printer settings.");
+      }
+    }
+  }
+  QueueHolds(const QueueHolds&) = delete;
+  QueueHolds& operator=(const QueueHolds&) = delete;
+
+  void Hold(const char* node) {
+    if (!holder_) return;
+    std::unique_ptr<HeldQueues> held = holder_({"", node, context_.driverName.c_str()});
+    if (held == nullptr) return;
+    const std::string warning = held->Warning();
+    if (!warning.empty()) Warn(context_, trace_, warning);
+    holds_.push_back(std::move(held));
+  }
+
+ private:
+  const QueueHolder& holder_;
+  UpdateContext& context_;
+  log::DebugLog& trace_;
+  std::vector<std::unique_ptr<HeldQueues>> holds_;
+};
+
 // The image bytes a device data block may overwrite, as loaded. Each printer's block is
 // patched into the image after these are put back, so a printer without a valid block
 // never receives the block of the printer before it.
@@ -120,10 +162,12 @@ class BlockArea {
 
 // Sends the image (or the three files) to every printer of the open model. A printer
 // whose channel does not open, that never answers, or that does not take the whole
-// firmware counts as a failure. Returns false when a code or table file could not be
-// read: then nothing more is sent.
+// firmware counts as a failure. Each printer's queues are held before its image goes
+// out, and the device data block kept for it is noted in keptBlocks. Returns false when
+// a code or table file could not be read: then nothing more is sent.
 bool SendToEveryPrinter(DownloadSession& session, UpdateContext& context,
                         const FlashRequest& request, std::vector<uint8_t>& image, uint32_t count,
+                        QueueHolds& queueHolds, std::vector<std::vector<uint8_t>>& keptBlocks,
                         uint32_t& failures) {
   const bool keepBlock =
       request.waitForRestart && (context.largeModel || request.openModel == kBlockModel13);
@@ -140,9 +184,11 @@ bool SendToEveryPrinter(DownloadSession& session, UpdateContext& context,
       ++failures;
       continue;
     }
+    queueHolds.Hold(session.link().devicePath());
     if (keepBlock) {
       blockArea.Restore(image);
-      PreserveDeviceBlock(session.prn(), image, request.openModel, context.connectedModel);
+      keptBlocks[instance - 1] =
+          PreserveDeviceBlock(session.prn(), image, request.openModel, context.connectedModel);
     }
     const auto size = static_cast<uint32_t>(image.size());
     const TransferOutcome outcome =
@@ -167,11 +213,30 @@ bool StateUnread(const CPrnCmd& prn, StatusResult result, uint32_t errorCode) {
   return prn.lastError() != 0 || (result == kStatusError && errorCode == 0);
 }
 
-// Each printer after its restart: answering, no longer busy, and without an error. A
-// printer's error code is notified through reportError; a printer that does not come
-// back or whose state cannot be read is named in resultText.
+// Whether the printer still holds the device data block kept before programming; a
+// printer that lost or changed it is named in resultText.
+bool BlockCameBack(DownloadSession& session, UpdateContext& context, uint32_t instance,
+                   const std::vector<uint8_t>& kept) {
+  if (kept.empty()) return true;
+  const std::vector<uint8_t> now = ReadDeviceBlock(session.prn(), context.connectedModel);
+  if (now.empty()) {
+    NoteFailure(context, "Printer %u lost its calibration block during programming.", instance);
+    return false;
+  }
+  if (now != kept) {
+    NoteFailure(context, "Printer %u: its calibration block changed during programming.", instance);
+    return false;
+  }
+  return true;
+}
+
+// Each printer after its restart: answering, no longer busy, without an error, and
+// holding the device data block it had (keptBlocks). A printer's error code is notified
+// through reportError; a printer that does not come back, whose state cannot be read or
+// whose block differs is named in resultText.
 uint32_t ConfirmEveryPrinter(DownloadSession& session, UpdateContext& context,
                              const FlashRequest& request, uint32_t count,
+                             const std::vector<std::vector<uint8_t>>& keptBlocks,
                              const std::function<void(uint32_t)>& reportError) {
   uint32_t failures = 0;
   for (uint32_t instance = 1; instance <= count; ++instance) {
@@ -209,6 +274,11 @@ uint32_t ConfirmEveryPrinter(DownloadSession& session, UpdateContext& context,
       ++failures;
       continue;
     }
+    if (!BlockCameBack(session, context, instance, keptBlocks[instance - 1])) {
+      session.link().CloseIOChannel();
+      ++failures;
+      continue;
+    }
     // The printer passed its check; the job reset only readies it for printing.
     if (request.waitForRestart) (void)session.prn().DoCommand3(cmd::kJobReset, 1, 0);
     session.link().CloseIOChannel();
@@ -218,8 +288,9 @@ uint32_t ConfirmEveryPrinter(DownloadSession& session, UpdateContext& context,
 
 }  // namespace
 
-FirmwareDownload::FirmwareDownload(UpdateContext& context, usb::LinkFactory makeLink)
-    : context_(context), makeLink_(std::move(makeLink)) {}
+FirmwareDownload::FirmwareDownload(UpdateContext& context, usb::LinkFactory makeLink,
+                                   QueueHolder holdQueues)
+    : context_(context), makeLink_(std::move(makeLink)), holdQueues_(std::move(holdQueues)) {}
 
 void FirmwareDownload::Notify(uint32_t kind, uint32_t value) {
   if (context_.notifyWindow != nullptr) context_.notifyWindow->OnDownloadNotification(kind, value);
@@ -253,9 +324,15 @@ bool FirmwareDownload::FlashFirmware(const FlashRequest& request) {
     return false;
   }
 
+  // Declared after the session: the queues are resumed before its link closes.
+  QueueHolds queueHolds(holdQueues_, context_, session.link().log());
+  std::vector<std::vector<uint8_t>> keptBlocks(count);
   uint32_t failures = 0;
   Progress(DownloadObserver::Stage::kSending);
-  if (!SendToEveryPrinter(session, context_, request, image, count, failures)) return false;
+  if (!SendToEveryPrinter(session, context_, request, image, count, queueHolds, keptBlocks,
+                          failures)) {
+    return false;
+  }
   std::vector<uint8_t>().swap(image);
   // No printer received the firmware: nothing to wait for.
   if (failures >= count) return false;
@@ -280,9 +357,9 @@ bool FirmwareDownload::FlashFirmware(const FlashRequest& request) {
   if (context_.noWaitBurnOk) return failures == 0;
 
   Progress(DownloadObserver::Stage::kReconnecting);
-  failures += ConfirmEveryPrinter(session, context_, request, count, [this](uint32_t code) {
-    Notify(DownloadObserver::kPrinterError, code);
-  });
+  failures +=
+      ConfirmEveryPrinter(session, context_, request, count, keptBlocks,
+                          [this](uint32_t code) { Notify(DownloadObserver::kPrinterError, code); });
   return failures == 0;
 }
 

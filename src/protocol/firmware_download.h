@@ -5,6 +5,7 @@
 #include "config/update_context.h"
 #include "platform/clock.h"
 #include "protocol/download_observer.h"
+#include "protocol/update_queue_hold.h"
 #include "usb/link_factory.h"
 
 namespace kiln::protocol {
@@ -22,12 +23,15 @@ struct FlashRequest {
 
 // The update itself: loads the package, merges the chosen table, sends the image (or,
 // for large models, the three files) to every connected printer of the model, counts
-// down the programming time, then reconnects to each printer and checks its status.
-// Notifications go to context.notifyWindow. True only when every printer found was
-// updated and passed its check.
+// down the programming time, then reconnects to each printer and checks its status and,
+// where its device data block was kept, that the block came back unchanged. While the
+// firmware is written, the print queues of each printer are held (holdQueues) so that
+// no print job takes the printer away. Notifications go to context.notifyWindow. True
+// only when every printer found was updated and passed its check.
 class FirmwareDownload {
  public:
-  FirmwareDownload(UpdateContext& context, usb::LinkFactory makeLink = usb::DefaultLinkFactory());
+  FirmwareDownload(UpdateContext& context, usb::LinkFactory makeLink = usb::DefaultLinkFactory(),
+                   QueueHolder holdQueues = SystemQueueHolder());
   bool FlashFirmware(const FlashRequest& request);
 
  private:
@@ -40,6 +44,7 @@ class FirmwareDownload {
 
   UpdateContext& context_;
   usb::LinkFactory makeLink_;
+  QueueHolder holdQueues_;
 };
 
 }  // namespace kiln::protocol

@@ -67,46 +67,48 @@ bool MergeTableFile(const char* tablePath, const char* imagePath, std::vector<ui
   return true;
 }
 
-void PreserveDeviceBlock(CPrnCmd& prn, std::vector<uint8_t>& image, uint32_t openModel,
-                         uint32_t connectedModel) {
+std::vector<uint8_t> ReadDeviceBlock(CPrnCmd& prn, uint32_t connectedModel) {
   uint8_t record[kStatusRecordSize];
   if (prn.DoCmdGetData(cmd::kStatusRecord, record, sizeof record) != usb::ResultCode::kAnswered) {
-    return;
+    return {};
   }
   const uint8_t* answer = nullptr;
   uint32_t answerLength = 0;
   prn.GetResponseData(&answer, &answerLength);
-  if (answer == nullptr || !HoldsDeviceBlock(answer, answerLength, connectedModel)) return;
+  if (answer == nullptr || !HoldsDeviceBlock(answer, answerLength, connectedModel)) return {};
 
-  if (prn.DoCommand(cmd::kBlockReadStart) != usb::ResultCode::kAnswered) return;
+  if (prn.DoCommand(cmd::kBlockReadStart) != usb::ResultCode::kAnswered) return {};
   const uint8_t mark = prn.GetResponseHeader()[3];
   if (std::find(std::begin(kBlockHeaderMarks), std::end(kBlockHeaderMarks), mark) ==
       std::end(kBlockHeaderMarks)) {
-    return;
+    return {};
   }
 
-  std::array<uint8_t, kDeviceBlockLimit> block{};
-  uint32_t collected = 0;
-  bool overflow = false;
+  std::vector<uint8_t> block;
   while (prn.DoCommand(cmd::kBlockReadNext) == usb::ResultCode::kAnswered) {
     const uint8_t* piece = nullptr;
     uint32_t pieceLength = 0;
     prn.GetResponseData(&piece, &pieceLength);
     if (piece == nullptr || pieceLength == 0) break;
-    if (collected + pieceLength > kDeviceBlockLimit) {
-      // A block larger than any the printer may hold is not trusted: drop it.
-      overflow = true;
-      break;
-    }
-    std::memcpy(block.data() + collected, piece, pieceLength);
-    collected += pieceLength;
+    // A block larger than any the printer may hold is not trusted: drop it.
+    if (block.size() + pieceLength > kDeviceBlockLimit) return {};
+    block.insert(block.end(), piece, piece + pieceLength);
   }
-  if (overflow || collected == 0) return;
+  return block;
+}
 
+std::vector<uint8_t> PreserveDeviceBlock(CPrnCmd& prn, std::vector<uint8_t>& image,
+                                         uint32_t openModel, uint32_t connectedModel) {
+  std::vector<uint8_t> block = ReadDeviceBlock(prn, connectedModel);
   const uint32_t offset = DeviceBlockOffset(openModel);
-  if (!config::VerifyBlockChecksum(block.data(), collected, config::kDeviceBlockMarker)) return;
-  if (image.size() < static_cast<std::size_t>(offset) + collected) return;
-  std::memcpy(image.data() + offset, block.data(), collected);
+  const auto length = static_cast<uint32_t>(block.size());
+  if (block.empty() ||
+      !config::VerifyBlockChecksum(block.data(), length, config::kDeviceBlockMarker) ||
+      image.size() < static_cast<std::size_t>(offset) + length) {
+    return {};
+  }
+  std::copy(block.begin(), block.end(), image.begin() + offset);
+  return block;
 }
 
 }  // namespace kiln::protocol

@@ -26,11 +26,15 @@ constexpr uint32_t DeviceBlockOffset(uint32_t openModel) {
 bool MergeTableFile(const char* tablePath, const char* imagePath, std::vector<uint8_t>& image,
                     uint32_t targetModel, FixedText<512>& resultText);
 
-// Reads the printer's device data block back (0x8000, 0x8702, then 0xE028 pieces) and,
-// when it is valid and fits, places it in the image (0x2C000 for open model 13, else
-// 0xF4C00). A block longer than 0x3000 bytes is dropped. connectedModel chooses the
-// status record layout.
-void PreserveDeviceBlock(CPrnCmd& prn, std::vector<uint8_t>& image, uint32_t openModel,
-                         uint32_t connectedModel);
+// Reads the printer's device data block (0x8000, 0x8702, then 0xE028 pieces) as it
+// hands it out; empty when it holds none, the read fails, or the block is longer than
+// 0x3000 bytes. connectedModel chooses the status record layout.
+std::vector<uint8_t> ReadDeviceBlock(CPrnCmd& prn, uint32_t connectedModel);
+
+// Reads the printer's device data block back and, when it is valid and fits, places it
+// in the image (0x2C000 for open model 13, else 0xF4C00). Returns the block placed;
+// empty when none was.
+std::vector<uint8_t> PreserveDeviceBlock(CPrnCmd& prn, std::vector<uint8_t>& image,
+                                         uint32_t openModel, uint32_t connectedModel);
 
 }  // namespace kiln::protocol

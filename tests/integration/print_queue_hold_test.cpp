@@ -17,39 +17,14 @@ namespace kiln::platform {
 namespace {
 
 using namespace std::chrono_literals;
+using testing::JobCompletes;
+using testing::JobState;
 using testing::PrivateCupsd;
+using testing::QueueStopped;
+using testing::SubmitJob;
 
 constexpr const char* kDriver = "Orvix Photo Printer T08";
 const QueuePrinter kPrinter{"KLN0000001", "/dev/usb/lp0", kDriver};
-
-std::optional<bool> QueueStopped(const std::string& name) {
-  for (const PrintQueue& queue : ListPrintQueues()) {
-    if (queue.name == name) return queue.stopped;
-  }
-  return std::nullopt;
-}
-
-// A raw job (no filters) to the queue; its id, 0 when refused.
-int SubmitJob(const PrivateCupsd& cupsd, const char* queue) {
-  const std::string file = cupsd.dir().Write("job.bin", "job data\n");
-  cups_option_t* options = nullptr;
-  const int count = cupsAddOption("raw", "true", 0, &options);
-  const int id =
-      cupsPrintFile2(CUPS_HTTP_DEFAULT, queue, file.c_str(), "kiln test", count, options);
-  cupsFreeOptions(count, options);
-  return id;
-}
-
-ipp_jstate_t JobState(const char* queue, int id) {
-  cups_job_t* jobs = nullptr;
-  const int count = cupsGetJobs2(CUPS_HTTP_DEFAULT, &jobs, queue, 0, CUPS_WHICHJOBS_ALL);
-  ipp_jstate_t state = IPP_JSTATE_ABORTED;
-  for (int i = 0; i < count; ++i) {
-    if (jobs[i].id == id) state = jobs[i].state;
-  }
-  cupsFreeJobs(count, jobs);
-  return state;
-}
 
 bool JobStaysPending(const char* queue, int id, std::chrono::milliseconds period) {
   const auto end = std::chrono::steady_clock::now() + period;
@@ -58,14 +33,6 @@ bool JobStaysPending(const char* queue, int id, std::chrono::milliseconds period
     std::this_thread::sleep_for(50ms);
   }
   return true;
-}
-
-bool JobCompletes(const char* queue, int id) {
-  for (int i = 0; i < 200; ++i) {
-    if (JobState(queue, id) == IPP_JSTATE_COMPLETED) return true;
-    std::this_thread::sleep_for(50ms);
-  }
-  return false;
 }
 
 class PrintQueueHoldTest : public ::testing::Test {

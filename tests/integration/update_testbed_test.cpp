@@ -145,5 +145,17 @@ TEST_F(UpdateOnTestBed, QueriesFindTheFallBackModelAndReadTheRevision) {
   EXPECT_EQ(display.shown.back(), "N/A");
 }
 
+TEST_F(UpdateOnTestBed, CalibrationBlockLostInProgrammingFailsThePrinter) {
+  sim::VirtualPrinterConfig config = Printer(13, "C");
+  config.deviceBlock = sim::MakeDeviceBlock(0x200);
+  config.faults.blockDamage = sim::BlockDamage::kLost;
+  Start({config});
+  EXPECT_FALSE(Update(13, 13, Package(13)));
+  EXPECT_EQ(bed_->Printer(0).Version(), "2.00");
+  EXPECT_NE(context_.resultText.view().find("Printer 1 lost its calibration block"),
+            std::string_view::npos)
+      << context_.resultText.c_str();
+}
+
 }  // namespace
 }  // namespace kiln

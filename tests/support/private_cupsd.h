@@ -9,10 +9,12 @@
 
 #include <chrono>
 #include <filesystem>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <thread>
 
+#include "platform/print_queue_hold.h"
 #include "support/temp_dir.h"
 
 extern char** environ;
@@ -117,5 +119,43 @@ class PrivateCupsd {
   std::string socket_;
   pid_t pid_ = -1;
 };
+
+// Whether the print server has the queue stopped; nullopt when it has no such queue.
+inline std::optional<bool> QueueStopped(const std::string& name) {
+  for (const platform::PrintQueue& queue : platform::ListPrintQueues()) {
+    if (queue.name == name) return queue.stopped;
+  }
+  return std::nullopt;
+}
+
+// A raw job (no filters) to the queue; its id, 0 when refused.
+inline int SubmitJob(const PrivateCupsd& cupsd, const char* queue) {
+  const std::string file = cupsd.dir().Write("job.bin", "job data\n");
+  cups_option_t* options = nullptr;
+  const int count = cupsAddOption("raw", "true", 0, &options);
+  const int id =
+      cupsPrintFile2(CUPS_HTTP_DEFAULT, queue, file.c_str(), "kiln test", count, options);
+  cupsFreeOptions(count, options);
+  return id;
+}
+
+inline ipp_jstate_t JobState(const char* queue, int id) {
+  cups_job_t* jobs = nullptr;
+  const int count = cupsGetJobs2(CUPS_HTTP_DEFAULT, &jobs, queue, 0, CUPS_WHICHJOBS_ALL);
+  ipp_jstate_t state = IPP_JSTATE_ABORTED;
+  for (int i = 0; i < count; ++i) {
+    if (jobs[i].id == id) state = jobs[i].state;
+  }
+  cupsFreeJobs(count, jobs);
+  return state;
+}
+
+inline bool JobCompletes(const char* queue, int id) {
+  for (int i = 0; i < 200; ++i) {
+    if (JobState(queue, id) == IPP_JSTATE_COMPLETED) return true;
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+  }
+  return false;
+}
 
 }  // namespace kiln::testing

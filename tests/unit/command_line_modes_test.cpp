@@ -149,13 +149,15 @@ TEST_F(Console, DataLinesAreThrottledButTheLastIsAlwaysShown) {
             "kiln: count-down: 0 s\n");
 }
 
-TEST_F(Console, TerminalRewritesOneLineAndEndsItBeforeTheNextPhase) {
+TEST_F(Console, TerminalRewritesOneLineAndEndsItBeforeAWarningOrTheNextPhase) {
   ConsoleProgress console = Make(true);
   console.DataSent(5, 10);
+  console.Warning("Print queue Photo could not be paused");
   console.Phase(UpdatePhase::kDownload, "failed");
   console.CountdownSecond(0);
   EXPECT_EQ(Text(),
             "\rkiln: sent 5 of 10 bytes (50%)\033[K\n"
+            "kiln: warning: Print queue Photo could not be paused\n"
             "kiln: download: failed\n"
             "\rkiln: count-down: 0 s\033[K\n");
 }

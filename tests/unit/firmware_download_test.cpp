@@ -5,6 +5,8 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -34,6 +36,7 @@ class Recorder final : public DownloadObserver {
   void OnDownloadNotification(uint32_t kind, uint32_t value) override {
     seen.push_back({kind, value});
   }
+  void OnWarning(const char* text) override { warnings.emplace_back(text); }
   std::vector<uint32_t> Countdown() const {
     std::vector<uint32_t> values;
     for (const auto& n : seen) {
@@ -42,6 +45,20 @@ class Recorder final : public DownloadObserver {
     return values;
   }
   std::vector<Notification> seen;
+  std::vector<std::string> warnings;
+};
+
+// The print queue holds the download asked for: the printer each was for, what that
+// printer had been sent by then, and what it had been sent when the hold ended.
+struct QueueHoldLog {
+  struct Hold {
+    platform::QueuePrinter printer;
+    std::size_t imagesBefore = 0;
+    std::optional<std::size_t> commandsAtRelease;
+  };
+  std::vector<Hold> holds;
+  std::string warning;  // every hold's warning
+  bool releaseFails = false;
 };
 
 std::vector<uint16_t> Commands(const sim::VirtualPrinter& printer) {
@@ -88,8 +105,32 @@ class Flash : public ::testing::Test {
     request.writeType = writeType;
     request.waitSeconds = seconds;
     request.waitForRestart = waitForRestart;
-    FirmwareDownload download(context_, rig_.Links());
+    FirmwareDownload download(context_, rig_.Links(), FakeQueues());
     return download.FlashFirmware(request);
+  }
+  QueueHolder FakeQueues() {
+    class Held final : public HeldQueues {
+     public:
+      Held(Flash& test, std::size_t index) : test_(test), index_(index) {}
+      std::string Warning() const override { return test_.queues_.warning; }
+      bool Release() override {
+        auto& hold = test_.queues_.holds[index_];
+        hold.commandsAtRelease = test_.PrinterAt(hold.printer.nodePath).Transcript().size();
+        return !test_.queues_.releaseFails;
+      }
+
+     private:
+      Flash& test_;
+      std::size_t index_;
+    };
+    return [this](const platform::QueuePrinter& printer) {
+      queues_.holds.push_back({printer, PrinterAt(printer.nodePath).Images().size(), {}});
+      return std::make_unique<Held>(*this, queues_.holds.size() - 1);
+    };
+  }
+  // The rig names its printers' nodes /dev/usb/lp0, lp1, ... in the order they were added.
+  sim::VirtualPrinter& PrinterAt(const std::string& node) {
+    return rig_.Printer(std::stoul(node.substr(std::string("/dev/usb/lp").size())));
   }
   void LargeModelFiles() {
     context_.codePath = dir_.Write("code.bin", std::string(0x100, 'c'));
@@ -120,6 +161,7 @@ class Flash : public ::testing::Test {
   VirtualPrinterRig rig_;
   UpdateContext context_;
   Recorder recorder_;
+  QueueHoldLog queues_;
 };
 
 TEST_F(Flash, OneM07EndToEnd) {
@@ -471,6 +513,67 @@ TEST_F(Flash, LargeModelLeavingHalfWayFails) {
   EXPECT_FALSE(Run(25, Package(25, 4 * kDataPieceSize)));
   EXPECT_LT(printer.Files().size(), 3u);
   EXPECT_TRUE(Errors().empty());
+}
+
+TEST_F(Flash, EachPrintersQueuesAreHeldBeforeItsImageUntilTheLastCommand) {
+  context_.driverName = "Orvix Photo Printer T08";
+  sim::VirtualPrinter& first = Printer(7);
+  sim::VirtualPrinter& second = Printer(7);
+  ASSERT_TRUE(Run(7, Package(7)));
+
+  ASSERT_EQ(queues_.holds.size(), 2u);
+  EXPECT_EQ(queues_.holds[0].printer.nodePath, "/dev/usb/lp0");
+  EXPECT_EQ(queues_.holds[1].printer.nodePath, "/dev/usb/lp1");
+  for (const auto& hold : queues_.holds) {
+    EXPECT_EQ(hold.printer.driverName, "Orvix Photo Printer T08");
+    EXPECT_EQ(hold.imagesBefore, 0u) << "an image went out before the queues were held";
+  }
+  // Released only after the check that follows the restart.
+  EXPECT_EQ(queues_.holds[0].commandsAtRelease, first.Transcript().size());
+  EXPECT_EQ(queues_.holds[1].commandsAtRelease, second.Transcript().size());
+  EXPECT_TRUE(recorder_.warnings.empty());
+}
+
+TEST_F(Flash, QueuesAreResumedAfterAFailureAndAnIncompleteHoldIsOnlyAWarning) {
+  queues_.warning = "Print queue Photo could not be paused (no permission): ...";
+  queues_.releaseFails = true;
+  Faulty(7, "BAD",
+         [](auto& f) { f.errorAfterProgramming = sim::AlertForDetail(0x0406, 0x030302); });
+  EXPECT_FALSE(Run(7, Package(7)));
+
+  ASSERT_EQ(queues_.holds.size(), 1u);
+  EXPECT_TRUE(queues_.holds[0].commandsAtRelease.has_value());
+  // The image still went out despite the warning.
+  EXPECT_EQ(rig_.Printer(0).Images().size(), 1u);
+  ASSERT_EQ(recorder_.warnings.size(), 2u);
+  EXPECT_EQ(recorder_.warnings[0], queues_.warning);
+  EXPECT_NE(recorder_.warnings[1].find("could not be resumed"), std::string::npos);
+}
+
+TEST_F(Flash, CalibrationBlockLostInProgrammingFailsOnlyThatPrinter) {
+  const std::vector<uint8_t> block = sim::MakeDeviceBlock(0x200);
+  Printer(13, block);
+  sim::VirtualPrinterConfig config;
+  config.model = 13;
+  config.serialNumber = "LOSES";
+  config.deviceBlock = block;
+  config.faults.blockDamage = sim::BlockDamage::kLost;
+  rig_.Add(config);
+  EXPECT_FALSE(Run(13, Package(13, 0x100000)));
+  EXPECT_TRUE(ResultSays("Printer 2 lost its calibration block")) << context_.resultText.c_str();
+  EXPECT_FALSE(ResultSays("Printer 1")) << context_.resultText.c_str();
+}
+
+TEST_F(Flash, CalibrationBlockAlteredInProgrammingFailsThePrinter) {
+  sim::VirtualPrinterConfig config;
+  config.model = 25;
+  config.deviceBlock = sim::MakeDeviceBlock(0x200);
+  config.faults.blockDamage = sim::BlockDamage::kAltered;
+  rig_.Add(config);
+  LargeModelFiles();
+  EXPECT_FALSE(Run(25, Package(25, 0x100000)));
+  EXPECT_TRUE(ResultSays("Printer 1: its calibration block changed"))
+      << context_.resultText.c_str();
 }
 
 }  // namespace

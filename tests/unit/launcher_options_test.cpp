@@ -54,7 +54,7 @@ TEST(PrinterDescription, EveryFault) {
       "M07,fault=silent-from=4,fault=silent=0x8008,fault=bad-first-byte=0x0100,"
       "fault=short-answer,fault=busy=3,fault=alert=0x0407:0x000301FE,"
       "fault=error-after-programming=0x00030302,fault=return-pid=0x0496,fault=never-return,"
-      "fault=leave-after=70000");
+      "fault=leave-after=70000,fault=block-after-programming=lost");
   const PrinterFaults& f = config.faults;
   EXPECT_EQ(f.silentFromPacket, 4u);
   EXPECT_TRUE(f.silent.Matches(0x8008));
@@ -72,6 +72,9 @@ TEST(PrinterDescription, EveryFault) {
   EXPECT_EQ(f.returnProductId, 0x0496);
   EXPECT_TRUE(f.neverReturn);
   EXPECT_EQ(f.leaveAfterDataBytes, 70000u);
+  EXPECT_EQ(f.blockDamage, BlockDamage::kLost);
+  EXPECT_EQ(Parsed("M07,fault=block-after-programming=altered").faults.blockDamage,
+            BlockDamage::kAltered);
   EXPECT_TRUE(Parsed("M07,fault=busy=forever").faults.busyForever);
   EXPECT_TRUE(DetailCommandAnnounced(Parsed("M07,fault=error-after-programming=0x30402:0x0405")
                                          .faults.errorAfterProgramming->status,
@@ -94,6 +97,8 @@ TEST(PrinterDescription, RejectsWhatItDoesNotUnderstand) {
   Rejection("M07,fault=return-pid=0x10000");
   Rejection("M07,fault=silent=0x12345");
   Rejection("M07,fault=never-return=1");
+  Rejection("M07,fault=block-after-programming");
+  Rejection("M07,fault=block-after-programming=gone");
 }
 
 TEST(LauncherArgs, PrintersTranscriptAndCommand) {
@@ -117,6 +122,7 @@ TEST(LauncherArgs, PrintersTranscriptAndCommand) {
   EXPECT_TRUE(ParseLauncherArgs({"--help"}, options, error));
   EXPECT_TRUE(options.help);
   EXPECT_NE(LauncherUsage().find("never-return"), std::string::npos);
+  EXPECT_NE(LauncherUsage().find("block-after-programming=lost|altered"), std::string::npos);
 }
 
 TEST(LauncherArgs, RejectsMalformedCommandLines) {

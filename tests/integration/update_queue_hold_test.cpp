@@ -1,0 +1,107 @@
+// Updates on the test bed with a private cupsd: the printer's print queue is paused
+// while the firmware is written and resumed afterwards, whether the update passes or
+// fails, and a job submitted meanwhile waits for the end.
+
+#include <gtest/gtest.h>
+#include <stdlib.h>
+
+#include <optional>
+#include <string>
+
+#include "config/firmware_package.h"
+#include "protocol/download_observer.h"
+#include "protocol/firmware_download.h"
+#include "support/package_builder.h"
+#include "support/private_cupsd.h"
+#include "test_bed_fixture.h"
+
+namespace kiln {
+namespace {
+
+constexpr const char* kQueue = "Photo";  // by the driver name; prints to /dev/null
+constexpr const char* kSerialQueue = "BySerial";
+constexpr const char* kDriver = "Orvix Photo Printer T08";
+
+// Looks at the queue while the printer programs its flash and again when the download
+// starts looking for the printer: one job is submitted at the first look.
+class QueueWatcher final : public DownloadObserver {
+ public:
+  explicit QueueWatcher(const testing::PrivateCupsd& cupsd) : cupsd_(cupsd) {}
+  void OnDownloadNotification(uint32_t, uint32_t) override {}
+  void OnDownloadStage(Stage stage) override {
+    if (stage == Stage::kCountdown) {
+      bothStoppedDuringCountdown =
+          testing::QueueStopped(kQueue) == true && testing::QueueStopped(kSerialQueue) == true;
+      job = testing::SubmitJob(cupsd_, kQueue);
+    } else if (stage == Stage::kReconnecting && job > 0) {
+      jobStateWhileReconnecting = testing::JobState(kQueue, job);
+    }
+  }
+  bool bothStoppedDuringCountdown = false;
+  int job = 0;
+  std::optional<ipp_jstate_t> jobStateWhileReconnecting;
+
+ private:
+  const testing::PrivateCupsd& cupsd_;
+};
+
+class QueueHeldOnTestBed : public kiln::testing::TestBedTest {
+ protected:
+  void SetUp() override {
+    ::setenv("KILN_TIME_SCALE", "0.01", 0);
+    TestBedTest::SetUp();
+    if (!testing::CupsdAvailable()) GTEST_SKIP() << "cupsd or lpadmin is not installed";
+    ASSERT_TRUE(cupsd_.Start()) << "the private cupsd did not come up";
+    // Named by the serial number of the printer's USB device, which the link does not
+    // know: the update finds it from the node.
+    ASSERT_TRUE(cupsd_.AddQueue(kSerialQueue, "Generic", "ipp://Orvix/T08?serial=HELD1"));
+    ASSERT_TRUE(cupsd_.AddQueue(kQueue, kDriver));
+    context_.driverName = kDriver;
+    context_.notifyWindow = &watcher_;
+  }
+
+  bool Update(sim::VirtualPrinterConfig printer) {
+    printer.model = 7;
+    printer.serialNumber = "HELD1";
+    Start({printer});
+    const std::string image =
+        dir_.Write("fw.bin", testing::MakePackage(0x30000, config::kHeaderOffsetMain,
+                                                  sim::ProductIdOfModel(7), 3, 3, "2.00"));
+    context_.targetModel = 7;
+    context_.connectedModel = 7;
+    protocol::FlashRequest request;
+    request.openModel = 7;
+    request.reopenModel = 7;
+    request.imagePath = image.c_str();
+    request.waitSeconds = 3;
+    request.waitForRestart = true;
+    return protocol::FirmwareDownload(context_).FlashFirmware(request);
+  }
+  void ExpectResumedWithTheJobDone() {
+    EXPECT_TRUE(watcher_.bothStoppedDuringCountdown);
+    EXPECT_EQ(testing::QueueStopped(kQueue), false);
+    EXPECT_EQ(testing::QueueStopped(kSerialQueue), false);
+    EXPECT_TRUE(testing::JobCompletes(kQueue, watcher_.job));
+  }
+
+  testing::PrivateCupsd cupsd_;
+  testing::TempDir dir_;
+  UpdateContext context_;
+  QueueWatcher watcher_{cupsd_};
+};
+
+TEST_F(QueueHeldOnTestBed, PausedDuringAPassingUpdateWithTheJobPendingUntilTheEnd) {
+  ASSERT_TRUE(Update({})) << context_.resultText.c_str();
+  EXPECT_EQ(watcher_.jobStateWhileReconnecting, IPP_JSTATE_PENDING);
+  ExpectResumedWithTheJobDone();
+}
+
+TEST_F(QueueHeldOnTestBed, ResumedAfterAFailedUpdate) {
+  sim::VirtualPrinterConfig printer;
+  printer.faults.neverReturn = true;
+  ASSERT_FALSE(Update(printer));
+  ExpectResumedWithTheJobDone();
+}
+
+}  // namespace
+}  // namespace kiln
