@@ -83,10 +83,13 @@ bool PrinterQueries::QueryColourMode(ColourModeText* text) {
     PrinterSession session(makeLink_, context_.largeModel);
     (void)session.Open(context_.targetModel);
     if (session.link().IsChannelOpen()) {
-      if (!context_.noBusyCheckAtStartup) (void)session.prn().WaitBusy(kBusyPollMs, false);
+      const bool stillBusy = !context_.noBusyCheckAtStartup &&
+                             session.prn().WaitBusy(kBusyPollMs, false, busyLimitMs_) ==
+                                 protocol::CPrnCmd::kWaitBusyTimedOut;
       const uint8_t* data = nullptr;
       uint32_t length = 0;
-      if (session.prn().DoCommand(protocol::cmd::kColourMode) == usb::ResultCode::kAnswered) {
+      if (!stillBusy &&
+          session.prn().DoCommand(protocol::cmd::kColourMode) == usb::ResultCode::kAnswered) {
         session.prn().GetResponseData(&data, &length);
       }
       if (data != nullptr && length != 0) {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 
 #include "platform/fixed_text.h"
@@ -44,7 +45,9 @@ struct UpdateContext {
   uint32_t targetModel = 0;    // package (changed by the worker): model the update addresses
   uint32_t packageModel = 0;   // package (changed by the worker): model the package names
   uint8_t writeType = 0;       // configuration: 0 whole, 1 except backup, 2 CPU
-  bool busy = false;           // worker: an update is running
+  // An update is running: set on the window thread when START is pressed, read there
+  // and by the command-line modes; atomic because the worker thread runs meanwhile.
+  std::atomic<bool> busy = false;
   bool silent = false;         // command line: silent update
   bool cpuFirst = false;       // configuration: Cpu1st
   bool showCountdown = false;  // configuration: ActInfo

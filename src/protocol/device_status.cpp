@@ -30,6 +30,11 @@ uint32_t CPrnCmd::ShowErrorMsg(uint32_t errorCode, bool showDialog, const char* 
 }
 
 uint32_t CPrnCmd::WaitBusy(uint32_t intervalMs, bool stopOnAlert) {
+  return WaitBusy(intervalMs, stopOnAlert, 0);
+}
+
+uint32_t CPrnCmd::WaitBusy(uint32_t intervalMs, bool stopOnAlert, uint32_t limitMs) {
+  const uint64_t startMs = limitMs != 0 ? link_->clock().NowMs() : 0;
   for (;;) {
     const ResultCode result = DoCommand(cmd::kStatusSummary);
     if (result != ResultCode::kAnswered) return ToByte(result);
@@ -44,6 +49,7 @@ uint32_t CPrnCmd::WaitBusy(uint32_t intervalMs, bool stopOnAlert) {
       if (stopOnAlert && summary.AlertPending()) return 1;
       if (!summary.BusyOrWorking()) return 1;
     }
+    if (limitMs != 0 && link_->clock().NowMs() - startMs >= limitMs) return kWaitBusyTimedOut;
     link_->clock().Sleep(intervalMs);
   }
 }

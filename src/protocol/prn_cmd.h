@@ -77,6 +77,10 @@ class CPrnCmd {
   // (bits 0x81 of byte 0 clear), or shows an alert when stopOnAlert is set: then 1.
   // A failed transaction ends the wait with its result. There is no limit on rounds.
   [[nodiscard]] uint32_t WaitBusy(uint32_t intervalMs, bool stopOnAlert);
+  // WaitBusy that gives up once limitMs have passed on the link's clock while the
+  // printer still reports busy, returning kWaitBusyTimedOut.
+  [[nodiscard]] uint32_t WaitBusy(uint32_t intervalMs, bool stopOnAlert, uint32_t limitMs);
+  static constexpr uint32_t kWaitBusyTimedOut = 0xFFFFFFFF;
   // The status summary and, for an alert, its detail: 0, 63, 3013 or 3015, with the
   // printer's error code (or the failed transaction's result) in errorCode.
   [[nodiscard]] uint32_t CheckDeviceStatus(uint32_t* errorCode, bool show, bool suppress,

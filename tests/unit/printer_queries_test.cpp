@@ -1,11 +1,13 @@
 // The short printer queries against virtual printers on the real link.
+#include "app/printer_queries.h"
+
 #include <gtest/gtest.h>
 
 #include <string>
 #include <vector>
 
-#include "app/printer_queries.h"
 #include "app/version_text.h"
+#include "protocol/command_codes.h"
 #include "sim/virtual_printer.h"
 #include "support/virtual_printer_rig.h"
 
@@ -99,6 +101,23 @@ TEST_F(Queries, ColourModeWaitsWhileThePrinterIsBusy) {
   context_.targetModel = 7;
   EXPECT_TRUE(Make().QueryColourMode(nullptr));
   EXPECT_EQ(rig_.clock.Pauses(), (std::vector<uint32_t>{300, 500, 500}));
+}
+
+TEST_F(Queries, ColourModeGivesUpOnAPrinterBusyPastTheLimit) {
+  sim::VirtualPrinterConfig config;
+  config.model = 7;
+  config.faults.busyForever = true;
+  sim::VirtualPrinter& printer = rig_.Add(config);
+  context_.targetModel = 7;
+  ColourModeText text;
+  PrinterQueries queries = Make();
+  queries.LimitBusyWait(2000);
+  EXPECT_FALSE(queries.QueryColourMode(&text));
+  EXPECT_EQ(text, "N/A");
+  // Four half-second polls reach the limit; the colour mode is then not asked at all.
+  EXPECT_EQ(rig_.clock.Pauses(), (std::vector<uint32_t>{300, 500, 500, 500, 500}));
+  for (const auto& record : printer.Transcript())
+    EXPECT_NE(record.command, protocol::cmd::kColourMode);
 }
 
 }  // namespace
