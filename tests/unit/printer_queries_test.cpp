@@ -1,10 +1,11 @@
 // The short printer queries against virtual printers on the real link.
+#include "app/printer_queries.h"
+
 #include <gtest/gtest.h>
 
 #include <string>
 #include <vector>
 
-#include "app/printer_queries.h"
 #include "app/version_text.h"
 #include "sim/virtual_printer.h"
 #include "support/virtual_printer_rig.h"
@@ -99,6 +100,26 @@ TEST_F(Queries, ColourModeWaitsWhileThePrinterIsBusy) {
   context_.targetModel = 7;
   EXPECT_TRUE(Make().QueryColourMode(nullptr));
   EXPECT_EQ(rig_.clock.Pauses(), (std::vector<uint32_t>{300, 500, 500}));
+}
+
+TEST_F(Queries, ColourModeGivesUpOnAPrinterThatStaysBusy) {
+  sim::VirtualPrinterConfig config;
+  config.model = 7;
+  config.faults.busyForever = true;
+  sim::VirtualPrinter& printer = rig_.Add(config);
+  context_.targetModel = 7;
+  ColourModeText text = "stale";
+  EXPECT_FALSE(Make().QueryColourMode(&text));
+  EXPECT_EQ(text, "N/A");
+
+  // Polled every 500 ms until the limit was reached, then no further pause.
+  std::vector<uint32_t> pauses = rig_.clock.Pauses();
+  ASSERT_FALSE(pauses.empty());
+  EXPECT_EQ(pauses.front(), 300u);
+  pauses.erase(pauses.begin());
+  EXPECT_EQ(pauses, std::vector<uint32_t>(kColourModeBusyLimitMs / 500, 500));
+  // The colour mode itself was never asked.
+  for (const sim::PacketRecord& packet : printer.Transcript()) EXPECT_NE(packet.command, 0x8008);
 }
 
 }  // namespace
