@@ -5,6 +5,7 @@
 
 #include <QComboBox>
 #include <QDialog>
+#include <QDir>
 #include <QLabel>
 #include <QListWidget>
 #include <QMenuBar>
@@ -155,6 +156,8 @@ TEST_F(Retext, AboutBoxShowsNameBuildAndIconAndClosesWithOk) {
       labels << label->text();
       hasIcon = hasIcon || !label->pixmap().isNull();
     }
+    QDir().mkpath(KILN_SCREENSHOT_DIR);
+    box->grab().save(KILN_SCREENSHOT_DIR "/about_dialog.png");
     box->findChild<QPushButton*>("1")->click();
   });
   ExecAboutDialog(nullptr, language_, "ger");
@@ -170,6 +173,9 @@ TEST(Resources, AnimationRunsOnlyBetweenStartAndStop) {
   animation.start();
   for (int i = 0; i < 100 && animation.frame() < 2; ++i) QTest::qWait(20);
   EXPECT_GE(animation.frame(), 2);
+  QDir().mkpath(KILN_SCREENSHOT_DIR);
+  animation.grab().save(KILN_SCREENSHOT_DIR "/burning_animation.png");
+  KilnIcon().pixmap(64, 64).save(KILN_SCREENSHOT_DIR "/icon.png");
   animation.stop();
   const int stoppedAt = animation.frame();
   QTest::qWait(3 * BurningAnimation::kFrameMs);
