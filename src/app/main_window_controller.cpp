@@ -73,9 +73,7 @@ MainWindowController::~MainWindowController() {
 }
 
 PrinterQueries MainWindowController::Queries() {
-  PrinterQueries queries(session_.context, &view_, services_.links);
-  queries.LimitBusyWait(kColourModeBusyLimitMs);
-  return queries;
+  return PrinterQueries(session_.context, &view_, services_.links);
 }
 
 void MainWindowController::Initialise(bool configFound) {

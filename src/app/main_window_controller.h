@@ -93,8 +93,7 @@ class MainWindowController final : public DownloadObserver {
   WindowStatus Status() const { return status_; }
   const char* StatusTextShown() const { return statusText_.c_str(); }
   void SetMaintenanceDialogs(MaintenanceDialogs dialogs) { dialogs_ = std::move(dialogs); }
-  // The window's printer queries (the colour-mode dialog's too): the colour-mode query
-  // gives up on a printer that stays busy for kColourModeBusyLimitMs.
+  // The window's printer queries, for the colour-mode dialog too.
   PrinterQueries Queries();
 
  private:

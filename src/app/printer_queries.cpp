@@ -76,20 +76,19 @@ bool PrinterQueries::QueryDeviceVersion() {
   return true;
 }
 
-bool PrinterQueries::QueryColourMode(ColourModeText* text) {
+bool PrinterQueries::QueryColourMode(ColourModeText* text, uint32_t busyLimitMs) {
   ColourModeText found = kNotAvailable;
   bool ok = false;
   {
     PrinterSession session(makeLink_, context_.largeModel);
     (void)session.Open(context_.targetModel);
-    if (session.link().IsChannelOpen()) {
-      const bool stillBusy = !context_.noBusyCheckAtStartup &&
-                             session.prn().WaitBusy(kBusyPollMs, false, busyLimitMs_) ==
-                                 protocol::CPrnCmd::kWaitBusyTimedOut;
+    const bool stillBusy =
+        session.link().IsChannelOpen() && !context_.noBusyCheckAtStartup &&
+        session.prn().WaitBusy(kBusyPollMs, false, busyLimitMs) == protocol::kWaitBusyTimedOut;
+    if (session.link().IsChannelOpen() && !stillBusy) {
       const uint8_t* data = nullptr;
       uint32_t length = 0;
-      if (!stillBusy &&
-          session.prn().DoCommand(protocol::cmd::kColourMode) == usb::ResultCode::kAnswered) {
+      if (session.prn().DoCommand(protocol::cmd::kColourMode) == usb::ResultCode::kAnswered) {
         session.prn().GetResponseData(&data, &length);
       }
       if (data != nullptr && length != 0) {

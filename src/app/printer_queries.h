@@ -11,8 +11,8 @@ namespace kiln::app {
 
 using ColourModeText = FixedText<48>;
 
-// How long the window thread waits for a busy printer before the colour-mode query
-// counts as failed: long enough for a short job, short enough not to freeze the window.
+// How long the colour-mode query waits for a busy printer (a long print job) before it
+// gives up.
 inline constexpr uint32_t kColourModeBusyLimitMs = 30000;
 
 // What the short printer queries show on screen; the main window implements it.
@@ -38,13 +38,10 @@ class PrinterQueries {
   bool ProbeConnection(uint32_t model);
   // The printer's firmware revision into deviceVersion ("N/A" when it is empty).
   bool QueryDeviceVersion();
-  // The printer's colour-mode text (at most 47 characters, else "N/A"). A printer that
-  // stays busy is waited for; see LimitBusyWait.
-  bool QueryColourMode(ColourModeText* text);
-  // Bounds the colour-mode query's wait for a busy printer (0: no bound). A wait that
-  // runs out counts as a failed query. The window bounds it so that a printer busy with
-  // a long job cannot freeze it.
-  void LimitBusyWait(uint32_t milliseconds) { busyLimitMs_ = milliseconds; }
+  // The printer's colour-mode text (at most 47 characters, else "N/A"). The query runs on
+  // the window's thread, so its wait for a busy printer is bounded: a printer still busy
+  // after busyLimitMs counts as not answering, and the colour mode is not asked.
+  bool QueryColourMode(ColourModeText* text, uint32_t busyLimitMs = kColourModeBusyLimitMs);
   // QueryDeviceVersion, then shows the version when the window is initialised.
   void ReloadDeviceVersion();
 
@@ -52,7 +49,6 @@ class PrinterQueries {
   UpdateContext& context_;
   VersionDisplay* display_;
   usb::LinkFactory makeLink_;
-  uint32_t busyLimitMs_ = 0;
 };
 
 }  // namespace kiln::app

@@ -29,12 +29,8 @@ uint32_t CPrnCmd::ShowErrorMsg(uint32_t errorCode, bool showDialog, const char* 
   return 0;
 }
 
-uint32_t CPrnCmd::WaitBusy(uint32_t intervalMs, bool stopOnAlert) {
-  return WaitBusy(intervalMs, stopOnAlert, 0);
-}
-
 uint32_t CPrnCmd::WaitBusy(uint32_t intervalMs, bool stopOnAlert, uint32_t limitMs) {
-  const uint64_t startMs = limitMs != 0 ? link_->clock().NowMs() : 0;
+  const uint64_t startMs = limitMs == kWaitBusyNoLimit ? 0 : link_->clock().NowMs();
   for (;;) {
     const ResultCode result = DoCommand(cmd::kStatusSummary);
     if (result != ResultCode::kAnswered) return ToByte(result);
@@ -49,7 +45,10 @@ uint32_t CPrnCmd::WaitBusy(uint32_t intervalMs, bool stopOnAlert, uint32_t limit
       if (stopOnAlert && summary.AlertPending()) return 1;
       if (!summary.BusyOrWorking()) return 1;
     }
-    if (limitMs != 0 && link_->clock().NowMs() - startMs >= limitMs) return kWaitBusyTimedOut;
+    if (limitMs != kWaitBusyNoLimit && link_->clock().NowMs() - startMs >= limitMs) {
+      Log().LogPrint(1, "In WaitBusy, still busy after %u ms: giving up\n", limitMs);
+      return kWaitBusyTimedOut;
+    }
     link_->clock().Sleep(intervalMs);
   }
 }

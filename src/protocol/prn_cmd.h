@@ -18,6 +18,10 @@ inline constexpr uint32_t kStatusError = 63;
 inline constexpr uint32_t kStatusJobReset = 3013;
 inline constexpr uint32_t kStatusStopBit = 3015;
 
+// WaitBusy without a time limit, and its result when its limit ran out.
+inline constexpr uint32_t kWaitBusyNoLimit = 0xFFFFFFFF;
+inline constexpr uint32_t kWaitBusyTimedOut = 0;
+
 // Printer error codes the updater's own logic names.
 namespace printer_error {
 inline constexpr uint32_t kTrayMissing = 0x00000008;
@@ -75,12 +79,11 @@ class CPrnCmd {
   // --- Status and alerts ---
   // Polls the status summary every intervalMs until the printer is no longer busy
   // (bits 0x81 of byte 0 clear), or shows an alert when stopOnAlert is set: then 1.
-  // A failed transaction ends the wait with its result. There is no limit on rounds.
-  [[nodiscard]] uint32_t WaitBusy(uint32_t intervalMs, bool stopOnAlert);
-  // WaitBusy that gives up once limitMs have passed on the link's clock while the
-  // printer still reports busy, returning kWaitBusyTimedOut.
-  [[nodiscard]] uint32_t WaitBusy(uint32_t intervalMs, bool stopOnAlert, uint32_t limitMs);
-  static constexpr uint32_t kWaitBusyTimedOut = 0xFFFFFFFF;
+  // A failed transaction ends the wait with its result. There is no limit on rounds
+  // unless limitMs is given: once that much time has passed on the link's clock with the
+  // printer still busy, the wait ends with kWaitBusyTimedOut.
+  [[nodiscard]] uint32_t WaitBusy(uint32_t intervalMs, bool stopOnAlert,
+                                  uint32_t limitMs = kWaitBusyNoLimit);
   // The status summary and, for an alert, its detail: 0, 63, 3013 or 3015, with the
   // printer's error code (or the failed transaction's result) in errorCode.
   [[nodiscard]] uint32_t CheckDeviceStatus(uint32_t* errorCode, bool show, bool suppress,

@@ -1,0 +1,32 @@
+// The interactive mode: the main window until the user closes it.
+
+#include <QApplication>
+#include <QTimer>
+
+#include "app/gui/colour_mode_dialog.h"
+#include "app/gui/kiln_resources.h"
+#include "app/gui/main_window.h"
+#include "app/run_modes.h"
+#include "platform/device_monitor.h"
+
+namespace kiln::app {
+
+void RunInteractiveMode(AppSession& session, const StartedProgram& program, int& argc,
+                        char** argv) {
+  QApplication application(argc, argv);
+  QApplication::setWindowIcon(KilnIcon());
+
+  MainWindow window(session);
+  window.SetColourModeChange([&](QWidget* parent, int activeEntry) {
+    PrinterQueries queries = window.controller().Queries();
+    return ChangeColourMode(parent, session, activeEntry, queries);
+  });
+  // The window shows first; the configuration and the printer are looked at once it is
+  // on screen, so a slow printer or print system delays the status, not the window.
+  QTimer::singleShot(0, &window, [&] {
+    (void)window.Initialise(program.programFolder, &platform::OpenUsbPrinterMonitor);
+  });
+  window.exec();
+}
+
+}  // namespace kiln::app
