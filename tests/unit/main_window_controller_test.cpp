@@ -11,7 +11,7 @@
 #include <thread>
 
 #include "recording_view.h"
-#include "window_rig.h"
+#include "support/window_rig.h"
 
 namespace kiln::app {
 namespace {

@@ -12,7 +12,7 @@
 #include "protocol/command_codes.h"
 #include "protocol/download_observer.h"
 #include "recording_view.h"
-#include "window_rig.h"
+#include "support/window_rig.h"
 
 namespace kiln::app {
 namespace {
