@@ -304,9 +304,11 @@ void MainWindowController::OnWorkerFinished(WorkerOutcome outcome) {
     return;
   }
   if (deviceChangeWhileBusy_) {
-    // What changed while the update ran is looked at once, now.
+    // What changed while the update ran (the printer's own restart, at least) is looked
+    // at once, now. A printer found ready keeps the update's outcome on screen.
     deviceChangeWhileBusy_ = false;
     SelectModelEntry();
+    if (status_ == WindowStatus::kReady) ShowStatusText(outcome.lastStatus.c_str());
   }
 }
 

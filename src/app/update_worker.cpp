@@ -83,6 +83,7 @@ WorkerOutcome UpdateWorker::Run() {
     }
   }
   outcome.endProgram = outcome.firmwareWritten && usb::IsLargeModel(context_.connectedModel);
+  outcome.lastStatus = lastStatus_;
 
   view_.RunOnWindowThread([this] {
     view_.PlayAnimation(false);
@@ -177,8 +178,8 @@ void UpdateWorker::ShowText(const i18n::TextKey& key) {
 }
 
 void UpdateWorker::Show(const char* text) {
-  const std::string copy = text;
-  view_.RunOnWindowThread([&] { view_.ShowStatus(copy.c_str()); });
+  lastStatus_ = text;
+  view_.RunOnWindowThread([&] { view_.ShowStatus(lastStatus_.c_str()); });
 }
 
 }  // namespace kiln::app

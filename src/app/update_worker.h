@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
 
 #include "app/main_window_view.h"
 #include "config/update_context.h"
@@ -17,6 +18,7 @@ struct WorkerOutcome {
   // A large-model printer took its firmware: the window shows the closing notice and
   // the program ends.
   bool endProgram = false;
+  std::string lastStatus;  // the last status text the update showed
 };
 
 // One whole update, from the first download to the re-read version: the alternative
@@ -45,6 +47,7 @@ class UpdateWorker {
   void Show(const char* text);
 
   UpdateContext& context_;
+  std::string lastStatus_;
   i18n::LanguageFile texts_;
   MainWindowView& view_;
   usb::LinkFactory links_;

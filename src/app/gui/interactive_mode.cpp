@@ -1,21 +1,18 @@
 // The interactive mode: the main window until the user closes it.
 
+#include "app/gui/interactive_mode.h"
+
 #include <QApplication>
 #include <QTimer>
 
 #include "app/gui/colour_mode_dialog.h"
 #include "app/gui/kiln_resources.h"
 #include "app/gui/main_window.h"
-#include "app/run_modes.h"
 #include "platform/device_monitor.h"
 
 namespace kiln::app {
 
-void RunInteractiveMode(AppSession& session, const StartedProgram& program, int& argc,
-                        char** argv) {
-  QApplication application(argc, argv);
-  QApplication::setWindowIcon(KilnIcon());
-
+void RunMainWindow(AppSession& session, const StartedProgram& program) {
   MainWindow window(session);
   window.SetColourModeChange([&](QWidget* parent, int activeEntry) {
     PrinterQueries queries = window.controller().Queries();
@@ -27,6 +24,13 @@ void RunInteractiveMode(AppSession& session, const StartedProgram& program, int&
     (void)window.Initialise(program.programFolder, &platform::OpenUsbPrinterMonitor);
   });
   window.exec();
+}
+
+void RunInteractiveMode(AppSession& session, const StartedProgram& program, int& argc,
+                        char** argv) {
+  QApplication application(argc, argv);
+  QApplication::setWindowIcon(KilnIcon());
+  RunMainWindow(session, program);
 }
 
 }  // namespace kiln::app
