@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <QDir>
 #include <QLabel>
 #include <QMessageBox>
 #include <QPushButton>
@@ -118,6 +119,7 @@ TEST_F(MainWindowTest, ScreenshotsWithEveryControlInside) {
   for (const QWidget* child : window_->findChildren<QWidget*>(Qt::FindDirectChildrenOnly)) {
     EXPECT_TRUE(client.contains(child->geometry())) << child->objectName().toStdString();
   }
+  ASSERT_TRUE(QDir().mkpath(KILN_SCREENSHOT_DIR));
   EXPECT_TRUE(window_->grab().save(KILN_SCREENSHOT_DIR "/main_window_ready.png"));
 
   // As the window looks while the worker runs.
