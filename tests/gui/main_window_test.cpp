@@ -110,6 +110,17 @@ TEST_F(MainWindowTest, PrinterErrorInAnErrorBox) {
   EXPECT_EQ(Text("1001"), "SRAM error!");
 }
 
+TEST_F(MainWindowTest, F1OpensAbout) {
+  Initialise();
+  std::string caption;
+  testing::OnNextModal([&](QWidget* modal) {
+    caption = modal->windowTitle().toStdString();
+    modal->close();
+  });
+  QTest::keyClick(window_.get(), Qt::Key_F1);
+  EXPECT_EQ(caption, "About Kiln");
+}
+
 TEST_F(MainWindowTest, ScreenshotsWithEveryControlInside) {
   rig_.Printer(7, "1.05");
   Initialise();
