@@ -51,6 +51,7 @@ std::string LauncherUsage() {
       "                     JSON lines: printer, seq, command, flags, parameters,\n"
       "                     payloadLength, paddingBytes, paddingOk, writes, answered\n"
       "  --help             show this text\n"
+      "  --version          show the version\n"
       "\n"
       "A printer that restarts (after programming, or unplugged and plugged) is removed\n"
       "with a remove uevent and added again with an add uevent under a new node name.\n"
@@ -75,6 +76,8 @@ bool ParseLauncherArgs(const std::vector<std::string>& args, LauncherOptions& op
     }
     if (arg == "--help" || arg == "-h") {
       options.help = true;
+    } else if (arg == "--version") {
+      options.version = true;
     } else if (OptionValue(args, i, "--printer", value, error)) {
       if (!error.empty()) return false;
       VirtualPrinterConfig config = NumberedConfig(options.printers.size());
@@ -92,7 +95,7 @@ bool ParseLauncherArgs(const std::vector<std::string>& args, LauncherOptions& op
     }
   }
   options.command.assign(args.begin() + static_cast<long>(i), args.end());
-  if (options.help) return true;
+  if (options.help || options.version) return true;
   if (options.command.empty()) {
     error = "no COMMAND given (put it after --)";
     return false;

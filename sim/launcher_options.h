@@ -8,7 +8,7 @@
 namespace kiln::sim {
 
 // The command line of kiln-testbed:
-//   kiln-testbed [--printer SPEC]... [--transcript FILE] [--help] -- COMMAND [ARGS...]
+//   kiln-testbed [--printer SPEC]... [--transcript FILE] [--help] [--version] -- COMMAND [ARGS...]
 // Without --printer the test bed holds one M07 printer. Printer i gets the USB serial
 // number KLN000000<i+1> unless its SPEC names one.
 struct LauncherOptions {
@@ -16,6 +16,7 @@ struct LauncherOptions {
   std::string transcriptPath;  // empty: no transcript
   std::vector<std::string> command;
   bool help = false;
+  bool version = false;
 };
 
 // False with error set on a malformed command line (unknown option, bad printer

@@ -106,6 +106,10 @@ int main(int argc, char** argv) {
     std::fputs(kiln::sim::LauncherUsage().c_str(), stdout);
     return 0;
   }
+  if (options.version) {
+    std::puts("kiln-testbed (Kiln) " KILN_VERSION);
+    return 0;
+  }
   if (!kiln::sim::InUmockdevEnvironment()) {
     kiln::sim::ReexecuteUnderUmockdev(argv, error);
     return Fail(kCannotRun, error);

@@ -79,4 +79,33 @@ std::vector<UsbPrinterNode> ListUsbPrinterNodes() {
   return nodes;
 }
 
+std::vector<std::string> UnreachableUsbPrinters(uint16_t vendorId, uint16_t productId) {
+  std::vector<std::string> unreachable;
+  UdevPtr context(udev_new());
+  if (!context) return unreachable;
+  UdevEnumeratePtr enumeration(udev_enumerate_new(context.get()));
+  if (!enumeration) return unreachable;
+  udev_enumerate_add_match_subsystem(enumeration.get(), "usb");
+  udev_enumerate_add_match_property(enumeration.get(), "DEVTYPE", "usb_device");
+  if (udev_enumerate_scan_devices(enumeration.get()) < 0) return unreachable;
+
+  const std::vector<UsbPrinterNode> nodes = ListUsbPrinterNodes();
+  udev_list_entry* entry = nullptr;
+  udev_list_entry_foreach(entry, udev_enumerate_get_list_entry(enumeration.get())) {
+    UdevDevicePtr device(
+        udev_device_new_from_syspath(context.get(), udev_list_entry_get_name(entry)));
+    if (!device || HexAttribute(device.get(), "idVendor") != vendorId ||
+        HexAttribute(device.get(), "idProduct") != productId) {
+      continue;
+    }
+    const std::string portPath = udev_device_get_sysname(device.get());
+    const bool reached = std::any_of(nodes.begin(), nodes.end(), [&](const UsbPrinterNode& node) {
+      return node.present && node.portPath == portPath;
+    });
+    if (!reached) unreachable.push_back(portPath);
+  }
+  std::sort(unreachable.begin(), unreachable.end());
+  return unreachable;
+}
+
 }  // namespace kiln::platform

@@ -21,4 +21,10 @@ struct UsbPrinterNode {
 // Every printer-class node, sorted by node number so that the order is stable.
 std::vector<UsbPrinterNode> ListUsbPrinterNodes();
 
+// USB devices of this vendor and product that the kernel shows but that no printer node
+// reaches: usblp is not bound to them (another driver, or a program that uses the device
+// directly, holds the interface), or their node is missing. Their port paths ("1-2"),
+// sorted; empty when every such device has its node.
+std::vector<std::string> UnreachableUsbPrinters(uint16_t vendorId, uint16_t productId);
+
 }  // namespace kiln::platform

@@ -30,8 +30,10 @@ bool Accepted(ResultCode result) {
 }
 
 // Sends one announced file; true when every piece and the end were answered.
-bool SendAnnouncedData(CPrnCmd& prn, const uint8_t* data, uint32_t length) {
-  const ResultCode last = SendDataInChunks(prn, cmd::kFileData, data, length, kDataPieceSize);
+bool SendAnnouncedData(CPrnCmd& prn, const uint8_t* data, uint32_t length,
+                       DownloadObserver* progress) {
+  const ResultCode last =
+      SendDataInChunks(prn, cmd::kFileData, data, length, kDataPieceSize, progress);
   if (last != ResultCode::kAnswered) return false;
   const ResultCode closed = prn.DoCommand(cmd::kFileEnd);
   prn.link()->clock().Sleep(kAfterWritePauseMs);
@@ -41,7 +43,7 @@ bool SendAnnouncedData(CPrnCmd& prn, const uint8_t* data, uint32_t length) {
 }  // namespace
 
 ResultCode SendDataInChunks(CPrnCmd& prn, uint16_t code, const uint8_t* data, uint32_t length,
-                            uint32_t chunkSize) {
+                            uint32_t chunkSize, DownloadObserver* progress) {
   ResultCode result = ResultCode::kNothingSent;
   for (uint32_t offset = 0; offset < length;) {
     const uint32_t chunk = length - offset < chunkSize ? length - offset : chunkSize;
@@ -59,16 +61,18 @@ ResultCode SendDataInChunks(CPrnCmd& prn, uint16_t code, const uint8_t* data, ui
     }
     if (!Accepted(result)) break;
     offset += chunk;
+    if (progress != nullptr) progress->OnDataSent(offset, length);
   }
   return result;
 }
 
 TransferOutcome WriteFirmwareImage(CPrnCmd& prn, const uint8_t* image, uint32_t length,
-                                   uint8_t writeType) {
+                                   uint8_t writeType, DownloadObserver* progress) {
   if (prn.DoCommand3(cmd::kWriteStart, writeType, 0) != ResultCode::kAnswered) {
     return TransferOutcome::kRejected;
   }
-  const ResultCode last = SendDataInChunks(prn, cmd::kFirmwareData, image, length, kDataPieceSize);
+  const ResultCode last =
+      SendDataInChunks(prn, cmd::kFirmwareData, image, length, kDataPieceSize, progress);
   if (last != ResultCode::kWritten) return TransferOutcome::kRejected;
   const ResultCode ended = prn.DoCommand(cmd::kWriteEnd);
   prn.link()->clock().Sleep(kAfterWritePauseMs);
@@ -94,6 +98,7 @@ void Settle(CPrnCmd& prn, bool noWaitBusyBeforeWrite) {
 TransferOutcome WriteFirmwareFiles(CPrnCmd& prn, const UpdateContext& context,
                                    const uint8_t* image, uint32_t length) {
   const bool noWait = context.noWaitBusyBeforeWrite;
+  DownloadObserver* progress = context.notifyWindow;
   PrepareRegisters(prn);
 
   config::FirmwarePackage file;
@@ -103,7 +108,7 @@ TransferOutcome WriteFirmwareFiles(CPrnCmd& prn, const UpdateContext& context,
   }
   (void)prn.DoCommand3(cmd::kFileAnnounce, kCodeFile, 0);
   Settle(prn, noWait);
-  if (!SendAnnouncedData(prn, file.image.data(), size)) return TransferOutcome::kRejected;
+  if (!SendAnnouncedData(prn, file.image.data(), size, progress)) return TransferOutcome::kRejected;
 
   file = config::FirmwarePackage();
   if (!config::LoadPackageFile(context.tablePath.c_str(), &file, size)) {
@@ -112,13 +117,13 @@ TransferOutcome WriteFirmwareFiles(CPrnCmd& prn, const UpdateContext& context,
   Settle(prn, noWait);
   (void)prn.DoCommand3(cmd::kFileAnnounce, kTableFile, 0);
   Settle(prn, noWait);
-  if (!SendAnnouncedData(prn, file.image.data(), size)) return TransferOutcome::kRejected;
+  if (!SendAnnouncedData(prn, file.image.data(), size, progress)) return TransferOutcome::kRejected;
   file = config::FirmwarePackage();
 
   Settle(prn, noWait);
   (void)prn.DoCommand3(cmd::kFileAnnounce, kImageFile, 0);
   Settle(prn, noWait);
-  if (!SendAnnouncedData(prn, image, length)) return TransferOutcome::kRejected;
+  if (!SendAnnouncedData(prn, image, length, progress)) return TransferOutcome::kRejected;
   return TransferOutcome::kSent;
 }
 

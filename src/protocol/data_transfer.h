@@ -3,6 +3,7 @@
 #include <cstdint>
 
 #include "config/update_context.h"
+#include "protocol/download_observer.h"
 #include "protocol/prn_cmd.h"
 
 namespace kiln::protocol {
@@ -17,13 +18,14 @@ enum class TransferOutcome {
 // Sends data in pieces of at most chunkSize bytes: 0x8308 pieces as answered data
 // packets, any other command as unanswered packets, each taking the I/O right. Stops at
 // the first piece not accepted; returns the last result (kNothingSent for no data).
+// progress, when given, hears of every piece accepted.
 ResultCode SendDataInChunks(CPrnCmd& prn, uint16_t code, const uint8_t* data, uint32_t length,
-                            uint32_t chunkSize);
+                            uint32_t chunkSize, DownloadObserver* progress = nullptr);
 
 // The image download of models below 19: start of write (0x8400 with the write type),
 // 0xFC00-byte data packets (0x8301), end of write (0x8401), then 500 ms.
 TransferOutcome WriteFirmwareImage(CPrnCmd& prn, const uint8_t* image, uint32_t length,
-                                   uint8_t writeType);
+                                   uint8_t writeType, DownloadObserver* progress = nullptr);
 
 // The five register parameter packets that precede a large model's files.
 void PrepareRegisters(CPrnCmd& prn);
@@ -34,7 +36,7 @@ void Settle(CPrnCmd& prn, bool noWaitBusyBeforeWrite);
 
 // The download of models 19 and higher: registers, then the code file, the table file
 // and the image, each announced (0x8306 with its kind), sent in answered pieces and
-// closed (0x8307).
+// closed (0x8307). Progress of each file goes to context.notifyWindow.
 TransferOutcome WriteFirmwareFiles(CPrnCmd& prn, const UpdateContext& context,
                                    const uint8_t* image, uint32_t length);
 

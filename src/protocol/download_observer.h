@@ -12,8 +12,19 @@ class DownloadObserver {
   static constexpr uint32_t kPrinterError = 2;    // value: the printer's error code
   static constexpr uint32_t kCountdownDone = 0xFFFF;
 
+  // The steps of one download, for a console's progress.
+  enum class Stage { kSending, kCountdown, kReconnecting };
+
   virtual ~DownloadObserver() = default;
   virtual void OnDownloadNotification(uint32_t kind, uint32_t value) = 0;
+
+  // Progress for a console (the window has no use for it): called whether or not the
+  // count-down notifications are on. Ignored unless overridden.
+  virtual void OnDownloadStage(Stage /*stage*/) {}
+  // Payload bytes of the file going out now that the printer has taken, of total.
+  virtual void OnDataSent(uint32_t /*sent*/, uint32_t /*total*/) {}
+  // Each second of the count-down: seconds left (n, n-1, ..., 0).
+  virtual void OnCountdownSecond(uint32_t /*left*/) {}
 };
 
 }  // namespace kiln

@@ -108,7 +108,7 @@ bool SendToEveryPrinter(DownloadSession& session, const UpdateContext& context,
     const TransferOutcome outcome =
         context.largeModel ? WriteFirmwareFiles(session.prn(), context, image.data(), size)
                            : WriteFirmwareImage(session.prn(), image.data(), size,
-                                                request.writeType);
+                                                request.writeType, context.notifyWindow);
     if (outcome == TransferOutcome::kFileUnreadable) return false;
     // A printer that did not take the whole firmware has failed, whatever it reports
     // later; the other printers are still updated.
@@ -169,6 +169,10 @@ void FirmwareDownload::Notify(uint32_t kind, uint32_t value) {
   if (context_.notifyWindow != nullptr) context_.notifyWindow->OnDownloadNotification(kind, value);
 }
 
+void FirmwareDownload::Progress(DownloadObserver::Stage stage) {
+  if (context_.notifyWindow != nullptr) context_.notifyWindow->OnDownloadStage(stage);
+}
+
 bool FirmwareDownload::FlashFirmware(const FlashRequest& request) {
   context_.resultText.Clear();
 
@@ -194,6 +198,7 @@ bool FirmwareDownload::FlashFirmware(const FlashRequest& request) {
   }
 
   uint32_t failures = 0;
+  Progress(DownloadObserver::Stage::kSending);
   if (!SendToEveryPrinter(session, context_, request, image, count, failures)) return false;
   std::vector<uint8_t>().swap(image);
   if (failures >= count) return false;
@@ -211,6 +216,7 @@ bool FirmwareDownload::FlashFirmware(const FlashRequest& request) {
   CountDown(session.clock(), request);
   if (context_.noWaitBurnOk) return failures == 0;
 
+  Progress(DownloadObserver::Stage::kReconnecting);
   failures += ConfirmEveryPrinter(session, request, count, deviceError, [this](uint32_t code) {
     Notify(DownloadObserver::kPrinterError, code);
   });
@@ -223,8 +229,10 @@ void FirmwareDownload::CountDown(platform::Clock& clock, const FlashRequest& req
     seconds += kSlowFlashExtraSeconds;
   }
   const bool notify = context_.showCountdown && !context_.silent;
+  Progress(DownloadObserver::Stage::kCountdown);
   for (uint32_t left = seconds + 1; left-- > 0;) {
     if (notify) Notify(DownloadObserver::kCountdown, left);
+    if (context_.notifyWindow != nullptr) context_.notifyWindow->OnCountdownSecond(left);
     clock.Sleep(kSecondMs);
   }
   if (notify) Notify(DownloadObserver::kCountdown, DownloadObserver::kCountdownDone);

@@ -4,6 +4,7 @@
 
 #include "config/update_context.h"
 #include "platform/clock.h"
+#include "protocol/download_observer.h"
 #include "usb/link_factory.h"
 
 namespace kiln::protocol {
@@ -35,6 +36,7 @@ class FirmwareDownload {
   // and the update is not silent.
   void CountDown(platform::Clock& clock, const FlashRequest& request);
   void Notify(uint32_t kind, uint32_t value);
+  void Progress(DownloadObserver::Stage stage);
 
   UpdateContext& context_;
   usb::LinkFactory makeLink_;

@@ -4,112 +4,20 @@
 #include "platform/installed_printers.h"
 
 #include <gtest/gtest.h>
-#include <signal.h>
-#include <spawn.h>
-#include <stdlib.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
-#include <chrono>
-#include <filesystem>
-#include <string>
-#include <thread>
-
-#include "support/temp_dir.h"
-
-extern char** environ;
+#include "support/private_cupsd.h"
 
 namespace kiln::platform {
 namespace {
 
-constexpr const char* kCupsd = "/usr/sbin/cupsd";
-constexpr const char* kLpadmin = "/usr/sbin/lpadmin";
+using testing::PrivateCupsd;
+
 constexpr const char* kDriver = "Orvix Photo Printer T08";
-
-std::string MinimalPpd(const char* nickName) {
-  return std::string(
-             "*PPD-Adobe: \"4.3\"\n*FormatVersion: \"4.3\"\n*FileVersion: \"1.0\"\n"
-             "*LanguageVersion: English\n*LanguageEncoding: ISOLatin1\n"
-             "*PCFileName: \"KILNTEST.PPD\"\n*Manufacturer: \"Orvix\"\n*Product: \"(Test)\"\n"
-             "*ModelName: \"") +
-         nickName + "\"\n*ShortNickName: \"" + nickName + "\"\n*NickName: \"" + nickName +
-         "\"\n*PSVersion: \"(3010.000) 0\"\n*LanguageLevel: \"3\"\n*ColorDevice: True\n"
-         "*DefaultColorSpace: RGB\n*FileSystem: False\n*Throughput: \"1\"\n"
-         "*LandscapeOrientation: Plus90\n*TTRasterizer: Type42\n"
-         "*OpenUI *PageSize/Media Size: PickOne\n*DefaultPageSize: Letter\n"
-         "*PageSize Letter/Letter: \"<</PageSize[612 792]>>setpagedevice\"\n"
-         "*CloseUI: *PageSize\n*OpenUI *PageRegion: PickOne\n*DefaultPageRegion: Letter\n"
-         "*PageRegion Letter/Letter: \"<</PageSize[612 792]>>setpagedevice\"\n"
-         "*CloseUI: *PageRegion\n*DefaultImageableArea: Letter\n"
-         "*ImageableArea Letter/Letter: \"0 0 612 792\"\n*DefaultPaperDimension: Letter\n"
-         "*PaperDimension Letter/Letter: \"612 792\"\n";
-}
-
-// A cupsd of its own: configuration, spool, state and socket in a temporary folder.
-class PrivateCupsd {
- public:
-  bool Start() {
-    const std::string root = dir_.path().string();
-    for (const char* sub : {"cache", "state", "spool", "log", "home"}) {
-      std::filesystem::create_directories(dir_.path() / sub);
-    }
-    socket_ = dir_.File("cups.sock");
-    dir_.Write("cupsd.conf", "Listen " + socket_ +
-                                 "\nLogLevel warn\n"
-                                 "<Location />\n  Order allow,deny\n  Allow all\n</Location>\n"
-                                 "<Location /admin>\n  Order allow,deny\n  Allow all\n</Location>\n"
-                                 "<Policy default>\n  <Limit All>\n    Order deny,allow\n"
-                                 "  </Limit>\n</Policy>\n");
-    dir_.Write("cups-files.conf",
-               "ServerRoot " + root + "\nCacheDir " + root + "/cache\nStateDir " + root +
-                   "/state\nRequestRoot " + root + "/spool\nTempDir " + root + "/spool\nErrorLog " +
-                   root + "/log/error_log\nAccessLog " + root + "/log/access_log\nPageLog " + root +
-                   "/log/page_log\nFileDevice Yes\nSandboxing Relaxed\n"
-                   "SystemGroup root\n");
-    ::setenv("CUPS_SERVER", socket_.c_str(), 1);
-    ::setenv("HOME", dir_.File("home").c_str(), 1);
-
-    const std::string conf = dir_.File("cupsd.conf");
-    const std::string files = dir_.File("cups-files.conf");
-    const char* argv[] = {kCupsd, "-f", "-c", conf.c_str(), "-s", files.c_str(), nullptr};
-    if (::posix_spawn(&pid_, kCupsd, nullptr, nullptr, const_cast<char**>(argv), environ) != 0) {
-      pid_ = -1;
-      return false;
-    }
-    // Ready once the socket is there; cupsd needs well under a second.
-    for (int i = 0; i < 250 && !std::filesystem::exists(socket_); ++i) {
-      std::this_thread::sleep_for(std::chrono::milliseconds(20));
-    }
-    return std::filesystem::exists(socket_);
-  }
-
-  bool AddQueue(const char* name, const char* nickName) {
-    const std::string ppd = dir_.Write(std::string(name) + ".ppd", MinimalPpd(nickName));
-    const std::string command = std::string(kLpadmin) + " -p " + name +
-                                " -E -v file:/dev/null -P '" + ppd + "' 2>/dev/null";
-    return std::system(command.c_str()) == 0;
-  }
-
-  void Stop() {
-    if (pid_ <= 0) return;
-    ::kill(pid_, SIGTERM);
-    int status = 0;
-    ::waitpid(pid_, &status, 0);
-    pid_ = -1;
-  }
-
-  ~PrivateCupsd() { Stop(); }
-
- private:
-  testing::TempDir dir_;
-  std::string socket_;
-  pid_t pid_ = -1;
-};
 
 class InstalledPrintersTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    if (::access(kCupsd, X_OK) != 0 || ::access(kLpadmin, X_OK) != 0) {
+    if (!testing::CupsdAvailable()) {
       GTEST_SKIP() << "cupsd or lpadmin is not installed (scripts/deps installs cups-daemon "
                       "and cups-client)";
     }

@@ -40,6 +40,15 @@ std::string NotAPrinter(uint32_t port, uint32_t node) {
   return text;
 }
 
+// The same without its node: usblp is not bound to the interface.
+std::string Unbound(uint32_t port, uint16_t productId) {
+  std::string text = Device(port, productId, "SN-C", 9);
+  text.erase(text.find("\n\nP: ", text.find("DEVTYPE=usb_interface")) + 1);
+  const std::string driver = "E: DRIVER=usblp\n";
+  text.erase(text.find(driver), driver.size());
+  return text;
+}
+
 class UdevPrinterNodes : public ::testing::Test {
  protected:
   void SetUp() override {
@@ -85,6 +94,15 @@ TEST_F(UdevPrinterNodes, EnumeratorPublishesTheStandardPrinterClassOnly) {
   EXPECT_EQ(list[0].portNumber, 1u);
   EXPECT_EQ(list[1].instanceId, "USB\\VID_2E5A&PID_0103\\1-3") << "port path without serial";
   EXPECT_TRUE(devices.ClassDevices(otherClass, usb::kDigcfPresent).empty());
+}
+
+TEST_F(UdevPrinterNodes, DevicesOfTheModelWithoutANodeAreUnreachable) {
+  Add(Unbound(5, 0x0002));
+  EXPECT_EQ(platform::UnreachableUsbPrinters(0x2E5A, 0x0002),
+            (std::vector<std::string>{"1-4", "1-5"}))
+      << "1-2 has its printer node; 1-4 a node of another interface class; 1-5 none";
+  EXPECT_TRUE(platform::UnreachableUsbPrinters(0x2E5A, 0x0103).empty());
+  EXPECT_TRUE(platform::UnreachableUsbPrinters(0x2E5B, 0x0002).empty());
 }
 
 TEST_F(UdevPrinterNodes, MonitorReportsArrivalAndRemoval) {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <fcntl.h>
 #include <signal.h>
 #include <spawn.h>
 #include <sys/wait.h>
@@ -15,16 +16,24 @@ extern char** environ;
 
 namespace kiln::testing {
 
-// A program started with this process's environment; killed and reaped if the test
-// leaves without waiting for it.
+// A program started with this process's environment, its standard output into
+// stdoutFile when one is given; killed and reaped if the test leaves without waiting
+// for it.
 class ChildProcess {
  public:
-  explicit ChildProcess(const std::vector<std::string>& argv) {
+  explicit ChildProcess(const std::vector<std::string>& argv, const std::string& stdoutFile = {}) {
     std::vector<char*> args;
     args.reserve(argv.size() + 1);
     for (const std::string& arg : argv) args.push_back(const_cast<char*>(arg.c_str()));
     args.push_back(nullptr);
-    if (::posix_spawn(&pid_, args[0], nullptr, nullptr, args.data(), environ) != 0) pid_ = -1;
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    if (!stdoutFile.empty()) {
+      posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, stdoutFile.c_str(),
+                                       O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    }
+    if (::posix_spawn(&pid_, args[0], &actions, nullptr, args.data(), environ) != 0) pid_ = -1;
+    posix_spawn_file_actions_destroy(&actions);
   }
   ~ChildProcess() {
     if (pid_ > 0) {

@@ -1,0 +1,19 @@
+#include "app/caller_reports.h"
+
+namespace kiln::app {
+
+CallerReports::CallerReports(uint32_t reportWindow, std::FILE* lines)
+    : window_(reportWindow), lines_(lines) {
+  if (window_ != 0) sender_ = platform::X11ReportSender::Connect();
+}
+
+void CallerReports::Report(uint32_t wParam, uint32_t lParam) {
+  // The mode runs on whatever became of the message: the caller learns only by reports.
+  if (sender_) (void)sender_->Send(window_, kReportMessage, wParam, lParam);
+  if (lines_ != nullptr) {
+    std::fprintf(lines_, "report %u %u\n", wParam, lParam);
+    std::fflush(lines_);
+  }
+}
+
+}  // namespace kiln::app

@@ -1,0 +1,27 @@
+#pragma once
+
+#include <cstdint>
+#include <cstdio>
+#include <optional>
+
+#include "app/report_sink.h"
+#include "platform/x11_report.h"
+
+namespace kiln::app {
+
+// The reports of a command-line mode as the calling program receives them: a report
+// message to the window the W option names (none for window 0 or without a display; a
+// window that does not exist is passed over), and with --report-stdout also a line
+// "report <wParam> <lParam>" on standard output, flushed at once, whatever the window.
+class CallerReports final : public ReportSink {
+ public:
+  CallerReports(uint32_t reportWindow, std::FILE* lines);
+  void Report(uint32_t wParam, uint32_t lParam) override;
+
+ private:
+  uint32_t window_;
+  std::optional<platform::X11ReportSender> sender_;
+  std::FILE* lines_;
+};
+
+}  // namespace kiln::app

@@ -1,0 +1,86 @@
+#include "app/console_progress.h"
+
+#include <chrono>
+
+namespace kiln::app {
+
+ConsoleProgress::ConsoleProgress(std::FILE* out, bool terminal, RealTimeMs now)
+    : out_(out), terminal_(terminal), now_(std::move(now)) {}
+
+uint64_t ConsoleProgress::SteadyMs() {
+  const auto since = std::chrono::steady_clock::now().time_since_epoch();
+  return static_cast<uint64_t>(
+      std::chrono::duration_cast<std::chrono::milliseconds>(since).count());
+}
+
+const char* ConsoleProgress::PhaseName(UpdatePhase phase) {
+  switch (phase) {
+    case UpdatePhase::kConfiguration:
+      return "configuration";
+    case UpdatePhase::kConnection:
+      return "connection";
+    case UpdatePhase::kVersionCompare:
+      return "version compare";
+    case UpdatePhase::kCpuStep:
+      return "CPU step";
+    case UpdatePhase::kDownload:
+      return "download";
+    case UpdatePhase::kCountdown:
+      return "count-down";
+    case UpdatePhase::kReconnection:
+      return "reconnection";
+    case UpdatePhase::kResult:
+      return "result";
+  }
+  return "?";
+}
+
+void ConsoleProgress::EndUpdatingLine() {
+  if (!lineOpen_) return;
+  std::fputc('\n', out_);
+  lineOpen_ = false;
+}
+
+void ConsoleProgress::Update(const char* text, bool last) {
+  if (terminal_) {
+    // Clear to the end of the line: the new text may be shorter than the old one.
+    std::fprintf(out_, "\r%s\033[K", text);
+    lineOpen_ = true;
+    if (last) EndUpdatingLine();
+  } else {
+    std::fprintf(out_, "%s\n", text);
+  }
+  std::fflush(out_);
+}
+
+void ConsoleProgress::Phase(UpdatePhase phase, std::string_view detail) {
+  EndUpdatingLine();
+  lastDataLineMs_.reset();
+  std::fprintf(out_, "kiln: %s", PhaseName(phase));
+  if (!detail.empty()) {
+    std::fprintf(out_, ": %.*s", static_cast<int>(detail.size()), detail.data());
+  }
+  std::fputc('\n', out_);
+  std::fflush(out_);
+}
+
+void ConsoleProgress::DataSent(uint32_t sent, uint32_t total) {
+  const bool last = sent >= total;
+  const uint64_t now = now_();
+  if (!last && lastDataLineMs_ && now - *lastDataLineMs_ < kDataLineIntervalMs) return;
+  // A new file starts its lines afresh.
+  lastDataLineMs_ = last ? std::nullopt : std::optional<uint64_t>(now);
+  const uint64_t percent = total == 0 ? 100 : uint64_t{sent} * 100 / total;
+  char text[96];
+  std::snprintf(text, sizeof text, "kiln: sent %u of %u bytes (%u%%)", sent, total,
+                static_cast<unsigned>(percent));
+  Update(text, last);
+}
+
+void ConsoleProgress::CountdownSecond(uint32_t left) {
+  char text[64];
+  std::snprintf(text, sizeof text, "kiln: count-down: %u s", left);
+  Update(text, left == 0);
+}
+
+}  // namespace kiln::app

@@ -1,0 +1,45 @@
+#pragma once
+
+#include <cstdint>
+#include <cstdio>
+#include <functional>
+#include <optional>
+#include <string_view>
+
+#include "app/update_progress.h"
+
+namespace kiln::app {
+
+// The silent update's progress as text lines on a console stream (standard error): one
+// line per phase, the bytes sent with a percentage at most a few times a second, and
+// each second of the count-down. On a terminal the byte and count-down lines update one
+// line in place; otherwise every update is a line of its own.
+class ConsoleProgress final : public UpdateProgress {
+ public:
+  // Milliseconds of real time (not the scaled clock: the pace is the reader's).
+  using RealTimeMs = std::function<uint64_t()>;
+  static constexpr uint64_t kDataLineIntervalMs = 250;
+
+  ConsoleProgress(std::FILE* out, bool terminal, RealTimeMs now = SteadyMs);
+
+  void Phase(UpdatePhase phase, std::string_view detail) override;
+  void DataSent(uint32_t sent, uint32_t total) override;
+  void CountdownSecond(uint32_t left) override;
+
+  static uint64_t SteadyMs();
+  static const char* PhaseName(UpdatePhase phase);
+
+ private:
+  // Writes text as the updating line (terminal) or as a line of its own; last ends the
+  // updating line.
+  void Update(const char* text, bool last);
+  void EndUpdatingLine();
+
+  std::FILE* out_;
+  bool terminal_;
+  RealTimeMs now_;
+  bool lineOpen_ = false;
+  std::optional<uint64_t> lastDataLineMs_;
+};
+
+}  // namespace kiln::app

@@ -1,0 +1,32 @@
+#include "app/mode_configuration.h"
+
+#include "config/config_file.h"
+#include "config/firmware_package.h"
+#include "usb/model_table.h"
+
+namespace kiln::app {
+
+ConfigurationState ReadModeConfiguration(AppSession& session, std::string_view programFolder) {
+  UpdateContext& context = session.context;
+  if (!LocateConfig(session, programFolder)) return ConfigurationState::kNoIniFile;
+  if (!config::ReadConfigSection(context, 1)) return ConfigurationState::kNoPackage;
+  if (!config::ReadPackageInfo(context)) return ConfigurationState::kBadPackage;
+  context.largeModel = usb::IsLargeModel(context.targetModel);
+  return ConfigurationState::kReady;
+}
+
+const char* DescribeConfigurationState(ConfigurationState state) {
+  switch (state) {
+    case ConfigurationState::kReady:
+      return "ready";
+    case ConfigurationState::kNoIniFile:
+      return "no Kiln.ini in the program folder";
+    case ConfigurationState::kNoPackage:
+      return "the firmware package named in Kiln.ini does not exist";
+    case ConfigurationState::kBadPackage:
+      return "a firmware package cannot be read or has no header";
+  }
+  return "?";
+}
+
+}  // namespace kiln::app

@@ -1,0 +1,232 @@
+#include "platform/print_queue_hold.h"
+
+#include <strings.h>
+
+#include <utility>
+
+#include "platform/cups_connection.h"
+
+namespace kiln::platform {
+
+namespace {
+
+constexpr int kPrinterStateStopped = 5;  // IPP printer-state "stopped"
+
+struct IppDeleter {
+  void operator()(ipp_t* ipp) const { ippDelete(ipp); }
+};
+using IppMessage = std::unique_ptr<ipp_t, IppDeleter>;
+
+int HexValue(char c) {
+  if (c >= '0' && c <= '9') return c - '0';
+  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+  return -1;
+}
+
+std::string PercentDecoded(std::string_view text) {
+  std::string decoded;
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    if (text[i] == '%' && i + 2 < text.size()) {
+      const int high = HexValue(text[i + 1]);
+      const int low = HexValue(text[i + 2]);
+      if (high >= 0 && low >= 0) {
+        decoded += static_cast<char>(high * 16 + low);
+        i += 2;
+        continue;
+      }
+    }
+    decoded += text[i];
+  }
+  return decoded;
+}
+
+// "usb://Orvix/T08?serial=KLN0000001&interface=0": the serial parameter of the query.
+bool UriNamesSerial(std::string_view uri, std::string_view serial) {
+  const std::size_t query = uri.find('?');
+  if (serial.empty() || query == std::string_view::npos) return false;
+  std::string_view rest = uri.substr(query + 1);
+  while (!rest.empty()) {
+    const std::size_t end = rest.find('&');
+    const std::string_view parameter = rest.substr(0, end);
+    if (parameter.starts_with("serial=") && PercentDecoded(parameter.substr(7)) == serial) {
+      return true;
+    }
+    rest = end == std::string_view::npos ? std::string_view() : rest.substr(end + 1);
+  }
+  return false;
+}
+
+// "file:/dev/usb/lp0", "usb:///dev/usb/lp0", "parallel:/dev/usb/lp0?...": the URI's path
+// is the node. A URI with a host ("usb://Orvix/...") names no node.
+bool UriNamesNode(std::string_view uri, std::string_view node) {
+  const std::size_t colon = uri.find(':');
+  if (node.empty() || colon == std::string_view::npos) return false;
+  std::string_view path = uri.substr(colon + 1);
+  path = path.substr(0, path.find('?'));
+  if (path.starts_with("//")) {
+    if (!path.starts_with("///")) return false;
+    path.remove_prefix(2);
+  }
+  return path == node;
+}
+
+const char* TextAttribute(ipp_attribute_t* attribute) {
+  const char* text = ippGetString(attribute, 0, nullptr);
+  return text != nullptr ? text : "";
+}
+
+std::string PrinterUri(const std::string& queue) {
+  char uri[HTTP_MAX_URI];
+  httpAssembleURIf(HTTP_URI_CODING_ALL, uri, sizeof uri, "ipp", nullptr, "localhost", 0,
+                   "/printers/%s", queue.c_str());
+  return uri;
+}
+
+// Never prompt on a terminal or block for a password: an operation that needs one is
+// refused instead. The callback is per thread, so each request sets it.
+const char* NoPassword(const char*, http_t*, const char*, const char*, void*) {
+  return nullptr;
+}
+
+// Pause-Printer or Resume-Printer for one queue; the IPP status of the answer.
+ipp_status_t ChangePrinter(http_t* http, ipp_op_t operation, const std::string& queue) {
+  cupsSetPasswordCB2(NoPassword, nullptr);
+  ipp_t* request = ippNewRequest(operation);
+  ippAddString(request, IPP_TAG_OPERATION, IPP_TAG_URI, "printer-uri", nullptr,
+               PrinterUri(queue).c_str());
+  ippAddString(request, IPP_TAG_OPERATION, IPP_TAG_NAME, "requesting-user-name", nullptr,
+               cupsUser());
+  IppMessage answer(cupsDoRequest(http, request, "/admin/"));  // frees the request
+  return cupsLastError();
+}
+
+bool Succeeded(ipp_status_t status) {
+  return status <= IPP_STATUS_OK_CONFLICTING;
+}
+
+bool IsRefusal(ipp_status_t status) {
+  return status == IPP_STATUS_ERROR_FORBIDDEN || status == IPP_STATUS_ERROR_NOT_AUTHENTICATED ||
+         status == IPP_STATUS_ERROR_NOT_AUTHORIZED ||
+         status == IPP_STATUS_ERROR_CUPS_AUTHENTICATION_CANCELED;
+}
+
+std::vector<PrintQueue> QueuesOf(http_t* http) {
+  static const char* const kAttributes[] = {"printer-name", "device-uri", "printer-make-and-model",
+                                            "printer-state"};
+  ipp_t* request = ippNewRequest(IPP_OP_CUPS_GET_PRINTERS);
+  ippAddStrings(request, IPP_TAG_OPERATION, IPP_TAG_KEYWORD, "requested-attributes",
+                std::size(kAttributes), nullptr, kAttributes);
+  IppMessage answer(cupsDoRequest(http, request, "/"));
+  std::vector<PrintQueue> queues;
+  if (!answer) return queues;
+  // The answer lists one group of printer attributes per queue; a separator or a
+  // group of another kind ends a queue.
+  PrintQueue queue;
+  auto endQueue = [&] {
+    if (!queue.name.empty()) queues.push_back(std::move(queue));
+    queue = PrintQueue();
+  };
+  for (ipp_attribute_t* attribute = ippFirstAttribute(answer.get()); attribute != nullptr;
+       attribute = ippNextAttribute(answer.get())) {
+    const char* name = ippGetName(attribute);
+    if (name == nullptr || ippGetGroupTag(attribute) != IPP_TAG_PRINTER) {
+      endQueue();
+      continue;
+    }
+    const std::string_view key = name;
+    if (key == "printer-name") {
+      queue.name = TextAttribute(attribute);
+    } else if (key == "device-uri") {
+      queue.deviceUri = TextAttribute(attribute);
+    } else if (key == "printer-make-and-model") {
+      queue.makeAndModel = TextAttribute(attribute);
+    } else if (key == "printer-state") {
+      queue.stopped = ippGetInteger(attribute, 0) == kPrinterStateStopped;
+    }
+  }
+  endQueue();
+  return queues;
+}
+
+}  // namespace
+
+bool QueuePrintsTo(const PrintQueue& queue, const QueuePrinter& printer) {
+  return UriNamesSerial(queue.deviceUri, printer.serialNumber) ||
+         UriNamesNode(queue.deviceUri, printer.nodePath) ||
+         (!printer.driverName.empty() &&
+          strcasecmp(queue.makeAndModel.c_str(), printer.driverName.c_str()) == 0);
+}
+
+std::vector<PrintQueue> ListPrintQueues() {
+  CupsConnection http = ConnectToPrintServer();
+  return http ? QueuesOf(http.get()) : std::vector<PrintQueue>();
+}
+
+PrintQueueHold PrintQueueHold::Hold(const QueuePrinter& printer) {
+  PrintQueueHold hold;
+  CupsConnection http = ConnectToPrintServer();
+  if (!http) {
+    hold.result_ = QueueHoldResult::kNoPrintServer;
+    return hold;
+  }
+  for (const PrintQueue& queue : QueuesOf(http.get())) {
+    // A stopped queue starts no job, and resuming it later is not ours to do.
+    if (queue.stopped || !QueuePrintsTo(queue, printer)) continue;
+    const ipp_status_t status = ChangePrinter(http.get(), IPP_OP_PAUSE_PRINTER, queue.name);
+    if (Succeeded(status)) {
+      hold.paused_.push_back(queue.name);
+      continue;
+    }
+    hold.unpaused_.push_back(queue.name);
+    if (IsRefusal(status)) {
+      hold.result_ = QueueHoldResult::kNotPermitted;
+    } else if (hold.result_ == QueueHoldResult::kHeld) {
+      hold.result_ = QueueHoldResult::kFailed;
+    }
+  }
+  return hold;
+}
+
+PrintQueueHold::PrintQueueHold(PrintQueueHold&& other) noexcept
+    : result_(other.result_),
+      paused_(std::exchange(other.paused_, {})),
+      unpaused_(std::exchange(other.unpaused_, {})) {}
+
+PrintQueueHold& PrintQueueHold::operator=(PrintQueueHold&& other) noexcept {
+  if (this != &other) {
+    Release();
+    result_ = other.result_;
+    paused_ = std::exchange(other.paused_, {});
+    unpaused_ = std::exchange(other.unpaused_, {});
+  }
+  return *this;
+}
+
+bool PrintQueueHold::Release() {
+  if (paused_.empty()) return true;
+  CupsConnection http = ConnectToPrintServer();
+  bool resumed = http != nullptr;
+  if (http) {
+    for (const std::string& queue : paused_) {
+      const ipp_status_t status = ChangePrinter(http.get(), IPP_OP_RESUME_PRINTER, queue);
+      resumed = resumed && (Succeeded(status) || status == IPP_STATUS_ERROR_NOT_FOUND);
+    }
+  }
+  paused_.clear();
+  return resumed;
+}
+
+std::string QueueHoldWarning(const PrintQueueHold& hold) {
+  if (hold.unpausedQueues().empty()) return {};
+  std::string names;
+  for (const std::string& queue : hold.unpausedQueues()) {
+    names += names.empty() ? queue : ", " + queue;
+  }
+  const char* reason =
+      hold.result() == QueueHoldResult::kNotPermitted ? "no permission" : "print server error";
+  return (hold.unpausedQueues().size() == 1 ? "Print queue " : "Print queues ") + names +
+         " could not be paused (" + reason + "): a print job may interrupt the update.";
+}
+
+}  // namespace kiln::platform

@@ -1,0 +1,77 @@
+#pragma once
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace kiln::platform {
+
+// The printer whose print queues must not start jobs while its firmware is written: a
+// job that starts mid-update can take the USB interface away from the download.
+struct QueuePrinter {
+  std::string serialNumber;  // USB serial number; empty when unknown
+  std::string nodePath;      // usblp node, e.g. /dev/usb/lp0; empty when unknown
+  std::string driverName;    // the model's printer driver name
+};
+
+// A print queue as the print server lists it.
+struct PrintQueue {
+  std::string name;
+  std::string deviceUri;
+  std::string makeAndModel;
+  bool stopped = false;  // paused already: starts no job
+};
+
+// Whether the queue prints to the printer: its device URI names the printer's serial
+// number (a "serial" parameter) or its node (the URI's path), or its make-and-model is
+// the driver name (without regard to case). Empty fields of the printer match nothing.
+bool QueuePrintsTo(const PrintQueue& queue, const QueuePrinter& printer);
+
+// The print server's queues (not classes); empty when no server answers.
+std::vector<PrintQueue> ListPrintQueues();
+
+enum class QueueHoldResult {
+  kHeld,           // every queue that prints to the printer is paused (none is fine)
+  kNoPrintServer,  // no print server answered, so none can start a job either
+  kNotPermitted,   // the server refused to pause a queue: no right to; others are held
+  kFailed,         // a queue could not be paused for another reason; others are held
+};
+
+// Keeps the print queues of one printer from starting new jobs (IPP Pause-Printer)
+// while it lives, and resumes exactly the queues it paused when it ends, whichever way
+// the update ends. Queues that were stopped before stay stopped. Requests never ask for
+// a password: a queue that needs one counts as not permitted.
+class PrintQueueHold {
+ public:
+  // Pauses every running queue that prints to the printer.
+  static PrintQueueHold Hold(const QueuePrinter& printer);
+
+  PrintQueueHold() = default;  // holds nothing
+  PrintQueueHold(PrintQueueHold&& other) noexcept;
+  PrintQueueHold& operator=(PrintQueueHold&& other) noexcept;
+  PrintQueueHold(const PrintQueueHold&) = delete;
+  PrintQueueHold& operator=(const PrintQueueHold&) = delete;
+  ~PrintQueueHold() { Release(); }
+
+  // Resumes the queues this hold paused, now; later calls do nothing. False when the
+  // server could not be reached or refused to resume one (a queue it no longer has
+  // counts as resumed): the caller can then say that the queue stays paused.
+  bool Release();
+
+  QueueHoldResult result() const { return result_; }
+  const std::vector<std::string>& pausedQueues() const { return paused_; }
+  // Queues that print to the printer and could not be paused.
+  const std::vector<std::string>& unpausedQueues() const { return unpaused_; }
+
+ private:
+  QueueHoldResult result_ = QueueHoldResult::kHeld;
+  std::vector<std::string> paused_;
+  std::vector<std::string> unpaused_;
+};
+
+// A line for the status display or standard error when the hold is incomplete, e.g.
+// "Print queue Photo1 could not be paused (no permission): a print job may interrupt
+// the update."; empty when the hold is complete.
+std::string QueueHoldWarning(const PrintQueueHold& hold);
+
+}  // namespace kiln::platform

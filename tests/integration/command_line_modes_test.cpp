@@ -1,0 +1,225 @@
+// The version report and the silent update as a calling program sees them: the kiln
+// program started on the test bed, its reports received either by an X11 window of the
+// test's own (on a private Xvfb) or, without a display, as lines on standard output.
+
+#include <gtest/gtest.h>
+#include <stdlib.h>
+
+#include <chrono>
+#include <memory>
+#include <sstream>
+#include <string>
+#include <thread>
+#include <utility>
+#include <vector>
+
+#include "app/report_sink.h"
+#include "app/version_text.h"
+#include "config/firmware_package.h"
+#include "support/child_process.h"
+#include "support/package_builder.h"
+#include "support/temp_dir.h"
+#include "support/x_display.h"
+#include "test_bed_fixture.h"
+
+namespace kiln {
+namespace {
+
+using app::PackVersion;
+using Reports = std::vector<std::pair<uint32_t, uint32_t>>;
+using kiln::testing::ChildProcess;
+
+enum class ReportPath { kWindow, kStandardOutput };
+
+constexpr std::chrono::seconds kRunLimit{60};
+
+sim::VirtualPrinterConfig Printer(uint32_t model, const char* version) {
+  sim::VirtualPrinterConfig config;
+  config.model = model;
+  config.version = version;
+  config.restartGapMs = 500;
+  return config;
+}
+
+class CommandLineModes : public kiln::testing::TestBedTest,
+                         public ::testing::WithParamInterface<ReportPath> {
+ protected:
+  void SetUp() override {
+    ::setenv("KILN_TIME_SCALE", "0.01", 0);
+    TestBedTest::SetUp();
+    if (GetParam() == ReportPath::kWindow) {
+      server_ = std::make_unique<kiln::testing::XvfbServer>();
+      if (server_->display().empty()) GTEST_SKIP() << "Xvfb is not installed or did not start";
+      ::setenv("DISPLAY", server_->display().c_str(), 1);
+      receiver_ = std::make_unique<kiln::testing::ReportReceiver>(server_->display());
+      ASSERT_TRUE(receiver_->ok());
+      window_ = receiver_->NewWindow();
+    } else {
+      ::unsetenv("DISPLAY");
+      window_ = 4242;  // no display: nothing may be sent anywhere
+    }
+  }
+  void TearDown() override {
+    receiver_.reset();
+    server_.reset();
+    TestBedTest::TearDown();
+  }
+
+  // Kiln.ini for entry 1 with a package for model's product ID at version, programmed in
+  // 3 seconds, plus extra key lines.
+  void Folder(uint32_t model, const char* version, const std::string& extraKeys = {}) {
+    dir_.Write("fw.bin", kiln::testing::MakePackage(0x20000, config::kHeaderOffsetMain,
+                                                    sim::ProductIdOfModel(model), 3, 3, version));
+    dir_.Write("Kiln.ini", "[FW_INFO1]\nFile=fw.bin\nDelay1=2\nDelay2=2\n" + extraKeys);
+  }
+
+  std::vector<std::string> Command(std::vector<std::string> options) const {
+    options.insert(options.begin(), {KILN_PROGRAM, "--dir", dir_.path().string()});
+    options.push_back("-W" + std::to_string(window_));
+    if (GetParam() == ReportPath::kStandardOutput) options.push_back("--report-stdout");
+    return options;
+  }
+
+  // The reports a finished run made, by the path under test; standard output must hold
+  // the report lines and nothing else.
+  Reports ReportsOf(const std::string& stdoutFile, uint32_t window) {
+    Reports reports;
+    const std::string out = kiln::testing::TempDir::Read(stdoutFile);
+    if (GetParam() == ReportPath::kWindow) {
+      EXPECT_EQ(out, "") << "only reports go to standard output";
+      for (const auto& r : receiver_->Take()) received_.push_back(r);
+      std::erase_if(received_, [&](const kiln::testing::ReceivedReport& r) {
+        if (r.window != window) return false;
+        EXPECT_EQ(r.message, app::kReportMessage);
+        reports.emplace_back(r.wParam, r.lParam);
+        return true;
+      });
+      return reports;
+    }
+    std::istringstream lines(out);
+    std::string word;
+    uint32_t wParam = 0;
+    uint32_t lParam = 0;
+    while (lines >> word >> wParam >> lParam) {
+      EXPECT_EQ(word, "report");
+      reports.emplace_back(wParam, lParam);
+    }
+    EXPECT_TRUE(lines.eof()) << "unexpected output: " << out;
+    return reports;
+  }
+
+  // Runs kiln to its end: it must exit with status 0.
+  Reports Run(std::vector<std::string> options) {
+    const std::string out = dir_.File("stdout.txt");
+    ChildProcess kiln(Command(std::move(options)), out);
+    EXPECT_TRUE(kiln.started());
+    EXPECT_EQ(kiln.WaitFor(kRunLimit), 0);
+    return ReportsOf(out, window_);
+  }
+
+  sim::VirtualPrinter& Bed() { return bed_->Printer(0); }
+
+  kiln::testing::TempDir dir_;
+  std::unique_ptr<kiln::testing::XvfbServer> server_;
+  std::unique_ptr<kiln::testing::ReportReceiver> receiver_;
+  uint32_t window_ = 0;
+  std::vector<kiln::testing::ReceivedReport> received_;  // not yet claimed by a window
+};
+
+TEST_P(CommandLineModes, VersionReportPacksPackageAndPrinterVersions) {
+  Start({Printer(7, "1.05")});
+  Folder(7, "1.10");
+  EXPECT_EQ(Run({"-CheckBinVersion", "-CheckDeviceVersion"}),
+            (Reports{{102, PackVersion("1.10")}, {103, PackVersion("1.05")}}));
+
+  EXPECT_EQ(Run({"-checkbinversion"}), (Reports{{102, PackVersion("1.10")}, {103, 0}}));
+
+  std::filesystem::remove(dir_.File("Kiln.ini"));
+  EXPECT_EQ(Run({"-CheckDeviceVersion"}), (Reports{{102, 0}, {103, 0}}));
+  EXPECT_TRUE(Bed().Images().empty());
+}
+
+TEST_P(CommandLineModes, SilentUpdateWritesOnlyAnOlderPrinter) {
+  Start({Printer(7, "1.10")});
+  Folder(7, "1.07");
+  EXPECT_EQ(Run({"-S"}), (Reports{{100, 0}, {110, 0}})) << "no M: model 0 is no model";
+  EXPECT_EQ(Run({"-S", "-M7", "--progress"}), (Reports{{100, 1}, {110, 1}}))
+      << "1.10 compares greater than 1.07 as text";
+  EXPECT_TRUE(Bed().Images().empty());
+}
+
+TEST_P(CommandLineModes, SilentUpdateReportsAndWritesTheNewImage) {
+  Start({Printer(7, "1.05")});
+  Folder(7, "1.10");
+  EXPECT_EQ(Run({"-S", "-M7", "--progress"}), (Reports{{101, 0}, {100, 1}, {110, 11}}));
+  EXPECT_EQ(Bed().Version(), "1.10");
+  ASSERT_EQ(Bed().Images().size(), 1u);
+  EXPECT_EQ(Bed().Images()[0].bytes.size(), 0x20000u);
+}
+
+TEST_P(CommandLineModes, ChecksumErrorAfterProgrammingReportsFailure) {
+  sim::VirtualPrinterConfig printer = Printer(7, "1.05");
+  printer.faults.errorAfterProgramming = sim::AlertForDetail(0x0406, 0x00030302);
+  Start({printer});
+  Folder(7, "1.10");
+  EXPECT_EQ(Run({"-S", "-M7"}), (Reports{{101, 0}, {100, 1}, {110, 12}}));
+}
+
+TEST_P(CommandLineModes, Model6AtVersion107SkipsTheCpuStep) {
+  Start({Printer(6, "1.07")});
+  Folder(6, "1.10", "Cpu1st=1\nCpuFile=cpu.bin\n");
+  dir_.Write("cpu.bin", kiln::testing::MakePackage(0x8000, config::kHeaderOffsetCpu,
+                                                   sim::ProductIdOfModel(6), 3, 3, "0.50"));
+  EXPECT_EQ(Run({"-S", "-M6"}), (Reports{{101, 0}, {100, 1}, {110, 11}}));
+  ASSERT_EQ(Bed().Images().size(), 1u) << "the main image only";
+  EXPECT_EQ(Bed().Images()[0].writeType, 0);
+  EXPECT_EQ(Bed().Version(), "1.10");
+}
+
+TEST_P(CommandLineModes, UnreadablePrinterVersionIsNotCompared) {
+  sim::VirtualPrinterConfig printer = Printer(7, "1.05");
+  printer.faults.silent = sim::CommandMatch::Code(0x0100);
+  Start({printer});
+  Folder(7, "1.10");
+  EXPECT_EQ(Run({"-S", "-M7"}), (Reports{{100, 0}, {110, 0}}));
+  EXPECT_TRUE(Bed().Images().empty());
+}
+
+TEST_P(CommandLineModes, MissingWindowDoesNotStopTheUpdate) {
+  Start({Printer(7, "1.05")});
+  Folder(7, "1.10");
+  if (receiver_) window_ = receiver_->GoneWindow();
+  const Reports reports = Run({"-S", "-M7"});
+  if (GetParam() == ReportPath::kStandardOutput) {
+    EXPECT_EQ(reports, (Reports{{101, 0}, {100, 1}, {110, 11}}));
+  } else {
+    EXPECT_TRUE(reports.empty());
+  }
+  EXPECT_EQ(Bed().Version(), "1.10") << "the update ran to its end";
+}
+
+TEST_P(CommandLineModes, SecondInstanceSendsNothing) {
+  Start({Printer(7, "1.05")});
+  Folder(7, "1.10");
+  const std::string firstOut = dir_.File("first.txt");
+  ChildProcess first(Command({"-S", "-M7"}), firstOut);
+  // The first instance runs until its count-down is over; start the second meanwhile.
+  const auto deadline = std::chrono::steady_clock::now() + kRunLimit;
+  while (Bed().Images().empty() && std::chrono::steady_clock::now() < deadline) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(5));
+  }
+  const uint32_t firstWindow = window_;
+  if (receiver_) window_ = receiver_->NewWindow();
+  EXPECT_EQ(Run({"-S", "-M7"}), Reports{});
+  EXPECT_EQ(first.WaitFor(kRunLimit), 0);
+  EXPECT_EQ(ReportsOf(firstOut, firstWindow), (Reports{{101, 0}, {100, 1}, {110, 11}}));
+}
+
+INSTANTIATE_TEST_SUITE_P(ReportPaths, CommandLineModes,
+                         ::testing::Values(ReportPath::kWindow, ReportPath::kStandardOutput),
+                         [](const auto& param) {
+                           return param.param == ReportPath::kWindow ? "X11Window" : "Stdout";
+                         });
+
+}  // namespace
+}  // namespace kiln

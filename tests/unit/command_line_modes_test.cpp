@@ -1,0 +1,164 @@
+// The command-line modes against virtual printers in this process, with their reports
+// and progress recorded, and the console form of the progress.
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "app/console_progress.h"
+#include "app/silent_update_mode.h"
+#include "app/version_report_mode.h"
+#include "config/firmware_package.h"
+#include "support/package_builder.h"
+#include "support/temp_dir.h"
+#include "support/virtual_printer_rig.h"
+
+namespace kiln::app {
+namespace {
+
+using Reports = std::vector<std::pair<uint32_t, uint32_t>>;
+
+class RecordedReports final : public ReportSink {
+ public:
+  void Report(uint32_t wParam, uint32_t lParam) override { list.emplace_back(wParam, lParam); }
+  Reports list;
+};
+
+class RecordedProgress final : public UpdateProgress {
+ public:
+  void Phase(UpdatePhase phase, std::string_view) override { phases.push_back(phase); }
+  void DataSent(uint32_t sent, uint32_t total) override { data.emplace_back(sent, total); }
+  void CountdownSecond(uint32_t left) override { countdown.push_back(left); }
+  std::vector<UpdatePhase> phases;
+  std::vector<std::pair<uint32_t, uint32_t>> data;
+  std::vector<uint32_t> countdown;
+};
+
+class Modes : public ::testing::Test {
+ protected:
+  sim::VirtualPrinter& Printer(uint32_t model, const char* version) {
+    sim::VirtualPrinterConfig config;
+    config.model = model;
+    config.version = version;
+    return rig_.Add(config);
+  }
+  void Package(const char* name, uint32_t offset, uint32_t model, const char* version) {
+    dir_.Write(name, kiln::testing::MakePackage(0x10000, offset, sim::ProductIdOfModel(model), 4, 6,
+                                                version));
+  }
+
+  kiln::testing::VirtualPrinterRig rig_;
+  kiln::testing::TempDir dir_;
+  AppSession session_;
+  RecordedReports reports_;
+  RecordedProgress progress_;
+};
+
+TEST_F(Modes, CpuStepGoesFirstAndTheMainImageFollows) {
+  sim::VirtualPrinter& printer = Printer(6, "1.06");
+  Package("fw.bin", config::kHeaderOffsetMain, 6, "1.10");
+  Package("cpu.bin", config::kHeaderOffsetCpu, 6, "1.06");
+  dir_.Write("Kiln.ini", "[FW_INFO1]\nFile=fw.bin\nCpu1st=1\nCpuFile=cpu.bin\nDelay2=9\n");
+  CommandLineOptions options;
+  options.silent = true;
+  options.model = 6;
+  SilentUpdate(session_, options, reports_, progress_, rig_.Links()).Run(dir_.path().string());
+
+  EXPECT_EQ(reports_.list, (Reports{{101, 0}, {100, 1}, {110, 11}}));
+  const auto images = printer.Images();
+  ASSERT_EQ(images.size(), 2u);
+  EXPECT_EQ(images[0].writeType, 2) << "1.06 is below 1.07: the CPU code goes first";
+  EXPECT_EQ(images[1].writeType, 0);
+  EXPECT_EQ(printer.Version(), "1.10");
+  EXPECT_EQ(session_.context.notifyWindow, nullptr) << "no observer outlives the mode";
+
+  // Both images went out to their last byte. Each count-down ran from its delay plus
+  // its package's programming time to 0: Delay1 (20 by default) + 4 for the CPU code,
+  // then Delay2 9 + 6 for the main image.
+  EXPECT_EQ(progress_.data.back(), (std::pair<uint32_t, uint32_t>{0x10000, 0x10000}));
+  ASSERT_EQ(progress_.countdown.size(), 25u + 16u);
+  EXPECT_EQ(progress_.countdown[0], 24u);
+  EXPECT_EQ(progress_.countdown[25], 15u);
+  EXPECT_EQ(progress_.phases.back(), UpdatePhase::kResult);
+}
+
+TEST_F(Modes, PrinterWithAnEmptyVersionIsNotCompared) {
+  sim::VirtualPrinter& printer = Printer(7, "");
+  Package("fw.bin", config::kHeaderOffsetMain, 7, "1.10");
+  dir_.Write("Kiln.ini", "[FW_INFO1]\nFile=fw.bin\n");
+  CommandLineOptions options;
+  options.model = 7;
+  SilentUpdate(session_, options, reports_, progress_, rig_.Links()).Run(dir_.path().string());
+  EXPECT_EQ(reports_.list, (Reports{{100, 0}, {110, 0}})) << "\"N/A\" is no version to compare";
+  EXPECT_TRUE(printer.Images().empty());
+}
+
+TEST_F(Modes, VersionReportOfALargeModelQueriesWithItsOwnPackets) {
+  sim::VirtualPrinter& printer = Printer(25, "2.03");
+  dir_.Write("code.bin", "c");
+  Package("fw.bin", config::kHeaderOffsetMain, 25, "2.10");
+  dir_.Write("Kiln.ini", "[FW_INFO1]\nCodeName=code.bin\nFwName=fw.bin\n");
+  CommandLineOptions options;
+  options.checkDeviceVersion = true;
+  ReportVersions(session_, dir_.path().string(), options, reports_, rig_.Links());
+
+  EXPECT_EQ(reports_.list, (Reports{{102, 0x020A0000}, {103, 0x02030000}}));
+  for (const sim::PacketRecord& packet : printer.Transcript()) {
+    EXPECT_EQ(packet.paddingBytes, 0u) << "command " << packet.command << " was padded";
+  }
+}
+
+// The console lines, written into a temporary file.
+class Console : public ::testing::Test {
+ protected:
+  ~Console() override { std::fclose(file_); }
+  std::string Text() {
+    std::fflush(file_);
+    std::rewind(file_);
+    std::string text;
+    for (int c; (c = std::fgetc(file_)) != EOF;) text.push_back(static_cast<char>(c));
+    return text;
+  }
+  ConsoleProgress Make(bool terminal) {
+    return ConsoleProgress(file_, terminal, [this] { return now_; });
+  }
+
+  std::FILE* file_ = std::tmpfile();
+  uint64_t now_ = 1000;
+};
+
+TEST_F(Console, DataLinesAreThrottledButTheLastIsAlwaysShown) {
+  ConsoleProgress console = Make(false);
+  console.DataSent(100, 1000);
+  now_ += ConsoleProgress::kDataLineIntervalMs - 1;
+  console.DataSent(200, 1000);  // too soon
+  now_ += 1;
+  console.DataSent(300, 1000);
+  console.DataSent(1000, 1000);  // the end, however soon
+  console.Phase(UpdatePhase::kCountdown, "");
+  console.CountdownSecond(1);
+  console.CountdownSecond(0);
+  EXPECT_EQ(Text(),
+            "kiln: sent 100 of 1000 bytes (10%)\n"
+            "kiln: sent 300 of 1000 bytes (30%)\n"
+            "kiln: sent 1000 of 1000 bytes (100%)\n"
+            "kiln: count-down\n"
+            "kiln: count-down: 1 s\n"
+            "kiln: count-down: 0 s\n");
+}
+
+TEST_F(Console, TerminalRewritesOneLineAndEndsItBeforeTheNextPhase) {
+  ConsoleProgress console = Make(true);
+  console.DataSent(5, 10);
+  console.Phase(UpdatePhase::kDownload, "failed");
+  console.CountdownSecond(0);
+  EXPECT_EQ(Text(),
+            "\rkiln: sent 5 of 10 bytes (50%)\033[K\n"
+            "kiln: download: failed\n"
+            "\rkiln: count-down: 0 s\033[K\n");
+}
+
+}  // namespace
+}  // namespace kiln::app
