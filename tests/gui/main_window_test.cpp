@@ -110,6 +110,19 @@ TEST_F(MainWindowTest, PrinterErrorInAnErrorBox) {
   EXPECT_EQ(Text("1001"), "SRAM error!");
 }
 
+TEST_F(MainWindowTest, WindowGoesOnlyAfterTheUpdateEnded) {
+  sim::VirtualPrinter& printer = rig_.Printer(7, "1.05");
+  Initialise();
+  window_->show();
+  QTest::mouseClick(window_->findChild<QPushButton*>("1"), Qt::LeftButton);
+  ASSERT_TRUE(window_->controller().WorkerRunning());
+  window_->close();  // refused while the update runs
+  EXPECT_TRUE(window_->isVisible());
+  window_.reset();  // waits for the worker, serving it meanwhile
+  ASSERT_EQ(printer.Images().size(), 1u);
+  EXPECT_EQ(printer.Version(), "1.06");
+}
+
 TEST_F(MainWindowTest, F1OpensAbout) {
   Initialise();
   std::string caption;
