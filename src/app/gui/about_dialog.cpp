@@ -16,15 +16,15 @@ void ExecAboutDialog(QWidget* parent, i18n::LanguageFile& language, std::string_
   dialog.setWindowTitle(QStringLiteral("About Kiln"));
   SizeDialog(&dialog, 180, 55);
 
-  auto* icon = PlaceInDialog(new QLabel(&dialog), 11, 14, 21, 20);
+  auto* icon = AddControl<QLabel>(&dialog, 11, 14, 21, 20);
   icon->setPixmap(KilnIcon().pixmap(icon->size().boundedTo(QSize(48, 48))));
   icon->setAlignment(Qt::AlignCenter);
 
   auto* version =
-      PlaceInDialog(new QLabel(QStringLiteral("Kiln v3.0.2  build 585"), &dialog), 40, 14, 130, 10);
+      AddControl<QLabel>(&dialog, 40, 14, 130, 10, QStringLiteral("Kiln v3.0.2  build 585"));
   version->setObjectName(QStringLiteral("version"));
 
-  auto* ok = PlaceInDialog(new QPushButton(QStringLiteral("OK"), &dialog), 123, 35, 50, 14);
+  auto* ok = AddControl<QPushButton>(&dialog, 123, 35, 50, 14, QStringLiteral("OK"));
   ok->setObjectName(QStringLiteral("1"));
   ok->setDefault(true);
   QObject::connect(ok, &QPushButton::clicked, &dialog, &QDialog::accept);

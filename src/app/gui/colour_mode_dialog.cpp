@@ -17,7 +17,7 @@ namespace {
 
 QLabel* Label(QDialog* dialog, const char* text, Qt::Alignment alignment, int x, int y, int cx,
               int cy) {
-  auto* label = PlaceInDialog(new QLabel(QString::fromLatin1(text), dialog), x, y, cx, cy);
+  auto* label = AddControl<QLabel>(dialog, x, y, cx, cy, QString::fromLatin1(text));
   label->setAlignment(alignment);
   return label;
 }
@@ -32,10 +32,10 @@ ColourModeDialog::ColourModeDialog(const UpdateContext& context, int entry, uint
   setWindowTitle(QStringLiteral("Change Color Mode"));
   SizeDialog(this, 224, 147);
 
-  auto* ok = PlaceInDialog(new QPushButton(QStringLiteral("OK"), this), 38, 126, 50, 14);
+  auto* ok = AddControl<QPushButton>(this, 38, 126, 50, 14, QStringLiteral("OK"));
   ok->setObjectName(QStringLiteral("1"));
   ok->setDefault(true);
-  auto* cancel = PlaceInDialog(new QPushButton(QStringLiteral("Cancel"), this), 135, 126, 50, 14);
+  auto* cancel = AddControl<QPushButton>(this, 135, 126, 50, 14, QStringLiteral("Cancel"));
   cancel->setObjectName(QStringLiteral("2"));
 
   const Qt::Alignment right = Qt::AlignRight | Qt::AlignTop;
@@ -43,7 +43,7 @@ ColourModeDialog::ColourModeDialog(const UpdateContext& context, int entry, uint
   QLabel* current = Label(this, "", Qt::AlignHCenter | Qt::AlignTop, 77, 9, 126, 11);
   current->setObjectName(QStringLiteral("1047"));
   Label(this, "Change Mode To:", right, 15, 30, 58, 8);
-  tables_ = PlaceInDialog(new QComboBox(this), 77, 29, 127, 134);
+  tables_ = AddControl<QComboBox>(this, 77, 29, 127, 134);
   tables_->setObjectName(QStringLiteral("1037"));
   // The template's height includes the dropped-down list; the closed box is one line.
   tables_->resize(tables_->width(), tables_->sizeHint().height());

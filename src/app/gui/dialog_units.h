@@ -4,6 +4,7 @@
 #include <QFontMetrics>
 #include <QRect>
 #include <QWidget>
+#include <utility>
 
 // Dialogs are laid out in dialog units, as their templates give them: a horizontal unit is
 // a quarter of the dialog font's average character width, a vertical unit an eighth of
@@ -44,6 +45,15 @@ Widget* PlaceInDialog(Widget* child, int x, int y, int cx, int cy) {
   const QWidget* dialog = child->parentWidget();
   child->setGeometry(DialogRect(dialog != nullptr ? dialog->font() : child->font(), x, y, cx, cy));
   return child;
+}
+
+// Creates a control owned by dialog (constructor arguments first, the dialog as parent
+// last) and places it at its template position.
+template <typename Widget, typename... Args>
+Widget* AddControl(QWidget* dialog, int x, int y, int cx, int cy, Args&&... args) {
+  // NOLINTNEXTLINE(cppcoreguidelines-owning-memory): the dialog owns and deletes it
+  auto* control = new Widget(std::forward<Args>(args)..., dialog);
+  return PlaceInDialog(control, x, y, cx, cy);
 }
 
 }  // namespace kiln::app

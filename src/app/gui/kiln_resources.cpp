@@ -132,9 +132,12 @@ void BurningAnimation::paintEvent(QPaintEvent*) {
   const double phase = double(frame_) / kFrames;
 
   const QRectF file(h * 0.15, h * 0.1, h * 0.65, h * 0.8);
-  const QRectF chip(w - h * 1.05, h * 0.12, h * 0.9, h * 0.76);
+  // The chip sits on a flame that flickers under it.
+  const QRectF chip(w - h * 1.0, h * 0.04, h * 0.8, h * 0.62);
   PaintFile(painter, file);
-  PaintFlame(painter, QRectF(chip.left() + chip.width() * 0.1, 0, chip.width() * 0.8, h), phase);
+  PaintFlame(painter,
+             QRectF(chip.left() + chip.width() * 0.12, h * 0.3, chip.width() * 0.76, h * 0.7),
+             phase);
   PaintChip(painter, chip, 0.35 + 0.35 * std::sin(phase * 2 * M_PI));
 
   // Packets on the track between file and chip, moving one step a frame.

@@ -20,7 +20,10 @@ class Converter {
   Converter(const Converter&) = delete;
   Converter& operator=(const Converter&) = delete;
 
-  bool ok() const { return handle_ != reinterpret_cast<iconv_t>(-1); }
+  // iconv_open reports failure as the handle (iconv_t)-1.
+  bool ok() const {
+    return handle_ != reinterpret_cast<iconv_t>(-1);  // NOLINT(performance-no-int-to-ptr)
+  }
 
   // Converts all of bytes; a sequence that cannot be read is replaced and skipped.
   std::string Convert(std::string_view bytes) {
