@@ -50,7 +50,8 @@ struct Bench {
   kiln::testing::FakeClock clock;
   kiln::sim::VirtualPrinter printer{kiln::sim::VirtualPrinterConfig{}, clock};
   BenchChannel channel{printer};
-  std::unique_ptr<kiln::protocol::CPrnCmd> prn = std::make_unique<kiln::protocol::CPrnCmd>(&channel);
+  std::unique_ptr<kiln::protocol::CPrnCmd> prn =
+      std::make_unique<kiln::protocol::CPrnCmd>(&channel, kiln::protocol::SendMode::kPadded);
 };
 
 void BM_DoCommandRoundTrip(benchmark::State& state) {
@@ -59,8 +60,9 @@ void BM_DoCommandRoundTrip(benchmark::State& state) {
   for (auto _ : state) {
     benchmark::DoNotOptimize(bench.prn->DoCommand(kiln::protocol::cmd::kStatusSummary));
   }
-  state.counters["allocs_per_transaction"] = static_cast<double>(kiln::bench::AllocationCount() - before) /
-                                             static_cast<double>(state.iterations());
+  state.counters["allocs_per_transaction"] =
+      static_cast<double>(kiln::bench::AllocationCount() - before) /
+      static_cast<double>(state.iterations());
 }
 BENCHMARK(BM_DoCommandRoundTrip);
 
@@ -71,15 +73,16 @@ void BM_SendImage4MiB(benchmark::State& state) {
   uint64_t packets = 0;
   for (auto _ : state) {
     const uint64_t before = kiln::bench::AllocationCount();
-    const auto last = kiln::protocol::SendDataInChunks(*bench.prn, kiln::protocol::cmd::kFirmwareData,
-                                                       image.data(), static_cast<uint32_t>(image.size()),
-                                                       kiln::protocol::kDataPieceSize);
+    const auto last = kiln::protocol::SendDataInChunks(
+        *bench.prn, kiln::protocol::cmd::kFirmwareData, image.data(),
+        static_cast<uint32_t>(image.size()), kiln::protocol::kDataPieceSize);
     allocations += kiln::bench::AllocationCount() - before;
     packets += (image.size() + kiln::protocol::kDataPieceSize - 1) / kiln::protocol::kDataPieceSize;
     benchmark::DoNotOptimize(last);
   }
   state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * image.size()));
-  state.counters["allocs_per_packet"] = static_cast<double>(allocations) / static_cast<double>(packets);
+  state.counters["allocs_per_packet"] =
+      static_cast<double>(allocations) / static_cast<double>(packets);
 }
 BENCHMARK(BM_SendImage4MiB)->Unit(benchmark::kMillisecond);
 

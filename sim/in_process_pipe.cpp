@@ -73,6 +73,7 @@ std::unique_ptr<platform::PipeFile> InProcessPipeOpener::Open(const char* device
   std::lock_guard<std::mutex> lock(mutex_);
   const auto found = printers_.find(devicePath);
   if (found == printers_.end() || !found->second->OnUsb()) return nullptr;
+  if (found->second->Config().faults.openRefused) return nullptr;
   return std::make_unique<InProcessPipe>(*found->second);
 }
 

@@ -80,6 +80,9 @@ struct PrinterFaults {
   std::optional<uint16_t> returnProductId;
   // After programming (or leaving in the middle of a transfer) the printer never comes back.
   bool neverReturn = false;
+  // Its node cannot be opened (another program holds it, or a permission error),
+  // though discovery lists it.
+  bool openRefused = false;
   // Leaves USB once this many firmware data bytes (0x8301 or 0x8308 payload) have arrived,
   // and comes back after the restart gap unchanged (unless neverReturn); 0: off.
   uint32_t leaveAfterDataBytes = 0;

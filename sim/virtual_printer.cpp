@@ -47,8 +47,13 @@ bool IsAlertDetail(uint16_t command) {
          std::end(cmd::kAlertDetails);
 }
 
-uint8_t FirstParameter(const ReceivedPacket& packet) {
-  return packet.parameters.empty() ? 0 : packet.parameters[0];
+// Commands that cannot be carried out without their parameter bytes: start of write
+// (write type), register parameters (three registers), file announce (kind).
+bool MissesParameters(const ReceivedPacket& packet) {
+  std::size_t needed = 0;
+  if (packet.command == cmd::kStartOfWrite || packet.command == cmd::kAnnounceFile) needed = 1;
+  if (packet.command == cmd::kRegisterParameters) needed = 3;
+  return packet.parameters.size() < needed;
 }
 
 }  // namespace
@@ -121,12 +126,14 @@ void VirtualPrinter::Handle(ReceivedPacket&& packet) {
   record.writes = packet.writes;
   transcript_.push_back(record);
   const std::size_t packetNumber = transcript_.size();
+  // A command without its parameter bytes is refused: nothing done, nothing answered.
+  if (MissesParameters(packet)) return;
 
   switch (packet.command) {
     case cmd::kStartOfWrite:
       writingImage_ = true;
       imageInProgress_.clear();
-      writeType_ = FirstParameter(packet);
+      writeType_ = packet.parameters[0];
       break;
     case cmd::kFirmwareData:
       if (writingImage_) {
@@ -145,13 +152,12 @@ void VirtualPrinter::Handle(ReceivedPacket&& packet) {
       break;
     case cmd::kRegisterParameters: {
       RegisterPacket registers{};
-      std::copy_n(packet.parameters.begin(), std::min<std::size_t>(3, packet.parameters.size()),
-                  registers.begin());
+      std::copy_n(packet.parameters.begin(), registers.size(), registers.begin());
       registerPackets_.push_back(registers);
       break;
     }
     case cmd::kAnnounceFile:
-      fileKindInProgress_ = FirstParameter(packet);
+      fileKindInProgress_ = packet.parameters[0];
       fileInProgress_.clear();
       break;
     case cmd::kFileData:

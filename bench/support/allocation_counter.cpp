@@ -18,15 +18,33 @@ void* Allocate(std::size_t size) {
 }
 }  // namespace
 
-uint64_t AllocationCount() { return allocations.load(std::memory_order_relaxed); }
-PauseCounting::PauseCounting() { ++paused; }
-PauseCounting::~PauseCounting() { --paused; }
+uint64_t AllocationCount() {
+  return allocations.load(std::memory_order_relaxed);
+}
+PauseCounting::PauseCounting() {
+  ++paused;
+}
+PauseCounting::~PauseCounting() {
+  --paused;
+}
 
 }  // namespace kiln::bench
 
-void* operator new(std::size_t size) { return kiln::bench::Allocate(size); }
-void* operator new[](std::size_t size) { return kiln::bench::Allocate(size); }
-void operator delete(void* block) noexcept { std::free(block); }
-void operator delete[](void* block) noexcept { std::free(block); }
-void operator delete(void* block, std::size_t) noexcept { std::free(block); }
-void operator delete[](void* block, std::size_t) noexcept { std::free(block); }
+void* operator new(std::size_t size) {
+  return kiln::bench::Allocate(size);
+}
+void* operator new[](std::size_t size) {
+  return kiln::bench::Allocate(size);
+}
+void operator delete(void* block) noexcept {
+  std::free(block);
+}
+void operator delete[](void* block) noexcept {
+  std::free(block);
+}
+void operator delete(void* block, std::size_t) noexcept {
+  std::free(block);
+}
+void operator delete[](void* block, std::size_t) noexcept {
+  std::free(block);
+}

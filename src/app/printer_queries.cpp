@@ -18,9 +18,8 @@ constexpr uint32_t kColourModeLimit = 47;
 class PrinterSession {
  public:
   PrinterSession(const usb::LinkFactory& makeLink, bool largeModel)
-      : link_(makeLink()), prn_(std::make_unique<protocol::CPrnCmd>(link_.get())) {
-    prn_->paddedMode = !largeModel;
-  }
+      : link_(makeLink()),
+        prn_(std::make_unique<protocol::CPrnCmd>(link_.get(), protocol::SendModeFor(largeModel))) {}
   ~PrinterSession() { link_->Finish(); }
   PrinterSession(const PrinterSession&) = delete;
   PrinterSession& operator=(const PrinterSession&) = delete;
@@ -82,9 +81,8 @@ bool PrinterQueries::QueryColourMode(ColourModeText* text, uint32_t busyLimitMs)
   {
     PrinterSession session(makeLink_, context_.largeModel);
     (void)session.Open(context_.targetModel);
-    const bool stillBusy =
-        session.link().IsChannelOpen() && !context_.noBusyCheckAtStartup &&
-        session.prn().WaitBusy(kBusyPollMs, false, busyLimitMs) == protocol::kWaitBusyTimedOut;
+    const bool stillBusy = session.link().IsChannelOpen() && !context_.noBusyCheckAtStartup &&
+                           session.prn().WaitBusy(kBusyPollMs, false, busyLimitMs).timedOut;
     if (session.link().IsChannelOpen() && !stillBusy) {
       const uint8_t* data = nullptr;
       uint32_t length = 0;

@@ -1,6 +1,7 @@
 #include "app/version_text.h"
 
 #include <cctype>
+#include <charconv>
 #include <cstdlib>
 #include <string>
 
@@ -45,8 +46,13 @@ bool DeviceOlderThanPackage(std::string_view deviceVersion, std::string_view pac
 }
 
 double VersionAsDecimal(std::string_view version) {
-  const std::string text(version);
-  return std::strtod(text.c_str(), nullptr);
+  // Read with a '.' whatever the locale's decimal separator is.
+  while (!version.empty() && std::isspace(static_cast<unsigned char>(version.front()))) {
+    version.remove_prefix(1);
+  }
+  double value = 0.0;
+  std::from_chars(version.data(), version.data() + version.size(), value);
+  return value;
 }
 
 uint32_t PackVersion(std::string_view version) {

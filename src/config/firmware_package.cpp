@@ -1,14 +1,9 @@
 #include "config/firmware_package.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
-#include <cerrno>
 #include <cstring>
 #include <string_view>
 
-#include "platform/unique_fd.h"
+#include "platform/read_only_file.h"
 #include "usb/model_table.h"
 
 namespace kiln::config {
@@ -36,18 +31,6 @@ std::optional<uint32_t> LocateInOrder(const uint8_t* image, uint32_t size, uint3
   return std::nullopt;
 }
 
-// Reads exactly length bytes; false on an error or an early end of file.
-bool ReadFully(int fd, uint8_t* into, uint32_t length) {
-  while (length > 0) {
-    const ssize_t n = ::read(fd, into, length);
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) return false;
-    into += n;
-    length -= static_cast<uint32_t>(n);
-  }
-  return true;
-}
-
 bool LoadHeader(const char* path, bool cpuPackage, uint8_t writeType, PackageHeader& header) {
   FirmwarePackage package;
   uint32_t size = 0;
@@ -73,13 +56,9 @@ std::vector<uint32_t> PackageReadPieces(uint32_t size) {
 }
 
 bool LoadPackageFile(const char* path, FirmwarePackage* package, uint32_t& size) {
-  if (path == nullptr) return false;
-  const platform::UniqueFd file(::open(path, O_RDONLY | O_CLOEXEC));
-  if (file.get() < 0) return false;
-  struct stat info {};
-  if (::fstat(file.get(), &info) != 0 || !S_ISREG(info.st_mode)) return false;
-  if (static_cast<uint64_t>(info.st_size) > UINT32_MAX) return false;
-  const auto length = static_cast<uint32_t>(info.st_size);
+  platform::ReadOnlyFile file(path);
+  if (!file.IsOpen() || file.size() > UINT32_MAX) return false;
+  const auto length = static_cast<uint32_t>(file.size());
 
   if (package == nullptr) {
     size = length;
@@ -89,7 +68,7 @@ bool LoadPackageFile(const char* path, FirmwarePackage* package, uint32_t& size)
 
   uint32_t done = 0;
   for (const uint32_t piece : PackageReadPieces(length)) {
-    if (!ReadFully(file.get(), package->image.data() + done, piece)) return false;
+    if (!file.ReadFully(package->image.data() + done, piece)) return false;
     done += piece;
   }
   package->size = length;
@@ -126,25 +105,24 @@ bool ReadPackageInfo(UpdateContext& context) {
   context.extraDelay = context.writeType == 2 ? header.programTime1 : header.programTime2;
   context.packageVersion = header.version.view();
 
+  // A lookup that finds no row clears what it would have set, so that no earlier
+  // entry's model stays the target of this package.
   const usb::PrinterModel* packageRow = usb::FindModelByVidPid(context.packageVidPid);
   if (context.noCheckPid) {
-    if (const usb::PrinterModel* target = usb::FindModelByShortName(context.modelName)) {
-      context.driverName = target->driverName;
-      context.targetModel = target->serialNumber;
-      context.targetVidPid = target->vidPid;
-    }
-    if (packageRow != nullptr) {
-      context.packageDriverName = packageRow->driverName;
-      context.packageModel = packageRow->serialNumber;
-    }
+    const usb::PrinterModel* target = usb::FindModelByShortName(context.modelName);
+    context.driverName = target != nullptr ? target->driverName : "";
+    context.targetModel = target != nullptr ? target->serialNumber : 0;
+    context.targetVidPid = target != nullptr ? target->vidPid : 0;
+    context.packageDriverName = packageRow != nullptr ? packageRow->driverName : "";
+    context.packageModel = packageRow != nullptr ? packageRow->serialNumber : 0;
   } else {
     context.targetVidPid = context.packageVidPid;
-    if (packageRow != nullptr) {
-      context.driverName = packageRow->driverName;
-      context.targetModel = packageRow->serialNumber;
-    }
+    context.driverName = packageRow != nullptr ? packageRow->driverName : "";
+    context.targetModel = packageRow != nullptr ? packageRow->serialNumber : 0;
     context.packageDriverName = context.driverName.view();
     context.packageModel = context.targetModel;
+    // A product ID of no model addresses no printer.
+    if (packageRow == nullptr) return false;
   }
 
   if (!context.cpuFirst) return true;

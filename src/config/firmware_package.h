@@ -53,8 +53,7 @@ std::vector<uint32_t> PackageReadPieces(uint32_t size);
 
 // The header offset: the preferred one (0x40 for write type 2, else 0x1040), then the
 // other; only an offset with all 15 header bytes inside the image counts.
-std::optional<uint32_t> LocatePackageHeader(const uint8_t* image, uint32_t size,
-                                            uint8_t writeType);
+std::optional<uint32_t> LocatePackageHeader(const uint8_t* image, uint32_t size, uint8_t writeType);
 // For a CPU-code package: always 0x40 first, then 0x1040.
 std::optional<uint32_t> LocateCpuPackageHeader(const uint8_t* image, uint32_t size);
 
@@ -64,7 +63,9 @@ PackageHeader DecodePackageHeader(const uint8_t* image, uint32_t offset);
 // Loads the firmware package named by the context, decodes its header into
 // packageVidPid, extraDelay and packageVersion, resolves the target and package models,
 // and, when cpuFirst is on, reads the CPU package's version and programming time.
-// False when a package cannot be loaded or holds no header.
+// A lookup that finds no model row clears the fields it would have set (model 0, empty
+// names). False when a package cannot be loaded or holds no header, or, unless
+// noCheckPid is on, when its product ID is no model's.
 bool ReadPackageInfo(UpdateContext& context);
 
 // A device data block of length bytes is valid when byte length-2 is the marker and

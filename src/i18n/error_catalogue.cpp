@@ -4,6 +4,8 @@
 #include <cstddef>
 #include <iterator>
 
+#include "usb/model_table.h"
+
 namespace kiln::i18n {
 
 namespace {
@@ -257,16 +259,15 @@ ErrorCatalogue CardPrinterCatalogue() {
 }
 
 ErrorCatalogue ErrorCatalogueForModel(uint32_t modelSerial) {
-  if (modelSerial < 19) return PhotoPrinterCatalogue();
-  switch (modelSerial) {
-    case 20:
-    case 21:
-    case 37:
-    case 38:
+  switch (usb::FamilyOfModel(modelSerial)) {
+    case usb::PrinterFamily::kPhoto:
+      return PhotoPrinterCatalogue();
+    case usb::PrinterFamily::kCard:
       return CardPrinterCatalogue();
-    default:
-      return DualPrinterCatalogue();
+    case usb::PrinterFamily::kDual:
+      break;
   }
+  return DualPrinterCatalogue();
 }
 
 const char* FindErrorMessage(uint32_t modelSerial, uint32_t code) {

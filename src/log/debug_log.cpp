@@ -4,6 +4,8 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "platform/local_time.h"
+
 namespace kiln::log {
 
 namespace {
@@ -71,10 +73,7 @@ void DebugLog::LogHexDump(uint32_t messageLevel, const void* data, std::size_t l
 }
 
 void DebugLog::LogClose(const std::function<void()>& closeChannel) {
-  const std::time_t now = std::time(nullptr);
-  std::tm local {};
-  localtime_r(&now, &local);
-  LogCloseAt(local, closeChannel);
+  LogCloseAt(platform::LocalTime(std::time(nullptr)), closeChannel);
 }
 
 void DebugLog::LogCloseAt(const std::tm& localTime, const std::function<void()>& closeChannel) {

@@ -9,6 +9,11 @@
 
 namespace kiln::log {
 
+// Addresses appear in the trace as 32-bit hex numbers.
+inline unsigned TraceAddress(const void* address) {
+  return static_cast<unsigned>(reinterpret_cast<uintptr_t>(address));
+}
+
 // The leveled trace of transport and protocol, one sink per printer link. Level 0 or
 // no stream means off: every call then returns at once.
 //

@@ -49,8 +49,8 @@ std::string ResolveTarget(const char* path) {
 ReadResult ReadWholeFile(const char* path, std::string& content) {
   content.clear();
   UniqueFd fd(::open(path, O_RDONLY | O_CLOEXEC | O_NONBLOCK));
-  if (fd.get() < 0) return errno == ENOENT || errno == ENOTDIR ? ReadResult::kMissing
-                                                               : ReadResult::kError;
+  if (fd.get() < 0)
+    return errno == ENOENT || errno == ENOTDIR ? ReadResult::kMissing : ReadResult::kError;
   struct stat info {};
   if (::fstat(fd.get(), &info) != 0) return ReadResult::kError;
   if (!S_ISREG(info.st_mode)) return ReadResult::kNotAFile;

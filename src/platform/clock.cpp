@@ -29,8 +29,8 @@ class ScaledSystemClock final : public Clock {
   }
 
   uint64_t NowMs() override {
-    const auto elapsed = std::chrono::duration<double, std::milli>(
-        std::chrono::steady_clock::now() - start_);
+    const auto elapsed =
+        std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start_);
     return static_cast<uint64_t>(elapsed.count() / scale_);
   }
 

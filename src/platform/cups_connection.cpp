@@ -23,8 +23,8 @@ bool ServerAnswers(http_t* http) {
 }  // namespace
 
 CupsConnection ConnectToPrintServer() {
-  CupsConnection http(httpConnect2(cupsServer(), ippPort(), nullptr, AF_UNSPEC, cupsEncryption(),
-                                   1, kConnectTimeoutMs, nullptr));
+  CupsConnection http(httpConnect2(cupsServer(), ippPort(), nullptr, AF_UNSPEC, cupsEncryption(), 1,
+                                   kConnectTimeoutMs, nullptr));
   if (!http) return http;
   // A wait that runs out ends the request instead of waiting again. A caller's work may
   // take several requests, each allowed that wait: one small request first tells

@@ -10,6 +10,8 @@
 #include <mutex>
 #include <string>
 
+#include "platform/unique_fd.h"
+
 namespace kiln::platform {
 
 uint32_t WinErrorFromErrno(int errnoValue) {
@@ -35,21 +37,12 @@ uint32_t WinErrorFromErrno(int errnoValue) {
 
 namespace {
 
-// A 0-byte read and a hang-up on poll mean the printer went away: the same as ENODEV.
+// A hang-up on poll (also after a read of 0 bytes) means the printer went away: the
+// same as ENODEV.
 constexpr int kDeviceLost = ENODEV;
 
 // One open file description of a node, shared by every pipe opened on its path.
-class NodeFile {
- public:
-  explicit NodeFile(int fd) : fd_(fd) {}
-  ~NodeFile() { ::close(fd_); }
-  NodeFile(const NodeFile&) = delete;
-  NodeFile& operator=(const NodeFile&) = delete;
-  int fd() const { return fd_; }
-
- private:
-  int fd_;
-};
+using NodeFile = UniqueFd;
 
 // Milliseconds left until a transfer's time-out; -1 (no limit) for a time-out of 0.
 class Deadline {
@@ -85,6 +78,13 @@ Readiness WaitFor(int fd, short events, const Deadline& deadline, int* error) {
     if ((entry.revents & events) != 0) return Readiness::kReady;
     if ((entry.revents & (POLLHUP | POLLERR | POLLNVAL)) != 0) return Readiness::kLost;
   }
+}
+
+// Whether the node reports a hang-up or an error right now (a removed device; the
+// test bed's pseudo-terminal once its other end is closed).
+bool HungUp(int fd) {
+  pollfd entry{fd, POLLIN, 0};
+  return ::poll(&entry, 1, 0) > 0 && (entry.revents & (POLLHUP | POLLERR | POLLNVAL)) != 0;
 }
 
 PipeTransfer Failed(PipeTransfer transfer, int errnoValue, uint32_t bytes) {
@@ -123,7 +123,7 @@ class LpPipe final : public PipeFile {
     if (len == 0) return NothingToMove();
     PipeTransfer transfer;
     const Deadline deadline(timeoutMs);
-    const int fd = node_->fd();
+    const int fd = node_->get();
     uint32_t done = 0;
     bool started = false;
     for (;;) {
@@ -160,12 +160,14 @@ class LpPipe final : public PipeFile {
     if (len == 0) return NothingToMove();
     PipeTransfer transfer;
     const Deadline deadline(timeoutMs);
-    const int fd = node_->fd();
+    const int fd = node_->get();
     bool pending = false;
     for (;;) {
       const ssize_t n = ::read(fd, data, len);
       if (n < 0 && errno == EINTR) continue;
-      if (n > 0) {
+      // 0 bytes from a node that has not hung up is an empty transfer (the printer sent
+      // a zero-length packet): it completes with nothing and the node stays open.
+      if (n > 0 || (n == 0 && !HungUp(fd))) {
         if (!pending) {
           transfer.completedAtOnce = true;
         } else {
@@ -193,7 +195,7 @@ class LpPipe final : public PipeFile {
   // the link does right after cancelling wherever a transfer was abandoned.
   void Cancel() override {}
 
-  int TraceHandle() const override { return node_->fd(); }
+  int TraceHandle() const override { return node_->get(); }
 
  private:
   std::shared_ptr<NodeFile> node_;
@@ -207,9 +209,9 @@ class LpPipeOpener final : public PipeOpener {
     std::erase_if(open_, [](const auto& entry) { return entry.second.expired(); });
     std::shared_ptr<NodeFile> node = open_[devicePath].lock();
     if (!node) {
-      const int fd = ::open(devicePath, O_RDWR | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
-      if (fd < 0) return nullptr;
-      node = std::make_shared<NodeFile>(fd);
+      NodeFile fd(::open(devicePath, O_RDWR | O_NONBLOCK | O_NOCTTY | O_CLOEXEC));
+      if (fd.get() < 0) return nullptr;
+      node = std::make_shared<NodeFile>(std::move(fd));
       open_[devicePath] = node;
     }
     return std::make_unique<LpPipe>(std::move(node));

@@ -13,6 +13,8 @@
 #include <mutex>
 #include <thread>
 
+#include "platform/unique_fd.h"
+
 namespace kiln::platform {
 
 namespace {
@@ -24,38 +26,55 @@ bool IsPlainNameCharacter(char c) {
          c == '_' || c == '-';
 }
 
+// A lock folder may be used when it is a real folder (not a symlink) owned by this user
+// or root, and nobody else can write into it, unless its sticky bit keeps every user
+// to their own files.
+bool TrustedFolder(const std::string& folder) {
+  struct stat info {};
+  if (::lstat(folder.c_str(), &info) != 0 || !S_ISDIR(info.st_mode)) return false;
+  if (info.st_uid != ::geteuid() && info.st_uid != 0) return false;
+  const bool othersWrite = (info.st_mode & (S_IWGRP | S_IWOTH)) != 0;
+  return !othersWrite || (info.st_mode & S_ISVTX) != 0;
+}
+
 // Creates the folder when missing; a shared folder gets the sticky, world-writable mode
-// of /tmp so that every user can add lock files but nobody can remove another's.
+// of /tmp so that every user can add lock files but nobody can remove another's. A
+// folder that someone else prepared is used only when it can be trusted.
 bool EnsureFolder(const std::string& folder, bool shared) {
   std::error_code error;
-  if (std::filesystem::is_directory(folder, error)) return true;
-  std::filesystem::create_directories(folder, error);
-  if (error) return false;
-  ::chmod(folder.c_str(), shared ? 01777 : 0700);
-  return true;
+  const std::filesystem::path path(folder);
+  if (path.has_parent_path()) std::filesystem::create_directories(path.parent_path(), error);
+  if (::mkdir(folder.c_str(), 0700) == 0) ::chmod(folder.c_str(), shared ? 01777 : 0700);
+  return TrustedFolder(folder);
 }
 
 // One lock file as the whole process sees it: a single open file description, so that
 // the kernel's lock is held by the process, and the thread ownership kept beside it.
 class ProcessLock {
  public:
-  explicit ProcessLock(int fd) : fd_(fd) {}
-  ~ProcessLock() { ::close(fd_); }
+  explicit ProcessLock(UniqueFd fd) : fd_(std::move(fd)) {}
   ProcessLock(const ProcessLock&) = delete;
   ProcessLock& operator=(const ProcessLock&) = delete;
 
-  void Lock() {
+  // False when the file lock could not be taken: then the thread holds nothing.
+  bool Lock() {
     const std::thread::id self = std::this_thread::get_id();
     std::unique_lock<std::mutex> guard(mutex_);
     if (owner_ == self) {
       ++depth_;
-      return;
+      return true;
     }
     released_.wait(guard, [this] { return owner_ == std::thread::id(); });
     owner_ = self;
     depth_ = 1;
     guard.unlock();
-    SetFileLock(F_WRLCK);  // waits for other processes outside the in-process lock
+    // Waits for other processes outside the in-process lock.
+    if (SetFileLock(F_WRLCK)) return true;
+    guard.lock();
+    owner_ = std::thread::id();
+    depth_ = 0;
+    released_.notify_all();
+    return false;
   }
 
   bool Unlock() {
@@ -75,25 +94,46 @@ class ProcessLock {
 
  private:
   void GiveBack() {
-    SetFileLock(F_UNLCK);
+    // An unlock that fails leaves nothing to do: the lock goes with the descriptor.
+    (void)SetFileLock(F_UNLCK);
     owner_ = std::thread::id();
     released_.notify_all();
   }
 
-  void SetFileLock(short type) {
+  bool SetFileLock(short type) {
     struct flock range = {};
     range.l_type = type;
     range.l_whence = SEEK_SET;
-    while (::fcntl(fd_, F_OFD_SETLKW, &range) != 0 && errno == EINTR) {
+    for (;;) {
+      if (::fcntl(fd_.get(), F_OFD_SETLKW, &range) == 0) return true;
+      if (errno != EINTR) return false;
     }
   }
 
-  int fd_;
+  UniqueFd fd_;
   std::mutex mutex_;
   std::condition_variable released_;
   std::thread::id owner_;
   uint32_t depth_ = 0;
 };
+
+// Opens the lock file without following a symlink planted in its place, and accepts
+// only a regular file. Only a file this call created has its mode opened to every user
+// (in the shared folder, so that other users can lock it too).
+UniqueFd OpenLockFile(const std::string& path, bool shared) {
+  constexpr int kFlags = O_RDWR | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC;
+  bool created = true;
+  UniqueFd fd(::open(path.c_str(), kFlags | O_CREAT | O_EXCL, 0600));
+  if (fd.get() < 0 && errno == EEXIST) {
+    created = false;
+    fd = UniqueFd(::open(path.c_str(), kFlags));
+  }
+  if (fd.get() < 0) return fd;
+  struct stat info {};
+  if (::fstat(fd.get(), &info) != 0 || !S_ISREG(info.st_mode)) return UniqueFd();
+  if (created && shared) ::fchmod(fd.get(), 0666);
+  return fd;
+}
 
 std::shared_ptr<ProcessLock> SharedProcessLock(const std::string& path, bool shared) {
   static std::mutex registryMutex;
@@ -101,10 +141,9 @@ std::shared_ptr<ProcessLock> SharedProcessLock(const std::string& path, bool sha
   std::lock_guard<std::mutex> guard(registryMutex);
   std::erase_if(registry, [](const auto& entry) { return entry.second.expired(); });
   if (auto existing = registry[path].lock()) return existing;
-  const int fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0666);
-  if (fd < 0) return nullptr;
-  if (shared) ::fchmod(fd, 0666);  // other users must be able to lock it too
-  auto lock = std::make_shared<ProcessLock>(fd);
+  UniqueFd fd = OpenLockFile(path, shared);
+  if (fd.get() < 0) return nullptr;
+  auto lock = std::make_shared<ProcessLock>(std::move(fd));
   registry[path] = lock;
   return lock;
 }
@@ -114,9 +153,10 @@ class FileNamedMutex final : public NamedMutex {
   explicit FileNamedMutex(std::shared_ptr<ProcessLock> lock) : lock_(std::move(lock)) {}
   ~FileNamedMutex() override { lock_->Abandon(holds_); }
 
-  void Lock() override {
-    lock_->Lock();
+  bool Lock() override {
+    if (!lock_->Lock()) return false;
     ++holds_;
+    return true;
   }
   bool Unlock() override {
     if (holds_ == 0 || !lock_->Unlock()) return false;

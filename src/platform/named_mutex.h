@@ -6,7 +6,9 @@
 
 namespace kiln::platform {
 
-// The folders that hold the lock files behind named mutexes.
+// The folders that hold the lock files behind named mutexes. A folder is used only when
+// it is owned by this user or root and nobody else may write into it, unless it has the
+// sticky bit; the shared folder is created with the sticky bit.
 struct LockFolders {
   std::string local;   // this user's: $XDG_RUNTIME_DIR/kiln-locks, else /tmp/kiln-locks-<uid>
   std::string global;  // every user's: /run/lock/kiln, else /tmp/kiln-locks
@@ -28,13 +30,15 @@ std::string LockFilePath(std::string_view mutexName, const LockFolders& folders)
 class NamedMutex {
  public:
   virtual ~NamedMutex() = default;
-  // Waits without time limit until the calling thread owns the mutex.
-  virtual void Lock() = 0;
+  // Waits without time limit until the calling thread owns the mutex; false when the
+  // lock could not be taken (the thread then holds nothing).
+  virtual bool Lock() = 0;
   // Gives back one Lock of the calling thread; false when it holds none.
   virtual bool Unlock() = 0;
 };
 
-// Creates (or opens) the mutex; nullptr when its lock file cannot be opened. Destroying
+// Creates (or opens) the mutex; nullptr when its folder cannot be trusted or its lock
+// file cannot be opened (a symlink or anything but a regular file in its place). Destroying
 // it gives back whatever its owner still holds.
 std::unique_ptr<NamedMutex> OpenNamedMutex(std::string_view mutexName);
 std::unique_ptr<NamedMutex> OpenNamedMutex(std::string_view mutexName, const LockFolders& folders);

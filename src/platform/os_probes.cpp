@@ -46,8 +46,8 @@ class LinuxProbes final : public PlatformProbes {
   bool IsWow64() override { return false; }
   std::string GetSpoolDriverDir(bool /*version3*/) override {
     const char* overridden = std::getenv("KILN_DRIVER_DIR");
-    std::string folder = overridden != nullptr && *overridden != '\0' ? overridden
-                                                                      : kDefaultDriverDir;
+    std::string folder =
+        overridden != nullptr && *overridden != '\0' ? overridden : kDefaultDriverDir;
     while (folder.size() > 1 && folder.back() == '/') folder.pop_back();
     return folder;
   }

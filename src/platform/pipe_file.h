@@ -10,10 +10,10 @@ namespace kiln::platform {
 namespace win_error {
 inline constexpr uint32_t kNone = 0;
 inline constexpr uint32_t kInvalidFunction = 1;
-inline constexpr uint32_t kGenFailure = 31;          // the device went away
-inline constexpr uint32_t kCrc = 23;                 // data error (cyclic redundancy check)
+inline constexpr uint32_t kGenFailure = 31;  // the device went away
+inline constexpr uint32_t kCrc = 23;         // data error (cyclic redundancy check)
 inline constexpr uint32_t kOperationAborted = 995;
-inline constexpr uint32_t kIoIncomplete = 996;       // not finished when the wait ended
+inline constexpr uint32_t kIoIncomplete = 996;  // not finished when the wait ended
 inline constexpr uint32_t kIoPending = 997;
 }  // namespace win_error
 

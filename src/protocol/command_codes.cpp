@@ -20,7 +20,9 @@ bool Contains(const std::array<uint16_t, N>& codes, uint16_t code) {
 }
 }  // namespace
 
-bool IsSplitCommand(uint16_t code) { return Contains(kSplitCommands, code); }
+bool IsSplitCommand(uint16_t code) {
+  return Contains(kSplitCommands, code);
+}
 
 uint32_t ParameterCountFor(uint16_t code, uint8_t parameter1, uint8_t parameter2) {
   if (Contains(kOneParameter, code)) return 1;

@@ -43,11 +43,6 @@ inline constexpr uint16_t kBlockReadStart = 0x8702;
 inline constexpr uint16_t kBlockReadNext = 0xE028;
 }  // namespace cmd
 
-// Card printers decode the status record in their own, shorter layout.
-inline bool IsCardPrinter(uint32_t modelSerial) {
-  return modelSerial == 20 || modelSerial == 21 || modelSerial == 37 || modelSerial == 38;
-}
-
 // In the large-model send mode these commands go out as a header transfer followed by
 // a payload transfer.
 bool IsSplitCommand(uint16_t code);

@@ -3,7 +3,9 @@
 #include <algorithm>
 #include <cstring>
 
+#include "protocol/command_header.h"
 #include "protocol/prn_cmd.h"
+#include "usb/model_table.h"
 
 namespace kiln::protocol {
 
@@ -12,27 +14,6 @@ using usb::ToByte;
 namespace {
 
 constexpr uint32_t kJobResetPauseMs = 500;
-
-// A6-byte command header (7 or 8 bytes with parameters): A5, length, flag, code.
-struct CommandHeader {
-  std::array<uint8_t, 9> bytes{};
-  uint32_t length = kHeaderLength;
-
-  CommandHeader(uint16_t code, uint32_t parameterCount, uint8_t p1 = 0, uint8_t p2 = 0,
-                uint8_t p3 = 0, uint32_t payloadLength = 0) {
-    const uint32_t lengthField = 3 + parameterCount + payloadLength;
-    bytes = {kPacketStart,
-             static_cast<uint8_t>(lengthField >> 8),
-             static_cast<uint8_t>(lengthField & 0xFF),
-             kFlagAnswered,
-             static_cast<uint8_t>(code >> 8),
-             static_cast<uint8_t>(code & 0xFF),
-             p1,
-             p2,
-             p3};
-    length = kHeaderLength + parameterCount;
-  }
-};
 
 CommandHeader BareCommand(uint16_t code) {
   // 0x040C is the one bare command the printer expects with a parameter byte.
@@ -70,7 +51,7 @@ ResultCode CPrnCmd::DoCmdGetData(uint16_t code, void* record, uint32_t maxLength
     case cmd::kStatusRecord: {
       uint8_t decoded[kStatusRecordSize];
       const std::size_t size =
-          DecodeStatusRecord(answer, length, IsCardPrinter(link_->modelSerial()), decoded);
+          DecodeStatusRecord(answer, length, usb::IsCardPrinter(link_->modelSerial()), decoded);
       CopyOut(decoded, size);
       break;
     }
@@ -104,8 +85,8 @@ ResultCode CPrnCmd::DoCommand3(uint16_t code, uint8_t parameter1, uint8_t parame
                              parameter2);
   const ResultCode result = Transact(header.bytes.data(), header.length, nullptr, 0);
   if (link_ == nullptr) return result;
-  Log().LogPrint(1, "==>DoCommand3(0x%04X):: byPara1 = %d, byPara2 = %d, return = 0x%02X,\n",
-                 code, parameter1, parameter2, ToByte(result));
+  Log().LogPrint(1, "==>DoCommand3(0x%04X):: byPara1 = %d, byPara2 = %d, return = 0x%02X,\n", code,
+                 parameter1, parameter2, ToByte(result));
   // The printer needs time to clear its job state before the next command.
   if (code == cmd::kJobReset) link_->clock().Sleep(kJobResetPauseMs);
   return result;
@@ -141,8 +122,8 @@ ResultCode CPrnCmd::DoCmdSendData(uint16_t code, const uint8_t* data, uint32_t l
 ResultCode CPrnCmd::SendAsicRegisterPara(uint8_t p1, uint8_t p2, uint8_t p3) {
   if (link_ == nullptr) return ResultCode::kNoLink;
   const CommandHeader header(cmd::kRegisterPara, 3, p1, p2, p3);
-  Log().LogPrint(1, "==>SendAsicRegisterPara:: by1 = 0x%02X, by2 = 0x%02X, by3 = 0x%02X,\n", p1,
-                 p2, p3);
+  Log().LogPrint(1, "==>SendAsicRegisterPara:: by1 = 0x%02X, by2 = 0x%02X, by3 = 0x%02X,\n", p1, p2,
+                 p3);
   const ResultCode result = Transact(header.bytes.data(), header.length, nullptr, 0);
   KeepLastCommand(header.bytes.data(), header.length, nullptr, 0);
   return result;

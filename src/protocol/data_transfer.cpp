@@ -3,6 +3,7 @@
 #include <array>
 
 #include "config/firmware_package.h"
+#include "protocol/command_header.h"
 
 namespace kiln::protocol {
 
@@ -50,14 +51,8 @@ ResultCode SendDataInChunks(CPrnCmd& prn, uint16_t code, const uint8_t* data, ui
     if (code == cmd::kFileData) {
       result = prn.DoCmdSendData(code, data + offset, chunk);
     } else {
-      const uint32_t lengthField = chunk + 3;
-      const uint8_t header[kHeaderLength] = {kPacketStart,
-                                             static_cast<uint8_t>(lengthField >> 8),
-                                             static_cast<uint8_t>(lengthField & 0xFF),
-                                             kFlagUnanswered,
-                                             static_cast<uint8_t>(code >> 8),
-                                             static_cast<uint8_t>(code & 0xFF)};
-      result = prn.SendCommand(header, kHeaderLength, data + offset, chunk, true);
+      const CommandHeader header(code, 0, 0, 0, 0, chunk, kFlagUnanswered);
+      result = prn.SendCommand(header.bytes.data(), header.length, data + offset, chunk, true);
     }
     if (!Accepted(result)) break;
     offset += chunk;
@@ -91,12 +86,13 @@ void Settle(CPrnCmd& prn, bool noWaitBusyBeforeWrite) {
   if (noWaitBusyBeforeWrite) {
     prn.link()->clock().Sleep(kSettlePauseMs);
   } else {
+    // A failed poll shows again in the announce or the data packet that follows.
     (void)prn.WaitBusy(kSettlePollMs, false);
   }
 }
 
-TransferOutcome WriteFirmwareFiles(CPrnCmd& prn, const UpdateContext& context,
-                                   const uint8_t* image, uint32_t length) {
+TransferOutcome WriteFirmwareFiles(CPrnCmd& prn, const UpdateContext& context, const uint8_t* image,
+                                   uint32_t length) {
   const bool noWait = context.noWaitBusyBeforeWrite;
   DownloadObserver* progress = context.notifyWindow;
   PrepareRegisters(prn);
@@ -106,6 +102,7 @@ TransferOutcome WriteFirmwareFiles(CPrnCmd& prn, const UpdateContext& context,
   if (!config::LoadPackageFile(context.codePath.c_str(), &file, size)) {
     return TransferOutcome::kFileUnreadable;
   }
+  // An announce the printer did not take shows in its file's first data packet.
   (void)prn.DoCommand3(cmd::kFileAnnounce, kCodeFile, 0);
   Settle(prn, noWait);
   if (!SendAnnouncedData(prn, file.image.data(), size, progress)) return TransferOutcome::kRejected;
@@ -115,13 +112,13 @@ TransferOutcome WriteFirmwareFiles(CPrnCmd& prn, const UpdateContext& context,
     return TransferOutcome::kFileUnreadable;
   }
   Settle(prn, noWait);
-  (void)prn.DoCommand3(cmd::kFileAnnounce, kTableFile, 0);
+  (void)prn.DoCommand3(cmd::kFileAnnounce, kTableFile, 0);  // as for the code file
   Settle(prn, noWait);
   if (!SendAnnouncedData(prn, file.image.data(), size, progress)) return TransferOutcome::kRejected;
   file = config::FirmwarePackage();
 
   Settle(prn, noWait);
-  (void)prn.DoCommand3(cmd::kFileAnnounce, kImageFile, 0);
+  (void)prn.DoCommand3(cmd::kFileAnnounce, kImageFile, 0);  // as for the code file
   Settle(prn, noWait);
   if (!SendAnnouncedData(prn, image, length, progress)) return TransferOutcome::kRejected;
   return TransferOutcome::kSent;

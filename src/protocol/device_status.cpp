@@ -5,15 +5,15 @@
 
 namespace kiln::protocol {
 
+using log::TraceAddress;
 using usb::ToByte;
 
 namespace {
 
 constexpr uint32_t kStatusPollMs = 250;
-
-unsigned AddressText(const void* pointer) {
-  return static_cast<unsigned>(reinterpret_cast<uintptr_t>(pointer));
-}
+// A summary that keeps showing error bits without a detail to ask for is polled for
+// about a minute; a printer still in that state then has not passed the check.
+constexpr uint32_t kUnresolvedSummaryPolls = 240;
 
 bool IsRibbonInserted(uint32_t code) {
   return code == printer_error::kRibbonInserted || code == printer_error::kRibbonInserted2;
@@ -29,32 +29,33 @@ uint32_t CPrnCmd::ShowErrorMsg(uint32_t errorCode, bool showDialog, const char* 
   return 0;
 }
 
-uint32_t CPrnCmd::WaitBusy(uint32_t intervalMs, bool stopOnAlert, uint32_t limitMs) {
+BusyWait CPrnCmd::WaitBusy(uint32_t intervalMs, bool stopOnAlert, uint32_t limitMs) {
   const uint64_t startMs = limitMs == kWaitBusyNoLimit ? 0 : link_->clock().NowMs();
   for (;;) {
     const ResultCode result = DoCommand(cmd::kStatusSummary);
-    if (result != ResultCode::kAnswered) return ToByte(result);
+    if (result != ResultCode::kAnswered) return BusyWait::Failed(result);
     const uint8_t* data = nullptr;
     uint32_t length = 0;
     GetResponseData(&data, &length);
-    Log().LogPrint(1, "In WaitBusy, RequestStatusSummary()::return 0x%02X, dwBuf = %d, lpBuf = 0x%08X,\n",
-                   ToByte(ResultCode::kAnswered), length, AddressText(data));
+    Log().LogPrint(
+        1, "In WaitBusy, RequestStatusSummary()::return 0x%02X, dwBuf = %d, lpBuf = 0x%08X,\n",
+        ToByte(ResultCode::kAnswered), length, TraceAddress(data));
     Log().LogHexDump(1, data, length);
     if (data != nullptr) {
       const StatusSummary summary = StatusSummary::From(data, length);
-      if (stopOnAlert && summary.AlertPending()) return 1;
-      if (!summary.BusyOrWorking()) return 1;
+      if (stopOnAlert && summary.AlertPending()) return BusyWait::Ready();
+      if (!summary.BusyOrWorking()) return BusyWait::Ready();
     }
     if (limitMs != kWaitBusyNoLimit && link_->clock().NowMs() - startMs >= limitMs) {
       Log().LogPrint(1, "In WaitBusy, still busy after %u ms: giving up\n", limitMs);
-      return kWaitBusyTimedOut;
+      return BusyWait::TimedOut();
     }
     link_->clock().Sleep(intervalMs);
   }
 }
 
-uint32_t CPrnCmd::CheckDeviceAlert(uint16_t detailCode, uint32_t* errorCode, bool show,
-                                   bool suppress, bool forceReport) {
+StatusResult CPrnCmd::CheckDeviceAlert(uint16_t detailCode, uint32_t* errorCode, bool show,
+                                       bool suppress, bool forceReport) {
   uint32_t ignored = 0;
   if (errorCode == nullptr) errorCode = &ignored;
 
@@ -67,8 +68,9 @@ uint32_t CPrnCmd::CheckDeviceAlert(uint16_t detailCode, uint32_t* errorCode, boo
   const uint8_t* data = nullptr;
   uint32_t length = 0;
   GetResponseData(&data, &length);
-  Log().LogPrint(1, "==>Prn->CheckDeviceAlert(0x%04X)::return 0x%02X, dwBuf = %d, lpBuf = 0x%08X,\n",
-                 detailCode, ToByte(result), length, AddressText(data));
+  Log().LogPrint(1,
+                 "==>Prn->CheckDeviceAlert(0x%04X)::return 0x%02X, dwBuf = %d, lpBuf = 0x%08X,\n",
+                 detailCode, ToByte(result), length, TraceAddress(data));
   Log().LogHexDump(1, data, length);
 
   uint32_t code = 0;
@@ -99,105 +101,126 @@ uint32_t CPrnCmd::CheckDeviceAlert(uint16_t detailCode, uint32_t* errorCode, boo
 
   *errorCode = code != 0 ? code : printer_error::kPaperOut;
   Log().LogPrint(1, "==>Prn->CheckDeviceAlert():: lpdwErrCode = 0x%08X, dwErrState = 0x%08X,\n",
-                 AddressText(errorCode), *errorCode);
+                 TraceAddress(errorCode), *errorCode);
   return kStatusError;
 }
 
-uint32_t CPrnCmd::CheckDeviceStatus(uint32_t* errorCode, bool show, bool suppress,
-                                    bool forceAlertReport, bool busyWaitFirst) {
+AlertPlan PlanAlertDetails(const StatusSummary& summary, bool forceAlertReport) {
+  AlertPlan plan;
+  auto Ask = [&plan](uint16_t detail, bool force) {
+    plan.requests[plan.count++] = {detail, force};
+  };
+  if ((summary.byte2 & 0x02) != 0) Ask(cmd::kAlert0407, true);
+  if ((summary.byte2 & 0x04) != 0) Ask(cmd::kAlert0408, true);
+  if ((summary.byte2 & 0x08) != 0) {
+    Ask(cmd::kAlert0406, true);
+  } else if ((summary.byte1 & 0x02) != 0) {
+    Ask(cmd::kAlert0405, true);
+  } else if ((summary.byte1 & 0x08) != 0) {
+    Ask(cmd::kAlert0403, forceAlertReport);
+  } else if ((summary.byte1 & 0x01) != 0) {
+    Ask(cmd::kAlert040A, true);
+  }
+  return plan;
+}
+
+uint8_t CPrnCmd::ReadStatusSummary(bool busyWaitFirst, StatusSummary& summary) {
+  // The wait's own result does not matter: the summary read after it decides.
+  if (busyWaitFirst && DoCommand(cmd::kStatusSummary) == ResultCode::kAnswered) {
+    (void)WaitBusy(kStatusPollMs, false);
+  }
+  ResultCode polled = DoCommand(cmd::kStatusSummary);
+  if (polled != ResultCode::kAnswered) return ToByte(polled);
+  const uint8_t* data = nullptr;
+  uint32_t length = 0;
+  GetResponseData(&data, &length);
+  if (data == nullptr) return ToByte(ResultCode::kShortResponse);
+
+  if (busyWaitFirst && (data[0] & 0x80) != 0) {
+    (void)WaitBusy(kStatusPollMs, false);  // as above
+    polled = DoCommand(cmd::kStatusSummary);
+    if (polled != ResultCode::kAnswered) return ToByte(polled);
+    GetResponseData(&data, &length);
+  }
+  Log().LogPrint(1,
+                 "==>In CheckDeviceStatus, RequestStatusSummary()::return 0x%02X, dwBuf = %d, "
+                 "lpBuf = 0x%08X\n",
+                 ToByte(polled), length, TraceAddress(data));
+  Log().LogHexDump(1, data, length);
+  if (data == nullptr) return ToByte(ResultCode::kShortResponse);
+  summary = StatusSummary::From(data, length);
+  return 0;
+}
+
+StatusResult CPrnCmd::CheckDeviceStatus(uint32_t* errorCode, bool show, bool suppress,
+                                        bool forceAlertReport, bool busyWaitFirst) {
   uint32_t ignored = 0;
   if (errorCode == nullptr) errorCode = &ignored;
   *errorCode = 0;
+
+  // How the check ends once it stops polling: completed (a failure abandons pending I/O,
+  // a job reset result sends the reset), or finished (a reset pending from a 0x040A alert
+  // turns the result into a job reset, then completed).
+  enum class Ending { kPolling, kComplete, kFinish };
+  Ending ending = Ending::kPolling;
+  StatusResult result = kStatusOk;
   bool pendingReset = false;
-  const bool showFailure = show && !suppress;
-
-  // A failed summary request ends the check; pending I/O on the link is abandoned.
-  auto Failed = [&](uint32_t code) {
-    *errorCode = code;
-    ShowErrorMsg(code, showFailure, "In CheckDeviceStatus");
-    link_->CancelPipes();
-    return kStatusError;
-  };
-  auto JobReset = [&] {
-    (void)DoCommand3(cmd::kJobReset, 2, 0);
-    return kStatusJobReset;
-  };
-  auto End = [&](uint32_t result) {
-    if (result == kStatusError) {
-      link_->CancelPipes();
-      return kStatusError;
+  for (uint32_t poll = 0; ending == Ending::kPolling; ++poll) {
+    if (poll == kUnresolvedSummaryPolls) {
+      Log().LogPrint(1, "==>In CheckDeviceStatus, error bits without a detail after %u polls,\n",
+                     poll);
+      result = kStatusError;
+      ending = Ending::kComplete;
+      break;
     }
-    if (result == kStatusJobReset) return JobReset();
-    return result;
-  };
-  auto Finish = [&](uint32_t result) { return pendingReset ? JobReset() : End(result); };
+    if (poll != 0) link_->clock().Sleep(kStatusPollMs);
 
-  for (;;) {
-    if (busyWaitFirst && DoCommand(cmd::kStatusSummary) == ResultCode::kAnswered) {
-      (void)WaitBusy(kStatusPollMs, false);
+    StatusSummary summary;
+    if (const uint8_t failed = ReadStatusSummary(busyWaitFirst, summary); failed != 0) {
+      *errorCode = failed;
+      ShowErrorMsg(failed, show && !suppress, "In CheckDeviceStatus");
+      result = kStatusError;
+      ending = Ending::kComplete;
+      break;
     }
-    ResultCode polled = DoCommand(cmd::kStatusSummary);
-    if (polled != ResultCode::kAnswered) return Failed(ToByte(polled));
-    const uint8_t* data = nullptr;
-    uint32_t length = 0;
-    GetResponseData(&data, &length);
-    if (data == nullptr) return Failed(ToByte(ResultCode::kShortResponse));
-
-    if (busyWaitFirst && (data[0] & 0x80) != 0) {
-      (void)WaitBusy(kStatusPollMs, false);
-      polled = DoCommand(cmd::kStatusSummary);
-      if (polled != ResultCode::kAnswered) return Failed(ToByte(polled));
-      GetResponseData(&data, &length);
-    }
-    Log().LogPrint(1, "==>In CheckDeviceStatus, RequestStatusSummary()::return 0x%02X, dwBuf = %d, lpBuf = 0x%08X\n",
-                   ToByte(polled), length, AddressText(data));
-    Log().LogHexDump(1, data, length);
-    if (data == nullptr) return Failed(ToByte(ResultCode::kShortResponse));
-
-    const StatusSummary summary = StatusSummary::From(data, length);
-    if (summary.AllZero() || !summary.AlertPending()) return Finish(kStatusOk);
-
-    uint32_t result = kStatusOk;
-    if ((summary.byte2 & 0x02) != 0) {
-      pendingReset = false;
-      result = CheckDeviceAlert(cmd::kAlert0407, errorCode, show, suppress, true);
-      if (result != kStatusOk) return End(result);
-    }
-    if ((summary.byte2 & 0x04) != 0) {
-      result = CheckDeviceAlert(cmd::kAlert0408, errorCode, show, suppress, true);
-      if (result != kStatusOk) return Finish(result);
+    if (!summary.AlertPending()) {
+      ending = Ending::kFinish;
+      break;
     }
 
-    uint16_t detail = 0;
-    bool force = true;
-    if ((summary.byte2 & 0x08) != 0) {
-      detail = cmd::kAlert0406;
-    } else if ((summary.byte1 & 0x02) != 0) {
-      detail = cmd::kAlert0405;
-    } else if ((summary.byte1 & 0x08) != 0) {
-      detail = cmd::kAlert0403;
-      force = forceAlertReport;
-    }
-    if (detail != 0) {
-      result = CheckDeviceAlert(detail, errorCode, show, suppress, force);
-      if (result == kStatusJobReset) return JobReset();
-      return End(result);
-    }
-
-    if ((summary.byte1 & 0x01) != 0) {
-      result = CheckDeviceAlert(cmd::kAlert040A, errorCode, show, suppress, true);
-      if (IsRibbonInserted(*errorCode)) {
-        *errorCode = printer_error::kRibbonInserted;
-        return kStatusOk;
+    const AlertPlan plan = PlanAlertDetails(summary, forceAlertReport);
+    for (uint32_t i = 0; i < plan.count && ending == Ending::kPolling; ++i) {
+      const AlertRequest& request = plan.requests[i];
+      result = CheckDeviceAlert(request.detail, errorCode, show, suppress, request.force);
+      if (request.detail == cmd::kAlert0407) {
+        pendingReset = false;
+        if (result != kStatusOk) ending = Ending::kComplete;
+      } else if (request.detail == cmd::kAlert0408) {
+        if (result != kStatusOk) ending = Ending::kFinish;
+      } else if (request.detail != cmd::kAlert040A) {
+        ending = Ending::kComplete;  // 0x0406, 0x0405 and 0x0403 always end the check
+      } else if (IsRibbonInserted(*errorCode) || *errorCode == 0) {
+        // A ribbon just inserted, or no code after all: no error.
+        if (*errorCode != 0) *errorCode = printer_error::kRibbonInserted;
+        result = kStatusOk;
+        ending = Ending::kComplete;
+      } else if (result != kStatusOk) {
+        ending = Ending::kComplete;
+      } else {
+        pendingReset = true;
       }
-      if (*errorCode == 0) return kStatusOk;
-      if (result != kStatusOk) return End(result);
-      pendingReset = true;
     }
-
-    if ((summary.byte0 & 0x04) != 0) return Finish(kStatusStopBit);
-    // Error bits without a detail to ask for: poll the summary again.
+    if (ending == Ending::kPolling && (summary.byte0 & 0x04) != 0) {
+      result = kStatusStopBit;
+      ending = Ending::kFinish;
+    }
+    // Otherwise: error bits without a detail to ask for; the summary is polled again.
   }
+
+  if (ending == Ending::kFinish && pendingReset) result = kStatusJobReset;
+  if (result == kStatusError && link_ != nullptr) link_->CancelPipes();
+  if (result == kStatusJobReset) (void)DoCommand3(cmd::kJobReset, 2, 0);  // answer not needed
+  return result;
 }
 
 }  // namespace kiln::protocol

@@ -8,8 +8,8 @@ namespace kiln {
 // mode). Called synchronously on the download's thread.
 class DownloadObserver {
  public:
-  static constexpr uint32_t kCountdown = 1;       // value: seconds left, then kCountdownDone
-  static constexpr uint32_t kPrinterError = 2;    // value: the printer's error code
+  static constexpr uint32_t kCountdown = 1;     // value: seconds left, then kCountdownDone
+  static constexpr uint32_t kPrinterError = 2;  // value: the printer's error code
   static constexpr uint32_t kCountdownDone = 0xFFFF;
 
   // The steps of one download, for a console's progress.

@@ -30,13 +30,15 @@ constexpr uint32_t kChecksumError = 0x00030302;
 constexpr uint32_t kDspChecksumError = 0x00030402;
 // Conditions a freshly programmed printer may report without the update having failed
 // (tray, paper, cover, ribbon states).
-constexpr std::array<uint32_t, 9> kHarmlessAfterUpdate = {
-    0x00000000, 0x00000008, 0x00008000, 0x00008008, 0x00008010,
-    0x00050001, 0x00050101, 0x00080004, 0x00080103};
+constexpr std::array<uint32_t, 9> kHarmlessAfterUpdate = {0x00000000, 0x00000008, 0x00008000,
+                                                          0x00008008, 0x00008010, 0x00050001,
+                                                          0x00050101, 0x00080004, 0x00080103};
 // Only codes above the transaction results are printer errors worth reporting.
 constexpr uint32_t kLastTransactionCode = 0x61;
 
-bool IsChecksumError(uint32_t code) { return code == kChecksumError || code == kDspChecksumError; }
+bool IsChecksumError(uint32_t code) {
+  return code == kChecksumError || code == kDspChecksumError;
+}
 
 bool IsHarmless(uint32_t code) {
   return std::find(kHarmlessAfterUpdate.begin(), kHarmlessAfterUpdate.end(), code) !=
@@ -48,9 +50,7 @@ bool IsHarmless(uint32_t code) {
 class DownloadSession {
  public:
   DownloadSession(const usb::LinkFactory& makeLink, bool largeModel)
-      : link_(makeLink()), prn_(std::make_unique<CPrnCmd>(link_.get())) {
-    prn_->paddedMode = !largeModel;
-  }
+      : link_(makeLink()), prn_(std::make_unique<CPrnCmd>(link_.get(), SendModeFor(largeModel))) {}
   ~DownloadSession() {
     link_->CancelPipes();
     link_->Finish();
@@ -80,7 +80,7 @@ class DownloadSession {
     return opened;
   }
 
-  uint32_t CheckStatus(bool show, uint32_t& errorCode) {
+  StatusResult CheckStatus(bool show, uint32_t& errorCode) {
     return prn_->CheckDeviceStatus(&errorCode, show, false, true, true);
   }
 
@@ -89,19 +89,59 @@ class DownloadSession {
   std::unique_ptr<CPrnCmd> prn_;
 };
 
-// Sends the image (or the three files) to every printer of the open model. Returns
-// false when a code or table file could not be read: then nothing more is sent.
-bool SendToEveryPrinter(DownloadSession& session, const UpdateContext& context,
-                        const FlashRequest& request, std::vector<uint8_t>& image,
-                        uint32_t count, uint32_t& failures) {
+// Each failed printer adds a sentence to resultText, as far as it fits.
+template <typename... Args>
+void NoteFailure(UpdateContext& context, const char* format, Args... args) {
+  FixedText<256> sentence;
+  sentence.Format(format, args...);
+  if (!context.resultText.empty()) context.resultText.Append(" ");
+  context.resultText.Append(sentence.view());
+}
+
+// The image bytes a device data block may overwrite, as loaded. Each printer's block is
+// patched into the image after these are put back, so a printer without a valid block
+// never receives the block of the printer before it.
+class BlockArea {
+ public:
+  BlockArea(const std::vector<uint8_t>& image, uint32_t offset)
+      : offset_(std::min<std::size_t>(offset, image.size())),
+        original_(image.begin() + static_cast<std::ptrdiff_t>(offset_),
+                  image.begin() + static_cast<std::ptrdiff_t>(std::min<std::size_t>(
+                                      offset_ + kDeviceBlockLimit, image.size()))) {}
+  void Restore(std::vector<uint8_t>& image) const {
+    std::copy(original_.begin(), original_.end(),
+              image.begin() + static_cast<std::ptrdiff_t>(offset_));
+  }
+
+ private:
+  std::size_t offset_;
+  std::vector<uint8_t> original_;
+};
+
+// Sends the image (or the three files) to every printer of the open model. A printer
+// whose channel does not open, that never answers, or that does not take the whole
+// firmware counts as a failure. Returns false when a code or table file could not be
+// read: then nothing more is sent.
+bool SendToEveryPrinter(DownloadSession& session, UpdateContext& context,
+                        const FlashRequest& request, std::vector<uint8_t>& image, uint32_t count,
+                        uint32_t& failures) {
+  const bool keepBlock =
+      request.waitForRestart && (context.largeModel || request.openModel == kBlockModel13);
+  const BlockArea blockArea(image, DeviceBlockOffset(request.openModel));
   for (uint32_t instance = 1; instance <= count; ++instance) {
     bool answered = false;
-    if (!session.OpenAndProbe(request.openModel, instance, answered)) continue;
-    if (!answered) {
+    if (!session.OpenAndProbe(request.openModel, instance, answered)) {
+      NoteFailure(context, "Printer %u could not be opened.", instance);
       ++failures;
       continue;
     }
-    if (request.waitForRestart && (context.largeModel || request.openModel == kBlockModel13)) {
+    if (!answered) {
+      NoteFailure(context, "Printer %u did not answer.", instance);
+      ++failures;
+      continue;
+    }
+    if (keepBlock) {
+      blockArea.Restore(image);
       PreserveDeviceBlock(session.prn(), image, request.openModel, context.connectedModel);
     }
     const auto size = static_cast<uint32_t>(image.size());
@@ -112,48 +152,64 @@ bool SendToEveryPrinter(DownloadSession& session, const UpdateContext& context,
     if (outcome == TransferOutcome::kFileUnreadable) return false;
     // A printer that did not take the whole firmware has failed, whatever it reports
     // later; the other printers are still updated.
-    if (outcome == TransferOutcome::kRejected) ++failures;
+    if (outcome == TransferOutcome::kRejected) {
+      NoteFailure(context, "Printer %u did not take the firmware.", instance);
+      ++failures;
+    }
   }
   session.link().CloseIOChannel();
   return true;
 }
 
-// Each printer after its restart: answering, no longer busy, and without an error.
-// deviceError carries the most recent printer error code in and out.
-uint32_t ConfirmEveryPrinter(DownloadSession& session, const FlashRequest& request,
-                             uint32_t count, uint32_t& deviceError,
+// A check whose last transaction failed (the summary or an alert detail could not be
+// read), or that failed without a printer code (error bits that never resolved).
+bool StateUnread(const CPrnCmd& prn, StatusResult result, uint32_t errorCode) {
+  return prn.lastError() != 0 || (result == kStatusError && errorCode == 0);
+}
+
+// Each printer after its restart: answering, no longer busy, and without an error. A
+// printer's error code is notified through reportError; a printer that does not come
+// back or whose state cannot be read is named in resultText.
+uint32_t ConfirmEveryPrinter(DownloadSession& session, UpdateContext& context,
+                             const FlashRequest& request, uint32_t count,
                              const std::function<void(uint32_t)>& reportError) {
   uint32_t failures = 0;
   for (uint32_t instance = 1; instance <= count; ++instance) {
     bool answered = false;
+    // The result shows again in the status request below.
     (void)session.OpenAndProbe(request.reopenModel, instance, answered);
-    if (session.prn().WaitBusy(kStatusPollMs, false) != 1) {
+    if (!session.prn().WaitBusy(kStatusPollMs, false).ready) {
       session.link().CloseIOChannel();
       session.clock().Sleep(kRetryPauseMs);
       (void)session.OpenAndProbe(request.reopenModel, instance, answered);
     }
     if (session.prn().DoCommand(cmd::kStatusSummary) != ResultCode::kAnswered) {
-      if (deviceError > kLastTransactionCode) {
-        reportError(deviceError);
-        session.link().CancelPipes();
-      }
+      session.link().CancelPipes();
+      NoteFailure(context, "Printer %u did not come back after programming.", instance);
       ++failures;
       continue;
     }
 
     uint32_t error = 0;
-    (void)session.CheckStatus(false, error);
+    StatusResult result = session.CheckStatus(false, error);
     if (!IsHarmless(error) && !IsChecksumError(error)) {
       // Not a known condition: look again, this time as the check that is shown.
-      (void)session.CheckStatus(true, error);
+      result = session.CheckStatus(true, error);
     }
-    if (IsHarmless(error)) error = 0;
-    deviceError = error;
-    if (error > kLastTransactionCode) {
-      reportError(error);
+    if (StateUnread(session.prn(), result, error)) {
+      NoteFailure(context, "Printer %u: its state could not be read after programming (0x%02X).",
+                  instance, error);
       ++failures;
       continue;
     }
+    if (IsHarmless(error)) error = 0;
+    if (error > kLastTransactionCode) {
+      reportError(error);
+      NoteFailure(context, "Printer %u reported error 0x%08X after programming.", instance, error);
+      ++failures;
+      continue;
+    }
+    // The printer passed its check; the job reset only readies it for printing.
     if (request.waitForRestart) (void)session.prn().DoCommand3(cmd::kJobReset, 1, 0);
     session.link().CloseIOChannel();
   }
@@ -184,8 +240,8 @@ bool FirmwareDownload::FlashFirmware(const FlashRequest& request) {
   }
   std::vector<uint8_t>& image = package.image;
   image.resize(imageSize);
-  if (request.tablePath != nullptr &&
-      !MergeTableFile(request.tablePath, image, context_.targetModel, context_.resultText)) {
+  if (request.tablePath != nullptr && !MergeTableFile(request.tablePath, request.imagePath, image,
+                                                      context_.targetModel, context_.resultText)) {
     return false;
   }
 
@@ -201,23 +257,30 @@ bool FirmwareDownload::FlashFirmware(const FlashRequest& request) {
   Progress(DownloadObserver::Stage::kSending);
   if (!SendToEveryPrinter(session, context_, request, image, count, failures)) return false;
   std::vector<uint8_t>().swap(image);
+  // No printer received the firmware: nothing to wait for.
   if (failures >= count) return false;
   if (request.waitForRestart && context_.noWaitBurnOk) return failures == 0;
 
   // A checksum error right after the download means the printer rejected the image.
-  uint32_t deviceError = 0;
   session.clock().Sleep(kSecondMs);
   if (session.link().OpenIOChannel(request.reopenModel, 1) == usb::kOpenOk) {
+    uint32_t deviceError = 0;
+    // Only the checksum codes matter here; the full check follows the count-down.
     (void)session.CheckStatus(false, deviceError);
     session.link().CloseIOChannel();
-    if (IsChecksumError(deviceError)) return false;
+    if (IsChecksumError(deviceError)) {
+      Notify(DownloadObserver::kPrinterError, deviceError);
+      context_.resultText.Format("Printer 1 reported checksum error 0x%08X after the download.",
+                                 deviceError);
+      return false;
+    }
   }
 
   CountDown(session.clock(), request);
   if (context_.noWaitBurnOk) return failures == 0;
 
   Progress(DownloadObserver::Stage::kReconnecting);
-  failures += ConfirmEveryPrinter(session, request, count, deviceError, [this](uint32_t code) {
+  failures += ConfirmEveryPrinter(session, context_, request, count, [this](uint32_t code) {
     Notify(DownloadObserver::kPrinterError, code);
   });
   return failures == 0;

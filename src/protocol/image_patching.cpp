@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "config/firmware_package.h"
+#include "usb/model_table.h"
 
 namespace kiln::protocol {
 
@@ -28,17 +29,20 @@ constexpr uint8_t kBlockHeaderMarks[] = {0x50, 0x51};
 
 // Answer byte of the status record that says whether a data block is held.
 bool HoldsDeviceBlock(const uint8_t* answer, uint32_t length, uint32_t connectedModel) {
-  const uint32_t at = IsCardPrinter(connectedModel) ? 3 : 19;
+  const uint32_t at = usb::IsCardPrinter(connectedModel) ? 3 : 19;
   return at < length && (answer[at] & 0x10) != 0;
 }
 
 }  // namespace
 
-bool MergeTableFile(const char* tablePath, std::vector<uint8_t>& image, uint32_t targetModel,
-                    FixedText<512>& resultText) {
+bool MergeTableFile(const char* tablePath, const char* imagePath, std::vector<uint8_t>& image,
+                    uint32_t targetModel, FixedText<512>& resultText) {
   config::FirmwarePackage table;
   uint32_t tableSize = 0;
-  if (!config::LoadPackageFile(tablePath, &table, tableSize)) return true;
+  if (!config::LoadPackageFile(tablePath, &table, tableSize)) {
+    resultText.Format("Table file %s cannot be read.", tablePath);
+    return false;
+  }
 
   const bool single = targetModel == kSingleBlockModel;
   const MergeRange* begin = single ? kSingleBlockLayout.data() : kThreeBlockLayout.data();
@@ -52,8 +56,8 @@ bool MergeTableFile(const char* tablePath, std::vector<uint8_t>& image, uint32_t
     return false;
   }
   if (image.size() < imageNeeded) {
-    resultText.Format("Firmware image is %zu bytes; merging a table file needs %u bytes.",
-                      image.size(), imageNeeded);
+    resultText.Format("Firmware file %s is %zu bytes; merging a table file needs %u bytes.",
+                      imagePath, image.size(), imageNeeded);
     return false;
   }
   for (const MergeRange* range = begin; range != end; ++range) {
@@ -99,7 +103,7 @@ void PreserveDeviceBlock(CPrnCmd& prn, std::vector<uint8_t>& image, uint32_t ope
   }
   if (overflow || collected == 0) return;
 
-  const uint32_t offset = openModel == 13 ? kDeviceBlockOffsetModel13 : kDeviceBlockOffset;
+  const uint32_t offset = DeviceBlockOffset(openModel);
   if (!config::VerifyBlockChecksum(block.data(), collected, config::kDeviceBlockMarker)) return;
   if (image.size() < static_cast<std::size_t>(offset) + collected) return;
   std::memcpy(image.data() + offset, block.data(), collected);

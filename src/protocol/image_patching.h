@@ -13,13 +13,18 @@ inline constexpr uint32_t kDeviceBlockOffsetModel13 = 0x2C000;
 inline constexpr uint32_t kDeviceBlockOffset = 0xF4C00;
 inline constexpr uint32_t kDeviceBlockLimit = 0x3000;
 
+// Where open model's device data block goes in the image.
+constexpr uint32_t DeviceBlockOffset(uint32_t openModel) {
+  return openModel == 13 ? kDeviceBlockOffsetModel13 : kDeviceBlockOffset;
+}
+
 // Copies the table file's blocks into the image: for target model 22 its first 0x4000
 // bytes at 0x4D000; for every other model the CVD block at 0x2E000, the heating table
-// at 0x30000 and the colour table at 0x64000. A table file that cannot be read leaves
-// the image as it is (true). An image or table file too small for those ranges refuses
-// the update: false, with resultText naming the file and the sizes.
-bool MergeTableFile(const char* tablePath, std::vector<uint8_t>& image, uint32_t targetModel,
-                    FixedText<512>& resultText);
+// at 0x30000 and the colour table at 0x64000. A table file that cannot be read, or an
+// image (from imagePath) or table file too small for those ranges, refuses the update:
+// false, with resultText naming the file (and the sizes).
+bool MergeTableFile(const char* tablePath, const char* imagePath, std::vector<uint8_t>& image,
+                    uint32_t targetModel, FixedText<512>& resultText);
 
 // Reads the printer's device data block back (0x8000, 0x8702, then 0xE028 pieces) and,
 // when it is valid and fits, places it in the image (0x2C000 for open model 13, else

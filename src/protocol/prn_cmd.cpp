@@ -20,15 +20,14 @@ uint32_t RoundUpToPacket(uint32_t length) {
 
 }  // namespace
 
-CPrnCmd::CPrnCmd(usb::CommandChannel* link) : link_(link) {}
+CPrnCmd::CPrnCmd(usb::CommandChannel* link, SendMode mode) : link_(link), mode_(mode) {}
 
 void CPrnCmd::RecordResult(ResultCode result, ResultCode success) {
   lastError_ = result == success ? 0 : ToByte(result);
 }
 
 ResultCode CPrnCmd::SendCommand(const uint8_t* header, uint32_t headerLength,
-                                const uint8_t* payload, uint32_t payloadLength,
-                                bool takeIoRight) {
+                                const uint8_t* payload, uint32_t payloadLength, bool takeIoRight) {
   if (link_ == nullptr) return ResultCode::kNoLink;
   if (takeIoRight) {
     link_->WaitIORight();
@@ -41,7 +40,7 @@ ResultCode CPrnCmd::SendCommand(const uint8_t* header, uint32_t headerLength,
   m_dwRecvRtrn = 0;
 
   if (payload == nullptr) payloadLength = 0;
-  const ResultCode result = paddedMode
+  const ResultCode result = mode_ == SendMode::kPadded
                                 ? WritePadded(header, headerLength, payload, payloadLength)
                                 : WriteUnpadded(header, headerLength, payload, payloadLength);
 
@@ -77,7 +76,8 @@ ResultCode CPrnCmd::WriteUnpadded(const uint8_t* header, uint32_t headerLength,
     uint32_t headerSent = 0;
     ResultCode result = link_->WriteData(header, headerLength, &headerSent);
     m_dwSendRtrn = headerSent;
-    Log().LogPrint(2, "CPrnCmd::SendCommand, byRet = 0x%02X, dwHeaderLen = %d, m_dwSendRtrn = %d,\n",
+    Log().LogPrint(2,
+                   "CPrnCmd::SendCommand, byRet = 0x%02X, dwHeaderLen = %d, m_dwSendRtrn = %d,\n",
                    ToByte(result), headerLength, m_dwSendRtrn);
     Log().LogHexDump(2, header, headerLength);
     uint32_t payloadSent = 0;
@@ -109,8 +109,7 @@ ResultCode CPrnCmd::GetResponse() {
   responseHeader_.fill(0);
   m_wRspLen = 0;
 
-  ResultCode result =
-      link_->ReadData(responseHeader_.data(), kResponseHeaderLength, &m_dwRecvRtrn);
+  ResultCode result = link_->ReadData(responseHeader_.data(), kResponseHeaderLength, &m_dwRecvRtrn);
   if (result == ResultCode::kAnswered && m_dwRecvRtrn < kResponseHeaderLength) {
     result = ResultCode::kShortResponse;
   }
@@ -138,7 +137,8 @@ ResultCode CPrnCmd::GetResponse() {
   const uint16_t wanted = m_wRspLen;
   result = link_->ReadData(responseData_.data(), wanted, &m_dwRecvRtrn);
   if (m_dwRecvRtrn != wanted) result = ResultCode::kShortResponse;
-  Log().LogPrint(1, "CPrnCmd::GetResponse(3)::return 0x%02X, need RspLen = %d, m_dwRecvRtrn = %d,\n",
+  Log().LogPrint(1,
+                 "CPrnCmd::GetResponse(3)::return 0x%02X, need RspLen = %d, m_dwRecvRtrn = %d,\n",
                  ToByte(result), wanted, m_dwRecvRtrn);
   Log().LogHexDump(1, responseData_.data(), m_dwRecvRtrn);
   m_wRspLen = static_cast<uint16_t>(m_dwRecvRtrn);
@@ -152,8 +152,8 @@ void CPrnCmd::GetResponseData(const uint8_t** data, uint32_t* length) const {
   if (length != nullptr) *length = any ? m_dwRecvRtrn : 0;
 }
 
-ResultCode CPrnCmd::Transact(const uint8_t* header, uint32_t headerLength,
-                             const uint8_t* payload, uint32_t payloadLength) {
+ResultCode CPrnCmd::Transact(const uint8_t* header, uint32_t headerLength, const uint8_t* payload,
+                             uint32_t payloadLength) {
   if (link_ == nullptr) return ResultCode::kNoLink;
   link_->WaitIORight();
   ResultCode result = SendCommand(header, headerLength, payload, payloadLength, false);
@@ -162,8 +162,8 @@ ResultCode CPrnCmd::Transact(const uint8_t* header, uint32_t headerLength,
   return result;
 }
 
-void CPrnCmd::KeepLastCommand(const uint8_t* header, uint32_t headerLength,
-                              const uint8_t* payload, uint32_t payloadLength) {
+void CPrnCmd::KeepLastCommand(const uint8_t* header, uint32_t headerLength, const uint8_t* payload,
+                              uint32_t payloadLength) {
   std::memcpy(sendBuffer_.data(), header, headerLength);
   if (payload != nullptr && payloadLength != 0 && headerLength + payloadLength <= kBufferSize) {
     std::memcpy(sendBuffer_.data() + headerLength, payload, payloadLength);

@@ -12,15 +12,32 @@ namespace kiln::protocol {
 
 using usb::ResultCode;
 
-// Results of the status checks.
-inline constexpr uint32_t kStatusOk = 0;
-inline constexpr uint32_t kStatusError = 63;
-inline constexpr uint32_t kStatusJobReset = 3013;
-inline constexpr uint32_t kStatusStopBit = 3015;
+// Results of the status checks, with the numbers the traces and callers know.
+enum class StatusResult : uint32_t {
+  kOk = 0,           // no error to report
+  kError = 63,       // a transaction failed or an alert was reported
+  kJobReset = 3013,  // the check ended with a job reset
+  kStopBit = 3015,   // status byte 0 bit 0x04
+};
+inline constexpr StatusResult kStatusOk = StatusResult::kOk;
+inline constexpr StatusResult kStatusError = StatusResult::kError;
+inline constexpr StatusResult kStatusJobReset = StatusResult::kJobReset;
+inline constexpr StatusResult kStatusStopBit = StatusResult::kStopBit;
 
-// WaitBusy without a time limit, and its result when its limit ran out.
+// The outcome of a busy wait: the printer is ready, the wait ended with a failed
+// transaction (its result code), or its time limit ran out with the printer still busy.
+struct BusyWait {
+  bool ready = false;
+  ResultCode failure = ResultCode::kAnswered;
+  bool timedOut = false;
+  static BusyWait Ready() { return {true, ResultCode::kAnswered, false}; }
+  static BusyWait Failed(ResultCode result) { return {false, result, false}; }
+  static BusyWait TimedOut() { return {false, ResultCode::kAnswered, true}; }
+  friend bool operator==(const BusyWait&, const BusyWait&) = default;
+};
+
+// WaitBusy without a time limit.
 inline constexpr uint32_t kWaitBusyNoLimit = 0xFFFFFFFF;
-inline constexpr uint32_t kWaitBusyTimedOut = 0;
 
 // Printer error codes the updater's own logic names.
 namespace printer_error {
@@ -33,20 +50,37 @@ inline constexpr uint32_t kRibbonInserted2 = 0x00080207;
 inline constexpr uint32_t kSequenceError = 0x000301FE;
 }  // namespace printer_error
 
+// How packets go out: padded to 64 bytes, one write each (models below 19), or the
+// large-model mode (no padding; split commands send header and payload as two writes).
+enum class SendMode { kPadded, kUnpadded };
+inline SendMode SendModeFor(bool largeModel) {
+  return largeModel ? SendMode::kUnpadded : SendMode::kPadded;
+}
+
+// A three-byte status summary view with the bits the updater reads.
+struct StatusSummary {
+  uint8_t byte0 = 0;
+  uint8_t byte1 = 0;
+  uint8_t byte2 = 0;
+
+  static StatusSummary From(const uint8_t* data, uint32_t length);
+  bool AllZero() const { return byte0 == 0 && byte1 == 0 && byte2 == 0; }
+  bool Busy() const { return (byte0 & 0x80) != 0; }
+  bool BusyOrWorking() const { return (byte0 & 0x81) != 0; }
+  bool AlertPending() const {
+    return (byte2 & 0x0E) != 0 || (byte1 & 0x0B) != 0 || (byte0 & 0x64) != 0;
+  }
+};
+
 // The command protocol bound to one open printer channel: one command packet out, one
 // response packet in, under the printer's I/O right. Both 256 KiB buffers live inside
 // the object, so a transaction allocates nothing. Results are one-byte codes
 // (0x20 = answered); nothing is retried at this level.
 class CPrnCmd {
  public:
-  explicit CPrnCmd(usb::CommandChannel* link);
+  CPrnCmd(usb::CommandChannel* link, SendMode mode);
   CPrnCmd(const CPrnCmd&) = delete;
   CPrnCmd& operator=(const CPrnCmd&) = delete;
-
-  // On: packets padded to 64 bytes, one write each. Off: the large-model send mode
-  // (no padding; split commands send header and payload as two writes). Every flow sets
-  // it to the negation of largeModel before its first command.
-  bool paddedMode = true;
 
   // --- Transaction primitives ---
   ResultCode SendCommand(const uint8_t* header, uint32_t headerLength, const uint8_t* payload,
@@ -78,18 +112,18 @@ class CPrnCmd {
 
   // --- Status and alerts ---
   // Polls the status summary every intervalMs until the printer is no longer busy
-  // (bits 0x81 of byte 0 clear), or shows an alert when stopOnAlert is set: then 1.
-  // A failed transaction ends the wait with its result. There is no limit on rounds
-  // unless limitMs is given: once that much time has passed on the link's clock with the
-  // printer still busy, the wait ends with kWaitBusyTimedOut.
-  [[nodiscard]] uint32_t WaitBusy(uint32_t intervalMs, bool stopOnAlert,
+  // (bits 0x81 of byte 0 clear), or shows an alert when stopOnAlert is set: then ready
+  // (1 in the traces). A failed transaction ends the wait with its result. There is no
+  // limit on rounds unless limitMs is given: once that much time has passed on the
+  // link's clock with the printer still busy, the wait ends timed out.
+  [[nodiscard]] BusyWait WaitBusy(uint32_t intervalMs, bool stopOnAlert,
                                   uint32_t limitMs = kWaitBusyNoLimit);
   // The status summary and, for an alert, its detail: 0, 63, 3013 or 3015, with the
   // printer's error code (or the failed transaction's result) in errorCode.
-  [[nodiscard]] uint32_t CheckDeviceStatus(uint32_t* errorCode, bool show, bool suppress,
-                                           bool forceAlertReport, bool busyWaitFirst);
-  [[nodiscard]] uint32_t CheckDeviceAlert(uint16_t detailCode, uint32_t* errorCode, bool show,
-                                          bool suppress, bool forceReport);
+  [[nodiscard]] StatusResult CheckDeviceStatus(uint32_t* errorCode, bool show, bool suppress,
+                                               bool forceAlertReport, bool busyWaitFirst);
+  [[nodiscard]] StatusResult CheckDeviceAlert(uint16_t detailCode, uint32_t* errorCode, bool show,
+                                              bool suppress, bool forceReport);
   // The one place an error code is reported: a trace line; the code itself travels back
   // to the caller, which shows its catalogue message.
   uint32_t ShowErrorMsg(uint32_t errorCode, bool showDialog, const char* context);
@@ -114,9 +148,13 @@ class CPrnCmd {
   void KeepLastCommand(const uint8_t* header, uint32_t headerLength, const uint8_t* payload,
                        uint32_t payloadLength);
   void RecordResult(ResultCode result, ResultCode success);
+  // Reads the status summary, after waiting out a busy printer when busyWaitFirst is set:
+  // 0, or the result of the transaction that failed (0x22 for an answer without data).
+  uint8_t ReadStatusSummary(bool busyWaitFirst, StatusSummary& summary);
   log::DebugLog& Log() { return link_->log(); }
 
   usb::CommandChannel* link_;
+  SendMode mode_;
   uint32_t m_dwSendRtrn = 0;
   std::array<uint8_t, kBufferSize> sendBuffer_{};
   std::array<uint8_t, kResponseHeaderLength> responseHeader_{};
@@ -126,19 +164,22 @@ class CPrnCmd {
   uint32_t lastError_ = 0;
 };
 
-// A three-byte status summary view with the bits the updater reads.
-struct StatusSummary {
-  uint8_t byte0 = 0;
-  uint8_t byte1 = 0;
-  uint8_t byte2 = 0;
-
-  static StatusSummary From(const uint8_t* data, uint32_t length);
-  bool AllZero() const { return byte0 == 0 && byte1 == 0 && byte2 == 0; }
-  bool Busy() const { return (byte0 & 0x80) != 0; }
-  bool BusyOrWorking() const { return (byte0 & 0x81) != 0; }
-  bool AlertPending() const {
-    return (byte2 & 0x0E) != 0 || (byte1 & 0x0B) != 0 || (byte0 & 0x64) != 0;
-  }
+// One alert detail to ask for, and whether its code is reported even when it is a tray
+// condition the caller may overlook.
+struct AlertRequest {
+  uint16_t detail = 0;
+  bool force = true;
+  friend bool operator==(const AlertRequest&, const AlertRequest&) = default;
 };
+
+// The details a status summary asks for, in order: 0x0407 (byte 2 bit 0x02), 0x0408
+// (byte 2 bit 0x04), then the first of 0x0406 (byte 2 bit 0x08), 0x0405 (byte 1 bit
+// 0x02) and 0x0403 (byte 1 bit 0x08, forced as the caller says), else 0x040A (byte 1
+// bit 0x01).
+struct AlertPlan {
+  std::array<AlertRequest, 3> requests{};
+  uint32_t count = 0;
+};
+AlertPlan PlanAlertDetails(const StatusSummary& summary, bool forceAlertReport);
 
 }  // namespace kiln::protocol

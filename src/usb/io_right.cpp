@@ -30,10 +30,14 @@ uint32_t IoRight::Set(std::string_view devicePath, platform::OsVersionCode code)
   return local_ != nullptr ? 0 : platform::win_error::kGenFailure;
 }
 
-void IoRight::Wait() {
-  if (!enabled_) return;
-  if (local_) local_->Lock();
-  if (global_) global_->Lock();
+bool IoRight::Wait() {
+  if (!enabled_) return true;
+  if (local_ && !local_->Lock()) return false;
+  if (global_ && !global_->Lock()) {
+    if (local_) local_->Unlock();
+    return false;
+  }
+  return true;
 }
 
 void IoRight::Release() {

@@ -25,7 +25,8 @@ class IoRight {
   // mutex exists afterwards, else a Windows error.
   uint32_t Set(std::string_view devicePath, platform::OsVersionCode code);
   // When enabled: waits for the local, then the global mutex (each when it exists).
-  void Wait();
+  // False when one could not be taken; then neither is held.
+  bool Wait();
   // When enabled: gives back the local, then the global mutex.
   void Release();
   // Closes both mutexes (giving back whatever this link still holds).

@@ -1,57 +1,62 @@
 #include "usb/model_table.h"
 
-#include <strings.h>
-
 #include <string>
+
+#include "platform/ini_document.h"
 
 namespace kiln::usb {
 
 namespace {
-constexpr uint32_t V(uint16_t pid) { return MakeVidPid(pid); }
+constexpr uint32_t V(uint16_t pid) {
+  return MakeVidPid(pid);
+}
+constexpr PrinterFamily kPhoto = PrinterFamily::kPhoto;
+constexpr PrinterFamily kDual = PrinterFamily::kDual;
+constexpr PrinterFamily kCard = PrinterFamily::kCard;
 constexpr const char* kZeroGuid = "{00000000-0000-0000-0000-000000000000}";
 }  // namespace
 
 const PrinterModel ModelTable[40] = {
-    {0, 0, "start", "start", "xxx"},
-    {1, V(0x0000), "M01", "Orvix Photo Printer T03", "q3a"},
-    {2, V(0x0100), "M02", "Orvix Photo Printer T03", "q3a"},
-    {3, V(0x0200), "M03", "Orvix Photo Printer T04", "qda"},
-    {4, V(0x0001), "M04", "Orvix Photo Printer T05", "qpb"},
-    {5, V(0x0101), "M05", "Orvix Photo Printer T06", "qsb"},
-    {6, V(0x0102), "M06", "Orvix Photo Printer T07", "qsc"},
-    {7, V(0x0002), "M07", "Orvix Photo Printer T08", "qpc"},
-    {8, V(0x010C), "M08", "Orvix Photo Printer T09", "qsg"},
-    {9, V(0x0103), "M09", "Orvix Photo Printer T08", "qpc"},
-    {10, V(0x0201), "M10", "Orvix Photo Printer T10", "qdb"},
-    {11, V(0x0003), "M11", "Orvix Photo Printer T11", "qpd"},
-    {12, V(0x020B), "M12", "Orvix Photo Printer T12", "qdg"},
-    {13, V(0x0104), "M13", "Orvix Photo Printer T03", "q3a"},
-    {14, V(0x0105), "M14", "Orvix Photo Printer T07", "qsc"},
-    {15, V(0x0004), "M15", "Orvix Photo Printer T03", "q3a"},
-    {16, V(0x0005), "M16", "Orvix Photo Printer T13", "qpe"},
-    {17, V(0x0106), "M17", "Orvix Photo Printer T14", "qsd"},
-    {18, V(0x010D), "M18", "Orvix Photo Printer T15", "qsc"},
-    {19, V(0x0496), "OEE", "Orvix Photo Printer T16", "qsf"},
-    {20, V(0x0300), "M20", "Orvix Photo Printer T17", "qca"},
-    {21, V(0x0301), "M21", "Orvix Photo Printer T18", "qca"},
-    {22, V(0x010A), "Orvix M22", "Orvix Photo Printer T08", "qpc"},
-    {23, V(0x0006), "M23", "Orvix Photo Printer T19", "qse"},
-    {24, V(0x0107), "M24", "Orvix Photo Printer T19", "qse"},
-    {25, V(0x0108), "M25", "Orvix Photo Printer T16", "qsf"},
-    {26, V(0x0109), "Orvix Photo Printer T20", "Orvix Photo Printer T20", "qsf"},
-    {27, V(0x0204), "M27", "Orvix Photo Printer T21", "qdc"},
-    {28, V(0x0205), "M28", "Orvix Photo Printer T22", "qdc"},
-    {29, V(0x0207), "M29", "Orvix Photo Printer T23", "qdc"},
-    {30, V(0x0206), "M30", "Orvix Photo Printer T24", "qdc"},
-    {31, V(0x0208), "M31", "Orvix Photo Printer T25", "qdc"},
-    {32, V(0x0209), "M32", "Orvix Photo Printer T26", "qde"},
-    {33, V(0x020A), "M33", "Orvix Photo Printer T27", "qdf"},
-    {34, V(0x010B), "M34", "Orvix Photo Printer T28", "qsh"},
-    {35, V(0x010E), "Orvix M35", "Orvix Photo Printer T29", "qra"},
-    {36, V(0x0007), "Orvix M36", "Orvix Photo Printer T30", "qra"},
-    {37, V(0x0302), "Orvix Photo Printer T31", "Orvix Photo Printer T31", "qcb"},
-    {38, V(0x0303), "Orvix Photo Printer T32", "Orvix Photo Printer T32", "qcc"},
-    {kEndOfTable, kEndOfTable, "end", "end", "qpa"},
+    {0, 0, "start", "start", "xxx", kPhoto},
+    {1, V(0x0000), "M01", "Orvix Photo Printer T03", "q3a", kPhoto},
+    {2, V(0x0100), "M02", "Orvix Photo Printer T03", "q3a", kPhoto},
+    {3, V(0x0200), "M03", "Orvix Photo Printer T04", "qda", kPhoto},
+    {4, V(0x0001), "M04", "Orvix Photo Printer T05", "qpb", kPhoto},
+    {5, V(0x0101), "M05", "Orvix Photo Printer T06", "qsb", kPhoto},
+    {6, V(0x0102), "M06", "Orvix Photo Printer T07", "qsc", kPhoto},
+    {7, V(0x0002), "M07", "Orvix Photo Printer T08", "qpc", kPhoto},
+    {8, V(0x010C), "M08", "Orvix Photo Printer T09", "qsg", kPhoto},
+    {9, V(0x0103), "M09", "Orvix Photo Printer T08", "qpc", kPhoto},
+    {10, V(0x0201), "M10", "Orvix Photo Printer T10", "qdb", kPhoto},
+    {11, V(0x0003), "M11", "Orvix Photo Printer T11", "qpd", kPhoto},
+    {12, V(0x020B), "M12", "Orvix Photo Printer T12", "qdg", kPhoto},
+    {13, V(0x0104), "M13", "Orvix Photo Printer T03", "q3a", kPhoto},
+    {14, V(0x0105), "M14", "Orvix Photo Printer T07", "qsc", kPhoto},
+    {15, V(0x0004), "M15", "Orvix Photo Printer T03", "q3a", kPhoto},
+    {16, V(0x0005), "M16", "Orvix Photo Printer T13", "qpe", kPhoto},
+    {17, V(0x0106), "M17", "Orvix Photo Printer T14", "qsd", kPhoto},
+    {18, V(0x010D), "M18", "Orvix Photo Printer T15", "qsc", kPhoto},
+    {19, V(0x0496), "OEE", "Orvix Photo Printer T16", "qsf", kDual},
+    {20, V(0x0300), "M20", "Orvix Photo Printer T17", "qca", kCard},
+    {21, V(0x0301), "M21", "Orvix Photo Printer T18", "qca", kCard},
+    {22, V(0x010A), "Orvix M22", "Orvix Photo Printer T08", "qpc", kDual},
+    {23, V(0x0006), "M23", "Orvix Photo Printer T19", "qse", kDual},
+    {24, V(0x0107), "M24", "Orvix Photo Printer T19", "qse", kDual},
+    {25, V(0x0108), "M25", "Orvix Photo Printer T16", "qsf", kDual},
+    {26, V(0x0109), "Orvix Photo Printer T20", "Orvix Photo Printer T20", "qsf", kDual},
+    {27, V(0x0204), "M27", "Orvix Photo Printer T21", "qdc", kDual},
+    {28, V(0x0205), "M28", "Orvix Photo Printer T22", "qdc", kDual},
+    {29, V(0x0207), "M29", "Orvix Photo Printer T23", "qdc", kDual},
+    {30, V(0x0206), "M30", "Orvix Photo Printer T24", "qdc", kDual},
+    {31, V(0x0208), "M31", "Orvix Photo Printer T25", "qdc", kDual},
+    {32, V(0x0209), "M32", "Orvix Photo Printer T26", "qde", kDual},
+    {33, V(0x020A), "M33", "Orvix Photo Printer T27", "qdf", kDual},
+    {34, V(0x010B), "M34", "Orvix Photo Printer T28", "qsh", kDual},
+    {35, V(0x010E), "Orvix M35", "Orvix Photo Printer T29", "qra", kDual},
+    {36, V(0x0007), "Orvix M36", "Orvix Photo Printer T30", "qra", kDual},
+    {37, V(0x0302), "Orvix Photo Printer T31", "Orvix Photo Printer T31", "qcb", kCard},
+    {38, V(0x0303), "Orvix Photo Printer T32", "Orvix Photo Printer T32", "qcc", kCard},
+    {kEndOfTable, kEndOfTable, "end", "end", "qpa", kDual},
 };
 
 const char* const ModelInterfaceGuids[41] = {
@@ -105,16 +110,15 @@ const char* const LegacyInterfaceGuids[3] = {
 };
 
 const PrinterModel FirstGenModelTable[3] = {
-    {0, 0, "start", "start", "xxx"},
-    {1, V(0x0000), "M01", "Orvix Photo Printer T01", "qpa"},
-    {2, V(0x0100), "M02", "Orvix Photo Printer T02", "qsa"},
+    {0, 0, "start", "start", "xxx", kPhoto},
+    {1, V(0x0000), "M01", "Orvix Photo Printer T01", "qpa", kPhoto},
+    {2, V(0x0100), "M02", "Orvix Photo Printer T02", "qsa", kPhoto},
 };
 
 namespace {
 
 bool EqualsIgnoringCase(std::string_view a, const char* b) {
-  const std::string left(a);
-  return ::strcasecmp(left.c_str(), b) == 0;
+  return platform::EqualsNoCase(a, b);
 }
 
 }  // namespace
@@ -152,6 +156,11 @@ uint32_t ModelSerialFromVidPid(uint32_t vidPid) {
 const PrinterModel* ModelBySerial(uint32_t serialNumber) {
   if (serialNumber < 1 || serialNumber > kModelCount) return nullptr;
   return &ModelTable[serialNumber];
+}
+
+PrinterFamily FamilyOfModel(uint32_t serialNumber) {
+  if (const PrinterModel* row = ModelBySerial(serialNumber)) return row->family;
+  return serialNumber < kFirstLargeModel ? PrinterFamily::kPhoto : PrinterFamily::kDual;
 }
 
 }  // namespace kiln::usb

@@ -16,8 +16,16 @@ inline constexpr uint32_t kFirstLargeModel = 19;
 
 // vendor ID << 16 | product ID, the form used by the model table, package headers and
 // device discovery.
-constexpr uint32_t MakeVidPid(uint16_t productId) { return (kVendorId << 16) | productId; }
-constexpr uint16_t ProductIdOf(uint32_t vidPid) { return static_cast<uint16_t>(vidPid & 0xFFFF); }
+constexpr uint32_t MakeVidPid(uint16_t productId) {
+  return (kVendorId << 16) | productId;
+}
+constexpr uint16_t ProductIdOf(uint32_t vidPid) {
+  return static_cast<uint16_t>(vidPid & 0xFFFF);
+}
+
+// The printer families of the error message catalogues; card printers also lay out
+// their status record in their own, shorter way.
+enum class PrinterFamily { kPhoto, kDual, kCard };
 
 struct PrinterModel {
   uint32_t serialNumber;
@@ -25,6 +33,7 @@ struct PrinterModel {
   const char* shortName;
   const char* driverName;
   const char* driverCode;
+  PrinterFamily family;
 };
 
 // Row 0 is the start row, rows 1 to 38 are the models (row index = serial number),
@@ -56,6 +65,15 @@ uint32_t ModelSerialFromVidPid(uint32_t vidPid);
 // The model row for serial numbers 1 to 38, nullptr otherwise.
 const PrinterModel* ModelBySerial(uint32_t serialNumber);
 
-inline bool IsLargeModel(uint32_t serialNumber) { return serialNumber >= kFirstLargeModel; }
+inline bool IsLargeModel(uint32_t serialNumber) {
+  return serialNumber >= kFirstLargeModel;
+}
+
+// The family of serial numbers 1 to 38; any other number counts as a photo printer below
+// the first large model and as a dual printer from it on.
+PrinterFamily FamilyOfModel(uint32_t serialNumber);
+inline bool IsCardPrinter(uint32_t serialNumber) {
+  return FamilyOfModel(serialNumber) == PrinterFamily::kCard;
+}
 
 }  // namespace kiln::usb

@@ -32,7 +32,7 @@ CUsbLink::~CUsbLink() {
 
 uint32_t CUsbLink::OpenPipes() {
   struct PipeToOpen {
-    std::unique_ptr<platform::PipeFile>* pipe;
+    LinkPipe* pipe;
     uint8_t bit;
     const char* suffix;  // before Windows 2000 each pipe is its own file below the path
   };
@@ -42,11 +42,11 @@ uint32_t CUsbLink::OpenPipes() {
   uint8_t opened = 0;
   for (const PipeToOpen& entry : pipes) {
     if ((pipeMask_ & entry.bit) == 0) continue;
-    entry.pipe->reset();
+    entry.pipe->Close();
     FixedText<260> path = devicePath_.view();
     if (osVersion_ < platform::kOsWin2000) path.Append(entry.suffix);
-    *entry.pipe = services_.pipes->Open(path.c_str());
-    if (*entry.pipe) opened |= entry.bit;
+    entry.pipe->Open(services_.pipes->Open(path.c_str()));
+    if (entry.pipe->IsOpen()) opened |= entry.bit;
   }
   if (opened == pipeMask_) {
     open_ = true;
@@ -62,9 +62,9 @@ bool CUsbLink::IsChannelOpen() const {
 
 void CUsbLink::CloseIOChannel() {
   open_ = false;
-  m_hPipeR.reset();
-  m_hPipeW.reset();
-  m_hPipeS.reset();
+  m_hPipeR.Close();
+  m_hPipeW.Close();
+  m_hPipeS.Close();
   ioRight_->Close();
 }
 
@@ -73,9 +73,9 @@ void CUsbLink::Finish() {
 }
 
 void CUsbLink::CancelPipes() {
-  for (auto* pipe : {&m_hPipeR, &m_hPipeW, &m_hPipeS}) {
-    if (*pipe) (*pipe)->Cancel();
-  }
+  m_hPipeR.Cancel();
+  m_hPipeW.Cancel();
+  m_hPipeS.Cancel();
 }
 
 uint32_t CUsbLink::SetIORight() {
@@ -83,8 +83,7 @@ uint32_t CUsbLink::SetIORight() {
 }
 
 bool CUsbLink::WaitIORight() {
-  ioRight_->Wait();
-  return true;
+  return ioRight_->Wait();
 }
 
 bool CUsbLink::ReleaseIORight() {

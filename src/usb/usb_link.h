@@ -4,9 +4,6 @@
 // printer (device discovery), owns its bulk pipes, moves buffers in chunks with
 // per-chunk time-outs and write retries, and holds the inter-process I/O right that
 // serialises command transactions on one printer. One link per printer task.
-//
-// Public contract used by the protocol layer and the download; the transport issue
-// fills in the implementation (and may add private members freely).
 
 #include <cstdint>
 #include <memory>
@@ -17,6 +14,7 @@
 #include "platform/os_probes.h"
 #include "platform/pipe_file.h"
 #include "usb/command_channel.h"
+#include "usb/link_pipe.h"
 #include "usb/result_code.h"
 
 namespace kiln::usb {
@@ -61,7 +59,8 @@ class CUsbLink final : public CommandChannel {
 
   // Discovery and opening.
   uint32_t OpenIOChannel(uint32_t modelSerial, uint32_t instanceIndex,
-                         uint32_t enumMode = kEnumDefault, uint8_t pipeMask = kPipeRead | kPipeWrite);
+                         uint32_t enumMode = kEnumDefault,
+                         uint8_t pipeMask = kPipeRead | kPipeWrite);
   uint32_t CountDevices(uint32_t modelSerial, uint32_t enumMode = kEnumDefault);
   uint32_t OpenPipes();
   bool IsChannelOpen() const;
@@ -100,8 +99,6 @@ class CUsbLink final : public CommandChannel {
   uint32_t m_dwTimeOutW = 5000;
   log::DebugLog log_;
 
-  friend class CUsbLinkTestPeer;
-
   // Discovery (usb_link_discovery.cpp).
   uint32_t OpeningAttempt();
   uint32_t CountInterfaces(const char* guidText, uint32_t enumMode, uint32_t vidPidFilter);
@@ -110,24 +107,11 @@ class CUsbLink final : public CommandChannel {
   void CorrectModelFromInstanceId(const char* instanceId);
   uint32_t SetIORight();
 
-  // Transfers of at most one chunk on one pipe (usb_link_transfer.cpp).
-  ResultCode SingleWrite(std::unique_ptr<platform::PipeFile>& pipe, const uint8_t* data,
-                         uint32_t len, uint32_t* written, platform::PipeTransfer& overlap,
-                         uint32_t timeOutMs);
-  ResultCode SingleRead(std::unique_ptr<platform::PipeFile>& pipe, uint8_t* data, uint32_t len,
-                        uint32_t* read, platform::PipeTransfer& overlap, uint32_t timeOutMs);
-  // CancelIo, then close the pipe and set it null.
-  void AbandonPipe(std::unique_ptr<platform::PipeFile>& pipe);
-  static int HandleOf(const std::unique_ptr<platform::PipeFile>& pipe);
-
   bool open_ = false;
-  std::unique_ptr<platform::PipeFile> m_hPipeR;
-  std::unique_ptr<platform::PipeFile> m_hPipeW;
-  std::unique_ptr<platform::PipeFile> m_hPipeS;
+  InPipe m_hPipeR;
+  OutPipe m_hPipeW;
+  InPipe m_hPipeS;
   std::unique_ptr<IoRight> ioRight_;
-  platform::PipeTransfer overlapR_;
-  platform::PipeTransfer overlapW_;
-  platform::PipeTransfer overlapS_;
   FixedText<260> interfaceGuid_;
   uint8_t pipeMask_ = kPipeRead | kPipeWrite;
   uint32_t chunk_ = 0;

@@ -1,12 +1,11 @@
 // Device discovery: finding the n-th printer of a model among the device interfaces of
 // the printer class, checking its VID/PID, and opening its pipes.
 
-#include <strings.h>
-
 #include <cctype>
 #include <cstdlib>
 #include <cstring>
 
+#include "platform/ini_document.h"
 #include "usb/device_enumerator.h"
 #include "usb/model_table.h"
 #include "usb/usb_link.h"
@@ -163,8 +162,9 @@ uint32_t CUsbLink::FindDevice(const char* guidText, uint32_t wanted, uint32_t en
         matches = entry.vidPidValue && *entry.vidPidValue == modelVidPid;
       } else if (osVersion_ >= platform::kOsWinXp) {
         // The value is read into a 260-byte buffer.
-        matches = entry.baseName &&
-                  strcasecmp(FixedText<260>(std::string_view(*entry.baseName)).c_str(), "USB") == 0;
+        matches =
+            entry.baseName &&
+            platform::EqualsNoCase(FixedText<260>(std::string_view(*entry.baseName)).view(), "USB");
       }
       if (!matches || !entry.portNumber || *entry.portNumber != wanted + 1) return false;
       selected = index;

@@ -50,7 +50,7 @@ int Journal(const char* devicePath, const char* journal, unsigned rounds) {
 int Revision(uint32_t model, uint32_t instance, unsigned rounds, const char* expected) {
   kiln::usb::CUsbLink link;
   if (link.OpenIOChannel(model, instance) != kiln::usb::kOpenOk) return 1;
-  kiln::protocol::CPrnCmd prn(&link);
+  kiln::protocol::CPrnCmd prn(&link, kiln::protocol::SendMode::kPadded);
   int status = 0;
   for (unsigned i = 0; i < rounds && status == 0; ++i) {
     char revision[24] = {};

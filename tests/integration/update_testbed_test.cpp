@@ -22,7 +22,8 @@ namespace {
 
 using kiln::testing::MakePackage;
 
-sim::VirtualPrinterConfig Printer(uint32_t model, const char* serial, const char* version = "1.00") {
+sim::VirtualPrinterConfig Printer(uint32_t model, const char* serial,
+                                  const char* version = "1.00") {
   sim::VirtualPrinterConfig config;
   config.model = model;
   config.serialNumber = serial;

@@ -40,7 +40,6 @@ sim::VirtualPrinterConfig Printer(uint32_t model, const char* serial, const char
 
 class LinkOnTestBed : public kiln::testing::TestBedTest {
  protected:
-
   // A link on the real Linux services; its pauses go to a fake clock.
   std::unique_ptr<CUsbLink> MakeLink() {
     return std::make_unique<CUsbLink>(LinkServices{&platform::SystemProbes(),
@@ -49,7 +48,7 @@ class LinkOnTestBed : public kiln::testing::TestBedTest {
   }
 
   static std::string RevisionOf(CUsbLink& link) {
-    protocol::CPrnCmd prn(&link);
+    protocol::CPrnCmd prn(&link, protocol::SendMode::kPadded);
     char revision[24] = {};
     if (prn.GetProductRev(revision, sizeof revision) != ResultCode::kAnswered) return "(none)";
     return revision;
@@ -85,7 +84,7 @@ TEST_F(LinkOnTestBed, SilentPrinterTimesOutThenTheReadPipeIsGone) {
   auto link = MakeLink();
   ASSERT_EQ(link->OpenIOChannel(kModel7, 1), kOpenOk);
   link->SetTimeOuts(200, 2000);
-  protocol::CPrnCmd prn(link.get());
+  protocol::CPrnCmd prn(link.get(), protocol::SendMode::kPadded);
   EXPECT_EQ(prn.DoCommand(protocol::cmd::kStatusSummary), ResultCode::kReadTimeOut);
   uint8_t answer[6];
   uint32_t count = 0;

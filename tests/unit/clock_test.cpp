@@ -1,6 +1,6 @@
-#include <gtest/gtest.h>
-
 #include "platform/clock.h"
+
+#include <gtest/gtest.h>
 
 namespace kiln::platform {
 namespace {

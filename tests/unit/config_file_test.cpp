@@ -1,9 +1,10 @@
 // Reading a model entry of Kiln.ini into the update context.
+#include "config/config_file.h"
+
 #include <gtest/gtest.h>
 
 #include <string>
 
-#include "config/config_file.h"
 #include "support/temp_dir.h"
 
 namespace kiln::config {

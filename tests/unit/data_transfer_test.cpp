@@ -1,4 +1,6 @@
 // The image download, the three-file download and the image patches, packet by packet.
+#include "protocol/data_transfer.h"
+
 #include <gtest/gtest.h>
 
 #include <memory>
@@ -7,7 +9,6 @@
 #include <vector>
 
 #include "config/firmware_package.h"
-#include "protocol/data_transfer.h"
 #include "protocol/image_patching.h"
 #include "support/scripted_channel.h"
 #include "support/temp_dir.h"
@@ -19,13 +20,15 @@ using Bytes = std::vector<uint8_t>;
 using kiln::testing::ScriptedChannel;
 using kiln::testing::TempDir;
 
-uint16_t LengthField(const Bytes& packet) { return static_cast<uint16_t>(packet[1] << 8 | packet[2]); }
+uint16_t LengthField(const Bytes& packet) {
+  return static_cast<uint16_t>(packet[1] << 8 | packet[2]);
+}
 
 class Transfer : public ::testing::Test {
  protected:
   void SetUp() override { channel_.autoAnswer = true; }
   ScriptedChannel channel_;
-  std::unique_ptr<CPrnCmd> prn_ = std::make_unique<CPrnCmd>(&channel_);
+  std::unique_ptr<CPrnCmd> prn_ = std::make_unique<CPrnCmd>(&channel_, SendMode::kPadded);
   TempDir dir_;
 };
 
@@ -62,7 +65,7 @@ TEST_F(Transfer, RefusedStartOrEndFailsThePrinter) {
 }
 
 TEST_F(Transfer, LargeModelSendsRegistersAndThreeAnnouncedFiles) {
-  prn_->paddedMode = false;
+  prn_ = std::make_unique<CPrnCmd>(&channel_, SendMode::kUnpadded);
   UpdateContext context;
   context.noWaitBusyBeforeWrite = true;
   context.codePath = dir_.Write("code.bin", std::string(2 * kDataPieceSize + 1, 'c'));
@@ -77,7 +80,10 @@ TEST_F(Transfer, LargeModelSendsRegistersAndThreeAnnouncedFiles) {
       0x8306, 0x8308, 0x8307};                 // image
   EXPECT_EQ(channel_.Commands(), expected);
   EXPECT_EQ(channel_.writes[1], (Bytes{0xA5, 0x00, 0x06, 0x50, 0x83, 0x05, 0xFC, 0x18, 0xA0}));
-  EXPECT_EQ(channel_.writes[5][6], 0) << "code file announced as kind 0";
+  // Each file is announced with its kind: code 0, table 1, image 2.
+  EXPECT_EQ(channel_.writes[5], (Bytes{0xA5, 0x00, 0x04, 0x50, 0x83, 0x06, 0x00}));
+  EXPECT_EQ(channel_.writes[13], (Bytes{0xA5, 0x00, 0x04, 0x50, 0x83, 0x06, 0x01}));
+  EXPECT_EQ(channel_.writes[17], (Bytes{0xA5, 0x00, 0x04, 0x50, 0x83, 0x06, 0x02}));
   // A piece is a 6-byte header write followed by the piece itself.
   EXPECT_EQ(channel_.writes[6].size(), 6u);
   EXPECT_EQ(channel_.writes[7].size(), kDataPieceSize);
@@ -90,7 +96,7 @@ TEST_F(Transfer, LargeModelSendsRegistersAndThreeAnnouncedFiles) {
 }
 
 TEST_F(Transfer, MissingTableFileStopsBeforeTheImage) {
-  prn_->paddedMode = false;
+  prn_ = std::make_unique<CPrnCmd>(&channel_, SendMode::kUnpadded);
   UpdateContext context;
   context.noWaitBusyBeforeWrite = true;
   context.codePath = dir_.Write("code.bin", "code");
@@ -103,7 +109,7 @@ TEST_F(Transfer, MissingTableFileStopsBeforeTheImage) {
 }
 
 TEST_F(Transfer, UnansweredPieceEndsTheFileAndFailsThePrinter) {
-  prn_->paddedMode = false;
+  prn_ = std::make_unique<CPrnCmd>(&channel_, SendMode::kUnpadded);
   channel_.autoAnswer = false;
   for (int i = 0; i < 6; ++i) channel_.QueueAnswer({});  // registers and the announcement
   UpdateContext context;
@@ -128,7 +134,7 @@ TEST_F(Transfer, TableMergeLayouts) {
   FixedText<512> result;
   const std::string table = dir_.Write("table.bin", TableFile(config::kTableFileSize));
   Bytes image(0x70000, 0);
-  ASSERT_TRUE(MergeTableFile(table.c_str(), image, 7, result));
+  ASSERT_TRUE(MergeTableFile(table.c_str(), "fw.bin", image, 7, result));
   EXPECT_EQ(image[0x2E000], 'C');
   EXPECT_EQ(image[0x2E7FF], 'C');
   EXPECT_EQ(image[0x2E800], 0);
@@ -139,7 +145,7 @@ TEST_F(Transfer, TableMergeLayouts) {
   EXPECT_EQ(image[0x68000], 0);
 
   Bytes single(0x60000, 0);
-  ASSERT_TRUE(MergeTableFile(table.c_str(), single, 22, result));
+  ASSERT_TRUE(MergeTableFile(table.c_str(), "fw.bin", single, 22, result));
   EXPECT_EQ(single[0x4D000], 'C');
   EXPECT_EQ(single[0x50FFF], 'H') << "model 22 takes the first 0x4000 bytes as one block";
   EXPECT_EQ(single[0x51000], 0);
@@ -150,17 +156,18 @@ TEST_F(Transfer, TooSmallFilesRefuseTheMerge) {
   FixedText<512> result;
   const std::string shortTable = dir_.Write("short.bin", TableFile(0x24000));
   Bytes image(0x70000, 0);
-  EXPECT_FALSE(MergeTableFile(shortTable.c_str(), image, 7, result));
+  EXPECT_FALSE(MergeTableFile(shortTable.c_str(), "fw.bin", image, 7, result));
   EXPECT_NE(result.view().find("short.bin"), std::string_view::npos) << result.c_str();
   EXPECT_EQ(image[0x2E000], 0) << "nothing merged";
 
   const std::string table = dir_.Write("table.bin", TableFile(config::kTableFileSize));
   Bytes small(0x67FFF, 0);
-  EXPECT_FALSE(MergeTableFile(table.c_str(), small, 7, result));
+  EXPECT_FALSE(MergeTableFile(table.c_str(), "fw.bin", small, 7, result));
   EXPECT_EQ(small[0x2E000], 0);
 
-  EXPECT_TRUE(MergeTableFile(shortTable.c_str(), image, 22, result)) << "model 22 needs 0x4000";
-  EXPECT_TRUE(MergeTableFile(dir_.File("absent.bin").c_str(), image, 7, result));
+  EXPECT_TRUE(MergeTableFile(shortTable.c_str(), "fw.bin", image, 22, result))
+      << "model 22 needs 0x4000";
+  EXPECT_FALSE(MergeTableFile(dir_.File("absent.bin").c_str(), "fw.bin", image, 7, result));
 }
 
 Bytes ValidBlock(std::size_t size) {

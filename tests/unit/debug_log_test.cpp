@@ -1,12 +1,14 @@
 // The exact text of the debug trace.
+#include "log/debug_log.h"
+
 #include <gtest/gtest.h>
 #include <stdlib.h>
 
 #include <cstdio>
+#include <filesystem>
 #include <string>
 #include <vector>
 
-#include "log/debug_log.h"
 #include "support/temp_dir.h"
 
 namespace kiln::log {
@@ -109,9 +111,10 @@ TEST_F(DebugLogFormat, CloseRunsTheChannelHookThenWritesTheBanner) {
   });
   EXPECT_TRUE(closed);
   EXPECT_FALSE(log_.IsOpen());
-  EXPECT_EQ(TempDir::Read(path_),
-            "closing channel\n"
-            "========================== End  [2026/12/07], [09:05:03] ========================\n\n");
+  EXPECT_EQ(
+      TempDir::Read(path_),
+      "closing channel\n"
+      "========================== End  [2026/12/07], [09:05:03] ========================\n\n");
 
   DebugLog off;
   closed = false;
@@ -132,6 +135,11 @@ TEST_F(DebugLogFormat, SwitchedOnByEnvironment) {
 
   ::setenv("KILN_LOG_LEVEL", "zero", 1);
   EXPECT_FALSE(log_.OpenFromEnvironment());
+  const std::string unused = path_ + ".level0";
+  ::setenv("KILN_LOG_FILE", unused.c_str(), 1);
+  ::setenv("KILN_LOG_LEVEL", "0", 1);
+  EXPECT_FALSE(log_.OpenFromEnvironment());
+  EXPECT_FALSE(std::filesystem::exists(unused)) << "level 0 creates no file";
   ::unsetenv("KILN_LOG_LEVEL");
   EXPECT_FALSE(log_.OpenFromEnvironment());
   ::unsetenv("KILN_LOG_FILE");

@@ -1,16 +1,20 @@
 // Busy polling, the status summary and the alert details.
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <memory>
+#include <string>
 #include <vector>
 
 #include "protocol/prn_cmd.h"
 #include "support/scripted_channel.h"
+#include "support/temp_dir.h"
 
 namespace kiln::protocol {
 namespace {
 
 using kiln::testing::ScriptedChannel;
+using kiln::testing::TempDir;
 using usb::ResultCode;
 
 class DeviceStatus : public ::testing::Test {
@@ -20,12 +24,12 @@ class DeviceStatus : public ::testing::Test {
     channel_.QueueAnswer({present, static_cast<uint8_t>(code >> 16),
                           static_cast<uint8_t>(code >> 8), static_cast<uint8_t>(code)});
   }
-  uint32_t Check(bool force = true, bool busyWait = false) {
+  StatusResult Check(bool force = true, bool busyWait = false) {
     return prn_->CheckDeviceStatus(&error_, true, false, force, busyWait);
   }
 
   ScriptedChannel channel_;
-  std::unique_ptr<CPrnCmd> prn_ = std::make_unique<CPrnCmd>(&channel_);
+  std::unique_ptr<CPrnCmd> prn_ = std::make_unique<CPrnCmd>(&channel_, SendMode::kPadded);
   uint32_t error_ = 0xDEAD;
 };
 
@@ -126,15 +130,16 @@ TEST_F(DeviceStatus, WaitBusyPollsAtItsInterval) {
   Summary(0x80, 0, 0);
   Summary(0x01, 0, 0);
   Summary(0x20, 0, 0);
-  EXPECT_EQ(prn_->WaitBusy(250, false), 1u);
+  EXPECT_EQ(prn_->WaitBusy(250, false), BusyWait::Ready());
   EXPECT_EQ(channel_.fakeClock.Pauses(), (std::vector<uint32_t>{250, 250}));
 
   channel_.fakeClock.ClearPauses();
   Summary(0x80, 0x08, 0);
-  EXPECT_EQ(prn_->WaitBusy(500, true), 1u) << "stop on alert";
+  EXPECT_EQ(prn_->WaitBusy(500, true), BusyWait::Ready()) << "stop on alert";
   EXPECT_TRUE(channel_.fakeClock.Pauses().empty());
 
-  EXPECT_EQ(prn_->WaitBusy(500, false), 0x26u) << "a failed poll ends the wait";
+  EXPECT_EQ(prn_->WaitBusy(500, false), BusyWait::Failed(ResultCode::kReadTimeOut))
+      << "a failed poll ends the wait";
 }
 
 TEST_F(DeviceStatus, BusyWaitFirstWaitsBeforeReading) {
@@ -144,6 +149,106 @@ TEST_F(DeviceStatus, BusyWaitFirstWaitsBeforeReading) {
   Summary(0x00, 0, 0);  // the summary that counts
   EXPECT_EQ(Check(true, true), kStatusOk);
   EXPECT_EQ(channel_.fakeClock.Pauses(), (std::vector<uint32_t>{250}));
+}
+
+TEST_F(DeviceStatus, DetailsAreAskedInTheirOrderOfPreference) {
+  const std::vector<uint16_t> expected[] = {{0x0400, 0x0406}, {0x0400, 0x0405}, {0x0400, 0x0403}};
+  const uint8_t byte1[] = {0x0A, 0x0A, 0x08};
+  const uint8_t byte2[] = {0x08, 0x00, 0x00};
+  for (int i = 0; i < 3; ++i) {
+    channel_.writes.clear();
+    Summary(0, byte1[i], byte2[i]);
+    Detail(0x00012345);
+    EXPECT_EQ(Check(), kStatusError);
+    EXPECT_EQ(channel_.Commands(), expected[i]);
+  }
+
+  // 0x0408 comes first; a clean answer goes on to the next detail, a code ends the check.
+  channel_.writes.clear();
+  Summary(0, 0x08, 0x04);
+  Detail(0, 0);
+  Detail(0x00001208);  // 0x0403 keeps bits 0x80FF only
+  EXPECT_EQ(Check(), kStatusError);
+  EXPECT_EQ(channel_.Commands(), (std::vector<uint16_t>{0x0400, 0x0408, 0x0403}));
+  EXPECT_EQ(error_, 0x00000008u);
+  channel_.writes.clear();
+  Summary(0, 0x08, 0x04);
+  Detail(0x00012345);
+  EXPECT_EQ(Check(), kStatusError);
+  EXPECT_EQ(channel_.Commands(), (std::vector<uint16_t>{0x0400, 0x0408}));
+  EXPECT_EQ(error_, 0x00012345u);
+
+  Summary(0, 0x08, 0);
+  Detail(0x0000F2FF);
+  EXPECT_EQ(Check(), kStatusError);
+  EXPECT_EQ(error_, 0x000080FFu);
+}
+
+TEST_F(DeviceStatus, BusySummaryIsWaitedOutASecondTime) {
+  Summary(0, 0, 0);     // probe
+  Summary(0, 0, 0);     // first wait: not busy
+  Summary(0x80, 0, 0);  // the summary turns busy
+  Summary(0x80, 0, 0);  // second wait, round 1
+  Summary(0, 0, 0);     // second wait, round 2
+  Summary(0, 0, 0x08);  // read again: an alert
+  Detail(0x00012345);
+  EXPECT_EQ(Check(true, true), kStatusError);
+  EXPECT_EQ(error_, 0x00012345u);
+  EXPECT_EQ(channel_.Commands().size(), 7u);
+}
+
+TEST_F(DeviceStatus, SuppressKeepsAFailureFromBeingShown) {
+  const TempDir dir;
+  const std::string file = dir.File("trace.txt");
+  channel_.debugLog.Open(std::fopen(file.c_str(), "w"), 1);
+  EXPECT_EQ(prn_->CheckDeviceStatus(&error_, true, true, true, false), kStatusError);
+  EXPECT_EQ(prn_->CheckDeviceStatus(&error_, true, false, true, false), kStatusError);
+  channel_.debugLog.Reset();
+  const std::string trace = TempDir::Read(file);
+  const auto suppressed = trace.find("bShowDlg = 0, dwErrCode = 0x00000026");
+  const auto shown = trace.find("bShowDlg = 1, dwErrCode = 0x00000026");
+  EXPECT_NE(suppressed, std::string::npos) << trace;
+  EXPECT_NE(shown, std::string::npos) << trace;
+  EXPECT_LT(suppressed, shown);
+}
+
+TEST(AlertPlan, DetailsFollowTheSummaryBits) {
+  struct Row {
+    uint8_t byte1, byte2;
+    bool forceArgument;
+    std::vector<AlertRequest> expected;
+  };
+  const Row rows[] = {
+      {0x00, 0x00, true, {}},
+      {0x00, 0x02, true, {{0x0407, true}}},
+      {0x00, 0x04, true, {{0x0408, true}}},
+      {0x0B, 0x0E, true, {{0x0407, true}, {0x0408, true}, {0x0406, true}}},
+      {0x0B, 0x00, true, {{0x0405, true}}},
+      {0x09, 0x00, false, {{0x0403, false}}},
+      {0x09, 0x04, true, {{0x0408, true}, {0x0403, true}}},
+      {0x01, 0x02, true, {{0x0407, true}, {0x040A, true}}},
+  };
+  for (const Row& row : rows) {
+    const AlertPlan plan = PlanAlertDetails({0x40, row.byte1, row.byte2}, row.forceArgument);
+    EXPECT_EQ(std::vector<AlertRequest>(plan.requests.begin(), plan.requests.begin() + plan.count),
+              row.expected)
+        << int(row.byte1) << " " << int(row.byte2);
+  }
+}
+
+TEST_F(DeviceStatus, ErrorBitsWithoutDetailArePolledForAboutAMinute) {
+  for (int i = 0; i < 300; ++i) channel_.ScriptAnswer(0x0400, {0x20, 0, 0});
+  EXPECT_EQ(Check(), kStatusError);
+  EXPECT_EQ(channel_.Commands().size(), 240u);
+  EXPECT_EQ(channel_.fakeClock.Pauses(), std::vector<uint32_t>(239, 250));
+  EXPECT_EQ(error_, 0u) << "no printer code: the state was never resolved";
+}
+
+TEST(DeviceStatusWithoutLink, FailsWithNoLink) {
+  CPrnCmd prn(nullptr, SendMode::kPadded);
+  uint32_t error = 0;
+  EXPECT_EQ(prn.CheckDeviceStatus(&error, true, false, true, true), kStatusError);
+  EXPECT_EQ(error, 0x61u);
 }
 
 }  // namespace

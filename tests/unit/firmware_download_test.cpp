@@ -1,5 +1,7 @@
 // Whole updates against virtual printers in this process, on the real link, with the
 // fake clock: what each printer received, the notifications, and the pauses.
+#include "protocol/firmware_download.h"
+
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -9,7 +11,6 @@
 #include "config/firmware_package.h"
 #include "protocol/command_codes.h"
 #include "protocol/download_observer.h"
-#include "protocol/firmware_download.h"
 #include "sim/virtual_printer.h"
 #include "support/package_builder.h"
 #include "support/temp_dir.h"
@@ -69,7 +70,8 @@ class Flash : public ::testing::Test {
   sim::VirtualPrinter& Printer(uint32_t model, std::vector<uint8_t> block = {}) {
     sim::VirtualPrinterConfig config;
     config.model = model;
-    config.serialNumber = "SN" + std::to_string(rig_.clock.NowMs()) + std::to_string(model);
+    config.serialNumber = "SN" + std::to_string(rig_.clock.NowMs()) + "-" + std::to_string(model) +
+                          "-" + std::to_string(++added_);
     config.deviceBlock = std::move(block);
     return rig_.Add(config);
   }
@@ -94,6 +96,26 @@ class Flash : public ::testing::Test {
     context_.tablePath = dir_.Write("table.bin", std::string(0x80, 't'));
   }
 
+  template <typename SetFaults>
+  sim::VirtualPrinter& Faulty(uint32_t model, const char* serial, SetFaults setFaults) {
+    sim::VirtualPrinterConfig config;
+    config.model = model;
+    config.serialNumber = serial;
+    setFaults(config.faults);
+    return rig_.Add(config);
+  }
+  std::vector<Notification> Errors() const {
+    std::vector<Notification> errors;
+    for (const auto& n : recorder_.seen) {
+      if (n.kind == DownloadObserver::kPrinterError) errors.push_back(n);
+    }
+    return errors;
+  }
+  bool ResultSays(std::string_view words) const {
+    return context_.resultText.view().find(words) != std::string_view::npos;
+  }
+
+  int added_ = 0;
   TempDir dir_;
   VirtualPrinterRig rig_;
   UpdateContext context_;
@@ -161,7 +183,9 @@ TEST_F(Flash, ChecksumErrorAfterProgrammingFailsBeforeTheCountdown) {
   config.faults.errorAfterProgramming = sim::AlertForDetail(0x0406, 0x00030302);
   rig_.Add(config);
   EXPECT_FALSE(Run(7, Package(7)));
-  EXPECT_TRUE(recorder_.seen.empty());
+  EXPECT_EQ(recorder_.seen,
+            (std::vector<Notification>{{DownloadObserver::kPrinterError, 0x00030302}}));
+  EXPECT_TRUE(ResultSays("checksum")) << context_.resultText.c_str();
 }
 
 TEST_F(Flash, DeviceBlockKeptAtItsModelsOffset) {
@@ -276,8 +300,8 @@ TEST_F(Flash, UnloadablePackageOrTooSmallImageRefusesTheUpdate) {
 
   const std::string table = dir_.Write("colour.bin", TableBytes());
   EXPECT_FALSE(Run(7, Package(7, 0x1000), 5, table.c_str()));
-  EXPECT_NE(context_.resultText.view().find("4096 bytes"), std::string_view::npos)
-      << context_.resultText.c_str();
+  EXPECT_TRUE(ResultSays("4096 bytes")) << context_.resultText.c_str();
+  EXPECT_TRUE(ResultSays("fw7.bin")) << "names the image file";
   EXPECT_TRUE(rig_.Printer(0).Transcript().empty()) << "nothing sent";
 }
 
@@ -316,6 +340,137 @@ TEST_F(Flash, PrinterLeavingMidTransferFails) {
   rig_.Add(config);
   context_.noWaitBurnOk = true;
   EXPECT_FALSE(Run(7, Package(7, 0x40000)));
+}
+
+TEST_F(Flash, EachPrinterGetsItsOwnDeviceBlockOrNone) {
+  const std::string image = Package(13, 0x100000);
+  const std::string original = TempDir::Read(image);
+  const std::vector<uint8_t> block = sim::MakeDeviceBlock(0x200);
+  sim::VirtualPrinter& withBlock = Printer(13, block);
+  sim::VirtualPrinter& without = Printer(13);
+  ASSERT_TRUE(Run(13, image));
+  const auto first = withBlock.Images().at(0).bytes;
+  EXPECT_TRUE(std::equal(block.begin(), block.end(), first.begin() + 0x2C000));
+  const auto second = without.Images().at(0).bytes;
+  EXPECT_TRUE(std::equal(second.begin(), second.end(), original.begin()))
+      << "the second printer got the first one's block";
+}
+
+TEST_F(Flash, PrinterWhoseChannelNeverOpensHasFailed) {
+  sim::VirtualPrinter& good = Printer(7);
+  Faulty(7, "HELD", [](auto& f) { f.openRefused = true; });
+  context_.noWaitBurnOk = true;
+  EXPECT_FALSE(Run(7, Package(7)));
+  EXPECT_EQ(good.Images().size(), 1u);
+  EXPECT_TRUE(ResultSays("Printer 2")) << context_.resultText.c_str();
+}
+
+TEST_F(Flash, NoPrinterReachedMeansNoCountdown) {
+  Faulty(7, "HELD1", [](auto& f) { f.openRefused = true; });
+  Faulty(7, "HELD2", [](auto& f) { f.openRefused = true; });
+  EXPECT_FALSE(Run(7, Package(7)));
+  EXPECT_TRUE(recorder_.seen.empty());
+  const auto pauses = rig_.clock.Pauses();
+  EXPECT_EQ(pauses, std::vector<uint32_t>(60, 1000)) << "30 tries for each printer, nothing more";
+}
+
+TEST_F(Flash, PrinterThatNeverReturnsIsNamedNotGivenAnothersCode) {
+  Faulty(7, "ERR",
+         [](auto& f) { f.errorAfterProgramming = sim::AlertForDetail(0x0406, 0x00012345); });
+  Faulty(7, "GONE", [](auto& f) { f.neverReturn = true; });
+  EXPECT_FALSE(Run(7, Package(7)));
+  EXPECT_EQ(Errors(), (std::vector<Notification>{{DownloadObserver::kPrinterError, 0x00012345}}));
+  EXPECT_TRUE(ResultSays("Printer 2 did not come back")) << context_.resultText.c_str();
+}
+
+TEST_F(Flash, UnreadableStateAfterProgrammingIsNoPass) {
+  sim::VirtualPrinter& printer = Faulty(7, "MUTE", [](auto& f) {
+    f.silent = sim::CommandMatch::Code(cmd::kAlert0406);
+    f.errorAfterProgramming = sim::AlertForDetail(0x0406, 0x00012345);
+  });
+  EXPECT_FALSE(Run(7, Package(7)));
+  EXPECT_EQ(CountOf(Commands(printer), cmd::kJobReset), 0u) << "not confirmed";
+  EXPECT_TRUE(Errors().empty()) << "a transport result is no printer code";
+  EXPECT_TRUE(ResultSays("Printer 1:")) << context_.resultText.c_str();
+}
+
+TEST_F(Flash, UnreadableColourTableRefusesTheUpdate) {
+  sim::VirtualPrinter& printer = Printer(7);
+  const std::string table = dir_.File("absent-table.bin");
+  EXPECT_FALSE(Run(7, Package(7, 0x70000), 5, table.c_str()));
+  EXPECT_TRUE(ResultSays("absent-table.bin")) << context_.resultText.c_str();
+  EXPECT_TRUE(printer.Transcript().empty());
+}
+
+TEST_F(Flash, PrinterThatNeverAnswersGetsNothingAndFails) {
+  sim::VirtualPrinter& printer =
+      Faulty(7, "MUTE", [](auto& f) { f.silent = sim::CommandMatch::Code(cmd::kStatusSummary); });
+  EXPECT_FALSE(Run(7, Package(7)));
+  EXPECT_EQ(Commands(printer), std::vector<uint16_t>(30, cmd::kStatusSummary));
+  EXPECT_TRUE(recorder_.seen.empty());
+  EXPECT_TRUE(ResultSays("Printer 1 did not answer")) << context_.resultText.c_str();
+}
+
+TEST_F(Flash, PrinterMissingAfterProgrammingIsLookedForTwiceThirtyTimes) {
+  Faulty(7, "GONE", [](auto& f) { f.neverReturn = true; });
+  EXPECT_FALSE(Run(7, Package(7), 0));
+  const auto pauses = rig_.clock.Pauses();
+  // One second before the checksum check, one count-down step, then 30 tries, the
+  // second after the failed busy wait, and 30 more.
+  EXPECT_EQ(std::count(pauses.begin(), pauses.end(), 1000u), 1 + 1 + 30 + 1 + 30);
+  EXPECT_TRUE(Errors().empty());
+  EXPECT_TRUE(ResultSays("Printer 1 did not come back")) << context_.resultText.c_str();
+}
+
+TEST_F(Flash, HarmlessConditionsAfterProgrammingPass) {
+  // One model each, so that every update sees only its own printer.
+  const std::pair<uint32_t, uint32_t> cases[] = {{3, 0x00000008},  {4, 0x00008000}, {6, 0x00008008},
+                                                 {8, 0x00008010},  {7, 0x00050001}, {9, 0x00050101},
+                                                 {10, 0x00080004}, {11, 0x00080103}};
+  for (const auto& [model, code] : cases) {
+    SCOPED_TRACE(code);
+    sim::VirtualPrinter& printer = Faulty(model, "OK", [code = code](auto& f) {
+      f.errorAfterProgramming = sim::AlertForDetail(0x0406, code);
+    });
+    EXPECT_TRUE(Run(model, Package(model), 1));
+    EXPECT_TRUE(Errors().empty());
+    const auto codes = Commands(printer);
+    EXPECT_EQ(CountOf(codes, cmd::kAlert0406), 2u) << "checksum check and one confirmation";
+    EXPECT_EQ(codes.back(), cmd::kJobReset);
+  }
+  // Any other code is read a second time, as the check that is shown.
+  sim::VirtualPrinter& printer = Faulty(12, "ERR", [](auto& f) {
+    f.errorAfterProgramming = sim::AlertForDetail(0x0406, 0x00012345);
+  });
+  EXPECT_FALSE(Run(12, Package(12), 1));
+  EXPECT_EQ(CountOf(Commands(printer), cmd::kAlert0406), 3u);
+  EXPECT_EQ(Errors(), (std::vector<Notification>{{DownloadObserver::kPrinterError, 0x00012345}}));
+}
+
+TEST_F(Flash, NoWaitBurnOkAndSilentSkipTheirParts) {
+  sim::VirtualPrinter& printer = Printer(7);
+  context_.noWaitBurnOk = true;
+  EXPECT_TRUE(Run(7, Package(7)));
+  EXPECT_TRUE(recorder_.seen.empty());
+  EXPECT_EQ(CountOf(Commands(printer), cmd::kJobReset), 0u) << "not waited for";
+
+  context_.noWaitBurnOk = false;
+  context_.silent = true;
+  sim::VirtualPrinter& quiet = Printer(9);
+  EXPECT_TRUE(Run(9, Package(9), 3));
+  EXPECT_TRUE(recorder_.seen.empty()) << "no count-down in the silent mode";
+  EXPECT_EQ(Commands(quiet).back(), cmd::kJobReset);
+}
+
+TEST_F(Flash, LargeModelLeavingHalfWayFails) {
+  LargeModelFiles();
+  sim::VirtualPrinter& printer = Faulty(25, "HALF", [](auto& f) {
+    f.leaveAfterDataBytes = kDataPieceSize;
+    f.neverReturn = true;
+  });
+  EXPECT_FALSE(Run(25, Package(25, 4 * kDataPieceSize)));
+  EXPECT_LT(printer.Files().size(), 3u);
+  EXPECT_TRUE(Errors().empty());
 }
 
 }  // namespace

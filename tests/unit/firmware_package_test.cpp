@@ -1,15 +1,15 @@
 // Loading packages, finding their header, and resolving the models they name.
+#include "config/firmware_package.h"
+
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <cstring>
-
 #include <string>
 #include <vector>
 
 #include "config/config_file.h"
-#include "config/firmware_package.h"
 #include "support/package_builder.h"
 #include "support/temp_dir.h"
 
@@ -160,14 +160,29 @@ TEST_F(Package, NoCheckPidTakesTheTargetFromTheModelName) {
   EXPECT_EQ(context_.packageDriverName, "Orvix Photo Printer T08");
 }
 
-TEST_F(Package, UnknownProductIdKeepsPreviousModel) {
+TEST_F(Package, UnknownProductIdClearsThePreviousModel) {
   UsePackage(MakePackage(0x2000, kHeaderOffsetMain, 0x0002, 1, 2, "2.00"));
   ASSERT_TRUE(ReadPackageInfo(context_));
   UsePackage(MakePackage(0x2000, kHeaderOffsetMain, 0x7777, 1, 2, "3.00"));
-  ASSERT_TRUE(ReadPackageInfo(context_)) << "a failed lookup does not fail the call";
+  EXPECT_FALSE(ReadPackageInfo(context_)) << "no model has the product ID";
   EXPECT_EQ(context_.packageVidPid, 0x2E5A7777u);
+  EXPECT_EQ(context_.targetModel, 0u);
+  EXPECT_EQ(context_.packageModel, 0u);
+  EXPECT_EQ(context_.driverName, "");
+  EXPECT_EQ(context_.packageDriverName, "");
+
+  // With NoCheckPid the target comes from the model name; the package model is cleared.
+  context_.noCheckPid = true;
+  context_.modelName = "M07";
+  ASSERT_TRUE(ReadPackageInfo(context_));
   EXPECT_EQ(context_.targetModel, 7u);
-  EXPECT_EQ(context_.driverName, "Orvix Photo Printer T08");
+  EXPECT_EQ(context_.packageModel, 0u);
+  EXPECT_EQ(context_.packageDriverName, "");
+  context_.modelName = "no such model";
+  ASSERT_TRUE(ReadPackageInfo(context_));
+  EXPECT_EQ(context_.targetModel, 0u);
+  EXPECT_EQ(context_.targetVidPid, 0u);
+  EXPECT_EQ(context_.driverName, "");
 }
 
 TEST_F(Package, CpuPackageIsReadWhenCpuFirst) {

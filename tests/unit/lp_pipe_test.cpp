@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "support/pty_pair.h"
+#include "support/temp_dir.h"
 
 namespace kiln::platform {
 namespace {
@@ -105,6 +106,21 @@ TEST(LpPipe, PrinterGoneIsDeviceLostWithoutWaiting) {
   const PipeTransfer write = pipe->Write(buffer, sizeof buffer, 0);
   EXPECT_FALSE(write.completed);
   EXPECT_EQ(write.completionError, win_error::kGenFailure);
+}
+
+TEST(LpPipe, ZeroByteReadIsAnEmptyTransferNotALostDevice) {
+  // A regular file at its end reads 0 bytes, as usblp does for a zero-length packet.
+  const testing::TempDir dir;
+  const std::string node = dir.Write("lp0", "");
+  auto pipe = SystemPipeOpener().Open(node.c_str());
+  ASSERT_NE(pipe, nullptr);
+  uint8_t buffer[8] = {};
+  for (int i = 0; i < 2; ++i) {
+    const PipeTransfer read = pipe->Read(buffer, sizeof buffer, 100);
+    EXPECT_TRUE(read.completedAtOnce || read.completed);
+    EXPECT_EQ(read.bytes, 0u);
+    EXPECT_EQ(read.completionError, win_error::kNone);
+  }
 }
 
 }  // namespace

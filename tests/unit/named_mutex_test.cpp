@@ -1,6 +1,8 @@
 #include "platform/named_mutex.h"
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <atomic>
 #include <chrono>
@@ -76,6 +78,42 @@ TEST_F(NamedMutexTest, ClosingAHandleGivesBackItsHolds) {
   auto again = OpenNamedMutex("printer", folders_);
   again->Lock();  // would wait for ever if the old hold were still there
   EXPECT_TRUE(again->Unlock());
+}
+
+mode_t ModeOf(const std::string& path) {
+  struct stat info {};
+  return ::lstat(path.c_str(), &info) == 0 ? info.st_mode & 07777 : 0;
+}
+
+TEST_F(NamedMutexTest, PlantedSymlinkIsNotFollowed) {
+  ASSERT_EQ(::mkdir(folders_.global.c_str(), 0700), 0);
+  ASSERT_EQ(::chmod(folders_.global.c_str(), 01777), 0);
+  const std::string victim = dir_.Write("victim", "private");
+  ASSERT_EQ(::chmod(victim.c_str(), 0600), 0);
+  ASSERT_EQ(::symlink(victim.c_str(), LockFilePath("Global\\printer", folders_).c_str()), 0);
+  EXPECT_EQ(OpenNamedMutex("Global\\printer", folders_), nullptr);
+  EXPECT_EQ(ModeOf(victim), 0600u) << "the other user's file was made world-writable";
+
+  // A lock file that is there already keeps the mode its creator gave it.
+  const std::string existing = dir_.Write("global/other.lock", "");
+  ASSERT_EQ(::chmod(existing.c_str(), 0600), 0);
+  EXPECT_NE(OpenNamedMutex("Global\\other", folders_), nullptr);
+  EXPECT_EQ(ModeOf(existing), 0600u);
+  EXPECT_NE(OpenNamedMutex("Global\\fresh", folders_), nullptr);
+  EXPECT_EQ(ModeOf(LockFilePath("Global\\fresh", folders_)), 0666u);
+}
+
+TEST_F(NamedMutexTest, UntrustedFoldersAreRefused) {
+  ASSERT_EQ(::mkdir(folders_.local.c_str(), 0700), 0);
+  ASSERT_EQ(::chmod(folders_.local.c_str(), 0777), 0);
+  EXPECT_EQ(OpenNamedMutex("printer", folders_), nullptr) << "writable by others, not sticky";
+  ASSERT_EQ(::chmod(folders_.local.c_str(), 01777), 0);
+  EXPECT_NE(OpenNamedMutex("printer", folders_), nullptr);
+
+  if (::geteuid() != 0) GTEST_SKIP() << "giving a folder to another user needs root";
+  ASSERT_EQ(::mkdir(folders_.global.c_str(), 01777), 0);
+  ASSERT_EQ(::chown(folders_.global.c_str(), 65534, 65534), 0);
+  EXPECT_EQ(OpenNamedMutex("Global\\printer", folders_), nullptr) << "owned by another user";
 }
 
 }  // namespace

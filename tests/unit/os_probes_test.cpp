@@ -1,7 +1,7 @@
+#include "platform/os_probes.h"
+
 #include <gtest/gtest.h>
 #include <stdlib.h>
-
-#include "platform/os_probes.h"
 
 namespace kiln::platform {
 namespace {

@@ -1,11 +1,13 @@
 // The command transaction and the typed commands, byte for byte.
+#include "protocol/prn_cmd.h"
+
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <memory>
 #include <string>
 #include <vector>
 
-#include "protocol/prn_cmd.h"
 #include "support/scripted_channel.h"
 #include "support/temp_dir.h"
 
@@ -19,7 +21,7 @@ using usb::ResultCode;
 class Transaction : public ::testing::Test {
  protected:
   ScriptedChannel channel_;
-  std::unique_ptr<CPrnCmd> prn_ = std::make_unique<CPrnCmd>(&channel_);
+  std::unique_ptr<CPrnCmd> prn_ = std::make_unique<CPrnCmd>(&channel_, SendMode::kPadded);
 };
 
 Bytes Padded(Bytes packet, std::size_t size) {
@@ -33,7 +35,7 @@ TEST_F(Transaction, BareCommandIsPaddedTo64BytesOrSentAsSix) {
   ASSERT_EQ(channel_.writes.size(), 1u);
   EXPECT_EQ(channel_.writes[0], Padded({0xA5, 0x00, 0x03, 0x50, 0x04, 0x00}, 64));
 
-  prn_->paddedMode = false;
+  prn_ = std::make_unique<CPrnCmd>(&channel_, SendMode::kUnpadded);
   channel_.QueueAnswer({0, 0, 0});
   EXPECT_EQ(prn_->DoCommand(cmd::kStatusSummary), ResultCode::kAnswered);
   EXPECT_EQ(channel_.writes[1], (Bytes{0xA5, 0x00, 0x03, 0x50, 0x04, 0x00}));
@@ -41,9 +43,11 @@ TEST_F(Transaction, BareCommandIsPaddedTo64BytesOrSentAsSix) {
 
 TEST_F(Transaction, PaddingRoundsUpOnlyWhenNeededAndIsZero) {
   // Leave stale bytes in the send buffer first: the padding must still be zero.
-  const Bytes big(200, 0xEE);
+  // They reach past the end of the data packet that follows, into its padding.
+  const Bytes big(kDataPieceSize + 0x40, 0xEE);
   const uint8_t header[6] = {0xA5, 0x00, 0xCB, 0x40, 0x83, 0x01};
-  ASSERT_EQ(prn_->SendCommand(header, 6, big.data(), 200, true), ResultCode::kWritten);
+  ASSERT_EQ(prn_->SendCommand(header, 6, big.data(), kDataPieceSize + 0x40, true),
+            ResultCode::kWritten);
 
   const Bytes piece(kDataPieceSize, 0x11);
   const uint8_t dataHeader[6] = {0xA5, 0xFC, 0x03, 0x40, 0x83, 0x01};
@@ -52,8 +56,8 @@ TEST_F(Transaction, PaddingRoundsUpOnlyWhenNeededAndIsZero) {
   ASSERT_EQ(channel_.writes[1].size(), 0xFC40u);
   EXPECT_EQ(channel_.writes[1][6], 0x11);
   EXPECT_EQ(channel_.writes[1][6 + kDataPieceSize - 1], 0x11);
-  EXPECT_EQ(channel_.writes[1][6 + kDataPieceSize], 0x00);
-  EXPECT_EQ(channel_.writes[1].back(), 0x00);
+  EXPECT_TRUE(std::all_of(channel_.writes[1].begin() + 6 + kDataPieceSize, channel_.writes[1].end(),
+                          [](uint8_t b) { return b == 0; }));
   EXPECT_EQ(prn_->bytesSent(), 0xFC40u);
 
   const Bytes exact(58, 0x22);  // 6 + 58 = 64: no padding
@@ -86,14 +90,14 @@ TEST_F(Transaction, DoCommand3HeaderRules) {
             (Bytes{0xA5, 0x00, 0x04, 0x50, 0x03, 0x01, 0x02, 0x00}));
   EXPECT_EQ(channel_.fakeClock.Pauses(), (std::vector<uint32_t>{500}));
 
-  prn_->paddedMode = false;
+  prn_ = std::make_unique<CPrnCmd>(&channel_, SendMode::kUnpadded);
   channel_.QueueAnswer({});
   EXPECT_EQ(prn_->DoCommand(cmd::kQuery040C), ResultCode::kAnswered);
   EXPECT_EQ(channel_.writes[4], (Bytes{0xA5, 0x00, 0x04, 0x50, 0x04, 0x0C, 0x00}));
 }
 
 TEST_F(Transaction, LargeModelSplitsFileDataAndSendsRegistersUnpadded) {
-  prn_->paddedMode = false;
+  prn_ = std::make_unique<CPrnCmd>(&channel_, SendMode::kUnpadded);
   const Bytes piece(100, 0x33);
   channel_.QueueAnswer({});
   EXPECT_EQ(prn_->DoCmdSendData(cmd::kFileData, piece.data(), 100), ResultCode::kAnswered);
@@ -113,6 +117,15 @@ TEST_F(Transaction, LargeModelSplitsFileDataAndSendsRegistersUnpadded) {
 }
 
 TEST_F(Transaction, OversizedDataIsRefusedWithoutSending) {
+  const Bytes largest(0xFFFC, 0x33);
+  channel_.QueueAnswer({});
+  EXPECT_EQ(prn_->DoCmdSendData(cmd::kFileData, largest.data(), 0xFFFC), ResultCode::kAnswered);
+  ASSERT_EQ(channel_.writes.size(), 1u);
+  EXPECT_EQ(channel_.writes[0][1], 0xFF);
+  EXPECT_EQ(channel_.writes[0][2], 0xFF);
+  channel_.writes.clear();
+  channel_.events.clear();
+
   const Bytes data(0xFFFD, 0);
   EXPECT_EQ(prn_->DoCmdSendData(cmd::kFileData, data.data(), 0xFFFD), ResultCode::kPayloadTooLong);
   EXPECT_TRUE(channel_.writes.empty());
@@ -155,7 +168,7 @@ TEST_F(Transaction, ResponseHandling) {
   EXPECT_EQ(channel_.events.back(), "unlock");
   EXPECT_EQ(prn_->lastError(), 0x16u);
 
-  CPrnCmd unbound(nullptr);
+  CPrnCmd unbound(nullptr, SendMode::kPadded);
   EXPECT_EQ(unbound.DoCommand(0x0400), ResultCode::kNoLink);
   EXPECT_EQ(unbound.GetResponse(), ResultCode::kNoLink);
 }

@@ -23,8 +23,7 @@ class AgainstPrinter : public ::testing::Test {
     const uint32_t model = config.model;
     printer_ = std::make_unique<sim::VirtualPrinter>(std::move(config), clock_);
     channel_ = std::make_unique<PrinterChannel>(*printer_, clock_, model);
-    prn_ = std::make_unique<CPrnCmd>(channel_.get());
-    prn_->paddedMode = model < 19;
+    prn_ = std::make_unique<CPrnCmd>(channel_.get(), SendModeFor(model >= 19));
   }
   sim::PacketRecord Last() const { return printer_->Transcript().back(); }
 
@@ -123,7 +122,7 @@ TEST_F(AgainstPrinter, WaitBusyPollsUntilThePrinterIsFree) {
   sim::VirtualPrinterConfig config;
   config.faults.busyPolls = 3;
   Make(config);
-  EXPECT_EQ(prn_->WaitBusy(500, false), 1u);
+  EXPECT_EQ(prn_->WaitBusy(500, false), BusyWait::Ready());
   EXPECT_EQ(clock_.Pauses(), (std::vector<uint32_t>{500, 500, 500}));
 }
 

@@ -13,19 +13,6 @@
 
 namespace kiln::usb {
 
-// Direct access to the link's single transfers.
-class CUsbLinkTestPeer {
- public:
-  static ResultCode SingleRead(CUsbLink& link, uint8_t* data, uint32_t len, uint32_t* read) {
-    return link.SingleRead(link.m_hPipeR, data, len, read, link.overlapR_, link.m_dwTimeOutR);
-  }
-  static ResultCode SingleWrite(CUsbLink& link, const uint8_t* data, uint32_t len,
-                                uint32_t* written) {
-    return link.SingleWrite(link.m_hPipeW, data, len, written, link.overlapW_, link.m_dwTimeOutW);
-  }
-  static uint32_t chunk(const CUsbLink& link) { return link.chunk_; }
-};
-
 namespace testing {
 
 using platform::PipeTransfer;

@@ -37,6 +37,14 @@ class LinkTest : public ::testing::Test {
     return script;
   }
 
+  // A pipe of the printer at lp0 beside the link's own, for single transfers.
+  template <typename Pipe>
+  Pipe PipeOfLp0() {
+    Pipe pipe;
+    pipe.Open(pipes_.Open("/dev/usb/lp0"));
+    return pipe;
+  }
+
   kiln::testing::TempDir locks_;
   kiln::testing::FakeClock clock_;
   ScriptedOpener pipes_;

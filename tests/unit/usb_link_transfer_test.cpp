@@ -81,10 +81,46 @@ TEST_F(LinkTransferTest, PartialProgressDoesNotCountAgainstTheRetryLimit) {
                            Completes(0),  Completes(20), Completes(0), Completes(0)};
   const std::vector<uint8_t> data = Pattern(100);
   uint32_t written = 0;
-  EXPECT_EQ(CUsbLinkTestPeer::SingleWrite(*link_, data.data(), 100, &written),
+  EXPECT_EQ(PipeOfLp0<OutPipe>().SingleWrite(data.data(), 100, &written, 5000, link_->log()),
             ResultCode::kWritePartial);
   EXPECT_EQ(written, 30u);
   EXPECT_THAT(script->writeSizes, ElementsAre(100u, 90u, 90u, 90u, 90u, 90u, 70u, 70u));
+}
+
+TEST_F(LinkTransferTest, ChunkThatFailsPartWayEndsTheWrite) {
+  auto script = OpenModel7();
+  const std::vector<uint8_t> data = Pattern(600000);
+  uint32_t written = 0;
+  // The first chunk ends at the retry limit with 30 of its bytes written.
+  script->writeOutcomes = {Completes(10), Completes(0),  Completes(0), Completes(0),
+                           Completes(0),  Completes(20), Completes(0), Completes(0)};
+  EXPECT_EQ(link_->WriteData(data.data(), 600000, &written), ResultCode::kWritePartial);
+  EXPECT_EQ(written, 30u);
+  EXPECT_EQ(script->written.size(), 30u) << "no later chunk goes out behind the gap";
+
+  script->writeSizes.clear();
+  PipeTransfer fileError = Completes(262144);
+  fileError.startError = win_error::kGenFailure;
+  script->writeOutcomes = {fileError};
+  EXPECT_EQ(link_->WriteData(data.data(), 600000, &written), ResultCode::kWriteFileError);
+  EXPECT_THAT(script->writeSizes, ElementsAre(262144u));
+}
+
+TEST_F(LinkTransferTest, SuccessThatMovesNothingEndsTheTransfer) {
+  auto script = OpenModel7();
+  const std::vector<uint8_t> data = Pattern(100);
+  uint32_t count = 99;
+  script->writeOutcomes = {CompletesAtOnce(0)};
+  EXPECT_EQ(link_->WriteData(data.data(), 100, &count), ResultCode::kWriteNoResponse);
+  EXPECT_EQ(count, 0u);
+  EXPECT_EQ(script->writeSizes.size(), 1u) << "not sent again";
+
+  uint8_t answer[8];
+  script->incoming = {1, 2, 3, 4, 5, 6, 7, 8};
+  script->readOutcomes = {CompletesAtOnce(0)};
+  EXPECT_EQ(link_->ReadData(answer, 8, &count), ResultCode::kReadNothing);
+  EXPECT_EQ(count, 0u);
+  EXPECT_EQ(script->reads, 1) << "not read again";
 }
 
 TEST_F(LinkTransferTest, WriteTimeOutAndCrcCloseTheWritePipeOnly) {
@@ -94,7 +130,7 @@ TEST_F(LinkTransferTest, WriteTimeOutAndCrcCloseTheWritePipeOnly) {
   script->writeOutcomes = {TimesOut()};
   EXPECT_EQ(link_->WriteData(data.data(), 64, &count), ResultCode::kWriteTimeOut);
   EXPECT_EQ(link_->WriteData(data.data(), 64, &count), ResultCode::kWritePipeInvalid);
-  EXPECT_EQ(CUsbLinkTestPeer::SingleWrite(*link_, data.data(), 64, &count),
+  EXPECT_EQ(OutPipe().SingleWrite(data.data(), 64, &count, 5000, link_->log()),
             ResultCode::kPipeClosed);
   EXPECT_TRUE(link_->IsChannelOpen());
   script->incoming = {1, 2, 3};
@@ -129,7 +165,7 @@ TEST_F(LinkTransferTest, ReadTimeOutClosesTheReadPipe) {
   EXPECT_EQ(script->reads, 1);
   EXPECT_EQ(script->cancels, 1);
   EXPECT_EQ(link_->ReadData(answer, 16, &count), ResultCode::kReadPipeInvalid);
-  EXPECT_EQ(CUsbLinkTestPeer::SingleRead(*link_, answer, 16, &count), ResultCode::kPipeClosed);
+  EXPECT_EQ(InPipe().SingleRead(answer, 16, &count, 5000, link_->log()), ResultCode::kPipeClosed);
   EXPECT_EQ(script->reads, 1) << "the device was not touched again";
   const std::vector<uint8_t> data = Pattern(4);
   EXPECT_EQ(link_->WriteData(data.data(), 4, &count), ResultCode::kWritten) << "write pipe kept";
@@ -170,14 +206,15 @@ TEST_F(LinkTransferTest, SingleReadResultsOfOneCompletion) {
   uint32_t count = 0;
   script->incoming = {1, 2, 3};
   script->readOutcomes = {Completes(3)};
-  EXPECT_EQ(CUsbLinkTestPeer::SingleRead(*link_, answer, 8, &count), ResultCode::kReadShort);
+  InPipe pipe = PipeOfLp0<InPipe>();
+  EXPECT_EQ(pipe.SingleRead(answer, 8, &count, 5000, link_->log()), ResultCode::kReadShort);
   EXPECT_EQ(count, 3u);
   // Started with an error other than "pending" but completed: the start's code stands.
   script->incoming = {1, 2, 3, 4, 5, 6, 7, 8};
   PipeTransfer started = Completes(8);
   started.startError = win_error::kGenFailure;
   script->readOutcomes = {started};
-  EXPECT_EQ(CUsbLinkTestPeer::SingleRead(*link_, answer, 8, &count), ResultCode::kReadFileError);
+  EXPECT_EQ(pipe.SingleRead(answer, 8, &count, 5000, link_->log()), ResultCode::kReadFileError);
 }
 
 TEST_F(LinkTransferTest, ZeroTimeOutIsABlockingTransfer) {

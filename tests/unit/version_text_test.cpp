@@ -1,6 +1,14 @@
-#include <gtest/gtest.h>
-
 #include "app/version_text.h"
+
+#include <gtest/gtest.h>
+#include <stdlib.h>
+
+#include <clocale>
+#include <cstdlib>
+#include <filesystem>
+#include <string>
+
+#include "support/temp_dir.h"
 
 namespace kiln::app {
 namespace {
@@ -26,7 +34,27 @@ TEST(VersionText, DecimalReading) {
   EXPECT_EQ(VersionAsDecimal("N/A"), 0.0);
 }
 
+TEST(VersionText, DecimalReadingIgnoresTheLocale) {
+  // A locale whose decimal separator is a comma, as the GUI may set for a user.
+  const kiln::testing::TempDir dir;
+  dir.Write("comma.src",
+            "LC_NUMERIC\ndecimal_point \"<U002C>\"\nthousands_sep \"\"\n"
+            "grouping -1\nEND LC_NUMERIC\n");
+  const std::string make = "localedef -c -i " + dir.File("comma.src") + " -f UTF-8 " +
+                           dir.File("comma") + " >/dev/null 2>&1";
+  if (std::system(make.c_str()) != 0 && !std::filesystem::exists(dir.File("comma"))) {
+    GTEST_SKIP() << "localedef cannot build a test locale here";
+  }
+  ::setenv("LOCPATH", dir.path().c_str(), 1);
+  ASSERT_NE(std::setlocale(LC_NUMERIC, "comma"), nullptr);
+  const double read = VersionAsDecimal("1.07");
+  std::setlocale(LC_NUMERIC, "C");
+  ::unsetenv("LOCPATH");
+  EXPECT_GE(read, 1.07);
+}
+
 TEST(VersionText, PackedVersions) {
+  EXPECT_EQ(PackVersion("200.1"), 0xC8010000u) << "a major above 127 keeps its top bit";
   EXPECT_EQ(PackVersion("1.07"), 0x01070000u);
   EXPECT_EQ(PackVersion("2"), 0x02020000u);
   EXPECT_EQ(PackVersion("300.257"), 0x2C010000u) << "each number modulo 256";

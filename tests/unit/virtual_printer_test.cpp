@@ -377,6 +377,17 @@ TEST_F(PrinterTest, SilenceFromAPacketOrForOneCommand) {
   EXPECT_FALSE(printer.Transcript()[2].answered);
 }
 
+TEST_F(PrinterTest, CommandWithoutItsParameterBytesIsRefused) {
+  VirtualPrinter printer(Config(kSmallModel), clock);
+  for (const uint16_t command : {uint16_t{0x8400}, uint16_t{0x8306}, uint16_t{0x8305}}) {
+    EXPECT_FALSE(Transact(printer, command, true)) << command;
+  }
+  EXPECT_FALSE(Transact(printer, 0x8305, true, {0xFC, 0x1A}));
+  EXPECT_TRUE(printer.RegisterPackets().empty());
+  ASSERT_TRUE(Transact(printer, 0x8306, true, {2}));
+  EXPECT_TRUE(printer.Transcript().back().answered);
+}
+
 TEST_F(PrinterTest, SpoiltAnswers) {
   VirtualPrinterConfig config = Config(kSmallModel);
   config.faults.badFirstByte = CommandMatch::Code(0x0100);
