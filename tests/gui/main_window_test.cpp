@@ -33,8 +33,11 @@ class MainWindowTest : public ::testing::Test {
   std::string Text(const char* id) const {
     return window_->findChild<QLabel*>(id)->text().toStdString();
   }
+  // A click at window pixel (x, y) lands on the control there, as a person's would.
   void Click(int x, int y, Qt::KeyboardModifiers keys) {
-    QTest::mouseClick(window_.get(), Qt::LeftButton, keys, QPoint(x, y));
+    QWidget* target = window_->childAt(x, y);
+    if (target == nullptr) target = window_.get();
+    QTest::mouseClick(target, Qt::LeftButton, keys, target->mapFrom(window_.get(), QPoint(x, y)));
   }
   // Calls into the window from a thread of its own, as the worker does, serving the
   // window's thread until the call has returned.
