@@ -15,19 +15,23 @@ namespace {
 constexpr const char* kPreloadLibrary = "libumockdev-preload.so.0";
 constexpr const char* kWrapper = "umockdev-wrapper";
 
-#if defined(__SANITIZE_ADDRESS__)
-constexpr bool kAddressSanitizer = true;
+// A sanitizer runtime has to come before umockdev's preload library.
+#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
+constexpr bool kSanitizer = true;
 #else
-constexpr bool kAddressSanitizer = false;
+constexpr bool kSanitizer = false;
 #endif
 
-// The path of the loaded AddressSanitizer runtime, empty when none is loaded.
+// The path of the loaded AddressSanitizer or ThreadSanitizer runtime, empty when none is
+// loaded.
 std::string SanitizerRuntime() {
   std::string found;
   dl_iterate_phdr(
       [](dl_phdr_info* info, size_t, void* out) {
-        if (info->dlpi_name != nullptr && std::strstr(info->dlpi_name, "libasan.so") != nullptr) {
-          *static_cast<std::string*>(out) = info->dlpi_name;
+        const char* name = info->dlpi_name;
+        if (name != nullptr && (std::strstr(name, "libasan.so") != nullptr ||
+                                std::strstr(name, "libtsan.so") != nullptr)) {
+          *static_cast<std::string*>(out) = name;
           return 1;
         }
         return 0;
@@ -64,12 +68,12 @@ void ReexecuteUnderUmockdev(char** argv, std::string& error) {
     return;
   }
   std::vector<char*> args;
-  if (!kAddressSanitizer) args.push_back(const_cast<char*>(kWrapper));
+  if (!kSanitizer) args.push_back(const_cast<char*>(kWrapper));
   args.push_back(const_cast<char*>(self.c_str()));
   for (char** arg = argv + 1; *arg != nullptr; ++arg) args.push_back(*arg);
   args.push_back(nullptr);
 
-  if (kAddressSanitizer) {
+  if (kSanitizer) {
     const char* current = std::getenv("LD_PRELOAD");
     const std::string preload =
         PreloadWithUmockdev(current != nullptr ? current : "", SanitizerRuntime());

@@ -75,14 +75,15 @@ bool PrinterQueries::QueryDeviceVersion() {
   return true;
 }
 
-bool PrinterQueries::QueryColourMode(ColourModeText* text) {
+bool PrinterQueries::QueryColourMode(ColourModeText* text, uint32_t busyLimitMs) {
   ColourModeText found = kNotAvailable;
   bool ok = false;
   {
     PrinterSession session(makeLink_, context_.largeModel);
     (void)session.Open(context_.targetModel);
-    if (session.link().IsChannelOpen()) {
-      if (!context_.noBusyCheckAtStartup) (void)session.prn().WaitBusy(kBusyPollMs, false);
+    const bool stillBusy = session.link().IsChannelOpen() && !context_.noBusyCheckAtStartup &&
+                           session.prn().WaitBusy(kBusyPollMs, false, busyLimitMs).timedOut;
+    if (session.link().IsChannelOpen() && !stillBusy) {
       const uint8_t* data = nullptr;
       uint32_t length = 0;
       if (session.prn().DoCommand(protocol::cmd::kColourMode) == usb::ResultCode::kAnswered) {

@@ -11,6 +11,10 @@ namespace kiln::app {
 
 using ColourModeText = FixedText<48>;
 
+// How long the colour-mode query waits for a busy printer (a long print job) before it
+// gives up.
+inline constexpr uint32_t kColourModeBusyLimitMs = 30000;
+
 // What the short printer queries show on screen; the main window implements it.
 class VersionDisplay {
  public:
@@ -34,8 +38,10 @@ class PrinterQueries {
   bool ProbeConnection(uint32_t model);
   // The printer's firmware revision into deviceVersion ("N/A" when it is empty).
   bool QueryDeviceVersion();
-  // The printer's colour-mode text (at most 47 characters, else "N/A").
-  bool QueryColourMode(ColourModeText* text);
+  // The printer's colour-mode text (at most 47 characters, else "N/A"). The query runs on
+  // the window's thread, so its wait for a busy printer is bounded: a printer still busy
+  // after busyLimitMs counts as not answering, and the colour mode is not asked.
+  bool QueryColourMode(ColourModeText* text, uint32_t busyLimitMs = kColourModeBusyLimitMs);
   // QueryDeviceVersion, then shows the version when the window is initialised.
   void ReloadDeviceVersion();
 

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 
 #include "platform/fixed_text.h"
@@ -41,23 +42,25 @@ struct UpdateContext {
   DownloadObserver* notifyWindow = nullptr;  // start-up: receives download notifications
   uint32_t targetVidPid = 0;                 // package: vendor << 16 | product of the target model
   uint32_t packageVidPid = 0;                // package: vendor << 16 | product named by the package
-  uint32_t targetModel = 0;    // package (changed by the worker): model the update addresses
-  uint32_t packageModel = 0;   // package (changed by the worker): model the package names
-  uint8_t writeType = 0;       // configuration: 0 whole, 1 except backup, 2 CPU
-  bool busy = false;           // worker: an update is running
-  bool silent = false;         // command line: silent update
-  bool cpuFirst = false;       // configuration: Cpu1st
-  bool showCountdown = false;  // configuration: ActInfo
-  bool noCheckPid = false;     // configuration: NoCheckPid
-  bool noCheckDriver = false;  // configuration: NoCheckDriver
-  uint16_t cpuExtraDelay = 0;  // package: programming time of the CPU package, seconds
-  uint16_t extraDelay = 0;     // package: programming time of the firmware package, seconds
-  uint16_t cpuDelay = 0;       // configuration: Delay1, seconds
-  uint16_t firmwareDelay = 0;  // configuration: Delay2, seconds
-  bool tableSwitch = false;    // configuration (cleared by the window): EnableTableSwitch
-  bool noDowngrade = false;    // configuration: DisableOverwriteNewer
-  bool noWaitBurnOk = false;   // configuration (forced on by the worker): NotWaitBurnOK
-  bool largeModel = false;     // window / command line: targetModel is 19 or higher
+  uint32_t targetModel = 0;   // package (changed by the worker): model the update addresses
+  uint32_t packageModel = 0;  // package (changed by the worker): model the package names
+  uint8_t writeType = 0;      // configuration: 0 whole, 1 except backup, 2 CPU
+  // An update is running: set on the window thread when START is pressed, read there
+  // and by the command-line modes; atomic because the worker thread runs meanwhile.
+  std::atomic<bool> busy = false;
+  bool silent = false;                 // command line: silent update
+  bool cpuFirst = false;               // configuration: Cpu1st
+  bool showCountdown = false;          // configuration: ActInfo
+  bool noCheckPid = false;             // configuration: NoCheckPid
+  bool noCheckDriver = false;          // configuration: NoCheckDriver
+  uint16_t cpuExtraDelay = 0;          // package: programming time of the CPU package, seconds
+  uint16_t extraDelay = 0;             // package: programming time of the firmware package, seconds
+  uint16_t cpuDelay = 0;               // configuration: Delay1, seconds
+  uint16_t firmwareDelay = 0;          // configuration: Delay2, seconds
+  bool tableSwitch = false;            // configuration (cleared by the window): EnableTableSwitch
+  bool noDowngrade = false;            // configuration: DisableOverwriteNewer
+  bool noWaitBurnOk = false;           // configuration (forced on by the worker): NotWaitBurnOK
+  bool largeModel = false;             // window / command line: targetModel is 19 or higher
   bool noWaitBusyBeforeWrite = false;  // configuration: NoWaitBusyBeforeWriteFW
   bool supportModel2 = false;          // configuration: SupportModel2
   uint32_t connectedModel = 0;  // connection check: model the printer answered as (target, 19 or 0)

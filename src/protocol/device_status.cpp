@@ -29,7 +29,8 @@ uint32_t CPrnCmd::ShowErrorMsg(uint32_t errorCode, bool showDialog, const char* 
   return 0;
 }
 
-BusyWait CPrnCmd::WaitBusy(uint32_t intervalMs, bool stopOnAlert) {
+BusyWait CPrnCmd::WaitBusy(uint32_t intervalMs, bool stopOnAlert, uint32_t limitMs) {
+  const uint64_t startMs = limitMs == kWaitBusyNoLimit ? 0 : link_->clock().NowMs();
   for (;;) {
     const ResultCode result = DoCommand(cmd::kStatusSummary);
     if (result != ResultCode::kAnswered) return BusyWait::Failed(result);
@@ -44,6 +45,10 @@ BusyWait CPrnCmd::WaitBusy(uint32_t intervalMs, bool stopOnAlert) {
       const StatusSummary summary = StatusSummary::From(data, length);
       if (stopOnAlert && summary.AlertPending()) return BusyWait::Ready();
       if (!summary.BusyOrWorking()) return BusyWait::Ready();
+    }
+    if (limitMs != kWaitBusyNoLimit && link_->clock().NowMs() - startMs >= limitMs) {
+      Log().LogPrint(1, "In WaitBusy, still busy after %u ms: giving up\n", limitMs);
+      return BusyWait::TimedOut();
     }
     link_->clock().Sleep(intervalMs);
   }

@@ -24,15 +24,20 @@ inline constexpr StatusResult kStatusError = StatusResult::kError;
 inline constexpr StatusResult kStatusJobReset = StatusResult::kJobReset;
 inline constexpr StatusResult kStatusStopBit = StatusResult::kStopBit;
 
-// The outcome of a busy wait: the printer is ready, or the wait ended with a failed
-// transaction (its result code).
+// The outcome of a busy wait: the printer is ready, the wait ended with a failed
+// transaction (its result code), or its time limit ran out with the printer still busy.
 struct BusyWait {
   bool ready = false;
   ResultCode failure = ResultCode::kAnswered;
-  static BusyWait Ready() { return {true, ResultCode::kAnswered}; }
-  static BusyWait Failed(ResultCode result) { return {false, result}; }
+  bool timedOut = false;
+  static BusyWait Ready() { return {true, ResultCode::kAnswered, false}; }
+  static BusyWait Failed(ResultCode result) { return {false, result, false}; }
+  static BusyWait TimedOut() { return {false, ResultCode::kAnswered, true}; }
   friend bool operator==(const BusyWait&, const BusyWait&) = default;
 };
+
+// WaitBusy without a time limit.
+inline constexpr uint32_t kWaitBusyNoLimit = 0xFFFFFFFF;
 
 // Printer error codes the updater's own logic names.
 namespace printer_error {
@@ -109,8 +114,10 @@ class CPrnCmd {
   // Polls the status summary every intervalMs until the printer is no longer busy
   // (bits 0x81 of byte 0 clear), or shows an alert when stopOnAlert is set: then ready
   // (1 in the traces). A failed transaction ends the wait with its result. There is no
-  // limit on rounds.
-  [[nodiscard]] BusyWait WaitBusy(uint32_t intervalMs, bool stopOnAlert);
+  // limit on rounds unless limitMs is given: once that much time has passed on the
+  // link's clock with the printer still busy, the wait ends timed out.
+  [[nodiscard]] BusyWait WaitBusy(uint32_t intervalMs, bool stopOnAlert,
+                                  uint32_t limitMs = kWaitBusyNoLimit);
   // The status summary and, for an alert, its detail: 0, 63, 3013 or 3015, with the
   // printer's error code (or the failed transaction's result) in errorCode.
   [[nodiscard]] StatusResult CheckDeviceStatus(uint32_t* errorCode, bool show, bool suppress,

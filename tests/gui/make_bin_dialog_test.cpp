@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <QComboBox>
+#include <QDir>
 #include <QLineEdit>
 #include <filesystem>
 
@@ -65,6 +66,7 @@ TEST(DialogScreenshots, SettingInBothLayoutsAndAdvancedSettings) {
   const QString folder = QString::fromStdString(dir.path().string());
   const QString ini = QString::fromStdString(dir.File("Kiln.ini"));
   const QString out = QStringLiteral(KILN_SCREENSHOT_DIR "/");
+  ASSERT_TRUE(QDir().mkpath(out));
 
   SettingDialog setting(1, folder, ini);
   setting.show();

@@ -102,5 +102,25 @@ TEST_F(Queries, ColourModeWaitsWhileThePrinterIsBusy) {
   EXPECT_EQ(rig_.clock.Pauses(), (std::vector<uint32_t>{300, 500, 500}));
 }
 
+TEST_F(Queries, ColourModeGivesUpOnAPrinterThatStaysBusy) {
+  sim::VirtualPrinterConfig config;
+  config.model = 7;
+  config.faults.busyForever = true;
+  sim::VirtualPrinter& printer = rig_.Add(config);
+  context_.targetModel = 7;
+  ColourModeText text = "stale";
+  EXPECT_FALSE(Make().QueryColourMode(&text));
+  EXPECT_EQ(text, "N/A");
+
+  // Polled every 500 ms until the limit was reached, then no further pause.
+  std::vector<uint32_t> pauses = rig_.clock.Pauses();
+  ASSERT_FALSE(pauses.empty());
+  EXPECT_EQ(pauses.front(), 300u);
+  pauses.erase(pauses.begin());
+  EXPECT_EQ(pauses, std::vector<uint32_t>(kColourModeBusyLimitMs / 500, 500));
+  // The colour mode itself was never asked.
+  for (const sim::PacketRecord& packet : printer.Transcript()) EXPECT_NE(packet.command, 0x8008);
+}
+
 }  // namespace
 }  // namespace kiln::app

@@ -1,0 +1,339 @@
+#include "app/main_window_controller.h"
+
+#include <utility>
+
+#include "app/version_text.h"
+#include "config/config_file.h"
+#include "config/firmware_package.h"
+#include "i18n/driver_error_text.h"
+#include "i18n/string_table.h"
+#include "usb/model_table.h"
+
+namespace kiln::app {
+
+namespace {
+
+constexpr const char* kNotAvailable = "N/A";
+
+struct StatusKeys {
+  i18n::TextKey first;
+  i18n::TextKey second;  // key nullptr: the status has one text
+};
+
+StatusKeys KeysOf(WindowStatus status) {
+  using namespace i18n::keys;
+  switch (status) {
+    case WindowStatus::kNoIniFile:
+      return {kNoIniFile1, kNoIniFile2};
+    case WindowStatus::kNoFwFile:
+      return {kNoFwFile1, kNoFwFile2};
+    case WindowStatus::kNotValidFwFile:
+      return {kNotValidFwFile1, kNotValidFwFile2};
+    case WindowStatus::kNoDriver:
+      return {kNoDriver1, kNoDriver2};
+    case WindowStatus::kDisconnected:
+      return {kDisconnected1, kDisconnected2};
+    case WindowStatus::kReady:
+      return {kReady, kReady2};
+    case WindowStatus::kCanNotDowngrade:
+      return {kCanNotDowngrade, {nullptr, 0}};
+    case WindowStatus::kNone:
+      break;
+  }
+  return {{nullptr, 0}, {nullptr, 0}};
+}
+
+}  // namespace
+
+i18n::LanguageText StatusText(WindowStatus status, i18n::LanguageFile& texts) {
+  const StatusKeys keys = KeysOf(status);
+  i18n::LanguageText text;
+  if (keys.first.key == nullptr) return text;
+  text = texts.GetText(keys.first);
+  text.Append("\n\n");
+  if (keys.second.key != nullptr) text.Append(texts.GetText(keys.second));
+  return text;
+}
+
+i18n::LanguageText CountdownText(uint32_t value) {
+  i18n::LanguageText text;
+  text.Format("Burning flash.....%u", value == DownloadObserver::kCountdownDone ? 0u : value);
+  return text;
+}
+
+MainWindowController::MainWindowController(AppSession& session, MainWindowView& view,
+                                           WindowServices services)
+    : session_(session), view_(view), services_(std::move(services)) {
+  session_.context.notifyWindow = this;
+}
+
+MainWindowController::~MainWindowController() {
+  if (worker_.joinable()) worker_.join();
+  session_.context.notifyWindow = nullptr;
+}
+
+PrinterQueries MainWindowController::Queries() {
+  return PrinterQueries(session_.context, &view_, services_.links);
+}
+
+void MainWindowController::Initialise(bool configFound) {
+  initialised_ = true;
+  if (configFound) {
+    SelectModelEntry();
+    return;
+  }
+  SetStatus(WindowStatus::kNoIniFile);
+  view_.EnableStart(false);
+}
+
+void MainWindowController::SetStatus(WindowStatus status, const char* suffix) {
+  status_ = status;
+  i18n::LanguageText text = StatusText(status, session_.language);
+  text.Append(suffix);
+  ShowStatusText(text.c_str());
+}
+
+void MainWindowController::ShowStatusText(const char* text) {
+  statusText_ = text;
+  view_.ShowStatus(statusText_.c_str());
+}
+
+void MainWindowController::EnableStartAndColourMode(bool enable) {
+  view_.EnableStart(enable);
+  view_.EnableColourMode(enable);
+}
+
+bool MainWindowController::EvaluateState(int entry) {
+  UpdateContext& context = session_.context;
+  if (!config::ReadConfigSection(context, entry)) {
+    SetStatus(WindowStatus::kNoFwFile);
+    view_.EnableStart(false);
+    return false;
+  }
+  view_.EnableColourMode(context.tableSwitch);
+  view_.ShowColourModeButton(context.tableSwitch);
+
+  if (!config::ReadPackageInfo(context)) {
+    SetStatus(WindowStatus::kNotValidFwFile);
+    EnableStartAndColourMode(false);
+    return false;
+  }
+  view_.ShowModelName(context.driverName.c_str());
+  view_.ShowPackageVersion(context.packageVersion.c_str());
+
+  // The driver check always runs; NoCheckDriver only overrides its result.
+  const bool driverInstalled =
+      services_.installedPrinters->CountInstalledPrinters(context.driverName.c_str()) > 0;
+  if (!driverInstalled && !context.noCheckDriver) {
+    SetStatus(WindowStatus::kNoDriver);
+    EnableStartAndColourMode(false);
+    return false;
+  }
+
+  context.largeModel = usb::IsLargeModel(context.targetModel);
+  PrinterQueries queries = Queries();
+  if (!queries.ProbeConnection(context.targetModel)) {
+    SetStatus(WindowStatus::kDisconnected);
+    EnableStartAndColourMode(false);
+    return false;
+  }
+  if (!queries.QueryColourMode(nullptr)) {
+    context.tableSwitch = false;
+    view_.ShowColourModeButton(false);
+  }
+  (void)ApplyReadyOrDowngrade();
+  return true;
+}
+
+bool MainWindowController::ApplyReadyOrDowngrade() {
+  const UpdateContext& context = session_.context;
+  SetStatus(WindowStatus::kReady);
+  view_.EnableStart(true);
+  if (context.noDowngrade &&
+      PackageOlderThanDevice(context.packageVersion.view(), context.deviceVersion.view())) {
+    EnableStartAndColourMode(false);
+    SetStatus(WindowStatus::kCanNotDowngrade);
+    return false;
+  }
+  return true;
+}
+
+void MainWindowController::SelectModelEntry() {
+  activeEntry_ = 1;
+  if (!EvaluateState(1) && session_.context.supportModel2) {
+    activeEntry_ = 2;
+    if (!EvaluateState(2)) {
+      activeEntry_ = 1;
+      (void)EvaluateState(1);
+    }
+  }
+  ForgetColourTableOnEntryChange();
+}
+
+void MainWindowController::ForgetColourTableOnEntryChange() {
+  UpdateContext& context = session_.context;
+  if (context.colourTablePath.empty()) return;
+  if (activeEntry_ != colourChoiceEntry_ || context.targetModel != colourChoiceModel_) {
+    context.colourTablePath.Clear();
+  }
+}
+
+void MainWindowController::OnColourTableChosen() {
+  colourChoiceEntry_ = activeEntry_;
+  colourChoiceModel_ = session_.context.targetModel;
+}
+
+bool MainWindowController::ReachedConnectionStep() const {
+  return status_ == WindowStatus::kDisconnected || status_ == WindowStatus::kReady ||
+         status_ == WindowStatus::kCanNotDowngrade;
+}
+
+void MainWindowController::OnDeviceChange(DeviceChange change) {
+  if (change == DeviceChange::kOther) return;
+  if (Busy() || workerRunning_) {
+    deviceChangeWhileBusy_ = true;
+    return;
+  }
+  if (change == DeviceChange::kArrival) {
+    OnArrival();
+  } else {
+    OnRemoval();
+  }
+}
+
+void MainWindowController::OnArrival() {
+  SelectModelEntry();
+  // A chain that stopped before the printer check (package, driver) has nothing to
+  // probe: the model it would use is left from an earlier read.
+  if (!ReachedConnectionStep()) return;
+  UpdateContext& context = session_.context;
+  PrinterQueries queries = Queries();
+  if (!queries.ProbeConnection(context.targetModel)) return;
+  if (!ApplyReadyOrDowngrade()) return;
+  if (!queries.QueryColourMode(nullptr)) {
+    context.tableSwitch = false;
+    view_.ShowColourModeButton(false);
+  } else if (context.tableSwitch) {
+    view_.ShowColourModeButton(true);
+    view_.EnableColourMode(true);
+  }
+}
+
+void MainWindowController::OnRemoval() {
+  // Another printer may have gone: the status changes only when no printer of the
+  // target model is left (counted, not opened).
+  const uint32_t model = session_.context.targetModel;
+  const std::unique_ptr<usb::CUsbLink> link = services_.links();
+  uint32_t left = link->CountDevices(model);
+  if (left == 0 && usb::IsLargeModel(model)) left = link->CountDevices(usb::kFirstLargeModel);
+  if (left != 0) return;
+  SetStatus(WindowStatus::kDisconnected, "\n");
+  EnableStartAndColourMode(false);
+  view_.ShowCurrentVersion(kNotAvailable);
+}
+
+void MainWindowController::OnCurrentVersionClicked() {
+  if (Busy() || workerRunning_) return;
+  Queries().ReloadDeviceVersion();
+}
+
+void MainWindowController::OnLeftClick(int x, int y, bool ctrl, bool shift) {
+  const CornerGesture gesture = ClassifyCornerClick(x, y, ctrl, shift);
+  if (gesture == CornerGesture::kNone || Busy() || workerRunning_) return;
+  bool accepted = false;
+  if (gesture == CornerGesture::kAdvancedSettings && dialogs_.advancedSettings) {
+    accepted = dialogs_.advancedSettings(activeEntry_);
+  } else if (gesture == CornerGesture::kSetting && dialogs_.setting) {
+    accepted = dialogs_.setting();
+  }
+  if (accepted) SelectModelEntry();
+}
+
+bool MainWindowController::StopIfUnreadable(bool configRead, bool packageRead) {
+  if (configRead && packageRead) return false;
+  SetStatus(configRead ? WindowStatus::kNotValidFwFile : WindowStatus::kNoFwFile);
+  EnableStartAndColourMode(false);
+  view_.EnableExit(true);
+  session_.context.busy = false;
+  return true;
+}
+
+void MainWindowController::OnStart() {
+  UpdateContext& context = session_.context;
+  if (Busy() || workerRunning_) return;
+  // Before anything talks to the printer: a second click, Exit or a device change now
+  // finds the update under way.
+  context.busy = true;
+  view_.EnableStart(false);
+  view_.EnableExit(false);
+  view_.EnableColourMode(false);
+
+  const bool configRead = config::ReadConfigSection(context, activeEntry_);
+  const bool packageRead = configRead && config::ReadPackageInfo(context);
+  if (StopIfUnreadable(configRead, packageRead)) return;
+
+  if (usb::IsLargeModel(context.connectedModel)) context.noWaitBurnOk = true;
+  view_.ShowModelName(context.driverName.c_str());
+  view_.ShowPackageVersion(context.packageVersion.c_str());
+  if (context.connectedModel == usb::kFirstLargeModel && Queries().QueryDeviceVersion()) {
+    context.useAltSet = true;
+  }
+
+  workerRunning_ = true;
+  worker_ = std::thread([this, texts = session_.language, tag = session_.languageTag] {
+    UpdateWorker worker(session_.context, texts, tag.c_str(), view_, services_.links,
+                        *services_.clock);
+    const WorkerOutcome outcome = worker.Run();
+    view_.PostToWindowThread([this, outcome] { OnWorkerFinished(outcome); });
+  });
+}
+
+void MainWindowController::OnWorkerFinished(WorkerOutcome outcome) {
+  if (worker_.joinable()) worker_.join();
+  session_.context.busy = false;
+  workerRunning_ = false;
+  if (outcome.endProgram) {
+    i18n::LanguageFile& texts = session_.language;
+    i18n::LanguageText notice = texts.GetText(i18n::keys::kSendFwDataDone1);
+    notice.Append("\n");
+    notice.Append(texts.GetText(i18n::keys::kSendFwDataDone2));
+    notice.Append("\n\n");
+    notice.Append(texts.GetText(i18n::keys::kSendFwDataDone3));
+    view_.ShowNoticeBox(notice.c_str());
+    view_.CloseWindow();
+    return;
+  }
+  if (deviceChangeWhileBusy_) {
+    // What changed while the update ran (the printer's own restart, at least) is looked
+    // at once, now. A printer found ready keeps the update's outcome on screen.
+    deviceChangeWhileBusy_ = false;
+    SelectModelEntry();
+    if (status_ == WindowStatus::kReady) ShowStatusText(outcome.lastStatus.c_str());
+  }
+}
+
+bool MainWindowController::OnExit() {
+  return initialised_ && !Busy() && !workerRunning_;
+}
+
+void MainWindowController::OnDownloadNotification(uint32_t kind, uint32_t value) {
+  view_.RunOnWindowThread([&] { HandleDownloadNotification(kind, value); });
+}
+
+void MainWindowController::HandleDownloadNotification(uint32_t kind, uint32_t value) {
+  if (kind == kCountdown) {
+    ShowStatusText(CountdownText(value).c_str());
+    return;
+  }
+  if (kind != kPrinterError) return;
+  i18n::LanguageText text;
+  if (!i18n::GetDriverErrorText(session_.context.targetModel, value, text, false)) {
+    // A code without a message is named, rather than repeating the previous status.
+    text.Format("Printer error 0x%06X", value);
+  }
+  statusText_ = text.view();
+  view_.ShowErrorBox(statusText_.c_str());
+  view_.ShowStatus(statusText_.c_str());
+}
+
+}  // namespace kiln::app

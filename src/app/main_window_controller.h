@@ -1,0 +1,131 @@
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+#include <functional>
+#include <thread>
+
+#include "app/app_session.h"
+#include "app/corner_gesture.h"
+#include "app/main_window_view.h"
+#include "app/update_worker.h"
+#include "i18n/language_file.h"
+#include "platform/clock.h"
+#include "platform/installed_printers.h"
+#include "protocol/download_observer.h"
+#include "usb/link_factory.h"
+
+namespace kiln::app {
+
+// The statuses the window shows, each two language texts joined by a blank line.
+enum class WindowStatus {
+  kNone,
+  kNoIniFile,
+  kNoFwFile,
+  kNotValidFwFile,
+  kNoDriver,
+  kDisconnected,
+  kReady,
+  kCanNotDowngrade,
+};
+
+// The status text of a status in the language of texts.
+i18n::LanguageText StatusText(WindowStatus status, i18n::LanguageFile& texts);
+
+// The count-down line of the download ("Burning flash.....%d"). The mark after the
+// last second shows as 0: programming is over and the printer is being reconnected.
+i18n::LanguageText CountdownText(uint32_t value);
+
+// The two maintenance dialogs behind the corner gestures; each returns true on OK.
+// Left empty, the gestures do nothing.
+struct MaintenanceDialogs {
+  std::function<bool(int entry)> advancedSettings;
+  std::function<bool()> setting;
+};
+
+// What the controller stands on besides the session; tests give doubles.
+struct WindowServices {
+  platform::InstalledPrinters* installedPrinters = &platform::SystemInstalledPrinters();
+  usb::LinkFactory links = usb::DefaultLinkFactory();
+  platform::Clock* clock = &platform::SystemClock();
+};
+
+enum class DeviceChange { kArrival, kRemovalComplete, kOther };
+
+// The main window without its widgets: the state evaluation, the model entry in use,
+// device changes, the download notifications, START and the rules that keep the
+// window still while an update runs. Every method runs on the window's thread, except
+// OnDownloadNotification, which the download calls on the worker's thread.
+class MainWindowController final : public DownloadObserver {
+ public:
+  MainWindowController(AppSession& session, MainWindowView& view, WindowServices services = {});
+  // Waits for a running update to end.
+  ~MainWindowController() override;
+  MainWindowController(const MainWindowController&) = delete;
+  MainWindowController& operator=(const MainWindowController&) = delete;
+
+  // The window's first evaluation, once Kiln.ini has been looked for: with it, the
+  // model entry is selected; without it, the NoIniFile status.
+  void Initialise(bool configFound);
+  // The chain of checks for model entry (1 or 2); true when a printer answered.
+  bool EvaluateState(int entry);
+  // Entry 1, else entry 2 when it is supported and entry 1 found no printer, else
+  // entry 1 again so that its status is the one shown.
+  void SelectModelEntry();
+  void OnDeviceChange(DeviceChange change);
+  // A click on "Current Version:": the printer's version is read again.
+  void OnCurrentVersionClicked();
+  // A left click in the client area; opens a maintenance dialog for a corner gesture.
+  void OnLeftClick(int x, int y, bool ctrl, bool shift);
+  // START: prepares the update and starts the worker.
+  void OnStart();
+  // Exit, Esc or closing the window: whether the window may close now.
+  bool OnExit();
+  // After the colour-mode dialog chose a table for the next update.
+  void OnColourTableChosen();
+  // The download's notifications, handed to the window's thread.
+  void OnDownloadNotification(uint32_t kind, uint32_t value) override;
+
+  bool Busy() const { return session_.context.busy; }
+  // From START until the worker's end has been handled on the window's thread.
+  bool WorkerRunning() const { return workerRunning_; }
+  int ActiveEntry() const { return activeEntry_; }
+  WindowStatus Status() const { return status_; }
+  const char* StatusTextShown() const { return statusText_.c_str(); }
+  void SetMaintenanceDialogs(MaintenanceDialogs dialogs) { dialogs_ = std::move(dialogs); }
+  // The window's printer queries, for the colour-mode dialog too.
+  PrinterQueries Queries();
+
+ private:
+  // Builds the status text, keeps it as the last status and shows it.
+  void SetStatus(WindowStatus status, const char* suffix = "");
+  void ShowStatusText(const char* text);
+  void EnableStartAndColourMode(bool enable);
+  // The printer answered: Ready, unless the no-downgrade rule refuses the package.
+  bool ApplyReadyOrDowngrade();
+  // Whether the last evaluation got as far as asking the printer.
+  bool ReachedConnectionStep() const;
+  void OnArrival();
+  void OnRemoval();
+  // A colour table chosen for one model entry and model does not fit another.
+  void ForgetColourTableOnEntryChange();
+  bool StopIfUnreadable(bool configRead, bool packageRead);
+  void HandleDownloadNotification(uint32_t kind, uint32_t value);
+  void OnWorkerFinished(WorkerOutcome outcome);
+
+  AppSession& session_;
+  MainWindowView& view_;
+  WindowServices services_;
+  MaintenanceDialogs dialogs_;
+  int activeEntry_ = 1;
+  WindowStatus status_ = WindowStatus::kNone;
+  i18n::LanguageText statusText_;
+  bool initialised_ = false;
+  bool deviceChangeWhileBusy_ = false;
+  int colourChoiceEntry_ = 0;
+  uint32_t colourChoiceModel_ = 0;
+  std::atomic<bool> workerRunning_ = false;
+  std::thread worker_;
+};
+
+}  // namespace kiln::app

@@ -1,0 +1,57 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "app/main_window_view.h"
+#include "config/update_context.h"
+#include "i18n/language_file.h"
+#include "platform/clock.h"
+#include "protocol/firmware_download.h"
+#include "usb/link_factory.h"
+
+namespace kiln::app {
+
+// How an update ended, for what the window does afterwards.
+struct WorkerOutcome {
+  bool firmwareWritten = false;  // the normal firmware's download succeeded
+  // A large-model printer took its firmware: the window shows the closing notice and
+  // the program ends.
+  bool endProgram = false;
+  std::string lastStatus;  // the last status text the update showed
+};
+
+// One whole update, from the first download to the re-read version: the alternative
+// file set or the CPU firmware when configured, then the normal firmware with the
+// chosen colour table. Runs on its own thread; every change on screen is handed to the
+// window's thread and waited for. The window has already set busy and disabled its
+// buttons; Run leaves busy to the window and enables the buttons again at its end.
+class UpdateWorker {
+ public:
+  // texts is the worker's own copy of the language texts, so the window thread may keep
+  // using its own while the update runs.
+  UpdateWorker(UpdateContext& context, const i18n::LanguageFile& texts, const char* languageTag,
+               MainWindowView& view, usb::LinkFactory links, platform::Clock& clock);
+  WorkerOutcome Run();
+
+ private:
+  // The alternative file set for a printer that answered as the fall-back model.
+  void WriteAlternativeSet();
+  // The CPU firmware; on success the visible ten-second wait. False on failure.
+  bool WriteCpuFirmware();
+  bool WriteNormalFirmware();
+  bool Flash(uint32_t openModel, uint32_t reopenModel, const char* image, const char* table,
+             uint8_t writeType, uint32_t waitSeconds, bool waitForRestart);
+  void ShowTexts(const i18n::TextKey& first, const i18n::TextKey& second);
+  void ShowText(const i18n::TextKey& key);
+  void Show(const char* text);
+
+  UpdateContext& context_;
+  std::string lastStatus_;
+  i18n::LanguageFile texts_;
+  MainWindowView& view_;
+  usb::LinkFactory links_;
+  platform::Clock& clock_;
+};
+
+}  // namespace kiln::app

@@ -1,0 +1,128 @@
+// The Change Color Mode dialog on a Kiln.ini with colour tables, and the whole change
+// with a virtual printer answering the colour-mode query.
+#include "app/gui/colour_mode_dialog.h"
+
+#include <gtest/gtest.h>
+
+#include <QComboBox>
+#include <QDir>
+#include <QLabel>
+#include <QPushButton>
+#include <QTest>
+
+#include "modal_closer.h"
+#include "sim/virtual_printer.h"
+#include "support/temp_dir.h"
+#include "support/virtual_printer_rig.h"
+
+namespace kiln::app {
+namespace {
+
+class ColourMode : public ::testing::Test {
+ protected:
+  ColourMode() {
+    dir_.Write("Kiln.ini",
+               "[FW_INFO1]\r\n"
+               "TableFile1=a.tbl,Vivid\r\n"
+               "TableFile2=b.tbl,Standard\r\n"
+               "TableFile3=c.tbl,Natural\r\n"
+               "TableFile5=e.tbl,Beyond the gap\r\n"
+               "ColorModeDesc1=Bright colours\r\n"
+               "ColorModeDesc2=True colours\r\n"
+               "[ger]\r\n"
+               "Vivid=Lebhaft\r\n"
+               "Bright colours=Kr\xE4"
+               "ftige Farben\r\n"
+               "Cancel=Abbrechen\r\n");
+    dir_.Write("a.tbl", "0123456789ABCDEF");
+    dir_.Write("c.tbl", "short");
+    dir_.Write("e.tbl", "0123456789ABCDEF");
+    LocateConfig(session_, dir_.path().string());
+    session_.languageTag = "eng";
+    session_.context.targetModel = 7;
+  }
+
+  static QStringList Rows(const ColourModeDialog& dialog) {
+    QStringList rows;
+    const auto* list = dialog.findChild<QComboBox*>("1037");
+    for (int i = 0; i < list->count(); ++i) rows << list->itemText(i);
+    return rows;
+  }
+  static QString Text(const QWidget* dialog, const char* id) {
+    return dialog->findChild<QLabel*>(id)->text();
+  }
+
+  testing::TempDir dir_;
+  AppSession session_;
+  testing::VirtualPrinterRig rig_;
+};
+
+TEST_F(ColourMode, ListsTheTablesUpToTheFirstMissingKeyWithTheirVersions) {
+  ColourModeDialog dialog(session_.context, 1, 7, "Vivid", "eng");
+  // TableFile5 lies beyond the missing TableFile4; b.tbl is missing, c.tbl too short.
+  EXPECT_EQ(Rows(dialog), (QStringList{"Vivid  (89ABCDE)", "Standard  ()", "Natural  ()"}));
+  EXPECT_EQ(Text(&dialog, "1047"), "Vivid");
+  EXPECT_EQ(Text(&dialog, "1048"), "Bright colours");
+  dialog.findChild<QComboBox*>("1037")->setCurrentIndex(1);
+  EXPECT_EQ(Text(&dialog, "1048"), "True colours");
+  dialog.findChild<QComboBox*>("1037")->setCurrentIndex(2);
+  EXPECT_EQ(Text(&dialog, "1048"), "");
+
+  // Model 22 keeps its version one byte further from the end.
+  ColourModeDialog model22(session_.context, 1, 22, "Vivid", "eng");
+  EXPECT_EQ(Rows(model22).value(0), "Vivid  (789ABCD)");
+}
+
+TEST_F(ColourMode, ShowsTheLanguagesTextsAndSavesAScreenshot) {
+  ColourModeDialog dialog(session_.context, 1, 7, "N/A", "ger");
+  EXPECT_EQ(Rows(dialog).value(0), "Lebhaft  (89ABCDE)");
+  EXPECT_EQ(Text(&dialog, "1048"), QString::fromUtf8("Kräftige Farben"));
+  EXPECT_EQ(dialog.findChild<QPushButton*>("2")->text(), "Abbrechen");
+
+  dialog.show();
+  QDir().mkpath(KILN_SCREENSHOT_DIR);
+  EXPECT_TRUE(dialog.grab().save(KILN_SCREENSHOT_DIR "/colour_mode_dialog.png"));
+}
+
+TEST_F(ColourMode, NoTablesLeaveOnlyCancel) {
+  ColourModeDialog dialog(session_.context, 2, 7, "N/A", "eng");
+  EXPECT_FALSE(dialog.findChild<QComboBox*>("1037")->isEnabled());
+  EXPECT_FALSE(dialog.findChild<QPushButton*>("1")->isEnabled());
+  EXPECT_TRUE(dialog.findChild<QPushButton*>("2")->isEnabled());
+}
+
+TEST_F(ColourMode, OkRecordsTheChosenTableForTheNextUpdate) {
+  sim::VirtualPrinterConfig printer;
+  printer.model = 7;
+  printer.colourMode = "Standard";
+  rig_.Add(printer);
+  PrinterQueries queries(session_.context, nullptr, rig_.Links());
+
+  QString shownMode;
+  kiln::testing::OnNextModal([&](QWidget* dialog) {
+    shownMode = Text(dialog, "1047");
+    dialog->findChild<QComboBox*>("1037")->setCurrentIndex(1);
+    dialog->findChild<QPushButton*>("1")->click();
+  });
+  EXPECT_TRUE(ChangeColourMode(nullptr, session_, 1, queries));
+  EXPECT_EQ(shownMode, "Standard");
+  EXPECT_EQ(session_.context.colourTablePath, dir_.File("b.tbl"));
+}
+
+TEST_F(ColourMode, CancelLeavesTheEarlierChoice) {
+  session_.context.colourTablePath = "/earlier/choice.tbl";
+  PrinterQueries queries(session_.context, nullptr, rig_.Links());  // no printer connected
+
+  QString shownMode;
+  kiln::testing::OnNextModal([&](QWidget* dialog) {
+    shownMode = Text(dialog, "1047");
+    dialog->findChild<QComboBox*>("1037")->setCurrentIndex(2);
+    dialog->findChild<QPushButton*>("2")->click();
+  });
+  EXPECT_FALSE(ChangeColourMode(nullptr, session_, 1, queries));
+  EXPECT_EQ(shownMode, "N/A");
+  EXPECT_EQ(session_.context.colourTablePath, "/earlier/choice.tbl");
+}
+
+}  // namespace
+}  // namespace kiln::app

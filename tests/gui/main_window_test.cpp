@@ -1,0 +1,163 @@
+// The main window's widgets on the offscreen platform: the corner gestures, the
+// notifications that arrive from the worker's thread, and screenshots.
+#include "app/gui/main_window.h"
+
+#include <gtest/gtest.h>
+
+#include <QDir>
+#include <QLabel>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QTest>
+#include <atomic>
+#include <thread>
+
+#include "modal_closer.h"
+#include "support/window_rig.h"
+
+namespace kiln::app {
+namespace {
+
+class MainWindowTest : public ::testing::Test {
+ protected:
+  MainWindowTest() {
+    rig_.Ini("[FW_INFO1]\nModel=M07\nFile=fw7.bin\n");
+    rig_.Package("fw7.bin", 7, "1.06");
+    WindowServices services;
+    services.installedPrinters = &rig_.installed;
+    services.links = rig_.printers.Links();
+    services.clock = &rig_.printers.clock;
+    window_ = std::make_unique<MainWindow>(rig_.session, services);
+  }
+  void Initialise() { ASSERT_TRUE(window_->Initialise(rig_.dir.path().string())); }
+  std::string Text(const char* id) const {
+    return window_->findChild<QLabel*>(id)->text().toStdString();
+  }
+  // A click at window pixel (x, y) lands on the control there, as a person's would.
+  void Click(int x, int y, Qt::KeyboardModifiers keys) {
+    QWidget* target = window_->childAt(x, y);
+    if (target == nullptr) target = window_.get();
+    QTest::mouseClick(target, Qt::LeftButton, keys, target->mapFrom(window_.get(), QPoint(x, y)));
+  }
+  // Calls into the window from a thread of its own, as the worker does, serving the
+  // window's thread until the call has returned.
+  void FromWorkerThread(const std::function<void()>& call) {
+    std::atomic<bool> returned = false;
+    std::thread worker([&] {
+      call();
+      returned = true;
+    });
+    QTRY_VERIFY_WITH_TIMEOUT(returned, 5000);
+    worker.join();
+  }
+
+  testing::WindowRig rig_;
+  std::unique_ptr<MainWindow> window_;
+};
+
+const char* kReady =
+    "Ready to work. Press START to go!\n\nNotice! Don't plug out USB until finish updating "
+    "firmware.";
+
+TEST_F(MainWindowTest, CornerGesturesOpenTheirDialogsAndOkReevaluates) {
+  Initialise();
+  ASSERT_TRUE(Text("1001").starts_with("Printer is not connected!"));
+  int advancedEntry = 0;
+  int settings = 0;
+  window_->SetMaintenanceDialogs({[&](int entry) {
+                                    advancedEntry = entry;
+                                    return false;  // Cancel
+                                  },
+                                  [&] {
+                                    ++settings;
+                                    return true;
+                                  }});
+  rig_.Printer(7);
+
+  Click(13, 5, Qt::ControlModifier | Qt::ShiftModifier);
+  Click(5, 11, Qt::ControlModifier);
+  Click(5, 5, Qt::ShiftModifier);
+  EXPECT_EQ(advancedEntry, 0);
+  EXPECT_EQ(settings, 0);
+
+  Click(12, 10, Qt::ControlModifier | Qt::ShiftModifier);
+  EXPECT_EQ(advancedEntry, 1);
+  EXPECT_EQ(settings, 0);
+  EXPECT_TRUE(Text("1001").starts_with("Printer is not connected!")) << "Cancel evaluates nothing";
+
+  Click(0, 10, Qt::ControlModifier);  // (0, 0) would be taken as the window's centre
+  EXPECT_EQ(settings, 1);
+  EXPECT_EQ(Text("1001"), kReady);
+  EXPECT_TRUE(window_->findChild<QPushButton*>("1")->isEnabled());
+}
+
+TEST_F(MainWindowTest, CountdownFromTheWorkerThread) {
+  Initialise();
+  FromWorkerThread([&] { window_->controller().OnDownloadNotification(1, 7); });
+  EXPECT_EQ(Text("1001"), "Burning flash.....7");
+}
+
+TEST_F(MainWindowTest, PrinterErrorInAnErrorBox) {
+  Initialise();
+  std::string caption, text;
+  testing::OnNextModal([&](QWidget* modal) {
+    auto* box = qobject_cast<QMessageBox*>(modal);
+    ASSERT_NE(box, nullptr);
+    caption = box->windowTitle().toStdString();
+    text = box->text().toStdString();
+    box->button(QMessageBox::Ok)->click();
+  });
+  FromWorkerThread([&] { window_->controller().OnDownloadNotification(2, 0x00030001); });
+  EXPECT_EQ(caption, "Error");
+  EXPECT_EQ(text, "SRAM error!");
+  EXPECT_EQ(Text("1001"), "SRAM error!");
+}
+
+TEST_F(MainWindowTest, WindowGoesOnlyAfterTheUpdateEnded) {
+  sim::VirtualPrinter& printer = rig_.Printer(7, "1.05");
+  Initialise();
+  window_->show();
+  QTest::mouseClick(window_->findChild<QPushButton*>("1"), Qt::LeftButton);
+  ASSERT_TRUE(window_->controller().WorkerRunning());
+  window_->close();  // refused while the update runs
+  EXPECT_TRUE(window_->isVisible());
+  window_.reset();  // waits for the worker, serving it meanwhile
+  ASSERT_EQ(printer.Images().size(), 1u);
+  EXPECT_EQ(printer.Version(), "1.06");
+}
+
+TEST_F(MainWindowTest, F1OpensAbout) {
+  Initialise();
+  std::string caption;
+  testing::OnNextModal([&](QWidget* modal) {
+    caption = modal->windowTitle().toStdString();
+    modal->close();
+  });
+  QTest::keyClick(window_.get(), Qt::Key_F1);
+  EXPECT_EQ(caption, "About Kiln");
+}
+
+TEST_F(MainWindowTest, ScreenshotsWithEveryControlInside) {
+  rig_.Printer(7, "1.05");
+  Initialise();
+  window_->show();
+  ASSERT_EQ(Text("1001"), kReady);
+  const QRect client = window_->rect();
+  for (const QWidget* child : window_->findChildren<QWidget*>(Qt::FindDirectChildrenOnly)) {
+    EXPECT_TRUE(client.contains(child->geometry())) << child->objectName().toStdString();
+  }
+  ASSERT_TRUE(QDir().mkpath(KILN_SCREENSHOT_DIR));
+  EXPECT_TRUE(window_->grab().save(KILN_SCREENSHOT_DIR "/main_window_ready.png"));
+
+  // As the window looks while the worker runs.
+  window_->EnableStart(false);
+  window_->EnableExit(false);
+  window_->PlayAnimation(true);
+  window_->ShowStatus(CountdownText(37).c_str());
+  QTest::qWait(200);
+  EXPECT_TRUE(window_->grab().save(KILN_SCREENSHOT_DIR "/main_window_countdown.png"));
+  window_->PlayAnimation(false);
+}
+
+}  // namespace
+}  // namespace kiln::app

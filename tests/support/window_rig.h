@@ -1,0 +1,57 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "app/app_session.h"
+#include "config/firmware_package.h"
+#include "platform/installed_printers.h"
+#include "sim/virtual_printer.h"
+#include "support/package_builder.h"
+#include "support/temp_dir.h"
+#include "support/virtual_printer_rig.h"
+
+namespace kiln::testing {
+
+// The print system's list of installed printers, answering a set count.
+class FakeInstalledPrinters final : public platform::InstalledPrinters {
+ public:
+  uint32_t CountInstalledPrinters(const char* driverName) override {
+    asked.emplace_back(driverName);
+    return count;
+  }
+  uint32_t count = 1;
+  std::vector<std::string> asked;
+};
+
+// A program folder with Kiln.ini and packages, virtual printers in this process and a
+// session pointed at the folder.
+class WindowRig {
+ public:
+  // Kiln.ini with the given text; the session is located there.
+  void Ini(const std::string& text) {
+    dir.Write("Kiln.ini", text);
+    (void)app::LocateConfig(session, dir.path().string());
+  }
+  // A main-firmware package for model's product ID, programmed in 3 seconds.
+  std::string Package(const std::string& name, uint32_t model, const std::string& version,
+                      uint32_t headerOffset = config::kHeaderOffsetMain) {
+    return dir.Write(
+        name, MakePackage(0x2000, headerOffset, sim::ProductIdOfModel(model), 3, 3, version));
+  }
+  sim::VirtualPrinter& Printer(uint32_t model, const std::string& version = "1.00") {
+    sim::VirtualPrinterConfig config;
+    config.model = model;
+    config.version = version;
+    config.serialNumber = "SN" + std::to_string(printers.clock.NowMs()) + version;
+    return printers.Add(config);
+  }
+
+  TempDir dir;
+  VirtualPrinterRig printers;
+  FakeInstalledPrinters installed;
+  app::AppSession session;
+};
+
+}  // namespace kiln::testing

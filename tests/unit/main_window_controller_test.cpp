@@ -1,0 +1,264 @@
+// The main window's state evaluation, device changes, notifications and the rules that
+// hold while an update runs, on a window without widgets and in-process printers.
+#include "app/main_window_controller.h"
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <filesystem>
+#include <memory>
+#include <string>
+#include <thread>
+
+#include "recording_view.h"
+#include "support/window_rig.h"
+
+namespace kiln::app {
+namespace {
+
+constexpr const char* kEntry1 = "[FW_INFO1]\nModel=M07\nFile=fw7.bin\n";
+constexpr const char* kReady =
+    "Ready to work. Press START to go!\n\n"
+    "Notice! Don't plug out USB until finish updating firmware.";
+constexpr const char* kDisconnected =
+    "Printer is not connected!\n\nPlease plug in the printer to continue.";
+
+class Window : public ::testing::Test {
+ protected:
+  MainWindowController& Controller() {
+    if (!controller_) {
+      WindowServices services;
+      services.installedPrinters = &rig_.installed;
+      services.links = rig_.printers.Links();
+      services.clock = &rig_.printers.clock;
+      controller_ = std::make_unique<MainWindowController>(rig_.session, view_, services);
+    }
+    return *controller_;
+  }
+  // Evaluates the window from scratch and returns the status it shows.
+  std::string Evaluate() {
+    Controller().Initialise(true);
+    return view_.LastStatus();
+  }
+  // Serves the worker as the window's thread would until its end has been handled.
+  void FinishUpdate() {
+    for (int i = 0; i < 4000 && Controller().WorkerRunning(); ++i) {
+      if (!view_.Pump()) std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+    ASSERT_FALSE(Controller().WorkerRunning());
+  }
+
+  testing::WindowRig rig_;
+  RecordingView view_;
+  std::unique_ptr<MainWindowController> controller_;
+};
+
+TEST_F(Window, EveryStatusAndStartOnlyWhenReady) {
+  Controller().Initialise(false);
+  EXPECT_EQ(view_.LastStatus(), "Can't find Kiln.ini!\n\nPlease download the file again.");
+  EXPECT_FALSE(view_.startEnabled);
+  EXPECT_FALSE(view_.colourModeShown);
+
+  rig_.Ini(kEntry1);
+  EXPECT_EQ(Evaluate(), "Can't open firmware bin file!\n\nPlease download the file again.");
+  EXPECT_FALSE(view_.startEnabled);
+
+  rig_.dir.Write("fw7.bin", std::string(0x2000, 'x'));
+  EXPECT_EQ(Evaluate(), "The file is not valid firmware file!\n\nPlease download the file again.");
+  EXPECT_FALSE(view_.startEnabled);
+
+  rig_.Package("fw7.bin", 7, "1.06");
+  rig_.installed.count = 0;
+  EXPECT_EQ(Evaluate(),
+            "There is no printer driver installed!\n\nPlease install correct printer driver "
+            "first before you run this program.");
+  EXPECT_FALSE(view_.startEnabled);
+
+  rig_.installed.count = 1;
+  EXPECT_EQ(Evaluate(), kDisconnected);
+  EXPECT_FALSE(view_.startEnabled);
+  EXPECT_EQ(view_.versions.back(), "N/A");
+
+  rig_.Printer(7, "1.05");
+  EXPECT_EQ(Evaluate(), kReady);
+  EXPECT_TRUE(view_.startEnabled);
+  EXPECT_EQ(view_.versions.back(), "1.05");
+  EXPECT_EQ(view_.packageVersion, "1.06");
+}
+
+TEST_F(Window, NoCheckDriverGoesOnToThePrinter) {
+  rig_.Ini(std::string(kEntry1) + "NoCheckDriver=1\n");
+  rig_.Package("fw7.bin", 7, "1.06");
+  rig_.installed.count = 0;
+  EXPECT_EQ(Evaluate(), kDisconnected) << "the probe ran";
+  EXPECT_EQ(rig_.installed.asked.size(), 1u) << "the driver check still ran";
+}
+
+TEST_F(Window, SecondEntryServesWhenOnlyItFindsAPrinter) {
+  rig_.Ini(std::string(kEntry1) + "SupportModel2=1\n[FW_INFO2]\nModel=M08\nFile=fw8.bin\n");
+  rig_.Package("fw7.bin", 7, "1.06");
+  rig_.Package("fw8.bin", 8, "1.06");
+  EXPECT_EQ(Evaluate(), kDisconnected);
+  EXPECT_EQ(Controller().ActiveEntry(), 1);
+
+  // Entry 2's package missing: still entry 1's status, not entry 2's.
+  std::filesystem::remove(rig_.dir.File("fw8.bin"));
+  EXPECT_EQ(Evaluate(), kDisconnected);
+  EXPECT_EQ(Controller().ActiveEntry(), 1);
+
+  rig_.Package("fw8.bin", 8, "1.06");
+  rig_.Printer(8);
+  EXPECT_EQ(Evaluate(), kReady);
+  EXPECT_EQ(Controller().ActiveEntry(), 2);
+  EXPECT_EQ(rig_.session.context.targetModel, 8u);
+}
+
+TEST_F(Window, NoDowngradeRefusesAnOlderPackage) {
+  rig_.Ini(std::string(kEntry1) + "DisableOverwriteNewer=1\nEnableTableSwitch=1\n");
+  rig_.Package("fw7.bin", 7, "1.06");
+  rig_.Printer(7, "1.07");
+  EXPECT_EQ(Evaluate(),
+            "The firmware on device is newer than this version, you can not downgrade the "
+            "firmware.\n\n");
+  EXPECT_FALSE(view_.startEnabled);
+  EXPECT_FALSE(view_.colourModeEnabled);
+
+  rig_.Ini(std::string(kEntry1) + "DisableOverwriteNewer=0\n");
+  EXPECT_EQ(Evaluate(), kReady);
+  EXPECT_TRUE(view_.startEnabled);
+}
+
+TEST_F(Window, RemovalOfAnotherPrinterLeavesTheStatus) {
+  rig_.Ini(kEntry1);
+  rig_.Package("fw7.bin", 7, "1.06");
+  sim::VirtualPrinter& target = rig_.Printer(7, "1.05");
+  sim::VirtualPrinter& other = rig_.Printer(8);
+  ASSERT_EQ(Evaluate(), kReady);
+  const auto packetsBefore = target.Transcript().size();
+
+  other.Unplug();
+  Controller().OnDeviceChange(DeviceChange::kRemovalComplete);
+  EXPECT_EQ(view_.LastStatus(), kReady);
+  EXPECT_TRUE(view_.startEnabled);
+  EXPECT_EQ(view_.versions.back(), "1.05");
+  EXPECT_EQ(target.Transcript().size(), packetsBefore) << "counted, not opened";
+
+  target.Unplug();
+  Controller().OnDeviceChange(DeviceChange::kRemovalComplete);
+  EXPECT_EQ(view_.LastStatus(), std::string(kDisconnected) + "\n");
+  EXPECT_FALSE(view_.startEnabled);
+  EXPECT_EQ(view_.versions.back(), "N/A");
+
+  target.Plug();
+  Controller().OnDeviceChange(DeviceChange::kArrival);
+  EXPECT_EQ(view_.LastStatus(), kReady);
+  EXPECT_EQ(view_.versions.back(), "1.05");
+}
+
+TEST_F(Window, ArrivalAfterAFailedCheckDoesNotProbe) {
+  rig_.Ini(kEntry1);
+  rig_.Package("fw7.bin", 7, "1.06");
+  sim::VirtualPrinter& printer = rig_.Printer(7);
+  ASSERT_EQ(Evaluate(), kReady);
+  const auto packetsBefore = printer.Transcript().size();
+
+  rig_.dir.Write("fw7.bin", std::string(0x2000, 'x'));
+  Controller().OnDeviceChange(DeviceChange::kArrival);
+  EXPECT_EQ(view_.LastStatus(),
+            "The file is not valid firmware file!\n\nPlease download the file again.");
+  EXPECT_FALSE(view_.startEnabled);
+  EXPECT_EQ(printer.Transcript().size(), packetsBefore);
+}
+
+TEST_F(Window, StartStopsWhenThePackageWentBad) {
+  rig_.Ini(kEntry1);
+  rig_.Package("fw7.bin", 7, "1.06");
+  sim::VirtualPrinter& printer = rig_.Printer(7);
+  ASSERT_EQ(Evaluate(), kReady);
+
+  rig_.dir.Write("fw7.bin", std::string(0x2000, 'x'));
+  Controller().OnStart();
+  EXPECT_FALSE(Controller().WorkerRunning());
+  EXPECT_FALSE(Controller().Busy());
+  EXPECT_EQ(view_.LastStatus(),
+            "The file is not valid firmware file!\n\nPlease download the file again.");
+  EXPECT_FALSE(view_.startEnabled);
+  EXPECT_TRUE(view_.exitEnabled);
+  EXPECT_TRUE(printer.Images().empty());
+}
+
+TEST_F(Window, NothingButTheUpdateRunsWhileItIsBusy) {
+  rig_.Ini(std::string(kEntry1) + "NotWaitBurnOK=1\n");
+  rig_.Package("fw7.bin", 7, "1.06");
+  sim::VirtualPrinter& printer = rig_.Printer(7, "1.05");
+  ASSERT_EQ(Evaluate(), kReady);
+  int dialogsOpened = 0;
+  Controller().SetMaintenanceDialogs(
+      {[&](int) { return ++dialogsOpened, true; }, [&] { return ++dialogsOpened, true; }});
+
+  Controller().OnStart();
+  EXPECT_TRUE(Controller().Busy());
+  EXPECT_FALSE(view_.startEnabled);
+  EXPECT_FALSE(view_.exitEnabled);
+  Controller().OnStart();  // a double click
+  EXPECT_FALSE(Controller().OnExit());
+  Controller().OnLeftClick(3, 3, true, false);
+  Controller().OnLeftClick(3, 3, true, true);
+  Controller().OnCurrentVersionClicked();
+  Controller().OnDeviceChange(DeviceChange::kRemovalComplete);
+  Controller().OnDeviceChange(DeviceChange::kArrival);
+  FinishUpdate();
+
+  EXPECT_EQ(printer.Images().size(), 1u) << "one update, however often START was pressed";
+  EXPECT_EQ(dialogsOpened, 0);
+  // The device changes made during the update are looked at once, after it; the
+  // printer is ready, so the update's outcome stays on screen.
+  ASSERT_GE(view_.statuses.size(), 3u);
+  EXPECT_EQ(view_.statuses[view_.statuses.size() - 2], kReady);
+  EXPECT_EQ(view_.LastStatus(), "Write firmware done!");
+  EXPECT_TRUE(view_.startEnabled);
+  EXPECT_TRUE(Controller().OnExit());
+
+  Controller().OnLeftClick(12, 10, true, false);
+  EXPECT_EQ(dialogsOpened, 1);
+}
+
+TEST_F(Window, ColourTableForgottenWhenTheEntryChanges) {
+  rig_.Ini(std::string(kEntry1) + "SupportModel2=1\n[FW_INFO2]\nModel=M08\nFile=fw8.bin\n");
+  rig_.Package("fw7.bin", 7, "1.06");
+  rig_.Package("fw8.bin", 8, "1.06");
+  sim::VirtualPrinter& seven = rig_.Printer(7);
+  ASSERT_EQ(Evaluate(), kReady);
+  rig_.session.context.colourTablePath = "/folder/vivid.bin";
+  Controller().OnColourTableChosen();
+
+  Controller().OnDeviceChange(DeviceChange::kArrival);
+  EXPECT_EQ(rig_.session.context.colourTablePath, "/folder/vivid.bin");
+
+  seven.Unplug();
+  rig_.Printer(8);
+  Controller().OnDeviceChange(DeviceChange::kArrival);
+  ASSERT_EQ(Controller().ActiveEntry(), 2);
+  EXPECT_TRUE(rig_.session.context.colourTablePath.empty());
+}
+
+TEST_F(Window, DownloadNotifications) {
+  rig_.Ini(kEntry1);
+  rig_.session.context.targetModel = 7;
+  Controller().OnDownloadNotification(DownloadObserver::kCountdown, 12);
+  EXPECT_EQ(view_.LastStatus(), "Burning flash.....12");
+  Controller().OnDownloadNotification(DownloadObserver::kCountdown,
+                                      DownloadObserver::kCountdownDone);
+  EXPECT_EQ(view_.LastStatus(), "Burning flash.....0");
+
+  Controller().OnDownloadNotification(DownloadObserver::kPrinterError, 0x00030001);
+  EXPECT_EQ(view_.errorBoxes.back(), "SRAM error!");
+  EXPECT_EQ(view_.LastStatus(), "SRAM error!");
+
+  Controller().OnDownloadNotification(DownloadObserver::kPrinterError, 0x00ABCDEF);
+  EXPECT_EQ(view_.errorBoxes.back(), "Printer error 0xABCDEF");
+  EXPECT_EQ(view_.LastStatus(), "Printer error 0xABCDEF");
+}
+
+}  // namespace
+}  // namespace kiln::app

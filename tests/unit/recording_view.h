@@ -1,0 +1,93 @@
+#pragma once
+
+#include <condition_variable>
+#include <deque>
+#include <functional>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "app/main_window_view.h"
+#include "platform/clock.h"
+
+namespace kiln::app {
+
+// A window without widgets: keeps what was shown.
+class RecordingView final : public MainWindowView {
+ public:
+  void ShowStatus(const char* text) override {
+    Record(statuses, text);
+    if (clock != nullptr) statusTimes.push_back(clock->NowMs());
+  }
+  void ShowModelName(const char* text) override { modelName = text; }
+  void ShowPackageVersion(const char* text) override { packageVersion = text; }
+  void ShowCurrentVersion(const char* text) override { Record(versions, text); }
+  bool IsInitialised() const override { return true; }
+  void EnableStart(bool enable) override { startEnabled = enable; }
+  void EnableExit(bool enable) override { exitEnabled = enable; }
+  void EnableColourMode(bool enable) override { colourModeEnabled = enable; }
+  void ShowColourModeButton(bool show) override { colourModeShown = show; }
+  void PlayAnimation(bool play) override { animations.push_back(play); }
+  void ShowErrorBox(const char* text) override { Record(errorBoxes, text); }
+  void ShowNoticeBox(const char* text) override { Record(noticeBoxes, text); }
+  void CloseWindow() override { closed = true; }
+  // On the thread that made the view, a task runs at once; from any other thread it
+  // waits until the test pumps it on that thread, as a window thread would.
+  void RunOnWindowThread(const std::function<void()>& task) override {
+    if (std::this_thread::get_id() == windowThread_) {
+      task();
+      return;
+    }
+    bool done = false;
+    std::unique_lock<std::mutex> lock(mutex_);
+    tasks_.push_back({task, &done});
+    ran_.wait(lock, [&] { return done; });
+  }
+  void PostToWindowThread(std::function<void()> task) override {
+    std::lock_guard<std::mutex> lock(mutex_);
+    tasks_.push_back({std::move(task), nullptr});
+  }
+  // Runs the waiting tasks on the calling (window) thread; false when none waited.
+  bool Pump() {
+    bool any = false;
+    for (;;) {
+      Task task;
+      {
+        std::lock_guard<std::mutex> lock(mutex_);
+        if (tasks_.empty()) return any;
+        task = std::move(tasks_.front());
+        tasks_.pop_front();
+      }
+      task.run();
+      any = true;
+      if (task.done != nullptr) {
+        std::lock_guard<std::mutex> lock(mutex_);
+        *task.done = true;
+        ran_.notify_all();
+      }
+    }
+  }
+  const std::string& LastStatus() const { return statuses.back(); }
+
+  std::vector<std::string> statuses, versions, errorBoxes, noticeBoxes;
+  std::vector<uint64_t> statusTimes;  // when each status was shown, with a clock set
+  platform::Clock* clock = nullptr;
+  std::vector<bool> animations;
+  std::string modelName, packageVersion;
+  bool startEnabled = false, exitEnabled = true, colourModeEnabled = false, colourModeShown = false,
+       closed = false;
+
+ private:
+  static void Record(std::vector<std::string>& list, const char* text) { list.emplace_back(text); }
+  struct Task {
+    std::function<void()> run;
+    bool* done = nullptr;  // set once run, for a caller that waits
+  };
+  std::thread::id windowThread_ = std::this_thread::get_id();
+  std::mutex mutex_;
+  std::condition_variable ran_;
+  std::deque<Task> tasks_;
+};
+
+}  // namespace kiln::app

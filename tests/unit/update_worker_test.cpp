@@ -1,0 +1,163 @@
+// Whole updates as the worker runs them, against in-process printers with the fake
+// clock: which files go in which order, the waits, and what the window shows.
+#include "app/update_worker.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <string>
+#include <vector>
+
+#include "config/config_file.h"
+#include "protocol/command_codes.h"
+#include "protocol/download_observer.h"
+#include "recording_view.h"
+#include "support/window_rig.h"
+
+namespace kiln::app {
+namespace {
+
+class Countdowns final : public DownloadObserver {
+ public:
+  void OnDownloadNotification(uint32_t kind, uint32_t value) override {
+    if (kind != kCountdown) return;
+    if (last == kCountdownDone) firsts.push_back(value);
+    last = value;
+  }
+  std::vector<uint32_t> firsts;  // the value each count-down started from
+  uint32_t last = kCountdownDone;
+};
+
+class Worker : public ::testing::Test {
+ protected:
+  void SetUp() override { view_.clock = &rig_.printers.clock; }
+  // Reads the entry and the package as START does, then runs the whole update.
+  WorkerOutcome Run(uint32_t connectedModel, bool useAltSet = false) {
+    UpdateContext& context = rig_.session.context;
+    EXPECT_TRUE(config::ReadConfigSection(context, 1));
+    EXPECT_TRUE(config::ReadPackageInfo(context));
+    context.largeModel = context.targetModel >= 19;
+    context.connectedModel = connectedModel;
+    context.useAltSet = useAltSet;
+    context.notifyWindow = &countdowns_;
+    UpdateWorker worker(context, rig_.session.language, "eng", view_, rig_.printers.Links(),
+                        rig_.printers.clock);
+    return worker.Run();
+  }
+  std::vector<std::string> StatusesStartingWith(const std::string& prefix) const {
+    std::vector<std::string> found;
+    for (const auto& text : view_.statuses) {
+      if (text.rfind(prefix, 0) == 0) found.push_back(text);
+    }
+    return found;
+  }
+
+  testing::WindowRig rig_;
+  RecordingView view_;
+  Countdowns countdowns_;
+};
+
+constexpr const char* kCpuEntry =
+    "[FW_INFO1]\nModel=M07\nFile=fw7.bin\nCpu1st=1\nCpuFile=cpu7.bin\nDelay1=2\nDelay2=2\n";
+
+TEST_F(Worker, CpuFirmwareFirstThenTenVisibleSeconds) {
+  rig_.Ini(kCpuEntry);
+  rig_.Package("fw7.bin", 7, "2.00");
+  rig_.Package("cpu7.bin", 7, "1.50", config::kHeaderOffsetCpu);
+  sim::VirtualPrinter& printer = rig_.Printer(7, "1.00");
+
+  EXPECT_TRUE(Run(7).firmwareWritten);
+  const auto waits = StatusesStartingWith("Waiting to write formal FW code...");
+  std::vector<std::string> expected;
+  for (int n = 10; n >= 1; --n)
+    expected.push_back("Waiting to write formal FW code..." + std::to_string(n));
+  EXPECT_EQ(waits, expected);
+  const auto first = std::find(view_.statuses.begin(), view_.statuses.end(), expected[0]);
+  const auto index = static_cast<std::size_t>(first - view_.statuses.begin());
+  for (std::size_t i = 1; i < 10; ++i) {
+    EXPECT_EQ(view_.statusTimes[index + i] - view_.statusTimes[index + i - 1], 1000u);
+  }
+  EXPECT_EQ(view_.statuses[index - 1], "Write flash CPU code done!");
+  EXPECT_EQ(view_.statuses[index + 10],
+            "Writing firmware....\n\nThis needs some minutes. Please wait.");
+  ASSERT_EQ(printer.Images().size(), 2u);
+  EXPECT_EQ(printer.Images()[0].writeType, 2);
+  EXPECT_EQ(printer.Images()[1].writeType, 0);
+}
+
+TEST_F(Worker, FailedCpuFirmwareStopsTheUpdate) {
+  rig_.Ini(kCpuEntry);
+  rig_.Package("fw7.bin", 7, "2.00");
+  rig_.Package("cpu7.bin", 7, "1.50", config::kHeaderOffsetCpu);
+  sim::VirtualPrinterConfig config;
+  config.model = 7;
+  config.faults.silent = sim::CommandMatch::Code(protocol::cmd::kWriteStart);
+  sim::VirtualPrinter& printer = rig_.printers.Add(config);
+
+  EXPECT_FALSE(Run(7).firmwareWritten);
+  EXPECT_EQ(view_.LastStatus(),
+            "Write flash CPU code fail!\n\nPlease restart the printer and then run this program "
+            "again.");
+  EXPECT_TRUE(StatusesStartingWith("Waiting").empty());
+  EXPECT_TRUE(StatusesStartingWith("Writing firmware").empty());
+  std::size_t starts = 0;
+  for (const auto& record : printer.Transcript())
+    starts += record.command == protocol::cmd::kWriteStart;
+  EXPECT_EQ(starts, 1u) << "the normal firmware was not sent";
+  EXPECT_TRUE(view_.startEnabled && view_.exitEnabled) << "START may be pressed again";
+}
+
+TEST_F(Worker, LargeModelAnsweringAsFallBackGetsTheAlternativeSetFirst) {
+  rig_.Ini(
+      "[FW_INFO1]\nModel=M25\nCodeName=code.bin\nTableName=table.bin\nFwName=fw25.bin\n"
+      "OeeCodeName=oeecode.bin\nOeeTableName=oeetable.bin\nOeeFwName=oeefw.bin\n"
+      "Delay1=4\nDelay2=6\nActInfo=1\n");
+  const std::string normal = testing::TempDir::Read(rig_.Package("fw25.bin", 25, "3.00"));
+  const std::string alternative = testing::TempDir::Read(rig_.Package("oeefw.bin", 19, "2.90"));
+  rig_.dir.Write("code.bin", std::string(0x100, 'c'));
+  rig_.dir.Write("table.bin", std::string(0x80, 't'));
+  rig_.dir.Write("oeecode.bin", std::string(0x100, 'o'));
+  rig_.dir.Write("oeetable.bin", std::string(0x80, 'p'));
+  sim::VirtualPrinter& printer = rig_.Printer(19, "2.80");
+
+  const WorkerOutcome outcome = Run(19, true);
+  EXPECT_TRUE(outcome.firmwareWritten);
+  EXPECT_TRUE(outcome.endProgram);
+  // The alternative set counts Delay1 seconds; the normal firmware Delay2 plus the
+  // package's own time.
+  EXPECT_EQ(countdowns_.firsts, (std::vector<uint32_t>{4, 9}));
+  std::vector<std::string> images, codes;
+  for (const auto& file : printer.Files()) {
+    const std::string bytes(file.bytes.begin(), file.bytes.end());
+    if (file.kind == 2) images.push_back(bytes);
+    if (file.kind == 0) codes.push_back(bytes);
+  }
+  EXPECT_EQ(images, (std::vector<std::string>{alternative, normal}));
+  EXPECT_EQ(codes, (std::vector<std::string>{std::string(0x100, 'o'), std::string(0x100, 'c')}));
+  EXPECT_EQ(rig_.session.context.targetModel, 19u) << "the normal firmware addressed to 19";
+  EXPECT_EQ(rig_.session.context.packageModel, 25u);
+  EXPECT_EQ(rig_.session.context.codePath, rig_.dir.File("code.bin")) << "restored";
+  EXPECT_EQ(printer.ProductId(), sim::ProductIdOfModel(25));
+}
+
+TEST_F(Worker, SmallModelWaitsFiveSecondsThenShowsTheNewVersion) {
+  rig_.Ini("[FW_INFO1]\nModel=M07\nFile=fw7.bin\nDelay2=2\n");
+  rig_.Package("fw7.bin", 7, "2.00");
+  rig_.Printer(7, "1.05");
+
+  const WorkerOutcome outcome = Run(7);
+  EXPECT_TRUE(outcome.firmwareWritten);
+  EXPECT_FALSE(outcome.endProgram);
+  EXPECT_EQ(view_.LastStatus(), "Write firmware done!");
+  ASSERT_FALSE(view_.versions.empty());
+  EXPECT_EQ(view_.versions.back(), "2.00");
+  // Five one-second pauses, then the version query's open.
+  const auto pauses = rig_.printers.clock.Pauses();
+  ASSERT_GE(pauses.size(), 6u);
+  EXPECT_EQ(std::vector<uint32_t>(pauses.end() - 6, pauses.end()),
+            (std::vector<uint32_t>{1000, 1000, 1000, 1000, 1000, 300}));
+  EXPECT_EQ(view_.animations, (std::vector<bool>{true, false}));
+}
+
+}  // namespace
+}  // namespace kiln::app
