@@ -24,7 +24,7 @@ class PrinterSession {
   PrinterSession(const PrinterSession&) = delete;
   PrinterSession& operator=(const PrinterSession&) = delete;
 
-  uint32_t Open(uint32_t model) { return link_->OpenIOChannel(model, 1); }
+  usb::OpenResult Open(uint32_t model) { return link_->OpenIOChannel(model, 1); }
   usb::CUsbLink& link() { return *link_; }
   protocol::CPrnCmd& prn() { return *prn_; }
 
@@ -40,7 +40,7 @@ PrinterQueries::PrinterQueries(UpdateContext& context, VersionDisplay* display,
     : context_(context), display_(display), makeLink_(std::move(makeLink)) {}
 
 bool PrinterQueries::ProbeConnection(uint32_t model) {
-  uint32_t result = usb::kOpenNoDevice;
+  usb::OpenResult result = usb::kOpenNoDevice;
   {
     PrinterSession session(makeLink_, context_.largeModel);
     result = session.Open(model);

@@ -30,7 +30,7 @@ CUsbLink::~CUsbLink() {
   CloseIOChannel();
 }
 
-uint32_t CUsbLink::OpenPipes() {
+OpenResult CUsbLink::OpenPipes() {
   struct PipeToOpen {
     LinkPipe* pipe;
     uint8_t bit;

@@ -22,12 +22,19 @@ namespace kiln::usb {
 class DeviceEnumerator;  // device-interface enumeration (libudev on Linux; a double in tests)
 class IoRight;           // the pair of inter-process locks derived from the device path
 
-// Channel-opening results.
-inline constexpr uint32_t kOpenOk = 0;
-inline constexpr uint32_t kOpenSomePipes = 1;
-inline constexpr uint32_t kOpenNoPipe = 2;
-inline constexpr uint32_t kOpenNotActive = 0x111;
-inline constexpr uint32_t kOpenNoDevice = 0x11111111;
+// Channel-opening results, with the numbers the trace prints.
+enum class OpenResult : uint32_t {
+  kOk = 0,                 // every requested pipe is open
+  kSomePipes = 1,          // some of the requested pipes are open
+  kNoPipe = 2,             // the device is there, no pipe opened
+  kNotActive = 0x111,      // the instance is listed but not present
+  kNoDevice = 0x11111111,  // no such model or instance
+};
+inline constexpr OpenResult kOpenOk = OpenResult::kOk;
+inline constexpr OpenResult kOpenSomePipes = OpenResult::kSomePipes;
+inline constexpr OpenResult kOpenNoPipe = OpenResult::kNoPipe;
+inline constexpr OpenResult kOpenNotActive = OpenResult::kNotActive;
+inline constexpr OpenResult kOpenNoDevice = OpenResult::kNoDevice;
 
 // Enumeration mode flags.
 inline constexpr uint32_t kEnumPresent = 0x02;
@@ -58,11 +65,11 @@ class CUsbLink final : public CommandChannel {
   CUsbLink& operator=(const CUsbLink&) = delete;
 
   // Discovery and opening.
-  uint32_t OpenIOChannel(uint32_t modelSerial, uint32_t instanceIndex,
-                         uint32_t enumMode = kEnumDefault,
-                         uint8_t pipeMask = kPipeRead | kPipeWrite);
+  OpenResult OpenIOChannel(uint32_t modelSerial, uint32_t instanceIndex,
+                           uint32_t enumMode = kEnumDefault,
+                           uint8_t pipeMask = kPipeRead | kPipeWrite);
   uint32_t CountDevices(uint32_t modelSerial, uint32_t enumMode = kEnumDefault);
-  uint32_t OpenPipes();
+  OpenResult OpenPipes();
   bool IsChannelOpen() const;
   void CloseIOChannel();
   // Finish: closes the channel, then ends the log.
@@ -100,7 +107,7 @@ class CUsbLink final : public CommandChannel {
   log::DebugLog log_;
 
   // Discovery (usb_link_discovery.cpp).
-  uint32_t OpeningAttempt();
+  OpenResult OpeningAttempt();
   uint32_t CountInterfaces(const char* guidText, uint32_t enumMode, uint32_t vidPidFilter);
   uint32_t FindDevice(const char* guidText, uint32_t wanted, uint32_t enumMode,
                       uint32_t vidPidFilter);

@@ -74,8 +74,8 @@ bool HexAfter(const char* lowered, const char* key, uint32_t* value) {
 
 }  // namespace
 
-uint32_t CUsbLink::OpenIOChannel(uint32_t modelSerial, uint32_t instanceIndex, uint32_t enumMode,
-                                 uint8_t pipeMask) {
+OpenResult CUsbLink::OpenIOChannel(uint32_t modelSerial, uint32_t instanceIndex, uint32_t enumMode,
+                                   uint8_t pipeMask) {
   if (modelSerial == 0 || modelSerial > kModelCount) return kOpenNoDevice;
   m_dwEnumMode = enumMode;
   pipeMask_ = pipeMask;
@@ -84,7 +84,7 @@ uint32_t CUsbLink::OpenIOChannel(uint32_t modelSerial, uint32_t instanceIndex, u
   interfaceGuid_ = ModelInterfaceGuids[modelSerial];
   CloseIOChannel();
 
-  uint32_t code = OpeningAttempt();
+  OpenResult code = OpeningAttempt();
   if (code != kOpenOk) {
     if (osVersion_ >= platform::kOsWin2000 || !IsLegacyModel(modelSerial)) return code;
     // The first-generation drivers of models 1 and 2 registered another class.
@@ -98,7 +98,7 @@ uint32_t CUsbLink::OpenIOChannel(uint32_t modelSerial, uint32_t instanceIndex, u
   return kOpenOk;
 }
 
-uint32_t CUsbLink::OpeningAttempt() {
+OpenResult CUsbLink::OpeningAttempt() {
   const char* guid =
       osVersion_ >= platform::kOsWin2000 ? kUsbPrinterClassGuid : interfaceGuid_.c_str();
   const uint32_t dwDevNum = CountDevices(m_dwModelSN, m_dwEnumMode);
