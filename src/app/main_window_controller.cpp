@@ -94,7 +94,12 @@ void MainWindowController::SetStatus(WindowStatus status, const char* suffix) {
 }
 
 void MainWindowController::ShowStatusText(const char* text) {
+  statusWithoutWarning_ = text;
   statusText_ = text;
+  if (!warningLine_.empty()) {
+    statusText_.Append("\n");
+    statusText_.Append(warningLine_);
+  }
   view_.ShowStatus(statusText_.c_str());
 }
 
@@ -133,7 +138,14 @@ bool MainWindowController::EvaluateState(int entry) {
   context.largeModel = usb::IsLargeModel(context.targetModel);
   PrinterQueries queries = Queries();
   if (!queries.ProbeConnection(context.targetModel)) {
-    SetStatus(WindowStatus::kDisconnected);
+    // A printer the kernel sees but no printer node reaches (another driver or program
+    // holds it) is named, as plugging it in again does not help while it stays held.
+    i18n::LanguageText hint;
+    if (SeenButUnreachable(services_.unreachablePrinters, context.targetModel)) {
+      hint.Append("\n");
+      hint.Append(kUnreachablePrinterHint);
+    }
+    SetStatus(WindowStatus::kDisconnected, hint.c_str());
     EnableStartAndColourMode(false);
     return false;
   }
@@ -279,10 +291,11 @@ void MainWindowController::OnStart() {
     context.useAltSet = true;
   }
 
+  warningLine_.clear();
   workerRunning_ = true;
   worker_ = std::thread([this, texts = session_.language, tag = session_.languageTag] {
     UpdateWorker worker(session_.context, texts, tag.c_str(), view_, services_.links,
-                        *services_.clock);
+                        *services_.clock, [this](const char* text) { ShowStatusText(text); });
     const WorkerOutcome outcome = worker.Run();
     view_.PostToWindowThread([this, outcome] { OnWorkerFinished(outcome); });
   });
@@ -310,6 +323,8 @@ void MainWindowController::OnWorkerFinished(WorkerOutcome outcome) {
     SelectModelEntry();
     if (status_ == WindowStatus::kReady) ShowStatusText(outcome.lastStatus.c_str());
   }
+  // The warning stays on screen with the update's outcome; later statuses go without it.
+  warningLine_.clear();
 }
 
 bool MainWindowController::OnExit() {
@@ -331,9 +346,17 @@ void MainWindowController::HandleDownloadNotification(uint32_t kind, uint32_t va
     // A code without a message is named, rather than repeating the previous status.
     text.Format("Printer error 0x%06X", value);
   }
-  statusText_ = text.view();
-  view_.ShowErrorBox(statusText_.c_str());
-  view_.ShowStatus(statusText_.c_str());
+  view_.ShowErrorBox(text.c_str());
+  ShowStatusText(text.c_str());
+}
+
+void MainWindowController::OnWarning(const char* text) {
+  const std::string line = text != nullptr ? text : "";
+  view_.RunOnWindowThread([&] {
+    warningLine_ = line;
+    const i18n::LanguageText shown = statusWithoutWarning_;
+    ShowStatusText(shown.c_str());
+  });
 }
 
 }  // namespace kiln::app

@@ -3,15 +3,18 @@
 #include <atomic>
 #include <cstdint>
 #include <functional>
+#include <string>
 #include <thread>
 
 #include "app/app_session.h"
 #include "app/corner_gesture.h"
 #include "app/main_window_view.h"
+#include "app/reachability_hint.h"
 #include "app/update_worker.h"
 #include "i18n/language_file.h"
 #include "platform/clock.h"
 #include "platform/installed_printers.h"
+#include "platform/usb_printer_nodes.h"
 #include "protocol/download_observer.h"
 #include "usb/link_factory.h"
 
@@ -48,6 +51,8 @@ struct WindowServices {
   platform::InstalledPrinters* installedPrinters = &platform::SystemInstalledPrinters();
   usb::LinkFactory links = usb::DefaultLinkFactory();
   platform::Clock* clock = &platform::SystemClock();
+  // USB devices of a model that no printer node reaches, for the Disconnected status.
+  UnreachablePrinterProbe unreachablePrinters = &platform::UnreachableUsbPrinters;
 };
 
 enum class DeviceChange { kArrival, kRemovalComplete, kOther };
@@ -55,7 +60,7 @@ enum class DeviceChange { kArrival, kRemovalComplete, kOther };
 // The main window without its widgets: the state evaluation, the model entry in use,
 // device changes, the download notifications, START and the rules that keep the
 // window still while an update runs. Every method runs on the window's thread, except
-// OnDownloadNotification, which the download calls on the worker's thread.
+// OnDownloadNotification and OnWarning, which the download calls on the worker's thread.
 class MainWindowController final : public DownloadObserver {
  public:
   MainWindowController(AppSession& session, MainWindowView& view, WindowServices services = {});
@@ -85,6 +90,9 @@ class MainWindowController final : public DownloadObserver {
   void OnColourTableChosen();
   // The download's notifications, handed to the window's thread.
   void OnDownloadNotification(uint32_t kind, uint32_t value) override;
+  // Something the user should know that does not stop the update (a print queue that
+  // could not be held or resumed): a line under the status until the update has ended.
+  void OnWarning(const char* text) override;
 
   bool Busy() const { return session_.context.busy; }
   // From START until the worker's end has been handled on the window's thread.
@@ -99,6 +107,7 @@ class MainWindowController final : public DownloadObserver {
  private:
   // Builds the status text, keeps it as the last status and shows it.
   void SetStatus(WindowStatus status, const char* suffix = "");
+  // Shows text, with the update's warning line under it while there is one.
   void ShowStatusText(const char* text);
   void EnableStartAndColourMode(bool enable);
   // The printer answered: Ready, unless the no-downgrade rule refuses the package.
@@ -120,6 +129,8 @@ class MainWindowController final : public DownloadObserver {
   int activeEntry_ = 1;
   WindowStatus status_ = WindowStatus::kNone;
   i18n::LanguageText statusText_;
+  i18n::LanguageText statusWithoutWarning_;
+  std::string warningLine_;  // the update's last warning; window thread only
   bool initialised_ = false;
   bool deviceChangeWhileBusy_ = false;
   int colourChoiceEntry_ = 0;

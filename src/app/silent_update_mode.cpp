@@ -58,13 +58,15 @@ const char* DescribeOutcome(uint32_t outcome) {
 }  // namespace
 
 SilentUpdate::SilentUpdate(AppSession& session, const CommandLineOptions& options,
-                           ReportSink& reports, UpdateProgress& progress, usb::LinkFactory makeLink)
+                           ReportSink& reports, UpdateProgress& progress, usb::LinkFactory makeLink,
+                           UnreachablePrinterProbe unreachablePrinters)
     : session_(session),
       context_(session.context),
       options_(options),
       reports_(reports),
       progress_(progress),
-      makeLink_(std::move(makeLink)) {}
+      makeLink_(std::move(makeLink)),
+      unreachablePrinters_(std::move(unreachablePrinters)) {}
 
 void SilentUpdate::Run(std::string_view programFolder) {
   ProgressObserver observer(progress_);
@@ -110,6 +112,9 @@ bool SilentUpdate::ReadyToCompare(std::string_view programFolder) {
   PrinterQueries queries(context_, nullptr, makeLink_);
   if (!queries.ProbeConnection(context_.targetModel)) {
     progress_.Phase(UpdatePhase::kConnection, "no printer of the model answers");
+    if (SeenButUnreachable(unreachablePrinters_, context_.targetModel)) {
+      progress_.Warning(kUnreachablePrinterHint);
+    }
     return false;
   }
   text.Format("the printer answers as model %u", context_.connectedModel);

@@ -5,8 +5,10 @@
 
 #include "app/app_session.h"
 #include "app/command_line.h"
+#include "app/reachability_hint.h"
 #include "app/report_sink.h"
 #include "app/update_progress.h"
+#include "platform/usb_printer_nodes.h"
 #include "usb/link_factory.h"
 
 namespace kiln::app {
@@ -16,8 +18,11 @@ namespace kiln::app {
 // outcome). Never waits for a person: nothing is shown but the progress lines.
 class SilentUpdate {
  public:
+  // unreachablePrinters names, when no printer answers, a printer the kernel sees but
+  // no printer node reaches.
   SilentUpdate(AppSession& session, const CommandLineOptions& options, ReportSink& reports,
-               UpdateProgress& progress, usb::LinkFactory makeLink);
+               UpdateProgress& progress, usb::LinkFactory makeLink,
+               UnreachablePrinterProbe unreachablePrinters = &platform::UnreachableUsbPrinters);
   void Run(std::string_view programFolder);
 
  private:
@@ -38,6 +43,7 @@ class SilentUpdate {
   ReportSink& reports_;
   UpdateProgress& progress_;
   usb::LinkFactory makeLink_;
+  UnreachablePrinterProbe unreachablePrinters_;
 };
 
 }  // namespace kiln::app

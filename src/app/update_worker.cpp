@@ -47,8 +47,13 @@ class PathSwap {
 
 UpdateWorker::UpdateWorker(UpdateContext& context, const i18n::LanguageFile& texts,
                            const char* languageTag, MainWindowView& view, usb::LinkFactory links,
-                           platform::Clock& clock)
-    : context_(context), texts_(texts), view_(view), links_(std::move(links)), clock_(clock) {
+                           platform::Clock& clock, StatusShow showStatus)
+    : context_(context),
+      texts_(texts),
+      view_(view),
+      links_(std::move(links)),
+      clock_(clock),
+      showStatus_(std::move(showStatus)) {
   texts_.SetSection(languageTag != nullptr ? languageTag : "");
 }
 
@@ -179,7 +184,13 @@ void UpdateWorker::ShowText(const i18n::TextKey& key) {
 
 void UpdateWorker::Show(const char* text) {
   lastStatus_ = text;
-  view_.RunOnWindowThread([&] { view_.ShowStatus(lastStatus_.c_str()); });
+  view_.RunOnWindowThread([&] {
+    if (showStatus_) {
+      showStatus_(lastStatus_.c_str());
+    } else {
+      view_.ShowStatus(lastStatus_.c_str());
+    }
+  });
 }
 
 }  // namespace kiln::app

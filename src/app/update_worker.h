@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <string>
 
 #include "app/main_window_view.h"
@@ -28,10 +29,15 @@ struct WorkerOutcome {
 // buttons; Run leaves busy to the window and enables the buttons again at its end.
 class UpdateWorker {
  public:
+  // Shows a status text; runs on the window's thread.
+  using StatusShow = std::function<void(const char* text)>;
+
   // texts is the worker's own copy of the language texts, so the window thread may keep
-  // using its own while the update runs.
+  // using its own while the update runs. Status texts go to showStatus, or straight to
+  // the view without it.
   UpdateWorker(UpdateContext& context, const i18n::LanguageFile& texts, const char* languageTag,
-               MainWindowView& view, usb::LinkFactory links, platform::Clock& clock);
+               MainWindowView& view, usb::LinkFactory links, platform::Clock& clock,
+               StatusShow showStatus = {});
   WorkerOutcome Run();
 
  private:
@@ -52,6 +58,7 @@ class UpdateWorker {
   MainWindowView& view_;
   usb::LinkFactory links_;
   platform::Clock& clock_;
+  StatusShow showStatus_;
 };
 
 }  // namespace kiln::app

@@ -31,7 +31,9 @@ class RecordedProgress final : public UpdateProgress {
   void Phase(UpdatePhase phase, std::string_view) override { phases.push_back(phase); }
   void DataSent(uint32_t sent, uint32_t total) override { data.emplace_back(sent, total); }
   void CountdownSecond(uint32_t left) override { countdown.push_back(left); }
+  void Warning(std::string_view text) override { warnings.emplace_back(text); }
   std::vector<UpdatePhase> phases;
+  std::vector<std::string> warnings;
   std::vector<std::pair<uint32_t, uint32_t>> data;
   std::vector<uint32_t> countdown;
 };
@@ -93,6 +95,31 @@ TEST_F(Modes, PrinterWithAnEmptyVersionIsNotCompared) {
   SilentUpdate(session_, options, reports_, progress_, rig_.Links()).Run(dir_.path().string());
   EXPECT_EQ(reports_.list, (Reports{{100, 0}, {110, 0}})) << "\"N/A\" is no version to compare";
   EXPECT_TRUE(printer.Images().empty());
+}
+
+TEST_F(Modes, UnreachablePrinterIsNamedWhenNoPrinterAnswers) {
+  // A large model's printer may show under model 19's product ID only.
+  Package("fw.bin", config::kHeaderOffsetMain, 25, "2.10");
+  dir_.Write("Kiln.ini", "[FW_INFO1]\nFile=fw.bin\n");
+  CommandLineOptions options;
+  options.model = 25;
+  const uint16_t fallBack = sim::ProductIdOfModel(19);
+  const auto seenAsFallBack = [&](uint16_t vendorId, uint16_t productId) {
+    return vendorId == 0x2E5A && productId == fallBack ? std::vector<std::string>{"3-1"}
+                                                       : std::vector<std::string>{};
+  };
+  SilentUpdate(session_, options, reports_, progress_, rig_.Links(), seenAsFallBack)
+      .Run(dir_.path().string());
+  EXPECT_EQ(reports_.list, (Reports{{100, 0}, {110, 0}}));
+  EXPECT_EQ(progress_.warnings,
+            (std::vector<std::string>{"Printer seen on USB but not reachable: unplug it and plug "
+                                      "it in again, or close the program that uses it."}));
+
+  progress_.warnings.clear();
+  const auto nothingSeen = [](uint16_t, uint16_t) { return std::vector<std::string>{}; };
+  SilentUpdate(session_, options, reports_, progress_, rig_.Links(), nothingSeen)
+      .Run(dir_.path().string());
+  EXPECT_TRUE(progress_.warnings.empty());
 }
 
 TEST_F(Modes, VersionReportOfALargeModelQueriesWithItsOwnPackets) {

@@ -9,6 +9,8 @@
 #include <memory>
 #include <string>
 #include <thread>
+#include <utility>
+#include <vector>
 
 #include "recording_view.h"
 #include "support/window_rig.h"
@@ -22,6 +24,7 @@ constexpr const char* kReady =
     "Notice! Don't plug out USB until finish updating firmware.";
 constexpr const char* kDisconnected =
     "Printer is not connected!\n\nPlease plug in the printer to continue.";
+constexpr const char* kQueue = "A print queue could not be paused.";
 
 class Window : public ::testing::Test {
  protected:
@@ -31,6 +34,10 @@ class Window : public ::testing::Test {
       services.installedPrinters = &rig_.installed;
       services.links = rig_.printers.Links();
       services.clock = &rig_.printers.clock;
+      services.unreachablePrinters = [this](uint16_t vendorId, uint16_t productId) {
+        probed.emplace_back(vendorId, productId);
+        return unreachable;
+      };
       controller_ = std::make_unique<MainWindowController>(rig_.session, view_, services);
     }
     return *controller_;
@@ -50,6 +57,8 @@ class Window : public ::testing::Test {
 
   testing::WindowRig rig_;
   RecordingView view_;
+  std::vector<std::string> unreachable;  // what the USB probe finds
+  std::vector<std::pair<uint16_t, uint16_t>> probed;
   std::unique_ptr<MainWindowController> controller_;
 };
 
@@ -258,6 +267,46 @@ TEST_F(Window, DownloadNotifications) {
   Controller().OnDownloadNotification(DownloadObserver::kPrinterError, 0x00ABCDEF);
   EXPECT_EQ(view_.errorBoxes.back(), "Printer error 0xABCDEF");
   EXPECT_EQ(view_.LastStatus(), "Printer error 0xABCDEF");
+}
+
+TEST_F(Window, UnreachablePrinterHintOnlyWhenDisconnectedAndSeen) {
+  const std::string hint = std::string(kDisconnected) +
+                           "\nPrinter seen on USB but not reachable: unplug it and plug it in "
+                           "again, or close the program that uses it.";
+  rig_.Ini(kEntry1);
+  rig_.Package("fw7.bin", 7, "1.06");
+  EXPECT_EQ(Evaluate(), kDisconnected);
+  ASSERT_FALSE(probed.empty());
+  EXPECT_EQ(probed.back(), (std::pair<uint16_t, uint16_t>{0x2E5A, sim::ProductIdOfModel(7)}));
+
+  unreachable = {"1-2"};
+  EXPECT_EQ(Evaluate(), hint);
+  EXPECT_FALSE(view_.startEnabled);
+  EXPECT_EQ(view_.versions.back(), "N/A");
+}
+
+TEST_F(Window, WarningReachesTheStatusOnTheWindowThread) {
+  rig_.Ini(kEntry1);
+  rig_.session.context.targetModel = 7;
+  Controller().OnDownloadNotification(DownloadObserver::kCountdown, 12);
+  std::thread download([&] { Controller().OnWarning(kQueue); });
+  while (!view_.Pump()) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  download.join();
+  EXPECT_FALSE(view_.statusOffWindowThread);
+  EXPECT_EQ(view_.LastStatus(), std::string("Burning flash.....12\n") + kQueue);
+}
+
+TEST_F(Window, WarningStaysWithTheUpdateOutcomeOnly) {
+  rig_.Ini(std::string(kEntry1) + "NotWaitBurnOK=1\n");
+  rig_.Package("fw7.bin", 7, "1.06");
+  rig_.Printer(7, "1.05");
+  ASSERT_EQ(Evaluate(), kReady);
+  Controller().OnStart();
+  Controller().OnWarning(kQueue);
+  FinishUpdate();
+  EXPECT_FALSE(view_.statusOffWindowThread);
+  EXPECT_EQ(view_.LastStatus(), std::string("Write firmware done!\n") + kQueue);
+  EXPECT_EQ(Evaluate(), kReady) << "the next evaluation shows no warning";
 }
 
 }  // namespace

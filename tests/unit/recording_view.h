@@ -17,6 +17,7 @@ namespace kiln::app {
 class RecordingView final : public MainWindowView {
  public:
   void ShowStatus(const char* text) override {
+    if (std::this_thread::get_id() != windowThread_) statusOffWindowThread = true;
     Record(statuses, text);
     if (clock != nullptr) statusTimes.push_back(clock->NowMs());
   }
@@ -77,6 +78,7 @@ class RecordingView final : public MainWindowView {
   std::string modelName, packageVersion;
   bool startEnabled = false, exitEnabled = true, colourModeEnabled = false, colourModeShown = false,
        closed = false;
+  bool statusOffWindowThread = false;  // a status was shown from another thread
 
  private:
   static void Record(std::vector<std::string>& list, const char* text) { list.emplace_back(text); }

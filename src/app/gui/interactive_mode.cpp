@@ -3,15 +3,41 @@
 #include "app/gui/interactive_mode.h"
 
 #include <QApplication>
+#include <QDir>
+#include <QFile>
+#include <QFileDialog>
+#include <QGuiApplication>
 #include <QTimer>
 
 #include "app/gui/colour_mode_dialog.h"
 #include "app/gui/kiln_resources.h"
 #include "app/gui/main_window.h"
+#include "app/program_folder_choice.h"
 #include "platform/device_monitor.h"
 #include "tools/maintenance_dialogs.h"
 
 namespace kiln::app {
+
+namespace {
+
+// The folder dialog for a start without a program folder, opening in the user's home.
+std::optional<std::string> AskFirmwareFolder() {
+  QFileDialog dialog(nullptr, QStringLiteral("Select the firmware folder (with Kiln.ini)"),
+                     QDir::homePath());
+  dialog.setObjectName(QStringLiteral("FirmwareFolderDialog"));
+  dialog.setFileMode(QFileDialog::Directory);
+  dialog.setOption(QFileDialog::ShowDirsOnly);
+  // A desktop's own dialog cannot run without a desktop session (tests, offscreen).
+  if (QGuiApplication::platformName() == QLatin1String("offscreen")) {
+    dialog.setOption(QFileDialog::DontUseNativeDialog);
+  }
+  if (dialog.exec() != QDialog::Accepted) return std::nullopt;
+  const QStringList chosen = dialog.selectedFiles();
+  if (chosen.isEmpty()) return std::nullopt;
+  return QFile::encodeName(chosen.first()).toStdString();
+}
+
+}  // namespace
 
 void RunMainWindow(AppSession& session, const StartedProgram& program) {
   MainWindow window(session);
@@ -37,7 +63,10 @@ void RunInteractiveMode(AppSession& session, const StartedProgram& program, int&
                         char** argv) {
   QApplication application(argc, argv);
   QApplication::setWindowIcon(KilnIcon());
-  RunMainWindow(session, program);
+  StartedProgram started = program;
+  started.programFolder = ChooseInteractiveFolder(
+      program.programFolder, !program.commandLine.extensions.dir.empty(), &AskFirmwareFolder);
+  RunMainWindow(session, started);
 }
 
 }  // namespace kiln::app
