@@ -1,6 +1,7 @@
 // Reading Kiln.ini through the profile functions: the Windows lookup rules.
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <string>
 #include <vector>
 
@@ -121,6 +122,11 @@ TEST_F(ProfileRead, NullKeyListsKeyNamesAndNullSectionListsSections) {
   n = GetPrivateProfileStringA("first", nullptr, "", buffer, 9, path.c_str());
   EXPECT_EQ(n, 7u);
   EXPECT_EQ(std::string(buffer, 9), std::string("alpha\0b\0\0", 9));
+  // The first name fills the buffer up to its last byte: the next one has no room at all.
+  std::memset(buffer, '#', sizeof buffer);
+  n = GetPrivateProfileStringA("first", nullptr, "", buffer, 7, path.c_str());
+  EXPECT_EQ(n, 5u);
+  EXPECT_EQ(std::string(buffer, 8), std::string("alpha\0\0#", 8));
 
   n = GetPrivateProfileStringA("nosuch", nullptr, "dflt", buffer, sizeof buffer, path.c_str());
   EXPECT_EQ(n, 0u);
