@@ -17,9 +17,9 @@
 #include "platform/clock.h"
 #include "protocol/firmware_download.h"
 #include "sim/testbed/test_bed.h"
-#include "sim/testbed/umockdev_env.h"
 #include "support/package_builder.h"
 #include "support/temp_dir.h"
+#include "support/umockdev_reexec.h"
 
 namespace {
 
@@ -80,12 +80,7 @@ bool UpdatePrinters(std::size_t count, const std::string& package, Figures& figu
 }  // namespace
 
 int main(int argc, char** argv) {
-  if (!kiln::sim::InUmockdevEnvironment()) {
-    std::string error;
-    kiln::sim::ReexecuteUnderUmockdev(argv, error);
-    std::fprintf(stderr, "cannot run under umockdev: %s\n", error.c_str());
-    return 127;
-  }
+  if (!kiln::testing::RunUnderUmockdev(argv)) return 127;
   std::size_t most = 8;
   if (argc == 3 && std::strcmp(argv[1], "--max") == 0) most = std::strtoul(argv[2], nullptr, 10);
   // Pauses of the updater and the printers at a hundredth of their length.
