@@ -51,6 +51,18 @@ void Revision(FuzzInput& in, protocol::CPrnCmd& prn) {
   if (revision[size] != 0x7F && size > 0) Fail("revision written past its buffer");
 }
 
+// A data packet of a fuzzed length (up to past the largest the length field can carry),
+// answered like any other command.
+void SendData(FuzzInput& in, protocol::CPrnCmd& prn) {
+  constexpr uint32_t kSpan = 0x10100;
+  static const std::vector<uint8_t> data(kSpan, 0x5A);
+  const uint32_t length = (static_cast<uint32_t>(in.Byte()) << 9 | in.Byte()) % kSpan;
+  const usb::ResultCode result = prn.DoCmdSendData(in.U16(), data.data(), length);
+  if (length > protocol::kMaxSendDataLength && result != usb::ResultCode::kPayloadTooLong) {
+    Fail("an oversized data packet was not refused");
+  }
+}
+
 void Decoders(FuzzInput& in) {
   const std::string answer(in.Bytes(in.Byte()));
   const auto* bytes = reinterpret_cast<const uint8_t*>(answer.data());
@@ -74,6 +86,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   FuzzInput in(data, size);
   const uint8_t setup = in.Byte();
   channel.SetModel(1 + setup % 38);
+  // The full trace, data dumps included, goes nowhere but formats every answer.
+  if ((setup & 0x80) != 0) {
+    channel.log().Open(std::fopen("/dev/null", "w"), 5);
+  } else {
+    channel.log().Reset();
+  }
   prn.paddedMode = (setup & 0x40) == 0;
 
   // The first bytes script the host's calls; the printer answers with the rest.
@@ -83,7 +101,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   while (!script.Empty()) {
     const bool show = script.Bool();
     uint32_t errorCode = 0;
-    switch (script.Byte() % 8) {
+    switch (script.Byte() % 10) {
       case 0:
         (void)prn.DoCommand(script.U16());
         break;
@@ -105,6 +123,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         break;
       case 6:
         (void)prn.DoCommand3(script.U16(), script.Byte(), script.Byte());
+        break;
+      case 7:
+        SendData(script, prn);
+        break;
+      case 8:
+        (void)prn.SendAsicRegisterPara(script.Byte(), script.Byte(), script.Byte());
         break;
       default:
         Decoders(script);
