@@ -1,7 +1,7 @@
 // What each added printer costs: whole updates of 1, 2, 4 and 8 printers of one model on
 // the umockdev test bed, at a hundredth of the real pauses. Prints the wall time per
 // printer and the bytes the host wrote to the printers; fails when a printer is left
-// without the new firmware.
+// without the new firmware or was sent it twice.
 //   kiln_bench_many_printers [--max N]     (N: largest printer count, default 8)
 #include <stdlib.h>
 
@@ -69,9 +69,18 @@ bool UpdatePrinters(std::size_t count, const std::string& package, Figures& figu
   figures.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
 
   figures.allUpdated = ok;
+  if (!ok) {
+    std::fprintf(stderr, "%zu printers: the update failed: %s\n", count,
+                 context.resultText.c_str());
+  }
   for (std::size_t i = 0; i < count; ++i) {
     kiln::sim::VirtualPrinter& printer = bed->Printer(i);
-    if (printer.Version() != "2.00") figures.allUpdated = false;
+    const std::size_t images = printer.Images().size();
+    if (printer.Version() != "2.00" || images != 1) {
+      figures.allUpdated = false;
+      std::fprintf(stderr, "%zu printers: printer %zu has version %s after %zu images\n", count, i,
+                   printer.Version().c_str(), images);
+    }
     for (const auto& packet : printer.Transcript()) figures.wireBytes += WireBytes(packet);
   }
   return true;
