@@ -32,8 +32,10 @@ void PacketParser::StartPacket() {
   state_ = State::kLength;
   lengthSeen_ = 0;
   body_.clear();
-  writes_ = 0;
-  CountWrite();
+  // The write that holds the start byte is the packet's first, even when an earlier
+  // packet of the same write was already counted in it.
+  writes_ = 1;
+  lastCountedFeed_ = feedNumber_;
 }
 
 void PacketParser::CountWrite() {

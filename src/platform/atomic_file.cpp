@@ -1,12 +1,15 @@
 #include "platform/atomic_file.h"
 
+#include <dirent.h>
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <climits>
 #include <cstdlib>
+#include <cstring>
 #include <memory>
 
 #include "platform/unique_fd.h"
@@ -32,6 +35,65 @@ std::string FolderOf(const std::string& path) {
   if (slash == std::string::npos) return ".";
   if (slash == 0) return "/";
   return path.substr(0, slash);
+}
+
+// Temporary files are named after their target with this infix and a unique ending.
+constexpr const char* kTempInfix = ".kilntmp.";
+
+bool SameFile(const struct stat& a, const struct stat& b) {
+  return a.st_dev == b.st_dev && a.st_ino == b.st_ino;
+}
+
+// A writer holds an exclusive lock on its temporary file until the rename; the kernel
+// drops it when the writer dies. A temporary file nobody holds a lock on was left by a
+// writer that was killed before it could remove it: delete it, so that a crash leaves
+// at most one such file until the next write.
+void RemoveAbandonedTemps(const std::string& target) {
+  const std::string folder = FolderOf(target);
+  const std::size_t slash = target.rfind('/');
+  const std::string prefix =
+      (slash == std::string::npos ? target : target.substr(slash + 1)) + kTempInfix;
+  struct DirCloser {
+    void operator()(DIR* dir) const { ::closedir(dir); }
+  };
+  const std::unique_ptr<DIR, DirCloser> dir(::opendir(folder.c_str()));
+  if (!dir) return;
+  while (const dirent* entry = ::readdir(dir.get())) {
+    if (std::strncmp(entry->d_name, prefix.c_str(), prefix.size()) != 0) continue;
+    const std::string path = folder + "/" + entry->d_name;
+    UniqueFd temp(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK));
+    if (temp.get() < 0 || ::flock(temp.get(), LOCK_EX | LOCK_NB) != 0) continue;
+    struct stat held {};
+    struct stat named {};
+    // Still the same file under that name (not renamed by its writer meanwhile).
+    if (::fstat(temp.get(), &held) == 0 && S_ISREG(held.st_mode) &&
+        ::lstat(path.c_str(), &named) == 0 && SameFile(held, named)) {
+      ::unlink(path.c_str());
+    }
+  }
+}
+
+// Creates and locks a new temporary file beside target. The lock is taken on a second
+// descriptor of the same open file (lockFd), so that it outlasts closing fd.
+bool CreateLockedTemp(const std::string& target, std::string& tempPath, UniqueFd& fd,
+                      UniqueFd& lockFd) {
+  for (int attempt = 0; attempt < 3; ++attempt) {
+    tempPath = target + kTempInfix + "XXXXXX";
+    fd = UniqueFd(::mkstemp(tempPath.data()));
+    if (fd.get() < 0) return false;
+    lockFd = UniqueFd(::fcntl(fd.get(), F_DUPFD_CLOEXEC, 0));
+    const bool locked = lockFd.get() >= 0 && ::flock(lockFd.get(), LOCK_EX) == 0;
+    struct stat held {};
+    struct stat named {};
+    // Another writer may have taken the new file for an abandoned one before the lock.
+    const bool ours = ::fstat(fd.get(), &held) == 0 && ::lstat(tempPath.c_str(), &named) == 0 &&
+                      SameFile(held, named);
+    if (locked && ours) return true;
+    if (ours) ::unlink(tempPath.c_str());
+    fd.Close();
+    lockFd.Close();
+  }
+  return false;
 }
 
 // The file that a write must replace: the target of a symbolic link, else path itself.
@@ -74,9 +136,11 @@ bool WriteFileAtomically(const char* path, std::string_view content) {
   struct stat old {};
   const bool existed = ::stat(target.c_str(), &old) == 0;
 
-  std::string tempPath = target + ".XXXXXX";
-  UniqueFd fd(::mkstemp(tempPath.data()));
-  if (fd.get() < 0) return false;
+  RemoveAbandonedTemps(target);
+  std::string tempPath;
+  UniqueFd fd;
+  UniqueFd lockFd;
+  if (!CreateLockedTemp(target, tempPath, fd, lockFd)) return false;
 
   bool ok = WriteAll(fd.get(), content);
   if (ok) {

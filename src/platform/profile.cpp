@@ -38,7 +38,8 @@ uint32_t CopyList(const std::vector<std::string_view>& items, char* out, uint32_
   std::size_t pos = 0;
   for (std::string_view item : items) {
     if (pos + item.size() + 1 > size - 1u) {
-      const std::size_t room = size - 2u - pos;
+      // The names before may already fill the buffer up to its last byte.
+      const std::size_t room = pos < size - 2u ? size - 2u - pos : 0;
       if (room != 0) std::memcpy(out + pos, item.data(), room);
       out[size - 2] = '\0';
       out[size - 1] = '\0';

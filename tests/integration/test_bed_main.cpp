@@ -4,18 +4,10 @@
 
 #include <gtest/gtest.h>
 
-#include <cstdio>
-#include <string>
-
-#include "sim/testbed/umockdev_env.h"
+#include "support/umockdev_reexec.h"
 
 int main(int argc, char** argv) {
-  if (!kiln::sim::InUmockdevEnvironment()) {
-    std::string error;
-    kiln::sim::ReexecuteUnderUmockdev(argv, error);
-    std::fprintf(stderr, "cannot run under umockdev: %s\n", error.c_str());
-    return 127;
-  }
+  if (!kiln::testing::RunUnderUmockdev(argv)) return 127;
   ::testing::InitGoogleTest(&argc, argv);
   return RUN_ALL_TESTS();
 }

@@ -123,6 +123,11 @@ TEST_F(ProfileRead, NullKeyListsKeyNamesAndNullSectionListsSections) {
   n = GetPrivateProfileStringA("first", nullptr, "", buffer, 9, path.c_str());
   EXPECT_EQ(n, 7u);
   EXPECT_EQ(std::string(buffer, 9), std::string("alpha\0b\0\0", 9));
+  // The first name fills the buffer up to its last byte: the next one has no room at all.
+  std::memset(buffer, '#', sizeof buffer);
+  n = GetPrivateProfileStringA("first", nullptr, "", buffer, 7, path.c_str());
+  EXPECT_EQ(n, 5u);
+  EXPECT_EQ(std::string(buffer, 8), std::string("alpha\0\0#", 8));
 
   // "alpha\0beta\0" and its closing NUL fill 12 bytes exactly: not cut. One byte less cuts.
   n = GetPrivateProfileStringA("first", nullptr, "", buffer, 12, path.c_str());

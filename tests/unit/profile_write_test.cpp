@@ -1,5 +1,7 @@
 // Writing Kiln.ini: in-place edits that keep every other byte, and atomic replacement.
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -8,6 +10,7 @@
 
 #include "platform/ini_document.h"
 #include "platform/profile.h"
+#include "platform/unique_fd.h"
 #include "support/temp_dir.h"
 
 namespace kiln::platform {
@@ -149,6 +152,26 @@ TEST_F(ProfileWrite, FailedReplacementLeavesOldFileAndNoLeftovers) {
   EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir_.path()),
                           std::filesystem::directory_iterator()),
             1);
+}
+
+TEST_F(ProfileWrite, NextWriteRemovesTemporaryFilesOfKilledWriters) {
+  Ini("[a]\nk=v\n");
+  const std::string abandoned = dir_.Write("Kiln.ini.kilntmp.Ab12Cd", "[a]\nk=ha");
+  const std::string inUse = dir_.Write("Kiln.ini.kilntmp.Ef34Gh", "[a]\nk=wr");
+  const std::string backup = dir_.Write("Kiln.ini.kilntmp", "keep");
+  // A writer that is still alive holds a lock on its temporary file.
+  UniqueFd writer(::open(inUse.c_str(), O_RDONLY | O_CLOEXEC));
+  ASSERT_EQ(::flock(writer.get(), LOCK_EX), 0);
+
+  ASSERT_TRUE(Write("a", "k", "w"));
+  EXPECT_EQ(Contents(), "[a]\nk=w\n");
+  EXPECT_FALSE(std::filesystem::exists(abandoned));
+  EXPECT_TRUE(std::filesystem::exists(inUse));
+  EXPECT_TRUE(std::filesystem::exists(backup));
+  EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir_.path()),
+                          std::filesystem::directory_iterator()),
+            3)
+      << "the write left its own temporary file";
 }
 
 TEST_F(ProfileWrite, ReplacementKeepsModeAndWritesThroughSymlink) {

@@ -111,6 +111,9 @@ TEST_F(PrinterTest, PaddedPacketIsAnsweredAndItsPaddingChecked) {
   EXPECT_EQ(transcript[2].paddingBytes, 0u);
   EXPECT_FALSE(transcript[2].paddingOk);
   EXPECT_TRUE(transcript[3].paddingOk);
+  // Both packets of the one write came in that write.
+  EXPECT_EQ(transcript[2].writes, 1u);
+  EXPECT_EQ(transcript[3].writes, 1u);
 }
 
 TEST_F(PrinterTest, PaddedPacketArrivingInPiecesIsReassembled) {

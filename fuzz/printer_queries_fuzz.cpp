@@ -1,0 +1,108 @@
+// The short printer queries on the real link, against a printer whose pipes answer
+// with fuzzed bytes: the connection probe, the version query and the colour-mode query.
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <memory>
+#include <vector>
+
+#include "app/printer_queries.h"
+#include "support/fuzz_channel.h"
+#include "support/fuzz_input.h"
+#include "support/scratch_dir.h"
+#include "usb/device_enumerator.h"
+#include "usb/model_table.h"
+
+namespace {
+
+using kiln::fuzz::AnswerStream;
+using kiln::fuzz::FuzzInput;
+namespace usb = kiln::usb;
+
+[[noreturn]] void Fail(const char* what) {
+  std::fprintf(stderr, "printer queries fuzz: %s\n", what);
+  std::abort();
+}
+
+// One connected printer of the model, whose pipes answer from the stream.
+class FuzzPrinterBus final : public usb::DeviceEnumerator, public kiln::platform::PipeOpener {
+ public:
+  explicit FuzzPrinterBus(AnswerStream& answers) : answers_(answers) {}
+  void SetModel(uint32_t model) { model_ = model; }
+
+  std::vector<usb::DeviceInterface> ClassDevices(const usb::Guid& /*interfaceClass*/,
+                                                 uint32_t /*flags*/) override {
+    const usb::PrinterModel* row = usb::ModelBySerial(model_);
+    char instance[64];
+    std::snprintf(instance, sizeof instance, "USB\\VID_2E5A&PID_%04X\\FUZZ",
+                  row != nullptr ? usb::ProductIdOf(row->vidPid) : 0u);
+    usb::DeviceInterface device;
+    device.active = true;
+    device.instanceId = instance;
+    device.devicePath = "/dev/usb/lp0";
+    device.portNumber = 1;
+    device.baseName = "USB";
+    return {device};
+  }
+  std::unique_ptr<kiln::platform::PipeFile> Open(const char* /*devicePath*/) override {
+    return std::make_unique<kiln::fuzz::FuzzPipe>(answers_);
+  }
+
+ private:
+  AnswerStream& answers_;
+  uint32_t model_ = 7;
+};
+
+class NoDisplay final : public kiln::app::VersionDisplay {
+ public:
+  void ShowCurrentVersion(const char* text) override {
+    if (std::strlen(text) >= 24) Fail("version text beyond its limit");
+  }
+  bool IsInitialised() const override { return true; }
+};
+
+void Queries(FuzzInput& in, AnswerStream& answers, FuzzPrinterBus& bus) {
+  kiln::UpdateContext context;
+  const uint32_t model = 1 + in.Byte() % 38;
+  bus.SetModel(in.Bool() ? model : 19);
+  context.targetModel = model;
+  context.connectedModel = model;
+  context.largeModel = usb::IsLargeModel(model);
+  context.noBusyCheckAtStartup = in.Bool();
+  NoDisplay display;
+  kiln::fuzz::InstantClock clock;
+  kiln::app::PrinterQueries queries(context, &display, [&bus, &clock] {
+    return std::make_unique<usb::CUsbLink>(
+        usb::LinkServices{&kiln::platform::SystemProbes(), &bus, &bus, &clock});
+  });
+  const uint8_t which = in.Byte();
+  answers = AnswerStream(in.Rest());
+  switch (which % 3) {
+    case 0:
+      (void)queries.ProbeConnection(model);
+      break;
+    case 1:
+      (void)queries.QueryDeviceVersion();
+      break;
+    default: {
+      kiln::app::ColourModeText text;
+      (void)queries.QueryColourMode(&text);
+      if (text.size() > 47) Fail("colour mode beyond its limit");
+      break;
+    }
+  }
+  if (context.deviceVersion.size() >= 24) Fail("device version beyond its limit");
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+  static AnswerStream answers;
+  static FuzzPrinterBus bus(answers);
+  static const bool locksSet = ::setenv("KILN_LOCK_DIR", kiln::fuzz::ScratchDir().c_str(), 1) == 0;
+  (void)locksSet;
+  FuzzInput in(data, size);
+  Queries(in, answers, bus);
+  return 0;
+}
