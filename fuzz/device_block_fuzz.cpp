@@ -48,7 +48,7 @@ void Merge(FuzzInput& in) {
   static std::vector<uint8_t> image;
   image.assign(imageSize, kUntouched);
   kiln::FixedText<512> resultText;
-  const bool merged = protocol::MergeTableFile(path.c_str(), image, model, resultText);
+  const bool merged = protocol::MergeTableFile(path.c_str(), "image.bin", image, model, resultText);
   if (image.size() != imageSize) Fail("merge resized the image");
   if (!merged && resultText.empty()) Fail("a refused merge names no reason");
 }
@@ -60,9 +60,11 @@ void ReadBack(FuzzInput& in) {
       SizeNear(in, in.Bool() ? protocol::kDeviceBlockOffset : protocol::kDeviceBlockOffsetModel13);
   static kiln::fuzz::AnswerStream answers;
   static kiln::fuzz::FuzzChannel channel(answers, 7);
-  static protocol::CPrnCmd prn(&channel);
+  // One protocol object per send mode, made once: each holds two 256 KiB buffers.
+  static protocol::CPrnCmd padded(&channel, protocol::SendMode::kPadded);
+  static protocol::CPrnCmd unpadded(&channel, protocol::SendMode::kUnpadded);
   channel.SetModel(connectedModel);
-  prn.paddedMode = !in.Bool();
+  protocol::CPrnCmd& prn = in.Bool() ? unpadded : padded;
   answers = kiln::fuzz::AnswerStream(in.Rest());
 
   static std::vector<uint8_t> image;

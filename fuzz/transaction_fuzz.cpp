@@ -81,7 +81,9 @@ void Decoders(FuzzInput& in) {
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   static AnswerStream answers;
   static kiln::fuzz::FuzzChannel channel(answers, 7);
-  static protocol::CPrnCmd prn(&channel);
+  // One protocol object per send mode, made once: each holds two 256 KiB buffers.
+  static protocol::CPrnCmd padded(&channel, protocol::SendMode::kPadded);
+  static protocol::CPrnCmd unpadded(&channel, protocol::SendMode::kUnpadded);
 
   FuzzInput in(data, size);
   const uint8_t setup = in.Byte();
@@ -92,7 +94,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   } else {
     channel.log().Reset();
   }
-  prn.paddedMode = (setup & 0x40) == 0;
+  protocol::CPrnCmd& prn = (setup & 0x40) == 0 ? padded : unpadded;
 
   // The first bytes script the host's calls; the printer answers with the rest.
   const std::string calls(in.Bytes(in.Byte() % 16));
