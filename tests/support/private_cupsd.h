@@ -15,6 +15,7 @@
 #include <thread>
 
 #include "platform/print_queue_hold.h"
+#include "support/outside_environment.h"
 #include "support/temp_dir.h"
 
 extern char** environ;
@@ -83,7 +84,10 @@ class PrivateCupsd {
     const std::string conf = dir_.File("cupsd.conf");
     const std::string files = dir_.File("cups-files.conf");
     const char* argv[] = {kCupsd, "-f", "-c", conf.c_str(), "-s", files.c_str(), nullptr};
-    if (::posix_spawn(&pid_, kCupsd, nullptr, nullptr, const_cast<char**>(argv), environ) != 0) {
+    // The server and its tools run outside the test bed, without the preloaded libraries.
+    std::vector<char*> environment = OutsideTestBedEnvironment();
+    if (::posix_spawn(&pid_, kCupsd, nullptr, nullptr, const_cast<char**>(argv),
+                      environment.data()) != 0) {
       pid_ = -1;
       return false;
     }
@@ -97,8 +101,9 @@ class PrivateCupsd {
   // An enabled queue whose make-and-model is nickName, printing to deviceUri.
   bool AddQueue(const char* name, const char* nickName, const char* deviceUri = "file:/dev/null") {
     const std::string ppd = dir_.Write(std::string(name) + ".ppd", MinimalPpd(nickName));
-    const std::string command = std::string(kLpadmin) + " -p " + name + " -E -v '" + deviceUri +
-                                "' -P '" + ppd + "' 2>/dev/null";
+    const std::string command = "env -u LD_PRELOAD -u UMOCKDEV_DIR " + std::string(kLpadmin) +
+                                " -p " + name + " -E -v '" + deviceUri + "' -P '" + ppd +
+                                "' 2>/dev/null";
     return std::system(command.c_str()) == 0;
   }
 

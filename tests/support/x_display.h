@@ -17,6 +17,7 @@
 #include <vector>
 
 #include "platform/unique_fd.h"
+#include "support/outside_environment.h"
 
 extern char** environ;
 
@@ -38,13 +39,7 @@ class XvfbServer {
     const char* args[] = {"Xvfb",    "-displayfd", "3",          "-nolisten", "tcp",
                           "-screen", "0",          "320x240x24", nullptr};
     // The server runs outside the test bed and without the test's preloaded libraries.
-    std::vector<char*> environment;
-    for (char** entry = environ; *entry != nullptr; ++entry) {
-      const std::string_view variable(*entry);
-      if (variable.starts_with("LD_PRELOAD=") || variable.starts_with("UMOCKDEV_DIR=")) continue;
-      environment.push_back(*entry);
-    }
-    environment.push_back(nullptr);
+    std::vector<char*> environment = OutsideTestBedEnvironment();
     const int spawned = ::posix_spawnp(&pid_, "Xvfb", &actions, nullptr,
                                        const_cast<char* const*>(args), environment.data());
     posix_spawn_file_actions_destroy(&actions);
