@@ -361,6 +361,26 @@ TEST_F(Flash, EveryPrinterIsUpdatedAndAFailureIsReported) {
   EXPECT_EQ(CountOf(Commands(good), cmd::kWriteEnd), 1u);
 }
 
+// Each printer restarts as soon as it has its image and stays away while the others are
+// sent to, so the list of printers on USB shrinks and grows under the loop.
+TEST_F(Flash, PrintersRestartingDuringTheLoopEachGetTheImageOnce) {
+  std::vector<sim::VirtualPrinter*> printers;
+  for (const char* serial : {"R1", "R2", "R3"}) {
+    sim::VirtualPrinterConfig config;
+    config.serialNumber = serial;
+    config.restartGapMs = 15000;
+    printers.push_back(&rig_.Add(config));
+  }
+  const std::string image = dir_.Write(
+      "fast.bin",
+      MakePackage(0x20000, config::kHeaderOffsetMain, sim::ProductIdOfModel(7), 0, 0, "2.00"));
+  EXPECT_TRUE(Run(7, image, 20)) << context_.resultText.c_str();
+  for (sim::VirtualPrinter* printer : printers) {
+    EXPECT_EQ(printer->Images().size(), 1u) << printer->Config().serialNumber;
+    EXPECT_EQ(printer->Version(), "2.00") << printer->Config().serialNumber;
+  }
+}
+
 TEST_F(Flash, SecondPrintersErrorIsNotified) {
   Printer(7);
   sim::VirtualPrinterConfig config;

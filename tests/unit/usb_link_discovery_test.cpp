@@ -43,6 +43,30 @@ TEST_F(DiscoveryTest, InstancesOfOneModelAreCountedAndSelectedInOrder) {
   EXPECT_STREQ(link.devicePath(), "");
 }
 
+TEST_F(DiscoveryTest, PrintersAreOpenedByWhereTheyArePluggedIn) {
+  ListMixedPrinters();
+  auto& list = devices_.For(kUsbPrinterClassGuid);
+  list[0].location = "1-1";
+  CUsbLink& link = MakeLink();
+  // Without a location the node stands for the printer.
+  EXPECT_THAT(link.PrinterIdentities(kModel7), ElementsAre("1-1", "/dev/usb/lp3"));
+
+  // The first printer restarts under a new node and now comes after the other one.
+  list.push_back(list[0]);
+  list.back().devicePath = "/dev/usb/lp4";
+  pipes_.Add("/dev/usb/lp4");
+  list.erase(list.begin());
+  EXPECT_EQ(link.OpenIOChannelTo(kModel7, "1-1"), kOpenOk);
+  EXPECT_STREQ(link.devicePath(), "/dev/usb/lp4");
+  EXPECT_EQ(link.identity(), "1-1");
+
+  const auto pausesBefore = clock_.Pauses().size();
+  EXPECT_EQ(link.OpenIOChannelTo(kModel7, "1-9"), kOpenNoDevice);
+  EXPECT_FALSE(link.IsChannelOpen()) << "the printer opened before is let go";
+  EXPECT_EQ(link.OpenIOChannelTo(kModel9, "1-1"), kOpenNoDevice) << "another model is not it";
+  EXPECT_EQ(clock_.Pauses().size(), pausesBefore);
+}
+
 TEST_F(DiscoveryTest, OnlyASuccessfulOpenPausesThreeHundredMilliseconds) {
   ListMixedPrinters();
   CUsbLink& link = MakeLink();
