@@ -142,6 +142,15 @@ TEST_F(DeviceStatus, WaitBusyPollsAtItsInterval) {
       << "a failed poll ends the wait";
 }
 
+TEST_F(DeviceStatus, WaitBusyLimitCountsFromItsOwnStart) {
+  channel_.fakeClock.Sleep(10000);
+  channel_.fakeClock.ClearPauses();
+  for (int i = 0; i < 10; ++i) Summary(0x80, 0, 0);
+  EXPECT_EQ(prn_->WaitBusy(250, false, 1000), BusyWait::TimedOut());
+  // Polls at 0, 250, 500, 750 and 1000 ms: the last one reaches the limit.
+  EXPECT_EQ(channel_.fakeClock.Pauses(), std::vector<uint32_t>(4, 250));
+}
+
 TEST_F(DeviceStatus, BusyWaitFirstWaitsBeforeReading) {
   Summary(0x80, 0, 0);  // first probe
   Summary(0x80, 0, 0);  // WaitBusy round 1
@@ -149,6 +158,32 @@ TEST_F(DeviceStatus, BusyWaitFirstWaitsBeforeReading) {
   Summary(0x00, 0, 0);  // the summary that counts
   EXPECT_EQ(Check(true, true), kStatusOk);
   EXPECT_EQ(channel_.fakeClock.Pauses(), (std::vector<uint32_t>{250}));
+}
+
+TEST_F(DeviceStatus, OnlyTheBusyBitMakesTheSummaryBeWaitedOutAgain) {
+  Summary(0, 0, 0);     // probe
+  Summary(0, 0, 0);     // first wait: not busy
+  Summary(0x64, 0, 0);  // error bits and the stop bit, not busy
+  EXPECT_EQ(Check(true, true), kStatusStopBit);
+  EXPECT_EQ(channel_.Commands().size(), 3u);
+}
+
+TEST_F(DeviceStatus, OnlyItsOwnBitIsTheStopBit) {
+  Summary(0x42, 0, 0);  // an error bit without a detail, and the bit beside the stop bit
+  Summary(0, 0, 0);
+  EXPECT_EQ(Check(), kStatusOk);
+  EXPECT_EQ(channel_.fakeClock.Pauses(), (std::vector<uint32_t>{250}));
+}
+
+TEST_F(DeviceStatus, ShortDetailTakesNothingFromTheAnswerBefore) {
+  Summary(0, 0, 0x08);
+  Detail(0x123456);
+  EXPECT_EQ(Check(), kStatusError);
+  EXPECT_EQ(error_, 0x123456u);
+  Summary(0, 0, 0x08);
+  channel_.QueueAnswer({1, 0x77});
+  EXPECT_EQ(Check(), kStatusError);
+  EXPECT_EQ(error_, 0x770000u);
 }
 
 TEST_F(DeviceStatus, DetailsAreAskedInTheirOrderOfPreference) {
@@ -227,12 +262,28 @@ TEST(AlertPlan, DetailsFollowTheSummaryBits) {
       {0x09, 0x00, false, {{0x0403, false}}},
       {0x09, 0x04, true, {{0x0408, true}, {0x0403, true}}},
       {0x01, 0x02, true, {{0x0407, true}, {0x040A, true}}},
+      {0x04, 0x01, true, {}},  // bits next to the ones that ask for a detail
   };
   for (const Row& row : rows) {
     const AlertPlan plan = PlanAlertDetails({0x40, row.byte1, row.byte2}, row.forceArgument);
     EXPECT_EQ(std::vector<AlertRequest>(plan.requests.begin(), plan.requests.begin() + plan.count),
               row.expected)
         << int(row.byte1) << " " << int(row.byte2);
+  }
+}
+
+TEST(StatusSummaryBits, EachBitMeansBusyAnAlertOrNothing) {
+  // For each byte, the single bits that mean busy and those that mean an alert.
+  const uint8_t busy[3] = {0x81, 0x00, 0x00};
+  const uint8_t alert[3] = {0x64, 0x0B, 0x0E};
+  for (int byte = 0; byte < 3; ++byte) {
+    for (int bit = 0; bit < 8; ++bit) {
+      uint8_t bytes[3] = {};
+      bytes[byte] = static_cast<uint8_t>(1u << bit);
+      const StatusSummary summary{bytes[0], bytes[1], bytes[2]};
+      EXPECT_EQ(summary.BusyOrWorking(), (busy[byte] & bytes[byte]) != 0) << byte << ":" << bit;
+      EXPECT_EQ(summary.AlertPending(), (alert[byte] & bytes[byte]) != 0) << byte << ":" << bit;
+    }
   }
 }
 
