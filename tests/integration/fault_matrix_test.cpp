@@ -154,8 +154,9 @@ void ExpectReceived(sim::VirtualPrinter& printer, Received received) {
       break;
     case Received::kProbesOnly:
       EXPECT_EQ(transcript.size(), kTries) << "one status request per try";
-      for (const auto& packet : transcript)
+      for (const auto& packet : transcript) {
         EXPECT_EQ(packet.command, protocol::cmd::kStatusSummary);
+      }
       break;
     case Received::kNoImageData:
       EXPECT_TRUE(Has(transcript, protocol::cmd::kWriteStart));
