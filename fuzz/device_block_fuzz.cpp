@@ -1,6 +1,7 @@
 // The device data block check and the image merge: the block read back from a printer
 // answering fuzzed bytes, and table files of fuzzed sizes and contents merged into
 // images of fuzzed sizes.
+#include <algorithm>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -38,9 +39,13 @@ void Merge(FuzzInput& in) {
   const uint32_t imageSize = SizeNear(in, model == 22 ? 0x51000 : 0x68000);
   // The table repeats the fuzzed pattern; a missing table file is tried as well.
   const std::string pattern(in.Bytes(64));
-  std::string table;
-  if (pattern.empty()) table.assign(tableSize, '\0');
-  while (table.size() < tableSize) table.append(pattern, 0, tableSize - table.size());
+  // Doubled rather than appended pattern by pattern: a one-byte pattern would take a
+  // hundred thousand appends.
+  std::string table = pattern.empty() ? std::string(tableSize, '\0') : pattern;
+  while (table.size() < tableSize) {
+    table.append(table, 0, std::min<std::size_t>(table.size(), tableSize - table.size()));
+  }
+  table.resize(tableSize);
   const std::string path = in.Bool() ? kiln::fuzz::WriteScratchFile("table.bin", table)
                                      : kiln::fuzz::ScratchDir() + "/missing.bin";
 

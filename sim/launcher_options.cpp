@@ -40,13 +40,13 @@ bool OptionValue(const std::vector<std::string>& args, std::size_t& i, const std
 
 std::string LauncherUsage() {
   std::string text =
-      "Usage: kiln-testbed [--printer SPEC]... [--transcript FILE] -- COMMAND [ARGS...]\n"
+      "Usage: kiln-testbed [--printer DESC]... [--transcript FILE] -- COMMAND [ARGS...]\n"
       "Runs COMMAND on a umockdev test bed holding virtual Orvix printers, each shown as a\n"
       "usblp printer (/dev/usb/lpN) whose firmware is simulated, and exits with COMMAND's\n"
       "exit status (128 + signal number when it was killed by a signal).\n"
       "\n"
       "Options:\n"
-      "  --printer SPEC     add a printer (repeatable; default: one M07)\n"
+      "  --printer DESC     add a printer (repeatable; default: one M07)\n"
       "  --transcript FILE  at exit, write every packet each printer received to FILE as\n"
       "                     JSON lines: printer, seq, command, flags, parameters,\n"
       "                     payloadLength, paddingBytes, paddingOk, writes, answered\n"

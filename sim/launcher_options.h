@@ -8,9 +8,9 @@
 namespace kiln::sim {
 
 // The command line of kiln-testbed:
-//   kiln-testbed [--printer SPEC]... [--transcript FILE] [--help] [--version] -- COMMAND [ARGS...]
+//   kiln-testbed [--printer DESC]... [--transcript FILE] [--help] [--version] -- COMMAND [ARGS...]
 // Without --printer the test bed holds one M07 printer. Printer i gets the USB serial
-// number KLN000000<i+1> unless its SPEC names one.
+// number KLN000000<i+1> unless its DESC names one.
 struct LauncherOptions {
   std::vector<VirtualPrinterConfig> printers;
   std::string transcriptPath;  // empty: no transcript

@@ -63,14 +63,14 @@ class DownloadSession {
   CPrnCmd& prn() { return *prn_; }
   platform::Clock& clock() { return link_->clock(); }
 
-  // Opens the channel of instance and asks for the status summary, up to 30 times with
-  // a second between tries. Returns whether the last open succeeded; answered tells
-  // whether the printer answered.
-  bool OpenAndProbe(uint32_t model, uint32_t instance, bool& answered) {
+  // Opens the channel of the printer with that identity and asks for the status summary,
+  // up to 30 times with a second between tries. Returns whether the last open succeeded;
+  // answered tells whether the printer answered.
+  bool OpenAndProbe(uint32_t model, const std::string& printer, bool& answered) {
     bool opened = false;
     answered = false;
     for (uint32_t attempt = 0; attempt < kOpenTries; ++attempt) {
-      opened = link_->OpenIOChannel(model, instance) == usb::kOpenOk;
+      opened = link_->OpenIOChannelTo(model, printer) == usb::kOpenOk;
       if (opened && prn_->DoCommand(cmd::kStatusSummary) == ResultCode::kAnswered) {
         answered = true;
         return true;
@@ -160,21 +160,22 @@ class BlockArea {
   std::vector<uint8_t> original_;
 };
 
-// Sends the image (or the three files) to every printer of the open model. A printer
-// whose channel does not open, that never answers, or that does not take the whole
+// Sends the image (or the three files) to every printer found when the update began
+// (printers: their identities; printer n is the n-th of them). A printer whose channel
+// does not open, that never answers, or that does not take the whole
 // firmware counts as a failure. Each printer's queues are held before its image goes
 // out, and the device data block kept for it is noted in keptBlocks. Returns false when
 // a code or table file could not be read: then nothing more is sent.
 bool SendToEveryPrinter(DownloadSession& session, UpdateContext& context,
-                        const FlashRequest& request, std::vector<uint8_t>& image, uint32_t count,
-                        QueueHolds& queueHolds, std::vector<std::vector<uint8_t>>& keptBlocks,
-                        uint32_t& failures) {
+                        const FlashRequest& request, std::vector<uint8_t>& image,
+                        const std::vector<std::string>& printers, QueueHolds& queueHolds,
+                        std::vector<std::vector<uint8_t>>& keptBlocks, uint32_t& failures) {
   const bool keepBlock =
       request.waitForRestart && (context.largeModel || request.openModel == kBlockModel13);
   const BlockArea blockArea(image, DeviceBlockOffset(request.openModel));
-  for (uint32_t instance = 1; instance <= count; ++instance) {
+  for (uint32_t instance = 1; instance <= printers.size(); ++instance) {
     bool answered = false;
-    if (!session.OpenAndProbe(request.openModel, instance, answered)) {
+    if (!session.OpenAndProbe(request.openModel, printers[instance - 1], answered)) {
       NoteFailure(context, "Printer %u could not be opened.", instance);
       ++failures;
       continue;
@@ -235,18 +236,19 @@ bool BlockCameBack(DownloadSession& session, UpdateContext& context, uint32_t in
 // through reportError; a printer that does not come back, whose state cannot be read or
 // whose block differs is named in resultText.
 uint32_t ConfirmEveryPrinter(DownloadSession& session, UpdateContext& context,
-                             const FlashRequest& request, uint32_t count,
+                             const FlashRequest& request, const std::vector<std::string>& printers,
                              const std::vector<std::vector<uint8_t>>& keptBlocks,
                              const std::function<void(uint32_t)>& reportError) {
   uint32_t failures = 0;
-  for (uint32_t instance = 1; instance <= count; ++instance) {
+  for (uint32_t instance = 1; instance <= printers.size(); ++instance) {
+    const std::string& printer = printers[instance - 1];
     bool answered = false;
     // The result shows again in the status request below.
-    (void)session.OpenAndProbe(request.reopenModel, instance, answered);
+    (void)session.OpenAndProbe(request.reopenModel, printer, answered);
     if (!session.prn().WaitBusy(kStatusPollMs, false).ready) {
       session.link().CloseIOChannel();
       session.clock().Sleep(kRetryPauseMs);
-      (void)session.OpenAndProbe(request.reopenModel, instance, answered);
+      (void)session.OpenAndProbe(request.reopenModel, printer, answered);
     }
     if (session.prn().DoCommand(cmd::kStatusSummary) != ResultCode::kAnswered) {
       session.link().CancelPipes();
@@ -317,7 +319,10 @@ bool FirmwareDownload::FlashFirmware(const FlashRequest& request) {
   }
 
   DownloadSession session(makeLink_, context_.largeModel);
-  const uint32_t count = session.link().CountDevices(request.openModel);
+  // Each printer is followed by where it is plugged in: it leaves USB and comes back under
+  // a new node when it restarts, while the others are still being sent to.
+  const std::vector<std::string> printers = session.link().PrinterIdentities(request.openModel);
+  const auto count = static_cast<uint32_t>(printers.size());
   if (count == 0) {
     // Nothing would be written: do not count down or report success.
     context_.resultText = "No printer of the model is connected.";
@@ -329,7 +334,7 @@ bool FirmwareDownload::FlashFirmware(const FlashRequest& request) {
   std::vector<std::vector<uint8_t>> keptBlocks(count);
   uint32_t failures = 0;
   Progress(DownloadObserver::Stage::kSending);
-  if (!SendToEveryPrinter(session, context_, request, image, count, queueHolds, keptBlocks,
+  if (!SendToEveryPrinter(session, context_, request, image, printers, queueHolds, keptBlocks,
                           failures)) {
     return false;
   }
@@ -340,7 +345,7 @@ bool FirmwareDownload::FlashFirmware(const FlashRequest& request) {
 
   // A checksum error right after the download means the printer rejected the image.
   session.clock().Sleep(kSecondMs);
-  if (session.link().OpenIOChannel(request.reopenModel, 1) == usb::kOpenOk) {
+  if (session.link().OpenIOChannelTo(request.reopenModel, printers.front()) == usb::kOpenOk) {
     uint32_t deviceError = 0;
     // Only the checksum codes matter here; the full check follows the count-down.
     (void)session.CheckStatus(false, deviceError);
@@ -358,7 +363,7 @@ bool FirmwareDownload::FlashFirmware(const FlashRequest& request) {
 
   Progress(DownloadObserver::Stage::kReconnecting);
   failures +=
-      ConfirmEveryPrinter(session, context_, request, count, keptBlocks,
+      ConfirmEveryPrinter(session, context_, request, printers, keptBlocks,
                           [this](uint32_t code) { Notify(DownloadObserver::kPrinterError, code); });
   return failures == 0;
 }

@@ -5,6 +5,7 @@
 
 #include "protocol/answer_decoders.h"
 #include "protocol/command_codes.h"
+#include "protocol/zeroed_buffer.h"
 #include "usb/command_channel.h"
 #include "usb/result_code.h"
 
@@ -163,10 +164,10 @@ class CPrnCmd {
   usb::CommandChannel* link_;
   SendMode mode_;
   uint32_t m_dwSendRtrn = 0;
-  std::array<uint8_t, kBufferSize> sendBuffer_{};
+  ZeroedBuffer<kBufferSize> sendBuffer_;
   std::array<uint8_t, kResponseHeaderLength> responseHeader_{};
   uint32_t m_dwRecvRtrn = 0;
-  std::array<uint8_t, kBufferSize> responseData_{};
+  ZeroedBuffer<kBufferSize> responseData_;
   uint16_t m_wRspLen = 0;
   uint32_t lastError_ = 0;
 };

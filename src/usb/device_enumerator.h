@@ -24,6 +24,9 @@ struct DeviceInterface {
   bool active = false;     // the interface's flags are "active"
   std::string instanceId;  // e.g. "USB\VID_2E5A&PID_0102\A1B2C3"
   std::string devicePath;  // what the pipes are opened by
+  // Where the device is plugged in (bus and port path, e.g. "1-3"). A printer that
+  // restarts comes back under a new node but at the same place; empty when unknown.
+  std::string location;
   // Values of the interface's registry key; nullopt when the value is missing.
   std::optional<uint32_t> portNumber;   // "Port Number"
   std::optional<uint32_t> vidPidValue;  // "VID&PID"
@@ -43,8 +46,8 @@ class DeviceEnumerator {
 // Linux: the printer-class usbmisc nodes (see platform/usb_printer_nodes.h) for the
 // standard USB printer class; no interfaces for any other class. Instance ID
 // "USB\VID_xxxx&PID_xxxx\<serial, or the port path when there is none>", device path =
-// the node, active when the node exists, "Port Number" = node number + 1, "Base Name"
-// "USB", ordered by node number.
+// the node, location = the port path, active when the node exists, "Port Number" = node number + 1,
+// "Base Name" "USB", ordered by node number.
 DeviceEnumerator& SystemDeviceEnumerator();
 
 }  // namespace kiln::usb

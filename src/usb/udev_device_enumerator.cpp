@@ -26,6 +26,7 @@ class UdevDeviceEnumerator final : public DeviceEnumerator {
                     node.productId);
       entry.instanceId = prefix + (node.serial.empty() ? node.portPath : node.serial);
       entry.devicePath = node.node;
+      entry.location = node.portPath;
       entry.portNumber = node.nodeNumber + 1;
       entry.vidPidValue = (static_cast<uint32_t>(node.vendorId) << 16) | node.productId;
       entry.baseName = "USB";

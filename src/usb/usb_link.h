@@ -7,6 +7,8 @@
 
 #include <cstdint>
 #include <memory>
+#include <string>
+#include <vector>
 
 #include "log/debug_log.h"
 #include "platform/clock.h"
@@ -20,7 +22,8 @@
 namespace kiln::usb {
 
 class DeviceEnumerator;  // device-interface enumeration (libudev on Linux; a double in tests)
-class IoRight;           // the pair of inter-process locks derived from the device path
+struct DeviceInterface;
+class IoRight;  // the pair of inter-process locks derived from the device path
 
 // Channel-opening results, with the numbers the trace prints.
 enum class OpenResult : uint32_t {
@@ -69,6 +72,15 @@ class CUsbLink final : public CommandChannel {
                            uint32_t enumMode = kEnumDefault,
                            uint8_t pipeMask = kPipeRead | kPipeWrite);
   uint32_t CountDevices(uint32_t modelSerial, uint32_t enumMode = kEnumDefault);
+  // The identities of the model's printers present now, in enumeration order: where each
+  // is plugged in, or its device path when that is unknown. A printer keeps its identity
+  // when it restarts under a new node, so an update that spans restarts addresses each
+  // printer by it rather than by its place in the list, which shifts as others come and go.
+  std::vector<std::string> PrinterIdentities(uint32_t modelSerial);
+  // Opens the printer of the model with that identity (VID/PID enumeration, read and write
+  // pipes). kOpenNoDevice when no printer of the model has it now; a printer that changed
+  // between finding and opening it is not taken for it.
+  OpenResult OpenIOChannelTo(uint32_t modelSerial, const std::string& identity);
   OpenResult OpenPipes();
   bool IsChannelOpen() const;
   void CloseIOChannel();
@@ -88,6 +100,8 @@ class CUsbLink final : public CommandChannel {
   uint32_t modelSerial() const override { return m_dwModelSN; }
   platform::OsVersionCode osVersionCode() const { return osVersion_; }
   const char* devicePath() const { return devicePath_.c_str(); }
+  // The identity (see PrinterIdentities) of the device last found.
+  const std::string& identity() const { return identity_; }
   uint32_t readTimeOut() const { return m_dwTimeOutR; }
   uint32_t writeTimeOut() const { return m_dwTimeOutW; }
   void SetTimeOuts(uint32_t readMs, uint32_t writeMs) {
@@ -102,13 +116,16 @@ class CUsbLink final : public CommandChannel {
   uint32_t m_dwModelSN = 0;
   platform::OsVersionCode osVersion_ = platform::kOsOther;
   FixedText<260> devicePath_;
+  std::string identity_;
   uint32_t m_dwTimeOutR = 5000;
   uint32_t m_dwTimeOutW = 5000;
   log::DebugLog log_;
 
   // Discovery (usb_link_discovery.cpp).
   OpenResult OpeningAttempt();
-  uint32_t CountInterfaces(const char* guidText, uint32_t enumMode, uint32_t vidPidFilter);
+  std::vector<DeviceInterface> ModelInterfaces(uint32_t modelSerial, uint32_t enumMode);
+  std::vector<DeviceInterface> MatchingInterfaces(const char* guidText, uint32_t enumMode,
+                                                  uint32_t vidPidFilter);
   uint32_t FindDevice(const char* guidText, uint32_t wanted, uint32_t enumMode,
                       uint32_t vidPidFilter);
   void CorrectModelFromInstanceId(const char* instanceId);

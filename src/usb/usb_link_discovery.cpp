@@ -1,6 +1,7 @@
 // Device discovery: finding the n-th printer of a model among the device interfaces of
 // the printer class, checking its VID/PID, and opening its pipes.
 
+#include <algorithm>
 #include <cctype>
 #include <cstdlib>
 #include <cstring>
@@ -72,6 +73,11 @@ bool HexAfter(const char* lowered, const char* key, uint32_t* value) {
   return true;
 }
 
+// Where the printer is plugged in, which survives its restart; its node otherwise.
+std::string IdentityOf(const DeviceInterface& entry) {
+  return entry.location.empty() ? entry.devicePath : entry.location;
+}
+
 }  // namespace
 
 OpenResult CUsbLink::OpenIOChannel(uint32_t modelSerial, uint32_t instanceIndex, uint32_t enumMode,
@@ -114,29 +120,62 @@ OpenResult CUsbLink::OpeningAttempt() {
 }
 
 uint32_t CUsbLink::CountDevices(uint32_t modelSerial, uint32_t enumMode) {
-  if (modelSerial == 0 || modelSerial > kModelCount) return 0;
-  const bool standardClass = osVersion_ >= platform::kOsWin2000;
-  const uint32_t filter = (enumMode & kEnumByVidPid) != 0 ? VidPidOfModel(modelSerial) : 0;
-  uint32_t count = CountInterfaces(
-      standardClass ? kUsbPrinterClassGuid : ModelInterfaceGuids[modelSerial], enumMode, filter);
-  if (count == 0 && !standardClass && IsLegacyModel(modelSerial)) {
-    count = CountInterfaces(LegacyInterfaceGuids[modelSerial], enumMode, filter);
-  }
-  return count;
+  return static_cast<uint32_t>(ModelInterfaces(modelSerial, enumMode).size());
 }
 
-uint32_t CUsbLink::CountInterfaces(const char* guidText, uint32_t enumMode, uint32_t vidPidFilter) {
+std::vector<std::string> CUsbLink::PrinterIdentities(uint32_t modelSerial) {
+  std::vector<std::string> identities;
+  for (const DeviceInterface& entry : ModelInterfaces(modelSerial, kEnumDefault)) {
+    identities.push_back(IdentityOf(entry));
+  }
+  return identities;
+}
+
+OpenResult CUsbLink::OpenIOChannelTo(uint32_t modelSerial, const std::string& identity) {
+  const std::vector<std::string> present = PrinterIdentities(modelSerial);
+  const auto found = std::find(present.begin(), present.end(), identity);
+  if (found == present.end()) {
+    CloseIOChannel();
+    return kOpenNoDevice;
+  }
+  const auto instance = static_cast<uint32_t>(found - present.begin()) + 1;
+  const OpenResult code = OpenIOChannel(modelSerial, instance);
+  if (code == kOpenOk && identity_ != identity) {
+    // The list changed between the two enumerations: this is another printer.
+    CloseIOChannel();
+    return kOpenNotActive;
+  }
+  return code;
+}
+
+// The interfaces that count as the model's printers, in enumeration order.
+std::vector<DeviceInterface> CUsbLink::ModelInterfaces(uint32_t modelSerial, uint32_t enumMode) {
+  if (modelSerial == 0 || modelSerial > kModelCount) return {};
+  const bool standardClass = osVersion_ >= platform::kOsWin2000;
+  const uint32_t filter = (enumMode & kEnumByVidPid) != 0 ? VidPidOfModel(modelSerial) : 0;
+  std::vector<DeviceInterface> found = MatchingInterfaces(
+      standardClass ? kUsbPrinterClassGuid : ModelInterfaceGuids[modelSerial], enumMode, filter);
+  if (found.empty() && !standardClass && IsLegacyModel(modelSerial)) {
+    found = MatchingInterfaces(LegacyInterfaceGuids[modelSerial], enumMode, filter);
+  }
+  return found;
+}
+
+std::vector<DeviceInterface> CUsbLink::MatchingInterfaces(const char* guidText, uint32_t enumMode,
+                                                          uint32_t vidPidFilter) {
   const FixedText<64> prefix = InstancePrefix(vidPidFilter);
   const std::vector<DeviceInterface> list = ClassDevices(*services_.devices, guidText, enumMode);
-  uint32_t count = 0;
+  std::vector<DeviceInterface> matching;
   WalkInterfaces(list, [&](uint32_t, const DeviceInterface& entry) {
     // Without the VID/PID filter every interface counts; with it, only those whose
     // instance ID carries the model's VID/PID.
     const bool filtered = (enumMode & kEnumByVidPid) != 0;
-    if (!filtered || (vidPidFilter != 0 && InstanceMatches(entry, prefix))) ++count;
+    if (!filtered || (vidPidFilter != 0 && InstanceMatches(entry, prefix))) {
+      matching.push_back(entry);
+    }
     return false;
   });
-  return count;
+  return matching;
 }
 
 uint32_t CUsbLink::FindDevice(const char* guidText, uint32_t wanted, uint32_t enumMode,
@@ -185,6 +224,7 @@ uint32_t CUsbLink::FindDevice(const char* guidText, uint32_t wanted, uint32_t en
   if (selected == kNoSelection) {
     if (error == 0) error = kErrorNoMoreItems;
     devicePath_.Clear();
+    identity_.clear();
     devicePresent_ = 0;
     return error;
   }
@@ -192,6 +232,7 @@ uint32_t CUsbLink::FindDevice(const char* guidText, uint32_t wanted, uint32_t en
   const DeviceInterface& entry = list[selected];
   devicePresent_ = entry.active ? 1 : 0;
   devicePath_ = entry.devicePath;
+  identity_ = IdentityOf(entry);
   CorrectModelFromInstanceId(FixedText<260>(std::string_view(entry.instanceId)).c_str());
   return 0;
 }

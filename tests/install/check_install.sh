@@ -36,13 +36,13 @@ expected=(
   lib/udev/rules.d/70-kiln-printers.rules
   share/applications/$app_id.desktop
   share/icons/hicolor/scalable/apps/kiln.svg
-  share/man/man1/kiln.1
-  share/man/man1/kiln-testbed.1
+  share/man/man1/kiln.1.gz
+  share/man/man1/kiln-testbed.1.gz
   share/metainfo/$app_id.metainfo.xml
 )
 programs=(kiln kiln-testbed)
 if [ "$with_makebin" = 1 ]; then
-  expected+=(bin/kiln-makebin share/man/man1/kiln-makebin.1)
+  expected+=(bin/kiln-makebin share/man/man1/kiln-makebin.1.gz)
   programs+=(kiln-makebin)
 fi
 
@@ -82,11 +82,11 @@ fi
 # Man pages: no groff warning, and every option the program's --help names documented.
 if need man; then
   for program in "${programs[@]}"; do
-    page=$prefix/share/man/man1/$program.1
+    page=$prefix/share/man/man1/$program.1.gz
     warnings=$(man --warnings -l "$page" 2>&1 >/dev/null)
     [ -z "$warnings" ] || fail "man page $program.1: $warnings"
     [ -f "$work/$program.help" ] || continue
-    source_text=$(sed 's/\\-/-/g; s/\\c$//' "$page")
+    source_text=$(gzip -dc "$page" | sed 's/\\-/-/g; s/\\c$//')
     for option in $(grep -oE '(^|[[:space:]])--?[A-Za-z][A-Za-z-]*' "$work/$program.help" |
                     sed 's/^[[:space:]]*//' | sort -u; true); do
       grep -qF -- "$option" <<<"$source_text" || fail "$program.1 does not document $option"

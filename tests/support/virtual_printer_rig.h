@@ -57,6 +57,7 @@ class VirtualPrinterRig final : public usb::DeviceEnumerator {
       device.active = true;
       device.instanceId = instance;
       device.devicePath = paths_[i];
+      device.location = "1-" + std::to_string(i + 1);
       device.portNumber = static_cast<uint32_t>(i + 1);
       device.baseName = "USB";
       list.push_back(device);

@@ -37,6 +37,8 @@ class Recorder final : public DownloadObserver {
     seen.push_back({kind, value});
   }
   void OnWarning(const char* text) override { warnings.emplace_back(text); }
+  void OnDownloadStage(Stage stage) override { stages.push_back(stage); }
+  void OnDataSent(uint32_t sent, uint32_t total) override { progress.push_back({sent, total}); }
   std::vector<uint32_t> Countdown() const {
     std::vector<uint32_t> values;
     for (const auto& n : seen) {
@@ -46,6 +48,8 @@ class Recorder final : public DownloadObserver {
   }
   std::vector<Notification> seen;
   std::vector<std::string> warnings;
+  std::vector<Stage> stages;
+  std::vector<std::pair<uint32_t, uint32_t>> progress;
 };
 
 // The print queue holds the download asked for: the printer each was for, what that
@@ -200,7 +204,11 @@ TEST_F(Flash, PiecesOfExactlyOneAndJustOverOnePacket) {
   EXPECT_EQ(CountOf(Commands(printer), cmd::kFirmwareData), 1u);
 
   sim::VirtualPrinter& second = Printer(9);
+  recorder_.progress.clear();
   ASSERT_TRUE(Run(9, Package(9, kDataPieceSize + 1), 5, nullptr, false));
+  EXPECT_EQ(recorder_.progress,
+            (std::vector<std::pair<uint32_t, uint32_t>>{{kDataPieceSize, kDataPieceSize + 1},
+                                                        {kDataPieceSize + 1, kDataPieceSize + 1}}));
   const auto transcript = second.Transcript();
   std::vector<uint32_t> payloads;
   for (const auto& record : transcript) {
@@ -220,14 +228,32 @@ TEST_F(Flash, OpenModel5CountsDownFrom220) {
 }
 
 TEST_F(Flash, ChecksumErrorAfterProgrammingFailsBeforeTheCountdown) {
-  sim::VirtualPrinterConfig config;
-  config.model = 7;
-  config.faults.errorAfterProgramming = sim::AlertForDetail(0x0406, 0x00030302);
-  rig_.Add(config);
-  EXPECT_FALSE(Run(7, Package(7)));
-  EXPECT_EQ(recorder_.seen,
-            (std::vector<Notification>{{DownloadObserver::kPrinterError, 0x00030302}}));
-  EXPECT_TRUE(ResultSays("checksum")) << context_.resultText.c_str();
+  // The main and the DSP firmware's checksum codes, each on a model of its own.
+  for (const auto& [model, code] : {std::pair{7u, 0x00030302u}, std::pair{9u, 0x00030402u}}) {
+    sim::VirtualPrinterConfig config;
+    config.model = model;
+    config.faults.errorAfterProgramming = sim::AlertForDetail(0x0406, code);
+    rig_.Add(config);
+    recorder_.seen.clear();
+    EXPECT_FALSE(Run(model, Package(model)));
+    EXPECT_EQ(recorder_.seen, (std::vector<Notification>{{DownloadObserver::kPrinterError, code}}));
+    EXPECT_TRUE(ResultSays("checksum")) << context_.resultText.c_str();
+  }
+}
+
+TEST_F(Flash, CpuStepKeepsNoBlockAndResetsNoJob) {
+  sim::VirtualPrinter& printer = Printer(13, sim::MakeDeviceBlock(0x200));
+  EXPECT_TRUE(Run(13, Package(13, 0x100000), 2, nullptr, false, 2));
+  EXPECT_EQ(CountOf(Commands(printer), cmd::kBlockReadNext), 0u);
+  EXPECT_EQ(CountOf(Commands(printer), cmd::kJobReset), 0u);
+  EXPECT_EQ(recorder_.stages.back(), DownloadObserver::Stage::kReconnecting);
+
+  // Not waiting for the burn either: counted down, then not reconnected.
+  recorder_ = Recorder();
+  context_.noWaitBurnOk = true;
+  EXPECT_TRUE(Run(13, Package(13, 0x100000), 2, nullptr, false, 2));
+  EXPECT_EQ(recorder_.Countdown().size(), 4u);
+  EXPECT_EQ(recorder_.stages.back(), DownloadObserver::Stage::kCountdown);
 }
 
 TEST_F(Flash, DeviceBlockKeptAtItsModelsOffset) {
@@ -361,6 +387,26 @@ TEST_F(Flash, EveryPrinterIsUpdatedAndAFailureIsReported) {
   EXPECT_EQ(CountOf(Commands(good), cmd::kWriteEnd), 1u);
 }
 
+// Each printer restarts as soon as it has its image and stays away while the others are
+// sent to, so the list of printers on USB shrinks and grows under the loop.
+TEST_F(Flash, PrintersRestartingDuringTheLoopEachGetTheImageOnce) {
+  std::vector<sim::VirtualPrinter*> printers;
+  for (const char* serial : {"R1", "R2", "R3"}) {
+    sim::VirtualPrinterConfig config;
+    config.serialNumber = serial;
+    config.restartGapMs = 15000;
+    printers.push_back(&rig_.Add(config));
+  }
+  const std::string image = dir_.Write(
+      "fast.bin",
+      MakePackage(0x20000, config::kHeaderOffsetMain, sim::ProductIdOfModel(7), 0, 0, "2.00"));
+  EXPECT_TRUE(Run(7, image, 20)) << context_.resultText.c_str();
+  for (sim::VirtualPrinter* printer : printers) {
+    EXPECT_EQ(printer->Images().size(), 1u) << printer->Config().serialNumber;
+    EXPECT_EQ(printer->Version(), "2.00") << printer->Config().serialNumber;
+  }
+}
+
 TEST_F(Flash, SecondPrintersErrorIsNotified) {
   Printer(7);
   sim::VirtualPrinterConfig config;
@@ -368,8 +414,11 @@ TEST_F(Flash, SecondPrintersErrorIsNotified) {
   config.serialNumber = "ERR";
   config.faults.errorAfterProgramming = sim::AlertForDetail(0x0406, 0x00030402);
   rig_.Add(config);
-  // Step-11's check sees only the first printer; the second fails its own check later.
+  // The checksum check right after the download sees only the first printer; the second
+  // fails its own check after the count-down.
   EXPECT_FALSE(Run(7, Package(7)));
+  EXPECT_EQ(CountOf(Commands(rig_.Printer(1)), cmd::kAlert0406), 1u)
+      << "a checksum code is not read a second time";
   EXPECT_NE(std::find(recorder_.seen.begin(), recorder_.seen.end(),
                       Notification{DownloadObserver::kPrinterError, 0x00030402}),
             recorder_.seen.end());
@@ -469,6 +518,11 @@ TEST_F(Flash, HarmlessConditionsAfterProgrammingPass) {
   const std::pair<uint32_t, uint32_t> cases[] = {{3, 0x00000008},  {4, 0x00008000}, {6, 0x00008008},
                                                  {8, 0x00008010},  {7, 0x00050001}, {9, 0x00050101},
                                                  {10, 0x00080004}, {11, 0x00080103}};
+  // Up to 0x61 a code is a transaction result, not a printer error: read again, but passed.
+  sim::VirtualPrinter& boundary = Faulty(
+      13, "0x61", [](auto& f) { f.errorAfterProgramming = sim::AlertForDetail(0x0406, 0x61); });
+  EXPECT_TRUE(Run(13, Package(13), 1));
+  EXPECT_EQ(CountOf(Commands(boundary), cmd::kAlert0406), 3u);
   for (const auto& [model, code] : cases) {
     SCOPED_TRACE(code);
     sim::VirtualPrinter& printer = Faulty(model, "OK", [code = code](auto& f) {

@@ -43,6 +43,38 @@ TEST_F(DiscoveryTest, InstancesOfOneModelAreCountedAndSelectedInOrder) {
   EXPECT_STREQ(link.devicePath(), "");
 }
 
+TEST_F(DiscoveryTest, PrintersAreOpenedByWhereTheyArePluggedIn) {
+  ListMixedPrinters();
+  auto& list = devices_.For(kUsbPrinterClassGuid);
+  list[0].location = "1-1";
+  CUsbLink& link = MakeLink();
+  // Without a location the node stands for the printer.
+  EXPECT_THAT(link.PrinterIdentities(kModel7), ElementsAre("1-1", "/dev/usb/lp3"));
+
+  // The first printer restarts under a new node and now comes after the other one.
+  list.push_back(list[0]);
+  list.back().devicePath = "/dev/usb/lp4";
+  pipes_.Add("/dev/usb/lp4");
+  list.erase(list.begin());
+  EXPECT_EQ(link.OpenIOChannelTo(kModel7, "1-1"), kOpenOk);
+  EXPECT_STREQ(link.devicePath(), "/dev/usb/lp4");
+  EXPECT_EQ(link.identity(), "1-1");
+
+  const auto pausesBefore = clock_.Pauses().size();
+  EXPECT_EQ(link.OpenIOChannelTo(kModel7, "1-9"), kOpenNoDevice);
+  EXPECT_FALSE(link.IsChannelOpen()) << "the printer opened before is let go";
+  EXPECT_EQ(link.OpenIOChannelTo(kModel9, "1-1"), kOpenNoDevice) << "another model is not it";
+  EXPECT_EQ(clock_.Pauses().size(), pausesBefore);
+
+  // The printers trade places between finding the identity and opening it.
+  const int identitiesCall = devices_.calls + 1;
+  devices_.beforeList = [&list, identitiesCall](int call) {
+    if (call == identitiesCall + 1) std::swap(list[2], list[3]);
+  };
+  EXPECT_EQ(link.OpenIOChannelTo(kModel7, "1-1"), kOpenNotActive);
+  EXPECT_FALSE(link.IsChannelOpen());
+}
+
 TEST_F(DiscoveryTest, OnlyASuccessfulOpenPausesThreeHundredMilliseconds) {
   ListMixedPrinters();
   CUsbLink& link = MakeLink();
@@ -71,6 +103,10 @@ TEST_F(DiscoveryTest, WithoutTheFilterTheModelIsCorrectedFromTheInstanceId) {
   EXPECT_EQ(link.OpenIOChannel(kModel7, 3, kEnumPresent), kOpenOk);
   EXPECT_STREQ(link.devicePath(), "/dev/usb/lp2");
   EXPECT_EQ(link.modelSerial(), kModel7);
+  // An instance ID cut off after "PID" names no product.
+  devices_.For(kUsbPrinterClassGuid).push_back(Printer("USB\\VID_2E5A&PID", "/dev/usb/lp3"));
+  EXPECT_EQ(link.OpenIOChannel(kModel7, 5, kEnumPresent), kOpenOk);
+  EXPECT_EQ(link.modelSerial(), kModel7);
 }
 
 TEST_F(DiscoveryTest, InactiveInterfaceAndPipesThatDoNotOpen) {
@@ -86,8 +122,9 @@ TEST_F(DiscoveryTest, InactiveInterfaceAndPipesThatDoNotOpen) {
 
 TEST_F(DiscoveryTest, EnumerationFailuresSkipAnIndexOrEndTheWalk) {
   auto& list = devices_.For(kUsbPrinterClassGuid);
-  DeviceInterface broken;
-  broken.enumError = 1784;  // any other error: skipped
+  // Any other error skips the index, whatever the entry's fields hold.
+  DeviceInterface broken = Printer("USB\\VID_2E5A&PID_0002\\X", "/dev/usb/lp9");
+  broken.enumError = 1784;
   list.push_back(broken);
   list.push_back(Printer("USB\\VID_2E5A&PID_0002\\A", "/dev/usb/lp0"));
   DeviceInterface invalidHandle;
@@ -95,10 +132,16 @@ TEST_F(DiscoveryTest, EnumerationFailuresSkipAnIndexOrEndTheWalk) {
   list.push_back(invalidHandle);
   list.push_back(Printer("USB\\VID_2E5A&PID_0002\\B", "/dev/usb/lp1"));
   pipes_.Add("/dev/usb/lp0");
+  pipes_.Add("/dev/usb/lp9");
   CUsbLink& link = MakeLink();
   EXPECT_EQ(link.CountDevices(kModel7), 1u);
   EXPECT_EQ(link.OpenIOChannel(kModel7, 1), kOpenOk);
   EXPECT_STREQ(link.devicePath(), "/dev/usb/lp0");
+  // Without the filter the index is taken as it is, and a failed one is not opened.
+  EXPECT_EQ(link.OpenIOChannel(kModel7, 1, kEnumPresent), kOpenNotActive);
+  // "No more items" ends the walk as well.
+  list[2].enumError = kErrorNoMoreItems;
+  EXPECT_EQ(link.CountDevices(kModel7), 1u);
 }
 
 TEST_F(DiscoveryTest, PipesOpenByPathAndMask) {
@@ -110,14 +153,21 @@ TEST_F(DiscoveryTest, PipesOpenByPathAndMask) {
   uint8_t byte = 0;
   uint32_t count = 0;
   EXPECT_EQ(link.ReadData(&byte, 1, &count), ResultCode::kReadPipeInvalid);
+
+  auto lp3 = pipes_.Add("/dev/usb/lp3");
+  EXPECT_EQ(link.OpenIOChannel(kModel7, 2, kEnumDefault, kPipeRead | kPipeStatus), kOpenOk);
+  EXPECT_EQ(lp3->openPipes, 2);
+  link.CloseIOChannel();
+  EXPECT_EQ(lp3->openPipes, 0);
 }
 
 TEST_F(DiscoveryTest, BeforeWindows2000ThePipesAreFilesBelowThePath) {
   devices_.For(ModelInterfaceGuids[kModel7])
       .push_back(Printer("USB\\VID_2E5A&PID_0002\\A", "\\\\.\\qpc0"));
-  pipes_.Add("\\\\.\\qpc0\\PIPE00");  // the write pipe is missing
+  auto readPipe = pipes_.Add("\\\\.\\qpc0\\PIPE00");  // the write pipe is missing
   CUsbLink& link = MakeLink(platform::kOsNt4);
   EXPECT_EQ(link.OpenIOChannel(kModel7, 1), kOpenSomePipes);
+  EXPECT_EQ(readPipe->openPipes, 0) << "the pipe that did open is not left open";
   EXPECT_THAT(pipes_.opened, ElementsAre("\\\\.\\qpc0\\PIPE00", "\\\\.\\qpc0\\PIPE01"));
   EXPECT_FALSE(link.IsChannelOpen());
   pipes_.Add("\\\\.\\qpc0\\PIPE01");

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <deque>
+#include <functional>
 #include <map>
 #include <memory>
 #include <string>
@@ -149,6 +150,7 @@ class ListedDevices final : public DeviceEnumerator {
   std::vector<DeviceInterface> ClassDevices(const Guid& interfaceClass, uint32_t flags) override {
     ++calls;
     lastFlags = flags;
+    if (beforeList) beforeList(calls);
     for (const auto& [text, list] : lists_) {
       Guid guid;
       if (ParseGuid(text, &guid) && guid == interfaceClass) return list;
@@ -157,6 +159,9 @@ class ListedDevices final : public DeviceEnumerator {
   }
   int calls = 0;
   uint32_t lastFlags = 0;
+  // Called before each listing with its number (from 1): lets a test change the devices
+  // between two enumerations.
+  std::function<void(int)> beforeList;
 
  private:
   static std::string Key(const char* text) { return text; }

@@ -71,6 +71,16 @@ TEST_F(LinkTransferTest, TransfersWaitAsLongAsTheClockConvertsEachTimeOut) {
   EXPECT_EQ(link.writeTimeOut(), 7000u) << "the link keeps its own time-outs";
 }
 
+TEST_F(LinkTransferTest, ReadEndingInAnEarlyChunkLeavesNothingStaleInTheLaterOnes) {
+  auto script = OpenModel7(platform::kOsWin2000);
+  std::vector<uint8_t> answer(6000, 0xEE);
+  uint32_t count = 0;
+  script->readOutcomes = {Completes(0)};
+  EXPECT_EQ(link_->ReadData(answer.data(), 6000, &count), ResultCode::kReadNothing);
+  EXPECT_THAT(answer, Each(0));
+  EXPECT_EQ(script->reads, 1);
+}
+
 TEST_F(LinkTransferTest, EmptyAndInvalidArguments) {
   auto script = OpenModel7();
   uint8_t buffer[4] = {};
@@ -99,6 +109,14 @@ TEST_F(LinkTransferTest, WriteThatKeepsWritingNothingGivesUpAfterSixTries) {
   EXPECT_EQ(script->cancels, 1);
   // The pipe stays open: the next write goes out.
   EXPECT_EQ(link_->WriteData(data.data(), 100, &written), ResultCode::kWritten);
+
+  // Five empty completions are within the limit: a sixth that takes everything makes the
+  // write whole, without a cancel.
+  script->writeOutcomes = {Completes(0), Completes(0), Completes(0),
+                           Completes(0), Completes(0), Completes(100)};
+  EXPECT_EQ(link_->WriteData(data.data(), 100, &written), ResultCode::kWritten);
+  EXPECT_EQ(written, 100u);
+  EXPECT_EQ(script->cancels, 1);
 }
 
 TEST_F(LinkTransferTest, PartialProgressDoesNotCountAgainstTheRetryLimit) {
@@ -211,11 +229,13 @@ TEST_F(LinkTransferTest, ReadOutcomes) {
   EXPECT_EQ(count, 8u);
   EXPECT_THAT(answer, ElementsAre(1, 2, 3, 4, 5, 6, 7, 8));
 
-  // A completion with nothing ends the read, answered with "no response".
+  // A completion with nothing ends the read, answered with "no response", and its pending
+  // transfer is cancelled.
   script->readOutcomes = {Completes(0)};
   EXPECT_EQ(link_->ReadData(answer, 8, &count), ResultCode::kReadNothing);
   EXPECT_EQ(count, 0u);
   EXPECT_THAT(answer, Each(0)) << "the buffer is zeroed";
+  EXPECT_EQ(script->cancels, 1);
 
   // A short completion ends with "short" only when nothing more comes.
   script->incoming = {9, 9};
@@ -232,11 +252,17 @@ TEST_F(LinkTransferTest, SingleReadResultsOfOneCompletion) {
   auto script = OpenModel7();
   uint8_t answer[8];
   uint32_t count = 0;
+  std::fill(std::begin(answer), std::end(answer), 0xEE);
   script->incoming = {1, 2, 3};
   script->readOutcomes = {Completes(3)};
   InPipe pipe = PipeOfLp0<InPipe>();
   EXPECT_EQ(pipe.SingleRead(answer, 8, &count, 5000, link_->log()), ResultCode::kReadShort);
   EXPECT_EQ(count, 3u);
+  EXPECT_THAT(answer, ElementsAre(1, 2, 3, 0, 0, 0, 0, 0)) << "nothing stale behind the answer";
+  // Asking for nothing and getting nothing is an answer, not a reason to cancel.
+  script->readOutcomes = {Completes(0)};
+  EXPECT_EQ(pipe.SingleRead(answer, 0, &count, 5000, link_->log()), ResultCode::kAnswered);
+  EXPECT_EQ(script->cancels, 0);
   // Started with an error other than "pending" but completed: the start's code stands.
   script->incoming = {1, 2, 3, 4, 5, 6, 7, 8};
   PipeTransfer started = Completes(8);
