@@ -43,6 +43,15 @@ UniqueFd HangUp(int ptyEnd) {
   return keep;
 }
 
+// Makes the node's file a dangling link: udev still lists the printer, but its node
+// cannot be opened. (A node that exists and refuses each open would be closer to a node
+// another program holds, but umockdev's preload library aborts after a few dozen failed
+// opens of an existing node, and the updater tries thirty times.)
+void RefuseOpening(const std::string& nodeFile) {
+  ::unlink(nodeFile.c_str());
+  (void)::symlink("/nonexistent", nodeFile.c_str());
+}
+
 }  // namespace
 
 std::unique_ptr<TestBed> TestBed::Create(const std::vector<VirtualPrinterConfig>& printers,
@@ -109,6 +118,7 @@ bool TestBed::Show(Slot& slot, std::string* error) {
   }
   slot.fd = umockdev_testbed_get_dev_fd(testbed_, placement.NodeName().c_str());
   if (slot.fd >= 0) ::fcntl(slot.fd, F_SETFL, ::fcntl(slot.fd, F_GETFL) | O_NONBLOCK);
+  if (printer.Config().faults.openRefused) RefuseOpening(rootDir_ + placement.NodeName());
   slot.shown = true;
   slot.shownArrival = printer.Arrivals();
   return true;

@@ -30,7 +30,8 @@ using platform::UniqueFd;
 // When a printer leaves USB (unplugged, restarting after programming) its devices get a
 // "remove" uevent and leave sysfs; when it comes back they are added again under a new
 // node name (lp1, lp2, ...: a node path cannot be added twice) with an "add" uevent, under
-// the product ID it came back with.
+// the product ID it came back with. A printer whose node cannot be opened (openRefused)
+// has a dangling link in place of its node's file: listed, never opened.
 //
 // Programs see the test bed only when they run with umockdev's preload library and
 // UMOCKDEV_DIR (which Create puts in this process's environment). kiln-testbed arranges

@@ -1,7 +1,9 @@
 #include "platform/clock.h"
 
+#include <algorithm>
 #include <chrono>
 #include <cmath>
+#include <cstdint>
 #include <cstdlib>
 #include <thread>
 
@@ -15,6 +17,15 @@ double ParseTimeScale(const char* text) {
   return value;
 }
 
+uint32_t ScaleTransferTimeOut(uint32_t milliseconds, double scale) {
+  if (milliseconds == 0 || scale == 1.0) return milliseconds;
+  const double scaled = std::ceil(milliseconds * scale);
+  const double floor = std::min<double>(milliseconds, kMinScaledTransferTimeOutMs);
+  const double bounded = std::max(scaled, floor);
+  // A scale that makes a time-out longer than a uint32_t holds gives the longest one.
+  return bounded >= static_cast<double>(UINT32_MAX) ? UINT32_MAX : static_cast<uint32_t>(bounded);
+}
+
 namespace {
 
 class ScaledSystemClock final : public Clock {
@@ -26,6 +37,10 @@ class ScaledSystemClock final : public Clock {
     if (milliseconds == 0) return;
     const auto scaled = std::chrono::duration<double, std::milli>(milliseconds * scale_);
     std::this_thread::sleep_for(scaled);
+  }
+
+  uint32_t TransferTimeOutMs(uint32_t milliseconds) override {
+    return ScaleTransferTimeOut(milliseconds, scale_);
   }
 
   uint64_t NowMs() override {

@@ -124,10 +124,14 @@ AlertPlan PlanAlertDetails(const StatusSummary& summary, bool forceAlertReport) 
   return plan;
 }
 
-uint8_t CPrnCmd::ReadStatusSummary(bool busyWaitFirst, StatusSummary& summary) {
-  // The wait's own result does not matter: the summary read after it decides.
-  if (busyWaitFirst && DoCommand(cmd::kStatusSummary) == ResultCode::kAnswered) {
-    (void)WaitBusy(kStatusPollMs, false);
+uint8_t CPrnCmd::ReadStatusSummary(bool busyWaitFirst, StatusSummary& summary, bool& stillBusy) {
+  stillBusy = false;
+  // A failed poll shows again in the summary read after the wait; a printer still busy
+  // when the wait ran out is not read at all.
+  if (busyWaitFirst && DoCommand(cmd::kStatusSummary) == ResultCode::kAnswered &&
+      WaitBusy(kStatusPollMs, false).timedOut) {
+    stillBusy = true;
+    return 0;
   }
   ResultCode polled = DoCommand(cmd::kStatusSummary);
   if (polled != ResultCode::kAnswered) return ToByte(polled);
@@ -137,7 +141,10 @@ uint8_t CPrnCmd::ReadStatusSummary(bool busyWaitFirst, StatusSummary& summary) {
   if (data == nullptr) return ToByte(ResultCode::kShortResponse);
 
   if (busyWaitFirst && (data[0] & 0x80) != 0) {
-    (void)WaitBusy(kStatusPollMs, false);  // as above
+    if (WaitBusy(kStatusPollMs, false).timedOut) {  // as above
+      stillBusy = true;
+      return 0;
+    }
     polled = DoCommand(cmd::kStatusSummary);
     if (polled != ResultCode::kAnswered) return ToByte(polled);
     GetResponseData(&data, &length);
@@ -176,9 +183,16 @@ StatusResult CPrnCmd::CheckDeviceStatus(uint32_t* errorCode, bool show, bool sup
     if (poll != 0) link_->clock().Sleep(kStatusPollMs);
 
     StatusSummary summary;
-    if (const uint8_t failed = ReadStatusSummary(busyWaitFirst, summary); failed != 0) {
+    bool stillBusy = false;
+    if (const uint8_t failed = ReadStatusSummary(busyWaitFirst, summary, stillBusy); failed != 0) {
       *errorCode = failed;
       ShowErrorMsg(failed, show && !suppress, "In CheckDeviceStatus");
+      result = kStatusError;
+      ending = Ending::kComplete;
+      break;
+    }
+    if (stillBusy) {
+      Log().LogPrint(1, "==>In CheckDeviceStatus, the printer stayed busy: state not read,\n");
       result = kStatusError;
       ending = Ending::kComplete;
       break;

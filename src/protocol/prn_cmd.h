@@ -39,6 +39,11 @@ struct BusyWait {
 
 // WaitBusy without a time limit.
 inline constexpr uint32_t kWaitBusyNoLimit = 0xFFFFFFFF;
+// The longest a busy wait lasts unless told otherwise (on the link's clock): longer than
+// any flash programming (the slowest model needs more than three minutes beyond its
+// package's time). A printer still busy after it is stuck, and waiting on would never
+// end the update.
+inline constexpr uint32_t kWaitBusyLimitMs = 10 * 60 * 1000;
 
 // Printer error codes the updater's own logic names.
 namespace printer_error {
@@ -114,13 +119,14 @@ class CPrnCmd {
   // --- Status and alerts ---
   // Polls the status summary every intervalMs until the printer is no longer busy
   // (bits 0x81 of byte 0 clear), or shows an alert when stopOnAlert is set: then ready
-  // (1 in the traces). A failed transaction ends the wait with its result. There is no
-  // limit on rounds unless limitMs is given: once that much time has passed on the
-  // link's clock with the printer still busy, the wait ends timed out.
+  // (1 in the traces). A failed transaction ends the wait with its result. Once limitMs
+  // has passed on the link's clock with the printer still busy, the wait ends timed out
+  // (kWaitBusyNoLimit: never).
   [[nodiscard]] BusyWait WaitBusy(uint32_t intervalMs, bool stopOnAlert,
-                                  uint32_t limitMs = kWaitBusyNoLimit);
+                                  uint32_t limitMs = kWaitBusyLimitMs);
   // The status summary and, for an alert, its detail: 0, 63, 3013 or 3015, with the
-  // printer's error code (or the failed transaction's result) in errorCode.
+  // printer's error code (or the failed transaction's result) in errorCode. A busy wait
+  // that times out ends the check with 63 and error code 0: the state was never read.
   [[nodiscard]] StatusResult CheckDeviceStatus(uint32_t* errorCode, bool show, bool suppress,
                                                bool forceAlertReport, bool busyWaitFirst);
   [[nodiscard]] StatusResult CheckDeviceAlert(uint16_t detailCode, uint32_t* errorCode, bool show,
@@ -151,7 +157,8 @@ class CPrnCmd {
   void RecordResult(ResultCode result, ResultCode success);
   // Reads the status summary, after waiting out a busy printer when busyWaitFirst is set:
   // 0, or the result of the transaction that failed (0x22 for an answer without data).
-  uint8_t ReadStatusSummary(bool busyWaitFirst, StatusSummary& summary);
+  // stillBusy is set (and the summary not read) when a busy wait timed out.
+  uint8_t ReadStatusSummary(bool busyWaitFirst, StatusSummary& summary, bool& stillBusy);
   log::DebugLog& Log() { return link_->log(); }
 
   usb::CommandChannel* link_;

@@ -47,13 +47,15 @@ ResultCode CUsbLink::WriteData(const uint8_t* data, uint32_t count, uint32_t* wr
   if (!m_hPipeW.IsOpen()) return ResultCode::kWritePipeInvalid;
 
   ResultCode result = ResultCode::kWritten;
+  // The trace shows the link's time-out; the wait on the pipe is in real time.
+  const uint32_t writeLimit = clock().TransferTimeOutMs(m_dwTimeOutW);
   const uint8_t* next = data;
   uint32_t remaining = count;
   while (remaining > 0) {
     const uint32_t piece = std::min(remaining, chunk_);
     log_.LogHexDump(5, next, piece);
     uint32_t pieceWritten = 0;
-    result = m_hPipeW.SingleWrite(next, piece, &pieceWritten, m_dwTimeOutW, log_);
+    result = m_hPipeW.SingleWrite(next, piece, &pieceWritten, writeLimit, log_);
     log_.LogPrint(
         2, "CUsbLink::WriteData:: SingleWrite return 0x%02X, dwWriteLen = %d, BytesWritten = %d,\n",
         ToByte(result), piece, pieceWritten);
@@ -85,12 +87,13 @@ ResultCode CUsbLink::ReadData(uint8_t* data, uint32_t count, uint32_t* read) {
   std::memset(data, 0, count);
 
   ResultCode result = ResultCode::kAnswered;
+  const uint32_t readLimit = clock().TransferTimeOutMs(m_dwTimeOutR);
   uint8_t* next = data;
   uint32_t remaining = count;
   while (remaining > 0) {
     const uint32_t piece = std::min(remaining, chunk_);
     uint32_t pieceRead = 0;
-    result = m_hPipeR.SingleRead(next, piece, &pieceRead, m_dwTimeOutR, log_);
+    result = m_hPipeR.SingleRead(next, piece, &pieceRead, readLimit, log_);
     log_.LogPrint(2,
                   "CUsbLink::ReadData:: SingleRead return 0x%02X, dwReadLen = %d, BytesRead = %d\n",
                   ToByte(result), piece, pieceRead);

@@ -3,6 +3,8 @@
 //   kiln_link_worker journal <devicePath> <journalFile> <rounds>
 //       takes the I/O right of the device path `rounds` times; inside each hold it appends
 //       "begin <pid>" and, a moment later, "end <pid>" to the journal
+//   kiln_link_worker hold <devicePath> <journalFile> <milliseconds>
+//       takes the I/O right once and keeps it for the given time, journalled as above
 //   kiln_link_worker revision <model> <instance> <rounds> <expectedRevision>
 //       opens the printer through discovery and asks for its firmware revision `rounds`
 //       times (each one command transaction under the I/O right)
@@ -29,7 +31,7 @@ bool Append(int fd, const std::string& line) {
   return ::write(fd, line.data(), line.size()) == static_cast<ssize_t>(line.size());
 }
 
-int Journal(const char* devicePath, const char* journal, unsigned rounds) {
+int Journal(const char* devicePath, const char* journal, unsigned rounds, unsigned holdMs) {
   const int fd = ::open(journal, O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0644);
   if (fd < 0) return 3;
   kiln::usb::IoRight right;
@@ -39,7 +41,7 @@ int Journal(const char* devicePath, const char* journal, unsigned rounds) {
   for (unsigned i = 0; i < rounds; ++i) {
     right.Wait();
     ok = Append(fd, "begin " + pid + "\n") && ok;
-    std::this_thread::sleep_for(std::chrono::milliseconds(2));
+    std::this_thread::sleep_for(std::chrono::milliseconds(holdMs));
     ok = Append(fd, "end " + pid + "\n") && ok;
     right.Release();
   }
@@ -68,13 +70,16 @@ int Revision(uint32_t model, uint32_t instance, unsigned rounds, const char* exp
 
 int main(int argc, char** argv) {
   if (argc == 5 && std::strcmp(argv[1], "journal") == 0) {
-    return Journal(argv[2], argv[3], static_cast<unsigned>(std::atoi(argv[4])));
+    return Journal(argv[2], argv[3], static_cast<unsigned>(std::atoi(argv[4])), 2);
+  }
+  if (argc == 5 && std::strcmp(argv[1], "hold") == 0) {
+    return Journal(argv[2], argv[3], 1, static_cast<unsigned>(std::atoi(argv[4])));
   }
   if (argc == 6 && std::strcmp(argv[1], "revision") == 0) {
     return Revision(static_cast<uint32_t>(std::atoi(argv[2])),
                     static_cast<uint32_t>(std::atoi(argv[3])),
                     static_cast<unsigned>(std::atoi(argv[4])), argv[5]);
   }
-  std::fprintf(stderr, "usage: kiln_link_worker journal|revision ...\n");
+  std::fprintf(stderr, "usage: kiln_link_worker journal|hold|revision ...\n");
   return 64;
 }

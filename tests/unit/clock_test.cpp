@@ -17,5 +17,15 @@ TEST(TimeScale, AcceptsOnlyPositiveFactors) {
   EXPECT_DOUBLE_EQ(ParseTimeScale("nan"), 1.0);
 }
 
+TEST(TimeScale, TransferTimeOutsFollowTheScaleDownToAFloor) {
+  EXPECT_EQ(ScaleTransferTimeOut(5000, 1.0), 5000u);
+  EXPECT_EQ(ScaleTransferTimeOut(5000, 0.5), 2500u);
+  EXPECT_EQ(ScaleTransferTimeOut(5000, 0.01), kMinScaledTransferTimeOutMs) << "not 50 ms";
+  EXPECT_EQ(ScaleTransferTimeOut(200, 0.01), 200u) << "a shorter time-out is not lengthened";
+  EXPECT_EQ(ScaleTransferTimeOut(0, 0.01), 0u) << "no limit stays no limit";
+  EXPECT_EQ(ScaleTransferTimeOut(5000, 3.0), 15000u);
+  EXPECT_EQ(ScaleTransferTimeOut(4000000000u, 2.0), UINT32_MAX);
+}
+
 }  // namespace
 }  // namespace kiln::platform

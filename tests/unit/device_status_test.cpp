@@ -1,8 +1,10 @@
 // Busy polling, the status summary and the alert details.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <memory>
+#include <numeric>
 #include <string>
 #include <vector>
 
@@ -184,6 +186,20 @@ TEST_F(DeviceStatus, ShortDetailTakesNothingFromTheAnswerBefore) {
   channel_.QueueAnswer({1, 0x77});
   EXPECT_EQ(Check(), kStatusError);
   EXPECT_EQ(error_, 0x770000u);
+}
+
+TEST_F(DeviceStatus, PrinterThatStaysBusyEndsTheCheckUnreadAfterTheLimit) {
+  constexpr uint32_t kPolls = kWaitBusyLimitMs / 250;
+  for (uint32_t i = 0; i < kPolls + 10; ++i) Summary(0x80, 0, 0);
+  EXPECT_EQ(Check(true, true), kStatusError);
+  EXPECT_EQ(error_, 0u) << "no printer code: the state was never read";
+  const std::vector<uint32_t> pauses = channel_.fakeClock.Pauses();
+  EXPECT_EQ(std::accumulate(pauses.begin(), pauses.end(), uint64_t{0}), kWaitBusyLimitMs);
+  const std::vector<uint16_t> commands = channel_.Commands();
+  EXPECT_EQ(commands.size(), kPolls + 2) << "the first probe, then one poll per pause and one";
+  EXPECT_EQ(std::count(commands.begin(), commands.end(), 0x0400), std::ssize(commands))
+      << "no detail asked, no job reset";
+  EXPECT_EQ(channel_.cancels, 1);
 }
 
 TEST_F(DeviceStatus, DetailsAreAskedInTheirOrderOfPreference) {

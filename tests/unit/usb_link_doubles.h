@@ -52,6 +52,7 @@ struct PrinterScript {
   std::vector<uint8_t> incoming;
   std::vector<uint32_t> writeSizes;
   std::vector<uint32_t> writeTimeOuts;
+  std::vector<uint32_t> readTimeOuts;
   std::vector<uint8_t> written;
   int reads = 0;
   int cancels = 0;
@@ -80,8 +81,9 @@ class ScriptedPipe final : public platform::PipeFile {
     return outcome;
   }
 
-  PipeTransfer Read(uint8_t* data, uint32_t len, uint32_t /*timeoutMs*/) override {
+  PipeTransfer Read(uint8_t* data, uint32_t len, uint32_t timeoutMs) override {
     ++script_->reads;
+    script_->readTimeOuts.push_back(timeoutMs);
     if (!script_->readOutcomes.empty()) {
       const PipeTransfer outcome = script_->readOutcomes.front();
       script_->readOutcomes.pop_front();

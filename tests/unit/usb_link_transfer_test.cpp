@@ -43,6 +43,34 @@ TEST_F(LinkTransferTest, Windows2000WritesFourKilobyteChunks) {
   EXPECT_EQ(script->written, data);
 }
 
+// A clock that gives transfers a tenth of the link's time-outs, as a scaled clock would.
+class TenthTimeOutClock final : public platform::Clock {
+ public:
+  void Sleep(uint32_t /*milliseconds*/) override {}
+  uint64_t NowMs() override { return 0; }
+  uint32_t TransferTimeOutMs(uint32_t milliseconds) override { return milliseconds / 10; }
+};
+
+TEST_F(LinkTransferTest, TransfersWaitAsLongAsTheClockConvertsEachTimeOut) {
+  devices_.For(kUsbPrinterClassGuid)
+      .push_back(Printer("USB\\VID_2E5A&PID_0002\\SN7", "/dev/usb/lp0"));
+  auto script = pipes_.Add("/dev/usb/lp0");
+  probes_ = std::make_unique<FixedProbes>(platform::kOsNt6);
+  TenthTimeOutClock clock;
+  CUsbLink link(LinkServices{probes_.get(), &pipes_, &devices_, &clock});
+  ASSERT_EQ(link.OpenIOChannel(kModel7, 1), kOpenOk);
+  link.SetTimeOuts(3000, 7000);
+  const std::vector<uint8_t> data = Pattern(4);
+  uint32_t count = 0;
+  EXPECT_EQ(link.WriteData(data.data(), 4, &count), ResultCode::kWritten);
+  script->incoming = data;
+  uint8_t answer[4] = {};
+  EXPECT_EQ(link.ReadData(answer, 4, &count), ResultCode::kAnswered);
+  EXPECT_THAT(script->writeTimeOuts, ElementsAre(700u));
+  EXPECT_THAT(script->readTimeOuts, ElementsAre(300u));
+  EXPECT_EQ(link.writeTimeOut(), 7000u) << "the link keeps its own time-outs";
+}
+
 TEST_F(LinkTransferTest, ReadEndingInAnEarlyChunkLeavesNothingStaleInTheLaterOnes) {
   auto script = OpenModel7(platform::kOsWin2000);
   std::vector<uint8_t> answer(6000, 0xEE);

@@ -1,0 +1,81 @@
+#pragma once
+
+// Whole updates on the umockdev test bed: the printers' configurations, a recorder of the
+// download's notifications, and a fixture that runs FlashFirmware against the test bed.
+
+#include <gtest/gtest.h>
+#include <stdlib.h>
+
+#include <string>
+#include <vector>
+
+#include "config/firmware_package.h"
+#include "config/update_context.h"
+#include "protocol/download_observer.h"
+#include "protocol/firmware_download.h"
+#include "sim/printer_config.h"
+#include "support/package_builder.h"
+#include "support/temp_dir.h"
+#include "test_bed_fixture.h"
+
+namespace kiln::testing {
+
+// Seconds of the count-down after the download in UpdateOnTestBed::Update.
+inline constexpr uint16_t kUpdateWaitSeconds = 8;
+
+inline sim::VirtualPrinterConfig Printer(uint32_t model, const char* serial,
+                                         const char* version = "1.00") {
+  sim::VirtualPrinterConfig config;
+  config.model = model;
+  config.serialNumber = serial;
+  config.version = version;
+  return config;
+}
+
+class CountdownRecorder final : public DownloadObserver {
+ public:
+  void OnDownloadNotification(uint32_t kind, uint32_t value) override {
+    if (kind == kCountdown) countdown.push_back(value);
+    if (kind == kPrinterError) errors.push_back(value);
+  }
+  std::vector<uint32_t> countdown;
+  std::vector<uint32_t> errors;
+};
+
+class UpdateOnTestBed : public TestBedTest {
+ protected:
+  void SetUp() override {
+    // Pauses of the updater and the printers at a hundredth of their length (read once,
+    // at the first pause).
+    ::setenv("KILN_TIME_SCALE", "0.01", 0);
+    TestBedTest::SetUp();
+    context_.showCountdown = true;
+    context_.notifyWindow = &recorder_;
+  }
+
+  // A package for the model's product ID: version "2.00", programmed in 3 seconds.
+  std::string Package(uint32_t model, std::size_t size = 0x30000) {
+    return dir_.Write("fw.bin", MakePackage(size, config::kHeaderOffsetMain,
+                                            sim::ProductIdOfModel(model), 3, 3, "2.00"));
+  }
+
+  bool Update(uint32_t openModel, uint32_t reopenModel, const std::string& image) {
+    context_.targetModel = openModel;
+    context_.connectedModel = openModel;
+    context_.largeModel = openModel >= 19;
+    protocol::FlashRequest request;
+    request.openModel = openModel;
+    request.reopenModel = reopenModel;
+    request.imagePath = image.c_str();
+    request.waitSeconds = kUpdateWaitSeconds;
+    request.waitForRestart = true;
+    protocol::FirmwareDownload download(context_);
+    return download.FlashFirmware(request);
+  }
+
+  TempDir dir_;
+  UpdateContext context_;
+  CountdownRecorder recorder_;
+};
+
+}  // namespace kiln::testing
