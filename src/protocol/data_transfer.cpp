@@ -30,15 +30,15 @@ bool Accepted(ResultCode result) {
   return result == ResultCode::kWritten || result == ResultCode::kAnswered;
 }
 
-// Sends one announced file; true when every piece and the end were answered.
-bool SendAnnouncedData(CPrnCmd& prn, const uint8_t* data, uint32_t length,
-                       DownloadObserver* progress) {
+// Sends one announced file and its end.
+TransferOutcome SendAnnouncedData(CPrnCmd& prn, const uint8_t* data, uint32_t length,
+                                  DownloadObserver* progress) {
   const ResultCode last =
       SendDataInChunks(prn, cmd::kFileData, data, length, kDataPieceSize, progress);
-  if (last != ResultCode::kAnswered) return false;
+  if (last != ResultCode::kAnswered) return TransferOutcome::kRejected;
   const ResultCode closed = prn.DoCommand(cmd::kFileEnd);
   prn.link()->clock().Sleep(kAfterWritePauseMs);
-  return closed == ResultCode::kAnswered;
+  return closed == ResultCode::kAnswered ? TransferOutcome::kSent : TransferOutcome::kEndUnanswered;
 }
 
 }  // namespace
@@ -71,7 +71,7 @@ TransferOutcome WriteFirmwareImage(CPrnCmd& prn, const uint8_t* image, uint32_t 
   if (last != ResultCode::kWritten) return TransferOutcome::kRejected;
   const ResultCode ended = prn.DoCommand(cmd::kWriteEnd);
   prn.link()->clock().Sleep(kAfterWritePauseMs);
-  return ended == ResultCode::kAnswered ? TransferOutcome::kSent : TransferOutcome::kRejected;
+  return ended == ResultCode::kAnswered ? TransferOutcome::kSent : TransferOutcome::kEndUnanswered;
 }
 
 void PrepareRegisters(CPrnCmd& prn) {
@@ -105,7 +105,9 @@ TransferOutcome WriteFirmwareFiles(CPrnCmd& prn, const UpdateContext& context, c
   // An announce the printer did not take shows in its file's first data packet.
   (void)prn.DoCommand3(cmd::kFileAnnounce, kCodeFile, 0);
   Settle(prn, noWait);
-  if (!SendAnnouncedData(prn, file.image.data(), size, progress)) return TransferOutcome::kRejected;
+  if (SendAnnouncedData(prn, file.image.data(), size, progress) != TransferOutcome::kSent) {
+    return TransferOutcome::kRejected;
+  }
 
   file = config::FirmwarePackage();
   if (!config::LoadPackageFile(context.tablePath.c_str(), &file, size)) {
@@ -114,14 +116,15 @@ TransferOutcome WriteFirmwareFiles(CPrnCmd& prn, const UpdateContext& context, c
   Settle(prn, noWait);
   (void)prn.DoCommand3(cmd::kFileAnnounce, kTableFile, 0);  // as for the code file
   Settle(prn, noWait);
-  if (!SendAnnouncedData(prn, file.image.data(), size, progress)) return TransferOutcome::kRejected;
+  if (SendAnnouncedData(prn, file.image.data(), size, progress) != TransferOutcome::kSent) {
+    return TransferOutcome::kRejected;
+  }
   file = config::FirmwarePackage();
 
   Settle(prn, noWait);
   (void)prn.DoCommand3(cmd::kFileAnnounce, kImageFile, 0);  // as for the code file
   Settle(prn, noWait);
-  if (!SendAnnouncedData(prn, image, length, progress)) return TransferOutcome::kRejected;
-  return TransferOutcome::kSent;
+  return SendAnnouncedData(prn, image, length, progress);
 }
 
 }  // namespace kiln::protocol

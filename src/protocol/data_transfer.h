@@ -10,8 +10,12 @@ namespace kiln::protocol {
 
 // How a printer's download went.
 enum class TransferOutcome {
-  kSent,            // every packet was accepted
-  kRejected,        // the printer did not accept a start, data packet or end
+  kSent,      // every packet was accepted
+  kRejected,  // the printer did not accept a start or a data packet, or a file's end
+              // before the last file
+  // Every byte of the firmware was accepted but its end was not answered: the printer
+  // may be programming it, so only its state after the restart tells.
+  kEndUnanswered,
   kFileUnreadable,  // a code or table file of the three-file download could not be read
 };
 

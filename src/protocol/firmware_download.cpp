@@ -172,6 +172,8 @@ bool SendToEveryPrinter(DownloadSession& session, UpdateContext& context,
                         std::vector<std::vector<uint8_t>>& keptBlocks, uint32_t& failures) {
   const bool keepBlock =
       request.waitForRestart && (context.largeModel || request.openModel == kBlockModel13);
+  // Whether each printer's state is checked after its restart.
+  const bool confirmed = !context.noWaitBurnOk;
   const BlockArea blockArea(image, DeviceBlockOffset(request.openModel));
   for (uint32_t instance = 1; instance <= printers.size(); ++instance) {
     bool answered = false;
@@ -201,6 +203,13 @@ bool SendToEveryPrinter(DownloadSession& session, UpdateContext& context,
     // later; the other printers are still updated.
     if (outcome == TransferOutcome::kRejected) {
       NoteFailure(context, "Printer %u did not take the firmware.", instance);
+      ++failures;
+    }
+    // One that took it all but did not answer its end may be programming it: it is
+    // waited for like the others, and its state after the restart decides. Without that
+    // check nothing shows it was updated.
+    if (outcome == TransferOutcome::kEndUnanswered && !confirmed) {
+      NoteFailure(context, "Printer %u did not confirm the end of the firmware.", instance);
       ++failures;
     }
   }

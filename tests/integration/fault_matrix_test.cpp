@@ -94,10 +94,10 @@ const FaultRow kRows[] = {
      "Printer 1 did not answer.", Received::kProbesOnly, Countdown::kNone, {}, "1.00", kTries},
     {"SilentFromTheStartOfWrite", With([](auto& f) { f.silentFromPacket = 2; }), false,
      "Printer 1 did not take the firmware.", Received::kNoImageData, Countdown::kNone, {}, "1.00", 1},
-    // The printer takes the whole image and programs it (it is restarting when the update
-    // returns), but without an answer to the end of write Kiln reports a failure.
-    {"SilentForTheEndOfWrite", With([](auto& f) { f.silent = CommandMatch::Code(0x8401); }), false,
-     "Printer 1 did not take the firmware.", Received::kWholeImage, Countdown::kNone, {}, nullptr, 1},
+    // The printer takes the whole image and programs it without answering the end of
+    // write: Kiln still waits for it, and its state after the restart decides.
+    {"SilentForTheEndOfWrite", With([](auto& f) { f.silent = CommandMatch::Code(0x8401); }), true,
+     "", Received::kWholeImage, Countdown::kFull, {}, "2.00", 1},
     {"ShortAnswerToTheStartOfWrite", With([](auto& f) { f.shortAnswer = CommandMatch::Code(0x8400); }), false,
      "Printer 1 did not take the firmware.", Received::kNoImageData, Countdown::kNone, {}, "1.00", 1},
     {"BadFirstByteOfEveryStatus", With([](auto& f) { f.badFirstByte = CommandMatch::Code(0x0400); }), false,

@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <memory>
 #include <numeric>
 #include <string>
@@ -53,15 +54,38 @@ TEST_F(Transfer, ImageOfExactlyOnePieceIsOnePacket) {
   EXPECT_EQ(channel_.Commands(), (std::vector<uint16_t>{0x8400, 0x8301, 0x8401}));
 }
 
-TEST_F(Transfer, RefusedStartOrEndFailsThePrinter) {
+TEST_F(Transfer, RefusedStartFailsThePrinterAnUnansweredEndIsToldApart) {
   channel_.autoAnswer = false;
   const Bytes image(100, 1);
   EXPECT_EQ(WriteFirmwareImage(*prn_, image.data(), 100, 0), TransferOutcome::kRejected);
   EXPECT_EQ(channel_.Commands(), (std::vector<uint16_t>{0x8400})) << "no data without a start";
 
   channel_.ScriptAnswer(0x8400, {});
-  EXPECT_EQ(WriteFirmwareImage(*prn_, image.data(), 100, 0), TransferOutcome::kRejected);
-  EXPECT_EQ(channel_.Commands().back(), 0x8401) << "an unanswered end of write";
+  EXPECT_EQ(WriteFirmwareImage(*prn_, image.data(), 100, 0), TransferOutcome::kEndUnanswered);
+  EXPECT_EQ(channel_.Commands().back(), 0x8401);
+}
+
+std::ptrdiff_t CountOf(const std::vector<uint16_t>& commands, uint16_t code) {
+  return std::count(commands.begin(), commands.end(), code);
+}
+
+TEST_F(Transfer, LargeModelUnansweredEndFailsAnEarlyFileOnlyTheImageIsLeftOpen) {
+  prn_ = std::make_unique<CPrnCmd>(&channel_, SendMode::kUnpadded);
+  channel_.autoAnswer = false;
+  UpdateContext context;
+  context.noWaitBusyBeforeWrite = true;
+  context.codePath = dir_.Write("code.bin", std::string(10, 'c'));
+  context.tablePath = dir_.Write("table.bin", std::string(10, 't'));
+  const Bytes image(20, 'i');
+  for (int piece = 0; piece < 4; ++piece) channel_.ScriptAnswer(0x8308, {});
+  // The code file's end goes unanswered: the table and the image never go out.
+  EXPECT_EQ(WriteFirmwareFiles(*prn_, context, image.data(), 20), TransferOutcome::kRejected);
+  EXPECT_EQ(CountOf(channel_.Commands(), 0x8307), 1);
+
+  channel_.writes.clear();
+  for (int end = 0; end < 2; ++end) channel_.ScriptAnswer(0x8307, {});
+  EXPECT_EQ(WriteFirmwareFiles(*prn_, context, image.data(), 20), TransferOutcome::kEndUnanswered);
+  EXPECT_EQ(CountOf(channel_.Commands(), 0x8307), 3);
 }
 
 TEST_F(Transfer, LargeModelSendsRegistersAndThreeAnnouncedFiles) {

@@ -381,7 +381,9 @@ TEST_F(Flash, EveryPrinterIsUpdatedAndAFailureIsReported) {
   config.faults.silent = sim::CommandMatch::Code(cmd::kWriteEnd);
   sim::VirtualPrinter& bad = rig_.Add(config);
   context_.noWaitBurnOk = true;
-  EXPECT_FALSE(Run(7, Package(7))) << "one printer did not take the firmware";
+  EXPECT_FALSE(Run(7, Package(7))) << "nothing shows the second printer was updated";
+  EXPECT_TRUE(ResultSays("Printer 2 did not confirm the end of the firmware."))
+      << context_.resultText.c_str();
   EXPECT_EQ(good.Images().size(), 1u);
   EXPECT_EQ(bad.Images().size(), 1u);
   EXPECT_EQ(CountOf(Commands(good), cmd::kWriteEnd), 1u);
