@@ -82,7 +82,8 @@ TEST(ProfileCrash, KilledWritersLeaveTheOldOrTheNewFile) {
   const std::string path = dir.Write("Kiln.ini", initial);
 
   std::mt19937 random(20261207);
-  std::uniform_int_distribution<int> delayUs(0, 2500);
+  // Long enough for some writes to complete, short enough for most kills to land in one.
+  std::uniform_int_distribution<int> delayUs(0, 8000);
   long last = -1;
   int killedMidWrite = 0;
   constexpr int kKills = 1000;
