@@ -11,6 +11,7 @@
 
 #include "config/firmware_package.h"
 #include "protocol/image_patching.h"
+#include "support/command_count.h"
 #include "support/scripted_channel.h"
 #include "support/temp_dir.h"
 
@@ -18,6 +19,7 @@ namespace kiln::protocol {
 namespace {
 
 using Bytes = std::vector<uint8_t>;
+using kiln::testing::CountOf;
 using kiln::testing::ScriptedChannel;
 using kiln::testing::TempDir;
 
@@ -65,10 +67,6 @@ TEST_F(Transfer, RefusedStartFailsThePrinterAnUnansweredEndIsToldApart) {
   EXPECT_EQ(channel_.Commands().back(), 0x8401);
 }
 
-std::ptrdiff_t CountOf(const std::vector<uint16_t>& commands, uint16_t code) {
-  return std::count(commands.begin(), commands.end(), code);
-}
-
 TEST_F(Transfer, LargeModelUnansweredEndFailsAnEarlyFileOnlyTheImageIsLeftOpen) {
   prn_ = std::make_unique<CPrnCmd>(&channel_, SendMode::kUnpadded);
   channel_.autoAnswer = false;
@@ -80,12 +78,12 @@ TEST_F(Transfer, LargeModelUnansweredEndFailsAnEarlyFileOnlyTheImageIsLeftOpen) 
   for (int piece = 0; piece < 4; ++piece) channel_.ScriptAnswer(0x8308, {});
   // The code file's end goes unanswered: the table and the image never go out.
   EXPECT_EQ(WriteFirmwareFiles(*prn_, context, image.data(), 20), TransferOutcome::kRejected);
-  EXPECT_EQ(CountOf(channel_.Commands(), 0x8307), 1);
+  EXPECT_EQ(CountOf(channel_.Commands(), 0x8307), 1u);
 
   channel_.writes.clear();
   for (int end = 0; end < 2; ++end) channel_.ScriptAnswer(0x8307, {});
   EXPECT_EQ(WriteFirmwareFiles(*prn_, context, image.data(), 20), TransferOutcome::kEndUnanswered);
-  EXPECT_EQ(CountOf(channel_.Commands(), 0x8307), 3);
+  EXPECT_EQ(CountOf(channel_.Commands(), 0x8307), 3u);
 }
 
 TEST_F(Transfer, LargeModelSendsRegistersAndThreeAnnouncedFiles) {

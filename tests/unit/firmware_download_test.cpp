@@ -14,6 +14,7 @@
 #include "protocol/command_codes.h"
 #include "protocol/download_observer.h"
 #include "sim/virtual_printer.h"
+#include "support/command_count.h"
 #include "support/package_builder.h"
 #include "support/temp_dir.h"
 #include "support/virtual_printer_rig.h"
@@ -21,6 +22,7 @@
 namespace kiln::protocol {
 namespace {
 
+using kiln::testing::CountOf;
 using kiln::testing::MakePackage;
 using kiln::testing::TempDir;
 using kiln::testing::VirtualPrinterRig;
@@ -69,10 +71,6 @@ std::vector<uint16_t> Commands(const sim::VirtualPrinter& printer) {
   std::vector<uint16_t> codes;
   for (const auto& record : printer.Transcript()) codes.push_back(record.command);
   return codes;
-}
-
-std::size_t CountOf(const std::vector<uint16_t>& codes, uint16_t code) {
-  return static_cast<std::size_t>(std::count(codes.begin(), codes.end(), code));
 }
 
 class Flash : public ::testing::Test {
