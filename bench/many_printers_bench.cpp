@@ -59,7 +59,7 @@ bool UpdatePrinters(std::size_t count, const std::string& package, Figures& figu
   kiln::protocol::FlashRequest request;
   request.openModel = kModel;
   request.reopenModel = kModel;
-  request.imagePath = package.c_str();
+  request.image = kiln::config::LoadFile(package);
   request.waitSeconds = 8;
   request.waitForRestart = true;
 

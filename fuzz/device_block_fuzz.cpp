@@ -53,7 +53,8 @@ void Merge(FuzzInput& in) {
   static std::vector<uint8_t> image;
   image.assign(imageSize, kUntouched);
   kiln::FixedText<512> resultText;
-  const bool merged = protocol::MergeTableFile(path.c_str(), "image.bin", image, model, resultText);
+  const bool merged =
+      protocol::MergeTableFile(kiln::config::LoadFile(path), "image.bin", image, model, resultText);
   if (image.size() != imageSize) Fail("merge resized the image");
   if (!merged && resultText.empty()) Fail("a refused merge names no reason");
 }

@@ -8,12 +8,17 @@
 #include "app/app_session.h"
 #include "app/command_line.h"
 #include "app/run_modes.h"
+#include "platform/display_probe.h"
 #include "platform/instance_lock.h"
 #include "platform/program_folder.h"
+#include "platform/stop_signals.h"
 
 namespace {
 
 constexpr const char* kVersionLine = "Kiln 3.0.2 (build 585)\n";
+constexpr const char* kNoDisplayText =
+    "kiln: no display: use -S or -CheckDeviceVersion for the command-line modes, or set "
+    "DISPLAY\n";
 
 // The debug log options become the environment every printer link reads.
 void ApplyLogOptions(const kiln::app::LinuxOptions& extensions) {
@@ -34,10 +39,6 @@ std::string ChosenProgramFolder(const kiln::app::LinuxOptions& extensions, const
 int main(int argc, char** argv) {
   using namespace kiln::app;
 
-  // A second instance ends at once and says nothing, whatever its options.
-  auto instance = kiln::platform::InstanceLock::TryAcquire();
-  if (!instance) return 0;
-
   StartedProgram program;
   program.commandLine = ParseCommandLine(std::span<const char* const>(
       const_cast<const char* const*>(argv) + 1, argc > 0 ? static_cast<std::size_t>(argc - 1) : 0));
@@ -54,11 +55,25 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "kiln: %s (try --help)\n", extensions.error.c_str());
     return 2;
   }
+
+  // Help and version above answer whatever else runs; past this point, a second instance
+  // ends at once and says nothing, whatever its options.
+  auto instance = kiln::platform::InstanceLock::TryAcquire();
+  if (!instance) return 0;
+
+  const RunMode mode = ChooseMode(program.commandLine.options);
+  if (mode == RunMode::kInteractive && !kiln::platform::HasUsableDisplay()) {
+    std::fputs(kNoDisplayText, stderr);
+    return 1;
+  }
+  // From here on a stop signal never cuts an update off: the modes that update look at it
+  // where they can end cleanly. Before any other thread starts.
+  if (mode != RunMode::kVersionReport) kiln::platform::WatchStopSignals();
   ApplyLogOptions(extensions);
   program.programFolder = ChosenProgramFolder(extensions, argc > 0 ? argv[0] : nullptr);
 
   AppSession session;
-  switch (ChooseMode(program.commandLine.options)) {
+  switch (mode) {
     case RunMode::kVersionReport:
       RunVersionReport(session, program);
       break;

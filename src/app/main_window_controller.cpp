@@ -13,6 +13,14 @@ namespace kiln::app {
 
 namespace {
 
+// Under the status while an update that a stop signal came during runs to its end.
+constexpr const char* kStopDeferredLine =
+    "A stop was requested: the update of the printer ends first, then Kiln closes.";
+
+}  // namespace
+
+namespace {
+
 constexpr const char* kNotAvailable = "N/A";
 
 struct StatusKeys {
@@ -280,8 +288,11 @@ void MainWindowController::OnStart() {
   view_.EnableExit(false);
   view_.EnableColourMode(false);
 
+  // The package is read once, here: what is checked now is what the update sends.
   const bool configRead = config::ReadConfigSection(context, activeEntry_);
-  const bool packageRead = configRead && config::ReadPackageInfo(context);
+  config::PackageFiles files;
+  if (configRead) files = config::LoadPackageFiles(context);
+  const bool packageRead = configRead && config::ReadPackageInfo(context, files);
   if (StopIfUnreadable(configRead, packageRead)) return;
 
   if (usb::IsLargeModel(context.connectedModel)) context.noWaitBurnOk = true;
@@ -293,9 +304,11 @@ void MainWindowController::OnStart() {
 
   warningLine_.clear();
   workerRunning_ = true;
-  worker_ = std::thread([this, texts = session_.language, tag = session_.languageTag] {
-    UpdateWorker worker(session_.context, texts, tag.c_str(), view_, services_.links,
-                        *services_.clock, [this](const char* text) { ShowStatusText(text); });
+  worker_ = std::thread([this, files = std::move(files), texts = session_.language,
+                         tag = session_.languageTag]() mutable {
+    UpdateWorker worker(session_.context, std::move(files), texts, tag.c_str(), view_,
+                        services_.links, *services_.clock,
+                        [this](const char* text) { ShowStatusText(text); });
     const WorkerOutcome outcome = worker.Run();
     view_.PostToWindowThread([this, outcome] { OnWorkerFinished(outcome); });
   });
@@ -305,6 +318,10 @@ void MainWindowController::OnWorkerFinished(WorkerOutcome outcome) {
   if (worker_.joinable()) worker_.join();
   session_.context.busy = false;
   workerRunning_ = false;
+  if (stopAfterUpdate_) {
+    view_.CloseWindow();
+    return;
+  }
   if (outcome.endProgram) {
     i18n::LanguageFile& texts = session_.language;
     i18n::LanguageText notice = texts.GetText(i18n::keys::kSendFwDataDone1);
@@ -329,6 +346,15 @@ void MainWindowController::OnWorkerFinished(WorkerOutcome outcome) {
 
 bool MainWindowController::OnExit() {
   return initialised_ && !Busy() && !workerRunning_;
+}
+
+bool MainWindowController::OnStopRequested() {
+  if (!Busy() && !workerRunning_) return true;
+  stopAfterUpdate_ = true;
+  warningLine_ = kStopDeferredLine;
+  const i18n::LanguageText shown = statusWithoutWarning_;
+  ShowStatusText(shown.c_str());
+  return false;
 }
 
 void MainWindowController::OnDownloadNotification(uint32_t kind, uint32_t value) {

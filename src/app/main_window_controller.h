@@ -86,6 +86,10 @@ class MainWindowController final : public DownloadObserver {
   void OnStart();
   // Exit, Esc or closing the window: whether the window may close now.
   bool OnExit();
+  // A stop signal (SIGINT, SIGTERM, SIGHUP): true when the window may close now. During
+  // an update the status says that the update ends first; the window then closes as
+  // soon as the update has ended (queues resumed, printers checked).
+  bool OnStopRequested();
   // After the colour-mode dialog chose a table for the next update.
   void OnColourTableChosen();
   // The download's notifications, handed to the window's thread.
@@ -133,6 +137,7 @@ class MainWindowController final : public DownloadObserver {
   std::string warningLine_;  // the update's last warning; window thread only
   bool initialised_ = false;
   bool deviceChangeWhileBusy_ = false;
+  bool stopAfterUpdate_ = false;  // a stop signal came during the update
   int colourChoiceEntry_ = 0;
   uint32_t colourChoiceModel_ = 0;
   std::atomic<bool> workerRunning_ = false;

@@ -6,11 +6,15 @@
 
 namespace kiln::app {
 
-ConfigurationState ReadModeConfiguration(AppSession& session, std::string_view programFolder) {
+ConfigurationState ReadModeConfiguration(AppSession& session, std::string_view programFolder,
+                                         config::PackageFiles* files) {
   UpdateContext& context = session.context;
   if (!LocateConfig(session, programFolder)) return ConfigurationState::kNoIniFile;
   if (!config::ReadConfigSection(context, 1)) return ConfigurationState::kNoPackage;
-  if (!config::ReadPackageInfo(context)) return ConfigurationState::kBadPackage;
+  config::PackageFiles loaded = config::LoadPackageFiles(context);
+  const bool packageRead = config::ReadPackageInfo(context, loaded);
+  if (files != nullptr) *files = std::move(loaded);
+  if (!packageRead) return ConfigurationState::kBadPackage;
   context.largeModel = usb::IsLargeModel(context.targetModel);
   return ConfigurationState::kReady;
 }
@@ -24,7 +28,8 @@ const char* DescribeConfigurationState(ConfigurationState state) {
     case ConfigurationState::kNoPackage:
       return "the firmware package named in Kiln.ini does not exist";
     case ConfigurationState::kBadPackage:
-      return "a firmware package cannot be read or has no header";
+      return "a firmware package cannot be read, is empty or too large, or has no header or "
+             "version";
   }
   return "?";
 }

@@ -13,33 +13,51 @@ namespace {
 // The CPU step is already done on a model-6 printer at this version or later.
 constexpr uint32_t kCpuSkipModel = 6;
 constexpr double kCpuSkipVersion = 1.07;
-constexpr std::size_t kComparedCharacters = 4;
 constexpr uint8_t kCpuWriteType = 2;
 
-// The download's notifications in this mode: progress lines only, never a box.
+// The download's notifications in this mode: progress lines only, never a box. A stop
+// signal that arrives while a printer is being updated is said once, on the next line
+// of progress: the update of the printer ends first.
 class ProgressObserver final : public DownloadObserver {
  public:
-  explicit ProgressObserver(UpdateProgress& progress) : progress_(progress) {}
+  ProgressObserver(UpdateProgress& progress, const StopRequest& stopRequested)
+      : progress_(progress), stopRequested_(stopRequested) {}
 
   void OnDownloadNotification(uint32_t kind, uint32_t value) override {
+    SayStopDeferred();
     if (kind != kPrinterError) return;
     FixedText<64> text;
     text.Format("the printer reports error 0x%08X", value);
     progress_.Phase(UpdatePhase::kReconnection, text);
   }
   void OnDownloadStage(Stage stage) override {
+    SayStopDeferred();
     if (stage == Stage::kCountdown) {
       progress_.Phase(UpdatePhase::kCountdown, "the printer programs its flash");
     } else if (stage == Stage::kReconnecting) {
       progress_.Phase(UpdatePhase::kReconnection, "waiting for the printer to come back");
     }
   }
-  void OnDataSent(uint32_t sent, uint32_t total) override { progress_.DataSent(sent, total); }
-  void OnCountdownSecond(uint32_t left) override { progress_.CountdownSecond(left); }
+  void OnDataSent(uint32_t sent, uint32_t total) override {
+    SayStopDeferred();
+    progress_.DataSent(sent, total);
+  }
+  void OnCountdownSecond(uint32_t left) override {
+    SayStopDeferred();
+    progress_.CountdownSecond(left);
+  }
   void OnWarning(const char* text) override { progress_.Warning(text); }
 
  private:
+  void SayStopDeferred() {
+    if (stopSaid_ || !stopRequested_ || stopRequested_() == 0) return;
+    stopSaid_ = true;
+    progress_.Warning(kStopDeferredText);
+  }
+
   UpdateProgress& progress_;
+  const StopRequest& stopRequested_;
+  bool stopSaid_ = false;
 };
 
 const char* DescribeOutcome(uint32_t outcome) {
@@ -59,23 +77,33 @@ const char* DescribeOutcome(uint32_t outcome) {
 
 SilentUpdate::SilentUpdate(AppSession& session, const CommandLineOptions& options,
                            ReportSink& reports, UpdateProgress& progress, usb::LinkFactory makeLink,
-                           UnreachablePrinterProbe unreachablePrinters)
+                           UnreachablePrinterProbe unreachablePrinters, StopRequest stopRequested)
     : session_(session),
       context_(session.context),
       options_(options),
       reports_(reports),
       progress_(progress),
       makeLink_(std::move(makeLink)),
-      unreachablePrinters_(std::move(unreachablePrinters)) {}
+      unreachablePrinters_(std::move(unreachablePrinters)),
+      stopRequested_(std::move(stopRequested)) {}
+
+bool SilentUpdate::Stopped() {
+  if (!stopRequested_ || stopRequested_() == 0) return false;
+  progress_.Phase(UpdatePhase::kResult, "stopped by a signal");
+  return true;
+}
 
 void SilentUpdate::Run(std::string_view programFolder) {
-  ProgressObserver observer(progress_);
+  ProgressObserver observer(progress_, stopRequested_);
   context_.silent = true;
   context_.notifyWindow = &observer;
   uint32_t outcome = report::kNothingAttempted;
   uint32_t compared = 0;
 
-  if (ReadyToCompare(programFolder) && ReadDeviceVersion()) {
+  // A stop before the update ends the run at the next step, as a failure; one that comes
+  // during it lets the printer's update end first (Update).
+  if (!Stopped() && ReadyToCompare(programFolder) && !Stopped() && ReadDeviceVersion() &&
+      !Stopped()) {
     const bool older = DeviceOlderThanPackage(context_.deviceVersion, context_.packageVersion);
     FixedText<96> text;
     text.Format("printer %s, package %s: %s", context_.deviceVersion.c_str(),
@@ -83,6 +111,8 @@ void SilentUpdate::Run(std::string_view programFolder) {
     progress_.Phase(UpdatePhase::kVersionCompare, text);
     outcome = older ? Update() : report::kAlreadyCurrent;
     compared = 1;
+  } else if (stopRequested_ && stopRequested_() != 0) {
+    outcome = report::kUpdateFailed;
   }
 
   context_.notifyWindow = nullptr;
@@ -94,7 +124,7 @@ void SilentUpdate::Run(std::string_view programFolder) {
 }
 
 bool SilentUpdate::ReadyToCompare(std::string_view programFolder) {
-  const ConfigurationState state = ReadModeConfiguration(session_, programFolder);
+  const ConfigurationState state = ReadModeConfiguration(session_, programFolder, &files_);
   if (state != ConfigurationState::kReady) {
     progress_.Phase(UpdatePhase::kConfiguration, DescribeConfigurationState(state));
     return false;
@@ -132,7 +162,12 @@ bool SilentUpdate::ReadDeviceVersion() {
     return false;
   }
   const VersionText revision = context_.deviceVersion;
-  context_.deviceVersion = revision.view().substr(0, kComparedCharacters);
+  if (!config::IsFirmwareVersion(revision)) {
+    // A text that states no version would compare as older or newer than any package.
+    progress_.Phase(UpdatePhase::kVersionCompare, "the printer's version cannot be read");
+    return false;
+  }
+  context_.deviceVersion = config::ComparedPart(revision);
   return true;
 }
 
@@ -141,17 +176,21 @@ bool SilentUpdate::SkipCpuStep() const {
          VersionAsDecimal(context_.deviceVersion) >= kCpuSkipVersion;
 }
 
-bool SilentUpdate::Flash(UpdatePhase phase, const PathText& image, uint8_t writeType,
-                         uint32_t waitSeconds, bool waitForRestart) {
+bool SilentUpdate::Flash(UpdatePhase phase, const config::LoadedFile& image,
+                         std::string_view expectedVersion, uint8_t writeType, uint32_t waitSeconds,
+                         bool waitForRestart) {
   FixedText<600> text;
-  text.Format("sending %s", image.c_str());
+  text.Format("sending %s", image.path.c_str());
   progress_.Phase(phase, text);
   protocol::FlashRequest request;
   request.openModel = context_.targetModel;
   request.reopenModel = context_.targetModel;
-  request.imagePath = image.c_str();
+  request.image = image;
+  request.code = files_.code;
+  request.table = files_.table;
+  request.expectedVersion = expectedVersion;
   request.writeType = writeType;
-  request.waitSeconds = static_cast<uint16_t>(waitSeconds);
+  request.waitSeconds = waitSeconds;
   request.waitForRestart = waitForRestart;
   if (protocol::FirmwareDownload(context_, makeLink_).FlashFirmware(request)) return true;
   if (!context_.resultText.empty()) progress_.Phase(phase, context_.resultText);
@@ -163,14 +202,16 @@ uint32_t SilentUpdate::Update() {
   if (context_.cpuFirst) {
     if (SkipCpuStep()) {
       progress_.Phase(UpdatePhase::kCpuStep, "skipped: the printer has the CPU code already");
-    } else if (!Flash(UpdatePhase::kCpuStep, context_.cpuFirmwarePath, kCpuWriteType,
-                      context_.cpuDelay + context_.cpuExtraDelay, false)) {
+    } else if (!Flash(UpdatePhase::kCpuStep, files_.cpuFirmware, context_.cpuPackageVersion,
+                      kCpuWriteType, uint32_t{context_.cpuDelay} + context_.cpuExtraDelay, false)) {
       return report::kUpdateFailed;
     }
   }
-  // The main download follows the CPU step at once.
-  const bool written = Flash(UpdatePhase::kDownload, context_.firmwarePath, context_.writeType,
-                             context_.firmwareDelay + context_.extraDelay, true);
+  // The main download follows the CPU step at once, unless a stop came meanwhile.
+  if (Stopped()) return report::kUpdateFailed;
+  const bool written =
+      Flash(UpdatePhase::kDownload, files_.firmware, context_.packageVersion, context_.writeType,
+            uint32_t{context_.firmwareDelay} + context_.extraDelay, true);
   return written ? report::kUpdateWritten : report::kUpdateFailed;
 }
 

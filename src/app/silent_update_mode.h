@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <string_view>
 
 #include "app/app_session.h"
@@ -8,21 +9,34 @@
 #include "app/reachability_hint.h"
 #include "app/report_sink.h"
 #include "app/update_progress.h"
+#include "config/package_files.h"
+#include "platform/stop_signals.h"
 #include "platform/usb_printer_nodes.h"
 #include "usb/link_factory.h"
 
 namespace kiln::app {
 
+// The stop signal received so far, 0 for none (platform::StopRequested).
+using StopRequest = std::function<int()>;
+
+// Said once when a stop signal arrives while a printer is being updated.
+inline constexpr const char* kStopDeferredText =
+    "a stop was requested: the printer's update ends first, then Kiln stops";
+
 // The unattended update: writes the package only when the printer's version is older,
 // reports 101 just before the first download, then 100 (versions compared) and 110 (the
-// outcome). Never waits for a person: nothing is shown but the progress lines.
+// outcome). Never waits for a person: nothing is shown but the progress lines. A stop
+// signal before the first download ends the run with 110 = 12; one during a printer's
+// download, count-down and check is said once and takes effect after it, before any
+// further step; the reports are sent either way.
 class SilentUpdate {
  public:
   // unreachablePrinters names, when no printer answers, a printer the kernel sees but
   // no printer node reaches.
   SilentUpdate(AppSession& session, const CommandLineOptions& options, ReportSink& reports,
                UpdateProgress& progress, usb::LinkFactory makeLink,
-               UnreachablePrinterProbe unreachablePrinters = &platform::UnreachableUsbPrinters);
+               UnreachablePrinterProbe unreachablePrinters = &platform::UnreachableUsbPrinters,
+               StopRequest stopRequested = &platform::StopRequested);
   void Run(std::string_view programFolder);
 
  private:
@@ -32,10 +46,13 @@ class SilentUpdate {
   bool ReadDeviceVersion();
   // The CPU step (when configured and not skipped), then the main download; the outcome.
   uint32_t Update();
-  // One FlashFirmware call for the target model, with its progress lines.
-  bool Flash(UpdatePhase phase, const PathText& image, uint8_t writeType, uint32_t waitSeconds,
-             bool waitForRestart);
+  // One FlashFirmware call for the target model, with its progress lines: image as loaded
+  // by the first read, and the version the printer must report afterwards.
+  bool Flash(UpdatePhase phase, const config::LoadedFile& image, std::string_view expectedVersion,
+             uint8_t writeType, uint32_t waitSeconds, bool waitForRestart);
   bool SkipCpuStep() const;
+  // Whether a stop signal came; says so in the progress.
+  bool Stopped();
 
   AppSession& session_;
   UpdateContext& context_;
@@ -44,6 +61,8 @@ class SilentUpdate {
   UpdateProgress& progress_;
   usb::LinkFactory makeLink_;
   UnreachablePrinterProbe unreachablePrinters_;
+  StopRequest stopRequested_;
+  config::PackageFiles files_;  // read once by ReadyToCompare, sent by Update
 };
 
 }  // namespace kiln::app

@@ -3,6 +3,7 @@
 #include <string>
 #include <utility>
 
+#include "config/firmware_package.h"
 #include "usb/model_table.h"
 
 namespace kiln::app {
@@ -28,27 +29,14 @@ class WindowThreadDisplay final : public VersionDisplay {
   MainWindowView& view_;
 };
 
-// Swaps a path of the context for the duration of one download.
-class PathSwap {
- public:
-  PathSwap(PathText& field, const PathText& replacement) : field_(field), saved_(field) {
-    field_ = replacement.view();
-  }
-  ~PathSwap() { field_ = saved_.view(); }
-  PathSwap(const PathSwap&) = delete;
-  PathSwap& operator=(const PathSwap&) = delete;
-
- private:
-  PathText& field_;
-  PathText saved_;
-};
-
 }  // namespace
 
-UpdateWorker::UpdateWorker(UpdateContext& context, const i18n::LanguageFile& texts,
-                           const char* languageTag, MainWindowView& view, usb::LinkFactory links,
-                           platform::Clock& clock, StatusShow showStatus)
+UpdateWorker::UpdateWorker(UpdateContext& context, config::PackageFiles files,
+                           const i18n::LanguageFile& texts, const char* languageTag,
+                           MainWindowView& view, usb::LinkFactory links, platform::Clock& clock,
+                           StatusShow showStatus)
     : context_(context),
+      files_(std::move(files)),
       texts_(texts),
       view_(view),
       links_(std::move(links)),
@@ -101,13 +89,15 @@ WorkerOutcome UpdateWorker::Run() {
 
 void UpdateWorker::WriteAlternativeSet() {
   ShowTexts(i18n::keys::kWritingFlash1, i18n::keys::kWritingFlash2);
-  {
-    PathSwap code(context_.codePath, context_.altCodePath);
-    PathSwap table(context_.tablePath, context_.altTablePath);
-    // A failed alternative set is not reported: the normal firmware follows anyway.
-    (void)Flash(context_.connectedModel, context_.connectedModel, context_.altFirmwarePath.c_str(),
-                nullptr, context_.writeType, context_.cpuDelay, true);
-  }
+  protocol::FlashRequest request = Request(context_.connectedModel, context_.connectedModel,
+                                           context_.writeType, context_.cpuDelay, true);
+  request.image = files_.altFirmware;
+  request.code = files_.altCode;
+  request.table = files_.altTable;
+  const auto version = config::PackageVersionOf(files_.altFirmware, context_.writeType);
+  if (version) request.expectedVersion = version->view();
+  // A failed alternative set is not reported: the normal firmware follows anyway.
+  (void)Flash(request);
   context_.packageModel = context_.targetModel;
   context_.targetModel = context_.connectedModel;
 }
@@ -115,17 +105,20 @@ void UpdateWorker::WriteAlternativeSet() {
 bool UpdateWorker::WriteCpuFirmware() {
   ShowTexts(i18n::keys::kWritingFlashCpu1, i18n::keys::kWritingFlashCpu2);
   const uint32_t model = context_.targetModel;
-  const uint32_t seconds = context_.cpuDelay + context_.cpuExtraDelay;
-  bool ok = false;
+  const uint32_t seconds = uint32_t{context_.cpuDelay} + context_.cpuExtraDelay;
+  protocol::FlashRequest request = Request(model, model, kWriteTypeCpu, seconds, false);
+  request.expectedVersion = context_.cpuPackageVersion.view();
   if (!usb::IsLargeModel(model)) {
-    ok = Flash(model, model, context_.cpuFirmwarePath.c_str(), nullptr, kWriteTypeCpu, seconds,
-               false);
+    request.image = files_.cpuFirmware;
+    request.code = files_.code;
+    request.table = files_.table;
   } else {
-    PathSwap code(context_.codePath, context_.cpuFirmwarePath);
-    PathSwap table(context_.tablePath, context_.cpuTablePath);
-    ok = Flash(model, model, context_.cpuCodePath.c_str(), nullptr, kWriteTypeCpu, seconds, false);
+    // A large model takes its CPU step as three files: the CPU code file is the image.
+    request.image = files_.cpuCode;
+    request.code = files_.cpuFirmware;
+    request.table = files_.cpuTable;
   }
-  if (!ok) {
+  if (!Flash(request)) {
     ShowTexts(i18n::keys::kWriteFlashCpuFail1, i18n::keys::kWriteFlashCpuFail2);
     return false;
   }
@@ -142,11 +135,15 @@ bool UpdateWorker::WriteCpuFirmware() {
 
 bool UpdateWorker::WriteNormalFirmware() {
   ShowTexts(i18n::keys::kWritingFlash1, i18n::keys::kWritingFlash2);
-  const PathText table = context_.colourTablePath.view();
-  const bool withTable = context_.tableSwitch && !table.empty();
-  const bool ok = Flash(context_.targetModel, context_.packageModel, context_.firmwarePath.c_str(),
-                        withTable ? table.c_str() : nullptr, context_.writeType,
-                        context_.firmwareDelay + context_.extraDelay, true);
+  protocol::FlashRequest request =
+      Request(context_.targetModel, context_.packageModel, context_.writeType,
+              uint32_t{context_.firmwareDelay} + context_.extraDelay, true);
+  request.image = files_.firmware;
+  request.code = files_.code;
+  request.table = files_.table;
+  if (context_.tableSwitch) request.colourTable = files_.colourTable;
+  request.expectedVersion = context_.packageVersion.view();
+  const bool ok = Flash(request);
   if (ok) {
     ShowText(i18n::keys::kWriteFlashDone);
   } else {
@@ -155,17 +152,19 @@ bool UpdateWorker::WriteNormalFirmware() {
   return ok;
 }
 
-bool UpdateWorker::Flash(uint32_t openModel, uint32_t reopenModel, const char* image,
-                         const char* table, uint8_t writeType, uint32_t waitSeconds,
-                         bool waitForRestart) {
+protocol::FlashRequest UpdateWorker::Request(uint32_t openModel, uint32_t reopenModel,
+                                             uint8_t writeType, uint32_t waitSeconds,
+                                             bool waitForRestart) {
   protocol::FlashRequest request;
   request.openModel = openModel;
   request.reopenModel = reopenModel;
-  request.imagePath = image;
-  request.tablePath = table;
   request.writeType = writeType;
-  request.waitSeconds = static_cast<uint16_t>(waitSeconds);  // the sum is taken in 16 bits
+  request.waitSeconds = waitSeconds;
   request.waitForRestart = waitForRestart;
+  return request;
+}
+
+bool UpdateWorker::Flash(const protocol::FlashRequest& request) {
   protocol::FirmwareDownload download(context_, links_);
   return download.FlashFirmware(request);
 }

@@ -5,6 +5,7 @@
 #include <string>
 
 #include "app/main_window_view.h"
+#include "config/package_files.h"
 #include "config/update_context.h"
 #include "i18n/language_file.h"
 #include "platform/clock.h"
@@ -32,12 +33,13 @@ class UpdateWorker {
   // Shows a status text; runs on the window's thread.
   using StatusShow = std::function<void(const char* text)>;
 
-  // texts is the worker's own copy of the language texts, so the window thread may keep
-  // using its own while the update runs. Status texts go to showStatus, or straight to
-  // the view without it.
-  UpdateWorker(UpdateContext& context, const i18n::LanguageFile& texts, const char* languageTag,
-               MainWindowView& view, usb::LinkFactory links, platform::Clock& clock,
-               StatusShow showStatus = {});
+  // files are the package's files as loaded when START was pressed: every step sends
+  // from them. texts is the worker's own copy of the language texts, so the window thread
+  // may keep using its own while the update runs. Status texts go to showStatus, or
+  // straight to the view without it.
+  UpdateWorker(UpdateContext& context, config::PackageFiles files, const i18n::LanguageFile& texts,
+               const char* languageTag, MainWindowView& view, usb::LinkFactory links,
+               platform::Clock& clock, StatusShow showStatus = {});
   WorkerOutcome Run();
 
  private:
@@ -46,13 +48,15 @@ class UpdateWorker {
   // The CPU firmware; on success the visible ten-second wait. False on failure.
   bool WriteCpuFirmware();
   bool WriteNormalFirmware();
-  bool Flash(uint32_t openModel, uint32_t reopenModel, const char* image, const char* table,
-             uint8_t writeType, uint32_t waitSeconds, bool waitForRestart);
+  static protocol::FlashRequest Request(uint32_t openModel, uint32_t reopenModel, uint8_t writeType,
+                                        uint32_t waitSeconds, bool waitForRestart);
+  bool Flash(const protocol::FlashRequest& request);
   void ShowTexts(const i18n::TextKey& first, const i18n::TextKey& second);
   void ShowText(const i18n::TextKey& key);
   void Show(const char* text);
 
   UpdateContext& context_;
+  config::PackageFiles files_;
   std::string lastStatus_;
   i18n::LanguageFile texts_;
   MainWindowView& view_;

@@ -3,13 +3,15 @@
 #include <cstdint>
 #include <string_view>
 
+#include "config/firmware_version.h"
+
 namespace kiln::app {
 
 // Firmware versions are four-character texts ("1.07") compared as texts, character by
-// character without regard to case; only the rules below read them as numbers.
-
-// <0, 0 or >0 as a is smaller than, equal to or greater than b.
-int CompareVersionText(std::string_view a, std::string_view b);
+// character without regard to case; only the rules below read them as numbers. A text
+// that states no version (config::IsFirmwareVersion) is never older or newer, and
+// reads and packs as 0.
+using config::CompareVersionText;
 
 // The no-downgrade rule: the package is older than the printer's firmware (whose
 // revision text counts only with its first four characters, "1.07a" as "1.07").

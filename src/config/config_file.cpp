@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <string_view>
 
+#include "log/debug_log.h"
 #include "platform/file_probe.h"
 #include "platform/ini_document.h"
 #include "platform/profile.h"
@@ -53,7 +54,49 @@ class EntryReader {
   // A flag is on only when its value is exactly 1.
   bool Flag(const char* key) const { return Int(key, 0) == 1; }
 
+  // The write type sent with the start of write; one the printer does not know is 0.
+  uint8_t WriteType() const {
+    const uint32_t value = Int("WriteType", 0);
+    if (value <= kLastWriteType) return static_cast<uint8_t>(value);
+    NoteAdjusted("WriteType", "is not 0, 1 or 2", 0);
+    return 0;
+  }
+
+  // A delay in seconds. Kiln.ini is also edited by hand: a negative value or one that is
+  // no number reads as the default, one above the longest as the longest, so that no
+  // value wraps into a count-down of hours or one shorter than the printer needs.
+  uint16_t Delay(const char* key, uint16_t defaultValue) const {
+    FixedText<kValueBuffer> raw;
+    GetPrivateProfileStringA(section_, key, "", raw.data(), kValueBuffer, context_.iniPath.c_str());
+    std::string_view text = raw.view();
+    if (text.empty()) return defaultValue;
+    const bool negative = text.front() == '-';
+    if (negative || text.front() == '+') text.remove_prefix(1);
+    std::size_t digits = 0;
+    while (digits < text.size() && text[digits] >= '0' && text[digits] <= '9') ++digits;
+    if (digits == 0) return NoteAdjusted(key, "is no number", defaultValue);
+    if (negative) return NoteAdjusted(key, "is negative", defaultValue);
+    // Nine digits cannot wrap the 32-bit reading; more are too many seconds anyway.
+    const uint32_t value = Int(key, defaultValue);
+    if (digits > 9 || value > kLongestDelaySeconds) {
+      return NoteAdjusted(key, "is longer than the longest delay", kLongestDelaySeconds);
+    }
+    return static_cast<uint16_t>(value);
+  }
+
  private:
+  // Notes in the debug trace that a value was read as another, and returns that one.
+  uint16_t NoteAdjusted(const char* key, const char* why, uint32_t used) const {
+    FixedText<kValueBuffer> raw;
+    GetPrivateProfileStringA(section_, key, "", raw.data(), kValueBuffer, context_.iniPath.c_str());
+    log::DebugLog trace;
+    if (trace.OpenFromEnvironment()) {
+      trace.LogPrint(1, "Kiln.ini [%s] %s=%s %s: %u is used\n", section_, key, raw.c_str(), why,
+                     used);
+    }
+    return static_cast<uint16_t>(used);
+  }
+
   const UpdateContext& context_;
   const char* section_;
 };
@@ -105,7 +148,7 @@ bool ReadConfigSection(UpdateContext& context, int index) {
   }
   context.firmwarePath.Append(entry.Text(packageKey));
   context.modelName = entry.Text("Model").view();
-  context.writeType = static_cast<uint8_t>(entry.Int("WriteType", 0) & 0xFF);
+  context.writeType = entry.WriteType();
 
   if (!platform::FileExists(context.firmwarePath.c_str())) return false;
 
@@ -122,8 +165,8 @@ bool ReadConfigSection(UpdateContext& context, int index) {
     entry.ReadPath("CpuFwCode", context.cpuCodePath);
   }
 
-  context.cpuDelay = static_cast<uint16_t>(entry.Int("Delay1", 20) & 0xFFFF);
-  context.firmwareDelay = static_cast<uint16_t>(entry.Int("Delay2", 25) & 0xFFFF);
+  context.cpuDelay = entry.Delay("Delay1", 20);
+  context.firmwareDelay = entry.Delay("Delay2", 25);
 
   context.tableSwitch = entry.Flag("EnableTableSwitch");
   context.noDowngrade = entry.Flag("DisableOverwriteNewer");

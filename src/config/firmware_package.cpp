@@ -3,6 +3,7 @@
 #include <cstring>
 #include <string_view>
 
+#include "config/firmware_version.h"
 #include "platform/read_only_file.h"
 #include "usb/model_table.h"
 
@@ -31,16 +32,17 @@ std::optional<uint32_t> LocateInOrder(const uint8_t* image, uint32_t size, uint3
   return std::nullopt;
 }
 
-bool LoadHeader(const char* path, bool cpuPackage, uint8_t writeType, PackageHeader& header) {
-  FirmwarePackage package;
-  uint32_t size = 0;
-  if (!LoadPackageFile(path, &package, size)) return false;
+// The header of a loaded package; a package that holds nothing beyond its header, or
+// whose version text states no version, is not a package.
+bool DecodeLoadedHeader(const LoadedFile& file, bool cpuPackage, uint8_t writeType,
+                        PackageHeader& header) {
+  if (!file.readable()) return false;
   const std::optional<uint32_t> offset =
-      cpuPackage ? LocateCpuPackageHeader(package.image.data(), size)
-                 : LocatePackageHeader(package.image.data(), size, writeType);
-  if (!offset) return false;
-  header = DecodePackageHeader(package.image.data(), *offset);
-  return true;
+      cpuPackage ? LocateCpuPackageHeader(file.data(), file.size())
+                 : LocatePackageHeader(file.data(), file.size(), writeType);
+  if (!offset || file.size() <= *offset + kHeaderLength) return false;
+  header = DecodePackageHeader(file.data(), *offset);
+  return IsFirmwareVersion(header.version.view());
 }
 
 }  // namespace
@@ -57,7 +59,7 @@ std::vector<uint32_t> PackageReadPieces(uint32_t size) {
 
 bool LoadPackageFile(const char* path, FirmwarePackage* package, uint32_t& size) {
   platform::ReadOnlyFile file(path);
-  if (!file.IsOpen() || file.size() > UINT32_MAX) return false;
+  if (!file.IsOpen() || file.size() > kLargestPackageFile) return false;
   const auto length = static_cast<uint32_t>(file.size());
 
   if (package == nullptr) {
@@ -98,8 +100,18 @@ PackageHeader DecodePackageHeader(const uint8_t* image, uint32_t offset) {
 }
 
 bool ReadPackageInfo(UpdateContext& context) {
+  return ReadPackageInfo(context, LoadPackageFiles(context));
+}
+
+std::optional<FixedText<5>> PackageVersionOf(const LoadedFile& file, uint8_t writeType) {
   PackageHeader header;
-  if (!LoadHeader(context.firmwarePath.c_str(), false, context.writeType, header)) return false;
+  if (!DecodeLoadedHeader(file, false, writeType, header)) return std::nullopt;
+  return header.version;
+}
+
+bool ReadPackageInfo(UpdateContext& context, const PackageFiles& files) {
+  PackageHeader header;
+  if (!DecodeLoadedHeader(files.firmware, false, context.writeType, header)) return false;
 
   context.packageVidPid = usb::MakeVidPid(header.productId);
   context.extraDelay = context.writeType == 2 ? header.programTime1 : header.programTime2;
@@ -127,7 +139,7 @@ bool ReadPackageInfo(UpdateContext& context) {
 
   if (!context.cpuFirst) return true;
   PackageHeader cpuHeader;
-  if (!LoadHeader(context.cpuFirmwarePath.c_str(), true, context.writeType, cpuHeader)) {
+  if (!DecodeLoadedHeader(files.cpuFirmware, true, context.writeType, cpuHeader)) {
     return false;
   }
   context.cpuPackageVersion = cpuHeader.version.view();

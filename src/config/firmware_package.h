@@ -5,6 +5,7 @@
 #include <optional>
 #include <vector>
 
+#include "config/package_files.h"
 #include "config/update_context.h"
 
 namespace kiln::config {
@@ -45,7 +46,7 @@ struct PackageHeader {
 // Loads a regular file whole. With no package given only the size is reported. An
 // empty image is sized to the file; an image that already holds a buffer of at least
 // the file's length is read into. False when the path is not a regular file that can
-// be opened and read, or is larger than 4 GiB.
+// be opened and read, or is larger than kLargestPackageFile (nothing is read then).
 bool LoadPackageFile(const char* path, FirmwarePackage* package, uint32_t& size);
 
 // The sizes of the pieces in which a file of this size is read.
@@ -60,13 +61,19 @@ std::optional<uint32_t> LocateCpuPackageHeader(const uint8_t* image, uint32_t si
 // Decodes the header at offset; the caller has located it.
 PackageHeader DecodePackageHeader(const uint8_t* image, uint32_t offset);
 
-// Loads the firmware package named by the context, decodes its header into
-// packageVidPid, extraDelay and packageVersion, resolves the target and package models,
-// and, when cpuFirst is on, reads the CPU package's version and programming time.
-// A lookup that finds no model row clears the fields it would have set (model 0, empty
-// names). False when a package cannot be loaded or holds no header, or, unless
-// noCheckPid is on, when its product ID is no model's.
+// Decodes the loaded firmware package's header into packageVidPid, extraDelay and
+// packageVersion, resolves the target and package models, and, when cpuFirst is on,
+// decodes the CPU package's version and programming time. A lookup that finds no model
+// row clears the fields it would have set (model 0, empty names). False when a package
+// could not be loaded, holds no header or nothing beyond it, states no version
+// (IsFirmwareVersion), or, unless noCheckPid is on, when its product ID is no model's.
+bool ReadPackageInfo(UpdateContext& context, const PackageFiles& files);
+// The same on the files the context names, read now and dropped afterwards: for what the
+// window shows before an update, never for an update itself.
 bool ReadPackageInfo(UpdateContext& context);
+
+// The version a package states, when it is a package (as ReadPackageInfo judges it).
+std::optional<FixedText<5>> PackageVersionOf(const LoadedFile& file, uint8_t writeType);
 
 // A device data block of length bytes is valid when byte length-2 is the marker and
 // the last byte is 0xFF minus the 8-bit sum of the bytes before it, minus the marker.

@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <cstring>
 #include <string_view>
+#include <type_traits>
 
 namespace kiln {
 
@@ -43,9 +44,11 @@ class FixedText {
     buffer_[used + n] = '\0';
   }
 
-  // printf-style formatting, cut at the capacity.
+  // printf-style formatting, cut at the capacity. Only numbers and pointers go through
+  // the argument list: a class object (a std::string for a "%s") would be read as garbage.
   template <typename... Args>
   void Format(const char* format, Args... args) {
+    static_assert((!std::is_class_v<Args> && ...), "pass texts to Format as c_str()");
     std::snprintf(buffer_, Capacity, format, args...);
   }
 

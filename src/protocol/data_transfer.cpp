@@ -30,6 +30,15 @@ bool Accepted(ResultCode result) {
   return result == ResultCode::kWritten || result == ResultCode::kAnswered;
 }
 
+// Bytes a pipe accepted are not bytes the printer took: only the answered end of a file
+// (or of the write) shows that the printer has all of it, so the whole length is
+// reported then, and never without it.
+TransferOutcome Closed(ResultCode end, uint32_t length, DownloadObserver* progress) {
+  if (end != ResultCode::kAnswered) return TransferOutcome::kEndUnanswered;
+  if (progress != nullptr && length != 0) progress->OnDataSent(length, length);
+  return TransferOutcome::kSent;
+}
+
 // Sends one announced file and its end.
 TransferOutcome SendAnnouncedData(CPrnCmd& prn, const uint8_t* data, uint32_t length,
                                   DownloadObserver* progress) {
@@ -38,7 +47,7 @@ TransferOutcome SendAnnouncedData(CPrnCmd& prn, const uint8_t* data, uint32_t le
   if (last != ResultCode::kAnswered) return TransferOutcome::kRejected;
   const ResultCode closed = prn.DoCommand(cmd::kFileEnd);
   prn.link()->clock().Sleep(kAfterWritePauseMs);
-  return closed == ResultCode::kAnswered ? TransferOutcome::kSent : TransferOutcome::kEndUnanswered;
+  return Closed(closed, length, progress);
 }
 
 }  // namespace
@@ -56,7 +65,8 @@ ResultCode SendDataInChunks(CPrnCmd& prn, uint16_t code, const uint8_t* data, ui
     }
     if (!Accepted(result)) break;
     offset += chunk;
-    if (progress != nullptr) progress->OnDataSent(offset, length);
+    // The last piece is reported with the answered end (Closed), not here.
+    if (progress != nullptr && offset < length) progress->OnDataSent(offset, length);
   }
   return result;
 }
@@ -71,7 +81,7 @@ TransferOutcome WriteFirmwareImage(CPrnCmd& prn, const uint8_t* image, uint32_t 
   if (last != ResultCode::kWritten) return TransferOutcome::kRejected;
   const ResultCode ended = prn.DoCommand(cmd::kWriteEnd);
   prn.link()->clock().Sleep(kAfterWritePauseMs);
-  return ended == ResultCode::kAnswered ? TransferOutcome::kSent : TransferOutcome::kEndUnanswered;
+  return Closed(ended, length, progress);
 }
 
 void PrepareRegisters(CPrnCmd& prn) {
@@ -91,35 +101,28 @@ void Settle(CPrnCmd& prn, bool noWaitBusyBeforeWrite) {
   }
 }
 
-TransferOutcome WriteFirmwareFiles(CPrnCmd& prn, const UpdateContext& context, const uint8_t* image,
-                                   uint32_t length) {
+TransferOutcome WriteFirmwareFiles(CPrnCmd& prn, const UpdateContext& context,
+                                   const config::LoadedFile& code, const config::LoadedFile& table,
+                                   const uint8_t* image, uint32_t length) {
   const bool noWait = context.noWaitBusyBeforeWrite;
   DownloadObserver* progress = context.notifyWindow;
   PrepareRegisters(prn);
 
-  config::FirmwarePackage file;
-  uint32_t size = 0;
-  if (!config::LoadPackageFile(context.codePath.c_str(), &file, size)) {
-    return TransferOutcome::kFileUnreadable;
-  }
+  if (!code.readable()) return TransferOutcome::kFileUnreadable;
   // An announce the printer did not take shows in its file's first data packet.
   (void)prn.DoCommand3(cmd::kFileAnnounce, kCodeFile, 0);
   Settle(prn, noWait);
-  if (SendAnnouncedData(prn, file.image.data(), size, progress) != TransferOutcome::kSent) {
+  if (SendAnnouncedData(prn, code.data(), code.size(), progress) != TransferOutcome::kSent) {
     return TransferOutcome::kRejected;
   }
 
-  file = config::FirmwarePackage();
-  if (!config::LoadPackageFile(context.tablePath.c_str(), &file, size)) {
-    return TransferOutcome::kFileUnreadable;
-  }
+  if (!table.readable()) return TransferOutcome::kFileUnreadable;
   Settle(prn, noWait);
   (void)prn.DoCommand3(cmd::kFileAnnounce, kTableFile, 0);  // as for the code file
   Settle(prn, noWait);
-  if (SendAnnouncedData(prn, file.image.data(), size, progress) != TransferOutcome::kSent) {
+  if (SendAnnouncedData(prn, table.data(), table.size(), progress) != TransferOutcome::kSent) {
     return TransferOutcome::kRejected;
   }
-  file = config::FirmwarePackage();
 
   Settle(prn, noWait);
   (void)prn.DoCommand3(cmd::kFileAnnounce, kImageFile, 0);  // as for the code file

@@ -2,6 +2,7 @@
 
 #include <cstdint>
 
+#include "config/package_files.h"
 #include "config/update_context.h"
 #include "protocol/download_observer.h"
 #include "protocol/prn_cmd.h"
@@ -22,7 +23,8 @@ enum class TransferOutcome {
 // Sends data in pieces of at most chunkSize bytes: 0x8308 pieces as answered data
 // packets, any other command as unanswered packets, each taking the I/O right. Stops at
 // the first piece not accepted; returns the last result (kNothingSent for no data).
-// progress, when given, hears of every piece accepted.
+// progress, when given, hears of every piece accepted but the last: the whole length is
+// reported only when the printer answers the end of the file or write that follows.
 ResultCode SendDataInChunks(CPrnCmd& prn, uint16_t code, const uint8_t* data, uint32_t length,
                             uint32_t chunkSize, DownloadObserver* progress = nullptr);
 
@@ -40,8 +42,11 @@ void Settle(CPrnCmd& prn, bool noWaitBusyBeforeWrite);
 
 // The download of models 19 and higher: registers, then the code file, the table file
 // and the image, each announced (0x8306 with its kind), sent in answered pieces and
-// closed (0x8307). Progress of each file goes to context.notifyWindow.
-TransferOutcome WriteFirmwareFiles(CPrnCmd& prn, const UpdateContext& context, const uint8_t* image,
-                                   uint32_t length);
+// closed (0x8307). The code and table files are sent as they were loaded when the update
+// started; one that could not be read ends the download there (kFileUnreadable).
+// Progress of each file goes to context.notifyWindow.
+TransferOutcome WriteFirmwareFiles(CPrnCmd& prn, const UpdateContext& context,
+                                   const config::LoadedFile& code, const config::LoadedFile& table,
+                                   const uint8_t* image, uint32_t length);
 
 }  // namespace kiln::protocol

@@ -4,10 +4,12 @@
 #include <array>
 #include <functional>
 #include <memory>
+#include <span>
 #include <string>
 #include <vector>
 
 #include "config/firmware_package.h"
+#include "config/firmware_version.h"
 #include "protocol/data_transfer.h"
 #include "protocol/download_observer.h"
 #include "protocol/image_patching.h"
@@ -195,7 +197,8 @@ bool SendToEveryPrinter(DownloadSession& session, UpdateContext& context,
     }
     const auto size = static_cast<uint32_t>(image.size());
     const TransferOutcome outcome =
-        context.largeModel ? WriteFirmwareFiles(session.prn(), context, image.data(), size)
+        context.largeModel ? WriteFirmwareFiles(session.prn(), context, request.code, request.table,
+                                                image.data(), size)
                            : WriteFirmwareImage(session.prn(), image.data(), size,
                                                 request.writeType, context.notifyWindow);
     if (outcome == TransferOutcome::kFileUnreadable) return false;
@@ -240,10 +243,37 @@ bool BlockCameBack(DownloadSession& session, UpdateContext& context, uint32_t in
   return true;
 }
 
-// Each printer after its restart: answering, no longer busy, without an error, and
-// holding the device data block it had (keptBlocks). A printer's error code is notified
-// through reportError; a printer that does not come back, whose state cannot be read or
-// whose block differs is named in resultText.
+// A printer's revision text as it may appear in resultText: bytes outside printable
+// ASCII become '?', so a printer cannot put line breaks or control codes on screen.
+FixedText<24> PrintableRevision(const char* revision) {
+  FixedText<24> text = revision;
+  for (char& c : std::span(text.data(), text.view().size())) {
+    if (c < 0x20 || c > 0x7E) c = '?';
+  }
+  return text;
+}
+
+// Whether the printer now runs the version it was sent. A printer whose revision cannot
+// be read is judged by its state alone; one that reports another version (its old one,
+// when it came back without taking the image) has failed, and resultText says which.
+bool RunsExpectedVersion(DownloadSession& session, UpdateContext& context, uint32_t instance,
+                         const std::string& expected) {
+  if (expected.empty()) return true;
+  char revision[24] = {};
+  if (session.prn().GetProductRev(revision, sizeof revision) != ResultCode::kAnswered ||
+      revision[0] == '\0') {
+    return true;
+  }
+  if (config::StatesVersion(revision, expected)) return true;
+  NoteFailure(context, "Printer %u reports version %s after programming, not %s.", instance,
+              PrintableRevision(revision).c_str(), expected.c_str());
+  return false;
+}
+
+// Each printer after its restart: answering, no longer busy, without an error, holding
+// the device data block it had (keptBlocks) and running the expected version. A printer's error
+// code is notified through reportError; a printer that does not come back, whose state cannot be
+// read or whose block differs is named in resultText.
 uint32_t ConfirmEveryPrinter(DownloadSession& session, UpdateContext& context,
                              const FlashRequest& request, const std::vector<std::string>& printers,
                              const std::vector<std::vector<uint8_t>>& keptBlocks,
@@ -290,6 +320,11 @@ uint32_t ConfirmEveryPrinter(DownloadSession& session, UpdateContext& context,
       ++failures;
       continue;
     }
+    if (!RunsExpectedVersion(session, context, instance, request.expectedVersion)) {
+      session.link().CloseIOChannel();
+      ++failures;
+      continue;
+    }
     // The printer passed its check; the job reset only readies it for printing.
     if (request.waitForRestart) (void)session.prn().DoCommand3(cmd::kJobReset, 1, 0);
     session.link().CloseIOChannel();
@@ -314,16 +349,14 @@ void FirmwareDownload::Progress(DownloadObserver::Stage stage) {
 bool FirmwareDownload::FlashFirmware(const FlashRequest& request) {
   context_.resultText.Clear();
 
-  config::FirmwarePackage package;
-  uint32_t imageSize = 0;
-  if (!config::LoadPackageFile(request.imagePath, &package, imageSize)) {
+  if (!request.image.readable()) {
     context_.resultText = "Open Firmware File Error!!";
     return false;
   }
-  std::vector<uint8_t>& image = package.image;
-  image.resize(imageSize);
-  if (request.tablePath != nullptr && !MergeTableFile(request.tablePath, request.imagePath, image,
-                                                      context_.targetModel, context_.resultText)) {
+  // A copy: each printer's device data block and the colour table are patched into it.
+  std::vector<uint8_t> image(*request.image.bytes);
+  if (request.colourTable.named() && !MergeTableFile(request.colourTable, request.image.path, image,
+                                                     context_.targetModel, context_.resultText)) {
     return false;
   }
 

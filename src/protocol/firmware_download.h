@@ -1,7 +1,9 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
 
+#include "config/package_files.h"
 #include "config/update_context.h"
 #include "platform/clock.h"
 #include "protocol/download_observer.h"
@@ -10,21 +12,27 @@
 
 namespace kiln::protocol {
 
-// One firmware package to download to every connected printer of a model.
+// One firmware package to download to every connected printer of a model. Its files are
+// the bytes loaded when the update started: nothing is read from disk here.
 struct FlashRequest {
   uint32_t openModel = 0;    // model under which the printers are found before the download
   uint32_t reopenModel = 0;  // model under which they come back after programming
-  const char* imagePath = nullptr;
-  const char* tablePath = nullptr;  // table file to merge into the image, or nullptr
-  uint8_t writeType = 0;            // 0 whole, 1 except backup, 2 CPU code
-  uint16_t waitSeconds = 0;         // count-down after the download
-  bool waitForRestart = false;      // wait for the printers to come back and confirm them
+  config::LoadedFile image;
+  config::LoadedFile colourTable;  // table file to merge into the image; none when not named
+  config::LoadedFile code, table;  // a large model's code and table files
+  uint8_t writeType = 0;           // 0 whole, 1 except backup, 2 CPU code
+  uint32_t waitSeconds = 0;        // count-down after the download
+  bool waitForRestart = false;     // wait for the printers to come back and confirm them
+  // The version each printer must report once it is back, where its version can be read:
+  // the version of the package this step sends. Empty: the version is not checked.
+  std::string expectedVersion;
 };
 
 // The update itself: loads the package, merges the chosen table, sends the image (or,
 // for large models, the three files) to every connected printer of the model, counts
-// down the programming time, then reconnects to each printer and checks its status and,
-// where its device data block was kept, that the block came back unchanged. While the
+// down the programming time, then reconnects to each printer and checks its status,
+// where its device data block was kept that the block came back unchanged, and that it
+// now reports the expected version. While the
 // firmware is written, the print queues of each printer are held (holdQueues) so that
 // no print job takes the printer away. Notifications go to context.notifyWindow. True
 // only when every printer found was updated and passed its check.

@@ -35,14 +35,14 @@ bool HoldsDeviceBlock(const uint8_t* answer, uint32_t length, uint32_t connected
 
 }  // namespace
 
-bool MergeTableFile(const char* tablePath, const char* imagePath, std::vector<uint8_t>& image,
-                    uint32_t targetModel, FixedText<512>& resultText) {
-  config::FirmwarePackage table;
-  uint32_t tableSize = 0;
-  if (!config::LoadPackageFile(tablePath, &table, tableSize)) {
+bool MergeTableFile(const config::LoadedFile& table, const std::string& imagePath,
+                    std::vector<uint8_t>& image, uint32_t targetModel, FixedText<512>& resultText) {
+  const char* tablePath = table.path.c_str();
+  if (!table.readable()) {
     resultText.Format("Table file %s cannot be read.", tablePath);
     return false;
   }
+  const uint32_t tableSize = table.size();
 
   const bool single = targetModel == kSingleBlockModel;
   const MergeRange* begin = single ? kSingleBlockLayout.data() : kThreeBlockLayout.data();
@@ -57,11 +57,11 @@ bool MergeTableFile(const char* tablePath, const char* imagePath, std::vector<ui
   }
   if (image.size() < imageNeeded) {
     resultText.Format("Firmware file %s is %zu bytes; merging a table file needs %u bytes.",
-                      imagePath, image.size(), imageNeeded);
+                      imagePath.c_str(), image.size(), imageNeeded);
     return false;
   }
   for (const MergeRange* range = begin; range != end; ++range) {
-    std::memcpy(image.data() + range->imageOffset, table.image.data() + range->tableOffset,
+    std::memcpy(image.data() + range->imageOffset, table.data() + range->tableOffset,
                 range->length);
   }
   return true;

@@ -66,7 +66,9 @@ class UpdateOnTestBed : public TestBedTest {
     protocol::FlashRequest request;
     request.openModel = openModel;
     request.reopenModel = reopenModel;
-    request.imagePath = image.c_str();
+    request.image = config::LoadFile(image);
+    request.code = config::LoadFile(std::string(context_.codePath.view()));
+    request.table = config::LoadFile(std::string(context_.tablePath.view()));
     request.waitSeconds = kUpdateWaitSeconds;
     request.waitForRestart = true;
     protocol::FirmwareDownload download(context_);

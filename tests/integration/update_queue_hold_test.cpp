@@ -72,7 +72,9 @@ class QueueHeldOnTestBed : public kiln::testing::TestBedTest {
     protocol::FlashRequest request;
     request.openModel = 7;
     request.reopenModel = 7;
-    request.imagePath = image.c_str();
+    request.image = config::LoadFile(image);
+    request.code = config::LoadFile(std::string(context_.codePath.view()));
+    request.table = config::LoadFile(std::string(context_.tablePath.view()));
     request.waitSeconds = 3;
     request.waitForRestart = true;
     return protocol::FirmwareDownload(context_).FlashFirmware(request);

@@ -2,6 +2,7 @@
 #include "config/config_file.h"
 
 #include <gtest/gtest.h>
+#include <stdlib.h>
 
 #include <string>
 
@@ -38,7 +39,7 @@ TEST_F(ReadEntry, ReadsEveryKeyOfAnEntryWithAPackage) {
   ASSERT_TRUE(ReadConfigSection(context_, 1));
   EXPECT_EQ(context_.firmwarePath, In("fw.bin"));
   EXPECT_EQ(context_.modelName, "M07");
-  EXPECT_EQ(context_.writeType, 2) << "low 8 bits of 258";
+  EXPECT_EQ(context_.writeType, 0) << "258 is no write type: never sent as its low 8 bits";
   EXPECT_TRUE(context_.cpuFirst);
   EXPECT_TRUE(context_.showCountdown);
   EXPECT_FALSE(context_.noCheckPid) << "a flag is on only when exactly 1";
@@ -48,7 +49,7 @@ TEST_F(ReadEntry, ReadsEveryKeyOfAnEntryWithAPackage) {
   EXPECT_EQ(context_.cpuFirmwarePath, In("cpu.bin"));
   EXPECT_EQ(context_.cpuTablePath, In("CpuTable"));
   EXPECT_EQ(context_.cpuCodePath, In("CpuFwCode"));
-  EXPECT_EQ(context_.cpuDelay, static_cast<uint16_t>(70000 & 0xFFFF));
+  EXPECT_EQ(context_.cpuDelay, kLongestDelaySeconds) << "never its low 16 bits";
   EXPECT_EQ(context_.firmwareDelay, 25) << "absent Delay2";
   EXPECT_TRUE(context_.tableSwitch);
   EXPECT_FALSE(context_.noDowngrade);
@@ -132,10 +133,41 @@ TEST_F(ReadEntry, DelayDefaultsAndNonNumericValues) {
   EXPECT_EQ(context_.cpuDelay, 20);
   EXPECT_EQ(context_.firmwareDelay, 25);
 
-  Ini("[FW_INFO1]\nFile=fw.bin\nDelay1=soon\nDelay2=-1\n");
+  // Neither a count-down of 18 hours nor one that wraps below the printer's time.
+  const struct {
+    const char* value;
+    uint16_t seconds;
+  } kDelays[] = {
+      {"soon", 25},          {"-1", 25},          {"-5", 25},      {"0", 0},     {"1000", 1000},
+      {"1001", 1000},        {"65535", 1000},     {"70000", 1000}, {" 40 ", 40}, {"+12", 12},
+      {"99999999999", 1000}, {"4294967297", 1000}};
+  for (const auto& delay : kDelays) {
+    Ini(std::string("[FW_INFO1]\nFile=fw.bin\nDelay1=7\nDelay2=") + delay.value + "\n");
+    ASSERT_TRUE(ReadConfigSection(context_, 1));
+    EXPECT_EQ(context_.firmwareDelay, delay.seconds) << "Delay2=" << delay.value;
+    EXPECT_EQ(context_.cpuDelay, 7);
+  }
+}
+
+TEST_F(ReadEntry, WriteTypeOutsideZeroToTwoIsZeroAndAdjustmentsAreTraced) {
+  dir_.Write("fw.bin", "x");
+  const std::string trace = dir_.File("trace.log");
+  ::setenv("KILN_LOG_FILE", trace.c_str(), 1);
+  ::setenv("KILN_LOG_LEVEL", "1", 1);
+  for (const char* value : {"-1", "3", "258", "two"}) {
+    Ini(std::string("[FW_INFO1]\nFile=fw.bin\nWriteType=") + value + "\n");
+    ASSERT_TRUE(ReadConfigSection(context_, 1));
+    EXPECT_EQ(context_.writeType, 0) << "WriteType=" << value;
+  }
+  Ini("[FW_INFO1]\nFile=fw.bin\nWriteType=2\nDelay1=-5\n");
   ASSERT_TRUE(ReadConfigSection(context_, 1));
-  EXPECT_EQ(context_.cpuDelay, 0);
-  EXPECT_EQ(context_.firmwareDelay, 0xFFFF);
+  EXPECT_EQ(context_.writeType, 2);
+  ::unsetenv("KILN_LOG_FILE");
+  ::unsetenv("KILN_LOG_LEVEL");
+  const std::string lines = TempDir::Read(trace);
+  EXPECT_NE(lines.find("WriteType=258 is not 0, 1 or 2: 0 is used"), std::string::npos) << lines;
+  EXPECT_NE(lines.find("Delay1=-5 is negative: 20 is used"), std::string::npos) << lines;
+  EXPECT_EQ(lines.find("WriteType=2 "), std::string::npos) << "a valid value is not noted";
 }
 
 TEST_F(ReadEntry, OverlongValuesAreCutToTheField) {

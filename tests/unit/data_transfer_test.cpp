@@ -23,6 +23,11 @@ using kiln::testing::CountOf;
 using kiln::testing::ScriptedChannel;
 using kiln::testing::TempDir;
 
+// A large model's code or table file as the update loads it.
+config::LoadedFile Loaded(const PathText& path) {
+  return config::LoadFile(std::string(path.view()));
+}
+
 uint16_t LengthField(const Bytes& packet) {
   return static_cast<uint16_t>(packet[1] << 8 | packet[2]);
 }
@@ -77,12 +82,16 @@ TEST_F(Transfer, LargeModelUnansweredEndFailsAnEarlyFileOnlyTheImageIsLeftOpen) 
   const Bytes image(20, 'i');
   for (int piece = 0; piece < 4; ++piece) channel_.ScriptAnswer(0x8308, {});
   // The code file's end goes unanswered: the table and the image never go out.
-  EXPECT_EQ(WriteFirmwareFiles(*prn_, context, image.data(), 20), TransferOutcome::kRejected);
+  EXPECT_EQ(WriteFirmwareFiles(*prn_, context, Loaded(context.codePath), Loaded(context.tablePath),
+                               image.data(), 20),
+            TransferOutcome::kRejected);
   EXPECT_EQ(CountOf(channel_.Commands(), 0x8307), 1u);
 
   channel_.writes.clear();
   for (int end = 0; end < 2; ++end) channel_.ScriptAnswer(0x8307, {});
-  EXPECT_EQ(WriteFirmwareFiles(*prn_, context, image.data(), 20), TransferOutcome::kEndUnanswered);
+  EXPECT_EQ(WriteFirmwareFiles(*prn_, context, Loaded(context.codePath), Loaded(context.tablePath),
+                               image.data(), 20),
+            TransferOutcome::kEndUnanswered);
   EXPECT_EQ(CountOf(channel_.Commands(), 0x8307), 3u);
 }
 
@@ -94,7 +103,9 @@ TEST_F(Transfer, LargeModelSendsRegistersAndThreeAnnouncedFiles) {
   context.tablePath = dir_.Write("table.bin", std::string(10, 't'));
   const Bytes image(20, 'i');
 
-  EXPECT_EQ(WriteFirmwareFiles(*prn_, context, image.data(), 20), TransferOutcome::kSent);
+  EXPECT_EQ(WriteFirmwareFiles(*prn_, context, Loaded(context.codePath), Loaded(context.tablePath),
+                               image.data(), 20),
+            TransferOutcome::kSent);
   const std::vector<uint16_t> expected = {
       0x8305, 0x8305, 0x8305, 0x8305, 0x8305,  // registers
       0x8306, 0x8308, 0x8308, 0x8308, 0x8307,  // code file in three pieces
@@ -124,7 +135,9 @@ TEST_F(Transfer, MissingTableFileStopsBeforeTheImage) {
   context.codePath = dir_.Write("code.bin", "code");
   context.tablePath = dir_.File("missing.bin");
   const Bytes image(20, 'i');
-  EXPECT_EQ(WriteFirmwareFiles(*prn_, context, image.data(), 20), TransferOutcome::kFileUnreadable);
+  EXPECT_EQ(WriteFirmwareFiles(*prn_, context, Loaded(context.codePath), Loaded(context.tablePath),
+                               image.data(), 20),
+            TransferOutcome::kFileUnreadable);
   const std::vector<uint16_t> commands = channel_.Commands();
   EXPECT_EQ(std::vector<uint16_t>(commands.begin() + 5, commands.end()),
             (std::vector<uint16_t>{0x8306, 0x8308, 0x8307}));
@@ -139,7 +152,9 @@ TEST_F(Transfer, UnansweredPieceEndsTheFileAndFailsThePrinter) {
   context.codePath = dir_.Write("code.bin", "code");
   context.tablePath = dir_.Write("table.bin", "table");
   const Bytes image(20, 'i');
-  EXPECT_EQ(WriteFirmwareFiles(*prn_, context, image.data(), 20), TransferOutcome::kRejected);
+  EXPECT_EQ(WriteFirmwareFiles(*prn_, context, Loaded(context.codePath), Loaded(context.tablePath),
+                               image.data(), 20),
+            TransferOutcome::kRejected);
   EXPECT_EQ(channel_.Commands().back(), 0x8308) << "no end of file, no further files";
 }
 
@@ -156,7 +171,7 @@ TEST_F(Transfer, TableMergeLayouts) {
   FixedText<512> result;
   const std::string table = dir_.Write("table.bin", TableFile(config::kTableFileSize));
   Bytes image(0x70000, 0);
-  ASSERT_TRUE(MergeTableFile(table.c_str(), "fw.bin", image, 7, result));
+  ASSERT_TRUE(MergeTableFile(config::LoadFile(table), "fw.bin", image, 7, result));
   EXPECT_EQ(image[0x2E000], 'C');
   EXPECT_EQ(image[0x2E7FF], 'C');
   EXPECT_EQ(image[0x2E800], 0);
@@ -167,7 +182,7 @@ TEST_F(Transfer, TableMergeLayouts) {
   EXPECT_EQ(image[0x68000], 0);
 
   Bytes single(0x60000, 0);
-  ASSERT_TRUE(MergeTableFile(table.c_str(), "fw.bin", single, 22, result));
+  ASSERT_TRUE(MergeTableFile(config::LoadFile(table), "fw.bin", single, 22, result));
   EXPECT_EQ(single[0x4D000], 'C');
   EXPECT_EQ(single[0x50FFF], 'H') << "model 22 takes the first 0x4000 bytes as one block";
   EXPECT_EQ(single[0x51000], 0);
@@ -178,18 +193,19 @@ TEST_F(Transfer, TooSmallFilesRefuseTheMerge) {
   FixedText<512> result;
   const std::string shortTable = dir_.Write("short.bin", TableFile(0x24000));
   Bytes image(0x70000, 0);
-  EXPECT_FALSE(MergeTableFile(shortTable.c_str(), "fw.bin", image, 7, result));
+  EXPECT_FALSE(MergeTableFile(config::LoadFile(shortTable), "fw.bin", image, 7, result));
   EXPECT_NE(result.view().find("short.bin"), std::string_view::npos) << result.c_str();
   EXPECT_EQ(image[0x2E000], 0) << "nothing merged";
 
   const std::string table = dir_.Write("table.bin", TableFile(config::kTableFileSize));
   Bytes small(0x67FFF, 0);
-  EXPECT_FALSE(MergeTableFile(table.c_str(), "fw.bin", small, 7, result));
+  EXPECT_FALSE(MergeTableFile(config::LoadFile(table), "fw.bin", small, 7, result));
   EXPECT_EQ(small[0x2E000], 0);
 
-  EXPECT_TRUE(MergeTableFile(shortTable.c_str(), "fw.bin", image, 22, result))
+  EXPECT_TRUE(MergeTableFile(config::LoadFile(shortTable), "fw.bin", image, 22, result))
       << "model 22 needs 0x4000";
-  EXPECT_FALSE(MergeTableFile(dir_.File("absent.bin").c_str(), "fw.bin", image, 7, result));
+  EXPECT_FALSE(
+      MergeTableFile(config::LoadFile(dir_.File("absent.bin")), "fw.bin", image, 7, result));
 }
 
 Bytes ValidBlock(std::size_t size) {

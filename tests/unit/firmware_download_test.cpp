@@ -102,8 +102,10 @@ class Flash : public ::testing::Test {
     FlashRequest request;
     request.openModel = model;
     request.reopenModel = model;
-    request.imagePath = image.c_str();
-    request.tablePath = table;
+    request.image = config::LoadFile(image);
+    if (table != nullptr) request.colourTable = config::LoadFile(table);
+    request.code = config::LoadFile(std::string(context_.codePath.view()));
+    request.table = config::LoadFile(std::string(context_.tablePath.view()));
     request.writeType = writeType;
     request.waitSeconds = seconds;
     request.waitForRestart = waitForRestart;

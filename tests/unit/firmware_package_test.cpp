@@ -6,6 +6,7 @@
 #include <unistd.h>
 
 #include <cstring>
+#include <fstream>
 #include <string>
 #include <vector>
 
@@ -113,8 +114,27 @@ TEST_F(Package, ShortFilesAreRejectedWithoutReadingPastTheirEnd) {
   EXPECT_FALSE(ReadPackageInfo(context_));
 
   UsePackage(full, 2);
+  EXPECT_FALSE(ReadPackageInfo(context_)) << "a header with no image behind it is no package";
+  UsePackage(full + "!", 2);
   EXPECT_TRUE(ReadPackageInfo(context_));
   EXPECT_EQ(context_.packageVersion, "1.00");
+}
+
+TEST_F(Package, PackagesTooLargeOrWithoutAVersionAreRefused) {
+  // A sparse file far larger than any flash: refused from its size, before it is read.
+  const std::string huge = dir_.File("huge.bin");
+  { std::ofstream out(huge); }
+  ASSERT_EQ(::truncate(huge.c_str(), 3ll << 30), 0);
+  context_.firmwarePath = huge;
+  EXPECT_FALSE(ReadPackageInfo(context_));
+  EXPECT_FALSE(LoadFile(huge).readable());
+
+  for (const char* version : {"zz.q", "\xFF\xFE", "    ", "1.  ", ".5", "N/A"}) {
+    UsePackage(MakePackage(0x2000, kHeaderOffsetMain, 0x0002, 1, 2, version));
+    EXPECT_FALSE(ReadPackageInfo(context_)) << "version \"" << version << "\"";
+  }
+  UsePackage(MakePackage(0x2000, kHeaderOffsetMain, 0x0002, 1, 2, "1.0a"));
+  EXPECT_TRUE(ReadPackageInfo(context_));
 }
 
 TEST_F(Package, HeaderFillsVersionDelayAndModels) {
@@ -135,11 +155,11 @@ TEST_F(Package, HeaderFillsVersionDelayAndModels) {
 }
 
 TEST_F(Package, VersionIsAtMostFourCharacters) {
-  std::string bytes = MakePackage(0x2000, kHeaderOffsetMain, 0x0002, 1, 2, "ABCD");
+  std::string bytes = MakePackage(0x2000, kHeaderOffsetMain, 0x0002, 1, 2, "1.2b");
   bytes[kHeaderOffsetMain + 15] = 'E';
   UsePackage(bytes);
   ASSERT_TRUE(ReadPackageInfo(context_));
-  EXPECT_EQ(context_.packageVersion, "ABCD");
+  EXPECT_EQ(context_.packageVersion, "1.2b");
 
   bytes = MakePackage(0x2000, kHeaderOffsetMain, 0x0002, 1, 2, "", '\0');
   std::memcpy(bytes.data() + kHeaderOffsetMain + 11, "1.2", 3);
@@ -193,11 +213,11 @@ TEST_F(Package, CpuPackageIsReadWhenCpuFirst) {
 
   // A CPU package is looked for at 0x40 first even though write type 0 prefers 0x1040.
   std::string cpu = MakePackage(0x2000, kHeaderOffsetMain, 0x0002, 90, 91, "MAIN");
-  const std::string front = MakePackage(0x100, kHeaderOffsetCpu, 0x0002, 33, 34, "C1.5");
+  const std::string front = MakePackage(0x100, kHeaderOffsetCpu, 0x0002, 33, 34, "5.1C");
   cpu.replace(kHeaderOffsetCpu, 15, front, kHeaderOffsetCpu, 15);
   context_.cpuFirmwarePath = dir_.Write("cpu.bin", cpu);
   ASSERT_TRUE(ReadPackageInfo(context_));
-  EXPECT_EQ(context_.cpuPackageVersion, "C1.5");
+  EXPECT_EQ(context_.cpuPackageVersion, "5.1C");
   EXPECT_EQ(context_.cpuExtraDelay, 33);
 
   context_.cpuFirmwarePath = dir_.Write("cpu-noheader.bin", std::string(0x2000, 'q'));

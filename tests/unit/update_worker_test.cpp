@@ -35,13 +35,14 @@ class Worker : public ::testing::Test {
   WorkerOutcome Run(uint32_t connectedModel, bool useAltSet = false) {
     UpdateContext& context = rig_.session.context;
     EXPECT_TRUE(config::ReadConfigSection(context, 1));
-    EXPECT_TRUE(config::ReadPackageInfo(context));
+    config::PackageFiles files = config::LoadPackageFiles(context);
+    EXPECT_TRUE(config::ReadPackageInfo(context, files));
     context.largeModel = context.targetModel >= 19;
     context.connectedModel = connectedModel;
     context.useAltSet = useAltSet;
     context.notifyWindow = &countdowns_;
-    UpdateWorker worker(context, rig_.session.language, "eng", view_, rig_.printers.Links(),
-                        rig_.printers.clock);
+    UpdateWorker worker(context, std::move(files), rig_.session.language, "eng", view_,
+                        rig_.printers.Links(), rig_.printers.clock);
     return worker.Run();
   }
   std::vector<std::string> StatusesStartingWith(const std::string& prefix) const {

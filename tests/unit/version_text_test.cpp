@@ -60,7 +60,19 @@ TEST(VersionText, PackedVersions) {
   EXPECT_EQ(PackVersion("300.257"), 0x2C010000u) << "each number modulo 256";
   EXPECT_EQ(PackVersion("N/A"), 0u);
   EXPECT_EQ(PackVersion(""), 0u);
-  EXPECT_EQ(PackVersion("1.x"), 0x01000000u);
+  EXPECT_EQ(PackVersion("1.x"), 0u) << "no version: packs as none";
+  EXPECT_EQ(PackVersion("zz.q"), 0u);
+}
+
+TEST(VersionText, TextsThatStateNoVersionAreNeverOlderOrNewer) {
+  // Either side not a version: nothing is written, and nothing blocks as a downgrade.
+  for (const char* noVersion : {"zz.q", "\xFF\xFE", "    ", "", "N/A"}) {
+    EXPECT_FALSE(DeviceOlderThanPackage("1.05", noVersion)) << noVersion;
+    EXPECT_FALSE(DeviceOlderThanPackage(noVersion, "1.10")) << noVersion;
+    EXPECT_FALSE(PackageOlderThanDevice(noVersion, "1.05")) << noVersion;
+    EXPECT_FALSE(PackageOlderThanDevice("1.05", noVersion)) << noVersion;
+  }
+  EXPECT_TRUE(DeviceOlderThanPackage("1.05", "1.10"));
 }
 
 }  // namespace

@@ -7,13 +7,16 @@
 #include <QFile>
 #include <QFileDialog>
 #include <QGuiApplication>
+#include <QSocketNotifier>
 #include <QTimer>
+#include <memory>
 
 #include "app/gui/colour_mode_dialog.h"
 #include "app/gui/kiln_resources.h"
 #include "app/gui/main_window.h"
 #include "app/program_folder_choice.h"
 #include "platform/device_monitor.h"
+#include "platform/stop_signals.h"
 #include "tools/maintenance_dialogs.h"
 
 namespace kiln::app {
@@ -56,6 +59,16 @@ void RunMainWindow(AppSession& session, const StartedProgram& program) {
   QTimer::singleShot(0, &window, [&] {
     (void)window.Initialise(program.programFolder, &platform::OpenUsbPrinterMonitor);
   });
+  // A stop signal closes the window, once any update under way has ended.
+  std::unique_ptr<QSocketNotifier> stopSignal;
+  if (platform::StopSignalDescriptor() >= 0) {
+    stopSignal =
+        std::make_unique<QSocketNotifier>(platform::StopSignalDescriptor(), QSocketNotifier::Read);
+    QObject::connect(stopSignal.get(), &QSocketNotifier::activated, &window, [&] {
+      stopSignal->setEnabled(false);
+      if (window.controller().OnStopRequested()) window.done(QDialog::Rejected);
+    });
+  }
   window.exec();
 }
 
