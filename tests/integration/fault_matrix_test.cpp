@@ -33,6 +33,9 @@ constexpr uint32_t kOtherModel = 9;
 constexpr double kTimeScale = 0.01;  // KILN_TIME_SCALE of UpdateOnTestBed
 // Kiln tries 30 times to reach a printer before it gives up on it.
 constexpr uint32_t kTries = 30;
+constexpr uint32_t kImageSize = 0x30000;  // UpdateOnTestBed::Package
+constexpr const char* kStillOnItsOldVersion =
+    "Printer 1 reports version 1.00 after programming, not 2.00.";
 
 // What reached the printer.
 enum class Received {
@@ -126,6 +129,17 @@ const FaultRow kRows[] = {
      "Printer 1 reported checksum error 0x00030302 after the download.", Received::kWholeImage, Countdown::kNone, {0x00030302}, "1.00"},
     {"UnpluggedInTheTransfer", With([](auto& f) { f.leaveAfterDataBytes = 0x8000; }), false,
      "Printer 1 did not take the firmware.", Received::kPartialImage, Countdown::kNone, {}, "1.00", 1},
+    // The printer leaves late in the image, or after its last byte, and comes back on
+    // its old firmware: the pipe took every byte, its end went unanswered, and only the
+    // version it reports shows that it was not updated.
+    {"LeavesAt95PercentOfTheImage", With([](auto& f) { f.leaveAfterDataBytes = kImageSize * 95 / 100; }), false,
+     kStillOnItsOldVersion, Received::kPartialImage, Countdown::kFull, {}, "1.00", 1},
+    {"LeavesAtTheEndOfTheImage", With([](auto& f) { f.leaveAfterDataBytes = kImageSize; }), false,
+     kStillOnItsOldVersion, Received::kPartialImage, Countdown::kFull, {}, "1.00", 1},
+    // A code at or below the transaction results is no printer error, but the printer did
+    // not restart into the new firmware.
+    {"Error50AfterProgramming", With([](auto& f) { f.errorAfterProgramming = sim::AlertForDetail(0x0405, 0x50); }), false,
+     kStillOnItsOldVersion, Received::kWholeImage, Countdown::kFull, {}, "1.00"},
     {"UnpluggedInTheTransferForGood", With([](auto& f) { f.neverReturn = true; f.leaveAfterDataBytes = 0x8000; }), false,
      "Printer 1 did not take the firmware.", Received::kPartialImage, Countdown::kNone, {}, "1.00", 1},
     {"NeverReturns", With([](auto& f) { f.neverReturn = true; }), false,
@@ -173,7 +187,7 @@ void ExpectReceived(sim::VirtualPrinter& printer, Received received) {
   const auto images = printer.Images();
   if (received == Received::kWholeImage) {
     ASSERT_EQ(images.size(), 1u);
-    EXPECT_EQ(images[0].bytes.size(), 0x30000u);
+    EXPECT_EQ(images[0].bytes.size(), kImageSize);
   } else {
     EXPECT_TRUE(images.empty());
   }

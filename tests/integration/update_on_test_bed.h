@@ -22,6 +22,8 @@ namespace kiln::testing {
 
 // Seconds of the count-down after the download in UpdateOnTestBed::Update.
 inline constexpr uint16_t kUpdateWaitSeconds = 8;
+// The version of UpdateOnTestBed::Package, which every updated printer must report.
+inline constexpr const char* kPackageVersion = "2.00";
 
 inline sim::VirtualPrinterConfig Printer(uint32_t model, const char* serial,
                                          const char* version = "1.00") {
@@ -56,7 +58,7 @@ class UpdateOnTestBed : public TestBedTest {
   // A package for the model's product ID: version "2.00", programmed in 3 seconds.
   std::string Package(uint32_t model, std::size_t size = 0x30000) {
     return dir_.Write("fw.bin", MakePackage(size, config::kHeaderOffsetMain,
-                                            sim::ProductIdOfModel(model), 3, 3, "2.00"));
+                                            sim::ProductIdOfModel(model), 3, 3, kPackageVersion));
   }
 
   bool Update(uint32_t openModel, uint32_t reopenModel, const std::string& image) {
@@ -71,6 +73,7 @@ class UpdateOnTestBed : public TestBedTest {
     request.table = config::LoadFile(std::string(context_.tablePath.view()));
     request.waitSeconds = kUpdateWaitSeconds;
     request.waitForRestart = true;
+    request.expectedVersion = kPackageVersion;
     protocol::FirmwareDownload download(context_);
     return download.FlashFirmware(request);
   }

@@ -45,6 +45,7 @@ class ChildProcess {
   ChildProcess& operator=(const ChildProcess&) = delete;
 
   bool started() const { return pid_ > 0; }
+  pid_t pid() const { return pid_; }
 
   // The exit code once the program ended within the time; nullopt while it still runs
   // (or when it died of a signal).

@@ -1,8 +1,11 @@
 // The command-line modes against virtual printers in this process, with their reports
 // and progress recorded, and the console form of the progress.
 #include <gtest/gtest.h>
+#include <signal.h>
 
+#include <algorithm>
 #include <cstdio>
+#include <filesystem>
 #include <string>
 #include <utility>
 #include <vector>
@@ -84,6 +87,67 @@ TEST_F(Modes, CpuStepGoesFirstAndTheMainImageFollows) {
   EXPECT_EQ(progress_.countdown[0], 24u);
   EXPECT_EQ(progress_.countdown[25], 15u);
   EXPECT_EQ(progress_.phases.back(), UpdatePhase::kResult);
+}
+
+TEST_F(Modes, PackageReplacedAfterItsCheckIsNotWhatIsSent) {
+  sim::VirtualPrinter& printer = Printer(7, "1.05");
+  Package("fw.bin", config::kHeaderOffsetMain, 7, "1.10");
+  const std::string checked = kiln::testing::TempDir::Read(dir_.File("fw.bin"));
+  dir_.Write("Kiln.ini", "[FW_INFO1]\nFile=fw.bin\n");
+  // The first printer link is made once the package has been checked: the file is then
+  // replaced, as a rename would, by another model's older package.
+  bool replaced = false;
+  usb::LinkFactory links = [&, inner = rig_.Links()] {
+    if (!replaced) {
+      replaced = true;
+      Package("other.bin", config::kHeaderOffsetMain, 11, "0.01");
+      std::filesystem::rename(dir_.File("other.bin"), dir_.File("fw.bin"));
+    }
+    return inner();
+  };
+  CommandLineOptions options;
+  options.model = 7;
+  SilentUpdate(session_, options, reports_, progress_, links).Run(dir_.path().string());
+
+  ASSERT_TRUE(replaced);
+  EXPECT_EQ(reports_.list, (Reports{{101, 0}, {100, 1}, {110, 11}}));
+  const auto images = printer.Images();
+  ASSERT_EQ(images.size(), 1u);
+  EXPECT_TRUE(
+      std::equal(images[0].bytes.begin(), images[0].bytes.end(), checked.begin(), checked.end()))
+      << "the bytes sent are the bytes checked";
+  EXPECT_EQ(printer.Version(), "1.10");
+}
+
+TEST_F(Modes, StopDuringAStepLetsItEndAndStartsNoOther) {
+  sim::VirtualPrinter& printer = Printer(6, "1.06");
+  Package("fw.bin", config::kHeaderOffsetMain, 6, "1.10");
+  Package("cpu.bin", config::kHeaderOffsetCpu, 6, "1.06");
+  dir_.Write("Kiln.ini", "[FW_INFO1]\nFile=fw.bin\nCpu1st=1\nCpuFile=cpu.bin\n");
+  CommandLineOptions options;
+  options.model = 6;
+  // The signal comes with the CPU step's first second of count-down.
+  const StopRequest stop = [&] { return progress_.countdown.empty() ? 0 : SIGTERM; };
+  SilentUpdate(session_, options, reports_, progress_, rig_.Links(), nullptr, stop)
+      .Run(dir_.path().string());
+
+  EXPECT_EQ(reports_.list, (Reports{{101, 0}, {100, 1}, {110, 12}}));
+  ASSERT_EQ(printer.Images().size(), 1u) << "the CPU step ended, the main image never went";
+  EXPECT_EQ(progress_.countdown.size(), 25u) << "its whole count-down";
+  EXPECT_EQ(std::count(progress_.warnings.begin(), progress_.warnings.end(), kStopDeferredText), 1);
+}
+
+TEST_F(Modes, StopBeforeTheUpdateSendsNothing) {
+  sim::VirtualPrinter& printer = Printer(7, "1.05");
+  Package("fw.bin", config::kHeaderOffsetMain, 7, "1.10");
+  dir_.Write("Kiln.ini", "[FW_INFO1]\nFile=fw.bin\n");
+  CommandLineOptions options;
+  options.model = 7;
+  SilentUpdate(session_, options, reports_, progress_, rig_.Links(), nullptr, [] {
+    return SIGINT;
+  }).Run(dir_.path().string());
+  EXPECT_EQ(reports_.list, (Reports{{100, 0}, {110, 12}}));
+  EXPECT_TRUE(printer.Transcript().empty());
 }
 
 TEST_F(Modes, PrinterWithAnEmptyVersionIsNotCompared) {

@@ -217,6 +217,15 @@ TEST_F(Flash, PiecesOfExactlyOneAndJustOverOnePacket) {
   EXPECT_EQ(payloads, (std::vector<uint32_t>{kDataPieceSize, 1}));
 }
 
+TEST_F(Flash, WholeLengthIsReportedOnlyOnceThePrinterAnswersTheEnd) {
+  Faulty(7, "E", [](sim::PrinterFaults& f) { f.silent = sim::CommandMatch::Code(cmd::kWriteEnd); });
+  (void)Run(7, Package(7, 3 * kDataPieceSize));
+  ASSERT_FALSE(recorder_.progress.empty());
+  for (const auto& [sent, total] : recorder_.progress) {
+    EXPECT_LT(sent, total) << "the pipe took the bytes, the printer never confirmed them";
+  }
+}
+
 TEST_F(Flash, OpenModel5CountsDownFrom220) {
   Printer(5);
   ASSERT_TRUE(Run(5, Package(5), 30));
