@@ -9,6 +9,7 @@
 #include "app/command_line.h"
 #include "app/run_modes.h"
 #include "platform/instance_lock.h"
+#include "platform/print_queue_hold.h"
 #include "platform/program_folder.h"
 
 namespace {
@@ -37,6 +38,8 @@ int main(int argc, char** argv) {
   // A second instance ends at once and says nothing, whatever its options.
   auto instance = kiln::platform::InstanceLock::TryAcquire();
   if (!instance) return 0;
+  // What a killed run left held is released first, by the one instance that runs.
+  kiln::platform::ResumeQueuesLeftHeld();
 
   StartedProgram program;
   program.commandLine = ParseCommandLine(std::span<const char* const>(
