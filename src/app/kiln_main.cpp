@@ -10,6 +10,7 @@
 #include "app/run_modes.h"
 #include "platform/display_probe.h"
 #include "platform/instance_lock.h"
+#include "platform/print_queue_hold.h"
 #include "platform/program_folder.h"
 #include "platform/stop_signals.h"
 
@@ -60,6 +61,8 @@ int main(int argc, char** argv) {
   // ends at once and says nothing, whatever its options.
   auto instance = kiln::platform::InstanceLock::TryAcquire();
   if (!instance) return 0;
+  // What a killed run left held is released first, by the one instance that runs.
+  kiln::platform::ResumeQueuesLeftHeld();
 
   const RunMode mode = ChooseMode(program.commandLine.options);
   if (mode == RunMode::kInteractive && !kiln::platform::HasUsableDisplay()) {

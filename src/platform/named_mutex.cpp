@@ -26,28 +26,6 @@ bool IsPlainNameCharacter(char c) {
          c == '_' || c == '-';
 }
 
-// A lock folder may be used when it is a real folder (not a symlink) owned by this user
-// or root, and nobody else can write into it, unless its sticky bit keeps every user
-// to their own files.
-bool TrustedFolder(const std::string& folder) {
-  struct stat info {};
-  if (::lstat(folder.c_str(), &info) != 0 || !S_ISDIR(info.st_mode)) return false;
-  if (info.st_uid != ::geteuid() && info.st_uid != 0) return false;
-  const bool othersWrite = (info.st_mode & (S_IWGRP | S_IWOTH)) != 0;
-  return !othersWrite || (info.st_mode & S_ISVTX) != 0;
-}
-
-// Creates the folder when missing; a shared folder gets the sticky, world-writable mode
-// of /tmp so that every user can add lock files but nobody can remove another's. A
-// folder that someone else prepared is used only when it can be trusted.
-bool EnsureFolder(const std::string& folder, bool shared) {
-  std::error_code error;
-  const std::filesystem::path path(folder);
-  if (path.has_parent_path()) std::filesystem::create_directories(path.parent_path(), error);
-  if (::mkdir(folder.c_str(), 0700) == 0) ::chmod(folder.c_str(), shared ? 01777 : 0700);
-  return TrustedFolder(folder);
-}
-
 // One lock file as the whole process sees it: a single open file description, so that
 // the kernel's lock is held by the process, and the thread ownership kept beside it.
 class ProcessLock {
@@ -171,6 +149,22 @@ class FileNamedMutex final : public NamedMutex {
 
 }  // namespace
 
+bool TrustedLockFolder(const std::string& folder) {
+  struct stat info {};
+  if (::lstat(folder.c_str(), &info) != 0 || !S_ISDIR(info.st_mode)) return false;
+  if (info.st_uid != ::geteuid() && info.st_uid != 0) return false;
+  const bool othersWrite = (info.st_mode & (S_IWGRP | S_IWOTH)) != 0;
+  return !othersWrite || (info.st_mode & S_ISVTX) != 0;
+}
+
+bool EnsureLockFolder(const std::string& folder, bool shared) {
+  std::error_code error;
+  const std::filesystem::path path(folder);
+  if (path.has_parent_path()) std::filesystem::create_directories(path.parent_path(), error);
+  if (::mkdir(folder.c_str(), 0700) == 0) ::chmod(folder.c_str(), shared ? 01777 : 0700);
+  return TrustedLockFolder(folder);
+}
+
 LockFolders CurrentLockFolders() {
   const char* overridden = std::getenv("KILN_LOCK_DIR");
   if (overridden != nullptr && *overridden != '\0') {
@@ -216,7 +210,7 @@ std::unique_ptr<NamedMutex> OpenNamedMutex(std::string_view mutexName) {
 
 std::unique_ptr<NamedMutex> OpenNamedMutex(std::string_view mutexName, const LockFolders& folders) {
   const bool global = mutexName.substr(0, kGlobalPrefix.size()) == kGlobalPrefix;
-  if (!EnsureFolder(global ? folders.global : folders.local, global)) return nullptr;
+  if (!EnsureLockFolder(global ? folders.global : folders.local, global)) return nullptr;
   auto lock = SharedProcessLock(LockFilePath(mutexName, folders), global);
   if (!lock) return nullptr;
   return std::make_unique<FileNamedMutex>(std::move(lock));

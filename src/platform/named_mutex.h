@@ -14,6 +14,16 @@ struct LockFolders {
   std::string global;  // every user's: /run/lock/kiln, else /tmp/kiln-locks
 };
 
+// Whether a folder may hold lock files: a real folder (not a symlink) owned by this user
+// or root, that nobody else can write into unless its sticky bit keeps every user to
+// their own files.
+bool TrustedLockFolder(const std::string& folder);
+
+// Creates the folder when missing; a shared folder gets the sticky, world-writable mode
+// of /tmp so that every user can add files but nobody can remove another's. True when
+// the folder, created now or prepared by someone else, can be trusted.
+bool EnsureLockFolder(const std::string& folder, bool shared);
+
 // The folders in use: KILN_LOCK_DIR (its "local" and "global" sub-folders) when set,
 // else the defaults above.
 LockFolders CurrentLockFolders();

@@ -5,6 +5,7 @@
 #include <utility>
 
 #include "platform/cups_connection.h"
+#include "platform/queue_hold_journal.h"
 
 namespace kiln::platform {
 
@@ -149,6 +150,23 @@ std::vector<PrintQueue> QueuesOf(http_t* http) {
   return queues;
 }
 
+// The print server as the journal names it: the queues of one server are not another's.
+std::string PrintServerName() {
+  return std::string(cupsServer()) + ":" + std::to_string(ippPort());
+}
+
+bool ResumedOrGone(ipp_status_t status) {
+  return Succeeded(status) || status == IPP_STATUS_ERROR_NOT_FOUND;
+}
+
+void ResumeAbandoned(http_t* http, const std::vector<RecordedHold>& abandoned) {
+  for (const RecordedHold& hold : abandoned) {
+    if (ResumedOrGone(ChangePrinter(http, IPP_OP_RESUME_PRINTER, hold.queue))) {
+      QueueHoldJournal::Remove(hold.entryPath);
+    }
+  }
+}
+
 }  // namespace
 
 bool QueuePrintsTo(const PrintQueue& queue, const QueuePrinter& printer) {
@@ -170,14 +188,23 @@ PrintQueueHold PrintQueueHold::Hold(const QueuePrinter& printer) {
     hold.result_ = QueueHoldResult::kNoPrintServer;
     return hold;
   }
+  const std::string server = PrintServerName();
+  const QueueHoldJournal journal = QueueHoldJournal::InLockFolder();
+  // Left paused, such a queue would look stopped by someone else and be skipped below.
+  ResumeAbandoned(http.get(), journal.FindAbandoned(server));
   for (const PrintQueue& queue : QueuesOf(http.get())) {
     // A stopped queue starts no job, and resuming it later is not ours to do.
     if (queue.stopped || !QueuePrintsTo(queue, printer)) continue;
+    // Recorded before the pause: a crash between the two leaves an entry for a running
+    // queue, which resuming later does no harm.
+    std::string entry = journal.Record(queue.name, server);
     const ipp_status_t status = ChangePrinter(http.get(), IPP_OP_PAUSE_PRINTER, queue.name);
     if (Succeeded(status)) {
       hold.paused_.push_back(queue.name);
+      hold.journalEntries_.push_back(std::move(entry));
       continue;
     }
+    QueueHoldJournal::Remove(entry);
     hold.unpaused_.push_back(queue.name);
     if (IsRefusal(status)) {
       hold.result_ = QueueHoldResult::kNotPermitted;
@@ -191,6 +218,7 @@ PrintQueueHold PrintQueueHold::Hold(const QueuePrinter& printer) {
 PrintQueueHold::PrintQueueHold(PrintQueueHold&& other) noexcept
     : result_(other.result_),
       paused_(std::exchange(other.paused_, {})),
+      journalEntries_(std::exchange(other.journalEntries_, {})),
       unpaused_(std::exchange(other.unpaused_, {})) {}
 
 PrintQueueHold& PrintQueueHold::operator=(PrintQueueHold&& other) noexcept {
@@ -198,6 +226,7 @@ PrintQueueHold& PrintQueueHold::operator=(PrintQueueHold&& other) noexcept {
     Release();
     result_ = other.result_;
     paused_ = std::exchange(other.paused_, {});
+    journalEntries_ = std::exchange(other.journalEntries_, {});
     unpaused_ = std::exchange(other.unpaused_, {});
   }
   return *this;
@@ -208,13 +237,24 @@ bool PrintQueueHold::Release() {
   CupsConnection http = ConnectToPrintServer();
   bool resumed = http != nullptr;
   if (http) {
-    for (const std::string& queue : paused_) {
-      const ipp_status_t status = ChangePrinter(http.get(), IPP_OP_RESUME_PRINTER, queue);
-      resumed = resumed && (Succeeded(status) || status == IPP_STATUS_ERROR_NOT_FOUND);
+    for (std::size_t i = 0; i < paused_.size(); ++i) {
+      const bool done = ResumedOrGone(ChangePrinter(http.get(), IPP_OP_RESUME_PRINTER, paused_[i]));
+      // A queue that stays paused keeps its entry: the next start tries again.
+      if (done) QueueHoldJournal::Remove(journalEntries_[i]);
+      resumed = resumed && done;
     }
   }
   paused_.clear();
+  journalEntries_.clear();
   return resumed;
+}
+
+void ResumeQueuesLeftHeld() {
+  const std::vector<RecordedHold> abandoned =
+      QueueHoldJournal::InLockFolder().FindAbandoned(PrintServerName());
+  if (abandoned.empty()) return;
+  CupsConnection http = ConnectToPrintServer();
+  if (http) ResumeAbandoned(http.get(), abandoned);
 }
 
 std::string QueueHoldWarning(const PrintQueueHold& hold) {

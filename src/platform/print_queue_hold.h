@@ -40,10 +40,13 @@ enum class QueueHoldResult {
 // Keeps the print queues of one printer from starting new jobs (IPP Pause-Printer)
 // while it lives, and resumes exactly the queues it paused when it ends, whichever way
 // the update ends. Queues that were stopped before stay stopped. Requests never ask for
-// a password: a queue that needs one counts as not permitted.
+// a password: a queue that needs one counts as not permitted. Each pause is recorded in
+// the queue-hold journal first and its entry removed once the queue is resumed, so that
+// a queue a killed process left paused is resumed later (ResumeQueuesLeftHeld).
 class PrintQueueHold {
  public:
-  // Pauses every running queue that prints to the printer.
+  // Pauses every running queue that prints to the printer, after resuming the queues
+  // that ended holders left paused (which may be among them).
   static PrintQueueHold Hold(const QueuePrinter& printer);
 
   PrintQueueHold() = default;  // holds nothing
@@ -66,8 +69,16 @@ class PrintQueueHold {
  private:
   QueueHoldResult result_ = QueueHoldResult::kHeld;
   std::vector<std::string> paused_;
+  std::vector<std::string> journalEntries_;  // one per paused queue; empty when unrecorded
   std::vector<std::string> unpaused_;
 };
+
+// Resumes the queues on the print server that Kiln processes paused and that ended
+// before they could resume them (killed, or the machine lost power), as the queue-hold
+// journal records them, and removes their entries; a queue that cannot be resumed now
+// keeps its entry for the next try. Called once at start-up. Without such entries the
+// print server is not contacted.
+void ResumeQueuesLeftHeld();
 
 // A line for the status display or standard error when the hold is incomplete, e.g.
 // "Print queue Photo1 could not be paused (no permission): a print job may interrupt

@@ -1,0 +1,129 @@
+#include "platform/queue_hold_journal.h"
+
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <string>
+
+#include "support/temp_dir.h"
+
+namespace kiln::platform {
+namespace {
+
+using testing::TempDir;
+namespace fs = std::filesystem;
+
+std::size_t FilesIn(const std::string& folder) {
+  std::size_t files = 0;
+  for (const auto& entry : fs::directory_iterator(folder)) {
+    (void)entry;
+    ++files;
+  }
+  return files;
+}
+
+class QueueHoldJournalTest : public ::testing::Test {
+ protected:
+  // A child process records a hold of the queue and ends. It is left unreaped (ended,
+  // but its PID still taken) until the test reaps it.
+  pid_t EndedHolder(const char* queue, const char* server) {
+    const pid_t child = ::fork();
+    if (child == 0) ::_exit(journal_.Record(queue, server).empty() ? 1 : 0);
+    siginfo_t info{};
+    ::waitid(P_PID, static_cast<id_t>(child), &info, WEXITED | WNOWAIT);
+    EXPECT_EQ(info.si_status, 0) << "the holder recorded nothing";
+    return child;
+  }
+
+  static void Reap(pid_t child) { ::waitpid(child, nullptr, 0); }
+
+  TempDir dir_;
+  QueueHoldJournal journal_{dir_.File("held-queues")};
+};
+
+TEST_F(QueueHoldJournalTest, RecordsEachHoldUntilRemovedAndKeepsARunningHoldersEntries) {
+  const std::string photo = journal_.Record("Photo", "/run/cups/cups.sock:631");
+  const std::string office = journal_.Record("Office", "/run/cups/cups.sock:631");
+  ASSERT_FALSE(photo.empty());
+  ASSERT_NE(photo, office);
+  EXPECT_EQ(fs::path(photo).parent_path(), journal_.folder());
+  const std::string written = TempDir::Read(photo);
+  EXPECT_NE(written.find("queue=Photo\n"), std::string::npos) << written;
+  EXPECT_NE(written.find("pid=" + std::to_string(::getpid()) + "\n"), std::string::npos);
+  EXPECT_NE(written.find("server=/run/cups/cups.sock:631\n"), std::string::npos);
+
+  EXPECT_TRUE(journal_.FindAbandoned("/run/cups/cups.sock:631").empty());
+  EXPECT_EQ(FilesIn(journal_.folder()), 2u) << "a running holder's entries were touched";
+
+  QueueHoldJournal::Remove(photo);
+  EXPECT_FALSE(fs::exists(photo));
+  EXPECT_TRUE(fs::exists(office));
+  EXPECT_EQ(FilesIn(journal_.folder()), 1u);
+
+  EXPECT_TRUE(journal_.Record("Bad\nqueue=Other", "srv").empty()) << "a line break was written";
+}
+
+TEST_F(QueueHoldJournalTest, FindsTheEntriesOfEndedHoldersForTheirPrintServerOnly) {
+  const pid_t holder = EndedHolder("Photo", "srv");
+  const std::vector<RecordedHold> found = journal_.FindAbandoned("srv");
+  ASSERT_EQ(found.size(), 1u) << "an ended holder not yet reaped counts as ended";
+  EXPECT_EQ(found[0].queue, "Photo");
+  EXPECT_EQ(found[0].printServer, "srv");
+  EXPECT_EQ(found[0].holder.pid, holder);
+  EXPECT_TRUE(fs::exists(found[0].entryPath)) << "removing is the caller's job";
+  EXPECT_TRUE(journal_.FindAbandoned("other:631").empty());
+  Reap(holder);
+  EXPECT_EQ(journal_.FindAbandoned("srv").size(), 1u);
+
+  // An entry with this process's PID but another start time was left by an ended
+  // process whose PID this one reuses.
+  const std::string entry = journal_.Record("Office", "srv");
+  std::string text = TempDir::Read(entry);
+  const std::size_t start = text.find("start=");
+  ASSERT_NE(start, std::string::npos);
+  text.insert(start + 6, "9");
+  dir_.Write("held-queues/" + fs::path(entry).filename().string(), text);
+  EXPECT_EQ(journal_.FindAbandoned("srv").size(), 2u);
+}
+
+TEST_F(QueueHoldJournalTest, DamagedAndForeignEntriesAreSkippedAndOnlyOursDamagedRemoved) {
+  const pid_t holder = EndedHolder("Photo", "srv");
+  Reap(holder);
+  const std::string genuine = journal_.FindAbandoned("srv").at(0).entryPath;
+  const std::string outside = dir_.Write("outside.hold", TempDir::Read(genuine));
+  const std::string garbage = dir_.Write("held-queues/1-00.hold", "queue=\xff\x01\npid=x\n");
+  const std::string empty = dir_.Write("held-queues/2-00.hold", "");
+  const std::string linked = dir_.File("held-queues/3-00.hold");
+  fs::create_symlink(outside, linked);
+  fs::create_directory(dir_.File("held-queues/4-00.hold"));
+
+  const std::vector<RecordedHold> found = journal_.FindAbandoned("srv");
+  ASSERT_EQ(found.size(), 1u) << "an entry was read through a link";
+  EXPECT_EQ(found[0].entryPath, genuine);
+  EXPECT_FALSE(fs::exists(garbage));
+  EXPECT_FALSE(fs::exists(empty));
+  EXPECT_TRUE(fs::is_symlink(linked));
+  EXPECT_TRUE(fs::exists(outside));
+  EXPECT_TRUE(fs::is_directory(dir_.File("held-queues/4-00.hold")));
+}
+
+TEST_F(QueueHoldJournalTest, AFolderOthersMayWriteIntoOrALinkedFolderIsNotUsed) {
+  Reap(EndedHolder("Photo", "srv"));
+  ::chmod(journal_.folder().c_str(), 0777);
+  EXPECT_TRUE(journal_.FindAbandoned("srv").empty());
+  EXPECT_TRUE(journal_.Record("Office", "srv").empty());
+  EXPECT_EQ(FilesIn(journal_.folder()), 1u);
+
+  ::chmod(journal_.folder().c_str(), 0700);
+  const QueueHoldJournal linked(dir_.File("linked"));
+  fs::create_directory_symlink(journal_.folder(), linked.folder());
+  EXPECT_TRUE(linked.FindAbandoned("srv").empty());
+  EXPECT_TRUE(linked.Record("Office", "srv").empty());
+  EXPECT_EQ(journal_.FindAbandoned("srv").size(), 1u);
+}
+
+}  // namespace
+}  // namespace kiln::platform
