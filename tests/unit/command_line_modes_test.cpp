@@ -49,6 +49,15 @@ class Modes : public ::testing::Test {
     config.version = version;
     return rig_.Add(config);
   }
+  // A model-6 printer at 1.06 and a folder with its CPU package (1.06) and main package
+  // (1.10), the CPU step first.
+  sim::VirtualPrinter& Model6WithCpuStep(const std::string& extraKeys = {}) {
+    sim::VirtualPrinter& printer = Printer(6, "1.06");
+    Package("fw.bin", config::kHeaderOffsetMain, 6, "1.10");
+    Package("cpu.bin", config::kHeaderOffsetCpu, 6, "1.06");
+    dir_.Write("Kiln.ini", "[FW_INFO1]\nFile=fw.bin\nCpu1st=1\nCpuFile=cpu.bin\n" + extraKeys);
+    return printer;
+  }
   void Package(const char* name, uint32_t offset, uint32_t model, const char* version) {
     dir_.Write(name, kiln::testing::MakePackage(0x10000, offset, sim::ProductIdOfModel(model), 4, 6,
                                                 version));
@@ -62,10 +71,7 @@ class Modes : public ::testing::Test {
 };
 
 TEST_F(Modes, CpuStepGoesFirstAndTheMainImageFollows) {
-  sim::VirtualPrinter& printer = Printer(6, "1.06");
-  Package("fw.bin", config::kHeaderOffsetMain, 6, "1.10");
-  Package("cpu.bin", config::kHeaderOffsetCpu, 6, "1.06");
-  dir_.Write("Kiln.ini", "[FW_INFO1]\nFile=fw.bin\nCpu1st=1\nCpuFile=cpu.bin\nDelay2=9\n");
+  sim::VirtualPrinter& printer = Model6WithCpuStep("Delay2=9\n");
   CommandLineOptions options;
   options.silent = true;
   options.model = 6;
@@ -120,10 +126,7 @@ TEST_F(Modes, PackageReplacedAfterItsCheckIsNotWhatIsSent) {
 }
 
 TEST_F(Modes, StopDuringAStepLetsItEndAndStartsNoOther) {
-  sim::VirtualPrinter& printer = Printer(6, "1.06");
-  Package("fw.bin", config::kHeaderOffsetMain, 6, "1.10");
-  Package("cpu.bin", config::kHeaderOffsetCpu, 6, "1.06");
-  dir_.Write("Kiln.ini", "[FW_INFO1]\nFile=fw.bin\nCpu1st=1\nCpuFile=cpu.bin\n");
+  sim::VirtualPrinter& printer = Model6WithCpuStep();
   CommandLineOptions options;
   options.model = 6;
   // The signal comes with the CPU step's first second of count-down.
