@@ -232,6 +232,22 @@ TEST_F(Window, NothingButTheUpdateRunsWhileItIsBusy) {
   EXPECT_EQ(dialogsOpened, 1);
 }
 
+TEST_F(Window, StopSignalDuringTheUpdateClosesTheWindowOnlyAfterIt) {
+  rig_.Ini(std::string(kEntry1) + "NotWaitBurnOK=1\n");
+  rig_.Package("fw7.bin", 7, "1.06");
+  sim::VirtualPrinter& printer = rig_.Printer(7, "1.05");
+  ASSERT_EQ(Evaluate(), kReady);
+  EXPECT_TRUE(Controller().OnStopRequested()) << "nothing under way: the window may close";
+
+  Controller().OnStart();
+  EXPECT_FALSE(Controller().OnStopRequested());
+  EXPECT_NE(view_.LastStatus().find("the update of the printer ends first"), std::string::npos);
+  EXPECT_FALSE(view_.closed);
+  FinishUpdate();
+  EXPECT_EQ(printer.Images().size(), 1u) << "the update ran to its end";
+  EXPECT_TRUE(view_.closed);
+}
+
 TEST_F(Window, ColourTableForgottenWhenTheEntryChanges) {
   rig_.Ini(std::string(kEntry1) + "SupportModel2=1\n[FW_INFO2]\nModel=M08\nFile=fw8.bin\n");
   rig_.Package("fw7.bin", 7, "1.06");

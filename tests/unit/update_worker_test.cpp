@@ -141,6 +141,26 @@ TEST_F(Worker, LargeModelAnsweringAsFallBackGetsTheAlternativeSetFirst) {
   EXPECT_EQ(printer.ProductId(), sim::ProductIdOfModel(25));
 }
 
+TEST_F(Worker, PrinterStillOnItsOldVersionAfterProgrammingFailsTheUpdate) {
+  rig_.Ini("[FW_INFO1]\nModel=M07\nFile=fw7.bin\nDelay2=2\n");
+  rig_.Package("fw7.bin", 7, "2.00");
+  sim::VirtualPrinterConfig config;
+  config.model = 7;
+  config.version = "1.05";
+  // A code at or below the transaction results: no printer error, but no restart either.
+  config.faults.errorAfterProgramming = sim::AlertForDetail(0x0405, 0x50);
+  rig_.printers.Add(config);
+
+  EXPECT_FALSE(Run(7).firmwareWritten);
+  EXPECT_EQ(view_.LastStatus(),
+            "Write firmware fail!\n\nPlease restart the printer and then run this program again.");
+  EXPECT_TRUE(StatusesStartingWith("Write firmware done!").empty());
+  EXPECT_TRUE(view_.versions.empty()) << "no re-read after a failure";
+  EXPECT_NE(rig_.session.context.resultText.view().find("reports version 1.05"),
+            std::string_view::npos)
+      << rig_.session.context.resultText.c_str();
+}
+
 TEST_F(Worker, SmallModelWaitsFiveSecondsThenShowsTheNewVersion) {
   rig_.Ini("[FW_INFO1]\nModel=M07\nFile=fw7.bin\nDelay2=2\n");
   rig_.Package("fw7.bin", 7, "2.00");
