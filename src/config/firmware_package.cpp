@@ -100,7 +100,11 @@ PackageHeader DecodePackageHeader(const uint8_t* image, uint32_t offset) {
 }
 
 bool ReadPackageInfo(UpdateContext& context) {
-  return ReadPackageInfo(context, LoadPackageFiles(context));
+  // Only the two files whose headers are decoded: the others are not needed to show it.
+  PackageFiles files;
+  files.firmware = LoadFile(std::string(context.firmwarePath.view()));
+  if (context.cpuFirst) files.cpuFirmware = LoadFile(std::string(context.cpuFirmwarePath.view()));
+  return ReadPackageInfo(context, files);
 }
 
 std::optional<FixedText<5>> PackageVersionOf(const LoadedFile& file, uint8_t writeType) {
