@@ -53,7 +53,15 @@ void ConsoleProgress::Update(const char* text, bool last) {
   std::fflush(out_);
 }
 
+void ConsoleProgress::ShowHeldDataLine() {
+  if (heldDataLine_.empty()) return;
+  const std::string line = std::move(heldDataLine_);
+  heldDataLine_.clear();
+  Update(line.c_str(), true);
+}
+
 void ConsoleProgress::Phase(UpdatePhase phase, std::string_view detail) {
+  ShowHeldDataLine();
   EndUpdatingLine();
   lastDataLineMs_.reset();
   std::fprintf(out_, "kiln: %s", PhaseName(phase));
@@ -67,13 +75,18 @@ void ConsoleProgress::Phase(UpdatePhase phase, std::string_view detail) {
 void ConsoleProgress::DataSent(uint32_t sent, uint32_t total) {
   const bool last = sent >= total;
   const uint64_t now = now_();
-  if (!last && lastDataLineMs_ && now - *lastDataLineMs_ < kDataLineIntervalMs) return;
-  // A new file starts its lines afresh.
-  lastDataLineMs_ = last ? std::nullopt : std::optional<uint64_t>(now);
   const uint64_t percent = total == 0 ? 100 : uint64_t{sent} * 100 / total;
   char text[96];
   std::snprintf(text, sizeof text, "kiln: sent %u of %u bytes (%u%%)", sent, total,
                 static_cast<unsigned>(percent));
+  if (!last && lastDataLineMs_ && now - *lastDataLineMs_ < kDataLineIntervalMs) {
+    // Shown when the transfer ends short of its last byte (the next phase or warning).
+    heldDataLine_ = text;
+    return;
+  }
+  heldDataLine_.clear();
+  // A new file starts its lines afresh.
+  lastDataLineMs_ = last ? std::nullopt : std::optional<uint64_t>(now);
   Update(text, last);
 }
 
@@ -84,6 +97,7 @@ void ConsoleProgress::CountdownSecond(uint32_t left) {
 }
 
 void ConsoleProgress::Warning(std::string_view text) {
+  ShowHeldDataLine();
   EndUpdatingLine();
   std::fprintf(out_, "kiln: warning: %.*s\n", static_cast<int>(text.size()), text.data());
   std::fflush(out_);

@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <functional>
 #include <optional>
+#include <string>
 #include <string_view>
 
 #include "app/update_progress.h"
@@ -35,11 +36,15 @@ class ConsoleProgress final : public UpdateProgress {
   // updating line.
   void Update(const char* text, bool last);
   void EndUpdatingLine();
+  // The last data line the throttle held back: how far a transfer got when it ends
+  // without its last byte confirmed.
+  void ShowHeldDataLine();
 
   std::FILE* out_;
   bool terminal_;
   RealTimeMs now_;
   bool lineOpen_ = false;
+  std::string heldDataLine_;
   std::optional<uint64_t> lastDataLineMs_;
 };
 

@@ -243,6 +243,17 @@ TEST_F(Console, DataLinesAreThrottledButTheLastIsAlwaysShown) {
             "kiln: count-down: 0 s\n");
 }
 
+TEST_F(Console, TransferEndingShortShowsHowFarItGot) {
+  ConsoleProgress console = Make(false);
+  console.DataSent(100, 1000);
+  console.DataSent(900, 1000);  // held back by the throttle, and the last one sent
+  console.Phase(UpdatePhase::kCountdown, "");
+  EXPECT_EQ(Text(),
+            "kiln: sent 100 of 1000 bytes (10%)\n"
+            "kiln: sent 900 of 1000 bytes (90%)\n"
+            "kiln: count-down\n");
+}
+
 TEST_F(Console, TerminalRewritesOneLineAndEndsItBeforeAWarningOrTheNextPhase) {
   ConsoleProgress console = Make(true);
   console.DataSent(5, 10);
