@@ -240,4 +240,8 @@ void TestBed::Restart(std::size_t i) {
   Plug(i);
 }
 
+void TestBed::WaitUntilShown() {
+  for (auto& slot : slots_) WaitUntilShownAsPrinter(*slot);
+}
+
 }  // namespace kiln::sim
