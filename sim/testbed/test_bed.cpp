@@ -117,7 +117,14 @@ bool TestBed::Show(Slot& slot, std::string* error) {
     return false;
   }
   slot.fd = umockdev_testbed_get_dev_fd(testbed_, placement.NodeName().c_str());
-  if (slot.fd >= 0) ::fcntl(slot.fd, F_SETFL, ::fcntl(slot.fd, F_GETFL) | O_NONBLOCK);
+  if (slot.fd >= 0) {
+    ::fcntl(slot.fd, F_SETFL, ::fcntl(slot.fd, F_GETFL) | O_NONBLOCK);
+    // A program started on the test bed (kiln-testbed's command) must not inherit the
+    // PTY's other end: a copy held there keeps the node from hanging up when the printer
+    // leaves, and the host's reads would wait out their time-out instead of failing as
+    // reads on a departed usblp device do.
+    ::fcntl(slot.fd, F_SETFD, ::fcntl(slot.fd, F_GETFD) | FD_CLOEXEC);
+  }
   if (printer.Config().faults.openRefused) RefuseOpening(rootDir_ + placement.NodeName());
   slot.shown = true;
   slot.shownArrival = printer.Arrivals();
@@ -231,6 +238,10 @@ void TestBed::Plug(std::size_t i) {
 void TestBed::Restart(std::size_t i) {
   Unplug(i);
   Plug(i);
+}
+
+void TestBed::WaitUntilShown() {
+  for (auto& slot : slots_) WaitUntilShownAsPrinter(*slot);
 }
 
 }  // namespace kiln::sim

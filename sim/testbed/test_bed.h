@@ -61,6 +61,10 @@ class TestBed {
   void Plug(std::size_t i);
   // Both: the printer disappears and comes back (remove, then add).
   void Restart(std::size_t i);
+  // Returns once the test bed shows every printer as it is now: gone while it is off USB,
+  // under a new node once it came back. For a clock that shortens pauses: a printer that
+  // changes during a pause is shown changed when the pause ends, as with the real pause.
+  void WaitUntilShown();
 
  private:
   struct Slot {

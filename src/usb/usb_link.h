@@ -23,7 +23,8 @@ namespace kiln::usb {
 
 class DeviceEnumerator;  // device-interface enumeration (libudev on Linux; a double in tests)
 struct DeviceInterface;
-class IoRight;  // the pair of inter-process locks derived from the device path
+class ClassListings;  // the interface lists of one open, each class listed once
+class IoRight;        // the pair of inter-process locks derived from the device path
 
 // Channel-opening results, with the numbers the trace prints.
 enum class OpenResult : uint32_t {
@@ -78,8 +79,9 @@ class CUsbLink final : public CommandChannel {
   // printer by it rather than by its place in the list, which shifts as others come and go.
   std::vector<std::string> PrinterIdentities(uint32_t modelSerial);
   // Opens the printer of the model with that identity (VID/PID enumeration, read and write
-  // pipes). kOpenNoDevice when no printer of the model has it now; a printer that changed
-  // between finding and opening it is not taken for it.
+  // pipes), found and opened from one listing of the printers: a list that changes
+  // meanwhile (another printer restarting) can neither put another printer in its place
+  // nor cost a second open. kOpenNoDevice when no printer of the model has it now.
   OpenResult OpenIOChannelTo(uint32_t modelSerial, const std::string& identity);
   OpenResult OpenPipes();
   bool IsChannelOpen() const;
@@ -121,13 +123,17 @@ class CUsbLink final : public CommandChannel {
   uint32_t m_dwTimeOutW = 5000;
   log::DebugLog log_;
 
-  // Discovery (usb_link_discovery.cpp).
-  OpenResult OpeningAttempt();
-  std::vector<DeviceInterface> ModelInterfaces(uint32_t modelSerial, uint32_t enumMode);
-  std::vector<DeviceInterface> MatchingInterfaces(const char* guidText, uint32_t enumMode,
-                                                  uint32_t vidPidFilter);
-  uint32_t FindDevice(const char* guidText, uint32_t wanted, uint32_t enumMode,
-                      uint32_t vidPidFilter);
+  // Discovery (usb_link_discovery.cpp). Everything one open looks at comes from its
+  // listings.
+  OpenResult OpenFrom(ClassListings& listings, uint32_t modelSerial, uint32_t instanceIndex,
+                      uint32_t enumMode, uint8_t pipeMask);
+  OpenResult OpeningAttempt(ClassListings& listings);
+  std::vector<DeviceInterface> ModelInterfaces(ClassListings& listings, uint32_t modelSerial,
+                                               uint32_t enumMode);
+  std::vector<DeviceInterface> MatchingInterfaces(ClassListings& listings, const char* guidText,
+                                                  uint32_t enumMode, uint32_t vidPidFilter);
+  uint32_t FindDevice(ClassListings& listings, const char* guidText, uint32_t wanted,
+                      uint32_t enumMode, uint32_t vidPidFilter);
   void CorrectModelFromInstanceId(const char* instanceId);
   uint32_t SetIORight();
 

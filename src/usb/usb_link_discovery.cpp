@@ -5,6 +5,9 @@
 #include <cctype>
 #include <cstdlib>
 #include <cstring>
+#include <map>
+#include <string>
+#include <utility>
 
 #include "platform/ini_document.h"
 #include "usb/device_enumerator.h"
@@ -57,13 +60,6 @@ uint32_t WalkInterfaces(const std::vector<DeviceInterface>& list, Visit visit) {
   return kErrorNoMoreItems;
 }
 
-std::vector<DeviceInterface> ClassDevices(DeviceEnumerator& devices, const char* guidText,
-                                          uint32_t enumMode) {
-  Guid guid;
-  if (!ParseGuid(guidText, &guid)) return {};
-  return devices.ClassDevices(guid, (enumMode & 0xFF) | kDigcfDeviceInterface);
-}
-
 // The hex number that starts 4 characters after the first occurrence of key ("vid",
 // "pid") in a lower-case instance ID.
 bool HexAfter(const char* lowered, const char* key, uint32_t* value) {
@@ -80,8 +76,34 @@ std::string IdentityOf(const DeviceInterface& entry) {
 
 }  // namespace
 
+// The class device lists one open reads: each class is listed the first time it is asked
+// for and kept for the rest of the open, so that counting the printers and selecting one
+// see the same devices, and listing (which reads sysfs for every printer) is paid once.
+class ClassListings {
+ public:
+  explicit ClassListings(DeviceEnumerator& devices) : devices_(devices) {}
+
+  const std::vector<DeviceInterface>& Of(const char* guidText, uint32_t enumMode) {
+    const uint32_t flags = (enumMode & 0xFF) | kDigcfDeviceInterface;
+    auto [entry, added] = lists_.try_emplace({guidText, flags});
+    Guid guid;
+    if (added && ParseGuid(guidText, &guid)) entry->second = devices_.ClassDevices(guid, flags);
+    return entry->second;
+  }
+
+ private:
+  DeviceEnumerator& devices_;
+  std::map<std::pair<std::string, uint32_t>, std::vector<DeviceInterface>> lists_;
+};
+
 OpenResult CUsbLink::OpenIOChannel(uint32_t modelSerial, uint32_t instanceIndex, uint32_t enumMode,
                                    uint8_t pipeMask) {
+  ClassListings listings(*services_.devices);
+  return OpenFrom(listings, modelSerial, instanceIndex, enumMode, pipeMask);
+}
+
+OpenResult CUsbLink::OpenFrom(ClassListings& listings, uint32_t modelSerial, uint32_t instanceIndex,
+                              uint32_t enumMode, uint8_t pipeMask) {
   if (modelSerial == 0 || modelSerial > kModelCount) return kOpenNoDevice;
   m_dwEnumMode = enumMode;
   pipeMask_ = pipeMask;
@@ -90,24 +112,24 @@ OpenResult CUsbLink::OpenIOChannel(uint32_t modelSerial, uint32_t instanceIndex,
   interfaceGuid_ = ModelInterfaceGuids[modelSerial];
   CloseIOChannel();
 
-  OpenResult code = OpeningAttempt();
-  if (code != kOpenOk) {
-    if (osVersion_ >= platform::kOsWin2000 || !IsLegacyModel(modelSerial)) return code;
+  OpenResult code = OpeningAttempt(listings);
+  if (code != kOpenOk && osVersion_ < platform::kOsWin2000 && IsLegacyModel(modelSerial)) {
     // The first-generation drivers of models 1 and 2 registered another class.
     interfaceGuid_ = LegacyInterfaceGuids[modelSerial];
     CloseIOChannel();
-    code = OpeningAttempt();
-    if (code != kOpenOk) return code;
+    code = OpeningAttempt(listings);
   }
+  if (code != kOpenOk) return code;
   services_.clock->Sleep(kPauseAfterOpenMs);
   (void)SetIORight();  // a right that cannot be set up leaves transactions unguarded
   return kOpenOk;
 }
 
-OpenResult CUsbLink::OpeningAttempt() {
+OpenResult CUsbLink::OpeningAttempt(ClassListings& listings) {
   const char* guid =
       osVersion_ >= platform::kOsWin2000 ? kUsbPrinterClassGuid : interfaceGuid_.c_str();
-  const uint32_t dwDevNum = CountDevices(m_dwModelSN, m_dwEnumMode);
+  const auto dwDevNum =
+      static_cast<uint32_t>(ModelInterfaces(listings, m_dwModelSN, m_dwEnumMode).size());
   log_.LogPrint(
       2,
       "In OpenIOChannel, m_dwModelSN = %d, m_dwInstIndex = %d, m_dwEnumMode = %d, dwDevNum = %d\n",
@@ -115,56 +137,59 @@ OpenResult CUsbLink::OpeningAttempt() {
   if (dwDevNum == 0) return kOpenNoDevice;
   if (osVersion_ < platform::kOsWin2000 && dwDevNum < m_dwInstIndex) return kOpenNoDevice;
   const uint32_t filter = (m_dwEnumMode & kEnumByVidPid) != 0 ? VidPidOfModel(m_dwModelSN) : 0;
-  FindDevice(guid, m_dwInstIndex - 1, m_dwEnumMode, filter);
+  FindDevice(listings, guid, m_dwInstIndex - 1, m_dwEnumMode, filter);
   return devicePresent_ != 0 ? OpenPipes() : kOpenNotActive;
 }
 
 uint32_t CUsbLink::CountDevices(uint32_t modelSerial, uint32_t enumMode) {
-  return static_cast<uint32_t>(ModelInterfaces(modelSerial, enumMode).size());
+  ClassListings listings(*services_.devices);
+  return static_cast<uint32_t>(ModelInterfaces(listings, modelSerial, enumMode).size());
 }
 
 std::vector<std::string> CUsbLink::PrinterIdentities(uint32_t modelSerial) {
+  ClassListings listings(*services_.devices);
   std::vector<std::string> identities;
-  for (const DeviceInterface& entry : ModelInterfaces(modelSerial, kEnumDefault)) {
+  for (const DeviceInterface& entry : ModelInterfaces(listings, modelSerial, kEnumDefault)) {
     identities.push_back(IdentityOf(entry));
   }
   return identities;
 }
 
 OpenResult CUsbLink::OpenIOChannelTo(uint32_t modelSerial, const std::string& identity) {
-  const std::vector<std::string> present = PrinterIdentities(modelSerial);
-  const auto found = std::find(present.begin(), present.end(), identity);
+  ClassListings listings(*services_.devices);
+  const std::vector<DeviceInterface> present = ModelInterfaces(listings, modelSerial, kEnumDefault);
+  const auto found = std::find_if(present.begin(), present.end(),
+                                  [&](const auto& entry) { return IdentityOf(entry) == identity; });
   if (found == present.end()) {
     CloseIOChannel();
     return kOpenNoDevice;
   }
+  // The open selects from the same listing, so the printer opened is the one found here,
+  // however the list has changed since.
   const auto instance = static_cast<uint32_t>(found - present.begin()) + 1;
-  const OpenResult code = OpenIOChannel(modelSerial, instance);
-  if (code == kOpenOk && identity_ != identity) {
-    // The list changed between the two enumerations: this is another printer.
-    CloseIOChannel();
-    return kOpenNotActive;
-  }
-  return code;
+  return OpenFrom(listings, modelSerial, instance, kEnumDefault, kPipeRead | kPipeWrite);
 }
 
 // The interfaces that count as the model's printers, in enumeration order.
-std::vector<DeviceInterface> CUsbLink::ModelInterfaces(uint32_t modelSerial, uint32_t enumMode) {
+std::vector<DeviceInterface> CUsbLink::ModelInterfaces(ClassListings& listings,
+                                                       uint32_t modelSerial, uint32_t enumMode) {
   if (modelSerial == 0 || modelSerial > kModelCount) return {};
   const bool standardClass = osVersion_ >= platform::kOsWin2000;
   const uint32_t filter = (enumMode & kEnumByVidPid) != 0 ? VidPidOfModel(modelSerial) : 0;
   std::vector<DeviceInterface> found = MatchingInterfaces(
-      standardClass ? kUsbPrinterClassGuid : ModelInterfaceGuids[modelSerial], enumMode, filter);
+      listings, standardClass ? kUsbPrinterClassGuid : ModelInterfaceGuids[modelSerial], enumMode,
+      filter);
   if (found.empty() && !standardClass && IsLegacyModel(modelSerial)) {
-    found = MatchingInterfaces(LegacyInterfaceGuids[modelSerial], enumMode, filter);
+    found = MatchingInterfaces(listings, LegacyInterfaceGuids[modelSerial], enumMode, filter);
   }
   return found;
 }
 
-std::vector<DeviceInterface> CUsbLink::MatchingInterfaces(const char* guidText, uint32_t enumMode,
+std::vector<DeviceInterface> CUsbLink::MatchingInterfaces(ClassListings& listings,
+                                                          const char* guidText, uint32_t enumMode,
                                                           uint32_t vidPidFilter) {
   const FixedText<64> prefix = InstancePrefix(vidPidFilter);
-  const std::vector<DeviceInterface> list = ClassDevices(*services_.devices, guidText, enumMode);
+  const std::vector<DeviceInterface>& list = listings.Of(guidText, enumMode);
   std::vector<DeviceInterface> matching;
   WalkInterfaces(list, [&](uint32_t, const DeviceInterface& entry) {
     // Without the VID/PID filter every interface counts; with it, only those whose
@@ -178,10 +203,10 @@ std::vector<DeviceInterface> CUsbLink::MatchingInterfaces(const char* guidText, 
   return matching;
 }
 
-uint32_t CUsbLink::FindDevice(const char* guidText, uint32_t wanted, uint32_t enumMode,
-                              uint32_t vidPidFilter) {
+uint32_t CUsbLink::FindDevice(ClassListings& listings, const char* guidText, uint32_t wanted,
+                              uint32_t enumMode, uint32_t vidPidFilter) {
   const FixedText<64> prefix = InstancePrefix(vidPidFilter);
-  const std::vector<DeviceInterface> list = ClassDevices(*services_.devices, guidText, enumMode);
+  const std::vector<DeviceInterface>& list = listings.Of(guidText, enumMode);
   uint32_t selected = kNoSelection;
   uint32_t error = 0;
 

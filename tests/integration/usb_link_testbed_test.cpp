@@ -112,6 +112,38 @@ TEST_F(LinkOnTestBed, UnpluggedInTheMiddleOfAWriteFailsWithoutHanging) {
   EXPECT_EQ(link->WriteData(data.data(), 64, &written), ResultCode::kWritePipeInvalid);
 }
 
+// A printer that leaves USB while a status answer is awaited (it restarts after
+// programming): the read ends as soon as it is gone, not at the end of its time-out, and
+// the link reports the read as failed with its read pipe closed. A program started on the
+// test bed meanwhile (as kiln-testbed starts Kiln) must not keep the node from hanging up.
+TEST_F(LinkOnTestBed, AReadOnADepartedPrinterEndsAtOnce) {
+  sim::VirtualPrinterConfig silent = Printer(kModel7, "A", "1.00");
+  silent.faults.silent = sim::CommandMatch::All();
+  Start({silent});
+  ChildProcess bystander({"/bin/sleep", "60"});
+  ASSERT_TRUE(bystander.started());
+  auto link = MakeLink();
+  ASSERT_EQ(link->OpenIOChannel(kModel7, 1), kOpenOk);
+  link->SetTimeOuts(5000, 5000);
+  protocol::CPrnCmd prn(link.get(), protocol::SendMode::kPadded);
+  auto status = std::async(std::launch::async, [&] {
+    const ResultCode result = prn.DoCommand(protocol::cmd::kStatusSummary);
+    return std::make_pair(result, std::chrono::steady_clock::now());
+  });
+  std::this_thread::sleep_for(50ms);
+  const auto departed = std::chrono::steady_clock::now();
+  bed_->Unplug(0);
+  ASSERT_EQ(status.wait_for(20s), std::future_status::ready);
+  const auto [result, ended] = status.get();
+  EXPECT_EQ(result, ResultCode::kReadTimeOut) << "0x" << std::hex << int{ToByte(result)};
+  // From the unplug to the end of the read: a few milliseconds, with room for a loaded
+  // machine under a sanitizer; waiting for the time-out would take 5 s.
+  EXPECT_LT(ended - departed, 100ms);
+  uint8_t answer[6];
+  uint32_t count = 0;
+  EXPECT_EQ(link->ReadData(answer, sizeof answer, &count), ResultCode::kReadPipeInvalid);
+}
+
 class TransactionsBetweenProcesses : public LinkOnTestBed {
  protected:
   void SetUp() override {

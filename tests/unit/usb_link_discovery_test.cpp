@@ -54,7 +54,7 @@ TEST_F(DiscoveryTest, PrintersAreOpenedByWhereTheyArePluggedIn) {
   // The first printer restarts under a new node and now comes after the other one.
   list.push_back(list[0]);
   list.back().devicePath = "/dev/usb/lp4";
-  pipes_.Add("/dev/usb/lp4");
+  auto lp4 = pipes_.Add("/dev/usb/lp4");
   list.erase(list.begin());
   EXPECT_EQ(link.OpenIOChannelTo(kModel7, "1-1"), kOpenOk);
   EXPECT_STREQ(link.devicePath(), "/dev/usb/lp4");
@@ -66,13 +66,30 @@ TEST_F(DiscoveryTest, PrintersAreOpenedByWhereTheyArePluggedIn) {
   EXPECT_EQ(link.OpenIOChannelTo(kModel9, "1-1"), kOpenNoDevice) << "another model is not it";
   EXPECT_EQ(clock_.Pauses().size(), pausesBefore);
 
-  // The printers trade places between finding the identity and opening it.
-  const int identitiesCall = devices_.calls + 1;
-  devices_.beforeList = [&list, identitiesCall](int call) {
-    if (call == identitiesCall + 1) std::swap(list[2], list[3]);
+  // The printers trade places right after the open has listed them: the open keeps to
+  // its one listing, pays one pause, and what is sent reaches the printer asked for.
+  const int openCall = devices_.calls + 1;
+  devices_.beforeList = [&list, openCall](int call) {
+    if (call == openCall + 1) std::swap(list[2], list[3]);
   };
-  EXPECT_EQ(link.OpenIOChannelTo(kModel7, "1-1"), kOpenNotActive);
-  EXPECT_FALSE(link.IsChannelOpen());
+  auto lp3 = pipes_.Add("/dev/usb/lp3");
+  clock_.ClearPauses();
+  ASSERT_EQ(link.OpenIOChannelTo(kModel7, "1-1"), kOpenOk);
+  EXPECT_EQ(devices_.calls, openCall) << "one listing per open";
+  EXPECT_THAT(clock_.Pauses(), ElementsAre(300u));
+  const uint8_t command[] = {0xA5, 0x00, 0x03, 0x50, 0x04, 0x00};
+  ASSERT_EQ(link.WriteData(command, sizeof command, nullptr), ResultCode::kWritten);
+  EXPECT_EQ(lp4->written, std::vector<uint8_t>(std::begin(command), std::end(command)));
+  EXPECT_TRUE(lp3->written.empty());
+}
+
+TEST_F(DiscoveryTest, EachOpenListsThePrintersOnce) {
+  ListMixedPrinters();
+  CUsbLink& link = MakeLink();
+  EXPECT_EQ(link.OpenIOChannel(kModel7, 2), kOpenOk);
+  EXPECT_EQ(devices_.calls, 1);
+  EXPECT_EQ(link.OpenIOChannel(kModel7, 3), kOpenNotActive);
+  EXPECT_EQ(devices_.calls, 2);
 }
 
 TEST_F(DiscoveryTest, OnlyASuccessfulOpenPausesThreeHundredMilliseconds) {
