@@ -225,6 +225,7 @@ uint32_t CUsbLink::FindDevice(const char* guidText, uint32_t wanted, uint32_t en
     if (error == 0) error = kErrorNoMoreItems;
     devicePath_.Clear();
     identity_.clear();
+    instanceId_.clear();
     devicePresent_ = 0;
     return error;
   }
@@ -233,6 +234,7 @@ uint32_t CUsbLink::FindDevice(const char* guidText, uint32_t wanted, uint32_t en
   devicePresent_ = entry.active ? 1 : 0;
   devicePath_ = entry.devicePath;
   identity_ = IdentityOf(entry);
+  instanceId_ = entry.instanceId;
   CorrectModelFromInstanceId(FixedText<260>(std::string_view(entry.instanceId)).c_str());
   return 0;
 }
