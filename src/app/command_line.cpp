@@ -146,7 +146,8 @@ const char* CommandLineHelp() {
          "  --help               show this text\n"
          "  --version            show the version\n"
          "\n"
-         "Exit status: 0 in every mode; a second instance ends at once, silently.\n";
+         "Exit status: 0 in every mode; a second instance ends at once, silently.\n"
+         "--history: 0, or 1 when the history exists but cannot be read.\n";
 }
 
 }  // namespace kiln::app
