@@ -137,6 +137,17 @@ TEST_F(JsonAndHistory, SilentUpdateJsonNamesEachPrinterAndWhatBecameOfIt) {
                                                {"code":110,"value":12}])"));
   EXPECT_EQ(result["result"], "update failed");
   EXPECT_EQ(bed_->Printer(0).Version(), "1.10");
+
+  // The version report names each printer's version as it is now.
+  const Finished report = Run({"-CheckDeviceVersion", "--json"});
+  const json versions = json::parse(report.out);
+  EXPECT_EQ(versions["mode"], "version-report");
+  ASSERT_EQ(versions["printers"].size(), 2u);
+  EXPECT_EQ(versions["printers"][0]["version_before"], "1.10");
+  EXPECT_EQ(versions["printers"][1]["version_before"], "1.05");
+  EXPECT_EQ(versions["printers"][1]["outcome"], "queried");
+  EXPECT_EQ(versions["reports"], json::parse(R"([{"code":102,"value":17432576},
+                                                 {"code":103,"value":17432576}])"));
 }
 
 TEST_F(JsonAndHistory, TwoUpdatesAppendToTheHistoryAndADamagedLineIsSkipped) {
