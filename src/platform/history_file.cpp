@@ -47,8 +47,7 @@ std::string UserStateFolder() {
 bool AppendLinesDurably(const std::string& path, const std::vector<std::string>& lines,
                         std::string& error) {
   if (!MakeParentFolders(path, error)) return false;
-  UniqueFd file(
-      ::open(path.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC | O_NOFOLLOW, kPrivateFile));
+  UniqueFd file(::open(path.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, kPrivateFile));
   if (file.get() < 0) {
     error = Reason("cannot open", path);
     return false;
