@@ -56,6 +56,10 @@ void ApplyLinuxOption(LinuxOptions& extensions, std::span<const char* const> arg
     extensions.reportStdout = true;
   } else if (name == "progress" && !hasValue) {
     extensions.progress = true;
+  } else if (name == "json" && !hasValue) {
+    extensions.json = true;
+  } else if (name == "history" && !hasValue) {
+    extensions.history = true;
   } else if (name == "help" && !hasValue) {
     extensions.help = true;
   } else if (name == "version" && !hasValue) {
@@ -134,10 +138,16 @@ const char* CommandLineHelp() {
          "                       5 data dumps (as KILN_LOG_LEVEL)\n"
          "  --report-stdout      also print each report as 'report <wParam> <lParam>'\n"
          "  --progress           silent update: readable progress on standard error\n"
+         "  --json               after the reports, the mode's result as one JSON object\n"
+         "                       on standard output (report lines then go to standard\n"
+         "                       error)\n"
+         "  --history            show the update history, newest first (with --json:\n"
+         "                       as JSON lines)\n"
          "  --help               show this text\n"
          "  --version            show the version\n"
          "\n"
-         "Exit status: 0 in every mode; a second instance ends at once, silently.\n";
+         "Exit status: 0 in every mode; a second instance ends at once, silently.\n"
+         "--history: 0, or 1 when the history exists but cannot be read.\n";
 }
 
 }  // namespace kiln::app

@@ -26,6 +26,8 @@ struct LinuxOptions {
   std::string logLevel;       // --log-level N: the debug log's level (as KILN_LOG_LEVEL)
   bool reportStdout = false;  // --report-stdout: each report also as a line on stdout
   bool progress = false;      // --progress: readable progress of the silent update on stderr
+  bool json = false;          // --json: the mode's result as one JSON object on stdout
+  bool history = false;       // --history: show the update history (with --json: JSON lines)
   bool help = false;          // --help
   bool version = false;       // --version
   std::string error;          // the first "--" option that is unknown or lacks its value

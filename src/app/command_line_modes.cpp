@@ -1,14 +1,19 @@
 // The two command-line modes as the program runs them: reports to the caller's window
 // (and standard output), progress on standard error, printers through the real links.
+// With --json, standard output carries the mode's JSON object alone: report lines that
+// --report-stdout asks for go to standard error instead.
 
 #include <cstdio>
 
 #include "app/caller_reports.h"
 #include "app/console_progress.h"
+#include "app/json_report.h"
 #include "app/run_modes.h"
 #include "app/silent_update_mode.h"
+#include "app/update_history.h"
 #include "app/update_progress.h"
 #include "app/version_report_mode.h"
+#include "log/debug_log.h"
 #include "platform/console.h"
 
 namespace kiln::app {
@@ -16,8 +21,28 @@ namespace kiln::app {
 namespace {
 
 CallerReports ReportsFor(const StartedProgram& program) {
-  return CallerReports(program.commandLine.options.reportWindow,
-                       program.commandLine.extensions.reportStdout ? stdout : nullptr);
+  const LinuxOptions& extensions = program.commandLine.extensions;
+  std::FILE* lines = nullptr;
+  if (extensions.reportStdout) lines = extensions.json ? stderr : stdout;
+  return CallerReports(program.commandLine.options.reportWindow, lines);
+}
+
+void PrintJson(const StartedProgram& program, const ModeRecord& record) {
+  if (!program.commandLine.extensions.json) return;
+  std::fprintf(stdout, "%s\n", ModeJson(record).c_str());
+  std::fflush(stdout);
+}
+
+// The history in the user's state folder; a failure is also noted in the debug trace.
+std::string WriteHistory(const ModeRecord& record) {
+  const std::string error = AppendUpdateHistory(record, UpdateHistoryPath());
+  if (!error.empty()) {
+    log::DebugLog trace;
+    if (trace.OpenFromEnvironment()) {
+      trace.LogPrint(1, "Warning: the update history could not be written: %s\n", error.c_str());
+    }
+  }
+  return error;
 }
 
 }  // namespace
@@ -25,8 +50,11 @@ CallerReports ReportsFor(const StartedProgram& program) {
 void RunVersionReport(AppSession& session, const StartedProgram& program) {
   platform::IgnoreBrokenPipes();
   CallerReports reports = ReportsFor(program);
+  ModeRecord record;
   ReportVersions(session, program.programFolder, program.commandLine.options, reports,
-                 usb::DefaultLinkFactory());
+                 usb::DefaultLinkFactory(),
+                 program.commandLine.extensions.json ? &record : nullptr);
+  PrintJson(program, record);
 }
 
 void RunSilentUpdate(AppSession& session, const StartedProgram& program) {
@@ -36,8 +64,16 @@ void RunSilentUpdate(AppSession& session, const StartedProgram& program) {
   ConsoleProgress console(stderr, platform::IsTerminal(stderr));
   UpdateProgress& progress =
       program.commandLine.extensions.progress ? static_cast<UpdateProgress&>(console) : quiet;
-  SilentUpdate(session, program.commandLine.options, reports, progress, usb::DefaultLinkFactory())
-      .Run(program.programFolder);
+  SilentUpdate update(session, program.commandLine.options, reports, progress,
+                      usb::DefaultLinkFactory());
+  update.SetHistory(WriteHistory);
+  update.Run(program.programFolder);
+  PrintJson(program, update.record());
+}
+
+int RunHistory(const StartedProgram& program) {
+  return ShowUpdateHistory(UpdateHistoryPath(), program.commandLine.extensions.json, stdout,
+                           stderr);
 }
 
 }  // namespace kiln::app

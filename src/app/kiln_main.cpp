@@ -56,6 +56,8 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "kiln: %s (try --help)\n", extensions.error.c_str());
     return 2;
   }
+  // Reading the history changes nothing: it answers while another Kiln runs.
+  if (extensions.history) return RunHistory(program);
 
   // Help and version above answer whatever else runs; past this point, a second instance
   // ends at once and says nothing, whatever its options.

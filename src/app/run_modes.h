@@ -20,5 +20,7 @@ void RunInteractiveMode(AppSession& session, const StartedProgram& program, int&
 void RunVersionReport(AppSession& session, const StartedProgram& program);
 // The silent update: no window, answers by report messages only.
 void RunSilentUpdate(AppSession& session, const StartedProgram& program);
+// --history: the update history on standard output; returns the exit status.
+int RunHistory(const StartedProgram& program);
 
 }  // namespace kiln::app

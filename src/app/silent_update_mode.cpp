@@ -1,10 +1,14 @@
 #include "app/silent_update_mode.h"
 
+#include <algorithm>
+
 #include "app/mode_configuration.h"
 #include "app/printer_queries.h"
+#include "app/sha256.h"
 #include "app/version_text.h"
 #include "protocol/download_observer.h"
 #include "protocol/firmware_download.h"
+#include "protocol/printer_survey.h"
 
 namespace kiln::app {
 
@@ -14,6 +18,12 @@ namespace {
 constexpr uint32_t kCpuSkipModel = 6;
 constexpr double kCpuSkipVersion = 1.07;
 constexpr uint8_t kCpuWriteType = 2;
+
+constexpr const char* kMainStepNotRunText =
+    "The update ended after the CPU code: the firmware was not sent.";
+
+using protocol::PrinterOutcome;
+using protocol::PrinterResult;
 
 // The download's notifications in this mode: progress lines only, never a box. A stop
 // signal that arrives while a printer is being updated is said once, on the next line
@@ -93,7 +103,14 @@ bool SilentUpdate::Stopped() {
   return true;
 }
 
+void SilentUpdate::Report(uint32_t wParam, uint32_t lParam) {
+  record_.reports.emplace_back(wParam, lParam);
+  reports_.Report(wParam, lParam);
+}
+
 void SilentUpdate::Run(std::string_view programFolder) {
+  record_ = ModeRecord{};
+  record_.mode = "silent-update";
   ProgressObserver observer(progress_, stopRequested_);
   context_.silent = true;
   context_.notifyWindow = &observer;
@@ -109,6 +126,7 @@ void SilentUpdate::Run(std::string_view programFolder) {
     text.Format("printer %s, package %s: %s", context_.deviceVersion.c_str(),
                 context_.packageVersion.c_str(), older ? "update" : "nothing to write");
     progress_.Phase(UpdatePhase::kVersionCompare, text);
+    SurveyPrinters();
     outcome = older ? Update() : report::kAlreadyCurrent;
     compared = 1;
   } else if (stopRequested_ && stopRequested_() != 0) {
@@ -116,11 +134,70 @@ void SilentUpdate::Run(std::string_view programFolder) {
   }
 
   context_.notifyWindow = nullptr;
+  record_.result = DescribeOutcome(outcome);
   FixedText<96> text;
   text.Format("%s (100 = %u, 110 = %u)", DescribeOutcome(outcome), compared, outcome);
   progress_.Phase(UpdatePhase::kResult, text);
-  reports_.Report(report::kCompared, compared);
-  reports_.Report(report::kOutcome, outcome);
+  // On disk before the caller learns the result.
+  if (record_.updateAttempted) WriteHistory();
+  Report(report::kCompared, compared);
+  Report(report::kOutcome, outcome);
+}
+
+void SilentUpdate::WriteHistory() {
+  if (!writeHistory_) return;
+  const std::string error = writeHistory_(record_);
+  if (error.empty()) return;
+  progress_.Warning("the update history could not be written (" + error +
+                    "); the update's result is unchanged");
+}
+
+void SilentUpdate::SurveyPrinters() {
+  record_.printers =
+      protocol::SurveyPrinters(makeLink_, context_.connectedModel, context_.largeModel);
+  // Only the first printer's version decides; where nothing is written, each printer
+  // shows whether it has the package's version or a newer one itself.
+  for (PrinterOutcome& printer : record_.printers) {
+    const bool current = config::IsFirmwareVersion(printer.versionBefore) &&
+                         !DeviceOlderThanPackage(config::ComparedPart(printer.versionBefore),
+                                                 context_.packageVersion.view());
+    printer.result = current ? PrinterResult::kCurrent : PrinterResult::kNotSent;
+  }
+}
+
+void SilentUpdate::NoteStep(bool succeeded, std::vector<PrinterOutcome> step) {
+  if (step.empty() && !succeeded) {
+    // The download ended before it reached a printer: none of them was updated.
+    for (PrinterOutcome& printer : record_.printers) {
+      printer.result = PrinterResult::kFailed;
+      printer.text = context_.resultText.c_str();
+    }
+    return;
+  }
+  for (PrinterOutcome& done : step) {
+    const auto found = std::find_if(
+        record_.printers.begin(), record_.printers.end(),
+        [&](const PrinterOutcome& printer) { return printer.location == done.location; });
+    if (found == record_.printers.end()) {
+      record_.printers.push_back(std::move(done));
+      continue;
+    }
+    done.versionBefore = found->versionBefore;
+    if (done.serial.empty()) done.serial = found->serial;
+    if (done.model == 0) done.model = found->model;
+    *found = std::move(done);
+  }
+}
+
+void SilentUpdate::SettleOutcomes(bool finished) {
+  for (PrinterOutcome& printer : record_.printers) {
+    const bool tookCpuCodeOnly = !finished && (printer.result == PrinterResult::kUpdated ||
+                                               printer.result == PrinterResult::kSent);
+    if (tookCpuCodeOnly) {
+      printer.result = PrinterResult::kFailed;
+      printer.text = kMainStepNotRunText;
+    }
+  }
 }
 
 bool SilentUpdate::ReadyToCompare(std::string_view programFolder) {
@@ -129,6 +206,9 @@ bool SilentUpdate::ReadyToCompare(std::string_view programFolder) {
     progress_.Phase(UpdatePhase::kConfiguration, DescribeConfigurationState(state));
     return false;
   }
+  record_.package = ModeRecord::Package{
+      context_.firmwarePath.c_str(), context_.targetModel, context_.packageVersion.c_str(),
+      files_.firmware.readable() ? Sha256Hex(*files_.firmware.bytes) : std::string()};
   FixedText<600> text;
   text.Format("package %s, version %s, for model %u", context_.firmwarePath.c_str(),
               context_.packageVersion.c_str(), context_.targetModel);
@@ -192,26 +272,36 @@ bool SilentUpdate::Flash(UpdatePhase phase, const config::LoadedFile& image,
   request.writeType = writeType;
   request.waitSeconds = waitSeconds;
   request.waitForRestart = waitForRestart;
-  if (protocol::FirmwareDownload(context_, makeLink_).FlashFirmware(request)) return true;
+  std::vector<PrinterOutcome> outcomes;
+  const bool flashed =
+      protocol::FirmwareDownload(context_, makeLink_).FlashFirmware(request, outcomes);
+  NoteStep(flashed, std::move(outcomes));
+  if (flashed) return true;
   if (!context_.resultText.empty()) progress_.Phase(phase, context_.resultText);
   return false;
 }
 
 uint32_t SilentUpdate::Update() {
-  reports_.Report(report::kDownloadStarts, 0);
+  Report(report::kDownloadStarts, 0);
+  record_.updateAttempted = true;
   if (context_.cpuFirst) {
     if (SkipCpuStep()) {
       progress_.Phase(UpdatePhase::kCpuStep, "skipped: the printer has the CPU code already");
     } else if (!Flash(UpdatePhase::kCpuStep, files_.cpuFirmware, context_.cpuPackageVersion,
                       kCpuWriteType, uint32_t{context_.cpuDelay} + context_.cpuExtraDelay, false)) {
+      SettleOutcomes(false);
       return report::kUpdateFailed;
     }
   }
   // The main download follows the CPU step at once, unless a stop came meanwhile.
-  if (Stopped()) return report::kUpdateFailed;
+  if (Stopped()) {
+    SettleOutcomes(false);
+    return report::kUpdateFailed;
+  }
   const bool written =
       Flash(UpdatePhase::kDownload, files_.firmware, context_.packageVersion, context_.writeType,
             uint32_t{context_.firmwareDelay} + context_.extraDelay, true);
+  SettleOutcomes(true);
   return written ? report::kUpdateWritten : report::kUpdateFailed;
 }
 

@@ -2,10 +2,13 @@
 
 #include <cstdint>
 #include <functional>
+#include <string>
 #include <string_view>
+#include <vector>
 
 #include "app/app_session.h"
 #include "app/command_line.h"
+#include "app/mode_record.h"
 #include "app/reachability_hint.h"
 #include "app/report_sink.h"
 #include "app/update_progress.h"
@@ -19,6 +22,9 @@ namespace kiln::app {
 // The stop signal received so far, 0 for none (platform::StopRequested).
 using StopRequest = std::function<int()>;
 
+// Records an update in the update history; an empty text when it did, else the reason.
+using HistoryWriter = std::function<std::string(const ModeRecord&)>;
+
 // Said once when a stop signal arrives while a printer is being updated.
 inline constexpr const char* kStopDeferredText =
     "a stop was requested: the printer's update ends first, then Kiln stops";
@@ -28,7 +34,9 @@ inline constexpr const char* kStopDeferredText =
 // outcome). Never waits for a person: nothing is shown but the progress lines. A stop
 // signal before the first download ends the run with 110 = 12; one during a printer's
 // download, count-down and check is said once and takes effect after it, before any
-// further step; the reports are sent either way.
+// further step; the reports are sent either way. What the mode found and did is kept in
+// record(); an update that began is written to the history (SetHistory) before 100 and
+// 110 are reported, and a history that cannot be written is only a warning.
 class SilentUpdate {
  public:
   // unreachablePrinters names, when no printer answers, a printer the kernel sees but
@@ -37,7 +45,9 @@ class SilentUpdate {
                UpdateProgress& progress, usb::LinkFactory makeLink,
                UnreachablePrinterProbe unreachablePrinters = &platform::UnreachableUsbPrinters,
                StopRequest stopRequested = &platform::StopRequested);
+  void SetHistory(HistoryWriter writeHistory) { writeHistory_ = std::move(writeHistory); }
   void Run(std::string_view programFolder);
+  const ModeRecord& record() const { return record_; }
 
  private:
   // Configuration, package, model and connection; false when one of them fails.
@@ -51,6 +61,15 @@ class SilentUpdate {
   bool Flash(UpdatePhase phase, const config::LoadedFile& image, std::string_view expectedVersion,
              uint8_t writeType, uint32_t waitSeconds, bool waitForRestart);
   bool SkipCpuStep() const;
+  // Every printer of the model with its version, before anything is sent.
+  void SurveyPrinters();
+  // Folds what one download step did into the printers surveyed, by where each is.
+  void NoteStep(bool succeeded, std::vector<protocol::PrinterOutcome> step);
+  // Once the update has ended: when the main download did not run (finished false), a
+  // printer that took the CPU code alone has failed.
+  void SettleOutcomes(bool finished);
+  void WriteHistory();
+  void Report(uint32_t wParam, uint32_t lParam);
   // Whether a stop signal came; says so in the progress.
   bool Stopped();
 
@@ -63,6 +82,8 @@ class SilentUpdate {
   UnreachablePrinterProbe unreachablePrinters_;
   StopRequest stopRequested_;
   config::PackageFiles files_;  // read once by ReadyToCompare, sent by Update
+  HistoryWriter writeHistory_;
+  ModeRecord record_;
 };
 
 }  // namespace kiln::app

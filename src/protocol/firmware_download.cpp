@@ -4,7 +4,6 @@
 #include <array>
 #include <functional>
 #include <memory>
-#include <span>
 #include <string>
 #include <vector>
 
@@ -13,6 +12,7 @@
 #include "protocol/data_transfer.h"
 #include "protocol/download_observer.h"
 #include "protocol/image_patching.h"
+#include "protocol/printer_outcome.h"
 #include "protocol/prn_cmd.h"
 
 namespace kiln::protocol {
@@ -92,13 +92,18 @@ class DownloadSession {
   std::unique_ptr<CPrnCmd> prn_;
 };
 
-// Each failed printer adds a sentence to resultText, as far as it fits.
+// Each failed printer adds a sentence to resultText, as far as it fits, and to its own
+// outcome's text.
 template <typename... Args>
-void NoteFailure(UpdateContext& context, const char* format, Args... args) {
+void NoteFailure(UpdateContext& context, PrinterOutcome& printer, const char* format,
+                 Args... args) {
   FixedText<256> sentence;
   sentence.Format(format, args...);
   if (!context.resultText.empty()) context.resultText.Append(" ");
   context.resultText.Append(sentence.view());
+  printer.result = PrinterResult::kFailed;
+  if (!printer.text.empty()) printer.text += ' ';
+  printer.text.append(sentence.view());
 }
 
 // Tells the user through the debug trace and the observer; the update goes on.
@@ -166,26 +171,30 @@ class BlockArea {
 // (printers: their identities; printer n is the n-th of them). A printer whose channel
 // does not open, that never answers, or that does not take the whole
 // firmware counts as a failure. Each printer's queues are held before its image goes
-// out, and the device data block kept for it is noted in keptBlocks. Returns false when
-// a code or table file could not be read: then nothing more is sent.
+// out, and the device data block kept for it is noted in keptBlocks; outcomes[n - 1]
+// says what printer n is and whether it took the firmware. Returns false when a code or
+// table file could not be read: then nothing more is sent.
 bool SendToEveryPrinter(DownloadSession& session, UpdateContext& context,
                         const FlashRequest& request, std::vector<uint8_t>& image,
                         const std::vector<std::string>& printers, QueueHolds& queueHolds,
-                        std::vector<std::vector<uint8_t>>& keptBlocks, uint32_t& failures) {
+                        std::vector<std::vector<uint8_t>>& keptBlocks,
+                        std::vector<PrinterOutcome>& outcomes, uint32_t& failures) {
   const bool keepBlock =
       request.waitForRestart && (context.largeModel || request.openModel == kBlockModel13);
   // Whether each printer's state is checked after its restart.
   const bool confirmed = !context.noWaitBurnOk;
   const BlockArea blockArea(image, DeviceBlockOffset(request.openModel));
   for (uint32_t instance = 1; instance <= printers.size(); ++instance) {
+    PrinterOutcome& outcome = outcomes[instance - 1];
     bool answered = false;
     if (!session.OpenAndProbe(request.openModel, printers[instance - 1], answered)) {
-      NoteFailure(context, "Printer %u could not be opened.", instance);
+      NoteFailure(context, outcome, "Printer %u could not be opened.", instance);
       ++failures;
       continue;
     }
+    outcome = DescribeFoundPrinter(session.link());
     if (!answered) {
-      NoteFailure(context, "Printer %u did not answer.", instance);
+      NoteFailure(context, outcome, "Printer %u did not answer.", instance);
       ++failures;
       continue;
     }
@@ -196,23 +205,29 @@ bool SendToEveryPrinter(DownloadSession& session, UpdateContext& context,
           PreserveDeviceBlock(session.prn(), image, request.openModel, context.connectedModel);
     }
     const auto size = static_cast<uint32_t>(image.size());
-    const TransferOutcome outcome =
+    const TransferOutcome transfer =
         context.largeModel ? WriteFirmwareFiles(session.prn(), context, request.code, request.table,
                                                 image.data(), size)
                            : WriteFirmwareImage(session.prn(), image.data(), size,
                                                 request.writeType, context.notifyWindow);
-    if (outcome == TransferOutcome::kFileUnreadable) return false;
+    if (transfer == TransferOutcome::kFileUnreadable) {
+      outcome.result = PrinterResult::kFailed;
+      outcome.text = context.resultText.c_str();
+      return false;
+    }
+    outcome.result = PrinterResult::kSent;
     // A printer that did not take the whole firmware has failed, whatever it reports
     // later; the other printers are still updated.
-    if (outcome == TransferOutcome::kRejected) {
-      NoteFailure(context, "Printer %u did not take the firmware.", instance);
+    if (transfer == TransferOutcome::kRejected) {
+      NoteFailure(context, outcome, "Printer %u did not take the firmware.", instance);
       ++failures;
     }
     // One that took it all but did not answer its end may be programming it: it is
     // waited for like the others, and its state after the restart decides. Without that
     // check nothing shows it was updated.
-    if (outcome == TransferOutcome::kEndUnanswered && !confirmed) {
-      NoteFailure(context, "Printer %u did not confirm the end of the firmware.", instance);
+    if (transfer == TransferOutcome::kEndUnanswered && !confirmed) {
+      NoteFailure(context, outcome, "Printer %u did not confirm the end of the firmware.",
+                  instance);
       ++failures;
     }
   }
@@ -228,59 +243,52 @@ bool StateUnread(const CPrnCmd& prn, StatusResult result, uint32_t errorCode) {
 
 // Whether the printer still holds the device data block kept before programming; a
 // printer that lost or changed it is named in resultText.
-bool BlockCameBack(DownloadSession& session, UpdateContext& context, uint32_t instance,
-                   const std::vector<uint8_t>& kept) {
+bool BlockCameBack(DownloadSession& session, UpdateContext& context, PrinterOutcome& outcome,
+                   uint32_t instance, const std::vector<uint8_t>& kept) {
   if (kept.empty()) return true;
   const std::vector<uint8_t> now = ReadDeviceBlock(session.prn(), context.connectedModel);
   if (now.empty()) {
-    NoteFailure(context, "Printer %u lost its calibration block during programming.", instance);
+    NoteFailure(context, outcome, "Printer %u lost its calibration block during programming.",
+                instance);
     return false;
   }
   if (now != kept) {
-    NoteFailure(context, "Printer %u: its calibration block changed during programming.", instance);
+    NoteFailure(context, outcome, "Printer %u: its calibration block changed during programming.",
+                instance);
     return false;
   }
   return true;
 }
 
-// A printer's revision text as it may appear in resultText: bytes outside printable
-// ASCII become '?', so a printer cannot put line breaks or control codes on screen.
-FixedText<24> PrintableRevision(const char* revision) {
-  FixedText<24> text = revision;
-  for (char& c : std::span(text.data(), text.view().size())) {
-    if (c < 0x20 || c > 0x7E) c = '?';
-  }
-  return text;
-}
-
-// Whether the printer now runs the version it was sent. A printer whose revision cannot
-// be read is judged by its state alone; one that reports another version (its old one,
-// when it came back without taking the image) has failed, and resultText says which.
-bool RunsExpectedVersion(DownloadSession& session, UpdateContext& context, uint32_t instance,
-                         const std::string& expected) {
+// Whether the printer now runs the version it was sent (noted as its version after). A
+// printer whose revision cannot be read is judged by its state alone; one that reports
+// another version (its old one, when it came back without taking the image) has failed,
+// and resultText says which, its bytes outside printable ASCII shown as '?'.
+bool RunsExpectedVersion(DownloadSession& session, UpdateContext& context, PrinterOutcome& outcome,
+                         uint32_t instance, const std::string& expected) {
   if (expected.empty()) return true;
-  char revision[24] = {};
-  if (session.prn().GetProductRev(revision, sizeof revision) != ResultCode::kAnswered ||
-      revision[0] == '\0') {
-    return true;
-  }
-  if (config::StatesVersion(revision, expected)) return true;
-  NoteFailure(context, "Printer %u reports version %s after programming, not %s.", instance,
-              PrintableRevision(revision).c_str(), expected.c_str());
+  outcome.versionAfter = ReadPrintableRevision(session.prn());
+  if (outcome.versionAfter.empty()) return true;
+  if (config::StatesVersion(outcome.versionAfter, expected)) return true;
+  NoteFailure(context, outcome, "Printer %u reports version %s after programming, not %s.",
+              instance, outcome.versionAfter.c_str(), expected.c_str());
   return false;
 }
 
 // Each printer after its restart: answering, no longer busy, without an error, holding
 // the device data block it had (keptBlocks) and running the expected version. A printer's error
 // code is notified through reportError; a printer that does not come back, whose state cannot be
-// read or whose block differs is named in resultText.
+// read or whose block differs is named in resultText. A printer that took the firmware and
+// passes counts as updated in outcomes.
 uint32_t ConfirmEveryPrinter(DownloadSession& session, UpdateContext& context,
                              const FlashRequest& request, const std::vector<std::string>& printers,
                              const std::vector<std::vector<uint8_t>>& keptBlocks,
+                             std::vector<PrinterOutcome>& outcomes,
                              const std::function<void(uint32_t)>& reportError) {
   uint32_t failures = 0;
   for (uint32_t instance = 1; instance <= printers.size(); ++instance) {
     const std::string& printer = printers[instance - 1];
+    PrinterOutcome& outcome = outcomes[instance - 1];
     bool answered = false;
     // The result shows again in the status request below.
     (void)session.OpenAndProbe(request.reopenModel, printer, answered);
@@ -291,7 +299,7 @@ uint32_t ConfirmEveryPrinter(DownloadSession& session, UpdateContext& context,
     }
     if (session.prn().DoCommand(cmd::kStatusSummary) != ResultCode::kAnswered) {
       session.link().CancelPipes();
-      NoteFailure(context, "Printer %u did not come back after programming.", instance);
+      NoteFailure(context, outcome, "Printer %u did not come back after programming.", instance);
       ++failures;
       continue;
     }
@@ -303,24 +311,26 @@ uint32_t ConfirmEveryPrinter(DownloadSession& session, UpdateContext& context,
       result = session.CheckStatus(true, error);
     }
     if (StateUnread(session.prn(), result, error)) {
-      NoteFailure(context, "Printer %u: its state could not be read after programming (0x%02X).",
-                  instance, error);
+      NoteFailure(context, outcome,
+                  "Printer %u: its state could not be read after programming (0x%02X).", instance,
+                  error);
       ++failures;
       continue;
     }
     if (IsHarmless(error)) error = 0;
     if (error > kLastTransactionCode) {
       reportError(error);
-      NoteFailure(context, "Printer %u reported error 0x%08X after programming.", instance, error);
+      NoteFailure(context, outcome, "Printer %u reported error 0x%08X after programming.", instance,
+                  error);
       ++failures;
       continue;
     }
-    if (!BlockCameBack(session, context, instance, keptBlocks[instance - 1])) {
+    if (!BlockCameBack(session, context, outcome, instance, keptBlocks[instance - 1])) {
       session.link().CloseIOChannel();
       ++failures;
       continue;
     }
-    if (!RunsExpectedVersion(session, context, instance, request.expectedVersion)) {
+    if (!RunsExpectedVersion(session, context, outcome, instance, request.expectedVersion)) {
       session.link().CloseIOChannel();
       ++failures;
       continue;
@@ -328,6 +338,7 @@ uint32_t ConfirmEveryPrinter(DownloadSession& session, UpdateContext& context,
     // The printer passed its check; the job reset only readies it for printing.
     if (request.waitForRestart) (void)session.prn().DoCommand3(cmd::kJobReset, 1, 0);
     session.link().CloseIOChannel();
+    if (outcome.result == PrinterResult::kSent) outcome.result = PrinterResult::kUpdated;
   }
   return failures;
 }
@@ -347,7 +358,14 @@ void FirmwareDownload::Progress(DownloadObserver::Stage stage) {
 }
 
 bool FirmwareDownload::FlashFirmware(const FlashRequest& request) {
+  std::vector<PrinterOutcome> outcomes;
+  return FlashFirmware(request, outcomes);
+}
+
+bool FirmwareDownload::FlashFirmware(const FlashRequest& request,
+                                     std::vector<PrinterOutcome>& outcomes) {
   context_.resultText.Clear();
+  outcomes.clear();
 
   if (!request.image.readable()) {
     context_.resultText = "Open Firmware File Error!!";
@@ -365,6 +383,11 @@ bool FirmwareDownload::FlashFirmware(const FlashRequest& request) {
   // a new node when it restarts, while the others are still being sent to.
   const std::vector<std::string> printers = session.link().PrinterIdentities(request.openModel);
   const auto count = static_cast<uint32_t>(printers.size());
+  outcomes.resize(count);
+  for (uint32_t i = 0; i < count; ++i) {
+    outcomes[i].location = printers[i];
+    outcomes[i].result = PrinterResult::kNotSent;
+  }
   if (count == 0) {
     // Nothing would be written: do not count down or report success.
     context_.resultText = "No printer of the model is connected.";
@@ -377,7 +400,7 @@ bool FirmwareDownload::FlashFirmware(const FlashRequest& request) {
   uint32_t failures = 0;
   Progress(DownloadObserver::Stage::kSending);
   if (!SendToEveryPrinter(session, context_, request, image, printers, queueHolds, keptBlocks,
-                          failures)) {
+                          outcomes, failures)) {
     return false;
   }
   std::vector<uint8_t>().swap(image);
@@ -396,6 +419,8 @@ bool FirmwareDownload::FlashFirmware(const FlashRequest& request) {
       Notify(DownloadObserver::kPrinterError, deviceError);
       context_.resultText.Format("Printer 1 reported checksum error 0x%08X after the download.",
                                  deviceError);
+      outcomes.front().result = PrinterResult::kFailed;
+      outcomes.front().text = context_.resultText.c_str();
       return false;
     }
   }
@@ -405,7 +430,7 @@ bool FirmwareDownload::FlashFirmware(const FlashRequest& request) {
 
   Progress(DownloadObserver::Stage::kReconnecting);
   failures +=
-      ConfirmEveryPrinter(session, context_, request, printers, keptBlocks,
+      ConfirmEveryPrinter(session, context_, request, printers, keptBlocks, outcomes,
                           [this](uint32_t code) { Notify(DownloadObserver::kPrinterError, code); });
   return failures == 0;
 }

@@ -7,6 +7,7 @@
 #include "config/update_context.h"
 #include "platform/clock.h"
 #include "protocol/download_observer.h"
+#include "protocol/printer_outcome.h"
 #include "protocol/update_queue_hold.h"
 #include "usb/link_factory.h"
 
@@ -41,6 +42,10 @@ class FirmwareDownload {
   FirmwareDownload(UpdateContext& context, usb::LinkFactory makeLink = usb::DefaultLinkFactory(),
                    QueueHolder holdQueues = SystemQueueHolder());
   bool FlashFirmware(const FlashRequest& request);
+  // The same, and what became of each printer found, in the order they were found:
+  // failed (the sentence of resultText about it), sent (not checked afterwards: NotWaitBurnOK,
+  // or the check was not reached), updated, or not-sent.
+  bool FlashFirmware(const FlashRequest& request, std::vector<PrinterOutcome>& outcomes);
 
  private:
   // One notification per second of the programming time (plus 190 s for open model 5

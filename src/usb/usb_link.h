@@ -104,6 +104,8 @@ class CUsbLink final : public CommandChannel {
   const char* devicePath() const { return devicePath_.c_str(); }
   // The identity (see PrinterIdentities) of the device last found.
   const std::string& identity() const { return identity_; }
+  // The instance ID of the device last found ("USB\VID_xxxx&PID_xxxx\<serial or port>").
+  const std::string& instanceId() const { return instanceId_; }
   uint32_t readTimeOut() const { return m_dwTimeOutR; }
   uint32_t writeTimeOut() const { return m_dwTimeOutW; }
   void SetTimeOuts(uint32_t readMs, uint32_t writeMs) {
@@ -119,6 +121,7 @@ class CUsbLink final : public CommandChannel {
   platform::OsVersionCode osVersion_ = platform::kOsOther;
   FixedText<260> devicePath_;
   std::string identity_;
+  std::string instanceId_;
   uint32_t m_dwTimeOutR = 5000;
   uint32_t m_dwTimeOutW = 5000;
   log::DebugLog log_;

@@ -250,6 +250,7 @@ uint32_t CUsbLink::FindDevice(ClassListings& listings, const char* guidText, uin
     if (error == 0) error = kErrorNoMoreItems;
     devicePath_.Clear();
     identity_.clear();
+    instanceId_.clear();
     devicePresent_ = 0;
     return error;
   }
@@ -258,6 +259,7 @@ uint32_t CUsbLink::FindDevice(ClassListings& listings, const char* guidText, uin
   devicePresent_ = entry.active ? 1 : 0;
   devicePath_ = entry.devicePath;
   identity_ = IdentityOf(entry);
+  instanceId_ = entry.instanceId;
   CorrectModelFromInstanceId(FixedText<260>(std::string_view(entry.instanceId)).c_str());
   return 0;
 }

@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
 # Installs the build into a temporary prefix and checks it as a Linux desktop reads it:
 # the file list, the desktop entry, the AppStream data, the man pages, the udev rule and
-# the programs' --help and --version; then builds the Debian package once and checks its
-# contents and its computed dependencies.
+# the programs' --help and --version; then builds the two Debian packages once and checks
+# their contents and their computed dependencies.
 #   check_install.sh BUILD_DIR WITH_MAKEBIN(0|1)
 set -uo pipefail
 
@@ -102,23 +102,41 @@ else
   bash "$(dirname "$0")/parse_udev_rule.sh" "$rule" || fail "udev rule parse"
 fi
 
-# The Debian package, built once.
+# The Debian packages, built once: kiln, and kiln-testbed with the test bed alone. Only
+# kiln-testbed links libumockdev; kiln names no part of umockdev.
+testbed_files=(bin/kiln-testbed share/man/man1/kiln-testbed.1.gz)
+kiln_files=()
+for path in "${expected[@]}"; do
+  [[ " ${testbed_files[*]} " == *" $path "* ]] || kiln_files+=("$path")
+done
 if need cpack && need dpkg-deb && need dpkg-shlibdeps; then
   if cpack -G DEB --config "$build/CPackConfig.cmake" -B "$work/deb" >"$work/cpack.log" 2>&1; then
-    deb=$(find "$work/deb" -maxdepth 1 -name 'kiln_*.deb' | head -n 1)
-    echo "== dpkg-deb -I $(basename "$deb")"
-    dpkg-deb -I "$deb" | tee "$work/info"
-    echo "== dpkg-deb -c $(basename "$deb")"
-    dpkg-deb -c "$deb" | tee "$work/contents"
-    for path in "${expected[@]}"; do
-      grep -q " \./usr/$path\$" "$work/contents" || fail "package lacks /usr/$path"
+    for package in kiln kiln-testbed; do
+      deb=$(find "$work/deb" -maxdepth 1 -name "${package}_*.deb" | head -n 1)
+      [ -n "$deb" ] || { fail "no ${package}_*.deb was built"; continue; }
+      echo "== dpkg-deb -I $(basename "$deb")"
+      dpkg-deb -I "$deb" | tee "$work/$package.info"
+      echo "== dpkg-deb -c $(basename "$deb")"
+      dpkg-deb -c "$deb" | tee "$work/$package.contents"
+      if [ "$package" = kiln ]; then files=("${kiln_files[@]}"); else files=("${testbed_files[@]}"); fi
+      if ! diff <(printf '/usr/%s\n' "${files[@]}" | sort) \
+                <(grep -v '/$' "$work/$package.contents" | sed 's|.* \./|/|' | sort) \
+                >"$work/$package.diff"; then
+        fail "$package package files differ (< expected, > packaged):"
+        cat "$work/$package.diff" >&2
+      fi
     done
     # Computed dependencies carry the versions dpkg-shlibdeps found for the libraries the
-    # programs link (kiln-testbed links libumockdev).
-    depends=", $(sed -n 's/^ Depends: //p' "$work/info")"
-    for library in libc6 libstdc++6 libumockdev0; do
-      [[ "$depends" == *", $library (>= "* ]] ||
-        fail "Depends lacks a computed $library: '$depends'"
+    # programs link.
+    depends=", $(sed -n 's/^ Depends: //p' "$work/kiln.info")"
+    for library in libc6 libstdc++6; do
+      [[ "$depends" == *", $library (>= "* ]] || fail "kiln Depends lacks a computed $library: '$depends'"
+    done
+    ! grep -qi umockdev "$work/kiln.info" || fail "the kiln package names umockdev: '$depends'"
+    depends=", $(sed -n 's/^ Depends: //p' "$work/kiln-testbed.info")"
+    for library in libumockdev0 kiln; do
+      [[ "$depends" == *", $library "* ]] ||
+        fail "kiln-testbed Depends lacks $library: '$depends'"
     done
   else
     cat "$work/cpack.log" >&2

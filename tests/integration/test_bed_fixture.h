@@ -13,14 +13,19 @@
 
 namespace kiln::testing {
 
-// A test on the umockdev test bed: the printers' I/O-right lock files in a temporary
-// folder, and the test bed itself, removed before the lock folder.
+// A test on the umockdev test bed: the printers' I/O-right lock files and the update
+// history of the kiln programs it runs in temporary folders, and the test bed itself,
+// removed before the lock folder.
 class TestBedTest : public ::testing::Test {
  protected:
-  void SetUp() override { ::setenv("KILN_LOCK_DIR", locks_.path().c_str(), 1); }
+  void SetUp() override {
+    ::setenv("KILN_LOCK_DIR", locks_.path().c_str(), 1);
+    ::setenv("XDG_STATE_HOME", state_.path().c_str(), 1);
+  }
   void TearDown() override {
     bed_.reset();
     ::unsetenv("KILN_LOCK_DIR");
+    ::unsetenv("XDG_STATE_HOME");
   }
 
   // Builds the test bed; the printers keep time on the (scaled) system clock.
@@ -31,6 +36,7 @@ class TestBedTest : public ::testing::Test {
   }
 
   TempDir locks_;
+  TempDir state_;
   std::unique_ptr<sim::TestBed> bed_;
 };
 

@@ -1,0 +1,37 @@
+#pragma once
+
+#include <cstdint>
+#include <cstdio>
+#include <ctime>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "app/mode_record.h"
+
+namespace kiln::app {
+
+// A history larger than this is shown from its newest entries only: --history reads no
+// more, however large the file has grown.
+inline constexpr uint64_t kHistoryReadLimit = 4 * 1024 * 1024;
+// A line longer than this is no line Kiln wrote: it counts as damaged and is not parsed.
+inline constexpr std::size_t kHistoryLineLimit = 16 * 1024;
+
+// $XDG_STATE_HOME/kiln/history.jsonl (default ~/.local/state/kiln/history.jsonl); empty
+// when the user's state folder is unknown.
+std::string UpdateHistoryPath();
+
+// The history lines of an update, one per printer it addressed: time (UTC), package file
+// and its SHA-256, then the printer's fields (see kiln(1)).
+std::vector<std::string> UpdateHistoryLines(const ModeRecord& record, std::time_t moment);
+
+// Appends the update's lines to the history file and syncs it; an empty text on success,
+// the reason otherwise. An update that addressed no printer writes nothing.
+std::string AppendUpdateHistory(const ModeRecord& record, const std::string& path);
+
+// kiln --history: the entries newest first, as a table or (json) as JSON lines, on out;
+// a damaged line is skipped with a warning on err. Returns the exit status: 0, or 1
+// when the history exists but cannot be read.
+int ShowUpdateHistory(const std::string& path, bool json, std::FILE* out, std::FILE* err);
+
+}  // namespace kiln::app

@@ -1,0 +1,56 @@
+#include "protocol/printer_outcome.h"
+
+namespace kiln::protocol {
+
+namespace {
+
+constexpr std::size_t kRevisionSize = 24;
+
+}  // namespace
+
+const char* OutcomeWord(PrinterResult result) {
+  switch (result) {
+    case PrinterResult::kUpdated:
+      return "updated";
+    case PrinterResult::kSent:
+      return "sent";
+    case PrinterResult::kCurrent:
+      return "current";
+    case PrinterResult::kNotSent:
+      return "not-sent";
+    case PrinterResult::kQueried:
+      return "queried";
+    case PrinterResult::kFailed:
+      break;
+  }
+  return "failed";
+}
+
+PrinterOutcome DescribeFoundPrinter(const usb::CUsbLink& link) {
+  PrinterOutcome printer;
+  printer.location = link.identity();
+  printer.model = link.modelSerial();
+  // The instance ID ends in the serial number, or in the port path when the device has
+  // none (a generated Windows suffix holds '&', which serial numbers here never do).
+  const std::string& id = link.instanceId();
+  const std::size_t slash = id.rfind('\\');
+  if (slash != std::string::npos) {
+    const std::string tail = id.substr(slash + 1);
+    if (!tail.empty() && tail != printer.location && tail.find('&') == std::string::npos) {
+      printer.serial = tail;
+    }
+  }
+  return printer;
+}
+
+std::string ReadPrintableRevision(CPrnCmd& prn) {
+  char revision[kRevisionSize] = {};
+  if (prn.GetProductRev(revision, sizeof revision) != ResultCode::kAnswered) return {};
+  std::string text(revision);
+  for (char& c : text) {
+    if (c < 0x20 || c > 0x7E) c = '?';
+  }
+  return text;
+}
+
+}  // namespace kiln::protocol

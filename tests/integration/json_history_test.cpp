@@ -1,0 +1,216 @@
+// What the kiln program tells integrators and technicians beyond the reports: the --json
+// object of a silent update, the update history two runs leave, and a history that
+// cannot be written. Two virtual printers on the test bed, the second of which leaves
+// USB at the end of its image and comes back on its old firmware.
+#include <gtest/gtest.h>
+#include <stdlib.h>
+
+#include <chrono>
+#include <cstdio>
+#include <fstream>
+#include <nlohmann/json.hpp>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "config/firmware_package.h"
+#include "support/child_process.h"
+#include "support/package_builder.h"
+#include "support/temp_dir.h"
+#include "test_bed_fixture.h"
+
+namespace kiln {
+namespace {
+
+using kiln::testing::ChildProcess;
+using kiln::testing::TempDir;
+using nlohmann::json;
+
+constexpr std::chrono::seconds kRunLimit{60};
+constexpr uint32_t kImageSize = 0x20000;
+
+struct Finished {
+  int status = -1;
+  std::string out, err;
+};
+
+// Standard output as JSON lines, each parsed with the library.
+std::vector<json> JsonLines(const std::string& text) {
+  std::vector<json> lines;
+  std::istringstream in(text);
+  for (std::string line; std::getline(in, line);) lines.push_back(json::parse(line));
+  return lines;
+}
+
+// The SHA-256 of a file as sha256sum computes it.
+std::string Sha256Sum(const std::string& file) {
+  std::string digest(64, '\0');
+  std::FILE* pipe = ::popen(("sha256sum '" + file + "'").c_str(), "r");
+  if (pipe == nullptr) return {};
+  const std::size_t got = std::fread(digest.data(), 1, digest.size(), pipe);
+  ::pclose(pipe);
+  digest.resize(got);
+  return digest;
+}
+
+class JsonAndHistory : public kiln::testing::TestBedTest {
+ protected:
+  void SetUp() override {
+    ::setenv("KILN_TIME_SCALE", "0.01", 1);
+    ::unsetenv("DISPLAY");
+    TestBedTest::SetUp();
+  }
+
+  // Two M07 printers at 1.05; the second leaves at the end of each image it is sent.
+  void TwoPrinters() {
+    sim::VirtualPrinterConfig first;
+    first.model = 7;
+    first.version = "1.05";
+    first.serialNumber = "SER-A";
+    first.restartGapMs = 500;
+    sim::VirtualPrinterConfig second = first;
+    second.serialNumber = "SER-B";
+    second.faults.leaveAfterDataBytes = kImageSize;
+    Start({first, second});
+  }
+
+  void Package(const char* version) {
+    dir_.Write("fw.bin", kiln::testing::MakePackage(kImageSize, config::kHeaderOffsetMain,
+                                                    sim::ProductIdOfModel(7), 3, 3, version));
+    dir_.Write("Kiln.ini", "[FW_INFO1]\nFile=fw.bin\nDelay1=2\nDelay2=2\n");
+  }
+
+  // kiln with these options; standard output and error kept apart.
+  Finished Run(const std::vector<std::string>& options) {
+    std::vector<std::string> argv = {
+        "/bin/sh",    "-c",    "exec \"$0\" \"$@\" 2>" + dir_.File("err"),
+        KILN_PROGRAM, "--dir", dir_.path().string()};
+    argv.insert(argv.end(), options.begin(), options.end());
+    ChildProcess kiln(argv, dir_.File("out"));
+    Finished run;
+    run.status = kiln.WaitFor(kRunLimit).value_or(-1);
+    run.out = TempDir::Read(dir_.File("out"));
+    run.err = TempDir::Read(dir_.File("err"));
+    return run;
+  }
+
+  std::string HistoryFile() const { return state_.File("kiln/history.jsonl"); }
+
+  TempDir dir_;
+};
+
+TEST_F(JsonAndHistory, SilentUpdateJsonNamesEachPrinterAndWhatBecameOfIt) {
+  TwoPrinters();
+  Package("1.10");
+  const Finished run = Run({"-S", "-M7", "--json", "--report-stdout"});
+  EXPECT_EQ(run.status, 0);
+  // --json takes standard output; the report lines go to standard error.
+  EXPECT_NE(run.err.find("report 101 0\nreport 100 1\nreport 110 12\n"), std::string::npos)
+      << run.err;
+  const std::vector<json> lines = JsonLines(run.out);
+  ASSERT_EQ(lines.size(), 1u) << "one object and nothing else: " << run.out;
+  const json& result = lines[0];
+
+  EXPECT_EQ(result["mode"], "silent-update");
+  EXPECT_EQ(result["package"]["file"], dir_.File("fw.bin"));
+  EXPECT_EQ(result["package"]["model"], 7);
+  EXPECT_EQ(result["package"]["version"], "1.10");
+  EXPECT_EQ(result["package"]["sha256"], Sha256Sum(dir_.File("fw.bin")));
+  ASSERT_EQ(result["printers"].size(), 2u);
+  const json& updated = result["printers"][0];
+  EXPECT_EQ(updated["location"], "1-2");
+  EXPECT_EQ(updated["serial"], "SER-A");
+  EXPECT_EQ(updated["model"], 7);
+  EXPECT_EQ(updated["version_before"], "1.05");
+  EXPECT_EQ(updated["version_after"], "1.10");
+  EXPECT_EQ(updated["outcome"], "updated");
+  EXPECT_TRUE(updated["text"].is_null());
+  const json& failed = result["printers"][1];
+  EXPECT_EQ(failed["location"], "1-3");
+  EXPECT_EQ(failed["serial"], "SER-B");
+  EXPECT_EQ(failed["model"], 7);
+  EXPECT_EQ(failed["version_before"], "1.05");
+  EXPECT_EQ(failed["version_after"], "1.05");
+  EXPECT_EQ(failed["outcome"], "failed");
+  EXPECT_EQ(failed["text"], "Printer 2 reports version 1.05 after programming, not 1.10.");
+  EXPECT_EQ(result["reports"], json::parse(R"([{"code":101,"value":0},{"code":100,"value":1},
+                                               {"code":110,"value":12}])"));
+  EXPECT_EQ(result["result"], "update failed");
+  EXPECT_EQ(bed_->Printer(0).Version(), "1.10");
+
+  // The version report names each printer's version as it is now.
+  const Finished report = Run({"-CheckDeviceVersion", "--json"});
+  const json versions = json::parse(report.out);
+  EXPECT_EQ(versions["mode"], "version-report");
+  ASSERT_EQ(versions["printers"].size(), 2u);
+  EXPECT_EQ(versions["printers"][0]["version_before"], "1.10");
+  EXPECT_EQ(versions["printers"][1]["version_before"], "1.05");
+  EXPECT_EQ(versions["printers"][1]["outcome"], "queried");
+  EXPECT_EQ(versions["reports"], json::parse(R"([{"code":102,"value":17432576},
+                                                 {"code":103,"value":17432576}])"));
+}
+
+TEST_F(JsonAndHistory, TwoUpdatesAppendToTheHistoryAndADamagedLineIsSkipped) {
+  TwoPrinters();
+  Package("1.10");
+  ASSERT_EQ(Run({"-S", "-M7"}).status, 0);
+  const std::string firstSha = Sha256Sum(dir_.File("fw.bin"));
+  { std::ofstream(HistoryFile(), std::ios::app) << "{\"time\": \"2025-01-01T00:0\n"; }
+  Package("1.20");
+  ASSERT_EQ(Run({"-S", "-M7"}).status, 0);
+
+  const Finished listing = Run({"--history", "--json"});
+  EXPECT_EQ(listing.status, 0);
+  EXPECT_NE(listing.err.find("line 3 is damaged and skipped"), std::string::npos) << listing.err;
+  const std::vector<json> entries = JsonLines(listing.out);
+  ASSERT_EQ(entries.size(), 4u) << listing.out;
+  // Newest line first: the second run's printers (the second takes its image this time),
+  // then the first run's.
+  const std::string expected[4][4] = {{"SER-B", "1.05", "1.20", "updated"},
+                                      {"SER-A", "1.10", "1.20", "updated"},
+                                      {"SER-B", "1.05", "1.05", "failed"},
+                                      {"SER-A", "1.05", "1.10", "updated"}};
+  for (std::size_t i = 0; i < entries.size(); ++i) {
+    SCOPED_TRACE(i);
+    const json& entry = entries[i];
+    EXPECT_EQ(entry["serial"], expected[i][0]);
+    EXPECT_EQ(entry["version_before"], expected[i][1]);
+    EXPECT_EQ(entry["version_after"], expected[i][2]);
+    EXPECT_EQ(entry["outcome"], expected[i][3]);
+    EXPECT_EQ(entry["location"], i % 2 == 0 ? "1-3" : "1-2");
+    EXPECT_EQ(entry["model"], 7);
+    EXPECT_EQ(entry["package"], dir_.File("fw.bin"));
+    EXPECT_EQ(entry["sha256"], i < 2 ? Sha256Sum(dir_.File("fw.bin")) : firstSha);
+    EXPECT_EQ(entry["time"].get<std::string>().size(), 20u) << "YYYY-MM-DDTHH:MM:SSZ";
+  }
+  EXPECT_NE(firstSha, Sha256Sum(dir_.File("fw.bin")));
+
+  const Finished table = Run({"--history"});
+  EXPECT_EQ(table.status, 0);
+  EXPECT_EQ(table.out.rfind("TIME", 0), 0u) << table.out;
+  EXPECT_NE(table.out.find("Printer 2 reports version 1.05 after programming, not 1.10."),
+            std::string::npos)
+      << table.out;
+}
+
+TEST_F(JsonAndHistory, HistoryThatCannotBeWrittenLeavesTheResultUnchanged) {
+  sim::VirtualPrinterConfig printer;
+  printer.model = 7;
+  printer.version = "1.05";
+  printer.restartGapMs = 500;
+  Start({printer});
+  Package("1.10");
+  // A file where the state folder should be: not even root can make a folder below it.
+  ::setenv("XDG_STATE_HOME", dir_.Write("not-a-folder", "").c_str(), 1);
+
+  const Finished run = Run({"-S", "-M7", "--report-stdout", "--progress"});
+  EXPECT_EQ(run.status, 0);
+  EXPECT_EQ(run.out, "report 101 0\nreport 100 1\nreport 110 11\n");
+  EXPECT_NE(run.err.find("kiln: warning: the update history could not be written"),
+            std::string::npos)
+      << run.err;
+  EXPECT_EQ(bed_->Printer(0).Version(), "1.10");
+}
+
+}  // namespace
+}  // namespace kiln
