@@ -67,6 +67,7 @@ void RunSilentUpdate(AppSession& session, const StartedProgram& program) {
   SilentUpdate update(session, program.commandLine.options, reports, progress,
                       usb::DefaultLinkFactory());
   update.SetHistory(WriteHistory);
+  update.SurveyEveryPrinter(program.commandLine.extensions.json);
   update.Run(program.programFolder);
   PrintJson(program, update.record());
 }

@@ -126,7 +126,7 @@ void SilentUpdate::Run(std::string_view programFolder) {
     text.Format("printer %s, package %s: %s", context_.deviceVersion.c_str(),
                 context_.packageVersion.c_str(), older ? "update" : "nothing to write");
     progress_.Phase(UpdatePhase::kVersionCompare, text);
-    SurveyPrinters();
+    if (surveyEveryPrinter_) SurveyPrinters();
     outcome = older ? Update() : report::kAlreadyCurrent;
     compared = 1;
   } else if (stopRequested_ && stopRequested_() != 0) {
@@ -182,7 +182,8 @@ void SilentUpdate::NoteStep(bool succeeded, std::vector<PrinterOutcome> step) {
       record_.printers.push_back(std::move(done));
       continue;
     }
-    done.versionBefore = found->versionBefore;
+    // The version before the whole update: the first step's, or the survey's.
+    if (!found->versionBefore.empty()) done.versionBefore = found->versionBefore;
     if (done.serial.empty()) done.serial = found->serial;
     if (done.model == 0) done.model = found->model;
     *found = std::move(done);
@@ -269,6 +270,7 @@ bool SilentUpdate::Flash(UpdatePhase phase, const config::LoadedFile& image,
   request.code = files_.code;
   request.table = files_.table;
   request.expectedVersion = expectedVersion;
+  request.readVersionBefore = true;
   request.writeType = writeType;
   request.waitSeconds = waitSeconds;
   request.waitForRestart = waitForRestart;

@@ -46,6 +46,11 @@ class SilentUpdate {
                UnreachablePrinterProbe unreachablePrinters = &platform::UnreachableUsbPrinters,
                StopRequest stopRequested = &platform::StopRequested);
   void SetHistory(HistoryWriter writeHistory) { writeHistory_ = std::move(writeHistory); }
+  // Asks every printer of the model its version once the versions are compared, so that
+  // the record lists each one even when nothing is written (--json). Costs an open, and
+  // its pause, per printer; without it only the printers an update reaches are listed,
+  // with the version each reported just before its firmware went out.
+  void SurveyEveryPrinter(bool survey) { surveyEveryPrinter_ = survey; }
   void Run(std::string_view programFolder);
   const ModeRecord& record() const { return record_; }
 
@@ -83,6 +88,7 @@ class SilentUpdate {
   StopRequest stopRequested_;
   config::PackageFiles files_;  // read once by ReadyToCompare, sent by Update
   HistoryWriter writeHistory_;
+  bool surveyEveryPrinter_ = false;
   ModeRecord record_;
 };
 

@@ -198,6 +198,7 @@ bool SendToEveryPrinter(DownloadSession& session, UpdateContext& context,
       ++failures;
       continue;
     }
+    if (request.readVersionBefore) outcome.versionBefore = ReadPrintableRevision(session.prn());
     queueHolds.Hold(session.link().devicePath());
     if (keepBlock) {
       blockArea.Restore(image);

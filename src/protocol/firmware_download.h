@@ -27,6 +27,9 @@ struct FlashRequest {
   // The version each printer must report once it is back, where its version can be read:
   // the version of the package this step sends. Empty: the version is not checked.
   std::string expectedVersion;
+  // Asks each printer its version just before its firmware goes out, for the caller's
+  // record (PrinterOutcome::versionBefore): one more question on the channel already open.
+  bool readVersionBefore = false;
 };
 
 // The update itself: loads the package, merges the chosen table, sends the image (or,

@@ -5,14 +5,17 @@
 #include <gtest/gtest.h>
 #include <stdlib.h>
 
+#include <array>
 #include <chrono>
 #include <cstdio>
 #include <fstream>
+#include <map>
 #include <nlohmann/json.hpp>
 #include <sstream>
 #include <string>
 #include <vector>
 
+#include "app/version_text.h"
 #include "config/firmware_package.h"
 #include "support/child_process.h"
 #include "support/package_builder.h"
@@ -35,6 +38,15 @@ struct Finished {
 };
 
 // Standard output as JSON lines, each parsed with the library.
+// The printer with this serial number in a list of printers.
+json BySerial(const json& printers, const std::string& serial) {
+  for (const json& printer : printers) {
+    if (printer["serial"] == serial) return printer;
+  }
+  ADD_FAILURE() << "no printer " << serial << " in " << printers.dump();
+  return json::object();
+}
+
 std::vector<json> JsonLines(const std::string& text) {
   std::vector<json> lines;
   std::istringstream in(text);
@@ -138,16 +150,20 @@ TEST_F(JsonAndHistory, SilentUpdateJsonNamesEachPrinterAndWhatBecameOfIt) {
   EXPECT_EQ(result["result"], "update failed");
   EXPECT_EQ(bed_->Printer(0).Version(), "1.10");
 
-  // The version report names each printer's version as it is now.
+  // The version report names each printer's version as it is now. Printers come back
+  // under new nodes, so the listing's order is not the update's: look them up.
   const Finished report = Run({"-CheckDeviceVersion", "--json"});
   const json versions = json::parse(report.out);
   EXPECT_EQ(versions["mode"], "version-report");
   ASSERT_EQ(versions["printers"].size(), 2u);
-  EXPECT_EQ(versions["printers"][0]["version_before"], "1.10");
-  EXPECT_EQ(versions["printers"][1]["version_before"], "1.05");
+  EXPECT_EQ(BySerial(versions["printers"], "SER-A")["version_before"], "1.10");
+  EXPECT_EQ(BySerial(versions["printers"], "SER-B")["version_before"], "1.05");
   EXPECT_EQ(versions["printers"][1]["outcome"], "queried");
-  EXPECT_EQ(versions["reports"], json::parse(R"([{"code":102,"value":17432576},
-                                                 {"code":103,"value":17432576}])"));
+  // 103 is the version of the printer the short queries ask: the first one listed.
+  const std::string first = versions["printers"][0]["version_before"];
+  EXPECT_EQ(versions["reports"],
+            json::parse(R"([{"code":102,"value":17432576},{"code":103,"value":)" +
+                        std::to_string(app::PackVersion(first)) + "}]"));
 }
 
 TEST_F(JsonAndHistory, TwoUpdatesAppendToTheHistoryAndADamagedLineIsSkipped) {
@@ -164,25 +180,28 @@ TEST_F(JsonAndHistory, TwoUpdatesAppendToTheHistoryAndADamagedLineIsSkipped) {
   EXPECT_NE(listing.err.find("line 3 is damaged and skipped"), std::string::npos) << listing.err;
   const std::vector<json> entries = JsonLines(listing.out);
   ASSERT_EQ(entries.size(), 4u) << listing.out;
-  // Newest line first: the second run's printers (the second takes its image this time),
-  // then the first run's.
-  const std::string expected[4][4] = {{"SER-B", "1.05", "1.20", "updated"},
-                                      {"SER-A", "1.10", "1.20", "updated"},
-                                      {"SER-B", "1.05", "1.05", "failed"},
-                                      {"SER-A", "1.05", "1.10", "updated"}};
+  // Newest run first: the second run's two printers (the second takes its image this
+  // time), then the first run's; within a run, in the order the update reached them.
+  const std::map<std::string, std::array<std::string, 4>> runs[2] = {
+      {{"SER-A", {"1.10", "1.20", "updated", "1-2"}},
+       {"SER-B", {"1.05", "1.20", "updated", "1-3"}}},
+      {{"SER-A", {"1.05", "1.10", "updated", "1-2"}},
+       {"SER-B", {"1.05", "1.05", "failed", "1-3"}}}};
   for (std::size_t i = 0; i < entries.size(); ++i) {
     SCOPED_TRACE(i);
     const json& entry = entries[i];
-    EXPECT_EQ(entry["serial"], expected[i][0]);
-    EXPECT_EQ(entry["version_before"], expected[i][1]);
-    EXPECT_EQ(entry["version_after"], expected[i][2]);
-    EXPECT_EQ(entry["outcome"], expected[i][3]);
-    EXPECT_EQ(entry["location"], i % 2 == 0 ? "1-3" : "1-2");
+    const auto& expected = runs[i / 2].at(entry["serial"].get<std::string>());
+    EXPECT_EQ(entry["version_before"], expected[0]);
+    EXPECT_EQ(entry["version_after"], expected[1]);
+    EXPECT_EQ(entry["outcome"], expected[2]);
+    EXPECT_EQ(entry["location"], expected[3]);
     EXPECT_EQ(entry["model"], 7);
     EXPECT_EQ(entry["package"], dir_.File("fw.bin"));
     EXPECT_EQ(entry["sha256"], i < 2 ? Sha256Sum(dir_.File("fw.bin")) : firstSha);
     EXPECT_EQ(entry["time"].get<std::string>().size(), 20u) << "YYYY-MM-DDTHH:MM:SSZ";
   }
+  EXPECT_NE(entries[0]["serial"], entries[1]["serial"]);
+  EXPECT_NE(entries[2]["serial"], entries[3]["serial"]);
   EXPECT_NE(firstSha, Sha256Sum(dir_.File("fw.bin")));
 
   const Finished table = Run({"--history"});
