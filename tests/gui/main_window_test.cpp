@@ -126,6 +126,17 @@ TEST_F(MainWindowTest, WindowGoesOnlyAfterTheUpdateEnded) {
   EXPECT_EQ(printer.Version(), "1.06");
 }
 
+TEST_F(MainWindowTest, PrinterAndIniTextsAreShownAsPlainText) {
+  rig_.Printer(7, "<u>1.0");
+  Initialise();
+  EXPECT_EQ(Text("1005"), "<u>1.0");
+  FromWorkerThread([&] { window_->controller().OnWarning("<b>queue</b>"); });
+  EXPECT_TRUE(Text("1001").ends_with("\n<b>queue</b>")) << Text("1001");
+  for (const char* id : {"1001", "1003", "1004", "1005"}) {
+    EXPECT_EQ(window_->findChild<QLabel*>(id)->textFormat(), Qt::PlainText) << id;
+  }
+}
+
 TEST_F(MainWindowTest, F1OpensAbout) {
   Initialise();
   std::string caption;
