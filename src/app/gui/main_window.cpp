@@ -61,6 +61,8 @@ Widget* Control(QWidget* dialog, const char* id, Widget* widget, int x, int y, i
 QLabel* Label(QWidget* dialog, const char* id, const char* text, Qt::Alignment align, int x, int y,
               int cx, int cy) {
   auto* label = Control(dialog, id, new QLabel(QString::fromLatin1(text)), x, y, cx, cy);
+  // Texts from the printer and Kiln.ini are shown as they are, never read as markup.
+  label->setTextFormat(Qt::PlainText);
   label->setAlignment(align | Qt::AlignTop);
   return label;
 }
@@ -198,6 +200,7 @@ void MainWindow::ShowErrorBox(const char* text) {
   QMessageBox box(QMessageBox::NoIcon, QStringLiteral("Error"), WidgetText(text), QMessageBox::Ok,
                   this);
   box.setObjectName(QStringLiteral("ErrorBox"));
+  box.setTextFormat(Qt::PlainText);
   box.exec();
 }
 
@@ -205,6 +208,7 @@ void MainWindow::ShowNoticeBox(const char* text) {
   // No owner window, as the printer's reset is announced independently of the window.
   QMessageBox box(QMessageBox::NoIcon, QStringLiteral("Notice"), WidgetText(text), QMessageBox::Ok);
   box.setObjectName(QStringLiteral("NoticeBox"));
+  box.setTextFormat(Qt::PlainText);
   box.setWindowIcon(KilnIcon());
   box.exec();
 }
