@@ -81,7 +81,9 @@ MainWindow::MainWindow(AppSession& session, WindowServices services, QWidget* pa
 
 MainWindow::~MainWindow() {
   // The worker may still be waiting for this thread: serve it until its end is handled.
-  while (controller_->WorkerRunning()) {
+  // An evaluation still running stops after its transfer under way.
+  controller_->StopEvaluation();
+  while (controller_->WorkerRunning() || controller_->Evaluating()) {
     QCoreApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents, 50);
     RunQueuedTasks();
   }
@@ -155,8 +157,8 @@ void MainWindow::OnDeviceEvents() {
 }
 
 void MainWindow::OnChangeColourMode() {
-  if (controller_->Busy() || !colourModeChange_) return;
-  if (colourModeChange_(this, controller_->ActiveEntry())) controller_->OnColourTableChosen();
+  if (!colourModeChange_) return;
+  controller_->ChangeColourMode([this](int entry) { return colourModeChange_(this, entry); });
 }
 
 QString MainWindow::WidgetText(const char* bytes) const {
