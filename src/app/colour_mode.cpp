@@ -1,10 +1,12 @@
 #include "app/colour_mode.h"
 
 #include <fstream>
+#include <string>
 #include <string_view>
 
 #include "config/config_file.h"
 #include "platform/profile.h"
+#include "tools/entry_edits.h"
 
 namespace kiln::app {
 
@@ -15,14 +17,20 @@ constexpr std::streamoff kVersionLength = 7;
 constexpr std::streamoff kShortestTableFile = 9;
 constexpr uint32_t kTableValueSize = 512;
 
-// The value of a numbered key ("TableFile3") of the entry's section; empty when missing.
-i18n::LanguageText NumberedValue(const UpdateContext& context, int entry, const char* stem,
-                                 int number, uint32_t size) {
+// The section model entry `entry` is read from: entry 1 may still live in the older
+// "[FW_INFO]" section, as the configuration reader allows.
+std::string EntrySection(const UpdateContext& context, int entry) {
+  return tools::EntrySectionInUse(context.iniPath.c_str(), entry);
+}
+
+// The value of a numbered key ("TableFile3") of the section; empty when missing.
+i18n::LanguageText NumberedValue(const UpdateContext& context, const std::string& section,
+                                 const char* stem, int number, uint32_t size) {
   FixedText<64> key;
   key.Format("%s%d", stem, number);
   i18n::LanguageText value;
-  platform::GetPrivateProfileStringA(config::EntrySectionName(entry).c_str(), key.c_str(), "",
-                                     value.data(), size, context.iniPath.c_str());
+  platform::GetPrivateProfileStringA(section.c_str(), key.c_str(), "", value.data(), size,
+                                     context.iniPath.c_str());
   return value;
 }
 
@@ -63,9 +71,10 @@ VersionText ReadColourTableVersion(const char* path, uint32_t targetModel) {
 std::vector<ColourTable> ReadColourTables(const UpdateContext& context, int entry,
                                           uint32_t targetModel) {
   std::vector<ColourTable> tables;
+  const std::string section = EntrySection(context, entry);
   for (int number = 1; number <= kMaxColourTables; ++number) {
     const i18n::LanguageText value =
-        NumberedValue(context, entry, "TableFile", number, kTableValueSize);
+        NumberedValue(context, section, "TableFile", number, kTableValueSize);
     if (value.empty()) break;
     ColourTable table = SplitTableValue(value.view());
     table.version = ReadColourTableVersion(BesideIni(context, table.fileName).c_str(), targetModel);
@@ -85,8 +94,9 @@ i18n::LanguageText ColourTableRowText(const ColourTable& table, i18n::LanguageFi
 
 i18n::LanguageText ColourModeDescription(const UpdateContext& context, int entry, int number,
                                          i18n::LanguageFile& language) {
-  const i18n::LanguageText value = NumberedValue(context, entry, "ColorModeDesc", number,
-                                                 uint32_t(i18n::LanguageText::capacity()));
+  const i18n::LanguageText value =
+      NumberedValue(context, EntrySection(context, entry), "ColorModeDesc", number,
+                    uint32_t(i18n::LanguageText::capacity()));
   if (value.empty()) return value;
   return i18n::LanguageText(language.Translate(value.view()));
 }
@@ -95,7 +105,7 @@ bool ChooseColourTable(UpdateContext& context, int entry, int number) {
   if (number == 0) return false;
   (void)platform::SetFileAttributesNormal(context.iniPath.c_str());
   const i18n::LanguageText value =
-      NumberedValue(context, entry, "TableFile", number, kTableValueSize);
+      NumberedValue(context, EntrySection(context, entry), "TableFile", number, kTableValueSize);
   context.colourTablePath = BesideIni(context, SplitTableValue(value.view()).fileName);
   return true;
 }

@@ -71,27 +71,59 @@ i18n::LanguageText CountdownText(uint32_t value) {
 
 MainWindowController::MainWindowController(AppSession& session, MainWindowView& view,
                                            WindowServices services)
-    : session_(session), view_(view), services_(std::move(services)) {
+    : session_(session), view_(view), services_(std::move(services)), shown_(&view) {
   session_.context.notifyWindow = this;
 }
 
 MainWindowController::~MainWindowController() {
+  stopping_ = true;
+  if (evaluator_.joinable()) evaluator_.join();
   if (worker_.joinable()) worker_.join();
   session_.context.notifyWindow = nullptr;
 }
 
 PrinterQueries MainWindowController::Queries() {
-  return PrinterQueries(session_.context, &view_, services_.links);
+  return PrinterQueries(session_.context, &Shown(), services_.links, &stopping_);
+}
+
+void MainWindowController::RunEvaluation(std::function<void()> work,
+                                         std::function<void()> afterwards) {
+  evaluating_ = true;
+  deferred_ = std::make_unique<DeferredView>(view_, view_.IsInitialised());
+  shown_ = deferred_.get();
+  afterEvaluation_ = std::move(afterwards);
+  evaluator_ = std::thread([this, work = std::move(work)] {
+    work();
+    view_.PostToWindowThread([this] { FinishEvaluation(); });
+  });
+}
+
+void MainWindowController::FinishEvaluation() {
+  if (evaluator_.joinable()) evaluator_.join();
+  shown_ = &view_;
+  evaluating_ = false;
+  const std::unique_ptr<DeferredView> shown = std::move(deferred_);
+  std::function<void()> afterwards = std::exchange(afterEvaluation_, {});
+  if (stopping_) return;
+  shown->Replay(view_);
+  if (afterwards) afterwards();
+  // However many device changes came meanwhile, one more evaluation looks at them all.
+  if (std::exchange(arrivalQueued_, false)) {
+    removalQueued_ = false;
+    OnArrival();
+  } else if (std::exchange(removalQueued_, false)) {
+    OnRemoval();
+  }
 }
 
 void MainWindowController::Initialise(bool configFound) {
   initialised_ = true;
   if (configFound) {
-    SelectModelEntry();
+    RunEvaluation([this] { SelectModelEntry(); });
     return;
   }
   SetStatus(WindowStatus::kNoIniFile);
-  view_.EnableStart(false);
+  Shown().EnableStart(false);
 }
 
 void MainWindowController::SetStatus(WindowStatus status, const char* suffix) {
@@ -108,31 +140,31 @@ void MainWindowController::ShowStatusText(const char* text) {
     statusText_.Append("\n");
     statusText_.Append(warningLine_);
   }
-  view_.ShowStatus(statusText_.c_str());
+  Shown().ShowStatus(statusText_.c_str());
 }
 
 void MainWindowController::EnableStartAndColourMode(bool enable) {
-  view_.EnableStart(enable);
-  view_.EnableColourMode(enable);
+  Shown().EnableStart(enable);
+  Shown().EnableColourMode(enable);
 }
 
 bool MainWindowController::EvaluateState(int entry) {
   UpdateContext& context = session_.context;
   if (!config::ReadConfigSection(context, entry)) {
     SetStatus(WindowStatus::kNoFwFile);
-    view_.EnableStart(false);
+    Shown().EnableStart(false);
     return false;
   }
-  view_.EnableColourMode(context.tableSwitch);
-  view_.ShowColourModeButton(context.tableSwitch);
+  Shown().EnableColourMode(context.tableSwitch);
+  Shown().ShowColourModeButton(context.tableSwitch);
 
   if (!config::ReadPackageInfo(context)) {
     SetStatus(WindowStatus::kNotValidFwFile);
     EnableStartAndColourMode(false);
     return false;
   }
-  view_.ShowModelName(context.driverName.c_str());
-  view_.ShowPackageVersion(context.packageVersion.c_str());
+  Shown().ShowModelName(context.driverName.c_str());
+  Shown().ShowPackageVersion(context.packageVersion.c_str());
 
   // The driver check always runs; NoCheckDriver only overrides its result.
   const bool driverInstalled =
@@ -159,7 +191,7 @@ bool MainWindowController::EvaluateState(int entry) {
   }
   if (!queries.QueryColourMode(nullptr)) {
     context.tableSwitch = false;
-    view_.ShowColourModeButton(false);
+    Shown().ShowColourModeButton(false);
   }
   (void)ApplyReadyOrDowngrade();
   return true;
@@ -168,7 +200,7 @@ bool MainWindowController::EvaluateState(int entry) {
 bool MainWindowController::ApplyReadyOrDowngrade() {
   const UpdateContext& context = session_.context;
   SetStatus(WindowStatus::kReady);
-  view_.EnableStart(true);
+  Shown().EnableStart(true);
   if (context.noDowngrade &&
       PackageOlderThanDevice(context.packageVersion.view(), context.deviceVersion.view())) {
     EnableStartAndColourMode(false);
@@ -203,6 +235,15 @@ void MainWindowController::OnColourTableChosen() {
   colourChoiceModel_ = session_.context.targetModel;
 }
 
+void MainWindowController::ChangeColourMode(const std::function<bool(int entry)>& runDialog) {
+  if (Occupied()) return;
+  colourDialogOpen_ = true;
+  const bool chosen = runDialog(activeEntry_);
+  colourDialogOpen_ = false;
+  if (chosen) OnColourTableChosen();
+  if (std::exchange(deviceChangeDuringDialog_, false)) OnArrival();
+}
+
 bool MainWindowController::ReachedConnectionStep() const {
   return status_ == WindowStatus::kDisconnected || status_ == WindowStatus::kReady ||
          status_ == WindowStatus::kCanNotDowngrade;
@@ -214,7 +255,16 @@ void MainWindowController::OnDeviceChange(DeviceChange change) {
     deviceChangeWhileBusy_ = true;
     return;
   }
-  if (change == DeviceChange::kArrival) {
+  if (colourDialogOpen_) {
+    deviceChangeDuringDialog_ = true;
+    return;
+  }
+  const bool arrival = change == DeviceChange::kArrival;
+  if (evaluating_) {
+    (arrival ? arrivalQueued_ : removalQueued_) = true;
+    return;
+  }
+  if (arrival) {
     OnArrival();
   } else {
     OnRemoval();
@@ -222,6 +272,10 @@ void MainWindowController::OnDeviceChange(DeviceChange change) {
 }
 
 void MainWindowController::OnArrival() {
+  RunEvaluation([this] { ArrivalEvaluation(); });
+}
+
+void MainWindowController::ArrivalEvaluation() {
   SelectModelEntry();
   // A chain that stopped before the printer check (package, driver) has nothing to
   // probe: the model it would use is left from an earlier read.
@@ -232,10 +286,10 @@ void MainWindowController::OnArrival() {
   if (!ApplyReadyOrDowngrade()) return;
   if (!queries.QueryColourMode(nullptr)) {
     context.tableSwitch = false;
-    view_.ShowColourModeButton(false);
+    Shown().ShowColourModeButton(false);
   } else if (context.tableSwitch) {
-    view_.ShowColourModeButton(true);
-    view_.EnableColourMode(true);
+    Shown().ShowColourModeButton(true);
+    Shown().EnableColourMode(true);
   }
 }
 
@@ -249,44 +303,44 @@ void MainWindowController::OnRemoval() {
   if (left != 0) return;
   SetStatus(WindowStatus::kDisconnected, "\n");
   EnableStartAndColourMode(false);
-  view_.ShowCurrentVersion(kNotAvailable);
+  Shown().ShowCurrentVersion(kNotAvailable);
 }
 
 void MainWindowController::OnCurrentVersionClicked() {
-  if (Busy() || workerRunning_) return;
-  Queries().ReloadDeviceVersion();
+  if (Occupied()) return;
+  RunEvaluation([this] { Queries().ReloadDeviceVersion(); });
 }
 
 void MainWindowController::OnLeftClick(int x, int y, bool ctrl, bool shift) {
   const CornerGesture gesture = ClassifyCornerClick(x, y, ctrl, shift);
-  if (gesture == CornerGesture::kNone || Busy() || workerRunning_) return;
+  if (gesture == CornerGesture::kNone || Occupied()) return;
   bool accepted = false;
   if (gesture == CornerGesture::kAdvancedSettings && dialogs_.advancedSettings) {
     accepted = dialogs_.advancedSettings(activeEntry_);
   } else if (gesture == CornerGesture::kSetting && dialogs_.setting) {
     accepted = dialogs_.setting();
   }
-  if (accepted) SelectModelEntry();
+  if (accepted) RunEvaluation([this] { SelectModelEntry(); });
 }
 
 bool MainWindowController::StopIfUnreadable(bool configRead, bool packageRead) {
   if (configRead && packageRead) return false;
   SetStatus(configRead ? WindowStatus::kNotValidFwFile : WindowStatus::kNoFwFile);
   EnableStartAndColourMode(false);
-  view_.EnableExit(true);
+  Shown().EnableExit(true);
   session_.context.busy = false;
   return true;
 }
 
 void MainWindowController::OnStart() {
   UpdateContext& context = session_.context;
-  if (Busy() || workerRunning_) return;
+  if (Occupied()) return;
   // Before anything talks to the printer: a second click, Exit or a device change now
   // finds the update under way.
   context.busy = true;
-  view_.EnableStart(false);
-  view_.EnableExit(false);
-  view_.EnableColourMode(false);
+  Shown().EnableStart(false);
+  Shown().EnableExit(false);
+  Shown().EnableColourMode(false);
 
   // The package is read once, here: what is checked now is what the update sends.
   const bool configRead = config::ReadConfigSection(context, activeEntry_);
@@ -296,11 +350,12 @@ void MainWindowController::OnStart() {
   if (StopIfUnreadable(configRead, packageRead)) return;
 
   if (usb::IsLargeModel(context.connectedModel)) context.noWaitBurnOk = true;
-  view_.ShowModelName(context.driverName.c_str());
-  view_.ShowPackageVersion(context.packageVersion.c_str());
-  if (context.connectedModel == usb::kFirstLargeModel && Queries().QueryDeviceVersion()) {
-    context.useAltSet = true;
-  }
+  Shown().ShowModelName(context.driverName.c_str());
+  Shown().ShowPackageVersion(context.packageVersion.c_str());
+  // Decided afresh for every update: an earlier update's choice says nothing about the
+  // printer as it answers now.
+  context.useAltSet =
+      context.connectedModel == usb::kFirstLargeModel && Queries().QueryDeviceVersion();
 
   warningLine_.clear();
   workerRunning_ = true;
@@ -329,23 +384,30 @@ void MainWindowController::OnWorkerFinished(WorkerOutcome outcome) {
     notice.Append(texts.GetText(i18n::keys::kSendFwDataDone2));
     notice.Append("\n\n");
     notice.Append(texts.GetText(i18n::keys::kSendFwDataDone3));
-    view_.ShowNoticeBox(notice.c_str());
-    view_.CloseWindow();
+    Shown().ShowNoticeBox(notice.c_str());
+    Shown().CloseWindow();
     return;
   }
   if (deviceChangeWhileBusy_) {
     // What changed while the update ran (the printer's own restart, at least) is looked
     // at once, now. A printer found ready keeps the update's outcome on screen.
     deviceChangeWhileBusy_ = false;
-    SelectModelEntry();
-    if (status_ == WindowStatus::kReady) ShowStatusText(outcome.lastStatus.c_str());
+    RunEvaluation([this] { SelectModelEntry(); },
+                  [this, lastStatus = outcome.lastStatus] {
+                    if (status_ == WindowStatus::kReady) ShowStatusText(lastStatus.c_str());
+                    warningLine_.clear();
+                  });
+    return;
   }
   // The warning stays on screen with the update's outcome; later statuses go without it.
   warningLine_.clear();
 }
 
 bool MainWindowController::OnExit() {
-  return initialised_ && !Busy() && !workerRunning_;
+  if (!initialised_ || Busy() || workerRunning_) return false;
+  // A running evaluation ends after the transfer under way; what it found is not shown.
+  if (evaluating_) stopping_ = true;
+  return true;
 }
 
 bool MainWindowController::OnStopRequested() {
@@ -372,7 +434,7 @@ void MainWindowController::HandleDownloadNotification(uint32_t kind, uint32_t va
     // A code without a message is named, rather than repeating the previous status.
     text.Format("Printer error 0x%06X", value);
   }
-  view_.ShowErrorBox(text.c_str());
+  Shown().ShowErrorBox(text.c_str());
   ShowStatusText(text.c_str());
 }
 

@@ -3,11 +3,13 @@
 #include <atomic>
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <string>
 #include <thread>
 
 #include "app/app_session.h"
 #include "app/corner_gesture.h"
+#include "app/deferred_view.h"
 #include "app/main_window_view.h"
 #include "app/reachability_hint.h"
 #include "app/update_worker.h"
@@ -61,10 +63,17 @@ enum class DeviceChange { kArrival, kRemovalComplete, kOther };
 // device changes, the download notifications, START and the rules that keep the
 // window still while an update runs. Every method runs on the window's thread, except
 // OnDownloadNotification and OnWarning, which the download calls on the worker's thread.
+//
+// A state evaluation that talks to printers (the probes, the version and colour-mode
+// queries) runs on a thread of its own, one at a time; what it shows reaches the window
+// in one go on the window's thread when it ends, and the window paints and keeps its
+// status meanwhile. Device changes during an evaluation queue one more evaluation; START,
+// the colour-mode change, the version click and the corner gestures wait for its end;
+// Exit works and stops it after the transfer under way.
 class MainWindowController final : public DownloadObserver {
  public:
   MainWindowController(AppSession& session, MainWindowView& view, WindowServices services = {});
-  // Waits for a running update to end.
+  // Stops a running evaluation and waits for it and for a running update to end.
   ~MainWindowController() override;
   MainWindowController(const MainWindowController&) = delete;
   MainWindowController& operator=(const MainWindowController&) = delete;
@@ -77,6 +86,11 @@ class MainWindowController final : public DownloadObserver {
   // Entry 1, else entry 2 when it is supported and entry 1 found no printer, else
   // entry 1 again so that its status is the one shown.
   void SelectModelEntry();
+  // From an evaluation's start until its result has been shown on the window's thread.
+  bool Evaluating() const { return evaluating_; }
+  // The window is going: a running evaluation asks the printer nothing more and its
+  // result is dropped.
+  void StopEvaluation() { stopping_ = true; }
   void OnDeviceChange(DeviceChange change);
   // A click on "Current Version:": the printer's version is read again.
   void OnCurrentVersionClicked();
@@ -92,6 +106,10 @@ class MainWindowController final : public DownloadObserver {
   bool OnStopRequested();
   // After the colour-mode dialog chose a table for the next update.
   void OnColourTableChosen();
+  // Change Color Mode: runs the dialog (true when it chose a table) for the active entry.
+  // Device changes while it is open are looked at once, after it has closed, so that the
+  // choice is recorded against the entry and model it was made for.
+  void ChangeColourMode(const std::function<bool(int entry)>& runDialog);
   // The download's notifications, handed to the window's thread.
   void OnDownloadNotification(uint32_t kind, uint32_t value) override;
   // Something the user should know that does not stop the update (a print queue that
@@ -109,6 +127,16 @@ class MainWindowController final : public DownloadObserver {
   PrinterQueries Queries();
 
  private:
+  // Runs work (the evaluation's printer work) off the window's thread, then shows what
+  // it showed and runs afterwards on the window's thread.
+  void RunEvaluation(std::function<void()> work, std::function<void()> afterwards = {});
+  void FinishEvaluation();
+  // What a device change, the gestures and START may not interrupt.
+  bool Occupied() const { return Busy() || workerRunning_ || evaluating_; }
+  // The view the controller shows on: the window, or the deferred view of a running
+  // evaluation.
+  MainWindowView& Shown() { return *shown_; }
+  void ArrivalEvaluation();
   // Builds the status text, keeps it as the last status and shows it.
   void SetStatus(WindowStatus status, const char* suffix = "");
   // Shows text, with the update's warning line under it while there is one.
@@ -142,6 +170,18 @@ class MainWindowController final : public DownloadObserver {
   uint32_t colourChoiceModel_ = 0;
   std::atomic<bool> workerRunning_ = false;
   std::thread worker_;
+
+  // The running evaluation; all but stopping_ are the window thread's.
+  MainWindowView* shown_;
+  bool evaluating_ = false;
+  bool arrivalQueued_ = false;
+  bool removalQueued_ = false;
+  bool colourDialogOpen_ = false;
+  bool deviceChangeDuringDialog_ = false;
+  std::atomic<bool> stopping_ = false;
+  std::unique_ptr<DeferredView> deferred_;
+  std::function<void()> afterEvaluation_;
+  std::thread evaluator_;
 };
 
 }  // namespace kiln::app

@@ -33,13 +33,28 @@ class PrinterSession {
   std::unique_ptr<protocol::CPrnCmd> prn_;
 };
 
+// Whether the printer is still busy after limitMs, polled every kBusyPollMs as a busy
+// wait polls; a set stop flag ends the wait at the next poll. A failed poll ends it too
+// (not busy: the query that follows fails on its own).
+bool StillBusy(protocol::CPrnCmd& prn, platform::Clock& clock, uint32_t limitMs,
+               const std::function<bool()>& stopped) {
+  const uint64_t startMs = clock.NowMs();
+  for (;;) {
+    if (!prn.WaitBusy(kBusyPollMs, false, 0).timedOut) return false;  // one poll
+    if (clock.NowMs() - startMs >= limitMs || stopped()) return true;
+    clock.Sleep(kBusyPollMs);
+    if (stopped()) return true;
+  }
+}
+
 }  // namespace
 
 PrinterQueries::PrinterQueries(UpdateContext& context, VersionDisplay* display,
-                               usb::LinkFactory makeLink)
-    : context_(context), display_(display), makeLink_(std::move(makeLink)) {}
+                               usb::LinkFactory makeLink, const std::atomic<bool>* stop)
+    : context_(context), display_(display), makeLink_(std::move(makeLink)), stop_(stop) {}
 
 bool PrinterQueries::ProbeConnection(uint32_t model) {
+  if (Stopped()) return false;
   usb::OpenResult result = usb::kOpenNoDevice;
   {
     PrinterSession session(makeLink_, context_.largeModel);
@@ -60,6 +75,7 @@ bool PrinterQueries::ProbeConnection(uint32_t model) {
 }
 
 bool PrinterQueries::QueryDeviceVersion() {
+  if (Stopped()) return false;
   PrinterSession session(makeLink_, context_.largeModel);
   if (session.Open(context_.connectedModel) != usb::kOpenOk) return false;
 
@@ -78,12 +94,13 @@ bool PrinterQueries::QueryDeviceVersion() {
 bool PrinterQueries::QueryColourMode(ColourModeText* text, uint32_t busyLimitMs) {
   ColourModeText found = kNotAvailable;
   bool ok = false;
-  {
+  if (!Stopped()) {
     PrinterSession session(makeLink_, context_.largeModel);
     (void)session.Open(context_.targetModel);
-    const bool stillBusy = session.link().IsChannelOpen() && !context_.noBusyCheckAtStartup &&
-                           session.prn().WaitBusy(kBusyPollMs, false, busyLimitMs).timedOut;
-    if (session.link().IsChannelOpen() && !stillBusy) {
+    const bool stillBusy =
+        session.link().IsChannelOpen() && !context_.noBusyCheckAtStartup &&
+        StillBusy(session.prn(), session.link().clock(), busyLimitMs, [this] { return Stopped(); });
+    if (session.link().IsChannelOpen() && !stillBusy && !Stopped()) {
       const uint8_t* data = nullptr;
       uint32_t length = 0;
       if (session.prn().DoCommand(protocol::cmd::kColourMode) == usb::ResultCode::kAnswered) {

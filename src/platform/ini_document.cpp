@@ -27,6 +27,10 @@ std::string_view StripQuotes(std::string_view value) {
   return value;
 }
 
+bool FitsOnOneLine(std::string_view text) {
+  return text.find_first_of(std::string_view("\r\n\0", 3)) == std::string_view::npos;
+}
+
 bool EqualsNoCase(std::string_view a, std::string_view b) {
   return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
            return std::tolower(static_cast<unsigned char>(x)) ==
@@ -67,10 +71,11 @@ IniDocument::Line IniDocument::ParseLine(std::string_view text, std::string_view
     line.kind = LineKind::kBlank;
   } else if (body.front() == ';') {
     line.kind = LineKind::kComment;
-  } else if (body.front() == '[' && body.find(']') != std::string_view::npos) {
-    // Blanks inside the brackets are not part of the name.
+  } else if (body.front() == '[' && body.rfind(']') != std::string_view::npos) {
+    // The name runs to the last "]" ("[x]y]" is "x]y"), without its blanks; text after
+    // that bracket is ignored.
     line.kind = LineKind::kSection;
-    line.name = TrimBlanks(body.substr(1, body.find(']') - 1));
+    line.name = TrimBlanks(body.substr(1, body.rfind(']') - 1));
   } else if (const std::size_t equals = body.find('='); equals != std::string_view::npos) {
     // A "[" without its "]" is no header: such a line is read like any other.
     line.kind = LineKind::kEntry;
@@ -83,19 +88,24 @@ IniDocument::Line IniDocument::ParseLine(std::string_view text, std::string_view
 }
 
 std::optional<IniDocument::Section> IniDocument::FindSection(std::string_view name) const {
-  if (name.empty()) return std::nullopt;
-  for (std::size_t i = 0; i < lines_.size(); ++i) {
-    if (lines_[i].kind != LineKind::kSection || !EqualsNoCase(lines_[i].name, name)) continue;
-    std::size_t end = i + 1;
+  name = TrimBlanks(name);
+  const auto BodyFrom = [this](std::size_t first) {
+    std::size_t end = first;
     while (end < lines_.size() && lines_[end].kind != LineKind::kSection) ++end;
-    return Section{i, end};
+    return Section{first, end};
+  };
+  if (name.empty()) return BodyFrom(0);
+  for (std::size_t i = 0; i < lines_.size(); ++i) {
+    if (lines_[i].kind != LineKind::kSection || lines_[i].name.empty()) continue;
+    if (EqualsNoCase(lines_[i].name, name)) return BodyFrom(i + 1);
   }
   return std::nullopt;
 }
 
 std::optional<std::size_t> IniDocument::FindKey(const Section& section,
                                                 std::string_view key) const {
-  for (std::size_t i = section.header + 1; i < section.end; ++i) {
+  key = TrimBlanks(key);
+  for (std::size_t i = section.body; i < section.end; ++i) {
     if (lines_[i].kind == LineKind::kEntry && EqualsNoCase(lines_[i].name, key)) return i;
   }
   return std::nullopt;
@@ -104,17 +114,30 @@ std::optional<std::size_t> IniDocument::FindKey(const Section& section,
 std::vector<std::string_view> IniDocument::SectionNames() const {
   std::vector<std::string_view> names;
   for (const Line& line : lines_) {
-    if (line.kind == LineKind::kSection) names.emplace_back(line.name);
+    if (line.kind == LineKind::kSection && !line.name.empty()) names.emplace_back(line.name);
   }
   return names;
 }
 
 std::vector<std::string_view> IniDocument::KeyNames(const Section& section) const {
   std::vector<std::string_view> names;
-  for (std::size_t i = section.header + 1; i < section.end; ++i) {
+  for (std::size_t i = section.body; i < section.end; ++i) {
     if (lines_[i].kind == LineKind::kEntry) names.emplace_back(lines_[i].name);
   }
   return names;
+}
+
+std::vector<std::string> IniDocument::SectionLines(const Section& section) const {
+  std::vector<std::string> listed;
+  for (std::size_t i = section.body; i < section.end; ++i) {
+    const Line& line = lines_[i];
+    if (line.kind == LineKind::kEntry) {
+      listed.push_back(line.name + '=' + line.value);
+    } else if (line.kind == LineKind::kOther) {
+      listed.emplace_back(TrimBlanks(line.text));
+    }
+  }
+  return listed;
 }
 
 void IniDocument::EnsureLastLineEnded() {
@@ -122,6 +145,11 @@ void IniDocument::EnsureLastLineEnded() {
 }
 
 bool IniDocument::SetValue(std::string_view section, std::string_view key, std::string_view value) {
+  if (!FitsOnOneLine(section) || !FitsOnOneLine(key) || !FitsOnOneLine(value)) {
+    refused_ = true;
+    return false;
+  }
+  while (!value.empty() && IsBlank(value.front())) value.remove_prefix(1);
   auto MakeEntry = [&](std::string_view keySpelling) {
     std::string text(keySpelling);
     text += '=';
@@ -133,7 +161,7 @@ bool IniDocument::SetValue(std::string_view section, std::string_view key, std::
   if (!found) {
     EnsureLastLineEnded();
     std::string header = "[";
-    header += section;
+    header += TrimBlanks(section);
     header += ']';
     lines_.push_back(ParseLine(header, lineEnding_));
     lines_.push_back(MakeEntry(key));
@@ -150,11 +178,11 @@ bool IniDocument::SetValue(std::string_view section, std::string_view key, std::
 
   // A new key goes after the section's last non-blank line, so that blank lines that
   // separate it from the next section stay where they are.
-  std::size_t insertAt = found->header + 1;
-  for (std::size_t i = found->header + 1; i < found->end; ++i) {
+  std::size_t insertAt = found->body;
+  for (std::size_t i = found->body; i < found->end; ++i) {
     if (lines_[i].kind != LineKind::kBlank) insertAt = i + 1;
   }
-  if (lines_[insertAt - 1].eol.empty()) lines_[insertAt - 1].eol = lineEnding_;
+  if (insertAt != 0 && lines_[insertAt - 1].eol.empty()) lines_[insertAt - 1].eol = lineEnding_;
   lines_.insert(lines_.begin() + static_cast<std::ptrdiff_t>(insertAt), MakeEntry(key));
   return true;
 }
@@ -171,7 +199,10 @@ bool IniDocument::DeleteKey(std::string_view section, std::string_view key) {
 bool IniDocument::DeleteSection(std::string_view section) {
   const std::optional<Section> found = FindSection(section);
   if (!found) return false;
-  lines_.erase(lines_.begin() + static_cast<std::ptrdiff_t>(found->header),
+  // With its header; the part before the first header has none.
+  const std::size_t first = found->body != 0 ? found->body - 1 : 0;
+  if (first == found->end) return false;
+  lines_.erase(lines_.begin() + static_cast<std::ptrdiff_t>(first),
                lines_.begin() + static_cast<std::ptrdiff_t>(found->end));
   return true;
 }

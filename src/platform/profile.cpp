@@ -3,6 +3,7 @@
 #include <sys/stat.h>
 
 #include <cstring>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -97,7 +98,7 @@ uint32_t GetPrivateProfileStringA(const char* section, const char* key, const ch
   const IniDocument document = Load(path);
   if (section == nullptr) return CopyList(document.SectionNames(), out, size);
 
-  const auto found = document.FindSection(section);  // "" finds nothing
+  const auto found = document.FindSection(section);
   if (key == nullptr) {
     return CopyList(found ? document.KeyNames(*found) : std::vector<std::string_view>(), out, size);
   }
@@ -125,21 +126,17 @@ uint32_t GetPrivateProfileIntA(const char* section, const char* key, int32_t def
 uint32_t GetPrivateProfileSectionA(const char* section, char* out, uint32_t size,
                                    const char* path) {
   if (out == nullptr || size == 0) return 0;
-  if (section == nullptr) return CopyList({}, out, size);
   const IniDocument document = Load(path);
-  const auto found = document.FindSection(section);
-  if (!found) return CopyList({}, out, size);
-
-  std::vector<std::string> entries;
-  for (std::size_t i = found->header + 1; i < found->end; ++i) {
-    const IniDocument::Line& line = document.lines()[i];
-    if (line.kind != IniDocument::LineKind::kEntry) continue;
-    std::string entry = line.name;
-    entry += '=';
-    entry += line.value;
-    entries.push_back(std::move(entry));
+  const auto found = section != nullptr ? document.FindSection(section) : std::nullopt;
+  const std::vector<std::string> lines =
+      found ? document.SectionLines(*found) : std::vector<std::string>();
+  if (lines.empty()) {
+    // Nothing to list: an empty list, with the second zero byte of a list's end.
+    out[0] = '\0';
+    if (size > 1) out[1] = '\0';
+    return 0;
   }
-  return CopyList(std::vector<std::string_view>(entries.begin(), entries.end()), out, size);
+  return CopyList(std::vector<std::string_view>(lines.begin(), lines.end()), out, size);
 }
 
 ProfileEdit EditProfile(const char* path, const std::function<bool(IniDocument&)>& edit) {
@@ -159,7 +156,9 @@ ProfileEdit EditProfile(const char* path, const std::function<bool(IniDocument&)
       return ProfileEdit::kCannotRead;
   }
   IniDocument document(content);
-  if (!edit(document)) return ProfileEdit::kUnchanged;
+  const bool changed = edit(document);
+  if (document.refused()) return ProfileEdit::kRefused;
+  if (!changed) return ProfileEdit::kUnchanged;
   return WriteFileAtomically(path, document.Render()) ? ProfileEdit::kWritten
                                                       : ProfileEdit::kCannotReplace;
 }

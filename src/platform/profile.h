@@ -15,8 +15,8 @@ namespace kiln::platform {
 // defaultValue without its trailing blanks (NULL reads as empty). A NULL key lists the
 // section's key names, a NULL section lists the file's section names: each name
 // NUL-terminated, an extra NUL at the end; a list that does not fit is cut and
-// size - 2 is returned. An empty list is one NUL and 0. An empty section name
-// matches no section.
+// size - 2 is returned. An empty list is one NUL and 0. Names are compared with their
+// blanks trimmed; the empty section name means the lines before the first header.
 uint32_t GetPrivateProfileStringA(const char* section, const char* key, const char* defaultValue,
                                   char* out, uint32_t size, const char* path);
 
@@ -26,28 +26,31 @@ uint32_t GetPrivateProfileStringA(const char* section, const char* key, const ch
 uint32_t GetPrivateProfileIntA(const char* section, const char* key, int32_t defaultValue,
                                const char* path);
 
-// Copies the section's key lines as "key=value" texts (comments and lines without an
-// equals sign left out), each
-// NUL-terminated, with an extra NUL at the end. Returns the characters copied without
-// the final NUL; size - 2 when the list was cut; 0 for a missing section.
+// Copies the section's lines, "key=value" for a key and the trimmed line for a line
+// without an equals sign (blank and comment lines left out), each NUL-terminated, with
+// an extra NUL at the end. Returns the characters copied without the final NUL; size - 2
+// when the list was cut; 0, with two zero bytes written, for a missing or empty section.
 uint32_t GetPrivateProfileSectionA(const char* section, char* out, uint32_t size, const char* path);
 
-// Sets key in section to value, creating the file and the section when missing. A NULL
-// value removes the key, a NULL key removes the whole section. Every other line is
-// kept byte for byte, and so is the file's line-ending style (new files use CRLF).
-// Returns false, leaving the old file untouched, when the file is read-only or cannot
-// be replaced.
+// Sets key in section to value (without its leading blanks), creating the file and the
+// section when missing. A NULL value removes the key, a NULL key removes the whole
+// section. Every other line is kept byte for byte, and so is the file's line-ending
+// style (new files use CRLF). Returns false, leaving the old file untouched, when the
+// file is read-only or cannot be replaced, or when the section, key or value holds a
+// line break or a zero byte.
 bool WritePrivateProfileStringA(const char* section, const char* key, const char* value,
                                 const char* path);
 
 class IniDocument;
 
-enum class ProfileEdit { kWritten, kUnchanged, kCannotRead, kReadOnly, kCannotReplace };
+// kRefused: an edit would have put a line break or a zero byte into the file.
+enum class ProfileEdit { kWritten, kUnchanged, kCannotRead, kReadOnly, kCannotReplace, kRefused };
 
 // Several edits of one file in one atomic replacement: reads path (a missing file is an
 // empty document), lets edit change the document and, when edit returns true, replaces
-// the file. A file that exists but cannot be read, a read-only file or a failed
-// replacement leaves the file untouched and says which it was.
+// the file. A file that exists but cannot be read, a read-only file, a refused edit
+// (IniDocument::refused) or a failed replacement leaves the file untouched and says which
+// it was.
 ProfileEdit EditProfile(const char* path, const std::function<bool(IniDocument&)>& edit);
 
 // Clears a read-only file's protection (adds the owner's write permission). False when

@@ -40,6 +40,7 @@ RemoveKeyResult RemoveIniKey(const char* section, const char* key, const char* p
       return RemoveKeyResult::kCannotOpen;
     case platform::ProfileEdit::kReadOnly:
     case platform::ProfileEdit::kCannotReplace:
+    case platform::ProfileEdit::kRefused:
       break;
   }
   return RemoveKeyResult::kCannotWrite;

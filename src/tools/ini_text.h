@@ -15,8 +15,18 @@ inline QString ShownText(const QByteArray& bytes) {
   return utf8.hasError() ? QString::fromLatin1(bytes) : text;
 }
 
+// A text becomes one line of Kiln.ini: each line break (CR, LF or CR LF), tab or zero
+// character the user typed or pasted becomes a single space.
+inline QString OneLine(QString text) {
+  text.replace(QStringLiteral("\r\n"), QStringLiteral(" "));
+  for (const QChar breaking : {QChar(u'\r'), QChar(u'\n'), QChar(u'\t'), QChar(u'\0')}) {
+    text.replace(breaking, QLatin1Char(' '));
+  }
+  return text;
+}
+
 inline QByteArray StoredBytes(const QString& shown, const QByteArray& original) {
-  return shown == ShownText(original) ? original : shown.toUtf8();
+  return shown == ShownText(original) ? original : OneLine(shown).toUtf8();
 }
 
 }  // namespace kiln::tools

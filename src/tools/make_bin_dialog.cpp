@@ -57,8 +57,10 @@ MakeBinDialog::MakeBinDialog(const QString& programFolder, QWidget* parent)
 
 void MakeBinDialog::OnBrowse(int index) {
   QString path;
-  const FilePick pick{QString(), QStringLiteral("*.*"), QString(),
-                      QString::fromLatin1(kRows[index].filter), lastFolder_};
+  constexpr int kOutputRow = 3;
+  const FilePick pick{QString(),   QStringLiteral("*.*"),
+                      QString(),   QString::fromLatin1(kRows[index].filter),
+                      lastFolder_, index == kOutputRow};
   if (!PickFileName(this, pick, path)) return;
   paths_[index]->setText(path);
   lastFolder_ = QFileInfo(path).absolutePath();

@@ -8,8 +8,9 @@ namespace kiln::tools {
 
 bool PickFileName(QWidget* parent, const FilePick& pick, QString& path) {
   QFileDialog dialog(parent, pick.title, pick.folder, pick.filter);
-  dialog.setFileMode(QFileDialog::ExistingFile);
-  dialog.setAcceptMode(QFileDialog::AcceptOpen);
+  // Saving asks before an existing file is replaced (the dialog's own question).
+  dialog.setFileMode(pick.forWriting ? QFileDialog::AnyFile : QFileDialog::ExistingFile);
+  dialog.setAcceptMode(pick.forWriting ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
   QString extension = pick.defaultExtension;
   extension.remove(QStringLiteral("*.")).remove(QLatin1Char('*'));
   dialog.setDefaultSuffix(extension);

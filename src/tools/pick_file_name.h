@@ -12,10 +12,13 @@ struct FilePick {
   QString initialName;
   QString filter;  // "BIN(*.bin)"
   QString folder;  // where the dialog opens
+  // A file to be written: a new name is accepted, an existing file only after the user
+  // agreed to replace it. Otherwise the file must exist.
+  bool forWriting = false;
 };
 
-// The file-open dialog of the maintenance tools. Returns true and the chosen file's full
-// path on OK; false leaves path unchanged.
+// The file dialog of the maintenance tools. Returns true and the chosen file's full path
+// on OK; false leaves path unchanged.
 bool PickFileName(QWidget* parent, const FilePick& pick, QString& path);
 
 }  // namespace kiln::tools

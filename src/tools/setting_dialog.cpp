@@ -7,6 +7,7 @@
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QPushButton>
+#include <algorithm>
 
 #include "platform/clock.h"
 #include "platform/profile.h"
@@ -27,12 +28,27 @@ namespace {
 constexpr int kColumnTextLimit = 255;  // each saved column text
 constexpr uint32_t kModel2Serials[] = {9, 22};
 
+// What the file-name cell of a row loaded from Kiln.ini keeps besides its bytes: the
+// row's number there and its colour-mode description, which travel with the row.
+constexpr int kLoadedNumberRole = Qt::UserRole + 1;
+constexpr int kColourModeDescRole = Qt::UserRole + 2;
+
 QByteArray TableFileKey(int number) {
   return QByteArray("TableFile") + QByteArray::number(number);
 }
 
+QByteArray ColourModeDescKey(int number) {
+  return QByteArray("ColorModeDesc") + QByteArray::number(number);
+}
+
+// At most limit bytes; UTF-8 text is cut before the character that would not fit whole.
 QByteArray Cut(QByteArray bytes, int limit) {
-  bytes.truncate(limit);
+  if (bytes.size() <= limit) return bytes;
+  qsizetype end = limit;
+  if (QString::fromUtf8(bytes).toUtf8() == bytes) {
+    while (end > 0 && (static_cast<unsigned char>(bytes[end]) & 0xC0) == 0x80) --end;
+  }
+  bytes.truncate(end);
   return bytes;
 }
 
@@ -133,6 +149,7 @@ void SettingDialog::LoadEntry() {
 
   list_->AddColumns();
   LoadTableFiles();
+  loadedRowCount_ = list_->rowCount();
   ApplyLayout();
   ApplyTableSwitch();
 }
@@ -150,7 +167,10 @@ void SettingDialog::LoadTableFiles() {
                      ShownText(QByteArray::fromStdString(ReadTableVersion(path, openingSerial_))),
                      ShownText(description));
     const int row = list_->rowCount() - 1;
-    list_->item(row, TableFileList::kFileNameColumn)->setData(Qt::UserRole, name);
+    QTableWidgetItem* nameCell = list_->item(row, TableFileList::kFileNameColumn);
+    nameCell->setData(Qt::UserRole, name);
+    nameCell->setData(kLoadedNumberRole, n);
+    nameCell->setData(kColourModeDescRole, Read(ColourModeDescKey(n).constData(), ""));
     list_->item(row, TableFileList::kDescriptionColumn)->setData(Qt::UserRole, description);
   }
 }
@@ -217,6 +237,26 @@ void SettingDialog::OnModel2Clicked() {
   second.exec();
 }
 
+void SettingDialog::RenumberColourModeDescriptions(EntryEdits& edits) const {
+  // Every number a loaded row had or a row has now; a number no row has any more loses
+  // its key.
+  for (int number = 1; number <= std::max(loadedRowCount_, list_->rowCount()); ++number) {
+    const QTableWidgetItem* cell = number <= list_->rowCount()
+                                       ? list_->item(number - 1, TableFileList::kFileNameColumn)
+                                       : nullptr;
+    const int loadedAs = cell != nullptr ? cell->data(kLoadedNumberRole).toInt() : 0;
+    if (loadedAs == number) continue;  // the row kept its number: its key stays as it is
+    const QByteArray description =
+        cell != nullptr ? cell->data(kColourModeDescRole).toByteArray() : QByteArray();
+    const std::string key = ColourModeDescKey(number).toStdString();
+    if (description.isEmpty()) {
+      edits.Remove(key);
+    } else {
+      edits.Set(key, description.toStdString());
+    }
+  }
+}
+
 void SettingDialog::accept() {
   list_->CommitOpenEditor();
   // A comma in a file name would move the split between name and description.
@@ -265,6 +305,8 @@ void SettingDialog::accept() {
                                                     Column(TableFileList::kDescriptionColumn))
                                                        .toStdString());
   }
+
+  RenumberColourModeDescriptions(edits);
 
   if (!Save(edits)) return;
   list_->setRowCount(0);

@@ -38,11 +38,14 @@ class SettingDialog : public EntryDialog {
   void CreateControls();
   void LoadEntry();
   void LoadTableFiles();
+  // The "ColorModeDesc<n>" keys follow their rows to the numbers OK gives them.
+  void RenumberColourModeDescriptions(EntryEdits& edits) const;
   uint32_t SelectedSerial() const;
   void ApplyLayout();
   void ApplyTableSwitch();
   void OnModel2Clicked();
 
+  int loadedRowCount_ = 0;      // rows read from Kiln.ini when the dialog opened
   uint32_t openingSerial_ = 0;  // the model the entry named when the dialog opened
 
   QComboBox* model_ = nullptr;           // 1007

@@ -4,6 +4,7 @@
 #include <fstream>
 
 #include "platform/atomic_file.h"
+#include "platform/read_only_file.h"
 
 namespace kiln::tools {
 
@@ -24,17 +25,17 @@ CombineResult CombineTableFile(const TableInputs& inputs, const std::string& out
       {inputs.cvd, kCvdRegion}, {inputs.heating, kHeatingRegion}, {inputs.colour, kColourRegion}};
 
   std::string image(kTableFileSize, '\0');
-  std::string content;
   for (const Placement& placement : placements) {
-    if (platform::ReadWholeFile(placement.path.c_str(), content) != platform::ReadResult::kOk) {
-      return {CombineError::kCannotOpenInput, placement.path, &placement.region};
-    }
-    // A longer input would spill into the next region or past the image.
-    if (content.size() > placement.region.length) {
+    platform::ReadOnlyFile input(placement.path.c_str());
+    if (!input.IsOpen()) return {CombineError::kCannotOpenInput, placement.path, &placement.region};
+    // The size is checked before anything is read: a longer input would spill into the
+    // next region or past the image, and a huge one must not be taken into memory.
+    if (input.size() > placement.region.length) {
       return {CombineError::kInputTooLong, placement.path, &placement.region};
     }
-    if (!content.empty()) {
-      std::memcpy(image.data() + placement.region.offset, content.data(), content.size());
+    auto* into = reinterpret_cast<uint8_t*>(image.data()) + placement.region.offset;
+    if (!input.ReadFully(into, static_cast<uint32_t>(input.size()))) {
+      return {CombineError::kCannotOpenInput, placement.path, &placement.region};
     }
   }
   for (const TableRegion* region : {&kCvdRegion, &kHeatingRegion, &kColourRegion}) {

@@ -118,11 +118,17 @@ int TableFileList::RowsPerPage() const {
 }
 
 void TableFileList::mousePressEvent(QMouseEvent* event) {
+  // A click on the file name of the row that already has the focus edits that name, as
+  // a list's own label editing does; a first click only selects the row.
+  const int focusedRow = currentRow();
   QTableWidget::mousePressEvent(event);
   if (event->button() != Qt::LeftButton) return;
   int column = -1;
   const int row = CellFromPoint(event->position().toPoint(), &column);
-  if (row >= 0 && column == kDescriptionColumn) EditCell(row, kDescriptionColumn);
+  if (row < 0) return;
+  if (column == kDescriptionColumn || (column == kFileNameColumn && row == focusedRow)) {
+    EditCell(row, column);
+  }
 }
 
 void TableFileList::keyPressEvent(QKeyEvent* event) {

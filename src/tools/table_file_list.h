@@ -9,9 +9,10 @@ namespace kiln::tools {
 class CellEditor;
 
 // The colour-table list of the Setting dialog: file name, version and description of
-// each table file, one row each. A click on a Description cell opens a CellEditor over
-// it; from there the keyboard moves the editor from cell to cell like a spreadsheet
-// cursor. Delete removes the selected row. The list reads and writes no file.
+// each table file, one row each. A click on a Description cell, or on the file name of
+// the row that has the focus, opens a CellEditor over it; from there the keyboard moves the editor
+// from cell to cell like a spreadsheet cursor. Delete removes the selected row. The list reads and
+// writes no file.
 class TableFileList : public QTableWidget {
  public:
   static constexpr int kFileNameColumn = 0;

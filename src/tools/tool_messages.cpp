@@ -18,6 +18,7 @@ bool SaveEntry(QWidget* parent, const EntryEdits& edits, const QString& iniPath)
       return false;
     case platform::ProfileEdit::kReadOnly:
     case platform::ProfileEdit::kCannotReplace:
+    case platform::ProfileEdit::kRefused:
       break;
   }
   QMessageBox::warning(parent, QStringLiteral("Save Error"),

@@ -84,6 +84,31 @@ TEST_F(ColourMode, ShowsTheLanguagesTextsAndSavesAScreenshot) {
   EXPECT_TRUE(dialog.grab().save(KILN_SCREENSHOT_DIR "/colour_mode_dialog.png"));
 }
 
+// An entry kept in the older [FW_INFO] section is read from there, as the window does;
+// texts from the printer and Kiln.ini are shown as they are, never as markup.
+TEST_F(ColourMode, OlderSectionServesAndTextsAreShownAsPlainText) {
+  dir_.Write("Kiln.ini",
+             "[FW_INFO]\r\nModel=M07\r\nEnableTableSwitch=1\r\nTableFile1=a.tbl,<b>Vivid\r\n"
+             "TableFile2=e.tbl,Soft\r\nColorModeDesc1=<u>Bright</u> colours\r\n");
+  ColourModeDialog dialog(session_.context, 1, 7, "<u>1.0", "eng");
+  EXPECT_EQ(Rows(dialog), (QStringList{"<b>Vivid  (89ABCDE)", "Soft  (89ABCDE)"}));
+  EXPECT_TRUE(dialog.findChild<QPushButton*>("1")->isEnabled());
+  for (const char* id : {"1047", "1048"}) {
+    EXPECT_EQ(dialog.findChild<QLabel*>(id)->textFormat(), Qt::PlainText) << id;
+  }
+  EXPECT_EQ(Text(&dialog, "1048"), "<u>Bright</u> colours");
+  dialog.show();
+  EXPECT_TRUE(dialog.grab().save(KILN_SCREENSHOT_DIR "/colour_mode_dialog_older_section.png"));
+
+  PrinterQueries queries(session_.context, nullptr, rig_.Links());
+  kiln::testing::OnNextModal([&](QWidget* shown) {
+    shown->findChild<QComboBox*>("1037")->setCurrentIndex(1);
+    shown->findChild<QPushButton*>("1")->click();
+  });
+  EXPECT_TRUE(ChangeColourMode(nullptr, session_, 1, queries));
+  EXPECT_EQ(session_.context.colourTablePath, dir_.File("e.tbl"));
+}
+
 TEST_F(ColourMode, NoTablesLeaveOnlyCancel) {
   ColourModeDialog dialog(session_.context, 2, 7, "N/A", "eng");
   EXPECT_FALSE(dialog.findChild<QComboBox*>("1037")->isEnabled());

@@ -29,7 +29,12 @@ class MainWindowTest : public ::testing::Test {
     services.clock = &rig_.printers.clock;
     window_ = std::make_unique<MainWindow>(rig_.session, services);
   }
-  void Initialise() { ASSERT_TRUE(window_->Initialise(rig_.dir.path().string())); }
+  // Initialises the window; with settle, waits until its evaluation has been shown.
+  void Initialise(bool settle = true) {
+    ASSERT_TRUE(window_->Initialise(rig_.dir.path().string()));
+    if (settle) Settle();
+  }
+  void Settle() { QTRY_VERIFY_WITH_TIMEOUT(!window_->controller().Evaluating(), 10000); }
   std::string Text(const char* id) const {
     return window_->findChild<QLabel*>(id)->text().toStdString();
   }
@@ -87,6 +92,7 @@ TEST_F(MainWindowTest, CornerGesturesOpenTheirDialogsAndOkReevaluates) {
 
   Click(0, 10, Qt::ControlModifier);  // (0, 0) would be taken as the window's centre
   EXPECT_EQ(settings, 1);
+  Settle();
   EXPECT_EQ(Text("1001"), kReady);
   EXPECT_TRUE(window_->findChild<QPushButton*>("1")->isEnabled());
 }
@@ -124,6 +130,42 @@ TEST_F(MainWindowTest, WindowGoesOnlyAfterTheUpdateEnded) {
   window_.reset();  // waits for the worker, serving it meanwhile
   ASSERT_EQ(printer.Images().size(), 1u);
   EXPECT_EQ(printer.Version(), "1.06");
+}
+
+TEST_F(MainWindowTest, PrinterAndIniTextsAreShownAsPlainText) {
+  rig_.Printer(7, "<u>1.0");
+  Initialise();
+  EXPECT_EQ(Text("1005"), "<u>1.0");
+  FromWorkerThread([&] { window_->controller().OnWarning("<b>queue</b>"); });
+  EXPECT_TRUE(Text("1001").ends_with("\n<b>queue</b>")) << Text("1001");
+  for (const char* id : {"1001", "1003", "1004", "1005"}) {
+    EXPECT_EQ(window_->findChild<QLabel*>(id)->textFormat(), Qt::PlainText) << id;
+  }
+}
+
+// A printer busy for ever: the colour-mode query waits its 30 s (a second of real time
+// here) off the window's thread, while the window paints, keeps its status and closes.
+TEST_F(MainWindowTest, WindowPaintsAndClosesWhileABusyPrinterIsAsked) {
+  sim::VirtualPrinterConfig config;
+  config.model = 7;
+  config.faults.busyForever = true;
+  sim::VirtualPrinter& printer = rig_.printers.Add(config);
+  rig_.printers.clock.SetRealPauseMs(20);
+  window_->show();
+  Initialise(false);
+  QTRY_VERIFY_WITH_TIMEOUT(printer.Transcript().size() >= 6, 10000);  // status polls
+  ASSERT_TRUE(window_->controller().Evaluating());
+  EXPECT_EQ(Text("1001"), "") << "the status it had";
+  const QImage picture = window_->grab().toImage();
+  EXPECT_EQ(picture.pixelColor(2, 2), window_->palette().color(QPalette::Window));
+  ASSERT_TRUE(QDir().mkpath(KILN_SCREENSHOT_DIR));
+  EXPECT_TRUE(picture.save(KILN_SCREENSHOT_DIR "/main_window_while_probing.png"));
+
+  QTest::mouseClick(window_->findChild<QPushButton*>("2"), Qt::LeftButton);
+  EXPECT_FALSE(window_->isVisible());
+  const std::size_t packets = printer.Transcript().size();
+  window_.reset();  // waits for the evaluation, which asks nothing after its transfer
+  EXPECT_LE(printer.Transcript().size(), packets + 1);
 }
 
 TEST_F(MainWindowTest, F1OpensAbout) {

@@ -5,7 +5,11 @@
 
 #include <QComboBox>
 #include <QDir>
+#include <QFileDialog>
 #include <QLineEdit>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QTimer>
 #include <filesystem>
 
 #include "modal_script.h"
@@ -55,6 +59,39 @@ TEST(MakeBinDialogTest, BrowseFollowsTheLastFolderAndCombineReportsItsResult) {
   EXPECT_EQ(message, QStringLiteral("Make BIN file:|Combine OK!"));
   EXPECT_EQ(std::filesystem::file_size(dir.File("out.bin")), kTableFileSize);
   EXPECT_TRUE(dialog.isVisible()) << "the dialog stays open for the next file";
+}
+
+TEST(MakeBinDialogTest, OutputPickNamesANewFileAndAsksBeforeReplacingOne) {
+  TempDir dir;
+  const QString existing = QString::fromStdString(dir.Write("old.bin", "old"));
+  const QString fresh = QString::fromStdString(dir.File("new.bin"));
+  MakeBinDialog dialog(QString::fromStdString(dir.path().string()));
+  dialog.show();
+  QString question;
+  {
+    ModalScript script;
+    script.ExpectFileChoice(fresh);
+    dialog.OnBrowse(3);
+    EXPECT_EQ(dialog.pathBox(3)->text(), fresh);
+
+    // The question comes inside the file dialog's own OK: answered from a timer of its own.
+    script.Expect([&](QWidget* window) {
+      auto* files = qobject_cast<QFileDialog*>(window);
+      ASSERT_NE(files, nullptr);
+      files->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"))->setText(existing);
+      QTimer::singleShot(50, [&] {
+        auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+        if (box == nullptr) return;
+        question = box->text();
+        box->button(QMessageBox::Yes)->click();
+      });
+      QMetaObject::invokeMethod(files, "accept");
+    });
+    dialog.OnBrowse(3);
+  }
+  EXPECT_EQ(dialog.pathBox(3)->text(), existing);
+  EXPECT_FALSE(question.isEmpty());
+  EXPECT_EQ(TempDir::Read(dir.File("old.bin")), "old") << "picking writes nothing";
 }
 
 // Writes each dialog's picture into the build folder, to be looked at.

@@ -215,6 +215,35 @@ TEST_F(SettingDialogTest, AddTableFileTakesFilesOfTheProgramFolderOnly) {
   EXPECT_NE(Contents().find("TableFile1=vivid.bin,Vivid\n"), std::string::npos) << Contents();
 }
 
+// What the user types or pastes becomes one line of Kiln.ini; deleting a row keeps each
+// table with its own colour-mode description; a cut never splits a character.
+TEST_F(SettingDialogTest, TakenTextsStayOnTheirLineAndRowsKeepTheirDescriptions) {
+  WriteIni(
+      "[FW_INFO1]\nModel=M07\nFile=fw.bin\nEnableTableSwitch=1\nTableFile1=t1.bin,One\n"
+      "TableFile2=t2.bin,Two\nTableFile3=t3.bin,Three\nColorModeDesc1=first\n"
+      "ColorModeDesc2=second\n");
+  SettingDialog& dialog = Open();
+  TableFileList* list = dialog.tableList();
+  ASSERT_EQ(list->rowCount(), 3);
+  list->selectRow(0);
+  list->setFocus();
+  QTest::keyClick(list, Qt::Key_Delete);
+  list->SetCell(0, TableFileList::kDescriptionColumn,
+                QStringLiteral("Vivid colours\nfor cards\r\n[FW_INFO2]\nFile=evil.bin"));
+  list->SetCell(1, TableFileList::kDescriptionColumn,
+                QString(254, QLatin1Char('x')) + QChar(0x00E9));  // 256 bytes in UTF-8
+  Find<QLineEdit>(1011)->setText(QStringLiteral("fw\r\nWriteType=2\t.bin"));
+  Press(1);
+  ASSERT_TRUE(Accepted());
+  EXPECT_EQ(Contents(),
+            "[FW_INFO1]\nModel=M07\nFile=fw WriteType=2 .bin\nEnableTableSwitch=1\n"
+            "ColorModeDesc1=second\nWriteType=0\nDisableOverwriteNewer=0\nNotWaitBurnOK="
+            "0\nSupportModel2=0\n"
+            "TableFile1=t2.bin,Vivid colours for cards [FW_INFO2] File=evil.bin\n"
+            "TableFile2=t3.bin," +
+                std::string(254, 'x') + "\n");
+}
+
 TEST_F(SettingDialogTest, FailedSaveIsReportedOnceAndKeepsTheDialogOpen) {
   const std::string original = "[FW_INFO1]\nModel=M07\nTableFile1=t.bin,T\n";
   WriteIni(original);

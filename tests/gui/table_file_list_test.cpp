@@ -79,6 +79,18 @@ TEST_F(CellEditing, ClickOnDescriptionOpensEditorOverTheCellAndEnterCommits) {
   EXPECT_TRUE(dialog_.isVisible()) << "Escape in the editor does not cancel the dialog";
 }
 
+TEST_F(CellEditing, ClickOnTheFileNameOfTheFocusedRowEditsIt) {
+  Click(3, 0);
+  EXPECT_EQ(Editor(), nullptr) << "the first click only selects the row";
+  Click(3, 1);
+  EXPECT_EQ(Editor(), nullptr) << "a version cell opens nothing";
+  Click(3, 0);
+  ExpectEditorAt(3, 0);
+  QTest::keyClicks(Editor(), QStringLiteral("renamed.bin"));
+  QTest::keyClick(Editor(), Qt::Key_Return);
+  EXPECT_EQ(list_->CellText(3, 0), QStringLiteral("renamed.bin"));
+}
+
 TEST_F(CellEditing, TabArrowsAndControlKeysMoveTheEditor) {
   list_->EditCell(3, 2);
   QTest::keyClicks(Editor(), QStringLiteral("x"));

@@ -1,7 +1,10 @@
 #pragma once
 
+#include <atomic>
+#include <chrono>
 #include <cstdint>
 #include <mutex>
+#include <thread>
 #include <vector>
 
 #include "platform/clock.h"
@@ -13,10 +16,16 @@ namespace kiln::testing {
 class FakeClock final : public platform::Clock {
  public:
   void Sleep(uint32_t milliseconds) override {
-    std::lock_guard<std::mutex> lock(mutex_);
-    pauses_.push_back(milliseconds);
-    now_ += milliseconds;
+    {
+      std::lock_guard<std::mutex> lock(mutex_);
+      pauses_.push_back(milliseconds);
+      now_ += milliseconds;
+    }
+    if (realPauseMs_ != 0) std::this_thread::sleep_for(std::chrono::milliseconds(realPauseMs_));
   }
+  // Makes every pause also take this many real milliseconds, so that a test can act
+  // while a long wait is under way (0: pauses return at once).
+  void SetRealPauseMs(uint32_t milliseconds) { realPauseMs_ = milliseconds; }
   uint64_t NowMs() override {
     std::lock_guard<std::mutex> lock(mutex_);
     return now_;
@@ -38,6 +47,7 @@ class FakeClock final : public platform::Clock {
   mutable std::mutex mutex_;
   std::vector<uint32_t> pauses_;
   uint64_t now_ = 0;
+  std::atomic<uint32_t> realPauseMs_ = 0;
 };
 
 }  // namespace kiln::testing

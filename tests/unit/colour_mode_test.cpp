@@ -47,5 +47,16 @@ TEST(ColourTableChoice, NumberZeroChangesNothingAndAValueWithoutCommaIsAFileName
   EXPECT_TRUE(tables[0].modeName.empty());
 }
 
+TEST(ColourTableList, HoldsAHundredTablesAndNoMore) {
+  testing::TempDir dir;
+  std::string ini = "[FW_INFO1]\r\n";
+  for (int n = 1; n <= 101; ++n) ini += "TableFile" + std::to_string(n) + "=t.tbl,M\r\n";
+  dir.Write("Kiln.ini", ini);
+  UpdateContext context;
+  context.baseDir = dir.path().string();
+  context.iniPath = dir.File("Kiln.ini");
+  EXPECT_EQ(ReadColourTables(context, 1, 7).size(), 100u);
+}
+
 }  // namespace
 }  // namespace kiln::app

@@ -45,14 +45,22 @@ class Window : public ::testing::Test {
   // Evaluates the window from scratch and returns the status it shows.
   std::string Evaluate() {
     Controller().Initialise(true);
+    Settle();
     return view_.LastStatus();
+  }
+  // Runs what the controller handed to the window's thread until no evaluation is left.
+  void Settle() {
+    for (int i = 0; i < 4000 && Controller().Evaluating(); ++i) {
+      if (!view_.Pump()) std::this_thread::sleep_for(std::chrono::milliseconds(2));
+    }
+    ASSERT_FALSE(Controller().Evaluating());
   }
   // Serves the worker as the window's thread would until its end has been handled.
   void FinishUpdate() {
-    for (int i = 0; i < 4000 && Controller().WorkerRunning(); ++i) {
+    for (int i = 0; i < 4000 && (Controller().WorkerRunning() || Controller().Evaluating()); ++i) {
       if (!view_.Pump()) std::this_thread::sleep_for(std::chrono::milliseconds(5));
     }
-    ASSERT_FALSE(Controller().WorkerRunning());
+    ASSERT_FALSE(Controller().WorkerRunning() || Controller().Evaluating());
   }
 
   testing::WindowRig rig_;
@@ -63,6 +71,7 @@ class Window : public ::testing::Test {
 };
 
 TEST_F(Window, EveryStatusAndStartOnlyWhenReady) {
+  view_.startEnabled = true;
   Controller().Initialise(false);
   EXPECT_EQ(view_.LastStatus(), "Can't find Kiln.ini!\n\nPlease download the file again.");
   EXPECT_FALSE(view_.startEnabled);
@@ -135,6 +144,10 @@ TEST_F(Window, NoDowngradeRefusesAnOlderPackage) {
   rig_.Ini(std::string(kEntry1) + "DisableOverwriteNewer=0\n");
   EXPECT_EQ(Evaluate(), kReady);
   EXPECT_TRUE(view_.startEnabled);
+
+  rig_.Ini(std::string(kEntry1) + "DisableOverwriteNewer=1\n");
+  rig_.Package("fw7.bin", 7, "1.07");
+  EXPECT_EQ(Evaluate(), kReady) << "the same version is no downgrade";
 }
 
 TEST_F(Window, RemovalOfAnotherPrinterLeavesTheStatus) {
@@ -147,6 +160,7 @@ TEST_F(Window, RemovalOfAnotherPrinterLeavesTheStatus) {
 
   other.Unplug();
   Controller().OnDeviceChange(DeviceChange::kRemovalComplete);
+  Settle();
   EXPECT_EQ(view_.LastStatus(), kReady);
   EXPECT_TRUE(view_.startEnabled);
   EXPECT_EQ(view_.versions.back(), "1.05");
@@ -154,12 +168,14 @@ TEST_F(Window, RemovalOfAnotherPrinterLeavesTheStatus) {
 
   target.Unplug();
   Controller().OnDeviceChange(DeviceChange::kRemovalComplete);
+  Settle();
   EXPECT_EQ(view_.LastStatus(), std::string(kDisconnected) + "\n");
   EXPECT_FALSE(view_.startEnabled);
   EXPECT_EQ(view_.versions.back(), "N/A");
 
   target.Plug();
   Controller().OnDeviceChange(DeviceChange::kArrival);
+  Settle();
   EXPECT_EQ(view_.LastStatus(), kReady);
   EXPECT_EQ(view_.versions.back(), "1.05");
 }
@@ -173,6 +189,7 @@ TEST_F(Window, ArrivalAfterAFailedCheckDoesNotProbe) {
 
   rig_.dir.Write("fw7.bin", std::string(0x2000, 'x'));
   Controller().OnDeviceChange(DeviceChange::kArrival);
+  Settle();
   EXPECT_EQ(view_.LastStatus(),
             "The file is not valid firmware file!\n\nPlease download the file again.");
   EXPECT_FALSE(view_.startEnabled);
@@ -258,13 +275,114 @@ TEST_F(Window, ColourTableForgottenWhenTheEntryChanges) {
   Controller().OnColourTableChosen();
 
   Controller().OnDeviceChange(DeviceChange::kArrival);
+  Settle();
   EXPECT_EQ(rig_.session.context.colourTablePath, "/folder/vivid.bin");
 
   seven.Unplug();
   rig_.Printer(8);
   Controller().OnDeviceChange(DeviceChange::kArrival);
+  Settle();
   ASSERT_EQ(Controller().ActiveEntry(), 2);
   EXPECT_TRUE(rig_.session.context.colourTablePath.empty());
+
+  // Same entry, another model: the choice goes too.
+  rig_.Ini("[FW_INFO1]\nModel=M08\nFile=fw8.bin\n");
+  ASSERT_EQ(Evaluate(), kReady);
+  ASSERT_EQ(Controller().ActiveEntry(), 1);
+  rig_.session.context.colourTablePath = "/folder/vivid.bin";
+  Controller().OnColourTableChosen();
+  rig_.Ini(kEntry1);
+  rig_.Printer(7);
+  Controller().OnDeviceChange(DeviceChange::kArrival);
+  Settle();
+  ASSERT_EQ(Controller().ActiveEntry(), 1);
+  EXPECT_TRUE(rig_.session.context.colourTablePath.empty());
+}
+
+TEST_F(Window, VersionClickReadsThePrinterOnlyWhenIdle) {
+  rig_.Ini(kEntry1);
+  rig_.Package("fw7.bin", 7, "1.06");
+  sim::VirtualPrinter& printer = rig_.Printer(7, "1.05");
+  ASSERT_EQ(Evaluate(), kReady);
+  const auto packets = printer.Transcript().size();
+  const auto versions = view_.versions.size();
+  rig_.session.context.busy = true;
+  Controller().OnCurrentVersionClicked();
+  Settle();
+  EXPECT_EQ(printer.Transcript().size(), packets);
+  rig_.session.context.busy = false;
+  Controller().OnCurrentVersionClicked();
+  Settle();
+  EXPECT_GT(printer.Transcript().size(), packets);
+  EXPECT_EQ(view_.versions.size(), versions + 1);
+}
+
+TEST_F(Window, DeviceChangeWhileTheColourDialogIsOpenWaitsForItToClose) {
+  rig_.Ini(std::string(kEntry1) + "SupportModel2=1\n[FW_INFO2]\nModel=M08\nFile=fw8.bin\n");
+  rig_.Package("fw7.bin", 7, "1.06");
+  rig_.Package("fw8.bin", 8, "1.06");
+  sim::VirtualPrinter& seven = rig_.Printer(7);
+  ASSERT_EQ(Evaluate(), kReady);
+  const std::size_t statusesBefore = view_.statuses.size();
+
+  int entrySeenByDialog = 0;
+  Controller().ChangeColourMode([&](int entry) {
+    seven.Unplug();
+    rig_.Printer(8);
+    Controller().OnDeviceChange(DeviceChange::kRemovalComplete);
+    Controller().OnDeviceChange(DeviceChange::kArrival);
+    EXPECT_EQ(Controller().ActiveEntry(), 1) << "nothing changes under the open dialog";
+    EXPECT_EQ(view_.statuses.size(), statusesBefore);
+    entrySeenByDialog = entry;
+    rig_.session.context.colourTablePath = "/folder/vivid.bin";  // chosen for entry 1
+    return true;
+  });
+  Settle();
+  EXPECT_EQ(entrySeenByDialog, 1);
+  EXPECT_EQ(Controller().ActiveEntry(), 2) << "one evaluation after the dialog closed";
+  EXPECT_EQ(view_.LastStatus(), kReady);
+  EXPECT_TRUE(rig_.session.context.colourTablePath.empty()) << "entry 1's table is not used";
+}
+
+TEST_F(Window, AlternativeSetIsDecidedAfreshAtEachStart) {
+  rig_.Ini(std::string(kEntry1) + "NotWaitBurnOK=1\n");
+  rig_.Package("fw7.bin", 7, "1.06");
+  sim::VirtualPrinter& printer = rig_.Printer(7, "1.05");
+  ASSERT_EQ(Evaluate(), kReady);
+  rig_.session.context.useAltSet = true;  // left from an earlier update
+  Controller().OnStart();
+  FinishUpdate();
+  EXPECT_FALSE(rig_.session.context.useAltSet);
+  EXPECT_EQ(printer.Images().size(), 1u);
+  EXPECT_EQ(view_.LastStatus(), "Write firmware done!");
+}
+
+// The printer work runs off the window's thread; its result reaches the window in one go.
+TEST_F(Window, EvaluationKeepsTheStatusUntilItEndsAndArrivalsQueueOneMore) {
+  rig_.Ini(kEntry1);
+  rig_.Package("fw7.bin", 7, "1.06");
+  sim::VirtualPrinter& printer = rig_.Printer(7);
+  view_.ShowStatus("before");
+  Controller().Initialise(true);
+  ASSERT_TRUE(Controller().Evaluating());
+  for (int i = 0; i < 3; ++i) Controller().OnDeviceChange(DeviceChange::kArrival);
+  Controller().OnDeviceChange(DeviceChange::kRemovalComplete);
+  Controller().OnStart();  // waits for the evaluation's end: nothing is sent
+  EXPECT_EQ(view_.LastStatus(), "before");
+  Settle();
+  EXPECT_EQ(rig_.installed.asked.size(), 2u) << "the evaluation and one more for the arrivals";
+  EXPECT_EQ(view_.LastStatus(), kReady);
+  EXPECT_FALSE(view_.statusOffWindowThread);
+  EXPECT_FALSE(Controller().WorkerRunning());
+  EXPECT_TRUE(printer.Images().empty());
+
+  // Exit during an evaluation: the window may close, and what it found is not shown.
+  const std::size_t shown = view_.statuses.size();
+  Controller().OnCurrentVersionClicked();
+  ASSERT_TRUE(Controller().Evaluating());
+  EXPECT_TRUE(Controller().OnExit());
+  Settle();
+  EXPECT_EQ(view_.statuses.size(), shown);
 }
 
 TEST_F(Window, DownloadNotifications) {

@@ -176,16 +176,76 @@ TEST_F(ProfileRead, HeadersNeedBothBracketsAndKeysNeedAnEqualsSign) {
   EXPECT_EQ(GetPrivateProfileIntA("FW_INFO2", "Flag", 7, path.c_str()), 7u);
 
   char buffer[64];
-  uint32_t n =
+  const uint32_t n =
       GetPrivateProfileStringA("FW_INFO1", nullptr, "", buffer, sizeof buffer, path.c_str());
   EXPECT_EQ(SplitList(buffer, n), (std::vector<std::string>{"Model", "File"}));
-  n = GetPrivateProfileSectionA("FW_INFO1", buffer, sizeof buffer, path.c_str());
-  EXPECT_EQ(std::string(buffer, n), std::string("Model=M07\0File=fw.bin\0", n));
-  EXPECT_EQ(GetPrivateProfileSectionA("FW_INFO2", buffer, sizeof buffer, path.c_str()), 0u)
-      << "a section of bare words has no key lines";
 }
 
-TEST_F(ProfileRead, EmptySectionNameMatchesNothingAndEmptyListsAreOneNul) {
+TEST_F(ProfileRead, HeaderNameRunsToTheLastBracketAndLookupNamesAreTrimmed) {
+  const std::string path = Ini("[x]y]\nk=1\n[trail] junk\nk=2\n[ spaced ]\n k =3\n");
+  EXPECT_EQ(Get("x]y", "k", "", path), "1");
+  EXPECT_EQ(Get("x", "k", "none", path), "none");
+  EXPECT_EQ(Get("trail", "k", "", path), "2");
+  EXPECT_EQ(Get(" spaced ", " k ", "", path), "3");
+  EXPECT_EQ(GetPrivateProfileIntA("\tspaced ", "k ", 0, path.c_str()), 3u);
+  char buffer[64];
+  const uint32_t n = GetPrivateProfileSectionA(" trail ", buffer, sizeof buffer, path.c_str());
+  EXPECT_EQ(std::string(buffer, n + 1), std::string("k=2\0\0", 5));
+}
+
+TEST_F(ProfileRead, KeysBeforeTheFirstHeaderAreTheEmptyNamedSection) {
+  const std::string path = Ini("top=1\n; note\nbare\n[]\nhidden=2\n[a]\nk=v\n");
+  EXPECT_EQ(Get("", "top", "", path), "1");
+  EXPECT_EQ(Get("  ", "top", "", path), "1");
+  EXPECT_EQ(Get("", "hidden", "dflt", path), "dflt") << "a [] header is never reached";
+  EXPECT_EQ(GetPrivateProfileIntA("", "top", 0, path.c_str()), 1u);
+  char buffer[64];
+  uint32_t n = GetPrivateProfileStringA("", nullptr, "", buffer, sizeof buffer, path.c_str());
+  EXPECT_EQ(SplitList(buffer, n), (std::vector<std::string>{"top"}));
+  n = GetPrivateProfileSectionA("", buffer, sizeof buffer, path.c_str());
+  EXPECT_EQ(std::string(buffer, n + 1), std::string("top=1\0bare\0\0", 12));
+  n = GetPrivateProfileStringA(nullptr, nullptr, "", buffer, sizeof buffer, path.c_str());
+  EXPECT_EQ(SplitList(buffer, n), (std::vector<std::string>{"a"})) << "no empty name listed";
+}
+
+TEST_F(ProfileRead, ListingsTakeTheLinesAsWindowsReadsThem) {
+  const std::string path =
+      Ini("[s]\n"
+          "key = value \n"
+          "  justkey  \n"
+          "=novalkey\n"
+          "; comment=1\n"
+          "\n"
+          "x\n"
+          "[broken\n");
+  char buffer[64];
+  uint32_t n = GetPrivateProfileStringA("s", nullptr, "", buffer, sizeof buffer, path.c_str());
+  EXPECT_EQ(SplitList(buffer, n), (std::vector<std::string>{"key", ""}))
+      << "lines holding '=' only, an empty name included";
+  EXPECT_EQ(Get("s", "justkey", "dflt", path), "dflt") << "a line without '=' is no key";
+
+  n = GetPrivateProfileSectionA("s", buffer, sizeof buffer, path.c_str());
+  EXPECT_EQ(SplitList(buffer, n),
+            (std::vector<std::string>{"key=value", "justkey", "=novalkey", "x", "[broken"}));
+  EXPECT_EQ(buffer[n], '\0');
+
+  // A missing section, and one with nothing but comments: 0 and two zero bytes.
+  const std::string empty = dir_.Write("e.ini", "[c]\n;k=v\n\n[d]\n");
+  for (const char* section : {"c", "nosuch"}) {
+    std::memset(buffer, '#', sizeof buffer);
+    EXPECT_EQ(GetPrivateProfileSectionA(section, buffer, sizeof buffer, empty.c_str()), 0u);
+    EXPECT_EQ(std::string(buffer, 3), std::string("\0\0#", 3)) << section;
+  }
+
+  // Section names that do not fit: size - 2, the last name cut, two zero bytes.
+  const std::string names = dir_.Write("n.ini", "[alpha]\n[beta]\n");
+  std::memset(buffer, '#', sizeof buffer);
+  n = GetPrivateProfileStringA(nullptr, nullptr, "", buffer, 10, names.c_str());
+  EXPECT_EQ(n, 8u);
+  EXPECT_EQ(std::string(buffer, 11), std::string("alpha\0be\0\0#", 11));
+}
+
+TEST_F(ProfileRead, EmptyHeaderIsNeverReachedAndEmptyKeyListsAreOneNul) {
   const std::string path = Ini("[]\nk=v\n[empty]\n; only a note\n");
   EXPECT_EQ(Get("", "k", "dflt", path), "dflt");
   EXPECT_EQ(GetPrivateProfileIntA("", "k", 3, path.c_str()), 3u);
@@ -200,7 +260,7 @@ TEST_F(ProfileRead, EmptySectionNameMatchesNothingAndEmptyListsAreOneNul) {
 
 TEST_F(ProfileRead, IntegersReadSignDigitsAndHex) {
   const std::string path =
-      Ini("[n]\nplain=25\nblank=  7\nneg=-2\nplus=+3\nhex=0x1F\nHEX=0XfF\ntrail=12abc\n"
+      Ini("[n]\nplain=25\nblank=  7\nneg=-2\nplus=+3\nhex=0x1F\nupper=0XfF\ntrail=12abc\n"
           "word=abc\nempty=\nquoted=\"42\"\nbig=4294967295\n");
   auto Int = [&](const char* key, int32_t def = 99) {
     return GetPrivateProfileIntA("n", key, def, path.c_str());
@@ -210,6 +270,7 @@ TEST_F(ProfileRead, IntegersReadSignDigitsAndHex) {
   EXPECT_EQ(Int("neg"), 0xFFFFFFFEu);
   EXPECT_EQ(Int("plus"), 3u);
   EXPECT_EQ(Int("hex"), 31u);
+  EXPECT_EQ(Int("upper"), 255u);
   EXPECT_EQ(Int("trail"), 12u);
   EXPECT_EQ(Int("word"), 0u);
   EXPECT_EQ(Int("empty", 20), 20u);

@@ -101,6 +101,50 @@ TEST_F(ProfileWrite, EditsSeveralKeysInOneReplacementOrNotAtAll) {
             ProfileEdit::kCannotRead);
 }
 
+TEST_F(ProfileWrite, LineBreaksAndZeroBytesAreRefusedAndNothingChanges) {
+  const std::string original = "[FW_INFO1]\r\nColorModeDesc1=old\r\n";
+  Ini(original);
+  EXPECT_FALSE(Write("FW_INFO1", "ColorModeDesc1", "Vivid\n[FW_INFO2]\nFile=evil.bin"));
+  EXPECT_FALSE(Write("FW_INFO1", "ColorModeDesc1", "carriage\rreturn"));
+  EXPECT_FALSE(Write("FW_INFO1", "New\nKey", "v"));
+  EXPECT_FALSE(Write("FW\r\nINFO", "k", "v"));
+  EXPECT_EQ(Contents(), original);
+
+  // One refused edit fails the whole replacement, a zero byte inside a value too.
+  EXPECT_EQ(EditProfile(path_.c_str(),
+                        [](IniDocument& doc) {
+                          doc.SetValue("FW_INFO1", "File", "fine.bin");
+                          doc.SetValue("FW_INFO1", "Desc", std::string_view("a\0b", 3));
+                          return true;
+                        }),
+            ProfileEdit::kRefused);
+  EXPECT_EQ(Contents(), original);
+}
+
+TEST_F(ProfileWrite, ValuesLoseLeadingBlanksAndEmptySectionIsThePartBeforeHeaders) {
+  Ini("top=1\n[a]\nk=v\n");
+  ASSERT_TRUE(Write("a", "k", "  lead and trail  "));
+  ASSERT_TRUE(Write("", "top", "2"));
+  ASSERT_TRUE(Write("", "more", "3"));
+  EXPECT_EQ(Contents(), "top=2\nmore=3\n[a]\nk=lead and trail  \n");
+  char out[32];
+  GetPrivateProfileStringA("a", "k", "", out, sizeof out, path_.c_str());
+  EXPECT_STREQ(out, "lead and trail");
+}
+
+TEST_F(ProfileWrite, NewKeysTakeTheFirstLineEndingAndUnchangedValuesLeaveTheFile) {
+  Ini("[a]\r\nk=v\nz=1\n");
+  ASSERT_TRUE(Write("a", "n", "2"));
+  EXPECT_EQ(Contents(), "[a]\r\nk=v\nz=1\nn=2\r\n");
+
+  struct stat before {};
+  ASSERT_EQ(::stat(path_.c_str(), &before), 0);
+  ASSERT_TRUE(Write("A", "K", "v"));
+  struct stat after {};
+  ASSERT_EQ(::stat(path_.c_str(), &after), 0);
+  EXPECT_EQ(after.st_ino, before.st_ino) << "an unchanged value must not replace the file";
+}
+
 TEST_F(ProfileWrite, PreservesByteOrderMarkAndForeignBytes) {
   Ini("\xEF\xBB\xBF[ger]\r\nReady=Bereit \xE4\r\n");
   ASSERT_TRUE(Write("ger", "Done", "Fertig \xFC"));

@@ -70,6 +70,9 @@ TEST_F(Combiner, ExactSizeInputsAreTheirConcatenationButForChecksumsAndCarryTheV
   std::string expected = Pattern(kCvdRegion.length, 1) + Pattern(kHeatingRegion.length, 2) + colour;
   std::string image = TempDir::Read(output);
   ASSERT_EQ(image.size(), expected.size());
+  for (const TableRegion& region : {kCvdRegion, kHeatingRegion, kColourRegion}) {
+    EXPECT_EQ(RegionSum(image, region), 0u) << region.name;
+  }
   for (std::size_t checksum : {0x7FFu, 0x207FFu, 0x247FFu}) {
     image[checksum] = expected[checksum] = 0;
   }
@@ -90,6 +93,23 @@ TEST_F(Combiner, TooLongInputIsRefusedAndNothingIsWritten) {
           .error,
       CombineError::kInputTooLong);
   EXPECT_FALSE(std::filesystem::exists(dir_.File("new.bin")));
+
+  // A terabyte heating table (sparse) is refused by its size, never read into memory.
+  const std::string huge = dir_.File("huge.bin");
+  std::filesystem::resize_file(dir_.Write("huge.bin", ""), std::uintmax_t{1} << 40);
+  TableInputs hugeInputs = Inputs("a", "b", "c");
+  hugeInputs.heating = huge;
+  const CombineResult refused = CombineTableFile(hugeInputs, output);
+  EXPECT_EQ(refused.error, CombineError::kInputTooLong);
+  EXPECT_EQ(refused.path, huge);
+  EXPECT_EQ(TempDir::Read(output), "previous");
+}
+
+TEST_F(Combiner, OutputThatCannotBeWrittenIsAFailure) {
+  const std::string output = dir_.File("missing-folder/out.bin");
+  const CombineResult result = CombineTableFile(Inputs("a", "b", "c"), output);
+  EXPECT_EQ(result.error, CombineError::kCannotWriteOutput);
+  EXPECT_EQ(result.path, output);
 }
 
 TEST_F(Combiner, MissingInputLeavesNoOutputAndKeepsAnInputNamedAsOutput) {
@@ -141,6 +161,16 @@ TEST(MakeBinProgram, ReportsFailureOnStandardErrorWithNonZeroStatus) {
   EXPECT_EQ(WEXITSTATUS(status), 0);
   EXPECT_EQ(std::filesystem::file_size(dir.File("o.bin")), kTableFileSize);
   EXPECT_EQ(WEXITSTATUS(std::system((std::string(KILN_MAKEBIN) + " a b 2>/dev/null").c_str())), 2);
+
+  // A terabyte input: refused with the region's size, not a crash.
+  std::filesystem::resize_file(dir.Write("huge.bin", ""), std::uintmax_t{1} << 40);
+  status =
+      std::system((base + dir.File("huge.bin") + " " + dir.File("big.bin") + " 2>" + err).c_str());
+  ASSERT_TRUE(WIFEXITED(status));
+  EXPECT_EQ(WEXITSTATUS(status), 1);
+  EXPECT_NE(TempDir::Read(err).find("is longer than the colour table region (16384 bytes)"),
+            std::string::npos)
+      << TempDir::Read(err);
 }
 
 }  // namespace

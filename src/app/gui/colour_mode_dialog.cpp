@@ -18,6 +18,8 @@ namespace {
 QLabel* Label(QDialog* dialog, const char* text, Qt::Alignment alignment, int x, int y, int cx,
               int cy) {
   auto* label = AddControl<QLabel>(dialog, x, y, cx, cy, QString::fromLatin1(text));
+  // The printer's colour mode and the texts of Kiln.ini are shown as they are.
+  label->setTextFormat(Qt::PlainText);
   label->setAlignment(alignment);
   return label;
 }

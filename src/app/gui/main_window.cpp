@@ -61,6 +61,8 @@ Widget* Control(QWidget* dialog, const char* id, Widget* widget, int x, int y, i
 QLabel* Label(QWidget* dialog, const char* id, const char* text, Qt::Alignment align, int x, int y,
               int cx, int cy) {
   auto* label = Control(dialog, id, new QLabel(QString::fromLatin1(text)), x, y, cx, cy);
+  // Texts from the printer and Kiln.ini are shown as they are, never read as markup.
+  label->setTextFormat(Qt::PlainText);
   label->setAlignment(align | Qt::AlignTop);
   return label;
 }
@@ -79,7 +81,9 @@ MainWindow::MainWindow(AppSession& session, WindowServices services, QWidget* pa
 
 MainWindow::~MainWindow() {
   // The worker may still be waiting for this thread: serve it until its end is handled.
-  while (controller_->WorkerRunning()) {
+  // An evaluation still running stops after its transfer under way.
+  controller_->StopEvaluation();
+  while (controller_->WorkerRunning() || controller_->Evaluating()) {
     QCoreApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents, 50);
     RunQueuedTasks();
   }
@@ -153,8 +157,8 @@ void MainWindow::OnDeviceEvents() {
 }
 
 void MainWindow::OnChangeColourMode() {
-  if (controller_->Busy() || !colourModeChange_) return;
-  if (colourModeChange_(this, controller_->ActiveEntry())) controller_->OnColourTableChosen();
+  if (!colourModeChange_) return;
+  controller_->ChangeColourMode([this](int entry) { return colourModeChange_(this, entry); });
 }
 
 QString MainWindow::WidgetText(const char* bytes) const {
@@ -198,6 +202,7 @@ void MainWindow::ShowErrorBox(const char* text) {
   QMessageBox box(QMessageBox::NoIcon, QStringLiteral("Error"), WidgetText(text), QMessageBox::Ok,
                   this);
   box.setObjectName(QStringLiteral("ErrorBox"));
+  box.setTextFormat(Qt::PlainText);
   box.exec();
 }
 
@@ -205,6 +210,7 @@ void MainWindow::ShowNoticeBox(const char* text) {
   // No owner window, as the printer's reset is announced independently of the window.
   QMessageBox box(QMessageBox::NoIcon, QStringLiteral("Notice"), WidgetText(text), QMessageBox::Ok);
   box.setObjectName(QStringLiteral("NoticeBox"));
+  box.setTextFormat(Qt::PlainText);
   box.setWindowIcon(KilnIcon());
   box.exec();
 }

@@ -96,6 +96,8 @@ class Retexter {
           button, [button] { return button->text(); },
           [button](const QString& text) { button->setText(text); });
     } else if (auto* label = qobject_cast<QLabel*>(child)) {
+      // A language text is shown as it is, never read as markup.
+      label->setTextFormat(Qt::PlainText);
       Caption(
           label, [label] { return label->text(); },
           [label](const QString& text) { label->setText(text); });
