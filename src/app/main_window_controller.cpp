@@ -183,7 +183,7 @@ bool MainWindowController::EvaluateState(int entry) {
     i18n::LanguageText hint;
     if (SeenButUnreachable(services_.unreachablePrinters, context.targetModel)) {
       hint.Append("\n");
-      hint.Append(kUnreachablePrinterHint);
+      hint.Append(session_.language.GetText(kUnreachablePrinterHint));
     }
     SetStatus(WindowStatus::kDisconnected, hint.c_str());
     EnableStartAndColourMode(false);

@@ -5,6 +5,8 @@
 #include <string>
 #include <vector>
 
+#include "i18n/string_table.h"
+
 namespace kiln::app {
 
 // USB devices of a vendor and product that the kernel shows but no printer node
@@ -12,10 +14,9 @@ namespace kiln::app {
 using UnreachablePrinterProbe =
     std::function<std::vector<std::string>(uint16_t vendorId, uint16_t productId)>;
 
-// What a user can do about a printer the kernel sees but Kiln cannot open.
-inline constexpr const char* kUnreachablePrinterHint =
-    "Printer seen on USB but not reachable: unplug it and plug it in again, or close the "
-    "program that uses it.";
+// What a user can do about a printer the kernel sees but Kiln cannot open: the
+// language key and its English text.
+inline constexpr const i18n::TextKey& kUnreachablePrinterHint = i18n::keys::kPrinterUnreachable;
 
 // Whether probe finds a USB device of model (serial number 1 to 38) that no printer
 // node reaches. A large model's printer may also show under the fall-back model's

@@ -224,7 +224,7 @@ bool SilentUpdate::ReadyToCompare(std::string_view programFolder) {
   if (!queries.ProbeConnection(context_.targetModel)) {
     progress_.Phase(UpdatePhase::kConnection, "no printer of the model answers");
     if (SeenButUnreachable(unreachablePrinters_, context_.targetModel)) {
-      progress_.Warning(kUnreachablePrinterHint);
+      progress_.Warning(i18n::LoadStringResource(kUnreachablePrinterHint.resource));
     }
     return false;
   }

@@ -147,7 +147,9 @@ bool UpdateWorker::WriteNormalFirmware() {
   if (ok) {
     ShowText(i18n::keys::kWriteFlashDone);
   } else {
-    ShowTexts(i18n::keys::kWriteFlashFail1, i18n::keys::kWriteFlashFail2);
+    // What the download found goes under the fail texts: the user sees why.
+    ShowTexts(i18n::keys::kWriteFlashFail1, i18n::keys::kWriteFlashFail2,
+              context_.resultText.view());
   }
   return ok;
 }
@@ -169,10 +171,17 @@ bool UpdateWorker::Flash(const protocol::FlashRequest& request) {
   return download.FlashFirmware(request);
 }
 
-void UpdateWorker::ShowTexts(const i18n::TextKey& first, const i18n::TextKey& second) {
+void UpdateWorker::ShowTexts(const i18n::TextKey& first, const i18n::TextKey& second,
+                             std::string_view cause) {
   i18n::LanguageText text = texts_.GetText(first);
   text.Append("\n\n");
   text.Append(texts_.GetText(second));
+  if (!cause.empty()) {
+    text.Append("\n");
+    text.Append(texts_.GetText(i18n::keys::kWriteFlashFailCause));
+    text.Append(" ");
+    text.Append(cause);
+  }
   Show(text.c_str());
 }
 

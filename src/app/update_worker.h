@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <functional>
 #include <string>
+#include <string_view>
 
 #include "app/main_window_view.h"
 #include "config/package_files.h"
@@ -51,7 +52,10 @@ class UpdateWorker {
   static protocol::FlashRequest Request(uint32_t openModel, uint32_t reopenModel, uint8_t writeType,
                                         uint32_t waitSeconds, bool waitForRestart);
   bool Flash(const protocol::FlashRequest& request);
-  void ShowTexts(const i18n::TextKey& first, const i18n::TextKey& second);
+  // The two texts a blank line apart; a non-empty cause follows on a line of its own,
+  // after its lead-in.
+  void ShowTexts(const i18n::TextKey& first, const i18n::TextKey& second,
+                 std::string_view cause = {});
   void ShowText(const i18n::TextKey& key);
   void Show(const char* text);
 

@@ -44,6 +44,10 @@ constexpr StringResource kStrings[] = {
     Keyed(keys::kSendFwDataDone1, "The firmware data is sent to printer."),
     Keyed(keys::kSendFwDataDone2, "Please wait until the printer doing reset."),
     Keyed(keys::kSendFwDataDone3, "This program will exit now."),
+    Keyed(keys::kWriteFlashFailCause, "Cause:"),
+    Keyed(keys::kPrinterUnreachable,
+          "Printer seen on USB but not reachable: unplug it and plug it in again, or close the "
+          "program that uses it."),
 };
 
 }  // namespace

@@ -48,6 +48,10 @@ inline constexpr TextKey kCanNotDowngrade{"CanNotDowngrade", 102};
 inline constexpr TextKey kSendFwDataDone1{"SendFwDataDone1", 103};
 inline constexpr TextKey kSendFwDataDone2{"SendFwDataDone2", 104};
 inline constexpr TextKey kSendFwDataDone3{"SendFwDataDone3", 105};
+// Leads the update's own account of a failure, under the fail texts.
+inline constexpr TextKey kWriteFlashFailCause{"WriteFlashFailCause", 106};
+// A printer the kernel sees on USB but no printer node reaches.
+inline constexpr TextKey kPrinterUnreachable{"PrinterUnreachable", 107};
 }  // namespace keys
 
 // The system-menu item that opens the About dialog ("&About Kiln...").

@@ -14,6 +14,7 @@
 
 #include "modal_closer.h"
 #include "support/window_rig.h"
+#include "unit/fake_language_probes.h"
 
 namespace kiln::app {
 namespace {
@@ -199,6 +200,73 @@ TEST_F(MainWindowTest, ScreenshotsWithEveryControlInside) {
   QTest::qWait(200);
   EXPECT_TRUE(window_->grab().save(KILN_SCREENSHOT_DIR "/main_window_countdown.png"));
   window_->PlayAnimation(false);
+}
+
+// Runs an update that the printer fails: it stays on its old version after programming.
+void RunFailedUpdate(testing::WindowRig& rig, MainWindow& window) {
+  sim::VirtualPrinterConfig config;
+  config.model = 7;
+  config.version = "1.05";
+  config.faults.errorAfterProgramming = sim::AlertForDetail(0x0405, 0x50);
+  rig.printers.Add(config);
+  ASSERT_TRUE(window.Initialise(rig.dir.path().string()));
+  window.show();
+  QTRY_VERIFY_WITH_TIMEOUT(!window.controller().Evaluating(), 10000);
+  QTest::mouseClick(window.findChild<QPushButton*>("1"), Qt::LeftButton);
+  QTRY_VERIFY_WITH_TIMEOUT(!window.controller().WorkerRunning(), 20000);
+}
+
+// The status shows all its lines, its frame holds it and the window every control; the
+// window's picture is saved as screenshot.
+void ExpectNothingCut(MainWindow& window, const QString& screenshot) {
+  const auto* status = window.findChild<QLabel*>("1001");
+  EXPECT_GE(status->height(), status->heightForWidth(status->width()));
+  const QRect client = window.rect();
+  for (const QWidget* child : window.findChildren<QWidget*>(Qt::FindDirectChildrenOnly)) {
+    EXPECT_TRUE(client.contains(child->geometry())) << child->objectName().toStdString();
+    if (child != status && child->geometry().intersects(status->geometry())) {
+      EXPECT_TRUE(child->geometry().contains(status->geometry()))
+          << child->objectName().toStdString() << " overlaps the status";
+    }
+  }
+  ASSERT_TRUE(QDir().mkpath(KILN_SCREENSHOT_DIR));
+  EXPECT_TRUE(window.grab().save(KILN_SCREENSHOT_DIR "/" + screenshot));
+}
+
+TEST_F(MainWindowTest, FailureShowsTheDownloadsAccountAsAThirdLine) {
+  RunFailedUpdate(rig_, *window_);
+  const std::string cause = rig_.session.context.resultText.c_str();
+  ASSERT_NE(cause.find("reports version 1.05"), std::string::npos) << cause;
+  EXPECT_EQ(Text("1001"),
+            "Write firmware fail!\n\nPlease restart the printer and then run this program "
+            "again.\nCause: " +
+                cause);
+  ExpectNothingCut(*window_, "main_window_failure_cause.png");
+
+  // A shorter status brings the template layout back.
+  const int grown = window_->height();
+  window_->ShowStatus("Ready");
+  EXPECT_LT(window_->height(), grown);
+}
+
+TEST_F(MainWindowTest, LongGermanFailureStatusIsShownWhole) {
+  testing::ScopedLanguageEnvironment environment;
+  environment.Set("LC_ALL", "de_DE.UTF-8");
+  rig_.Ini(
+      "[FW_INFO1]\nModel=M07\nFile=fw7.bin\n[ger]\n"
+      "WriteFlashFail1=Das Schreiben der Firmware ist fehlgeschlagen!\n"
+      "WriteFlashFail2=Bitte schalten Sie den Drucker aus und wieder ein und starten Sie "
+      "dieses Programm anschließend noch einmal.\n"
+      "WriteFlashFailCause=Ursache (vom Drucker gemeldet):\n");
+  RunFailedUpdate(rig_, *window_);
+  const std::string cause = rig_.session.context.resultText.c_str();
+  EXPECT_EQ(rig_.session.languageTag.view(), "ger");
+  EXPECT_EQ(Text("1001"),
+            "Das Schreiben der Firmware ist fehlgeschlagen!\n\nBitte schalten Sie den Drucker "
+            "aus und wieder ein und starten Sie dieses Programm anschließend noch einmal.\n"
+            "Ursache (vom Drucker gemeldet): " +
+                cause);
+  ExpectNothingCut(*window_, "main_window_failure_german.png");
 }
 
 }  // namespace

@@ -118,7 +118,7 @@ TEST(StringTable, KeysNumbersAndDefaults) {
     EXPECT_STRNE(entry.text, "");
     if (entry.key != nullptr) ++keyed;
   }
-  EXPECT_EQ(keyed, 27u);
+  EXPECT_EQ(keyed, 29u);
   EXPECT_STREQ(LoadStringResource(kAboutMenuResource), "&About Kiln...");
   EXPECT_STREQ(LoadStringResource(1), "Can't find Kiln.ini!");
   EXPECT_STREQ(LoadStringResource(23), "Waiting to write formal FW code...");
@@ -126,6 +126,8 @@ TEST(StringTable, KeysNumbersAndDefaults) {
                "The firmware on device is newer than this version, you can not downgrade the "
                "firmware.");
   EXPECT_STREQ(LoadStringResource(105), "This program will exit now.");
+  EXPECT_STREQ(LoadStringResource(106), "Cause:");
+  EXPECT_STREQ(keys::kPrinterUnreachable.key, "PrinterUnreachable");
   EXPECT_STREQ(LoadStringResource(24), "");
   EXPECT_STREQ(LoadStringResource(0), "");
   EXPECT_EQ(keys::kSendFwDataDone2.resource, 104u);

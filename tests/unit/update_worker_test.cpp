@@ -152,13 +152,15 @@ TEST_F(Worker, PrinterStillOnItsOldVersionAfterProgrammingFailsTheUpdate) {
   rig_.printers.Add(config);
 
   EXPECT_FALSE(Run(7).firmwareWritten);
+  const std::string cause = rig_.session.context.resultText.c_str();
+  EXPECT_NE(cause.find("reports version 1.05"), std::string::npos) << cause;
+  // The fail texts, then the download's account of the failure on a line of its own.
   EXPECT_EQ(view_.LastStatus(),
-            "Write firmware fail!\n\nPlease restart the printer and then run this program again.");
+            "Write firmware fail!\n\nPlease restart the printer and then run this program "
+            "again.\nCause: " +
+                cause);
   EXPECT_TRUE(StatusesStartingWith("Write firmware done!").empty());
   EXPECT_TRUE(view_.versions.empty()) << "no re-read after a failure";
-  EXPECT_NE(rig_.session.context.resultText.view().find("reports version 1.05"),
-            std::string_view::npos)
-      << rig_.session.context.resultText.c_str();
 }
 
 TEST_F(Worker, SmallModelWaitsFiveSecondsThenShowsTheNewVersion) {

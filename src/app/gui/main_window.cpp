@@ -15,6 +15,7 @@
 #include <QStyleOptionButton>
 #include <QStylePainter>
 #include <QThread>
+#include <algorithm>
 
 #include "app/gui/about_dialog.h"
 #include "app/gui/dialog_units.h"
@@ -98,7 +99,7 @@ void MainWindow::BuildControls() {
   SizeDialog(this, kDialogWidth, kDialogHeight);
 
   Control(this, nullptr, new QGroupBox, 7, 2, 158, 61);
-  Control(this, nullptr, new QGroupBox, 7, 69, 158, 55);
+  statusFrame_ = Control(this, nullptr, new QGroupBox, 7, 69, 158, 55);
 
   start_ = Control(this, "1", new QPushButton(QStringLiteral("START")), 173, 6, 43, 39);
   start_->setDefault(true);
@@ -118,7 +119,12 @@ void MainWindow::BuildControls() {
   status_ = Label(this, "1001", "", Qt::AlignLeft, 13, 80, 148, 38);
   status_->setWordWrap(true);
   animation_ = Control(this, "1002", new BurningAnimation, 9, 130, 155, 28);
-  Label(this, "1000", "", Qt::AlignLeft, 168, 126, 49, 33);
+  QLabel* below = Label(this, "1000", "", Qt::AlignLeft, 168, 126, 49, 33);
+
+  windowSize_ = size();
+  statusRect_ = status_->geometry();
+  statusFrameRect_ = statusFrame_->geometry();
+  belowStatus_ = {{animation_, animation_->geometry()}, {below, below->geometry()}};
 
   connect(start_, &QPushButton::clicked, this, [this] { controller_->OnStart(); });
   connect(exit_, &QPushButton::clicked, this, &MainWindow::reject);
@@ -167,6 +173,15 @@ QString MainWindow::WidgetText(const char* bytes) const {
 
 void MainWindow::ShowStatus(const char* text) {
   status_->setText(WidgetText(text));
+  FitStatus();
+}
+
+void MainWindow::FitStatus() {
+  const int grow = std::max(0, status_->heightForWidth(statusRect_.width()) - statusRect_.height());
+  status_->setGeometry(statusRect_.adjusted(0, 0, 0, grow));
+  statusFrame_->setGeometry(statusFrameRect_.adjusted(0, 0, 0, grow));
+  for (const auto& [widget, rect] : belowStatus_) widget->setGeometry(rect.translated(0, grow));
+  setFixedSize(windowSize_ + QSize(0, grow));
 }
 void MainWindow::ShowModelName(const char* text) {
   model_->setText(WidgetText(text));

@@ -1,18 +1,23 @@
 #pragma once
 
 #include <QDialog>
+#include <QRect>
+#include <QSize>
 #include <condition_variable>
 #include <deque>
 #include <functional>
 #include <memory>
 #include <mutex>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "app/app_session.h"
 #include "app/main_window_controller.h"
 #include "app/main_window_view.h"
 #include "platform/device_monitor.h"
 
+class QGroupBox;
 class QLabel;
 class QPushButton;
 class QSocketNotifier;
@@ -90,6 +95,9 @@ class MainWindow final : public QDialog, public MainWindowView {
   void ShowAbout();
   void OnDeviceEvents();
   void OnChangeColourMode();
+  // A status longer than its template height grows downwards, its frame, the controls
+  // below it and the window with it; a shorter one brings the template layout back.
+  void FitStatus();
 
   AppSession& session_;
   bool initialised_ = false;
@@ -114,6 +122,13 @@ class MainWindow final : public QDialog, public MainWindowView {
   QLabel* currentVersion_ = nullptr;
   QLabel* status_ = nullptr;
   BurningAnimation* animation_ = nullptr;
+
+  // The status's template place, its frame's and those of the controls below it.
+  QGroupBox* statusFrame_ = nullptr;
+  QSize windowSize_;
+  QRect statusRect_;
+  QRect statusFrameRect_;
+  std::vector<std::pair<QWidget*, QRect>> belowStatus_;
 
   std::unique_ptr<MainWindowController> controller_;
 };
