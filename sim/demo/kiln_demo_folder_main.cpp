@@ -1,6 +1,6 @@
 // kiln-demo-folder DIR: fills DIR with what Kiln needs to update an M07 printer: a
 // Kiln.ini, a firmware package of version 1.10 with its identification header, and two
-// colour tables for the colour-mode change.
+// colour tables (versions "STD 1.1" and "VIV 1.1") for the colour-mode change.
 
 #include <cstdio>
 #include <cstring>
@@ -12,6 +12,7 @@
 #include "config/firmware_package.h"
 #include "sim/printer_config.h"
 #include "support/package_builder.h"
+#include "tools/table_file.h"
 
 namespace {
 
@@ -43,13 +44,21 @@ bool WriteFile(const std::filesystem::path& path, std::string_view bytes) {
 }
 
 // A table file as the Make BIN tool writes it, each block filled with its own byte so
-// that a merged image shows which table it holds.
-std::string ColourTable(char mark) {
-  using namespace kiln::config;
+// that a merged image shows which table it holds, and each block sealed by its checksum
+// byte. The table's 7-character version text ends the colour table, just before its
+// checksum byte: 8 bytes before the file's end (an M07 table; model 22 keeps it 9 before).
+std::string ColourTable(char mark, std::string_view version) {
+  using namespace kiln::tools;
+  constexpr std::size_t kVersionFromEnd = 8;
   std::string bytes(kTableFileSize, '\0');
-  std::memset(bytes.data() + kCvdBlockOffset, mark, kCvdBlockSize);
-  std::memset(bytes.data() + kHeatingTableOffset, mark + 1, kHeatingTableSize);
-  std::memset(bytes.data() + kColourTableOffset, mark + 2, kColourTableSize);
+  char fill = mark;
+  for (const TableRegion& region : {kCvdRegion, kHeatingRegion, kColourRegion}) {
+    std::memset(bytes.data() + region.offset, fill++, region.length);
+  }
+  version.copy(bytes.data() + kTableFileSize - kVersionFromEnd, kTableVersionLength);
+  for (const TableRegion& region : {kCvdRegion, kHeatingRegion, kColourRegion}) {
+    (void)SealRegion(reinterpret_cast<uint8_t*>(bytes.data() + region.offset), region.length);
+  }
   return bytes;
 }
 
@@ -77,7 +86,7 @@ int main(int argc, char** argv) {
       kProgrammingSeconds, kProgrammingSeconds, kPackageVersion);
   const bool written = WriteFile(folder / "Kiln.ini", kIniText) &&
                        WriteFile(folder / "m07_firmware.bin", package) &&
-                       WriteFile(folder / "colour_standard.bin", ColourTable('\x10')) &&
-                       WriteFile(folder / "colour_vivid.bin", ColourTable('\x40'));
+                       WriteFile(folder / "colour_standard.bin", ColourTable('\x10', "STD 1.1")) &&
+                       WriteFile(folder / "colour_vivid.bin", ColourTable('\x40', "VIV 1.1"));
   return written ? 0 : 1;
 }

@@ -48,7 +48,6 @@ CombineResult CombineTableFile(const TableInputs& inputs, const std::string& out
 }
 
 std::string ReadTableVersion(const std::string& path, uint32_t modelSerial) {
-  constexpr std::size_t kVersionLength = 7;
   const std::streamoff fromEnd = modelSerial == 22 ? 9 : 8;
   std::ifstream in(path, std::ios::binary);
   if (!in) return {};
@@ -56,8 +55,8 @@ std::string ReadTableVersion(const std::string& path, uint32_t modelSerial) {
   const std::streamoff size = in.tellg();
   if (size < fromEnd) return {};
   in.seekg(size - fromEnd);
-  char bytes[kVersionLength] = {};
-  in.read(bytes, kVersionLength);
+  char bytes[kTableVersionLength] = {};
+  in.read(bytes, kTableVersionLength);
   const std::size_t got = static_cast<std::size_t>(in.gcount());
   return std::string(bytes, strnlen(bytes, got));
 }

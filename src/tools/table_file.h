@@ -49,6 +49,8 @@ struct CombineResult {
 // file is created or changed.
 CombineResult CombineTableFile(const TableInputs& inputs, const std::string& output);
 
+inline constexpr std::size_t kTableVersionLength = 7;
+
 // The 7-character version text of a table file: the bytes 8 before its end (9 for
 // model serial number 22), cut at the first zero byte. Empty when the file cannot be
 // read or is too short to hold it.

@@ -8,6 +8,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <string>
+#include <utility>
 
 #include "support/temp_dir.h"
 
@@ -171,6 +172,23 @@ TEST(MakeBinProgram, ReportsFailureOnStandardErrorWithNonZeroStatus) {
   EXPECT_NE(TempDir::Read(err).find("is longer than the colour table region (16384 bytes)"),
             std::string::npos)
       << TempDir::Read(err);
+}
+
+// The demo folder's tables are Make BIN tables: every region sealed, a version text
+// where the Setting dialog reads it for the demo's M07.
+TEST(DemoFolder, TablesCarryVersionTextsAndSealedRegions) {
+  TempDir dir;
+  ASSERT_EQ(std::system((std::string(KILN_DEMO_FOLDER) + " " + dir.File("demo")).c_str()), 0);
+  for (const auto& [name, version] :
+       {std::pair{"colour_standard.bin", "STD 1.1"}, std::pair{"colour_vivid.bin", "VIV 1.1"}}) {
+    const std::string path = dir.File("demo/" + std::string(name));
+    EXPECT_EQ(ReadTableVersion(path, 7), version);
+    const std::string image = TempDir::Read(path);
+    ASSERT_EQ(image.size(), kTableFileSize);
+    for (const TableRegion& region : {kCvdRegion, kHeatingRegion, kColourRegion}) {
+      EXPECT_EQ(RegionSum(image, region), 0u) << name << " " << region.name;
+    }
+  }
 }
 
 }  // namespace
