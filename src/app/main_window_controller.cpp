@@ -342,8 +342,12 @@ void MainWindowController::OnStart() {
   Shown().EnableExit(false);
   Shown().EnableColourMode(false);
 
-  // The package is read once, here: what is checked now is what the update sends.
+  // The package is read once, here: what is checked now is what the update sends. Table
+  // switching stays off when the evaluation turned it off for a printer that did not
+  // answer the colour-mode query.
+  const bool tableSwitchAllowed = context.tableSwitch;
   const bool configRead = config::ReadConfigSection(context, activeEntry_);
+  context.tableSwitch = context.tableSwitch && tableSwitchAllowed;
   config::PackageFiles files;
   if (configRead) files = config::LoadPackageFiles(context);
   const bool packageRead = configRead && config::ReadPackageInfo(context, files);

@@ -12,6 +12,7 @@
 #include <utility>
 #include <vector>
 
+#include "protocol/command_codes.h"
 #include "recording_view.h"
 #include "support/window_rig.h"
 
@@ -355,6 +356,66 @@ TEST_F(Window, AlternativeSetIsDecidedAfreshAtEachStart) {
   EXPECT_FALSE(rig_.session.context.useAltSet);
   EXPECT_EQ(printer.Images().size(), 1u);
   EXPECT_EQ(view_.LastStatus(), "Write firmware done!");
+}
+
+// A chosen table is not sent to a printer that ignores the colour query: the evaluation
+// turned table switching off, and START keeps it off.
+TEST_F(Window, ColourTableNotSentToAPrinterThatIgnoresTheColourQuery) {
+  rig_.Ini(std::string(kEntry1) + "EnableTableSwitch=1\nNotWaitBurnOK=1\n");
+  const std::string package = testing::TempDir::Read(rig_.Package("fw7.bin", 7, "1.06"));
+  sim::VirtualPrinterConfig config;
+  config.model = 7;
+  config.faults.silent = sim::CommandMatch::Code(protocol::cmd::kColourMode);
+  sim::VirtualPrinter& printer = rig_.printers.Add(config);
+  ASSERT_EQ(Evaluate(), kReady);
+  ASSERT_FALSE(view_.colourModeShown);
+  rig_.session.context.colourTablePath = rig_.dir.Write("vivid.bin", std::string(0x24800, 'T'));
+  Controller().OnColourTableChosen();
+
+  Controller().OnStart();
+  FinishUpdate();
+  const auto images = printer.Images();
+  ASSERT_EQ(images.size(), 1u);
+  EXPECT_EQ(std::string(images[0].bytes.begin(), images[0].bytes.end()), package)
+      << "the image without the table";
+}
+
+// An M25 entry whose printer answers only as 19, for the large-model rules.
+class LargeModelWindow : public Window {
+ protected:
+  void SetUp() override {
+    rig_.Ini(
+        "[FW_INFO1]\nModel=M25\nCodeName=code.bin\nTableName=table.bin\nFwName=fw25.bin\n"
+        "Delay2=2\n");
+    rig_.Package("fw25.bin", 25, "3.00");
+    rig_.dir.Write("code.bin", std::string(0x100, 'c'));
+    rig_.dir.Write("table.bin", std::string(0x80, 't'));
+  }
+};
+
+TEST_F(LargeModelWindow, RemovalOfAnotherPrinterLeavesAPrinterSeenAs19Ready) {
+  rig_.Printer(19, "2.80");
+  sim::VirtualPrinter& other = rig_.Printer(8);
+  ASSERT_EQ(Evaluate(), kReady);
+  other.Unplug();
+  Controller().OnDeviceChange(DeviceChange::kRemovalComplete);
+  Settle();
+  EXPECT_EQ(view_.LastStatus(), kReady);
+  EXPECT_TRUE(view_.startEnabled);
+}
+
+// A large model restarts into its new firmware on its own: the window does not wait to
+// read the version back, it says so and ends.
+TEST_F(LargeModelWindow, UpdateThroughStartEndsWithoutReadingTheVersionBack) {
+  sim::VirtualPrinter& printer = rig_.Printer(25, "2.90");
+  ASSERT_EQ(Evaluate(), kReady);
+  const std::size_t versions = view_.versions.size();
+  Controller().OnStart();
+  FinishUpdate();
+  ASSERT_EQ(printer.Files().size(), 3u);
+  EXPECT_EQ(view_.versions.size(), versions) << "no version read back";
+  EXPECT_EQ(view_.noticeBoxes.size(), 1u);
+  EXPECT_TRUE(view_.closed);
 }
 
 // The printer work runs off the window's thread; its result reaches the window in one go.
