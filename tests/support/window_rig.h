@@ -40,6 +40,15 @@ class WindowRig {
     return dir.Write(
         name, MakePackage(0x2000, headerOffset, sim::ProductIdOfModel(model), 3, 3, version));
   }
+  // Kiln.ini with one M25 entry (Delay2=2) and its three files: code, table and a
+  // main-firmware package of version 3.00.
+  void LargeModelEntry() {
+    Ini("[FW_INFO1]\nModel=M25\nCodeName=code.bin\nTableName=table.bin\nFwName=fw25.bin\n"
+        "Delay2=2\n");
+    Package("fw25.bin", 25, "3.00");
+    dir.Write("code.bin", std::string(0x100, 'c'));
+    dir.Write("table.bin", std::string(0x80, 't'));
+  }
   sim::VirtualPrinter& Printer(uint32_t model, const std::string& version = "1.00") {
     sim::VirtualPrinterConfig config;
     config.model = model;

@@ -380,17 +380,10 @@ TEST_F(Window, ColourTableNotSentToAPrinterThatIgnoresTheColourQuery) {
       << "the image without the table";
 }
 
-// An M25 entry whose printer answers only as 19, for the large-model rules.
+// An M25 entry, for the large-model rules.
 class LargeModelWindow : public Window {
  protected:
-  void SetUp() override {
-    rig_.Ini(
-        "[FW_INFO1]\nModel=M25\nCodeName=code.bin\nTableName=table.bin\nFwName=fw25.bin\n"
-        "Delay2=2\n");
-    rig_.Package("fw25.bin", 25, "3.00");
-    rig_.dir.Write("code.bin", std::string(0x100, 'c'));
-    rig_.dir.Write("table.bin", std::string(0x80, 't'));
-  }
+  void SetUp() override { rig_.LargeModelEntry(); }
 };
 
 TEST_F(LargeModelWindow, RemovalOfAnotherPrinterLeavesAPrinterSeenAs19Ready) {

@@ -62,12 +62,15 @@ constexpr const char* kCpuEntry =
     "[FW_INFO1]\nModel=M07\nFile=fw7.bin\nCpu1st=1\nCpuFile=cpu7.bin\nDelay1=2\nDelay2=2\n";
 
 TEST_F(Worker, CpuFirmwareFirstThenTenVisibleSeconds) {
-  rig_.Ini(kCpuEntry);
+  rig_.Ini(std::string(kCpuEntry) + "ActInfo=1\n");
   rig_.Package("fw7.bin", 7, "2.00");
-  rig_.Package("cpu7.bin", 7, "1.50", config::kHeaderOffsetCpu);
+  rig_.dir.Write("cpu7.bin", testing::MakePackage(0x2000, config::kHeaderOffsetCpu,
+                                                  sim::ProductIdOfModel(7), 7, 3, "1.50"));
   sim::VirtualPrinter& printer = rig_.Printer(7, "1.00");
 
   EXPECT_TRUE(Run(7).firmwareWritten);
+  // Delay1 and the CPU package's own 7 seconds, then Delay2 and the package's 3.
+  EXPECT_EQ(countdowns_.firsts, (std::vector<uint32_t>{9, 5}));
   const auto waits = StatusesStartingWith("Waiting to write formal FW code...");
   std::vector<std::string> expected;
   for (int n = 10; n >= 1; --n)
@@ -139,6 +142,30 @@ TEST_F(Worker, LargeModelAnsweringAsFallBackGetsTheAlternativeSetFirst) {
   EXPECT_EQ(rig_.session.context.packageModel, 25u);
   EXPECT_EQ(rig_.session.context.codePath, rig_.dir.File("code.bin")) << "restored";
   EXPECT_EQ(printer.ProductId(), sim::ProductIdOfModel(25));
+}
+
+// Without the alternative set, a printer answering as 19 is still addressed as 19 and
+// expected back as 25.
+TEST_F(Worker, LargeModelAnsweringAsFallBackWithoutTheAlternativeSet) {
+  rig_.LargeModelEntry();
+  sim::VirtualPrinter& printer = rig_.Printer(19, "2.80");
+
+  EXPECT_TRUE(Run(19).firmwareWritten);
+  EXPECT_EQ(rig_.session.context.targetModel, 19u);
+  EXPECT_EQ(rig_.session.context.packageModel, 25u);
+  EXPECT_EQ(printer.ProductId(), sim::ProductIdOfModel(25));
+}
+
+TEST_F(Worker, FailedLargeModelWriteDoesNotEndTheProgram) {
+  rig_.LargeModelEntry();
+  sim::VirtualPrinterConfig config;
+  config.model = 25;
+  config.faults.silentFromPacket = 3;
+  rig_.printers.Add(config);
+
+  const WorkerOutcome outcome = Run(25);
+  EXPECT_FALSE(outcome.firmwareWritten);
+  EXPECT_FALSE(outcome.endProgram);
 }
 
 TEST_F(Worker, PrinterStillOnItsOldVersionAfterProgrammingFailsTheUpdate) {
