@@ -14,6 +14,7 @@
 #include "app/silent_update_mode.h"
 #include "app/version_report_mode.h"
 #include "config/firmware_package.h"
+#include "protocol/command_codes.h"
 #include "support/package_builder.h"
 #include "support/temp_dir.h"
 #include "support/virtual_printer_rig.h"
@@ -22,6 +23,13 @@ namespace kiln::app {
 namespace {
 
 using Reports = std::vector<std::pair<uint32_t, uint32_t>>;
+
+// How many commands of this code the printer received.
+std::size_t Sent(const sim::VirtualPrinter& printer, uint16_t command) {
+  const auto transcript = printer.Transcript();
+  return static_cast<std::size_t>(std::count_if(
+      transcript.begin(), transcript.end(), [&](const auto& r) { return r.command == command; }));
+}
 
 class RecordedReports final : public ReportSink {
  public:
@@ -43,16 +51,19 @@ class RecordedProgress final : public UpdateProgress {
 
 class Modes : public ::testing::Test {
  protected:
-  sim::VirtualPrinter& Printer(uint32_t model, const char* version) {
+  sim::VirtualPrinter& Printer(uint32_t model, const char* version,
+                               const sim::PrinterFaults& faults = {}) {
     sim::VirtualPrinterConfig config;
     config.model = model;
     config.version = version;
+    config.faults = faults;
     return rig_.Add(config);
   }
   // A model-6 printer at 1.06 and a folder with its CPU package (1.06) and main package
   // (1.10), the CPU step first.
-  sim::VirtualPrinter& Model6WithCpuStep(const std::string& extraKeys = {}) {
-    sim::VirtualPrinter& printer = Printer(6, "1.06");
+  sim::VirtualPrinter& Model6WithCpuStep(const std::string& extraKeys = {},
+                                         const sim::PrinterFaults& faults = {}) {
+    sim::VirtualPrinter& printer = Printer(6, "1.06", faults);
     Package("fw.bin", config::kHeaderOffsetMain, 6, "1.10");
     Package("cpu.bin", config::kHeaderOffsetCpu, 6, "1.06");
     dir_.Write("Kiln.ini", "[FW_INFO1]\nFile=fw.bin\nCpu1st=1\nCpuFile=cpu.bin\n" + extraKeys);
@@ -84,6 +95,8 @@ TEST_F(Modes, CpuStepGoesFirstAndTheMainImageFollows) {
   EXPECT_EQ(images[1].writeType, 0);
   EXPECT_EQ(printer.Version(), "1.10");
   EXPECT_EQ(session_.context.notifyWindow, nullptr) << "no observer outlives the mode";
+  EXPECT_EQ(Sent(printer, protocol::cmd::kJobReset), 1u)
+      << "only the main download waits for the restart";
 
   // Both images went out to their last byte. Each count-down ran from its delay plus
   // its package's programming time to 0: Delay1 (20 by default) + 4 for the CPU code,
@@ -93,6 +106,17 @@ TEST_F(Modes, CpuStepGoesFirstAndTheMainImageFollows) {
   EXPECT_EQ(progress_.countdown[0], 24u);
   EXPECT_EQ(progress_.countdown[25], 15u);
   EXPECT_EQ(progress_.phases.back(), UpdatePhase::kResult);
+}
+
+TEST_F(Modes, FailedCpuStepEndsTheUpdate) {
+  sim::PrinterFaults faults;
+  faults.silent = sim::CommandMatch::Code(protocol::cmd::kWriteStart);
+  sim::VirtualPrinter& printer = Model6WithCpuStep({}, faults);
+  CommandLineOptions options;
+  options.model = 6;
+  SilentUpdate(session_, options, reports_, progress_, rig_.Links()).Run(dir_.path().string());
+  EXPECT_EQ(reports_.list.back(), (std::pair<uint32_t, uint32_t>{110, 12}));
+  EXPECT_EQ(Sent(printer, protocol::cmd::kWriteStart), 1u) << "the main image was not started";
 }
 
 TEST_F(Modes, PackageReplacedAfterItsCheckIsNotWhatIsSent) {
