@@ -10,6 +10,7 @@
 #include <utility>
 #include <vector>
 
+#include "app/caller_reports.h"
 #include "app/console_progress.h"
 #include "app/silent_update_mode.h"
 #include "app/version_report_mode.h"
@@ -246,6 +247,17 @@ class Console : public ::testing::Test {
   std::FILE* file_ = std::tmpfile();
   uint64_t now_ = 1000;
 };
+
+// A calling program reads each report line while Kiln still runs, not when it ends.
+TEST(CallerReportLines, EachLineIsWrittenAtOnce) {
+  kiln::testing::TempDir dir;
+  const std::string path = dir.File("lines");
+  std::FILE* lines = std::fopen(path.c_str(), "w");  // fully buffered, as a pipe is
+  ASSERT_NE(lines, nullptr);
+  CallerReports(0, lines).Report(100, 1);
+  EXPECT_EQ(kiln::testing::TempDir::Read(path), "report 100 1\n");
+  std::fclose(lines);
+}
 
 TEST_F(Console, DataLinesAreThrottledButTheLastIsAlwaysShown) {
   ConsoleProgress console = Make(false);
