@@ -20,8 +20,14 @@ TEST(CommandLineTest, OptionsAreClassifiedByFirstLetterThenByName) {
   EXPECT_FALSE(line.options.checkBinVersion);
   EXPECT_FALSE(line.options.checkConnection);
 
-  // A letter without digits gives 0; a named option must match whole.
-  line = Parse({"-Wnext", "-Mx", "/CheckBinVersions", "/CHECKCONNECTION"});
+  // Letters in either case.
+  line = Parse({"-w5", "-m8"});
+  EXPECT_EQ(line.options.reportWindow, 5u);
+  EXPECT_EQ(line.options.model, 8u);
+
+  // A letter without digits gives 0; a named option must match whole, neither longer
+  // nor shorter.
+  line = Parse({"-Wnext", "-Mx", "/CheckBinVersions", "/CheckBin", "/CHECKCONNECTION"});
   EXPECT_EQ(line.options.reportWindow, 0u);
   EXPECT_EQ(line.options.model, 0u);
   EXPECT_FALSE(line.options.checkBinVersion);
@@ -52,6 +58,8 @@ TEST(CommandLineTest, LinuxOptionsNeverReachTheOriginalRules) {
   EXPECT_EQ(line.extensions.error, "unknown option --silent");
 
   EXPECT_EQ(Parse({"--dir"}).extensions.error, "--dir needs a value");
+  EXPECT_EQ(Parse({"--first", "--second", "--dir"}).extensions.error, "unknown option --first")
+      << "the first error is the one reported";
   EXPECT_FALSE(Parse({"--help"}).extensions.error.size());
 }
 
