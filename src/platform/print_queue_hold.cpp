@@ -181,6 +181,11 @@ std::vector<PrintQueue> ListPrintQueues() {
   return http ? QueuesOf(http.get()) : std::vector<PrintQueue>();
 }
 
+QueueHoldResult WithUnpausedQueue(QueueHoldResult result, bool refused) {
+  if (refused) return QueueHoldResult::kNotPermitted;
+  return result == QueueHoldResult::kHeld ? QueueHoldResult::kFailed : result;
+}
+
 PrintQueueHold PrintQueueHold::Hold(const QueuePrinter& printer) {
   PrintQueueHold hold;
   CupsConnection http = ConnectToPrintServer();
@@ -206,11 +211,7 @@ PrintQueueHold PrintQueueHold::Hold(const QueuePrinter& printer) {
     }
     QueueHoldJournal::Remove(entry);
     hold.unpaused_.push_back(queue.name);
-    if (IsRefusal(status)) {
-      hold.result_ = QueueHoldResult::kNotPermitted;
-    } else if (hold.result_ == QueueHoldResult::kHeld) {
-      hold.result_ = QueueHoldResult::kFailed;
-    }
+    hold.result_ = WithUnpausedQueue(hold.result_, IsRefusal(status));
   }
   return hold;
 }

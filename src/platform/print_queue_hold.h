@@ -37,6 +37,11 @@ enum class QueueHoldResult {
   kFailed,         // a queue could not be paused for another reason; others are held
 };
 
+// The result of a hold after one more queue could not be paused (refused: the server
+// denied the right to): a refusal outweighs any other failure, which a refusal before
+// does not replace.
+QueueHoldResult WithUnpausedQueue(QueueHoldResult result, bool refused);
+
 // Keeps the print queues of one printer from starting new jobs (IPP Pause-Printer)
 // while it lives, and resumes exactly the queues it paused when it ends, whichever way
 // the update ends. Queues that were stopped before stay stopped. Requests never ask for

@@ -157,6 +157,24 @@ TEST_F(PrintQueueHoldTest, ARefusedPauseIsReportedAndTheOtherQueuesAreStillHeld)
   EXPECT_TRUE(hold.Release());
 }
 
+// A queue deleted while held needs no resume; a queue paused by someone else after the
+// hold ended is not resumed by it a second time.
+TEST_F(PrintQueueHoldTest, ReleaseCountsADeletedQueueAsResumedAndResumesOnlyOnce) {
+  StartCupsd();
+  if (IsSkipped()) return;
+  ASSERT_TRUE(cupsd_.AddQueue("Photo", kDriver));
+  ASSERT_TRUE(cupsd_.AddQueue("Office", kDriver));
+  {
+    PrintQueueHold hold = PrintQueueHold::Hold(kPrinter);
+    ASSERT_EQ(hold.pausedQueues().size(), 2u);
+    ASSERT_TRUE(cupsd_.RemoveQueue("Office"));
+    EXPECT_TRUE(hold.Release());
+    ASSERT_EQ(std::system("/usr/sbin/cupsdisable Photo"), 0);
+  }  // the hold ends
+  EXPECT_EQ(QueueStopped("Photo"), true);
+  EXPECT_EQ(JournalEntries(), 0u);
+}
+
 TEST_F(PrintQueueHoldTest, NoPrintServerHoldsNothing) {
   StartCupsd();
   if (IsSkipped()) return;

@@ -107,6 +107,12 @@ class PrivateCupsd {
     return std::system(command.c_str()) == 0;
   }
 
+  bool RemoveQueue(const char* name) {
+    const std::string command = "env -u LD_PRELOAD -u UMOCKDEV_DIR " + std::string(kLpadmin) +
+                                " -x " + name + " 2>/dev/null";
+    return std::system(command.c_str()) == 0;
+  }
+
   void Stop() {
     if (pid_ <= 0) return;
     ::kill(pid_, SIGTERM);

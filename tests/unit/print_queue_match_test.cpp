@@ -15,6 +15,7 @@ TEST(PrintQueueMatch, SerialAndNodeMatchWholeValuesOnly) {
   const QueuePrinter printer{"KLN 0001", "/dev/usb/lp1", "Orvix T08"};
   EXPECT_TRUE(Prints("usb://Orvix/T08?serial=KLN%200001", printer));
   EXPECT_TRUE(Prints("usb://Orvix/T08?interface=0&serial=KLN 0001", printer));
+  EXPECT_TRUE(Prints("usb://Orvix/T08?serial=KLN%20000%31", printer)) << "an escape at the end";
   EXPECT_FALSE(Prints("usb://Orvix/T08?serial=KLN 00011", printer));
   EXPECT_FALSE(Prints("usb://Orvix/T08?xserial=KLN 0001", printer));
 
@@ -32,6 +33,22 @@ TEST(PrintQueueMatch, UnknownFieldsOfThePrinterMatchNothing) {
   EXPECT_FALSE(Prints("usb://Orvix/T08?serial=", unknown));
   EXPECT_FALSE(Prints("file:", unknown));
   EXPECT_FALSE(Prints("", unknown, ""));
+}
+
+TEST(PrintQueueHoldResult, ARefusalOutweighsOtherFailures) {
+  using enum QueueHoldResult;
+  struct Row {
+    QueueHoldResult before;
+    bool refused;
+    QueueHoldResult after;
+  };
+  for (const Row& row :
+       {Row{kHeld, false, kFailed}, Row{kHeld, true, kNotPermitted}, Row{kFailed, false, kFailed},
+        Row{kFailed, true, kNotPermitted}, Row{kNotPermitted, false, kNotPermitted},
+        Row{kNotPermitted, true, kNotPermitted}}) {
+    EXPECT_EQ(WithUnpausedQueue(row.before, row.refused), row.after)
+        << static_cast<int>(row.before) << " " << row.refused;
+  }
 }
 
 }  // namespace
