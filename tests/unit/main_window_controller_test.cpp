@@ -471,6 +471,11 @@ TEST_F(Window, UnreachablePrinterHintOnlyWhenDisconnectedAndSeen) {
   EXPECT_EQ(Evaluate(), hint);
   EXPECT_FALSE(view_.startEnabled);
   EXPECT_EQ(view_.versions.back(), "N/A");
+
+  // The hint is a language key.
+  rig_.Ini(std::string(kEntry1) + "[ger]\nPrinterUnreachable=Drucker belegt.\n");
+  rig_.session.language.SetSection("ger");
+  EXPECT_EQ(Evaluate(), std::string(kDisconnected) + "\nDrucker belegt.");
 }
 
 TEST_F(Window, WarningReachesTheStatusOnTheWindowThread) {
