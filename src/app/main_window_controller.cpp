@@ -13,6 +13,9 @@ namespace kiln::app {
 
 namespace {
 
+// Set on the evaluation's own thread, so that its text lookups use their own copy.
+thread_local bool tOnEvaluationThread = false;
+
 // Under the status while an update that a stop signal came during runs to its end.
 constexpr const char* kStopDeferredLine =
     "A stop was requested: the update of the printer ends first, then Kiln closes.";
@@ -82,6 +85,10 @@ MainWindowController::~MainWindowController() {
   session_.context.notifyWindow = nullptr;
 }
 
+i18n::LanguageFile& MainWindowController::Texts() {
+  return tOnEvaluationThread ? evaluationTexts_ : session_.language;
+}
+
 PrinterQueries MainWindowController::Queries() {
   return PrinterQueries(session_.context, &Shown(), services_.links, &stopping_);
 }
@@ -89,10 +96,14 @@ PrinterQueries MainWindowController::Queries() {
 void MainWindowController::RunEvaluation(std::function<void()> work,
                                          std::function<void()> afterwards) {
   evaluating_ = true;
+  // A lookup writes into the language file's own buffers: the evaluation looks its texts
+  // up in a copy, so the window thread may go on using the session's.
+  evaluationTexts_ = session_.language;
   deferred_ = std::make_unique<DeferredView>(view_, view_.IsInitialised());
   shown_ = deferred_.get();
   afterEvaluation_ = std::move(afterwards);
   evaluator_ = std::thread([this, work = std::move(work)] {
+    tOnEvaluationThread = true;
     work();
     view_.PostToWindowThread([this] { FinishEvaluation(); });
   });
@@ -128,7 +139,7 @@ void MainWindowController::Initialise(bool configFound) {
 
 void MainWindowController::SetStatus(WindowStatus status, const char* suffix) {
   status_ = status;
-  i18n::LanguageText text = StatusText(status, session_.language);
+  i18n::LanguageText text = StatusText(status, Texts());
   text.Append(suffix);
   ShowStatusText(text.c_str());
 }
@@ -183,7 +194,7 @@ bool MainWindowController::EvaluateState(int entry) {
     i18n::LanguageText hint;
     if (SeenButUnreachable(services_.unreachablePrinters, context.targetModel)) {
       hint.Append("\n");
-      hint.Append(session_.language.GetText(kUnreachablePrinterHint));
+      hint.Append(Texts().GetText(kUnreachablePrinterHint));
     }
     SetStatus(WindowStatus::kDisconnected, hint.c_str());
     EnableStartAndColourMode(false);

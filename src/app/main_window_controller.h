@@ -127,6 +127,9 @@ class MainWindowController final : public DownloadObserver {
   PrinterQueries Queries();
 
  private:
+  // The language texts for the calling thread: the evaluation's copy on its thread, the
+  // session's everywhere else.
+  i18n::LanguageFile& Texts();
   // Runs work (the evaluation's printer work) off the window's thread, then shows what
   // it showed and runs afterwards on the window's thread.
   void RunEvaluation(std::function<void()> work, std::function<void()> afterwards = {});
@@ -182,6 +185,7 @@ class MainWindowController final : public DownloadObserver {
   std::unique_ptr<DeferredView> deferred_;
   std::function<void()> afterEvaluation_;
   std::thread evaluator_;
+  i18n::LanguageFile evaluationTexts_;  // the evaluation thread's copy of the texts
 };
 
 }  // namespace kiln::app
