@@ -13,7 +13,6 @@
 #include "app/update_history.h"
 #include "app/update_progress.h"
 #include "app/version_report_mode.h"
-#include "log/debug_log.h"
 #include "platform/console.h"
 
 namespace kiln::app {
@@ -31,18 +30,6 @@ void PrintJson(const StartedProgram& program, const ModeRecord& record) {
   if (!program.commandLine.extensions.json) return;
   std::fprintf(stdout, "%s\n", ModeJson(record).c_str());
   std::fflush(stdout);
-}
-
-// The history in the user's state folder; a failure is also noted in the debug trace.
-std::string WriteHistory(const ModeRecord& record) {
-  const std::string error = AppendUpdateHistory(record, UpdateHistoryPath());
-  if (!error.empty()) {
-    log::DebugLog trace;
-    if (trace.OpenFromEnvironment()) {
-      trace.LogPrint(1, "Warning: the update history could not be written: %s\n", error.c_str());
-    }
-  }
-  return error;
 }
 
 }  // namespace
@@ -66,7 +53,7 @@ void RunSilentUpdate(AppSession& session, const StartedProgram& program) {
       program.commandLine.extensions.progress ? static_cast<UpdateProgress&>(console) : quiet;
   SilentUpdate update(session, program.commandLine.options, reports, progress,
                       usb::DefaultLinkFactory());
-  update.SetHistory(WriteHistory);
+  update.SetHistory(WriteUserHistory);
   update.SurveyEveryPrinter(program.commandLine.extensions.json);
   update.Run(program.programFolder);
   PrintJson(program, update.record());

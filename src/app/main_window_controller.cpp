@@ -376,9 +376,10 @@ void MainWindowController::OnStart() {
   workerRunning_ = true;
   worker_ = std::thread([this, files = std::move(files), texts = session_.language,
                          tag = session_.languageTag]() mutable {
-    UpdateWorker worker(session_.context, std::move(files), texts, tag.c_str(), view_,
-                        services_.links, *services_.clock,
-                        [this](const char* text) { ShowStatusText(text); });
+    UpdateWorker worker(
+        session_.context, std::move(files), texts, tag.c_str(), view_, services_.links,
+        *services_.clock, [this](const char* text) { ShowStatusText(text); },
+        services_.writeHistory);
     const WorkerOutcome outcome = worker.Run();
     view_.PostToWindowThread([this, outcome] { OnWorkerFinished(outcome); });
   });

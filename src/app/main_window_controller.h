@@ -11,6 +11,7 @@
 #include "app/corner_gesture.h"
 #include "app/deferred_view.h"
 #include "app/main_window_view.h"
+#include "app/mode_record.h"
 #include "app/reachability_hint.h"
 #include "app/update_worker.h"
 #include "i18n/language_file.h"
@@ -55,6 +56,8 @@ struct WindowServices {
   platform::Clock* clock = &platform::SystemClock();
   // USB devices of a model that no printer node reaches, for the Disconnected status.
   UnreachablePrinterProbe unreachablePrinters = &platform::UnreachableUsbPrinters;
+  // Where each update's outcome per printer is recorded; none by default.
+  HistoryWriter writeHistory;
 };
 
 enum class DeviceChange { kArrival, kRemovalComplete, kOther };

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
 #include <utility>
@@ -25,7 +26,20 @@ struct ModeRecord {
   std::vector<protocol::PrinterOutcome> printers;
   std::vector<std::pair<uint32_t, uint32_t>> reports;  // (wParam, lParam) as sent, in order
   std::string result;                                  // the mode's outcome in words
-  bool updateAttempted = false;  // the silent update sent 101: a download began
+  bool updateAttempted = false;  // a download began (the silent update sent 101)
 };
+
+// Folds what one download step did into the record's printers, by where each is plugged
+// in; a printer not yet listed is added. A step that ended before it reached any printer
+// (succeeded false, no outcomes) fails every listed printer with resultText.
+void NoteStep(ModeRecord& record, bool succeeded, std::vector<protocol::PrinterOutcome> step,
+              const char* resultText);
+
+// Once the update has ended: when the main download did not run (finished false), a
+// printer that took the CPU code alone has failed.
+void SettleOutcomes(ModeRecord& record, bool finished);
+
+// The history writer of an update: an empty text on success, the reason otherwise.
+using HistoryWriter = std::function<std::string(const ModeRecord&)>;
 
 }  // namespace kiln::app

@@ -19,9 +19,6 @@ constexpr uint32_t kCpuSkipModel = 6;
 constexpr double kCpuSkipVersion = 1.07;
 constexpr uint8_t kCpuWriteType = 2;
 
-constexpr const char* kMainStepNotRunText =
-    "The update ended after the CPU code: the firmware was not sent.";
-
 using protocol::PrinterOutcome;
 using protocol::PrinterResult;
 
@@ -165,42 +162,6 @@ void SilentUpdate::SurveyPrinters() {
   }
 }
 
-void SilentUpdate::NoteStep(bool succeeded, std::vector<PrinterOutcome> step) {
-  if (step.empty() && !succeeded) {
-    // The download ended before it reached a printer: none of them was updated.
-    for (PrinterOutcome& printer : record_.printers) {
-      printer.result = PrinterResult::kFailed;
-      printer.text = context_.resultText.c_str();
-    }
-    return;
-  }
-  for (PrinterOutcome& done : step) {
-    const auto found = std::find_if(
-        record_.printers.begin(), record_.printers.end(),
-        [&](const PrinterOutcome& printer) { return printer.location == done.location; });
-    if (found == record_.printers.end()) {
-      record_.printers.push_back(std::move(done));
-      continue;
-    }
-    // The version before the whole update: the first step's, or the survey's.
-    if (!found->versionBefore.empty()) done.versionBefore = found->versionBefore;
-    if (done.serial.empty()) done.serial = found->serial;
-    if (done.model == 0) done.model = found->model;
-    *found = std::move(done);
-  }
-}
-
-void SilentUpdate::SettleOutcomes(bool finished) {
-  for (PrinterOutcome& printer : record_.printers) {
-    const bool tookCpuCodeOnly = !finished && (printer.result == PrinterResult::kUpdated ||
-                                               printer.result == PrinterResult::kSent);
-    if (tookCpuCodeOnly) {
-      printer.result = PrinterResult::kFailed;
-      printer.text = kMainStepNotRunText;
-    }
-  }
-}
-
 bool SilentUpdate::ReadyToCompare(std::string_view programFolder) {
   const ConfigurationState state = ReadModeConfiguration(session_, programFolder, &files_);
   if (state != ConfigurationState::kReady) {
@@ -277,7 +238,7 @@ bool SilentUpdate::Flash(UpdatePhase phase, const config::LoadedFile& image,
   std::vector<PrinterOutcome> outcomes;
   const bool flashed =
       protocol::FirmwareDownload(context_, makeLink_).FlashFirmware(request, outcomes);
-  NoteStep(flashed, std::move(outcomes));
+  NoteStep(record_, flashed, std::move(outcomes), context_.resultText.c_str());
   if (flashed) return true;
   if (!context_.resultText.empty()) progress_.Phase(phase, context_.resultText);
   return false;
@@ -291,19 +252,19 @@ uint32_t SilentUpdate::Update() {
       progress_.Phase(UpdatePhase::kCpuStep, "skipped: the printer has the CPU code already");
     } else if (!Flash(UpdatePhase::kCpuStep, files_.cpuFirmware, context_.cpuPackageVersion,
                       kCpuWriteType, uint32_t{context_.cpuDelay} + context_.cpuExtraDelay, false)) {
-      SettleOutcomes(false);
+      SettleOutcomes(record_, false);
       return report::kUpdateFailed;
     }
   }
   // The main download follows the CPU step at once, unless a stop came meanwhile.
   if (Stopped()) {
-    SettleOutcomes(false);
+    SettleOutcomes(record_, false);
     return report::kUpdateFailed;
   }
   const bool written =
       Flash(UpdatePhase::kDownload, files_.firmware, context_.packageVersion, context_.writeType,
             uint32_t{context_.firmwareDelay} + context_.extraDelay, true);
-  SettleOutcomes(true);
+  SettleOutcomes(record_, true);
   return written ? report::kUpdateWritten : report::kUpdateFailed;
 }
 

@@ -23,7 +23,6 @@ namespace kiln::app {
 using StopRequest = std::function<int()>;
 
 // Records an update in the update history; an empty text when it did, else the reason.
-using HistoryWriter = std::function<std::string(const ModeRecord&)>;
 
 // Said once when a stop signal arrives while a printer is being updated.
 inline constexpr const char* kStopDeferredText =
@@ -68,11 +67,6 @@ class SilentUpdate {
   bool SkipCpuStep() const;
   // Every printer of the model with its version, before anything is sent.
   void SurveyPrinters();
-  // Folds what one download step did into the printers surveyed, by where each is.
-  void NoteStep(bool succeeded, std::vector<protocol::PrinterOutcome> step);
-  // Once the update has ended: when the main download did not run (finished false), a
-  // printer that took the CPU code alone has failed.
-  void SettleOutcomes(bool finished);
   void WriteHistory();
   void Report(uint32_t wParam, uint32_t lParam);
   // Whether a stop signal came; says so in the progress.

@@ -3,6 +3,7 @@
 #include <array>
 
 #include "app/json_fields.h"
+#include "log/debug_log.h"
 #include "platform/history_file.h"
 
 namespace kiln::app {
@@ -123,6 +124,17 @@ int ShowUpdateHistory(const std::string& path, bool json, std::FILE* out, std::F
       std::fprintf(out, "%22s%s\n", "", Cell(*entry, "text").c_str());
   }
   return 0;
+}
+
+std::string WriteUserHistory(const ModeRecord& record) {
+  const std::string error = AppendUpdateHistory(record, UpdateHistoryPath());
+  if (!error.empty()) {
+    log::DebugLog trace;
+    if (trace.OpenFromEnvironment()) {
+      trace.LogPrint(1, "Warning: the update history could not be written: %s\n", error.c_str());
+    }
+  }
+  return error;
 }
 
 }  // namespace kiln::app

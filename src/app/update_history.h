@@ -29,6 +29,10 @@ std::vector<std::string> UpdateHistoryLines(const ModeRecord& record, std::time_
 // the reason otherwise. An update that addressed no printer writes nothing.
 std::string AppendUpdateHistory(const ModeRecord& record, const std::string& path);
 
+// AppendUpdateHistory on the user's history (UpdateHistoryPath); a failure is also noted
+// in the debug trace. The writer both the silent update and the window use.
+std::string WriteUserHistory(const ModeRecord& record);
+
 // kiln --history: the entries newest first, as a table or (json) as JSON lines, on out;
 // a damaged line is skipped with a warning on err. Returns the exit status: 0, or 1
 // when the history exists but cannot be read.

@@ -3,6 +3,7 @@
 #include <string>
 #include <utility>
 
+#include "app/sha256.h"
 #include "config/firmware_package.h"
 #include "usb/model_table.h"
 
@@ -34,14 +35,15 @@ class WindowThreadDisplay final : public VersionDisplay {
 UpdateWorker::UpdateWorker(UpdateContext& context, config::PackageFiles files,
                            const i18n::LanguageFile& texts, const char* languageTag,
                            MainWindowView& view, usb::LinkFactory links, platform::Clock& clock,
-                           StatusShow showStatus)
+                           StatusShow showStatus, HistoryWriter writeHistory)
     : context_(context),
       files_(std::move(files)),
       texts_(texts),
       view_(view),
       links_(std::move(links)),
       clock_(clock),
-      showStatus_(std::move(showStatus)) {
+      showStatus_(std::move(showStatus)),
+      writeHistory_(std::move(writeHistory)) {
   texts_.SetSection(languageTag != nullptr ? languageTag : "");
 }
 
@@ -52,6 +54,12 @@ WorkerOutcome UpdateWorker::Run() {
     view_.EnableColourMode(false);
     view_.PlayAnimation(true);
   });
+
+  record_.mode = "window-update";
+  record_.updateAttempted = true;
+  record_.package = ModeRecord::Package{
+      context_.firmwarePath.c_str(), context_.targetModel, context_.packageVersion.c_str(),
+      files_.firmware.readable() ? Sha256Hex(*files_.firmware.bytes) : std::string()};
 
   bool writeNormal = true;
   if (context_.useAltSet) {
@@ -75,6 +83,8 @@ WorkerOutcome UpdateWorker::Run() {
       PrinterQueries(context_, &display, links_).ReloadDeviceVersion();
     }
   }
+  SettleOutcomes(record_, writeNormal);
+  WriteHistory();
   outcome.endProgram = outcome.firmwareWritten && usb::IsLargeModel(context_.connectedModel);
   outcome.lastStatus = lastStatus_;
 
@@ -163,12 +173,25 @@ protocol::FlashRequest UpdateWorker::Request(uint32_t openModel, uint32_t reopen
   request.writeType = writeType;
   request.waitSeconds = waitSeconds;
   request.waitForRestart = waitForRestart;
+  // For the update history: each printer's version just before its firmware goes out.
+  request.readVersionBefore = true;
   return request;
 }
 
 bool UpdateWorker::Flash(const protocol::FlashRequest& request) {
   protocol::FirmwareDownload download(context_, links_);
-  return download.FlashFirmware(request);
+  std::vector<protocol::PrinterOutcome> outcomes;
+  const bool flashed = download.FlashFirmware(request, outcomes);
+  NoteStep(record_, flashed, std::move(outcomes), context_.resultText.c_str());
+  return flashed;
+}
+
+void UpdateWorker::WriteHistory() {
+  if (!writeHistory_) return;
+  const std::string error = writeHistory_(record_);
+  if (error.empty() || context_.notifyWindow == nullptr) return;
+  const std::string warning = "The update history could not be written (" + error + ").";
+  context_.notifyWindow->OnWarning(warning.c_str());
 }
 
 void UpdateWorker::ShowTexts(const i18n::TextKey& first, const i18n::TextKey& second,

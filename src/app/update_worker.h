@@ -6,6 +6,7 @@
 #include <string_view>
 
 #include "app/main_window_view.h"
+#include "app/mode_record.h"
 #include "config/package_files.h"
 #include "config/update_context.h"
 #include "i18n/language_file.h"
@@ -38,9 +39,11 @@ class UpdateWorker {
   // from them. texts is the worker's own copy of the language texts, so the window thread
   // may keep using its own while the update runs. Status texts go to showStatus, or
   // straight to the view without it.
+  // writeHistory, when given, receives what became of each printer once the update has
+  // ended; a history that cannot be written is only a warning.
   UpdateWorker(UpdateContext& context, config::PackageFiles files, const i18n::LanguageFile& texts,
                const char* languageTag, MainWindowView& view, usb::LinkFactory links,
-               platform::Clock& clock, StatusShow showStatus = {});
+               platform::Clock& clock, StatusShow showStatus = {}, HistoryWriter writeHistory = {});
   WorkerOutcome Run();
 
  private:
@@ -52,6 +55,7 @@ class UpdateWorker {
   static protocol::FlashRequest Request(uint32_t openModel, uint32_t reopenModel, uint8_t writeType,
                                         uint32_t waitSeconds, bool waitForRestart);
   bool Flash(const protocol::FlashRequest& request);
+  void WriteHistory();
   // The two texts a blank line apart; a non-empty cause follows on a line of its own,
   // after its lead-in.
   void ShowTexts(const i18n::TextKey& first, const i18n::TextKey& second,
@@ -67,6 +71,8 @@ class UpdateWorker {
   usb::LinkFactory links_;
   platform::Clock& clock_;
   StatusShow showStatus_;
+  HistoryWriter writeHistory_;
+  ModeRecord record_;  // each printer's outcome, for the update history
 };
 
 }  // namespace kiln::app

@@ -42,7 +42,11 @@ class Worker : public ::testing::Test {
     context.useAltSet = useAltSet;
     context.notifyWindow = &countdowns_;
     UpdateWorker worker(context, std::move(files), rig_.session.language, "eng", view_,
-                        rig_.printers.Links(), rig_.printers.clock);
+                        rig_.printers.Links(), rig_.printers.clock, {},
+                        [this](const ModeRecord& record) {
+                          histories_.push_back(record);
+                          return std::string();
+                        });
     return worker.Run();
   }
   std::vector<std::string> StatusesStartingWith(const std::string& prefix) const {
@@ -55,6 +59,7 @@ class Worker : public ::testing::Test {
 
   testing::WindowRig rig_;
   RecordingView view_;
+  std::vector<ModeRecord> histories_;
   Countdowns countdowns_;
 };
 
@@ -188,6 +193,33 @@ TEST_F(Worker, PrinterStillOnItsOldVersionAfterProgrammingFailsTheUpdate) {
                 cause);
   EXPECT_TRUE(StatusesStartingWith("Write firmware done!").empty());
   EXPECT_TRUE(view_.versions.empty()) << "no re-read after a failure";
+}
+
+TEST_F(Worker, EachUpdateIsRecordedWithEveryPrintersVersionsAndOutcome) {
+  rig_.Ini("[FW_INFO1]\nModel=M07\nFile=fw7.bin\nDelay2=2\n");
+  rig_.Package("fw7.bin", 7, "2.00");
+  rig_.Printer(7, "1.05");
+  sim::VirtualPrinterConfig stuck;
+  stuck.model = 7;
+  stuck.version = "1.05";
+  stuck.serialNumber = "STUCK";
+  stuck.faults.errorAfterProgramming = sim::AlertForDetail(0x0405, 0x50);
+  rig_.printers.Add(stuck);
+
+  EXPECT_FALSE(Run(7).firmwareWritten);
+  ASSERT_EQ(histories_.size(), 1u) << "one history write per update";
+  const ModeRecord& record = histories_[0];
+  EXPECT_STREQ(record.mode, "window-update");
+  ASSERT_TRUE(record.package.has_value());
+  EXPECT_EQ(record.package->version, "2.00");
+  EXPECT_EQ(record.package->sha256.size(), 64u);
+  ASSERT_EQ(record.printers.size(), 2u);
+  EXPECT_EQ(record.printers[0].versionBefore, "1.05");
+  EXPECT_EQ(record.printers[0].versionAfter, "2.00");
+  EXPECT_EQ(record.printers[0].result, protocol::PrinterResult::kUpdated);
+  EXPECT_EQ(record.printers[1].serial, "STUCK");
+  EXPECT_EQ(record.printers[1].result, protocol::PrinterResult::kFailed);
+  EXPECT_EQ(record.printers[1].text, "Printer 2 reports version 1.05 after programming, not 2.00.");
 }
 
 TEST_F(Worker, SmallModelWaitsFiveSecondsThenShowsTheNewVersion) {

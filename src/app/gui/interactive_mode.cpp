@@ -15,6 +15,7 @@
 #include "app/gui/kiln_resources.h"
 #include "app/gui/main_window.h"
 #include "app/program_folder_choice.h"
+#include "app/update_history.h"
 #include "platform/device_monitor.h"
 #include "platform/stop_signals.h"
 #include "tools/maintenance_dialogs.h"
@@ -43,7 +44,9 @@ std::optional<std::string> AskFirmwareFolder() {
 }  // namespace
 
 void RunMainWindow(AppSession& session, const StartedProgram& program) {
-  MainWindow window(session);
+  WindowServices services;
+  services.writeHistory = WriteUserHistory;
+  MainWindow window(session, std::move(services));
   // The hidden corner clicks open the maintenance dialogs on the window's current entry.
   window.SetMaintenanceDialogs(
       {[&](int entry) {
