@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include "app/sha256.h"
+
 namespace kiln::app {
 
 namespace {
@@ -13,6 +15,12 @@ constexpr const char* kMainStepNotRunText =
     "The update ended after the CPU code: the firmware was not sent.";
 
 }  // namespace
+
+ModeRecord::Package PackageRecord(const UpdateContext& context,
+                                  const config::LoadedFile& firmware) {
+  return {context.firmwarePath.c_str(), context.targetModel, context.packageVersion.c_str(),
+          firmware.readable() ? Sha256Hex(*firmware.bytes) : std::string()};
+}
 
 void NoteStep(ModeRecord& record, bool succeeded, std::vector<PrinterOutcome> step,
               const char* resultText) {

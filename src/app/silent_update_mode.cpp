@@ -4,7 +4,6 @@
 
 #include "app/mode_configuration.h"
 #include "app/printer_queries.h"
-#include "app/sha256.h"
 #include "app/version_text.h"
 #include "protocol/download_observer.h"
 #include "protocol/firmware_download.h"
@@ -21,6 +20,10 @@ constexpr uint8_t kCpuWriteType = 2;
 
 using protocol::PrinterOutcome;
 using protocol::PrinterResult;
+
+bool StopCame(const StopRequest& stopRequested) {
+  return stopRequested && stopRequested() != 0;
+}
 
 // The download's notifications in this mode: progress lines only, never a box. A stop
 // signal that arrives while a printer is being updated is said once, on the next line
@@ -57,7 +60,7 @@ class ProgressObserver final : public DownloadObserver {
 
  private:
   void SayStopDeferred() {
-    if (stopSaid_ || !stopRequested_ || stopRequested_() == 0) return;
+    if (stopSaid_ || !StopCame(stopRequested_)) return;
     stopSaid_ = true;
     progress_.Warning(kStopDeferredText);
   }
@@ -95,7 +98,7 @@ SilentUpdate::SilentUpdate(AppSession& session, const CommandLineOptions& option
       stopRequested_(std::move(stopRequested)) {}
 
 bool SilentUpdate::Stopped() {
-  if (!stopRequested_ || stopRequested_() == 0) return false;
+  if (!StopCame(stopRequested_)) return false;
   progress_.Phase(UpdatePhase::kResult, "stopped by a signal");
   return true;
 }
@@ -126,7 +129,7 @@ void SilentUpdate::Run(std::string_view programFolder) {
     if (surveyEveryPrinter_) SurveyPrinters();
     outcome = older ? Update() : report::kAlreadyCurrent;
     compared = 1;
-  } else if (stopRequested_ && stopRequested_() != 0) {
+  } else if (StopCame(stopRequested_)) {
     outcome = report::kUpdateFailed;
   }
 
@@ -155,9 +158,9 @@ void SilentUpdate::SurveyPrinters() {
   // Only the first printer's version decides; where nothing is written, each printer
   // shows whether it has the package's version or a newer one itself.
   for (PrinterOutcome& printer : record_.printers) {
-    const bool current = config::IsFirmwareVersion(printer.versionBefore) &&
-                         !DeviceOlderThanPackage(config::ComparedPart(printer.versionBefore),
-                                                 context_.packageVersion.view());
+    const bool current =
+        config::IsFirmwareVersion(printer.versionBefore) &&
+        !DeviceOlderThanPackage(printer.versionBefore, context_.packageVersion.view());
     printer.result = current ? PrinterResult::kCurrent : PrinterResult::kNotSent;
   }
 }
@@ -168,9 +171,7 @@ bool SilentUpdate::ReadyToCompare(std::string_view programFolder) {
     progress_.Phase(UpdatePhase::kConfiguration, DescribeConfigurationState(state));
     return false;
   }
-  record_.package = ModeRecord::Package{
-      context_.firmwarePath.c_str(), context_.targetModel, context_.packageVersion.c_str(),
-      files_.firmware.readable() ? Sha256Hex(*files_.firmware.bytes) : std::string()};
+  record_.package = PackageRecord(context_, files_.firmware);
   FixedText<600> text;
   text.Format("package %s, version %s, for model %u", context_.firmwarePath.c_str(),
               context_.packageVersion.c_str(), context_.targetModel);

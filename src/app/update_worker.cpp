@@ -3,7 +3,6 @@
 #include <string>
 #include <utility>
 
-#include "app/sha256.h"
 #include "config/firmware_package.h"
 #include "usb/model_table.h"
 
@@ -57,9 +56,7 @@ WorkerOutcome UpdateWorker::Run() {
 
   record_.mode = "window-update";
   record_.updateAttempted = true;
-  record_.package = ModeRecord::Package{
-      context_.firmwarePath.c_str(), context_.targetModel, context_.packageVersion.c_str(),
-      files_.firmware.readable() ? Sha256Hex(*files_.firmware.bytes) : std::string()};
+  record_.package = PackageRecord(context_, files_.firmware);
 
   bool writeNormal = true;
   if (context_.useAltSet) {

@@ -58,7 +58,7 @@ class EntryReader {
   uint8_t WriteType() const {
     const uint32_t value = Int("WriteType", 0);
     if (value <= kLastWriteType) return static_cast<uint8_t>(value);
-    NoteAdjusted("WriteType", "is not 0, 1 or 2", 0);
+    NoteAdjusted("WriteType", Raw("WriteType"), "is not 0, 1 or 2", 0);
     return 0;
   }
 
@@ -66,29 +66,35 @@ class EntryReader {
   // no number reads as the default, one above the longest as the longest, so that no
   // value wraps into a count-down of hours or one shorter than the printer needs.
   uint16_t Delay(const char* key, uint16_t defaultValue) const {
-    FixedText<kValueBuffer> raw;
-    GetPrivateProfileStringA(section_, key, "", raw.data(), kValueBuffer, context_.iniPath.c_str());
+    const FixedText<kValueBuffer> raw = Raw(key);
     std::string_view text = raw.view();
     if (text.empty()) return defaultValue;
     const bool negative = text.front() == '-';
     if (negative || text.front() == '+') text.remove_prefix(1);
     std::size_t digits = 0;
     while (digits < text.size() && text[digits] >= '0' && text[digits] <= '9') ++digits;
-    if (digits == 0) return NoteAdjusted(key, "is no number", defaultValue);
-    if (negative) return NoteAdjusted(key, "is negative", defaultValue);
+    if (digits == 0) return NoteAdjusted(key, raw, "is no number", defaultValue);
+    if (negative) return NoteAdjusted(key, raw, "is negative", defaultValue);
     // Nine digits cannot wrap the 32-bit reading; more are too many seconds anyway.
     const uint32_t value = Int(key, defaultValue);
     if (digits > 9 || value > kLongestDelaySeconds) {
-      return NoteAdjusted(key, "is longer than the longest delay", kLongestDelaySeconds);
+      return NoteAdjusted(key, raw, "is longer than the longest delay", kLongestDelaySeconds);
     }
     return static_cast<uint16_t>(value);
   }
 
  private:
+  // The value as written, empty when the key is absent.
+  FixedText<kValueBuffer> Raw(const char* key) const {
+    FixedText<kValueBuffer> value;
+    GetPrivateProfileStringA(section_, key, "", value.data(), kValueBuffer,
+                             context_.iniPath.c_str());
+    return value;
+  }
+
   // Notes in the debug trace that a value was read as another, and returns that one.
-  uint16_t NoteAdjusted(const char* key, const char* why, uint32_t used) const {
-    FixedText<kValueBuffer> raw;
-    GetPrivateProfileStringA(section_, key, "", raw.data(), kValueBuffer, context_.iniPath.c_str());
+  uint16_t NoteAdjusted(const char* key, const FixedText<kValueBuffer>& raw, const char* why,
+                        uint32_t used) const {
     log::DebugLog trace;
     if (trace.OpenFromEnvironment()) {
       trace.LogPrint(1, "Kiln.ini [%s] %s=%s %s: %u is used\n", section_, key, raw.c_str(), why,

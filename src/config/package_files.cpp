@@ -2,7 +2,7 @@
 
 #include <map>
 
-#include "platform/read_only_file.h"
+#include "config/firmware_package.h"
 
 namespace kiln::config {
 
@@ -28,11 +28,11 @@ class FileCache {
 LoadedFile LoadFile(const std::string& path) {
   LoadedFile loaded;
   loaded.path = path;
-  platform::ReadOnlyFile file(path.c_str());
-  if (!file.IsOpen() || file.size() == 0 || file.size() > kLargestPackageFile) return loaded;
-  auto bytes = std::make_shared<std::vector<uint8_t>>(static_cast<std::size_t>(file.size()));
-  if (!file.ReadFully(bytes->data(), static_cast<uint32_t>(bytes->size()))) return loaded;
-  loaded.bytes = std::move(bytes);
+  // The package loader checks the size before it reads and reads in its pieces.
+  FirmwarePackage package;
+  uint32_t size = 0;
+  if (!LoadPackageFile(path.c_str(), &package, size) || size == 0) return loaded;
+  loaded.bytes = std::make_shared<const std::vector<uint8_t>>(std::move(package.image));
   return loaded;
 }
 
