@@ -12,13 +12,14 @@
 #include "support/fuzz_input.h"
 #include "support/scratch_dir.h"
 #include "usb/device_enumerator.h"
-#include "usb/model_table.h"
+#include "models/model_table.h"
 
 namespace {
 
 using kiln::fuzz::AnswerStream;
 using kiln::fuzz::FuzzInput;
 namespace usb = kiln::usb;
+namespace models = kiln::models;
 
 [[noreturn]] void Fail(const char* what) {
   std::fprintf(stderr, "printer queries fuzz: %s\n", what);
@@ -33,10 +34,10 @@ class FuzzPrinterBus final : public usb::DeviceEnumerator, public kiln::platform
 
   std::vector<usb::DeviceInterface> ClassDevices(const usb::Guid& /*interfaceClass*/,
                                                  uint32_t /*flags*/) override {
-    const usb::PrinterModel* row = usb::ModelBySerial(model_);
+    const models::PrinterModel* row = models::ModelBySerial(model_);
     char instance[64];
     std::snprintf(instance, sizeof instance, "USB\\VID_2E5A&PID_%04X\\FUZZ",
-                  row != nullptr ? usb::ProductIdOf(row->vidPid) : 0u);
+                  row != nullptr ? models::ProductIdOf(row->vidPid) : 0u);
     usb::DeviceInterface device;
     device.active = true;
     device.instanceId = instance;
@@ -68,7 +69,7 @@ void Queries(FuzzInput& in, AnswerStream& answers, FuzzPrinterBus& bus) {
   bus.SetModel(in.Bool() ? model : 19);
   context.targetModel = model;
   context.connectedModel = model;
-  context.largeModel = usb::IsLargeModel(model);
+  context.largeModel = models::IsLargeModel(model);
   context.noBusyCheckAtStartup = in.Bool();
   NoDisplay display;
   kiln::fuzz::InstantClock clock;

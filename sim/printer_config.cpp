@@ -1,7 +1,7 @@
 #include "sim/printer_config.h"
 
 #include "config/firmware_package.h"
-#include "usb/model_table.h"
+#include "models/model_table.h"
 
 namespace kiln::sim {
 
@@ -54,8 +54,8 @@ std::vector<uint8_t> MakeDeviceBlock(std::size_t length, bool validChecksum) {
 }
 
 uint16_t ProductIdOfModel(uint32_t model) {
-  const usb::PrinterModel* row = usb::ModelBySerial(model);
-  return row != nullptr ? usb::ProductIdOf(row->vidPid) : 0;
+  const models::PrinterModel* row = models::ModelBySerial(model);
+  return row != nullptr ? models::ProductIdOf(row->vidPid) : 0;
 }
 
 }  // namespace kiln::sim

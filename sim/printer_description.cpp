@@ -4,7 +4,7 @@
 #include <optional>
 #include <vector>
 
-#include "usb/model_table.h"
+#include "models/model_table.h"
 
 namespace kiln::sim {
 
@@ -71,10 +71,10 @@ std::optional<uint16_t> Code(std::string_view text) {
 }
 
 std::optional<uint32_t> ModelFrom(std::string_view text) {
-  if (const std::optional<uint32_t> serial = Number(text, usb::kModelCount)) {
+  if (const std::optional<uint32_t> serial = Number(text, models::kModelCount)) {
     return *serial >= 1 ? serial : std::nullopt;
   }
-  const uint32_t serial = usb::ModelSerialFromName(text);
+  const uint32_t serial = models::ModelSerialFromName(text);
   return serial != 0 ? std::optional<uint32_t>(serial) : std::nullopt;
 }
 

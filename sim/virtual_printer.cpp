@@ -5,7 +5,7 @@
 
 #include "config/firmware_package.h"
 #include "sim/printer_answers.h"
-#include "usb/model_table.h"
+#include "models/model_table.h"
 
 namespace kiln::sim {
 
@@ -83,7 +83,7 @@ class VirtualPrinter::ParserSink final : public PacketParser::Sink {
 VirtualPrinter::VirtualPrinter(VirtualPrinterConfig config, platform::Clock& clock)
     : config_(std::move(config)),
       clock_(clock),
-      parser_(!usb::IsLargeModel(config_.model)),
+      parser_(!models::IsLargeModel(config_.model)),
       version_(config_.version),
       deviceBlock_(config_.deviceBlock),
       alert_(config_.faults.alert),
@@ -197,7 +197,7 @@ VirtualPrinter::Answer VirtualPrinter::AnswerFor(const ReceivedPacket& packet) {
   Answer answer;
   const uint16_t command = packet.command;
   if (command == cmd::kProductInformation) {
-    const usb::PrinterModel* row = usb::ModelBySerial(config_.model);
+    const models::PrinterModel* row = models::ModelBySerial(config_.model);
     answer.data = answers::ProductInformation(row != nullptr ? row->driverName : "", version_,
                                               config_.serialNumber, productId_);
   } else if (command == cmd::kStatusSummary) {

@@ -2,7 +2,7 @@
 
 #include <cstdio>
 
-#include "usb/model_table.h"
+#include "models/model_table.h"
 
 namespace kiln::sim {
 
@@ -38,7 +38,7 @@ std::string PrinterPlacement::NodeName() const {
 }
 
 std::string DescribePrinter(const PrinterPlacement& p) {
-  const unsigned vendor = usb::kVendorId;
+  const unsigned vendor = models::kVendorId;
   const unsigned productId = p.productId;
   const std::string productKey = Format("%x/%x/100", vendor, productId);
   std::string text;

@@ -9,7 +9,7 @@
 
 #include <chrono>
 
-#include "usb/model_table.h"
+#include "models/model_table.h"
 
 namespace kiln::sim {
 
@@ -107,7 +107,7 @@ bool TestBed::Show(Slot& slot, std::string* error) {
   placement.node = nextNode_++;
   placement.productId = printer.ProductId();
   placement.serial = printer.Config().serialNumber;
-  const usb::PrinterModel* row = usb::ModelBySerial(printer.Config().model);
+  const models::PrinterModel* row = models::ModelBySerial(printer.Config().model);
   placement.product = row != nullptr ? row->driverName : "Printer";
 
   GError* failure = nullptr;

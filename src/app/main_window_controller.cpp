@@ -7,7 +7,7 @@
 #include "config/firmware_package.h"
 #include "i18n/driver_error_text.h"
 #include "i18n/string_table.h"
-#include "usb/model_table.h"
+#include "models/model_table.h"
 
 namespace kiln::app {
 
@@ -186,7 +186,7 @@ bool MainWindowController::EvaluateState(int entry) {
     return false;
   }
 
-  context.largeModel = usb::IsLargeModel(context.targetModel);
+  context.largeModel = models::IsLargeModel(context.targetModel);
   PrinterQueries queries = Queries();
   if (!queries.ProbeConnection(context.targetModel)) {
     // A printer the kernel sees but no printer node reaches (another driver or program
@@ -310,7 +310,8 @@ void MainWindowController::OnRemoval() {
   const uint32_t model = session_.context.targetModel;
   const std::unique_ptr<usb::CUsbLink> link = services_.links();
   uint32_t left = link->CountDevices(model);
-  if (left == 0 && usb::IsLargeModel(model)) left = link->CountDevices(usb::kFirstLargeModel);
+  const uint32_t fallBack = models::FallBackModelOf(model);
+  if (left == 0 && fallBack != 0) left = link->CountDevices(fallBack);
   if (left != 0) return;
   SetStatus(WindowStatus::kDisconnected, "\n");
   EnableStartAndColourMode(false);
@@ -364,13 +365,13 @@ void MainWindowController::OnStart() {
   const bool packageRead = configRead && config::ReadPackageInfo(context, files);
   if (StopIfUnreadable(configRead, packageRead)) return;
 
-  if (usb::IsLargeModel(context.connectedModel)) context.noWaitBurnOk = true;
+  if (models::IsLargeModel(context.connectedModel)) context.noWaitBurnOk = true;
   Shown().ShowModelName(context.driverName.c_str());
   Shown().ShowPackageVersion(context.packageVersion.c_str());
   // Decided afresh for every update: an earlier update's choice says nothing about the
   // printer as it answers now.
   context.useAltSet =
-      context.connectedModel == usb::kFirstLargeModel && Queries().QueryDeviceVersion();
+      context.connectedModel == models::kFirstLargeModel && Queries().QueryDeviceVersion();
 
   warningLine_.clear();
   workerRunning_ = true;

@@ -2,7 +2,7 @@
 
 #include "config/config_file.h"
 #include "config/firmware_package.h"
-#include "usb/model_table.h"
+#include "models/model_table.h"
 
 namespace kiln::app {
 
@@ -15,7 +15,7 @@ ConfigurationState ReadModeConfiguration(AppSession& session, std::string_view p
   const bool packageRead = config::ReadPackageInfo(context, loaded);
   if (files != nullptr) *files = std::move(loaded);
   if (!packageRead) return ConfigurationState::kBadPackage;
-  context.largeModel = usb::IsLargeModel(context.targetModel);
+  context.largeModel = models::IsLargeModel(context.targetModel);
   return ConfigurationState::kReady;
 }
 

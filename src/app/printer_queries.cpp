@@ -2,8 +2,8 @@
 
 #include <cstring>
 
+#include "models/model_table.h"
 #include "protocol/prn_cmd.h"
-#include "usb/model_table.h"
 
 namespace kiln::app {
 
@@ -60,9 +60,11 @@ bool PrinterQueries::ProbeConnection(uint32_t model) {
     PrinterSession session(makeLink_, context_.largeModel);
     result = session.Open(model);
     context_.connectedModel = model;
-    if (usb::IsLargeModel(model) && result != usb::kOpenOk) {
-      context_.connectedModel = usb::kFirstLargeModel;
-      result = session.Open(usb::kFirstLargeModel);
+    // A printer that does not answer as its model may answer as the model it falls back to.
+    const uint32_t fallBack = models::FallBackModelOf(model);
+    if (fallBack != 0 && result != usb::kOpenOk) {
+      context_.connectedModel = fallBack;
+      result = session.Open(fallBack);
     }
   }
   if (result != usb::kOpenOk) {

@@ -5,6 +5,7 @@
 #include "app/mode_configuration.h"
 #include "app/printer_queries.h"
 #include "app/version_text.h"
+#include "models/model_table.h"
 #include "protocol/download_observer.h"
 #include "protocol/firmware_download.h"
 #include "protocol/printer_survey.h"
@@ -13,9 +14,6 @@ namespace kiln::app {
 
 namespace {
 
-// The CPU step is already done on a model-6 printer at this version or later.
-constexpr uint32_t kCpuSkipModel = 6;
-constexpr double kCpuSkipVersion = 1.07;
 constexpr uint8_t kCpuWriteType = 2;
 
 using protocol::PrinterOutcome;
@@ -215,8 +213,9 @@ bool SilentUpdate::ReadDeviceVersion() {
 }
 
 bool SilentUpdate::SkipCpuStep() const {
-  return context_.targetModel == kCpuSkipModel &&
-         VersionAsDecimal(context_.deviceVersion) >= kCpuSkipVersion;
+  // Some models have their CPU code already from a version on (a column of the model table).
+  const double skipFrom = models::QuirksOf(context_.targetModel).cpuSkipVersion;
+  return skipFrom > 0 && VersionAsDecimal(context_.deviceVersion) >= skipFrom;
 }
 
 bool SilentUpdate::Flash(UpdatePhase phase, const config::LoadedFile& image,

@@ -4,7 +4,7 @@
 #include <utility>
 
 #include "config/firmware_package.h"
-#include "usb/model_table.h"
+#include "models/model_table.h"
 
 namespace kiln::app {
 
@@ -63,12 +63,12 @@ WorkerOutcome UpdateWorker::Run() {
     WriteAlternativeSet();
   } else if (context_.cpuFirst) {
     writeNormal = WriteCpuFirmware();
-  } else if (context_.connectedModel == usb::kFirstLargeModel &&
-             context_.targetModel != usb::kFirstLargeModel) {
+  } else if (context_.connectedModel == models::kFirstLargeModel &&
+             context_.targetModel != models::kFirstLargeModel) {
     // The printer answers only as the fall-back model: address it so, and expect it
     // back under the package's model.
     context_.packageModel = context_.targetModel;
-    context_.targetModel = usb::kFirstLargeModel;
+    context_.targetModel = models::kFirstLargeModel;
   }
 
   WorkerOutcome outcome;
@@ -82,7 +82,7 @@ WorkerOutcome UpdateWorker::Run() {
   }
   SettleOutcomes(record_, writeNormal);
   WriteHistory();
-  outcome.endProgram = outcome.firmwareWritten && usb::IsLargeModel(context_.connectedModel);
+  outcome.endProgram = outcome.firmwareWritten && models::IsLargeModel(context_.connectedModel);
   outcome.lastStatus = lastStatus_;
 
   view_.RunOnWindowThread([this] {
@@ -115,7 +115,7 @@ bool UpdateWorker::WriteCpuFirmware() {
   const uint32_t seconds = uint32_t{context_.cpuDelay} + context_.cpuExtraDelay;
   protocol::FlashRequest request = Request(model, model, kWriteTypeCpu, seconds, false);
   request.expectedVersion = context_.cpuPackageVersion.view();
-  if (!usb::IsLargeModel(model)) {
+  if (!models::IsLargeModel(model)) {
     request.image = files_.cpuFirmware;
     request.code = files_.code;
     request.table = files_.table;

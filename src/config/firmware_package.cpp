@@ -5,7 +5,7 @@
 
 #include "config/firmware_version.h"
 #include "platform/read_only_file.h"
-#include "usb/model_table.h"
+#include "models/model_table.h"
 
 namespace kiln::config {
 
@@ -117,15 +117,15 @@ bool ReadPackageInfo(UpdateContext& context, const PackageFiles& files) {
   PackageHeader header;
   if (!DecodeLoadedHeader(files.firmware, false, context.writeType, header)) return false;
 
-  context.packageVidPid = usb::MakeVidPid(header.productId);
+  context.packageVidPid = models::MakeVidPid(header.productId);
   context.extraDelay = context.writeType == 2 ? header.programTime1 : header.programTime2;
   context.packageVersion = header.version.view();
 
   // A lookup that finds no row clears what it would have set, so that no earlier
   // entry's model stays the target of this package.
-  const usb::PrinterModel* packageRow = usb::FindModelByVidPid(context.packageVidPid);
+  const models::PrinterModel* packageRow = models::FindModelByVidPid(context.packageVidPid);
   if (context.noCheckPid) {
-    const usb::PrinterModel* target = usb::FindModelByShortName(context.modelName);
+    const models::PrinterModel* target = models::FindModelByShortName(context.modelName);
     context.driverName = target != nullptr ? target->driverName : "";
     context.targetModel = target != nullptr ? target->serialNumber : 0;
     context.targetVidPid = target != nullptr ? target->vidPid : 0;

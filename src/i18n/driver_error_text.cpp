@@ -5,7 +5,7 @@
 
 #include "i18n/error_catalogue.h"
 #include "i18n/ui_language_code.h"
-#include "usb/model_table.h"
+#include "models/model_table.h"
 
 namespace kiln::i18n {
 
@@ -14,13 +14,13 @@ namespace {
 // The model's row in the table the driver texts are named after; nullptr when that
 // table has none (serial 0, a serial beyond the table, or a first-generation lookup
 // for a model that never had a first-generation driver).
-const usb::PrinterModel* DriverRow(uint32_t modelSerial, bool firstGen) {
+const models::PrinterModel* DriverRow(uint32_t modelSerial, bool firstGen) {
   if (modelSerial == 0) return nullptr;
   if (firstGen) {
-    return modelSerial < std::size(usb::FirstGenModelTable) ? &usb::FirstGenModelTable[modelSerial]
+    return modelSerial < std::size(models::FirstGenModelTable) ? &models::FirstGenModelTable[modelSerial]
                                                             : nullptr;
   }
-  return usb::ModelBySerial(modelSerial);
+  return models::ModelBySerial(modelSerial);
 }
 
 }  // namespace
@@ -28,7 +28,7 @@ const usb::PrinterModel* DriverRow(uint32_t modelSerial, bool firstGen) {
 LanguageText DriverLanguageFilePath(uint32_t modelSerial, bool firstGen,
                                     platform::PlatformProbes& os,
                                     platform::LanguageProbes& language) {
-  const usb::PrinterModel* row = DriverRow(modelSerial, firstGen);
+  const models::PrinterModel* row = DriverRow(modelSerial, firstGen);
   if (row == nullptr) return LanguageText();
   FixedText<kTextCapacity + 1> name;
   name.Append("ox");

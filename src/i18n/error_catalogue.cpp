@@ -4,7 +4,7 @@
 #include <cstddef>
 #include <iterator>
 
-#include "usb/model_table.h"
+#include "models/model_table.h"
 
 namespace kiln::i18n {
 
@@ -259,12 +259,12 @@ ErrorCatalogue CardPrinterCatalogue() {
 }
 
 ErrorCatalogue ErrorCatalogueForModel(uint32_t modelSerial) {
-  switch (usb::FamilyOfModel(modelSerial)) {
-    case usb::PrinterFamily::kPhoto:
+  switch (models::FamilyOfModel(modelSerial)) {
+    case models::PrinterFamily::kPhoto:
       return PhotoPrinterCatalogue();
-    case usb::PrinterFamily::kCard:
+    case models::PrinterFamily::kCard:
       return CardPrinterCatalogue();
-    case usb::PrinterFamily::kDual:
+    case models::PrinterFamily::kDual:
       break;
   }
   return DualPrinterCatalogue();

@@ -5,7 +5,7 @@
 
 #include "protocol/command_header.h"
 #include "protocol/prn_cmd.h"
-#include "usb/model_table.h"
+#include "models/model_table.h"
 
 namespace kiln::protocol {
 
@@ -51,7 +51,7 @@ ResultCode CPrnCmd::DoCmdGetData(uint16_t code, void* record, uint32_t maxLength
     case cmd::kStatusRecord: {
       uint8_t decoded[kStatusRecordSize];
       const std::size_t size =
-          DecodeStatusRecord(answer, length, usb::IsCardPrinter(link_->modelSerial()), decoded);
+          DecodeStatusRecord(answer, length, models::IsCardPrinter(link_->modelSerial()), decoded);
       CopyOut(decoded, size);
       break;
     }

@@ -9,6 +9,7 @@
 
 #include "config/firmware_package.h"
 #include "config/firmware_version.h"
+#include "models/model_table.h"
 #include "protocol/data_transfer.h"
 #include "protocol/download_observer.h"
 #include "protocol/image_patching.h"
@@ -23,11 +24,6 @@ constexpr uint32_t kOpenTries = 30;
 constexpr uint32_t kRetryPauseMs = 1000;
 constexpr uint32_t kSecondMs = 1000;
 constexpr uint32_t kStatusPollMs = 250;
-// Open model 5 takes longer to program its flash than its package says.
-constexpr uint32_t kSlowFlashModel = 5;
-constexpr uint32_t kSlowFlashExtraSeconds = 190;
-// Open model 13 keeps its device data block at its own place in the image.
-constexpr uint32_t kBlockModel13 = 13;
 
 constexpr uint32_t kChecksumError = 0x00030302;
 constexpr uint32_t kDspChecksumError = 0x00030402;
@@ -152,11 +148,11 @@ class QueueHolds {
 // never receives the block of the printer before it.
 class BlockArea {
  public:
-  BlockArea(const std::vector<uint8_t>& image, uint32_t offset)
+  BlockArea(const std::vector<uint8_t>& image, uint32_t offset, uint32_t size)
       : offset_(std::min<std::size_t>(offset, image.size())),
         original_(image.begin() + static_cast<std::ptrdiff_t>(offset_),
-                  image.begin() + static_cast<std::ptrdiff_t>(std::min<std::size_t>(
-                                      offset_ + kDeviceBlockLimit, image.size()))) {}
+                  image.begin() + static_cast<std::ptrdiff_t>(
+                                      std::min<std::size_t>(offset_ + size, image.size()))) {}
   void Restore(std::vector<uint8_t>& image) const {
     std::copy(original_.begin(), original_.end(),
               image.begin() + static_cast<std::ptrdiff_t>(offset_));
@@ -180,10 +176,12 @@ bool SendToEveryPrinter(DownloadSession& session, UpdateContext& context,
                         std::vector<std::vector<uint8_t>>& keptBlocks,
                         std::vector<PrinterOutcome>& outcomes, uint32_t& failures) {
   const bool keepBlock =
-      request.waitForRestart && (context.largeModel || request.openModel == kBlockModel13);
+      request.waitForRestart &&
+      (context.largeModel || models::QuirksOf(request.openModel).keepsDeviceBlock);
   // Whether each printer's state is checked after its restart.
   const bool confirmed = !context.noWaitBurnOk;
-  const BlockArea blockArea(image, DeviceBlockOffset(request.openModel));
+  const BlockArea blockArea(image, DeviceBlockOffset(request.openModel),
+                            DeviceBlockSize(request.openModel));
   for (uint32_t instance = 1; instance <= printers.size(); ++instance) {
     PrinterOutcome& outcome = outcomes[instance - 1];
     bool answered = false;
@@ -438,8 +436,9 @@ bool FirmwareDownload::FlashFirmware(const FlashRequest& request,
 
 void FirmwareDownload::CountDown(platform::Clock& clock, const FlashRequest& request) {
   uint32_t seconds = request.waitSeconds;
-  if (request.waitForRestart && request.openModel == kSlowFlashModel) {
-    seconds += kSlowFlashExtraSeconds;
+  // Some models take longer to program their flash than their package says.
+  if (request.waitForRestart) {
+    seconds += models::QuirksOf(request.openModel).extraProgrammingSeconds;
   }
   const bool notify = context_.showCountdown && !context_.silent;
   Progress(DownloadObserver::Stage::kCountdown);

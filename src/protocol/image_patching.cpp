@@ -5,7 +5,7 @@
 #include <cstring>
 
 #include "config/firmware_package.h"
-#include "usb/model_table.h"
+#include "models/model_table.h"
 
 namespace kiln::protocol {
 
@@ -17,7 +17,6 @@ struct MergeRange {
   uint32_t imageOffset;
 };
 
-constexpr uint32_t kSingleBlockModel = 22;
 constexpr std::array<MergeRange, 1> kSingleBlockLayout = {{{0, 0x4000, 0x4D000}}};
 constexpr std::array<MergeRange, 3> kThreeBlockLayout = {{
     {config::kCvdBlockOffset, config::kCvdBlockSize, 0x2E000},
@@ -29,7 +28,7 @@ constexpr uint8_t kBlockHeaderMarks[] = {0x50, 0x51};
 
 // Answer byte of the status record that says whether a data block is held.
 bool HoldsDeviceBlock(const uint8_t* answer, uint32_t length, uint32_t connectedModel) {
-  const uint32_t at = usb::IsCardPrinter(connectedModel) ? 3 : 19;
+  const uint32_t at = models::IsCardPrinter(connectedModel) ? 3 : 19;
   return at < length && (answer[at] & 0x10) != 0;
 }
 
@@ -44,7 +43,7 @@ bool MergeTableFile(const config::LoadedFile& table, const std::string& imagePat
   }
   const uint32_t tableSize = table.size();
 
-  const bool single = targetModel == kSingleBlockModel;
+  const bool single = models::QuirksOf(targetModel).singleBlockTable;
   const MergeRange* begin = single ? kSingleBlockLayout.data() : kThreeBlockLayout.data();
   const MergeRange* end = begin + (single ? kSingleBlockLayout.size() : kThreeBlockLayout.size());
   const MergeRange& last = *(end - 1);
@@ -91,7 +90,7 @@ std::vector<uint8_t> ReadDeviceBlock(CPrnCmd& prn, uint32_t connectedModel) {
     prn.GetResponseData(&piece, &pieceLength);
     if (piece == nullptr || pieceLength == 0) break;
     // A block larger than any the printer may hold is not trusted: drop it.
-    if (block.size() + pieceLength > kDeviceBlockLimit) return {};
+    if (block.size() + pieceLength > DeviceBlockSize(connectedModel)) return {};
     block.insert(block.end(), piece, piece + pieceLength);
   }
   return block;

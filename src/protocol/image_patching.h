@@ -5,26 +5,26 @@
 #include <vector>
 
 #include "config/package_files.h"
+#include "models/model_table.h"
 #include "platform/fixed_text.h"
 #include "protocol/prn_cmd.h"
 
 namespace kiln::protocol {
 
-// Where the device data block goes in a new image.
-inline constexpr uint32_t kDeviceBlockOffsetModel13 = 0x2C000;
-inline constexpr uint32_t kDeviceBlockOffset = 0xF4C00;
-inline constexpr uint32_t kDeviceBlockLimit = 0x3000;
-
-// Where open model's device data block goes in the image.
-constexpr uint32_t DeviceBlockOffset(uint32_t openModel) {
-  return openModel == 13 ? kDeviceBlockOffsetModel13 : kDeviceBlockOffset;
+// Where open model's device data block goes in the image (a column of the model table).
+inline uint32_t DeviceBlockOffset(uint32_t openModel) {
+  return models::QuirksOf(openModel).deviceBlockOffset;
+}
+// The longest device data block the model hands out.
+inline uint32_t DeviceBlockSize(uint32_t model) {
+  return models::QuirksOf(model).deviceBlockSize;
 }
 
-// Copies the table file's blocks into the image: for target model 22 its first 0x4000
-// bytes at 0x4D000; for every other model the CVD block at 0x2E000, the heating table
-// at 0x30000 and the colour table at 0x64000. A table file that could not be read, or an
-// image (loaded from imagePath) or table file too small for those ranges, refuses the
-// update: false, with resultText naming the file (and the sizes).
+// Copies the table file's blocks into the image: for a target model that takes a single
+// block (model 22) its first 0x4000 bytes at 0x4D000; for every other model the CVD block at
+// 0x2E000, the heating table at 0x30000 and the colour table at 0x64000. A table file that could
+// not be read, or an image (loaded from imagePath) or table file too small for those ranges,
+// refuses the update: false, with resultText naming the file (and the sizes).
 bool MergeTableFile(const config::LoadedFile& table, const std::string& imagePath,
                     std::vector<uint8_t>& image, uint32_t targetModel, FixedText<512>& resultText);
 
@@ -34,7 +34,7 @@ bool MergeTableFile(const config::LoadedFile& table, const std::string& imagePat
 std::vector<uint8_t> ReadDeviceBlock(CPrnCmd& prn, uint32_t connectedModel);
 
 // Reads the printer's device data block back and, when it is valid and fits, places it
-// in the image (0x2C000 for open model 13, else 0xF4C00). Returns the block placed;
+// in the image at the open model's device-block offset. Returns the block placed;
 // empty when none was.
 std::vector<uint8_t> PreserveDeviceBlock(CPrnCmd& prn, std::vector<uint8_t>& image,
                                          uint32_t openModel, uint32_t connectedModel);

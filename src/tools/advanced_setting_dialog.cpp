@@ -15,7 +15,7 @@
 #include "tools/ini_text.h"
 #include "tools/pick_file_name.h"
 #include "tools/tool_messages.h"
-#include "usb/model_table.h"
+#include "models/model_table.h"
 
 namespace kiln::tools {
 
@@ -104,7 +104,7 @@ void AdvancedSettingDialog::CreateControls() {
 
 void AdvancedSettingDialog::LoadEntry() {
   modelSerial_ = ReadModelSerial();
-  const bool codeLayout = usb::IsLargeModel(modelSerial_);
+  const bool codeLayout = models::IsLargeModel(modelSerial_);
   fileRow_.label->setText(codeLayout ? QStringLiteral("Code name:") : QStringLiteral("File name:"));
   tableRow_.SetVisible(codeLayout);
   codeRow_.SetVisible(codeLayout);
@@ -170,7 +170,7 @@ void AdvancedSettingDialog::accept() {
   edits.Set("Delay1", std::to_string(cpuDelay));
   edits.Set("Delay2", std::to_string(firmwareDelay));
   edits.Set("CpuFile", StoredBytes(fileRow_.box->text(), storedFile_).toStdString());
-  if (usb::IsLargeModel(modelSerial_)) {
+  if (models::IsLargeModel(modelSerial_)) {
     edits.Set("CpuTable", StoredBytes(tableRow_.box->text(), storedTable_).toStdString());
     edits.Set("CpuFwCode", StoredBytes(codeRow_.box->text(), storedCode_).toStdString());
   }

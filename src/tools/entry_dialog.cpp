@@ -8,7 +8,7 @@
 #include "tools/dialog_units.h"
 #include "tools/entry_edits.h"
 #include "tools/tool_messages.h"
-#include "usb/model_table.h"
+#include "models/model_table.h"
 
 namespace kiln::tools {
 
@@ -44,7 +44,7 @@ uint32_t EntryDialog::ReadNumber(const char* key, int32_t defaultValue) const {
 }
 
 uint32_t EntryDialog::ReadModelSerial() const {
-  return usb::ModelSerialFromName(Read("Model", "M01").toStdString());
+  return models::ModelSerialFromName(Read("Model", "M01").toStdString());
 }
 
 bool EntryDialog::Save(const EntryEdits& edits) {

@@ -19,7 +19,7 @@
 #include "tools/table_file.h"
 #include "tools/table_file_list.h"
 #include "tools/tool_messages.h"
-#include "usb/model_table.h"
+#include "models/model_table.h"
 
 namespace kiln::tools {
 
@@ -69,8 +69,8 @@ void SettingDialog::CreateControls() {
 
   PlaceControl<QLabel>(this, du, 0, {7, 9, 64, 8}, QStringLiteral("Target Model:"));
   model_ = PlaceControl<QComboBox>(this, du, 1007, {72, 7, 100, 13});
-  for (uint32_t serial = 1; serial <= usb::kModelCount; ++serial) {
-    model_->addItem(QString::fromLatin1(usb::ModelBySerial(serial)->shortName));
+  for (uint32_t serial = 1; serial <= models::kModelCount; ++serial) {
+    model_->addItem(QString::fromLatin1(models::ModelBySerial(serial)->shortName));
   }
   writeTypeLabel_ =
       PlaceControl<QLabel>(this, du, 1008, {7, 25, 64, 8}, QStringLiteral("Write type:"));
@@ -127,7 +127,7 @@ void SettingDialog::LoadEntry() {
   // keeps the value unless the user picks a model.
   openingSerial_ = ReadModelSerial();
   model_->setCurrentIndex(static_cast<int>(openingSerial_) - 1);
-  if (usb::IsLargeModel(openingSerial_)) {
+  if (models::IsLargeModel(openingSerial_)) {
     storedFile_ = Read("CodeName", "");
     storedTable_ = Read("TableName", "");
     storedFwCode_ = Read("FwName", "");
@@ -181,7 +181,7 @@ uint32_t SettingDialog::SelectedSerial() const {
 
 void SettingDialog::ApplyLayout() {
   const uint32_t serial = SelectedSerial();
-  const bool codeLayout = usb::IsLargeModel(serial);
+  const bool codeLayout = models::IsLargeModel(serial);
   fileRow_.label->setText(codeLayout ? QStringLiteral("Code name:") : QStringLiteral("File name:"));
   writeTypeLabel_->setVisible(!codeLayout);
   writeType_->setVisible(!codeLayout);
@@ -273,10 +273,10 @@ void SettingDialog::accept() {
 
   EntryEdits edits(section_);
   const uint32_t serial = SelectedSerial();
-  if (const usb::PrinterModel* model = usb::ModelBySerial(serial)) {
+  if (const models::PrinterModel* model = models::ModelBySerial(serial)) {
     edits.Set("Model", model->shortName);
   }
-  if (usb::IsLargeModel(serial)) {
+  if (models::IsLargeModel(serial)) {
     edits.Set("CodeName", StoredBytes(fileRow_.box->text(), storedFile_).toStdString());
     edits.Set("TableName", StoredBytes(tableRow_.box->text(), storedTable_).toStdString());
     edits.Set("FwName", StoredBytes(fwCodeRow_.box->text(), storedFwCode_).toStdString());

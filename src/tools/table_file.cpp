@@ -3,6 +3,7 @@
 #include <cstring>
 #include <fstream>
 
+#include "models/model_table.h"
 #include "platform/atomic_file.h"
 #include "platform/read_only_file.h"
 
@@ -48,7 +49,7 @@ CombineResult CombineTableFile(const TableInputs& inputs, const std::string& out
 }
 
 std::string ReadTableVersion(const std::string& path, uint32_t modelSerial) {
-  const std::streamoff fromEnd = modelSerial == 22 ? 9 : 8;
+  const std::streamoff fromEnd = models::QuirksOf(modelSerial).tableVersionFromEnd;
   std::ifstream in(path, std::ios::binary);
   if (!in) return {};
   in.seekg(0, std::ios::end);

@@ -9,12 +9,18 @@
 #include <string>
 #include <utility>
 
+#include "models/model_table.h"
 #include "platform/ini_document.h"
 #include "usb/device_enumerator.h"
-#include "usb/model_table.h"
 #include "usb/usb_link.h"
 
 namespace kiln::usb {
+
+using models::kModelCount;
+using models::LegacyInterfaceGuids;
+using models::ModelBySerial;
+using models::ModelInterfaceGuids;
+using models::PrinterModel;
 
 namespace {
 
@@ -276,7 +282,7 @@ void CUsbLink::CorrectModelFromInstanceId(const char* instanceId) {
   if (!HexAfter(lowered.c_str(), "vid", &vid) || !HexAfter(lowered.c_str(), "pid", &pid)) return;
   const uint32_t vidPid = (vid << 16) | (pid & 0xFFFF);
   if (vidPid == VidPidOfModel(m_dwModelSN)) return;
-  const uint32_t corrected = ModelSerialFromVidPid(vidPid);
+  const uint32_t corrected = models::ModelSerialFromVidPid(vidPid);
   if (corrected != 0) m_dwModelSN = corrected;
 }
 

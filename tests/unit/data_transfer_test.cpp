@@ -238,14 +238,14 @@ TEST_F(BlockReadBack, ValidBlockGoesToItsModelsOffset) {
   PrinterHolds(block);
   Bytes image(0x100000, 0);
   PreserveDeviceBlock(*prn_, image, 25, 25);
-  EXPECT_EQ(Bytes(image.begin() + kDeviceBlockOffset, image.begin() + kDeviceBlockOffset + 0x1234),
+  EXPECT_EQ(Bytes(image.begin() + models::kDeviceBlockOffset, image.begin() + models::kDeviceBlockOffset + 0x1234),
             block);
 
   PrinterHolds(block, 3);  // a card printer flags its block in answer byte 3
   Bytes card(0x100000, 0);
   PreserveDeviceBlock(*prn_, card, 13, 37);
-  EXPECT_EQ(Bytes(card.begin() + kDeviceBlockOffsetModel13,
-                  card.begin() + kDeviceBlockOffsetModel13 + 0x1234),
+  EXPECT_EQ(Bytes(card.begin() + DeviceBlockOffset(13),
+                  card.begin() + DeviceBlockOffset(13) + 0x1234),
             block);
 }
 
@@ -263,7 +263,7 @@ TEST_F(BlockReadBack, BadLongOrMisfittingBlocksLeaveTheImage) {
   EXPECT_EQ(channel_.Commands().back(), cmd::kBlockReadNext);
 
   PrinterHolds(ValidBlock(0x100));
-  Bytes shortImage(kDeviceBlockOffset + 0xFF, 0);
+  Bytes shortImage(models::kDeviceBlockOffset + 0xFF, 0);
   PreserveDeviceBlock(*prn_, shortImage, 25, 25);
   EXPECT_EQ(std::count(shortImage.begin(), shortImage.end(), 0),
             static_cast<long>(shortImage.size()));

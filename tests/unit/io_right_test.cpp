@@ -48,7 +48,7 @@ TEST_F(IoRightTest, TakenAroundATransactionInBothNamespaces) {
 }
 
 TEST_F(IoRightTest, BeforeWindows2000ThereIsNoGlobalMutex) {
-  devices_.For(ModelInterfaceGuids[kModel7])
+  devices_.For(models::ModelInterfaceGuids[kModel7])
       .push_back(Printer("USB\\VID_2E5A&PID_0002\\A", "/dev/usb/lp0"));
   pipes_.Add("/dev/usb/lp0\\PIPE00");
   pipes_.Add("/dev/usb/lp0\\PIPE01");

@@ -1,5 +1,5 @@
 // Lookups in the compiled-in model table.
-#include "usb/model_table.h"
+#include "models/model_table.h"
 
 #include <gtest/gtest.h>
 
@@ -8,7 +8,7 @@
 
 #include "usb/interface_guid.h"
 
-namespace kiln::usb {
+namespace kiln::models {
 namespace {
 
 TEST(ModelTable, RowsAreIndexedBySerialNumberAndEndInTheSentinel) {
@@ -79,9 +79,44 @@ TEST(ModelTable, SerialNumberLookupsCoverOnlyRealModels) {
   EXPECT_TRUE(IsLargeModel(19));
 }
 
+// The columns that set single models apart, and the rule every other number follows.
+TEST(ModelTable, QuirksAndFallBackModels) {
+  EXPECT_EQ(QuirksOf(5).extraProgrammingSeconds, 190u);
+  EXPECT_EQ(QuirksOf(6).cpuSkipVersion, 1.07);
+  EXPECT_EQ(QuirksOf(13).deviceBlockOffset, 0x2C000u);
+  EXPECT_TRUE(QuirksOf(13).keepsDeviceBlock);
+  EXPECT_EQ(QuirksOf(22).tableVersionFromEnd, 9u);
+  EXPECT_TRUE(QuirksOf(22).singleBlockTable);
+  for (uint32_t serial : {0u, 7u, 25u, 39u}) {
+    SCOPED_TRACE(serial);
+    const ModelQuirks& quirks = QuirksOf(serial);
+    EXPECT_EQ(quirks.extraProgrammingSeconds, 0u);
+    EXPECT_EQ(quirks.cpuSkipVersion, 0.0);
+    EXPECT_EQ(quirks.deviceBlockOffset, 0xF4C00u);
+    EXPECT_EQ(quirks.deviceBlockSize, 0x3000u);
+    EXPECT_EQ(quirks.tableVersionFromEnd, 8u);
+    EXPECT_FALSE(quirks.keepsDeviceBlock || quirks.singleBlockTable);
+  }
+  EXPECT_EQ(FallBackModelOf(18), 0u);
+  EXPECT_EQ(FallBackModelOf(19), 19u);
+  EXPECT_EQ(FallBackModelOf(38), 19u);
+  EXPECT_EQ(FallBackModelOf(40), 19u);
+  EXPECT_EQ(FallBackModelOf(0), 0u);
+}
+
+// How a model identifies itself: the columns the printers and their drivers fix.
+struct ModelIdentity {
+  uint32_t serialNumber;
+  uint32_t vidPid;
+  const char* shortName;
+  const char* driverName;
+  const char* driverCode;
+  PrinterFamily family;
+};
+
 // Every model row as the printers and their drivers identify themselves.
 struct ExpectedRow {
-  PrinterModel model;
+  ModelIdentity model;
   const char* guid;
 };
 constexpr ExpectedRow kExpectedRows[] = {
@@ -179,12 +214,12 @@ TEST(ModelTable, EveryRowMatchesItsPrinter) {
     EXPECT_STREQ(model.driverCode, expected.driverCode);
     EXPECT_EQ(model.family, expected.family);
     EXPECT_STREQ(ModelInterfaceGuids[serial], guidText);
-    Guid guid;
-    EXPECT_TRUE(ParseGuid(ModelInterfaceGuids[serial], &guid));
+    usb::Guid guid;
+    EXPECT_TRUE(usb::ParseGuid(ModelInterfaceGuids[serial], &guid));
     EXPECT_TRUE(productIds.insert(model.vidPid).second) << "product ID used twice";
   }
   EXPECT_EQ(productIds.size(), kModelCount);
 }
 
 }  // namespace
-}  // namespace kiln::usb
+}  // namespace kiln::models

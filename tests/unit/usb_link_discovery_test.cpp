@@ -179,7 +179,7 @@ TEST_F(DiscoveryTest, PipesOpenByPathAndMask) {
 }
 
 TEST_F(DiscoveryTest, BeforeWindows2000ThePipesAreFilesBelowThePath) {
-  devices_.For(ModelInterfaceGuids[kModel7])
+  devices_.For(models::ModelInterfaceGuids[kModel7])
       .push_back(Printer("USB\\VID_2E5A&PID_0002\\A", "\\\\.\\qpc0"));
   auto readPipe = pipes_.Add("\\\\.\\qpc0\\PIPE00");  // the write pipe is missing
   CUsbLink& link = MakeLink(platform::kOsNt4);
@@ -194,7 +194,7 @@ TEST_F(DiscoveryTest, BeforeWindows2000ThePipesAreFilesBelowThePath) {
 }
 
 TEST_F(DiscoveryTest, FirstGenerationDriversOfModelsOneAndTwoAreTriedSecond) {
-  devices_.For(LegacyInterfaceGuids[1])
+  devices_.For(models::LegacyInterfaceGuids[1])
       .push_back(Printer("USB\\VID_2E5A&PID_0000\\A", "\\\\.\\old0"));
   pipes_.Add("\\\\.\\old0\\PIPE00");
   pipes_.Add("\\\\.\\old0\\PIPE01");

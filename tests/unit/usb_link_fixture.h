@@ -7,7 +7,7 @@
 
 #include "support/fake_clock.h"
 #include "support/temp_dir.h"
-#include "usb/model_table.h"
+#include "models/model_table.h"
 #include "usb_link_doubles.h"
 
 namespace kiln::usb::testing {
