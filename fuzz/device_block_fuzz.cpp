@@ -62,8 +62,8 @@ void Merge(FuzzInput& in) {
 void ReadBack(FuzzInput& in) {
   const uint32_t openModel = in.Bool() ? 13 : 1 + in.Byte() % 38;
   const uint32_t connectedModel = 1 + in.Byte() % 38;
-  const uint32_t imageSize =
-      SizeNear(in, in.Bool() ? kiln::models::kDeviceBlockOffset : kiln::models::QuirksOf(13).deviceBlockOffset);
+  const uint32_t imageSize = SizeNear(in, in.Bool() ? kiln::models::kDeviceBlockOffset
+                                                    : kiln::models::QuirksOf(13).deviceBlockOffset);
   static kiln::fuzz::AnswerStream answers;
   static kiln::fuzz::FuzzChannel channel(answers, 7);
   // One protocol object per send mode, made once: each holds two 256 KiB buffers.
@@ -79,9 +79,10 @@ void ReadBack(FuzzInput& in) {
   if (image.size() != imageSize) Fail("the block read-back resized the image");
 
   // A block may only land at the model's offset: every byte elsewhere is untouched.
-  static const std::vector<uint8_t> pristine(kiln::models::kDeviceBlockOffset + 0x10000, kUntouched);
-  const uint32_t offset =
-      openModel == 13 ? kiln::models::QuirksOf(13).deviceBlockOffset : kiln::models::kDeviceBlockOffset;
+  static const std::vector<uint8_t> pristine(kiln::models::kDeviceBlockOffset + 0x10000,
+                                             kUntouched);
+  const uint32_t offset = openModel == 13 ? kiln::models::QuirksOf(13).deviceBlockOffset
+                                          : kiln::models::kDeviceBlockOffset;
   const uint32_t before = offset < imageSize ? offset : imageSize;
   const uint32_t blockEnd = offset + kiln::models::kDeviceBlockSize;
   const uint32_t after = blockEnd < imageSize ? imageSize - blockEnd : 0;

@@ -8,11 +8,11 @@
 #include <vector>
 
 #include "app/printer_queries.h"
+#include "models/model_table.h"
 #include "support/fuzz_channel.h"
 #include "support/fuzz_input.h"
 #include "support/scratch_dir.h"
 #include "usb/device_enumerator.h"
-#include "models/model_table.h"
 
 namespace {
 

@@ -4,8 +4,8 @@
 #include <cstring>
 
 #include "config/firmware_package.h"
-#include "sim/printer_answers.h"
 #include "models/model_table.h"
+#include "sim/printer_answers.h"
 
 namespace kiln::sim {
 

@@ -4,8 +4,8 @@
 #include <string_view>
 
 #include "config/firmware_version.h"
-#include "platform/read_only_file.h"
 #include "models/model_table.h"
+#include "platform/read_only_file.h"
 
 namespace kiln::config {
 

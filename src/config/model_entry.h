@@ -31,19 +31,19 @@ struct ModelEntry {
   // read started from.
   bool packageFound = false;
 
-  std::string firmware;             // File, or FwName when CodeName is given
-  std::string code, table;          // CodeName and TableName; unchanged without CodeName
+  std::string firmware;                        // File, or FwName when CodeName is given
+  std::string code, table;                     // CodeName and TableName; unchanged without CodeName
   std::string altFirmware, altCode, altTable;  // the alternative set; unchanged without OeeCodeName
-  std::string modelName;            // Model: the target model's short name
-  uint8_t writeType = 0;            // WriteType: 0 whole, 1 except backup, 2 CPU code
+  std::string modelName;                       // Model: the target model's short name
+  uint8_t writeType = 0;                       // WriteType: 0 whole, 1 except backup, 2 CPU code
 
   // Read only when the package exists.
-  bool cpuFirst = false;               // Cpu1st
-  bool showCountdown = false;          // ActInfo
-  bool noCheckPid = false;             // NoCheckPid
-  bool noCheckDriver = false;          // NoCheckDriver
-  bool noWaitBusyBeforeWrite = false;  // NoWaitBusyBeforeWriteFW
-  bool supportModel2 = false;          // SupportModel2
+  bool cpuFirst = false;                       // Cpu1st
+  bool showCountdown = false;                  // ActInfo
+  bool noCheckPid = false;                     // NoCheckPid
+  bool noCheckDriver = false;                  // NoCheckDriver
+  bool noWaitBusyBeforeWrite = false;          // NoWaitBusyBeforeWriteFW
+  bool supportModel2 = false;                  // SupportModel2
   std::string cpuFirmware, cpuTable, cpuCode;  // CpuFile, CpuTable, CpuFwCode; only with Cpu1st
   uint16_t cpuDelay = 0;                       // Delay1, seconds (20 when absent)
   uint16_t firmwareDelay = 0;                  // Delay2, seconds (25 when absent)

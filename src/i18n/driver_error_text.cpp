@@ -17,8 +17,9 @@ namespace {
 const models::PrinterModel* DriverRow(uint32_t modelSerial, bool firstGen) {
   if (modelSerial == 0) return nullptr;
   if (firstGen) {
-    return modelSerial < std::size(models::FirstGenModelTable) ? &models::FirstGenModelTable[modelSerial]
-                                                            : nullptr;
+    return modelSerial < std::size(models::FirstGenModelTable)
+               ? &models::FirstGenModelTable[modelSerial]
+               : nullptr;
   }
   return models::ModelBySerial(modelSerial);
 }

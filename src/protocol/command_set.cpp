@@ -3,9 +3,9 @@
 #include <algorithm>
 #include <cstring>
 
+#include "models/model_table.h"
 #include "protocol/command_header.h"
 #include "protocol/prn_cmd.h"
-#include "models/model_table.h"
 
 namespace kiln::protocol {
 

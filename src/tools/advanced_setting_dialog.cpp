@@ -8,6 +8,7 @@
 #include <QMessageBox>
 #include <QPushButton>
 
+#include "models/model_table.h"
 #include "platform/profile.h"
 #include "tools/delay_field.h"
 #include "tools/dialog_units.h"
@@ -15,7 +16,6 @@
 #include "tools/ini_text.h"
 #include "tools/pick_file_name.h"
 #include "tools/tool_messages.h"
-#include "models/model_table.h"
 
 namespace kiln::tools {
 

@@ -4,11 +4,11 @@
 #include <QLineEdit>
 #include <QPushButton>
 
+#include "models/model_table.h"
 #include "platform/profile.h"
 #include "tools/dialog_units.h"
 #include "tools/entry_edits.h"
 #include "tools/tool_messages.h"
-#include "models/model_table.h"
 
 namespace kiln::tools {
 

@@ -9,6 +9,7 @@
 #include <QPushButton>
 #include <algorithm>
 
+#include "models/model_table.h"
 #include "platform/clock.h"
 #include "platform/profile.h"
 #include "tools/dialog_units.h"
@@ -19,7 +20,6 @@
 #include "tools/table_file.h"
 #include "tools/table_file_list.h"
 #include "tools/tool_messages.h"
-#include "models/model_table.h"
 
 namespace kiln::tools {
 

@@ -238,15 +238,16 @@ TEST_F(BlockReadBack, ValidBlockGoesToItsModelsOffset) {
   PrinterHolds(block);
   Bytes image(0x100000, 0);
   PreserveDeviceBlock(*prn_, image, 25, 25);
-  EXPECT_EQ(Bytes(image.begin() + models::kDeviceBlockOffset, image.begin() + models::kDeviceBlockOffset + 0x1234),
+  EXPECT_EQ(Bytes(image.begin() + models::kDeviceBlockOffset,
+                  image.begin() + models::kDeviceBlockOffset + 0x1234),
             block);
 
   PrinterHolds(block, 3);  // a card printer flags its block in answer byte 3
   Bytes card(0x100000, 0);
   PreserveDeviceBlock(*prn_, card, 13, 37);
-  EXPECT_EQ(Bytes(card.begin() + DeviceBlockOffset(13),
-                  card.begin() + DeviceBlockOffset(13) + 0x1234),
-            block);
+  EXPECT_EQ(
+      Bytes(card.begin() + DeviceBlockOffset(13), card.begin() + DeviceBlockOffset(13) + 0x1234),
+      block);
 }
 
 TEST_F(BlockReadBack, BadLongOrMisfittingBlocksLeaveTheImage) {

@@ -5,9 +5,9 @@
 
 #include <memory>
 
+#include "models/model_table.h"
 #include "support/fake_clock.h"
 #include "support/temp_dir.h"
-#include "models/model_table.h"
 #include "usb_link_doubles.h"
 
 namespace kiln::usb::testing {
