@@ -20,7 +20,6 @@
 #include <vector>
 
 #include "config/firmware_package.h"
-#include "config/update_context.h"
 #include "platform/lp_pipe.h"
 #include "protocol/download_observer.h"
 #include "protocol/firmware_download.h"
@@ -120,14 +119,12 @@ bool UpdatePrinters(const ModelRun& run, std::size_t count, const Files& files, 
   }
   clock.SetAfterPause([&bed] { bed->WaitUntilShown(); });
   StageMarks marks(clock);
-  kiln::UpdateContext context;
-  context.targetModel = run.model;
-  context.connectedModel = run.model;
-  context.largeModel = run.model >= 19;
-  context.notifyWindow = &marks;
   kiln::protocol::FlashRequest request;
   request.openModel = run.model;
   request.reopenModel = run.model;
+  request.targetModel = run.model;
+  request.connectedModel = run.model;
+  request.largeModel = run.model >= 19;
   request.image = kiln::config::LoadFile(files.package);
   request.code = kiln::config::LoadFile(files.code);
   request.table = kiln::config::LoadFile(files.table);
@@ -142,8 +139,9 @@ bool UpdatePrinters(const ModelRun& run, std::size_t count, const Files& files, 
 
   const double pausedBefore = clock.PausedSeconds();
   const double outsideBefore = clock.OutsideSeconds();
-  kiln::protocol::FirmwareDownload download(context, makeLink);
-  const bool ok = download.FlashFirmware(request);
+  const kiln::protocol::FlashResult result =
+      kiln::protocol::FirmwareDownload(makeLink).FlashFirmware(request, &marks);
+  const bool ok = result.flashed;
   figures.pauses = clock.PausedSeconds() - pausedBefore;
   figures.outside = clock.OutsideSeconds() - outsideBefore;
   figures.check = CheckSeconds(clock.Pauses(), marks);
@@ -152,12 +150,12 @@ bool UpdatePrinters(const ModelRun& run, std::size_t count, const Files& files, 
   figures.allUpdated = ok;
   if (!ok) {
     std::fprintf(stderr, "%s, %zu printers: the update failed: %s\n", run.name, count,
-                 context.resultText.c_str());
+                 result.text.c_str());
   }
   for (std::size_t i = 0; i < count; ++i) {
     kiln::sim::VirtualPrinter& printer = bed->Printer(i);
     const std::size_t images =
-        context.largeModel ? printer.Files().size() / 3 : printer.Images().size();
+        request.largeModel ? printer.Files().size() / 3 : printer.Images().size();
     if (printer.Version() != "2.00" || images != 1 || printer.ProgrammingRuns() != 1) {
       figures.allUpdated = false;
       std::fprintf(stderr, "%s, %zu printers: printer %zu has version %s after %zu images\n",

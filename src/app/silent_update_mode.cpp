@@ -112,6 +112,7 @@ void SilentUpdate::Run(std::string_view programFolder) {
   ProgressObserver observer(progress_, stopRequested_);
   context_.silent = true;
   context_.notifyWindow = &observer;
+  observer_ = &observer;
   uint32_t outcome = report::kNothingAttempted;
   uint32_t compared = 0;
 
@@ -132,6 +133,7 @@ void SilentUpdate::Run(std::string_view programFolder) {
   }
 
   context_.notifyWindow = nullptr;
+  observer_ = nullptr;
   record_.result = DescribeOutcome(outcome);
   FixedText<96> text;
   text.Format("%s (100 = %u, 110 = %u)", DescribeOutcome(outcome), compared, outcome);
@@ -235,12 +237,17 @@ bool SilentUpdate::Flash(UpdatePhase phase, const config::LoadedFile& image,
   request.writeType = writeType;
   request.waitSeconds = waitSeconds;
   request.waitForRestart = waitForRestart;
-  std::vector<PrinterOutcome> outcomes;
-  const bool flashed =
-      protocol::FirmwareDownload(context_, makeLink_).FlashFirmware(request, outcomes);
-  NoteStep(record_, flashed, std::move(outcomes), context_.resultText.c_str());
-  if (flashed) return true;
-  if (!context_.resultText.empty()) progress_.Phase(phase, context_.resultText);
+  request.targetModel = context_.targetModel;
+  request.connectedModel = context_.connectedModel;
+  request.largeModel = context_.largeModel;
+  request.driverName = context_.driverName.c_str();
+  request.noWaitBurnOk = context_.noWaitBurnOk;
+  request.noWaitBusyBeforeWrite = context_.noWaitBusyBeforeWrite;
+  const protocol::FlashResult result =
+      protocol::FirmwareDownload(makeLink_).FlashFirmware(request, observer_);
+  NoteStep(record_, result.flashed, result.printers, result.text.c_str());
+  if (result.flashed) return true;
+  if (!result.text.empty()) progress_.Phase(phase, result.text);
   return false;
 }
 

@@ -15,6 +15,7 @@
 #include "config/package_files.h"
 #include "platform/stop_signals.h"
 #include "platform/usb_printer_nodes.h"
+#include "protocol/download_observer.h"
 #include "usb/link_factory.h"
 
 namespace kiln::app {
@@ -82,6 +83,7 @@ class SilentUpdate {
   StopRequest stopRequested_;
   config::PackageFiles files_;  // read once by ReadyToCompare, sent by Update
   HistoryWriter writeHistory_;
+  DownloadObserver* observer_ = nullptr;  // the download's notifications while Run runs
   bool surveyEveryPrinter_ = false;
   ModeRecord record_;
 };

@@ -155,8 +155,7 @@ bool UpdateWorker::WriteNormalFirmware() {
     ShowText(i18n::keys::kWriteFlashDone);
   } else {
     // What the download found goes under the fail texts: the user sees why.
-    ShowTexts(i18n::keys::kWriteFlashFail1, i18n::keys::kWriteFlashFail2,
-              context_.resultText.view());
+    ShowTexts(i18n::keys::kWriteFlashFail1, i18n::keys::kWriteFlashFail2, failure_);
   }
   return ok;
 }
@@ -175,12 +174,19 @@ protocol::FlashRequest UpdateWorker::Request(uint32_t openModel, uint32_t reopen
   return request;
 }
 
-bool UpdateWorker::Flash(const protocol::FlashRequest& request) {
-  protocol::FirmwareDownload download(context_, links_);
-  std::vector<protocol::PrinterOutcome> outcomes;
-  const bool flashed = download.FlashFirmware(request, outcomes);
-  NoteStep(record_, flashed, std::move(outcomes), context_.resultText.c_str());
-  return flashed;
+bool UpdateWorker::Flash(protocol::FlashRequest request) {
+  request.targetModel = context_.targetModel;
+  request.connectedModel = context_.connectedModel;
+  request.largeModel = context_.largeModel;
+  request.driverName = context_.driverName.c_str();
+  request.noWaitBurnOk = context_.noWaitBurnOk;
+  request.showCountdown = context_.showCountdown && !context_.silent;
+  request.noWaitBusyBeforeWrite = context_.noWaitBusyBeforeWrite;
+  const protocol::FlashResult result =
+      protocol::FirmwareDownload(links_).FlashFirmware(request, context_.notifyWindow);
+  NoteStep(record_, result.flashed, result.printers, result.text.c_str());
+  failure_ = result.text.c_str();
+  return result.flashed;
 }
 
 void UpdateWorker::WriteHistory() {

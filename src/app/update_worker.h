@@ -54,7 +54,7 @@ class UpdateWorker {
   bool WriteNormalFirmware();
   static protocol::FlashRequest Request(uint32_t openModel, uint32_t reopenModel, uint8_t writeType,
                                         uint32_t waitSeconds, bool waitForRestart);
-  bool Flash(const protocol::FlashRequest& request);
+  bool Flash(protocol::FlashRequest request);
   void WriteHistory();
   // The two texts a blank line apart; a non-empty cause follows on a line of its own,
   // after its lead-in.
@@ -66,6 +66,7 @@ class UpdateWorker {
   UpdateContext& context_;
   config::PackageFiles files_;
   std::string lastStatus_;
+  std::string failure_;  // why the last step failed, as the download said it
   i18n::LanguageFile texts_;
   MainWindowView& view_;
   usb::LinkFactory links_;

@@ -65,7 +65,6 @@ struct UpdateContext {
   bool supportModel2 = false;          // configuration: SupportModel2
   uint32_t connectedModel = 0;  // connection check: model the printer answered as (target, 19 or 0)
   bool useAltSet = false;       // worker: write the alternative file set first
-  PathText resultText;          // download: text of the last failure
   bool noBusyCheckAtStartup = false;  // configuration: NotCheckBusyAtStartup
 };
 

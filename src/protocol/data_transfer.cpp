@@ -101,11 +101,11 @@ void Settle(CPrnCmd& prn, bool noWaitBusyBeforeWrite) {
   }
 }
 
-TransferOutcome WriteFirmwareFiles(CPrnCmd& prn, const UpdateContext& context,
-                                   const config::LoadedFile& code, const config::LoadedFile& table,
-                                   const uint8_t* image, uint32_t length) {
-  const bool noWait = context.noWaitBusyBeforeWrite;
-  DownloadObserver* progress = context.notifyWindow;
+TransferOutcome WriteFirmwareFiles(CPrnCmd& prn, bool noWaitBusyBeforeWrite,
+                                   DownloadObserver* progress, const config::LoadedFile& code,
+                                   const config::LoadedFile& table, const uint8_t* image,
+                                   uint32_t length) {
+  const bool noWait = noWaitBusyBeforeWrite;
   PrepareRegisters(prn);
 
   if (!code.readable()) return TransferOutcome::kFileUnreadable;

@@ -3,7 +3,6 @@
 #include <cstdint>
 
 #include "config/package_files.h"
-#include "config/update_context.h"
 #include "protocol/download_observer.h"
 #include "protocol/prn_cmd.h"
 
@@ -44,9 +43,10 @@ void Settle(CPrnCmd& prn, bool noWaitBusyBeforeWrite);
 // and the image, each announced (0x8306 with its kind), sent in answered pieces and
 // closed (0x8307). The code and table files are sent as they were loaded when the update
 // started; one that could not be read ends the download there (kFileUnreadable).
-// Progress of each file goes to context.notifyWindow.
-TransferOutcome WriteFirmwareFiles(CPrnCmd& prn, const UpdateContext& context,
-                                   const config::LoadedFile& code, const config::LoadedFile& table,
-                                   const uint8_t* image, uint32_t length);
+// Progress of each file goes to progress (none when null).
+TransferOutcome WriteFirmwareFiles(CPrnCmd& prn, bool noWaitBusyBeforeWrite,
+                                   DownloadObserver* progress, const config::LoadedFile& code,
+                                   const config::LoadedFile& table, const uint8_t* image,
+                                   uint32_t length);
 
 }  // namespace kiln::protocol

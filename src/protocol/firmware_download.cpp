@@ -88,24 +88,23 @@ class DownloadSession {
   std::unique_ptr<CPrnCmd> prn_;
 };
 
-// Each failed printer adds a sentence to resultText, as far as it fits, and to its own
-// outcome's text.
+// Each failed printer adds a sentence to the result's text, as far as it fits, and to its
+// own outcome's text.
 template <typename... Args>
-void NoteFailure(UpdateContext& context, PrinterOutcome& printer, const char* format,
-                 Args... args) {
+void NoteFailure(FlashResult& result, PrinterOutcome& printer, const char* format, Args... args) {
   FixedText<256> sentence;
   sentence.Format(format, args...);
-  if (!context.resultText.empty()) context.resultText.Append(" ");
-  context.resultText.Append(sentence.view());
+  if (!result.text.empty()) result.text.Append(" ");
+  result.text.Append(sentence.view());
   printer.result = PrinterResult::kFailed;
   if (!printer.text.empty()) printer.text += ' ';
   printer.text.append(sentence.view());
 }
 
 // Tells the user through the debug trace and the observer; the update goes on.
-void Warn(UpdateContext& context, log::DebugLog& trace, const std::string& text) {
+void Warn(DownloadObserver* observer, log::DebugLog& trace, const std::string& text) {
   trace.LogPrint(1, "Warning: %s\n", text.c_str());
-  if (context.notifyWindow != nullptr) context.notifyWindow->OnWarning(text.c_str());
+  if (observer != nullptr) observer->OnWarning(text.c_str());
 }
 
 // The print queues held for the printers of this update. Whichever way the download
@@ -113,12 +112,13 @@ void Warn(UpdateContext& context, log::DebugLog& trace, const std::string& text)
 // reported like one that could not be paused.
 class QueueHolds {
  public:
-  QueueHolds(const QueueHolder& holder, UpdateContext& context, log::DebugLog& trace)
-      : holder_(holder), context_(context), trace_(trace) {}
+  QueueHolds(const QueueHolder& holder, std::string driverName, DownloadObserver* observer,
+             log::DebugLog& trace)
+      : holder_(holder), driverName_(std::move(driverName)), observer_(observer), trace_(trace) {}
   ~QueueHolds() {
     for (const auto& held : holds_) {
       if (!held->Release()) {
-        Warn(context_, trace_,
+        Warn(observer_, trace_,
              "A print queue paused for the update could not be resumed: resume it in the "
              "printer settings.");
       }
@@ -129,16 +129,17 @@ class QueueHolds {
 
   void Hold(const char* node) {
     if (!holder_) return;
-    std::unique_ptr<HeldQueues> held = holder_({"", node, context_.driverName.c_str()});
+    std::unique_ptr<HeldQueues> held = holder_({"", node, driverName_});
     if (held == nullptr) return;
     const std::string warning = held->Warning();
-    if (!warning.empty()) Warn(context_, trace_, warning);
+    if (!warning.empty()) Warn(observer_, trace_, warning);
     holds_.push_back(std::move(held));
   }
 
  private:
   const QueueHolder& holder_;
-  UpdateContext& context_;
+  std::string driverName_;
+  DownloadObserver* observer_;
   log::DebugLog& trace_;
   std::vector<std::unique_ptr<HeldQueues>> holds_;
 };
@@ -167,32 +168,32 @@ class BlockArea {
 // (printers: their identities; printer n is the n-th of them). A printer whose channel
 // does not open, that never answers, or that does not take the whole
 // firmware counts as a failure. Each printer's queues are held before its image goes
-// out, and the device data block kept for it is noted in keptBlocks; outcomes[n - 1]
+// out, and the device data block kept for it is noted in keptBlocks; result.printers[n - 1]
 // says what printer n is and whether it took the firmware. Returns false when a code or
 // table file could not be read: then nothing more is sent.
-bool SendToEveryPrinter(DownloadSession& session, UpdateContext& context,
-                        const FlashRequest& request, std::vector<uint8_t>& image,
+bool SendToEveryPrinter(DownloadSession& session, const FlashRequest& request,
+                        DownloadObserver* observer, std::vector<uint8_t>& image,
                         const std::vector<std::string>& printers, QueueHolds& queueHolds,
-                        std::vector<std::vector<uint8_t>>& keptBlocks,
-                        std::vector<PrinterOutcome>& outcomes, uint32_t& failures) {
+                        std::vector<std::vector<uint8_t>>& keptBlocks, FlashResult& result,
+                        uint32_t& failures) {
   const bool keepBlock =
       request.waitForRestart &&
-      (context.largeModel || models::QuirksOf(request.openModel).keepsDeviceBlock);
+      (request.largeModel || models::QuirksOf(request.openModel).keepsDeviceBlock);
   // Whether each printer's state is checked after its restart.
-  const bool confirmed = !context.noWaitBurnOk;
+  const bool confirmed = !request.noWaitBurnOk;
   const BlockArea blockArea(image, DeviceBlockOffset(request.openModel),
                             DeviceBlockSize(request.openModel));
   for (uint32_t instance = 1; instance <= printers.size(); ++instance) {
-    PrinterOutcome& outcome = outcomes[instance - 1];
+    PrinterOutcome& outcome = result.printers[instance - 1];
     bool answered = false;
     if (!session.OpenAndProbe(request.openModel, printers[instance - 1], answered)) {
-      NoteFailure(context, outcome, "Printer %u could not be opened.", instance);
+      NoteFailure(result, outcome, "Printer %u could not be opened.", instance);
       ++failures;
       continue;
     }
     outcome = DescribeFoundPrinter(session.link());
     if (!answered) {
-      NoteFailure(context, outcome, "Printer %u did not answer.", instance);
+      NoteFailure(result, outcome, "Printer %u did not answer.", instance);
       ++failures;
       continue;
     }
@@ -201,32 +202,31 @@ bool SendToEveryPrinter(DownloadSession& session, UpdateContext& context,
     if (keepBlock) {
       blockArea.Restore(image);
       keptBlocks[instance - 1] =
-          PreserveDeviceBlock(session.prn(), image, request.openModel, context.connectedModel);
+          PreserveDeviceBlock(session.prn(), image, request.openModel, request.connectedModel);
     }
     const auto size = static_cast<uint32_t>(image.size());
     const TransferOutcome transfer =
-        context.largeModel ? WriteFirmwareFiles(session.prn(), context, request.code, request.table,
-                                                image.data(), size)
-                           : WriteFirmwareImage(session.prn(), image.data(), size,
-                                                request.writeType, context.notifyWindow);
+        request.largeModel
+            ? WriteFirmwareFiles(session.prn(), request.noWaitBusyBeforeWrite, observer,
+                                 request.code, request.table, image.data(), size)
+            : WriteFirmwareImage(session.prn(), image.data(), size, request.writeType, observer);
     if (transfer == TransferOutcome::kFileUnreadable) {
       outcome.result = PrinterResult::kFailed;
-      outcome.text = context.resultText.c_str();
+      outcome.text = result.text.c_str();
       return false;
     }
     outcome.result = PrinterResult::kSent;
     // A printer that did not take the whole firmware has failed, whatever it reports
     // later; the other printers are still updated.
     if (transfer == TransferOutcome::kRejected) {
-      NoteFailure(context, outcome, "Printer %u did not take the firmware.", instance);
+      NoteFailure(result, outcome, "Printer %u did not take the firmware.", instance);
       ++failures;
     }
     // One that took it all but did not answer its end may be programming it: it is
     // waited for like the others, and its state after the restart decides. Without that
     // check nothing shows it was updated.
     if (transfer == TransferOutcome::kEndUnanswered && !confirmed) {
-      NoteFailure(context, outcome, "Printer %u did not confirm the end of the firmware.",
-                  instance);
+      NoteFailure(result, outcome, "Printer %u did not confirm the end of the firmware.", instance);
       ++failures;
     }
   }
@@ -241,18 +241,18 @@ bool StateUnread(const CPrnCmd& prn, StatusResult result, uint32_t errorCode) {
 }
 
 // Whether the printer still holds the device data block kept before programming; a
-// printer that lost or changed it is named in resultText.
-bool BlockCameBack(DownloadSession& session, UpdateContext& context, PrinterOutcome& outcome,
-                   uint32_t instance, const std::vector<uint8_t>& kept) {
+// printer that lost or changed it is named in the result's text.
+bool BlockCameBack(DownloadSession& session, const FlashRequest& request, FlashResult& result,
+                   PrinterOutcome& outcome, uint32_t instance, const std::vector<uint8_t>& kept) {
   if (kept.empty()) return true;
-  const std::vector<uint8_t> now = ReadDeviceBlock(session.prn(), context.connectedModel);
+  const std::vector<uint8_t> now = ReadDeviceBlock(session.prn(), request.connectedModel);
   if (now.empty()) {
-    NoteFailure(context, outcome, "Printer %u lost its calibration block during programming.",
+    NoteFailure(result, outcome, "Printer %u lost its calibration block during programming.",
                 instance);
     return false;
   }
   if (now != kept) {
-    NoteFailure(context, outcome, "Printer %u: its calibration block changed during programming.",
+    NoteFailure(result, outcome, "Printer %u: its calibration block changed during programming.",
                 instance);
     return false;
   }
@@ -262,32 +262,32 @@ bool BlockCameBack(DownloadSession& session, UpdateContext& context, PrinterOutc
 // Whether the printer now runs the version it was sent (noted as its version after). A
 // printer whose revision cannot be read is judged by its state alone; one that reports
 // another version (its old one, when it came back without taking the image) has failed,
-// and resultText says which, its bytes outside printable ASCII shown as '?'.
-bool RunsExpectedVersion(DownloadSession& session, UpdateContext& context, PrinterOutcome& outcome,
+// and the result's text says which, its bytes outside printable ASCII shown as '?'.
+bool RunsExpectedVersion(DownloadSession& session, FlashResult& result, PrinterOutcome& outcome,
                          uint32_t instance, const std::string& expected) {
   if (expected.empty()) return true;
   outcome.versionAfter = ReadPrintableRevision(session.prn());
   if (outcome.versionAfter.empty()) return true;
   if (config::StatesVersion(outcome.versionAfter, expected)) return true;
-  NoteFailure(context, outcome, "Printer %u reports version %s after programming, not %s.",
-              instance, outcome.versionAfter.c_str(), expected.c_str());
+  NoteFailure(result, outcome, "Printer %u reports version %s after programming, not %s.", instance,
+              outcome.versionAfter.c_str(), expected.c_str());
   return false;
 }
 
 // Each printer after its restart: answering, no longer busy, without an error, holding
 // the device data block it had (keptBlocks) and running the expected version. A printer's error
-// code is notified through reportError; a printer that does not come back, whose state cannot be
-// read or whose block differs is named in resultText. A printer that took the firmware and
-// passes counts as updated in outcomes.
-uint32_t ConfirmEveryPrinter(DownloadSession& session, UpdateContext& context,
-                             const FlashRequest& request, const std::vector<std::string>& printers,
+// code is notified through reportError and kept as its outcome's printerError; a printer that
+// does not come back, whose state cannot be read or whose block differs is named in the
+// result's text. A printer that took the firmware and passes counts as updated.
+uint32_t ConfirmEveryPrinter(DownloadSession& session, const FlashRequest& request,
+                             const std::vector<std::string>& printers,
                              const std::vector<std::vector<uint8_t>>& keptBlocks,
-                             std::vector<PrinterOutcome>& outcomes,
+                             FlashResult& result,
                              const std::function<void(uint32_t)>& reportError) {
   uint32_t failures = 0;
   for (uint32_t instance = 1; instance <= printers.size(); ++instance) {
     const std::string& printer = printers[instance - 1];
-    PrinterOutcome& outcome = outcomes[instance - 1];
+    PrinterOutcome& outcome = result.printers[instance - 1];
     bool answered = false;
     // The result shows again in the status request below.
     (void)session.OpenAndProbe(request.reopenModel, printer, answered);
@@ -298,19 +298,19 @@ uint32_t ConfirmEveryPrinter(DownloadSession& session, UpdateContext& context,
     }
     if (session.prn().DoCommand(cmd::kStatusSummary) != ResultCode::kAnswered) {
       session.link().CancelPipes();
-      NoteFailure(context, outcome, "Printer %u did not come back after programming.", instance);
+      NoteFailure(result, outcome, "Printer %u did not come back after programming.", instance);
       ++failures;
       continue;
     }
 
     uint32_t error = 0;
-    StatusResult result = session.CheckStatus(false, error);
+    StatusResult state = session.CheckStatus(false, error);
     if (!IsHarmless(error) && !IsChecksumError(error)) {
       // Not a known condition: look again, this time as the check that is shown.
-      result = session.CheckStatus(true, error);
+      state = session.CheckStatus(true, error);
     }
-    if (StateUnread(session.prn(), result, error)) {
-      NoteFailure(context, outcome,
+    if (StateUnread(session.prn(), state, error)) {
+      NoteFailure(result, outcome,
                   "Printer %u: its state could not be read after programming (0x%02X).", instance,
                   error);
       ++failures;
@@ -319,17 +319,18 @@ uint32_t ConfirmEveryPrinter(DownloadSession& session, UpdateContext& context,
     if (IsHarmless(error)) error = 0;
     if (error > kLastTransactionCode) {
       reportError(error);
-      NoteFailure(context, outcome, "Printer %u reported error 0x%08X after programming.", instance,
+      outcome.printerError = error;
+      NoteFailure(result, outcome, "Printer %u reported error 0x%08X after programming.", instance,
                   error);
       ++failures;
       continue;
     }
-    if (!BlockCameBack(session, context, outcome, instance, keptBlocks[instance - 1])) {
+    if (!BlockCameBack(session, request, result, outcome, instance, keptBlocks[instance - 1])) {
       session.link().CloseIOChannel();
       ++failures;
       continue;
     }
-    if (!RunsExpectedVersion(session, context, outcome, instance, request.expectedVersion)) {
+    if (!RunsExpectedVersion(session, result, outcome, instance, request.expectedVersion)) {
       session.link().CloseIOChannel();
       ++failures;
       continue;
@@ -342,70 +343,96 @@ uint32_t ConfirmEveryPrinter(DownloadSession& session, UpdateContext& context,
   return failures;
 }
 
+// The notifications of one download, to its observer when it has one.
+class Notifier {
+ public:
+  explicit Notifier(DownloadObserver* observer) : observer_(observer) {}
+  void Notify(uint32_t kind, uint32_t value) const {
+    if (observer_ != nullptr) observer_->OnDownloadNotification(kind, value);
+  }
+  void Progress(DownloadObserver::Stage stage) const {
+    if (observer_ != nullptr) observer_->OnDownloadStage(stage);
+  }
+  void Second(uint32_t left) const {
+    if (observer_ != nullptr) observer_->OnCountdownSecond(left);
+  }
+
+ private:
+  DownloadObserver* observer_;
+};
+
+// One notification per second of the programming time (plus the open model's extra
+// programming time when waiting for the restart), then the end mark; the count-down
+// notifications only when they are shown.
+void CountDown(platform::Clock& clock, const FlashRequest& request, const Notifier& notifier) {
+  uint32_t seconds = request.waitSeconds;
+  // Some models take longer to program their flash than their package says.
+  if (request.waitForRestart) {
+    seconds += models::QuirksOf(request.openModel).extraProgrammingSeconds;
+  }
+  notifier.Progress(DownloadObserver::Stage::kCountdown);
+  for (uint32_t left = seconds + 1; left-- > 0;) {
+    if (request.showCountdown) notifier.Notify(DownloadObserver::kCountdown, left);
+    notifier.Second(left);
+    clock.Sleep(kSecondMs);
+  }
+  if (request.showCountdown) {
+    notifier.Notify(DownloadObserver::kCountdown, DownloadObserver::kCountdownDone);
+  }
+}
+
 }  // namespace
 
-FirmwareDownload::FirmwareDownload(UpdateContext& context, usb::LinkFactory makeLink,
-                                   QueueHolder holdQueues)
-    : context_(context), makeLink_(std::move(makeLink)), holdQueues_(std::move(holdQueues)) {}
+FirmwareDownload::FirmwareDownload(usb::LinkFactory makeLink, QueueHolder holdQueues)
+    : makeLink_(std::move(makeLink)), holdQueues_(std::move(holdQueues)) {}
 
-void FirmwareDownload::Notify(uint32_t kind, uint32_t value) {
-  if (context_.notifyWindow != nullptr) context_.notifyWindow->OnDownloadNotification(kind, value);
-}
-
-void FirmwareDownload::Progress(DownloadObserver::Stage stage) {
-  if (context_.notifyWindow != nullptr) context_.notifyWindow->OnDownloadStage(stage);
-}
-
-bool FirmwareDownload::FlashFirmware(const FlashRequest& request) {
-  std::vector<PrinterOutcome> outcomes;
-  return FlashFirmware(request, outcomes);
-}
-
-bool FirmwareDownload::FlashFirmware(const FlashRequest& request,
-                                     std::vector<PrinterOutcome>& outcomes) {
-  context_.resultText.Clear();
-  outcomes.clear();
-
+FlashResult FirmwareDownload::FlashFirmware(const FlashRequest& request,
+                                            DownloadObserver* observer) const {
+  FlashResult result;
+  const Notifier notifier(observer);
   if (!request.image.readable()) {
-    context_.resultText = "Open Firmware File Error!!";
-    return false;
+    result.text = "Open Firmware File Error!!";
+    return result;
   }
   // A copy: each printer's device data block and the colour table are patched into it.
   std::vector<uint8_t> image(*request.image.bytes);
   if (request.colourTable.named() && !MergeTableFile(request.colourTable, request.image.path, image,
-                                                     context_.targetModel, context_.resultText)) {
-    return false;
+                                                     request.targetModel, result.text)) {
+    return result;
   }
 
-  DownloadSession session(makeLink_, context_.largeModel);
+  DownloadSession session(makeLink_, request.largeModel);
   // Each printer is followed by where it is plugged in: it leaves USB and comes back under
   // a new node when it restarts, while the others are still being sent to.
   const std::vector<std::string> printers = session.link().PrinterIdentities(request.openModel);
   const auto count = static_cast<uint32_t>(printers.size());
-  outcomes.resize(count);
+  result.printers.resize(count);
   for (uint32_t i = 0; i < count; ++i) {
-    outcomes[i].location = printers[i];
-    outcomes[i].result = PrinterResult::kNotSent;
+    result.printers[i].location = printers[i];
+    result.printers[i].result = PrinterResult::kNotSent;
   }
   if (count == 0) {
     // Nothing would be written: do not count down or report success.
-    context_.resultText = "No printer of the model is connected.";
-    return false;
+    result.text = "No printer of the model is connected.";
+    return result;
   }
 
   // Declared after the session: the queues are resumed before its link closes.
-  QueueHolds queueHolds(holdQueues_, context_, session.link().log());
+  QueueHolds queueHolds(holdQueues_, request.driverName, observer, session.link().log());
   std::vector<std::vector<uint8_t>> keptBlocks(count);
   uint32_t failures = 0;
-  Progress(DownloadObserver::Stage::kSending);
-  if (!SendToEveryPrinter(session, context_, request, image, printers, queueHolds, keptBlocks,
-                          outcomes, failures)) {
-    return false;
+  notifier.Progress(DownloadObserver::Stage::kSending);
+  if (!SendToEveryPrinter(session, request, observer, image, printers, queueHolds, keptBlocks,
+                          result, failures)) {
+    return result;
   }
   std::vector<uint8_t>().swap(image);
   // No printer received the firmware: nothing to wait for.
-  if (failures >= count) return false;
-  if (request.waitForRestart && context_.noWaitBurnOk) return failures == 0;
+  if (failures >= count) return result;
+  if (request.waitForRestart && request.noWaitBurnOk) {
+    result.flashed = failures == 0;
+    return result;
+  }
 
   // A checksum error right after the download means the printer rejected the image.
   session.clock().Sleep(kSecondMs);
@@ -415,39 +442,28 @@ bool FirmwareDownload::FlashFirmware(const FlashRequest& request,
     (void)session.CheckStatus(false, deviceError);
     session.link().CloseIOChannel();
     if (IsChecksumError(deviceError)) {
-      Notify(DownloadObserver::kPrinterError, deviceError);
-      context_.resultText.Format("Printer 1 reported checksum error 0x%08X after the download.",
-                                 deviceError);
-      outcomes.front().result = PrinterResult::kFailed;
-      outcomes.front().text = context_.resultText.c_str();
-      return false;
+      notifier.Notify(DownloadObserver::kPrinterError, deviceError);
+      result.text.Format("Printer 1 reported checksum error 0x%08X after the download.",
+                         deviceError);
+      result.printers.front().result = PrinterResult::kFailed;
+      result.printers.front().printerError = deviceError;
+      result.printers.front().text = result.text.c_str();
+      return result;
     }
   }
 
-  CountDown(session.clock(), request);
-  if (context_.noWaitBurnOk) return failures == 0;
-
-  Progress(DownloadObserver::Stage::kReconnecting);
-  failures +=
-      ConfirmEveryPrinter(session, context_, request, printers, keptBlocks, outcomes,
-                          [this](uint32_t code) { Notify(DownloadObserver::kPrinterError, code); });
-  return failures == 0;
-}
-
-void FirmwareDownload::CountDown(platform::Clock& clock, const FlashRequest& request) {
-  uint32_t seconds = request.waitSeconds;
-  // Some models take longer to program their flash than their package says.
-  if (request.waitForRestart) {
-    seconds += models::QuirksOf(request.openModel).extraProgrammingSeconds;
+  CountDown(session.clock(), request, notifier);
+  if (request.noWaitBurnOk) {
+    result.flashed = failures == 0;
+    return result;
   }
-  const bool notify = context_.showCountdown && !context_.silent;
-  Progress(DownloadObserver::Stage::kCountdown);
-  for (uint32_t left = seconds + 1; left-- > 0;) {
-    if (notify) Notify(DownloadObserver::kCountdown, left);
-    if (context_.notifyWindow != nullptr) context_.notifyWindow->OnCountdownSecond(left);
-    clock.Sleep(kSecondMs);
-  }
-  if (notify) Notify(DownloadObserver::kCountdown, DownloadObserver::kCountdownDone);
+
+  notifier.Progress(DownloadObserver::Stage::kReconnecting);
+  failures += ConfirmEveryPrinter(
+      session, request, printers, keptBlocks, result,
+      [&notifier](uint32_t code) { notifier.Notify(DownloadObserver::kPrinterError, code); });
+  result.flashed = failures == 0;
+  return result;
 }
 
 }  // namespace kiln::protocol

@@ -29,7 +29,8 @@ struct PrinterOutcome {
   std::string versionBefore;  // read before anything was sent; empty when not read
   std::string versionAfter;   // read after programming; empty when not read
   PrinterResult result = PrinterResult::kFailed;
-  std::string text;  // the sentence of the result text about this printer; empty if none
+  uint32_t printerError = 0;  // the error the printer reported after the download; 0 for none
+  std::string text;           // the sentence of the result text about this printer; empty if none
 };
 
 // The printer the link has just found: where it is, its serial number (from the device's

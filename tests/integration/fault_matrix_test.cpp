@@ -207,10 +207,10 @@ TEST_P(FaultMatrix, UpdateEndsAsExpected) {
 
   EXPECT_EQ(updated, row.updated);
   if (*row.resultText == '\0') {
-    EXPECT_TRUE(context_.resultText.empty()) << context_.resultText.c_str();
+    EXPECT_TRUE(result_.text.empty()) << result_.text.c_str();
   } else {
-    EXPECT_NE(context_.resultText.view().find(row.resultText), std::string_view::npos)
-        << context_.resultText.c_str();
+    EXPECT_NE(result_.text.view().find(row.resultText), std::string_view::npos)
+        << result_.text.c_str();
   }
   if (row.countdown == Countdown::kNone) {
     EXPECT_TRUE(recorder_.countdown.empty());
@@ -255,7 +255,7 @@ TEST_F(TwoPrograms, UpdateWaitsWhileAnotherProgramHoldsThePrinter) {
   std::this_thread::sleep_for(kHold / 2);
   EXPECT_TRUE(bed_->Printer(0).Transcript().empty()) << "sent while the other program held it";
   ASSERT_EQ(update.wait_for(30s), std::future_status::ready) << "still waiting";
-  EXPECT_TRUE(update.get()) << context_.resultText.c_str();
+  EXPECT_TRUE(update.get()) << result_.text.c_str();
   EXPECT_EQ(other.WaitFor(10s), 0);
   EXPECT_NE(kiln::testing::TempDir::Read(journal).find("end"), std::string::npos);
   EXPECT_EQ(bed_->Printer(0).Version(), "2.00");

@@ -51,8 +51,6 @@ class UpdateOnTestBed : public TestBedTest {
     // at the first pause).
     ::setenv("KILN_TIME_SCALE", "0.01", 0);
     TestBedTest::SetUp();
-    context_.showCountdown = true;
-    context_.notifyWindow = &recorder_;
   }
 
   // A package for the model's product ID: version "2.00", programmed in 3 seconds.
@@ -62,24 +60,26 @@ class UpdateOnTestBed : public TestBedTest {
   }
 
   bool Update(uint32_t openModel, uint32_t reopenModel, const std::string& image) {
-    context_.targetModel = openModel;
-    context_.connectedModel = openModel;
-    context_.largeModel = openModel >= 19;
     protocol::FlashRequest request;
     request.openModel = openModel;
     request.reopenModel = reopenModel;
+    request.targetModel = openModel;
+    request.connectedModel = openModel;
+    request.largeModel = openModel >= 19;
     request.image = config::LoadFile(image);
-    request.code = config::LoadFile(std::string(context_.codePath.view()));
-    request.table = config::LoadFile(std::string(context_.tablePath.view()));
+    request.code = config::LoadFile(codePath_);
+    request.table = config::LoadFile(tablePath_);
     request.waitSeconds = kUpdateWaitSeconds;
     request.waitForRestart = true;
+    request.showCountdown = true;
     request.expectedVersion = kPackageVersion;
-    protocol::FirmwareDownload download(context_);
-    return download.FlashFirmware(request);
+    result_ = protocol::FirmwareDownload().FlashFirmware(request, &recorder_);
+    return result_.flashed;
   }
 
   TempDir dir_;
-  UpdateContext context_;
+  std::string codePath_, tablePath_;  // a large model's code and table files
+  protocol::FlashResult result_;
   CountdownRecorder recorder_;
 };
 

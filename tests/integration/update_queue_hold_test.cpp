@@ -56,8 +56,6 @@ class QueueHeldOnTestBed : public kiln::testing::TestBedTest {
     // know: the update finds it from the node.
     ASSERT_TRUE(cupsd_.AddQueue(kSerialQueue, "Generic", "ipp://Orvix/T08?serial=HELD1"));
     ASSERT_TRUE(cupsd_.AddQueue(kQueue, kDriver));
-    context_.driverName = kDriver;
-    context_.notifyWindow = &watcher_;
   }
 
   bool Update(sim::VirtualPrinterConfig printer) {
@@ -67,17 +65,17 @@ class QueueHeldOnTestBed : public kiln::testing::TestBedTest {
     const std::string image =
         dir_.Write("fw.bin", testing::MakePackage(0x30000, config::kHeaderOffsetMain,
                                                   sim::ProductIdOfModel(7), 3, 3, "2.00"));
-    context_.targetModel = 7;
-    context_.connectedModel = 7;
     protocol::FlashRequest request;
     request.openModel = 7;
     request.reopenModel = 7;
+    request.targetModel = 7;
+    request.connectedModel = 7;
+    request.driverName = kDriver;
     request.image = config::LoadFile(image);
-    request.code = config::LoadFile(std::string(context_.codePath.view()));
-    request.table = config::LoadFile(std::string(context_.tablePath.view()));
     request.waitSeconds = 3;
     request.waitForRestart = true;
-    return protocol::FirmwareDownload(context_).FlashFirmware(request);
+    result_ = protocol::FirmwareDownload().FlashFirmware(request, &watcher_);
+    return result_.flashed;
   }
   void ExpectResumedWithTheJobDone() {
     EXPECT_TRUE(watcher_.bothStoppedDuringCountdown);
@@ -88,12 +86,12 @@ class QueueHeldOnTestBed : public kiln::testing::TestBedTest {
 
   testing::PrivateCupsd cupsd_;
   testing::TempDir dir_;
-  UpdateContext context_;
+  protocol::FlashResult result_;
   QueueWatcher watcher_{cupsd_};
 };
 
 TEST_F(QueueHeldOnTestBed, PausedDuringAPassingUpdateWithTheJobPendingUntilTheEnd) {
-  ASSERT_TRUE(Update({})) << context_.resultText.c_str();
+  ASSERT_TRUE(Update({})) << result_.text.c_str();
   EXPECT_EQ(watcher_.jobStateWhileReconnecting, IPP_JSTATE_PENDING);
   ExpectResumedWithTheJobDone();
 }

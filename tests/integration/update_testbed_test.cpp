@@ -44,8 +44,8 @@ TEST_F(UpdateOnTestBed, TwoM07PrintersAreBothUpdated) {
 
 TEST_F(UpdateOnTestBed, M25ReceivesTheThreeFiles) {
   Start({Printer(25, "L")});
-  context_.codePath = dir_.Write("code.bin", std::string(0x12000, 'c'));
-  context_.tablePath = dir_.Write("table.bin", std::string(0x800, 't'));
+  codePath_ = dir_.Write("code.bin", std::string(0x12000, 'c'));
+  tablePath_ = dir_.Write("table.bin", std::string(0x800, 't'));
   ASSERT_TRUE(Update(25, 25, Package(25)));
   sim::VirtualPrinter& printer = bed_->Printer(0);
   const auto files = printer.Files();
@@ -76,6 +76,7 @@ class Display final : public app::VersionDisplay {
 TEST_F(UpdateOnTestBed, QueriesFindTheFallBackModelAndReadTheRevision) {
   Start({Printer(19, "O", "1.07a")});
   Display display;
+  UpdateContext context_;
   app::PrinterQueries queries(context_, &display);
   context_.largeModel = true;
   EXPECT_TRUE(queries.ProbeConnection(25));
@@ -94,9 +95,9 @@ TEST_F(UpdateOnTestBed, CalibrationBlockLostInProgrammingFailsThePrinter) {
   Start({config});
   EXPECT_FALSE(Update(13, 13, Package(13)));
   EXPECT_EQ(bed_->Printer(0).Version(), "2.00");
-  EXPECT_NE(context_.resultText.view().find("Printer 1 lost its calibration block"),
+  EXPECT_NE(result_.text.view().find("Printer 1 lost its calibration block"),
             std::string_view::npos)
-      << context_.resultText.c_str();
+      << result_.text.c_str();
 }
 
 }  // namespace

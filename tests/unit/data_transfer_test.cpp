@@ -24,8 +24,8 @@ using kiln::testing::ScriptedChannel;
 using kiln::testing::TempDir;
 
 // A large model's code or table file as the update loads it.
-config::LoadedFile Loaded(const PathText& path) {
-  return config::LoadFile(std::string(path.view()));
+config::LoadedFile Loaded(const std::string& path) {
+  return config::LoadFile(path);
 }
 
 uint16_t LengthField(const Bytes& packet) {
@@ -75,36 +75,30 @@ TEST_F(Transfer, RefusedStartFailsThePrinterAnUnansweredEndIsToldApart) {
 TEST_F(Transfer, LargeModelUnansweredEndFailsAnEarlyFileOnlyTheImageIsLeftOpen) {
   prn_ = std::make_unique<CPrnCmd>(&channel_, SendMode::kUnpadded);
   channel_.autoAnswer = false;
-  UpdateContext context;
-  context.noWaitBusyBeforeWrite = true;
-  context.codePath = dir_.Write("code.bin", std::string(10, 'c'));
-  context.tablePath = dir_.Write("table.bin", std::string(10, 't'));
+  const config::LoadedFile code = Loaded(dir_.Write("code.bin", std::string(10, 'c')));
+  const config::LoadedFile table = Loaded(dir_.Write("table.bin", std::string(10, 't')));
   const Bytes image(20, 'i');
   for (int piece = 0; piece < 4; ++piece) channel_.ScriptAnswer(0x8308, {});
   // The code file's end goes unanswered: the table and the image never go out.
-  EXPECT_EQ(WriteFirmwareFiles(*prn_, context, Loaded(context.codePath), Loaded(context.tablePath),
-                               image.data(), 20),
+  EXPECT_EQ(WriteFirmwareFiles(*prn_, true, nullptr, code, table, image.data(), 20),
             TransferOutcome::kRejected);
   EXPECT_EQ(CountOf(channel_.Commands(), 0x8307), 1u);
 
   channel_.writes.clear();
   for (int end = 0; end < 2; ++end) channel_.ScriptAnswer(0x8307, {});
-  EXPECT_EQ(WriteFirmwareFiles(*prn_, context, Loaded(context.codePath), Loaded(context.tablePath),
-                               image.data(), 20),
+  EXPECT_EQ(WriteFirmwareFiles(*prn_, true, nullptr, code, table, image.data(), 20),
             TransferOutcome::kEndUnanswered);
   EXPECT_EQ(CountOf(channel_.Commands(), 0x8307), 3u);
 }
 
 TEST_F(Transfer, LargeModelSendsRegistersAndThreeAnnouncedFiles) {
   prn_ = std::make_unique<CPrnCmd>(&channel_, SendMode::kUnpadded);
-  UpdateContext context;
-  context.noWaitBusyBeforeWrite = true;
-  context.codePath = dir_.Write("code.bin", std::string(2 * kDataPieceSize + 1, 'c'));
-  context.tablePath = dir_.Write("table.bin", std::string(10, 't'));
+  const config::LoadedFile code =
+      Loaded(dir_.Write("code.bin", std::string(2 * kDataPieceSize + 1, 'c')));
+  const config::LoadedFile table = Loaded(dir_.Write("table.bin", std::string(10, 't')));
   const Bytes image(20, 'i');
 
-  EXPECT_EQ(WriteFirmwareFiles(*prn_, context, Loaded(context.codePath), Loaded(context.tablePath),
-                               image.data(), 20),
+  EXPECT_EQ(WriteFirmwareFiles(*prn_, true, nullptr, code, table, image.data(), 20),
             TransferOutcome::kSent);
   const std::vector<uint16_t> expected = {
       0x8305, 0x8305, 0x8305, 0x8305, 0x8305,  // registers
@@ -130,13 +124,10 @@ TEST_F(Transfer, LargeModelSendsRegistersAndThreeAnnouncedFiles) {
 
 TEST_F(Transfer, MissingTableFileStopsBeforeTheImage) {
   prn_ = std::make_unique<CPrnCmd>(&channel_, SendMode::kUnpadded);
-  UpdateContext context;
-  context.noWaitBusyBeforeWrite = true;
-  context.codePath = dir_.Write("code.bin", "code");
-  context.tablePath = dir_.File("missing.bin");
+  const config::LoadedFile code = Loaded(dir_.Write("code.bin", "code"));
+  const config::LoadedFile table = Loaded(dir_.File("missing.bin"));
   const Bytes image(20, 'i');
-  EXPECT_EQ(WriteFirmwareFiles(*prn_, context, Loaded(context.codePath), Loaded(context.tablePath),
-                               image.data(), 20),
+  EXPECT_EQ(WriteFirmwareFiles(*prn_, true, nullptr, code, table, image.data(), 20),
             TransferOutcome::kFileUnreadable);
   const std::vector<uint16_t> commands = channel_.Commands();
   EXPECT_EQ(std::vector<uint16_t>(commands.begin() + 5, commands.end()),
@@ -147,13 +138,10 @@ TEST_F(Transfer, UnansweredPieceEndsTheFileAndFailsThePrinter) {
   prn_ = std::make_unique<CPrnCmd>(&channel_, SendMode::kUnpadded);
   channel_.autoAnswer = false;
   for (int i = 0; i < 6; ++i) channel_.QueueAnswer({});  // registers and the announcement
-  UpdateContext context;
-  context.noWaitBusyBeforeWrite = true;
-  context.codePath = dir_.Write("code.bin", "code");
-  context.tablePath = dir_.Write("table.bin", "table");
+  const config::LoadedFile code = Loaded(dir_.Write("code.bin", "code"));
+  const config::LoadedFile table = Loaded(dir_.Write("table.bin", "table"));
   const Bytes image(20, 'i');
-  EXPECT_EQ(WriteFirmwareFiles(*prn_, context, Loaded(context.codePath), Loaded(context.tablePath),
-                               image.data(), 20),
+  EXPECT_EQ(WriteFirmwareFiles(*prn_, true, nullptr, code, table, image.data(), 20),
             TransferOutcome::kRejected);
   EXPECT_EQ(channel_.Commands().back(), 0x8308) << "no end of file, no further files";
 }

@@ -75,11 +75,6 @@ std::vector<uint16_t> Commands(const sim::VirtualPrinter& printer) {
 
 class Flash : public ::testing::Test {
  protected:
-  void SetUp() override {
-    context_.showCountdown = true;
-    context_.notifyWindow = &recorder_;
-  }
-
   // A package for model's product ID, programmed in 3 seconds, version "2.00".
   std::string Package(uint32_t model, std::size_t size = 0x20000) {
     const uint16_t pid = sim::ProductIdOfModel(model);
@@ -96,21 +91,25 @@ class Flash : public ::testing::Test {
   }
   bool Run(uint32_t model, const std::string& image, uint16_t seconds = 10,
            const char* table = nullptr, bool waitForRestart = true, uint8_t writeType = 0) {
-    context_.targetModel = model;
-    context_.connectedModel = model;
-    context_.largeModel = model >= 19;
     FlashRequest request;
     request.openModel = model;
     request.reopenModel = model;
+    request.targetModel = model;
+    request.connectedModel = model;
+    request.largeModel = model >= 19;
+    request.driverName = options_.driverName;
     request.image = config::LoadFile(image);
     if (table != nullptr) request.colourTable = config::LoadFile(table);
-    request.code = config::LoadFile(std::string(context_.codePath.view()));
-    request.table = config::LoadFile(std::string(context_.tablePath.view()));
+    request.code = config::LoadFile(options_.codePath);
+    request.table = config::LoadFile(options_.tablePath);
     request.writeType = writeType;
     request.waitSeconds = seconds;
     request.waitForRestart = waitForRestart;
-    FirmwareDownload download(context_, rig_.Links(), FakeQueues());
-    return download.FlashFirmware(request);
+    request.noWaitBurnOk = options_.noWaitBurnOk;
+    request.showCountdown = !options_.silent;
+    request.noWaitBusyBeforeWrite = options_.noWaitBusyBeforeWrite;
+    result_ = FirmwareDownload(rig_.Links(), FakeQueues()).FlashFirmware(request, &recorder_);
+    return result_.flashed;
   }
   QueueHolder FakeQueues() {
     class Held final : public HeldQueues {
@@ -137,8 +136,8 @@ class Flash : public ::testing::Test {
     return rig_.Printer(std::stoul(node.substr(std::string("/dev/usb/lp").size())));
   }
   void LargeModelFiles() {
-    context_.codePath = dir_.Write("code.bin", std::string(0x100, 'c'));
-    context_.tablePath = dir_.Write("table.bin", std::string(0x80, 't'));
+    options_.codePath = dir_.Write("code.bin", std::string(0x100, 'c'));
+    options_.tablePath = dir_.Write("table.bin", std::string(0x80, 't'));
   }
 
   template <typename SetFaults>
@@ -157,13 +156,20 @@ class Flash : public ::testing::Test {
     return errors;
   }
   bool ResultSays(std::string_view words) const {
-    return context_.resultText.view().find(words) != std::string_view::npos;
+    return result_.text.view().find(words) != std::string_view::npos;
   }
 
   int added_ = 0;
   TempDir dir_;
   VirtualPrinterRig rig_;
-  UpdateContext context_;
+  // What the update's configuration says for the download.
+  struct Options {
+    bool noWaitBurnOk = false;
+    bool silent = false;
+    bool noWaitBusyBeforeWrite = false;
+    std::string driverName, codePath, tablePath;
+  } options_;
+  FlashResult result_;
   Recorder recorder_;
   QueueHoldLog queues_;
 };
@@ -246,7 +252,7 @@ TEST_F(Flash, ChecksumErrorAfterProgrammingFailsBeforeTheCountdown) {
     recorder_.seen.clear();
     EXPECT_FALSE(Run(model, Package(model)));
     EXPECT_EQ(recorder_.seen, (std::vector<Notification>{{DownloadObserver::kPrinterError, code}}));
-    EXPECT_TRUE(ResultSays("checksum")) << context_.resultText.c_str();
+    EXPECT_TRUE(ResultSays("checksum")) << result_.text.c_str();
   }
 }
 
@@ -259,7 +265,7 @@ TEST_F(Flash, CpuStepKeepsNoBlockAndResetsNoJob) {
 
   // Not waiting for the burn either: counted down, then not reconnected.
   recorder_ = Recorder();
-  context_.noWaitBurnOk = true;
+  options_.noWaitBurnOk = true;
   EXPECT_TRUE(Run(13, Package(13, 0x100000), 2, nullptr, false, 2));
   EXPECT_EQ(recorder_.Countdown().size(), 4u);
   EXPECT_EQ(recorder_.stages.back(), DownloadObserver::Stage::kCountdown);
@@ -274,7 +280,7 @@ TEST_F(Flash, DeviceBlockKeptAtItsModelsOffset) {
 
   LargeModelFiles();
   sim::VirtualPrinter& large = Printer(25, block);
-  context_.noWaitBurnOk = false;
+  options_.noWaitBurnOk = false;
   ASSERT_TRUE(Run(25, Package(25, 0x100000)));
   const auto files = large.Files();
   ASSERT_EQ(files.size(), 3u);
@@ -347,7 +353,7 @@ TEST_F(Flash, LargeModelSendsRegistersAndThreeFiles) {
 
 TEST_F(Flash, MissingTableFileStopsTheUpdate) {
   LargeModelFiles();
-  context_.tablePath = dir_.File("absent.bin");
+  options_.tablePath = dir_.File("absent.bin");
   sim::VirtualPrinter& printer = Printer(25);
   EXPECT_FALSE(Run(25, Package(25)));
   ASSERT_EQ(printer.Files().size(), 1u) << "only the code file went out";
@@ -356,7 +362,7 @@ TEST_F(Flash, MissingTableFileStopsTheUpdate) {
 
 TEST_F(Flash, NoWaitBusyMakesEverySettleATwoSecondPause) {
   LargeModelFiles();
-  context_.noWaitBusyBeforeWrite = true;
+  options_.noWaitBusyBeforeWrite = true;
   Printer(25);
   ASSERT_TRUE(Run(25, Package(25), 5, nullptr, false));
   const auto pauses = rig_.clock.Pauses();
@@ -367,17 +373,17 @@ TEST_F(Flash, NoPrinterMeansNoUpdate) {
   EXPECT_FALSE(Run(7, Package(7)));
   EXPECT_TRUE(recorder_.seen.empty());
   EXPECT_TRUE(rig_.clock.Pauses().empty());
-  EXPECT_FALSE(context_.resultText.empty());
+  EXPECT_FALSE(result_.text.empty());
 }
 
 TEST_F(Flash, UnloadablePackageOrTooSmallImageRefusesTheUpdate) {
   Printer(7);
   EXPECT_FALSE(Run(7, dir_.File("missing.bin")));
-  EXPECT_EQ(context_.resultText, "Open Firmware File Error!!");
+  EXPECT_EQ(result_.text, "Open Firmware File Error!!");
 
   const std::string table = dir_.Write("colour.bin", TableBytes());
   EXPECT_FALSE(Run(7, Package(7, 0x1000), 5, table.c_str()));
-  EXPECT_TRUE(ResultSays("4096 bytes")) << context_.resultText.c_str();
+  EXPECT_TRUE(ResultSays("4096 bytes")) << result_.text.c_str();
   EXPECT_TRUE(ResultSays("fw7.bin")) << "names the image file";
   EXPECT_TRUE(rig_.Printer(0).Transcript().empty()) << "nothing sent";
 }
@@ -389,10 +395,10 @@ TEST_F(Flash, EveryPrinterIsUpdatedAndAFailureIsReported) {
   config.serialNumber = "BAD";
   config.faults.silent = sim::CommandMatch::Code(cmd::kWriteEnd);
   sim::VirtualPrinter& bad = rig_.Add(config);
-  context_.noWaitBurnOk = true;
+  options_.noWaitBurnOk = true;
   EXPECT_FALSE(Run(7, Package(7))) << "nothing shows the second printer was updated";
   EXPECT_TRUE(ResultSays("Printer 2 did not confirm the end of the firmware."))
-      << context_.resultText.c_str();
+      << result_.text.c_str();
   EXPECT_EQ(good.Images().size(), 1u);
   EXPECT_EQ(bad.Images().size(), 1u);
   EXPECT_EQ(CountOf(Commands(good), cmd::kWriteEnd), 1u);
@@ -411,7 +417,7 @@ TEST_F(Flash, PrintersRestartingDuringTheLoopEachGetTheImageOnce) {
   const std::string image = dir_.Write(
       "fast.bin",
       MakePackage(0x20000, config::kHeaderOffsetMain, sim::ProductIdOfModel(7), 0, 0, "2.00"));
-  EXPECT_TRUE(Run(7, image, 20)) << context_.resultText.c_str();
+  EXPECT_TRUE(Run(7, image, 20)) << result_.text.c_str();
   for (sim::VirtualPrinter* printer : printers) {
     EXPECT_EQ(printer->Images().size(), 1u) << printer->Config().serialNumber;
     EXPECT_EQ(printer->Version(), "2.00") << printer->Config().serialNumber;
@@ -440,7 +446,7 @@ TEST_F(Flash, PrinterLeavingMidTransferFails) {
   config.model = 7;
   config.faults.leaveAfterDataBytes = 0x10000;
   rig_.Add(config);
-  context_.noWaitBurnOk = true;
+  options_.noWaitBurnOk = true;
   EXPECT_FALSE(Run(7, Package(7, 0x40000)));
 }
 
@@ -461,10 +467,10 @@ TEST_F(Flash, EachPrinterGetsItsOwnDeviceBlockOrNone) {
 TEST_F(Flash, PrinterWhoseChannelNeverOpensHasFailed) {
   sim::VirtualPrinter& good = Printer(7);
   Faulty(7, "HELD", [](auto& f) { f.openRefused = true; });
-  context_.noWaitBurnOk = true;
+  options_.noWaitBurnOk = true;
   EXPECT_FALSE(Run(7, Package(7)));
   EXPECT_EQ(good.Images().size(), 1u);
-  EXPECT_TRUE(ResultSays("Printer 2")) << context_.resultText.c_str();
+  EXPECT_TRUE(ResultSays("Printer 2")) << result_.text.c_str();
 }
 
 TEST_F(Flash, NoPrinterReachedMeansNoCountdown) {
@@ -482,7 +488,7 @@ TEST_F(Flash, PrinterThatNeverReturnsIsNamedNotGivenAnothersCode) {
   Faulty(7, "GONE", [](auto& f) { f.neverReturn = true; });
   EXPECT_FALSE(Run(7, Package(7)));
   EXPECT_EQ(Errors(), (std::vector<Notification>{{DownloadObserver::kPrinterError, 0x00012345}}));
-  EXPECT_TRUE(ResultSays("Printer 2 did not come back")) << context_.resultText.c_str();
+  EXPECT_TRUE(ResultSays("Printer 2 did not come back")) << result_.text.c_str();
 }
 
 TEST_F(Flash, UnreadableStateAfterProgrammingIsNoPass) {
@@ -493,14 +499,14 @@ TEST_F(Flash, UnreadableStateAfterProgrammingIsNoPass) {
   EXPECT_FALSE(Run(7, Package(7)));
   EXPECT_EQ(CountOf(Commands(printer), cmd::kJobReset), 0u) << "not confirmed";
   EXPECT_TRUE(Errors().empty()) << "a transport result is no printer code";
-  EXPECT_TRUE(ResultSays("Printer 1:")) << context_.resultText.c_str();
+  EXPECT_TRUE(ResultSays("Printer 1:")) << result_.text.c_str();
 }
 
 TEST_F(Flash, UnreadableColourTableRefusesTheUpdate) {
   sim::VirtualPrinter& printer = Printer(7);
   const std::string table = dir_.File("absent-table.bin");
   EXPECT_FALSE(Run(7, Package(7, 0x70000), 5, table.c_str()));
-  EXPECT_TRUE(ResultSays("absent-table.bin")) << context_.resultText.c_str();
+  EXPECT_TRUE(ResultSays("absent-table.bin")) << result_.text.c_str();
   EXPECT_TRUE(printer.Transcript().empty());
 }
 
@@ -510,7 +516,7 @@ TEST_F(Flash, PrinterThatNeverAnswersGetsNothingAndFails) {
   EXPECT_FALSE(Run(7, Package(7)));
   EXPECT_EQ(Commands(printer), std::vector<uint16_t>(30, cmd::kStatusSummary));
   EXPECT_TRUE(recorder_.seen.empty());
-  EXPECT_TRUE(ResultSays("Printer 1 did not answer")) << context_.resultText.c_str();
+  EXPECT_TRUE(ResultSays("Printer 1 did not answer")) << result_.text.c_str();
 }
 
 TEST_F(Flash, PrinterMissingAfterProgrammingIsLookedForTwiceThirtyTimes) {
@@ -521,7 +527,7 @@ TEST_F(Flash, PrinterMissingAfterProgrammingIsLookedForTwiceThirtyTimes) {
   // second after the failed busy wait, and 30 more.
   EXPECT_EQ(std::count(pauses.begin(), pauses.end(), 1000u), 1 + 1 + 30 + 1 + 30);
   EXPECT_TRUE(Errors().empty());
-  EXPECT_TRUE(ResultSays("Printer 1 did not come back")) << context_.resultText.c_str();
+  EXPECT_TRUE(ResultSays("Printer 1 did not come back")) << result_.text.c_str();
 }
 
 TEST_F(Flash, HarmlessConditionsAfterProgrammingPass) {
@@ -556,13 +562,13 @@ TEST_F(Flash, HarmlessConditionsAfterProgrammingPass) {
 
 TEST_F(Flash, NoWaitBurnOkAndSilentSkipTheirParts) {
   sim::VirtualPrinter& printer = Printer(7);
-  context_.noWaitBurnOk = true;
+  options_.noWaitBurnOk = true;
   EXPECT_TRUE(Run(7, Package(7)));
   EXPECT_TRUE(recorder_.seen.empty());
   EXPECT_EQ(CountOf(Commands(printer), cmd::kJobReset), 0u) << "not waited for";
 
-  context_.noWaitBurnOk = false;
-  context_.silent = true;
+  options_.noWaitBurnOk = false;
+  options_.silent = true;
   sim::VirtualPrinter& quiet = Printer(9);
   EXPECT_TRUE(Run(9, Package(9), 3));
   EXPECT_TRUE(recorder_.seen.empty()) << "no count-down in the silent mode";
@@ -581,7 +587,7 @@ TEST_F(Flash, LargeModelLeavingHalfWayFails) {
 }
 
 TEST_F(Flash, EachPrintersQueuesAreHeldBeforeItsImageUntilTheLastCommand) {
-  context_.driverName = "Orvix Photo Printer T08";
+  options_.driverName = "Orvix Photo Printer T08";
   sim::VirtualPrinter& first = Printer(7);
   sim::VirtualPrinter& second = Printer(7);
   ASSERT_TRUE(Run(7, Package(7)));
@@ -625,8 +631,8 @@ TEST_F(Flash, CalibrationBlockLostInProgrammingFailsOnlyThatPrinter) {
   config.faults.blockDamage = sim::BlockDamage::kLost;
   rig_.Add(config);
   EXPECT_FALSE(Run(13, Package(13, 0x100000)));
-  EXPECT_TRUE(ResultSays("Printer 2 lost its calibration block")) << context_.resultText.c_str();
-  EXPECT_FALSE(ResultSays("Printer 1")) << context_.resultText.c_str();
+  EXPECT_TRUE(ResultSays("Printer 2 lost its calibration block")) << result_.text.c_str();
+  EXPECT_FALSE(ResultSays("Printer 1")) << result_.text.c_str();
 }
 
 TEST_F(Flash, CalibrationBlockAlteredInProgrammingFailsThePrinter) {
@@ -637,8 +643,7 @@ TEST_F(Flash, CalibrationBlockAlteredInProgrammingFailsThePrinter) {
   rig_.Add(config);
   LargeModelFiles();
   EXPECT_FALSE(Run(25, Package(25, 0x100000)));
-  EXPECT_TRUE(ResultSays("Printer 1: its calibration block changed"))
-      << context_.resultText.c_str();
+  EXPECT_TRUE(ResultSays("Printer 1: its calibration block changed")) << result_.text.c_str();
 }
 
 }  // namespace

@@ -10,7 +10,6 @@ namespace {
 TEST(UpdateContext, StartsZeroed) {
   const UpdateContext context;
   EXPECT_TRUE(context.baseDir.empty());
-  EXPECT_TRUE(context.resultText.empty());
   EXPECT_EQ(context.notifyWindow, nullptr);
   EXPECT_EQ(context.targetModel, 0u);
   EXPECT_EQ(context.writeType, 0);
