@@ -6,6 +6,7 @@
 
 #include "config/firmware_package.h"
 #include "config/update_context.h"
+#include "config/update_context_bridge.h"
 #include "support/fuzz_input.h"
 #include "support/scratch_dir.h"
 

@@ -5,6 +5,7 @@
 #include "app/version_text.h"
 #include "config/config_file.h"
 #include "config/firmware_package.h"
+#include "config/update_context_bridge.h"
 #include "i18n/driver_error_text.h"
 #include "i18n/string_table.h"
 #include "models/model_table.h"

@@ -2,6 +2,7 @@
 
 #include "config/config_file.h"
 #include "config/firmware_package.h"
+#include "config/update_context_bridge.h"
 #include "models/model_table.h"
 
 namespace kiln::app {

@@ -32,8 +32,8 @@ std::optional<uint32_t> LocateInOrder(const uint8_t* image, uint32_t size, uint3
   return std::nullopt;
 }
 
-// The header of a loaded package; a package that holds nothing beyond its header, or
-// whose version text states no version, is not a package.
+}  // namespace
+
 bool DecodeLoadedHeader(const LoadedFile& file, bool cpuPackage, uint8_t writeType,
                         PackageHeader& header) {
   if (!file.readable()) return false;
@@ -44,8 +44,6 @@ bool DecodeLoadedHeader(const LoadedFile& file, bool cpuPackage, uint8_t writeTy
   header = DecodePackageHeader(file.data(), *offset);
   return IsFirmwareVersion(header.version.view());
 }
-
-}  // namespace
 
 std::vector<uint32_t> PackageReadPieces(uint32_t size) {
   std::vector<uint32_t> pieces;
@@ -99,56 +97,10 @@ PackageHeader DecodePackageHeader(const uint8_t* image, uint32_t offset) {
   return decoded;
 }
 
-bool ReadPackageInfo(UpdateContext& context) {
-  // Only the two files whose headers are decoded: the others are not needed to show it.
-  PackageFiles files;
-  files.firmware = LoadFile(std::string(context.firmwarePath.view()));
-  if (context.cpuFirst) files.cpuFirmware = LoadFile(std::string(context.cpuFirmwarePath.view()));
-  return ReadPackageInfo(context, files);
-}
-
 std::optional<FixedText<5>> PackageVersionOf(const LoadedFile& file, uint8_t writeType) {
   PackageHeader header;
   if (!DecodeLoadedHeader(file, false, writeType, header)) return std::nullopt;
   return header.version;
-}
-
-bool ReadPackageInfo(UpdateContext& context, const PackageFiles& files) {
-  PackageHeader header;
-  if (!DecodeLoadedHeader(files.firmware, false, context.writeType, header)) return false;
-
-  context.packageVidPid = models::MakeVidPid(header.productId);
-  context.extraDelay = context.writeType == 2 ? header.programTime1 : header.programTime2;
-  context.packageVersion = header.version.view();
-
-  // A lookup that finds no row clears what it would have set, so that no earlier
-  // entry's model stays the target of this package.
-  const models::PrinterModel* packageRow = models::FindModelByVidPid(context.packageVidPid);
-  if (context.noCheckPid) {
-    const models::PrinterModel* target = models::FindModelByShortName(context.modelName);
-    context.driverName = target != nullptr ? target->driverName : "";
-    context.targetModel = target != nullptr ? target->serialNumber : 0;
-    context.targetVidPid = target != nullptr ? target->vidPid : 0;
-    context.packageDriverName = packageRow != nullptr ? packageRow->driverName : "";
-    context.packageModel = packageRow != nullptr ? packageRow->serialNumber : 0;
-  } else {
-    context.targetVidPid = context.packageVidPid;
-    context.driverName = packageRow != nullptr ? packageRow->driverName : "";
-    context.targetModel = packageRow != nullptr ? packageRow->serialNumber : 0;
-    context.packageDriverName = context.driverName.view();
-    context.packageModel = context.targetModel;
-    // A product ID of no model addresses no printer.
-    if (packageRow == nullptr) return false;
-  }
-
-  if (!context.cpuFirst) return true;
-  PackageHeader cpuHeader;
-  if (!DecodeLoadedHeader(files.cpuFirmware, true, context.writeType, cpuHeader)) {
-    return false;
-  }
-  context.cpuPackageVersion = cpuHeader.version.view();
-  context.cpuExtraDelay = cpuHeader.programTime1;
-  return true;
 }
 
 bool VerifyBlockChecksum(const uint8_t* block, std::size_t length, uint8_t marker) {

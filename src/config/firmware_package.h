@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "config/package_files.h"
-#include "config/update_context.h"
+#include "platform/fixed_text.h"
 
 namespace kiln::config {
 
@@ -61,18 +61,13 @@ std::optional<uint32_t> LocateCpuPackageHeader(const uint8_t* image, uint32_t si
 // Decodes the header at offset; the caller has located it.
 PackageHeader DecodePackageHeader(const uint8_t* image, uint32_t offset);
 
-// Decodes the loaded firmware package's header into packageVidPid, extraDelay and
-// packageVersion, resolves the target and package models, and, when cpuFirst is on,
-// decodes the CPU package's version and programming time. A lookup that finds no model
-// row clears the fields it would have set (model 0, empty names). False when a package
-// could not be loaded, holds no header or nothing beyond it, states no version
-// (IsFirmwareVersion), or, unless noCheckPid is on, when its product ID is no model's.
-bool ReadPackageInfo(UpdateContext& context, const PackageFiles& files);
-// The same on the files the context names, read now and dropped afterwards: for what the
-// window shows before an update, never for an update itself.
-bool ReadPackageInfo(UpdateContext& context);
+// The header of a loaded package (a CPU package's header is looked for at 0x40 first);
+// false when it has none, holds nothing beyond it, or its version text states no version:
+// then it is not a package.
+bool DecodeLoadedHeader(const LoadedFile& file, bool cpuPackage, uint8_t writeType,
+                        PackageHeader& header);
 
-// The version a package states, when it is a package (as ReadPackageInfo judges it).
+// The version a package states, when it is a package (as DecodeLoadedHeader judges it).
 std::optional<FixedText<5>> PackageVersionOf(const LoadedFile& file, uint8_t writeType);
 
 // A device data block of length bytes is valid when byte length-2 is the marker and

@@ -5,8 +5,6 @@
 #include <string>
 #include <vector>
 
-#include "config/update_context.h"
-
 namespace kiln::config {
 
 // No file of a package may be larger than this: no model's flash holds more, and a
@@ -40,10 +38,5 @@ struct PackageFiles {
   LoadedFile cpuFirmware, cpuCode, cpuTable;  // the CPU firmware step
   LoadedFile colourTable;                     // the colour table chosen for this update
 };
-
-// Reads the files the context names for the current entry: the firmware always, the
-// large model's, alternative set's and CPU step's files where the entry names them, and
-// the colour table when the table switch is on and one was chosen.
-PackageFiles LoadPackageFiles(const UpdateContext& context);
 
 }  // namespace kiln::config

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "config/config_file.h"
+#include "config/update_context_bridge.h"
 #include "support/package_builder.h"
 #include "support/temp_dir.h"
 

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "config/config_file.h"
+#include "config/update_context_bridge.h"
 #include "protocol/command_codes.h"
 #include "protocol/download_observer.h"
 #include "recording_view.h"
