@@ -12,7 +12,6 @@
 #include "platform/device_monitor.h"
 #include "platform/usb_printer_nodes.h"
 #include "sim/testbed/sysfs_layout.h"
-#include "usb/printer_notification.h"
 
 namespace kiln {
 namespace {
@@ -89,9 +88,7 @@ TEST_F(UdevPrinterNodes, DevicesOfTheModelWithoutANodeAreUnreachable) {
 }
 
 TEST_F(UdevPrinterNodes, MonitorReportsArrivalAndRemoval) {
-  EXPECT_EQ(usb::RegisterPrinterNotification("{28d78fad-5a12-11d1-ae5b}"), nullptr);
-  // The main window registers with the class GUID in lower case.
-  auto monitor = usb::RegisterPrinterNotification("{28d78fad-5a12-11d1-ae5b-0000f803a8c2}");
+  auto monitor = platform::OpenUsbPrinterMonitor();
   ASSERT_NE(monitor, nullptr);
   sim::PrinterPlacement placement;
   placement.port = 2;
