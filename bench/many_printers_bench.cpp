@@ -28,7 +28,7 @@
 #include "support/temp_dir.h"
 #include "support/timeline_clock.h"
 #include "support/umockdev_reexec.h"
-#include "usb/device_enumerator.h"
+#include "usb/printer_node_source.h"
 
 namespace {
 
@@ -134,7 +134,7 @@ bool UpdatePrinters(const ModelRun& run, std::size_t count, const Files& files, 
   const kiln::usb::LinkFactory makeLink = [&clock] {
     return std::make_unique<kiln::usb::CUsbLink>(kiln::usb::LinkServices{
         &kiln::platform::SystemProbes(), &kiln::platform::SystemPipeOpener(),
-        &kiln::usb::SystemDeviceEnumerator(), &clock});
+        &kiln::usb::SystemPrinterNodes(), &clock});
   };
 
   const double pausedBefore = clock.PausedSeconds();

@@ -41,7 +41,7 @@
 #include "protocol/prn_cmd.h"
 #include "support/fake_clock.h"
 #include "support/pty_pair.h"
-#include "usb/device_enumerator.h"
+#include "usb/printer_node_source.h"
 #include "usb/usb_link.h"
 
 namespace {
@@ -73,14 +73,16 @@ const std::vector<uint8_t>& Payload() {
 }
 
 // The one printer of the benchmark, at the pseudo-terminal's node.
-class OnePrinter final : public kiln::usb::DeviceEnumerator {
+class OnePrinter final : public kiln::usb::PrinterNodeSource {
  public:
   explicit OnePrinter(std::string node) : node_(std::move(node)) {}
-  std::vector<kiln::usb::DeviceInterface> ClassDevices(const kiln::usb::Guid&, uint32_t) override {
-    kiln::usb::DeviceInterface printer;
-    printer.active = true;
-    printer.instanceId = "USB\\VID_2E5A&PID_0002\\BENCH";
-    printer.devicePath = node_;
+  std::vector<kiln::platform::UsbPrinterNode> PrinterNodes() override {
+    kiln::platform::UsbPrinterNode printer;
+    printer.node = node_;
+    printer.vendorId = 0x2E5A;
+    printer.productId = 0x0002;
+    printer.serial = "BENCH";
+    printer.present = true;
     return {printer};
   }
 

@@ -12,7 +12,7 @@
 #include "support/fuzz_channel.h"
 #include "support/fuzz_input.h"
 #include "support/scratch_dir.h"
-#include "usb/device_enumerator.h"
+#include "usb/printer_node_source.h"
 
 namespace {
 
@@ -27,24 +27,20 @@ namespace models = kiln::models;
 }
 
 // One connected printer of the model, whose pipes answer from the stream.
-class FuzzPrinterBus final : public usb::DeviceEnumerator, public kiln::platform::PipeOpener {
+class FuzzPrinterBus final : public usb::PrinterNodeSource, public kiln::platform::PipeOpener {
  public:
   explicit FuzzPrinterBus(AnswerStream& answers) : answers_(answers) {}
   void SetModel(uint32_t model) { model_ = model; }
 
-  std::vector<usb::DeviceInterface> ClassDevices(const usb::Guid& /*interfaceClass*/,
-                                                 uint32_t /*flags*/) override {
+  std::vector<kiln::platform::UsbPrinterNode> PrinterNodes() override {
     const models::PrinterModel* row = models::ModelBySerial(model_);
-    char instance[64];
-    std::snprintf(instance, sizeof instance, "USB\\VID_2E5A&PID_%04X\\FUZZ",
-                  row != nullptr ? models::ProductIdOf(row->vidPid) : 0u);
-    usb::DeviceInterface device;
-    device.active = true;
-    device.instanceId = instance;
-    device.devicePath = "/dev/usb/lp0";
-    device.portNumber = 1;
-    device.baseName = "USB";
-    return {device};
+    kiln::platform::UsbPrinterNode node;
+    node.node = "/dev/usb/lp0";
+    node.vendorId = 0x2E5A;
+    node.productId = row != nullptr ? models::ProductIdOf(row->vidPid) : 0;
+    node.serial = "FUZZ";
+    node.present = true;
+    return {node};
   }
   std::unique_ptr<kiln::platform::PipeFile> Open(const char* /*devicePath*/) override {
     return std::make_unique<kiln::fuzz::FuzzPipe>(answers_);

@@ -7,7 +7,7 @@
 namespace kiln::platform {
 
 // The small integer for the Windows version that steers the transport's choices
-// (interface class, pipe paths, chunk size, mutex namespace, registry value names).
+// (pipe paths, chunk size, mutex namespace).
 // Linux reports the code of a modern native 64-bit system.
 enum OsVersionCode : uint16_t {
   kOsOther = 0,

@@ -30,16 +30,7 @@ PrinterOutcome DescribeFoundPrinter(const usb::CUsbLink& link) {
   PrinterOutcome printer;
   printer.location = link.identity();
   printer.model = link.modelSerial();
-  // The instance ID ends in the serial number, or in the port path when the device has
-  // none (a generated Windows suffix holds '&', which serial numbers here never do).
-  const std::string& id = link.instanceId();
-  const std::size_t slash = id.rfind('\\');
-  if (slash != std::string::npos) {
-    const std::string tail = id.substr(slash + 1);
-    if (!tail.empty() && tail != printer.location && tail.find('&') == std::string::npos) {
-      printer.serial = tail;
-    }
-  }
+  printer.serial = link.serial();
   return printer;
 }
 

@@ -33,8 +33,8 @@ struct PrinterOutcome {
   std::string text;           // the sentence of the result text about this printer; empty if none
 };
 
-// The printer the link has just found: where it is, its serial number (from the device's
-// instance ID, when that ends in one) and the model it answers as.
+// The printer the link has just found: where it is, its serial number and the model it
+// answers as.
 PrinterOutcome DescribeFoundPrinter(const usb::CUsbLink& link);
 
 // The printer's revision text, bytes outside printable ASCII replaced by '?', so that a

@@ -1,8 +1,8 @@
 #include "usb/usb_link.h"
 
 #include "platform/lp_pipe.h"
-#include "usb/device_enumerator.h"
 #include "usb/io_right.h"
+#include "usb/printer_node_source.h"
 
 namespace kiln::usb {
 
@@ -13,7 +13,7 @@ constexpr uint32_t kWin2000Chunk = 0x1000;  // 4 KiB
 
 LinkServices LinkServices::Default() {
   return LinkServices{&platform::SystemProbes(), &platform::SystemPipeOpener(),
-                      &SystemDeviceEnumerator(), &platform::SystemClock()};
+                      &SystemPrinterNodes(), &platform::SystemClock()};
 }
 
 CUsbLink::CUsbLink() : CUsbLink(LinkServices::Default()) {

@@ -15,23 +15,22 @@
 #include "platform/fixed_text.h"
 #include "platform/os_probes.h"
 #include "platform/pipe_file.h"
+#include "platform/usb_printer_nodes.h"
 #include "usb/command_channel.h"
 #include "usb/link_pipe.h"
 #include "usb/result_code.h"
 
 namespace kiln::usb {
 
-class DeviceEnumerator;  // device-interface enumeration (libudev on Linux; a double in tests)
-struct DeviceInterface;
-class ClassListings;  // the interface lists of one open, each class listed once
-class IoRight;        // the pair of inter-process locks derived from the device path
+class PrinterNodeSource;  // the printer nodes there are (libudev on Linux; a double in tests)
+class IoRight;            // the pair of inter-process locks derived from the device path
 
 // Channel-opening results, with the numbers the trace prints.
 enum class OpenResult : uint32_t {
   kOk = 0,                 // every requested pipe is open
   kSomePipes = 1,          // some of the requested pipes are open
   kNoPipe = 2,             // the device is there, no pipe opened
-  kNotActive = 0x111,      // the instance is listed but not present
+  kNotActive = 0x111,      // no printer at that place in the list, or its node is missing
   kNoDevice = 0x11111111,  // no such model or instance
 };
 inline constexpr OpenResult kOpenOk = OpenResult::kOk;
@@ -40,7 +39,11 @@ inline constexpr OpenResult kOpenNoPipe = OpenResult::kNoPipe;
 inline constexpr OpenResult kOpenNotActive = OpenResult::kNotActive;
 inline constexpr OpenResult kOpenNoDevice = OpenResult::kNoDevice;
 
-// Enumeration mode flags.
+// Enumeration mode flags. With kEnumByVidPid the model's printers are the nodes with its
+// VID/PID; without it every printer node counts, and the link takes the model of the
+// printer found from its product ID (when a model has it). kEnumByPort alone selects the
+// node numbered instance index - 1.
+// kEnumPresent changes nothing but the number the trace shows.
 inline constexpr uint32_t kEnumPresent = 0x02;
 inline constexpr uint32_t kEnumByVidPid = 0x100;
 inline constexpr uint32_t kEnumByPort = 0x200;
@@ -55,7 +58,7 @@ inline constexpr uint8_t kPipeStatus = 0x04;
 struct LinkServices {
   platform::PlatformProbes* probes;
   platform::PipeOpener* pipes;
-  DeviceEnumerator* devices;
+  PrinterNodeSource* nodes;
   platform::Clock* clock;
   static LinkServices Default();
 };
@@ -104,8 +107,8 @@ class CUsbLink final : public CommandChannel {
   const char* devicePath() const { return devicePath_.c_str(); }
   // The identity (see PrinterIdentities) of the device last found.
   const std::string& identity() const { return identity_; }
-  // The instance ID of the device last found ("USB\VID_xxxx&PID_xxxx\<serial or port>").
-  const std::string& instanceId() const { return instanceId_; }
+  // The USB serial number of the device last found; empty when it has none.
+  const std::string& serial() const { return serial_; }
   uint32_t readTimeOut() const { return m_dwTimeOutR; }
   uint32_t writeTimeOut() const { return m_dwTimeOutW; }
   void SetTimeOuts(uint32_t readMs, uint32_t writeMs) {
@@ -121,23 +124,17 @@ class CUsbLink final : public CommandChannel {
   platform::OsVersionCode osVersion_ = platform::kOsOther;
   FixedText<260> devicePath_;
   std::string identity_;
-  std::string instanceId_;
+  std::string serial_;
   uint32_t m_dwTimeOutR = 5000;
   uint32_t m_dwTimeOutW = 5000;
   log::DebugLog log_;
 
-  // Discovery (usb_link_discovery.cpp). Everything one open looks at comes from its
-  // listings.
-  OpenResult OpenFrom(ClassListings& listings, uint32_t modelSerial, uint32_t instanceIndex,
-                      uint32_t enumMode, uint8_t pipeMask);
-  OpenResult OpeningAttempt(ClassListings& listings);
-  std::vector<DeviceInterface> ModelInterfaces(ClassListings& listings, uint32_t modelSerial,
-                                               uint32_t enumMode);
-  std::vector<DeviceInterface> MatchingInterfaces(ClassListings& listings, const char* guidText,
-                                                  uint32_t enumMode, uint32_t vidPidFilter);
-  uint32_t FindDevice(ClassListings& listings, const char* guidText, uint32_t wanted,
-                      uint32_t enumMode, uint32_t vidPidFilter);
-  void CorrectModelFromInstanceId(const char* instanceId);
+  // Discovery (usb_link_discovery.cpp). Everything one open looks at comes from one
+  // listing of the nodes.
+  std::vector<platform::UsbPrinterNode> ListNodes(uint32_t modelSerial);
+  OpenResult OpenFrom(const std::vector<platform::UsbPrinterNode>& nodes, uint32_t modelSerial,
+                      uint32_t instanceIndex, uint32_t enumMode, uint8_t pipeMask);
+  void Select(const platform::UsbPrinterNode* node);
   uint32_t SetIORight();
 
   bool open_ = false;
@@ -145,11 +142,9 @@ class CUsbLink final : public CommandChannel {
   OutPipe m_hPipeW;
   InPipe m_hPipeS;
   std::unique_ptr<IoRight> ioRight_;
-  FixedText<260> interfaceGuid_;
   uint8_t pipeMask_ = kPipeRead | kPipeWrite;
   uint32_t chunk_ = 0;
   uint32_t m_dwInstIndex = 0;
-  uint32_t devicePresent_ = 0;
   uint32_t m_dwEnumMode = 0;
 };
 

@@ -1,6 +1,5 @@
 // The udev side of the transport on a umockdev test bed of its own: which usbmisc nodes
-// count as printers, the instance IDs and order the enumerator reports, and the arrival
-// and removal notices.
+// count as printers, in which order, and the arrival and removal notices.
 
 #include <gtest/gtest.h>
 #include <poll.h>
@@ -13,8 +12,6 @@
 #include "platform/device_monitor.h"
 #include "platform/usb_printer_nodes.h"
 #include "sim/testbed/sysfs_layout.h"
-#include "usb/device_enumerator.h"
-#include "usb/printer_notification.h"
 
 namespace kiln {
 namespace {
@@ -81,21 +78,6 @@ TEST_F(UdevPrinterNodes, PrinterClassNodesSortedByNodeNumber) {
   EXPECT_EQ(nodes[1].portPath, "1-3");
 }
 
-TEST_F(UdevPrinterNodes, EnumeratorPublishesTheStandardPrinterClassOnly) {
-  usb::Guid printerClass, otherClass;
-  ASSERT_TRUE(usb::ParseGuid(usb::kUsbPrinterClassGuid, &printerClass));
-  ASSERT_TRUE(usb::ParseGuid("{2E5A0002-4A21-11D5-9C3E-0050BA7713F2}", &otherClass));
-  usb::DeviceEnumerator& devices = usb::SystemDeviceEnumerator();
-  const auto list = devices.ClassDevices(printerClass, usb::kDigcfPresent);
-  ASSERT_EQ(list.size(), 2u);
-  EXPECT_EQ(list[0].instanceId, "USB\\VID_2E5A&PID_0002\\SN-A");
-  EXPECT_EQ(list[0].devicePath, "/dev/usb/lp0");
-  EXPECT_TRUE(list[0].active);
-  EXPECT_EQ(list[0].portNumber, 1u);
-  EXPECT_EQ(list[1].instanceId, "USB\\VID_2E5A&PID_0103\\1-3") << "port path without serial";
-  EXPECT_TRUE(devices.ClassDevices(otherClass, usb::kDigcfPresent).empty());
-}
-
 TEST_F(UdevPrinterNodes, DevicesOfTheModelWithoutANodeAreUnreachable) {
   Add(Unbound(5, 0x0002));
   EXPECT_EQ(platform::UnreachableUsbPrinters(0x2E5A, 0x0002),
@@ -106,9 +88,7 @@ TEST_F(UdevPrinterNodes, DevicesOfTheModelWithoutANodeAreUnreachable) {
 }
 
 TEST_F(UdevPrinterNodes, MonitorReportsArrivalAndRemoval) {
-  EXPECT_EQ(usb::RegisterPrinterNotification("{28d78fad-5a12-11d1-ae5b}"), nullptr);
-  // The main window registers with the class GUID in lower case.
-  auto monitor = usb::RegisterPrinterNotification("{28d78fad-5a12-11d1-ae5b-0000f803a8c2}");
+  auto monitor = platform::OpenUsbPrinterMonitor();
   ASSERT_NE(monitor, nullptr);
   sim::PrinterPlacement placement;
   placement.port = 2;

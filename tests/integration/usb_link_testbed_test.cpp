@@ -18,7 +18,7 @@
 #include "support/fake_clock.h"
 #include "support/temp_dir.h"
 #include "test_bed_fixture.h"
-#include "usb/device_enumerator.h"
+#include "usb/printer_node_source.h"
 #include "usb/usb_link.h"
 
 namespace kiln::usb {
@@ -42,9 +42,8 @@ class LinkOnTestBed : public kiln::testing::TestBedTest {
  protected:
   // A link on the real Linux services; its pauses go to a fake clock.
   std::unique_ptr<CUsbLink> MakeLink() {
-    return std::make_unique<CUsbLink>(LinkServices{&platform::SystemProbes(),
-                                                   &platform::SystemPipeOpener(),
-                                                   &SystemDeviceEnumerator(), &clock_});
+    return std::make_unique<CUsbLink>(LinkServices{
+        &platform::SystemProbes(), &platform::SystemPipeOpener(), &SystemPrinterNodes(), &clock_});
   }
 
   static std::string RevisionOf(CUsbLink& link) {

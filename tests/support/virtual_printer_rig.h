@@ -2,7 +2,6 @@
 
 #include <stdlib.h>
 
-#include <cstdio>
 #include <memory>
 #include <string>
 #include <vector>
@@ -12,8 +11,8 @@
 #include "sim/virtual_printer.h"
 #include "support/fake_clock.h"
 #include "support/temp_dir.h"
-#include "usb/device_enumerator.h"
 #include "usb/link_factory.h"
+#include "usb/printer_node_source.h"
 
 namespace kiln::testing {
 
@@ -21,7 +20,7 @@ namespace kiln::testing {
 // printers that are on USB (under the product ID they have now), the pipes are
 // in-process pipes, and every pause of the updater and the printers goes through one
 // fake clock, so a whole update runs at once and its pauses can be checked.
-class VirtualPrinterRig final : public usb::DeviceEnumerator {
+class VirtualPrinterRig final : public usb::PrinterNodeSource {
  public:
   VirtualPrinterRig() { ::setenv("KILN_LOCK_DIR", locks_.path().c_str(), 1); }
   ~VirtualPrinterRig() override { ::unsetenv("KILN_LOCK_DIR"); }
@@ -44,23 +43,20 @@ class VirtualPrinterRig final : public usb::DeviceEnumerator {
     };
   }
 
-  std::vector<usb::DeviceInterface> ClassDevices(const usb::Guid& /*interfaceClass*/,
-                                                 uint32_t /*flags*/) override {
-    std::vector<usb::DeviceInterface> list;
+  std::vector<platform::UsbPrinterNode> PrinterNodes() override {
+    std::vector<platform::UsbPrinterNode> list;
     for (std::size_t i = 0; i < printers_.size(); ++i) {
       sim::VirtualPrinter& printer = *printers_[i];
       if (!printer.OnUsb()) continue;
-      char instance[64];
-      std::snprintf(instance, sizeof instance, "USB\\VID_2E5A&PID_%04X\\%s", printer.ProductId(),
-                    printer.Config().serialNumber.c_str());
-      usb::DeviceInterface device;
-      device.active = true;
-      device.instanceId = instance;
-      device.devicePath = paths_[i];
-      device.location = "1-" + std::to_string(i + 1);
-      device.portNumber = static_cast<uint32_t>(i + 1);
-      device.baseName = "USB";
-      list.push_back(device);
+      platform::UsbPrinterNode node;
+      node.node = paths_[i];
+      node.nodeNumber = static_cast<uint32_t>(i);
+      node.vendorId = 0x2E5A;
+      node.productId = printer.ProductId();
+      node.serial = printer.Config().serialNumber;
+      node.portPath = "1-" + std::to_string(i + 1);
+      node.present = true;
+      list.push_back(node);
     }
     return list;
   }

@@ -48,8 +48,7 @@ TEST_F(IoRightTest, TakenAroundATransactionInBothNamespaces) {
 }
 
 TEST_F(IoRightTest, BeforeWindows2000ThereIsNoGlobalMutex) {
-  devices_.For(models::ModelInterfaceGuids[kModel7])
-      .push_back(Printer("USB\\VID_2E5A&PID_0002\\A", "/dev/usb/lp0"));
+  nodes_.list.push_back(Printer("/dev/usb/lp0", kVidPid7, "A"));
   pipes_.Add("/dev/usb/lp0\\PIPE00");
   pipes_.Add("/dev/usb/lp0\\PIPE01");
   CUsbLink& link = MakeLink(platform::kOsWin98);
@@ -69,13 +68,11 @@ TEST_F(IoRightTest, ClosingTheChannelGivesTheRightBack) {
 }
 
 TEST_F(IoRightTest, LinksOnOnePrinterWaitForEachOtherButNotForOtherPrinters) {
-  auto& list = devices_.For(kUsbPrinterClassGuid);
-  list.push_back(Printer("USB\\VID_2E5A&PID_0002\\A", "/dev/usb/lp0"));
-  list.push_back(Printer("USB\\VID_2E5A&PID_0002\\B", "/dev/usb/lp1"));
+  nodes_.list = {Printer("/dev/usb/lp0", kVidPid7, "A"), Printer("/dev/usb/lp1", kVidPid7, "B")};
   pipes_.Add("/dev/usb/lp0");
   pipes_.Add("/dev/usb/lp1");
   FixedProbes probes(platform::kOsNt6);
-  const LinkServices services{&probes, &pipes_, &devices_, &clock_};
+  const LinkServices services{&probes, &pipes_, &nodes_, &clock_};
   CUsbLink first(services), samePrinter(services), otherPrinter(services);
   ASSERT_EQ(first.OpenIOChannel(kModel7, 1), kOpenOk);
   ASSERT_EQ(samePrinter.OpenIOChannel(kModel7, 1), kOpenOk);

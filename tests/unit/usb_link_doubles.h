@@ -9,7 +9,7 @@
 
 #include "platform/os_probes.h"
 #include "platform/pipe_file.h"
-#include "usb/device_enumerator.h"
+#include "usb/printer_node_source.h"
 #include "usb/usb_link.h"
 
 namespace kiln::usb {
@@ -143,37 +143,30 @@ class FixedProbes final : public platform::PlatformProbes {
   platform::OsVersionCode code_;
 };
 
-// Interface lists per class GUID (in registry form, upper case).
-class ListedDevices final : public DeviceEnumerator {
+// The printer nodes a test lists, with a count of the listings.
+class ListedNodes final : public PrinterNodeSource {
  public:
-  std::vector<DeviceInterface>& For(const char* guidText) { return lists_[Key(guidText)]; }
-  std::vector<DeviceInterface> ClassDevices(const Guid& interfaceClass, uint32_t flags) override {
+  std::vector<platform::UsbPrinterNode> PrinterNodes() override {
     ++calls;
-    lastFlags = flags;
     if (beforeList) beforeList(calls);
-    for (const auto& [text, list] : lists_) {
-      Guid guid;
-      if (ParseGuid(text, &guid) && guid == interfaceClass) return list;
-    }
-    return {};
+    return list;
   }
+  std::vector<platform::UsbPrinterNode> list;
   int calls = 0;
-  uint32_t lastFlags = 0;
   // Called before each listing with its number (from 1): lets a test change the devices
-  // between two enumerations.
+  // between two listings.
   std::function<void(int)> beforeList;
-
- private:
-  static std::string Key(const char* text) { return text; }
-  std::map<std::string, std::vector<DeviceInterface>> lists_;
 };
 
-inline DeviceInterface Printer(const std::string& instanceId, const std::string& path,
-                               bool active = true) {
-  DeviceInterface entry;
-  entry.active = active;
-  entry.instanceId = instanceId;
-  entry.devicePath = path;
+// A printer node with that VID/PID and serial number; no port path.
+inline platform::UsbPrinterNode Printer(const std::string& node, uint32_t vidPid,
+                                        const std::string& serial = "", bool present = true) {
+  platform::UsbPrinterNode entry;
+  entry.node = node;
+  entry.vendorId = static_cast<uint16_t>(vidPid >> 16);
+  entry.productId = static_cast<uint16_t>(vidPid);
+  entry.serial = serial;
+  entry.present = present;
   return entry;
 }
 

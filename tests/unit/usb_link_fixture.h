@@ -14,6 +14,8 @@ namespace kiln::usb::testing {
 
 inline constexpr uint32_t kModel7 = 7;  // VID/PID 2E5A:0002
 inline constexpr uint32_t kModel9 = 9;  // VID/PID 2E5A:0103
+inline constexpr uint32_t kVidPid7 = 0x2E5A0002;
+inline constexpr uint32_t kVidPid9 = 0x2E5A0103;
 
 // A link on doubles for a given Windows version code, lock files in a temporary folder.
 class LinkTest : public ::testing::Test {
@@ -23,14 +25,13 @@ class LinkTest : public ::testing::Test {
 
   CUsbLink& MakeLink(platform::OsVersionCode code = platform::kOsNt6) {
     probes_ = std::make_unique<FixedProbes>(code);
-    link_ = std::make_unique<CUsbLink>(LinkServices{probes_.get(), &pipes_, &devices_, &clock_});
+    link_ = std::make_unique<CUsbLink>(LinkServices{probes_.get(), &pipes_, &nodes_, &clock_});
     return *link_;
   }
 
-  // One printer of model 7 on the standard class, opened as instance 1.
+  // One printer of model 7, opened as instance 1.
   std::shared_ptr<PrinterScript> OpenModel7(platform::OsVersionCode code = platform::kOsNt6) {
-    devices_.For(kUsbPrinterClassGuid)
-        .push_back(Printer("USB\\VID_2E5A&PID_0002\\SN7", "/dev/usb/lp0"));
+    nodes_.list.push_back(Printer("/dev/usb/lp0", kVidPid7, "SN7"));
     auto script = pipes_.Add("/dev/usb/lp0");
     CUsbLink& link = MakeLink(code);
     EXPECT_EQ(link.OpenIOChannel(kModel7, 1), kOpenOk);
@@ -48,7 +49,7 @@ class LinkTest : public ::testing::Test {
   kiln::testing::TempDir locks_;
   kiln::testing::FakeClock clock_;
   ScriptedOpener pipes_;
-  ListedDevices devices_;
+  ListedNodes nodes_;
   std::unique_ptr<FixedProbes> probes_;
   std::unique_ptr<CUsbLink> link_;
 };

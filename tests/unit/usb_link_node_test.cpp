@@ -42,11 +42,10 @@ class LinkOnNodeTest : public LinkTest {
   void SetUp() override {
     LinkTest::SetUp();
     ASSERT_TRUE(pty_.ok());
-    devices_.For(kUsbPrinterClassGuid)
-        .push_back(Printer("USB\\VID_2E5A&PID_0002\\PTY", pty_.node()));
+    nodes_.list.push_back(Printer(pty_.node(), kVidPid7, "PTY"));
     probes_ = std::make_unique<FixedProbes>(platform::kOsNt6);
     link_ = std::make_unique<CUsbLink>(
-        LinkServices{probes_.get(), &platform::SystemPipeOpener(), &devices_, &clock_});
+        LinkServices{probes_.get(), &platform::SystemPipeOpener(), &nodes_, &clock_});
     ASSERT_EQ(link_->OpenIOChannel(kModel7, 1), kOpenOk);
     link_->SetTimeOuts(100, 100);
   }

@@ -52,12 +52,11 @@ class TenthTimeOutClock final : public platform::Clock {
 };
 
 TEST_F(LinkTransferTest, TransfersWaitAsLongAsTheClockConvertsEachTimeOut) {
-  devices_.For(kUsbPrinterClassGuid)
-      .push_back(Printer("USB\\VID_2E5A&PID_0002\\SN7", "/dev/usb/lp0"));
+  nodes_.list.push_back(Printer("/dev/usb/lp0", kVidPid7, "SN7"));
   auto script = pipes_.Add("/dev/usb/lp0");
   probes_ = std::make_unique<FixedProbes>(platform::kOsNt6);
   TenthTimeOutClock clock;
-  CUsbLink link(LinkServices{probes_.get(), &pipes_, &devices_, &clock});
+  CUsbLink link(LinkServices{probes_.get(), &pipes_, &nodes_, &clock});
   ASSERT_EQ(link.OpenIOChannel(kModel7, 1), kOpenOk);
   link.SetTimeOuts(3000, 7000);
   const std::vector<uint8_t> data = Pattern(4);
@@ -93,7 +92,7 @@ TEST_F(LinkTransferTest, EmptyAndInvalidArguments) {
   EXPECT_EQ(link_->WriteData(nullptr, 4, &count), ResultCode::kWritePointerInvalid);
   EXPECT_EQ(link_->ReadData(nullptr, 4, &count), ResultCode::kReadPointerInvalid);
 
-  CUsbLink closed(LinkServices{probes_.get(), &pipes_, &devices_, &clock_});
+  CUsbLink closed(LinkServices{probes_.get(), &pipes_, &nodes_, &clock_});
   EXPECT_EQ(closed.WriteData(buffer, 4, &count), ResultCode::kWritePipeInvalid);
   EXPECT_EQ(closed.ReadData(buffer, 4, &count), ResultCode::kReadPipeInvalid);
 }
@@ -375,8 +374,7 @@ TEST_F(LinkTransferTest, FinishClosesTheChannelThenEndsTheLog) {
 }
 
 TEST_F(LinkTransferTest, CancelPipesCancelsEveryOpenPipe) {
-  devices_.For(kUsbPrinterClassGuid)
-      .push_back(Printer("USB\\VID_2E5A&PID_0002\\SN7", "/dev/usb/lp0"));
+  nodes_.list.push_back(Printer("/dev/usb/lp0", kVidPid7, "SN7"));
   auto script = pipes_.Add("/dev/usb/lp0");
   CUsbLink& link = MakeLink();
   link.CancelPipes();  // nothing open: nothing to cancel
