@@ -64,12 +64,12 @@ void Queries(FuzzInput& in, AnswerStream& answers, FuzzPrinterBus& bus) {
   const uint32_t model = 1 + in.Byte() % 38;
   bus.SetModel(in.Bool() ? model : 19);
   context.targetModel = model;
-  context.connectedModel = model;
-  context.largeModel = models::IsLargeModel(model);
+  context.printer.connectedModel = model;
+  context.printer.largeModel = models::IsLargeModel(model);
   context.noBusyCheckAtStartup = in.Bool();
   NoDisplay display;
   kiln::fuzz::InstantClock clock;
-  kiln::app::PrinterQueries queries(context, &display, [&bus, &clock] {
+  kiln::app::PrinterQueries queries(context.printer, &display, [&bus, &clock] {
     return std::make_unique<usb::CUsbLink>(
         usb::LinkServices{&kiln::platform::SystemProbes(), &bus, &bus, &clock});
   });
@@ -84,12 +84,12 @@ void Queries(FuzzInput& in, AnswerStream& answers, FuzzPrinterBus& bus) {
       break;
     default: {
       kiln::app::ColourModeText text;
-      (void)queries.QueryColourMode(&text);
+      (void)queries.QueryColourMode(model, context.noBusyCheckAtStartup, &text);
       if (text.size() > 47) Fail("colour mode beyond its limit");
       break;
     }
   }
-  if (context.deviceVersion.size() >= 24) Fail("device version beyond its limit");
+  if (context.printer.deviceVersion.size() >= 24) Fail("device version beyond its limit");
 }
 
 }  // namespace

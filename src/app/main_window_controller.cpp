@@ -91,7 +91,7 @@ i18n::LanguageFile& MainWindowController::Texts() {
 }
 
 PrinterQueries MainWindowController::Queries() {
-  return PrinterQueries(session_.context, &Shown(), services_.links, &stopping_);
+  return PrinterQueries(session_.context.printer, &Shown(), services_.links, &stopping_);
 }
 
 void MainWindowController::RunEvaluation(std::function<void()> work,
@@ -187,7 +187,7 @@ bool MainWindowController::EvaluateState(int entry) {
     return false;
   }
 
-  context.largeModel = models::IsLargeModel(context.targetModel);
+  context.printer.largeModel = models::IsLargeModel(context.targetModel);
   PrinterQueries queries = Queries();
   if (!queries.ProbeConnection(context.targetModel)) {
     // A printer the kernel sees but no printer node reaches (another driver or program
@@ -201,7 +201,7 @@ bool MainWindowController::EvaluateState(int entry) {
     EnableStartAndColourMode(false);
     return false;
   }
-  if (!queries.QueryColourMode(nullptr)) {
+  if (!queries.QueryColourMode(context.targetModel, context.noBusyCheckAtStartup, nullptr)) {
     context.tableSwitch = false;
     Shown().ShowColourModeButton(false);
   }
@@ -214,7 +214,7 @@ bool MainWindowController::ApplyReadyOrDowngrade() {
   SetStatus(WindowStatus::kReady);
   Shown().EnableStart(true);
   if (context.noDowngrade &&
-      PackageOlderThanDevice(context.packageVersion.view(), context.deviceVersion.view())) {
+      PackageOlderThanDevice(context.packageVersion.view(), context.printer.deviceVersion.view())) {
     EnableStartAndColourMode(false);
     SetStatus(WindowStatus::kCanNotDowngrade);
     return false;
@@ -296,7 +296,7 @@ void MainWindowController::ArrivalEvaluation() {
   PrinterQueries queries = Queries();
   if (!queries.ProbeConnection(context.targetModel)) return;
   if (!ApplyReadyOrDowngrade()) return;
-  if (!queries.QueryColourMode(nullptr)) {
+  if (!queries.QueryColourMode(context.targetModel, context.noBusyCheckAtStartup, nullptr)) {
     context.tableSwitch = false;
     Shown().ShowColourModeButton(false);
   } else if (context.tableSwitch) {
@@ -366,13 +366,13 @@ void MainWindowController::OnStart() {
   const bool packageRead = configRead && config::ReadPackageInfo(context, files);
   if (StopIfUnreadable(configRead, packageRead)) return;
 
-  if (models::IsLargeModel(context.connectedModel)) context.noWaitBurnOk = true;
+  if (models::IsLargeModel(context.printer.connectedModel)) context.noWaitBurnOk = true;
   Shown().ShowModelName(context.driverName.c_str());
   Shown().ShowPackageVersion(context.packageVersion.c_str());
   // Decided afresh for every update: an earlier update's choice says nothing about the
   // printer as it answers now.
   context.useAltSet =
-      context.connectedModel == models::kFirstLargeModel && Queries().QueryDeviceVersion();
+      context.printer.connectedModel == models::kFirstLargeModel && Queries().QueryDeviceVersion();
 
   warningLine_.clear();
   workerRunning_ = true;

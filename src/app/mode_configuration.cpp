@@ -16,7 +16,7 @@ ConfigurationState ReadModeConfiguration(AppSession& session, std::string_view p
   const bool packageRead = config::ReadPackageInfo(context, loaded);
   if (files != nullptr) *files = std::move(loaded);
   if (!packageRead) return ConfigurationState::kBadPackage;
-  context.largeModel = models::IsLargeModel(context.targetModel);
+  context.printer.largeModel = models::IsLargeModel(context.targetModel);
   return ConfigurationState::kReady;
 }
 

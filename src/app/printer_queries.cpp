@@ -49,26 +49,26 @@ bool StillBusy(protocol::CPrnCmd& prn, platform::Clock& clock, uint32_t limitMs,
 
 }  // namespace
 
-PrinterQueries::PrinterQueries(UpdateContext& context, VersionDisplay* display,
+PrinterQueries::PrinterQueries(PrinterState& printer, VersionDisplay* display,
                                usb::LinkFactory makeLink, const std::atomic<bool>* stop)
-    : context_(context), display_(display), makeLink_(std::move(makeLink)), stop_(stop) {}
+    : printer_(printer), display_(display), makeLink_(std::move(makeLink)), stop_(stop) {}
 
 bool PrinterQueries::ProbeConnection(uint32_t model) {
   if (Stopped()) return false;
   usb::OpenResult result = usb::kOpenNoDevice;
   {
-    PrinterSession session(makeLink_, context_.largeModel);
+    PrinterSession session(makeLink_, printer_.largeModel);
     result = session.Open(model);
-    context_.connectedModel = model;
+    printer_.connectedModel = model;
     // A printer that does not answer as its model may answer as the model it falls back to.
     const uint32_t fallBack = models::FallBackModelOf(model);
     if (fallBack != 0 && result != usb::kOpenOk) {
-      context_.connectedModel = fallBack;
+      printer_.connectedModel = fallBack;
       result = session.Open(fallBack);
     }
   }
   if (result != usb::kOpenOk) {
-    context_.connectedModel = 0;
+    printer_.connectedModel = 0;
     if (display_ != nullptr) display_->ShowCurrentVersion(kNotAvailable);
     return false;
   }
@@ -78,29 +78,30 @@ bool PrinterQueries::ProbeConnection(uint32_t model) {
 
 bool PrinterQueries::QueryDeviceVersion() {
   if (Stopped()) return false;
-  PrinterSession session(makeLink_, context_.largeModel);
-  if (session.Open(context_.connectedModel) != usb::kOpenOk) return false;
+  PrinterSession session(makeLink_, printer_.largeModel);
+  if (session.Open(printer_.connectedModel) != usb::kOpenOk) return false;
 
   char revision[24] = {};
   if (session.prn().GetProductRev(revision, sizeof revision) != usb::ResultCode::kAnswered) {
     return false;
   }
   if (revision[0] == '\0') {
-    context_.deviceVersion = kNotAvailable;
+    printer_.deviceVersion = kNotAvailable;
     return false;
   }
-  context_.deviceVersion = revision;
+  printer_.deviceVersion = revision;
   return true;
 }
 
-bool PrinterQueries::QueryColourMode(ColourModeText* text, uint32_t busyLimitMs) {
+bool PrinterQueries::QueryColourMode(uint32_t model, bool noBusyCheck, ColourModeText* text,
+                                     uint32_t busyLimitMs) {
   ColourModeText found = kNotAvailable;
   bool ok = false;
   if (!Stopped()) {
-    PrinterSession session(makeLink_, context_.largeModel);
-    (void)session.Open(context_.targetModel);
+    PrinterSession session(makeLink_, printer_.largeModel);
+    (void)session.Open(model);
     const bool stillBusy =
-        session.link().IsChannelOpen() && !context_.noBusyCheckAtStartup &&
+        session.link().IsChannelOpen() && !noBusyCheck &&
         StillBusy(session.prn(), session.link().clock(), busyLimitMs, [this] { return Stopped(); });
     if (session.link().IsChannelOpen() && !stillBusy && !Stopped()) {
       const uint8_t* data = nullptr;
@@ -121,7 +122,7 @@ bool PrinterQueries::QueryColourMode(ColourModeText* text, uint32_t busyLimitMs)
 
 void PrinterQueries::ReloadDeviceVersion() {
   if (QueryDeviceVersion() && display_ != nullptr && display_->IsInitialised()) {
-    display_->ShowCurrentVersion(context_.deviceVersion.c_str());
+    display_->ShowCurrentVersion(printer_.deviceVersion.c_str());
   }
 }
 

@@ -33,26 +33,30 @@ class PrinterQueries {
  public:
   // stop, when given, is set when the window closes: a query then asks nothing more and
   // a busy wait ends at its next poll, so that closing waits at most for one transfer.
-  PrinterQueries(UpdateContext& context, VersionDisplay* display,
+  // What the queries find is kept in printer: the model the printer answered as and its
+  // version; printer.largeModel chooses the packets.
+  PrinterQueries(PrinterState& printer, VersionDisplay* display,
                  usb::LinkFactory makeLink = usb::DefaultLinkFactory(),
                  const std::atomic<bool>* stop = nullptr);
 
-  // Whether the printer answers under model (or, for models 19 and higher, under the
-  // fall-back model 19); sets connectedModel and, on success, re-reads the version.
+  // Whether the printer answers under model (or under the model it falls back to); sets
+  // connectedModel and, on success, re-reads the version.
   bool ProbeConnection(uint32_t model);
   // The printer's firmware revision into deviceVersion ("N/A" when it is empty).
   bool QueryDeviceVersion();
-  // The printer's colour-mode text (at most 47 characters, else "N/A"). Its wait for a
-  // busy printer is bounded: a printer still busy after busyLimitMs (or when stop is set)
-  // counts as not answering, and the colour mode is not asked.
-  bool QueryColourMode(ColourModeText* text, uint32_t busyLimitMs = kColourModeBusyLimitMs);
+  // The colour-mode text of the printer of model (at most 47 characters, else "N/A"). Unless
+  // noBusyCheck is on, a busy printer is waited for, bounded: a printer still busy after
+  // busyLimitMs (or when stop is set) counts as not answering, and the colour mode is not
+  // asked.
+  bool QueryColourMode(uint32_t model, bool noBusyCheck, ColourModeText* text,
+                       uint32_t busyLimitMs = kColourModeBusyLimitMs);
   // QueryDeviceVersion, then shows the version when the window is initialised.
   void ReloadDeviceVersion();
 
  private:
   bool Stopped() const { return stop_ != nullptr && stop_->load(); }
 
-  UpdateContext& context_;
+  PrinterState& printer_;
   VersionDisplay* display_;
   usb::LinkFactory makeLink_;
   const std::atomic<bool>* stop_;

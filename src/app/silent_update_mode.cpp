@@ -120,9 +120,10 @@ void SilentUpdate::Run(std::string_view programFolder) {
   // during it lets the printer's update end first (Update).
   if (!Stopped() && ReadyToCompare(programFolder) && !Stopped() && ReadDeviceVersion() &&
       !Stopped()) {
-    const bool older = DeviceOlderThanPackage(context_.deviceVersion, context_.packageVersion);
+    const bool older =
+        DeviceOlderThanPackage(context_.printer.deviceVersion, context_.packageVersion);
     FixedText<96> text;
-    text.Format("printer %s, package %s: %s", context_.deviceVersion.c_str(),
+    text.Format("printer %s, package %s: %s", context_.printer.deviceVersion.c_str(),
                 context_.packageVersion.c_str(), older ? "update" : "nothing to write");
     progress_.Phase(UpdatePhase::kVersionCompare, text);
     if (surveyEveryPrinter_) SurveyPrinters();
@@ -153,8 +154,8 @@ void SilentUpdate::WriteHistory() {
 }
 
 void SilentUpdate::SurveyPrinters() {
-  record_.printers =
-      protocol::SurveyPrinters(makeLink_, context_.connectedModel, context_.largeModel);
+  record_.printers = protocol::SurveyPrinters(makeLink_, context_.printer.connectedModel,
+                                              context_.printer.largeModel);
   // Only the first printer's version decides; where nothing is written, each printer
   // shows whether it has the package's version or a newer one itself.
   for (PrinterOutcome& printer : record_.printers) {
@@ -182,7 +183,7 @@ bool SilentUpdate::ReadyToCompare(std::string_view programFolder) {
     return false;
   }
 
-  PrinterQueries queries(context_, nullptr, makeLink_);
+  PrinterQueries queries(context_.printer, nullptr, makeLink_);
   if (!queries.ProbeConnection(context_.targetModel)) {
     progress_.Phase(UpdatePhase::kConnection, "no printer of the model answers");
     if (SeenButUnreachable(unreachablePrinters_, context_.targetModel)) {
@@ -190,7 +191,7 @@ bool SilentUpdate::ReadyToCompare(std::string_view programFolder) {
     }
     return false;
   }
-  text.Format("the printer answers as model %u", context_.connectedModel);
+  text.Format("the printer answers as model %u", context_.printer.connectedModel);
   progress_.Phase(UpdatePhase::kConnection, text);
   return true;
 }
@@ -199,25 +200,25 @@ bool SilentUpdate::ReadDeviceVersion() {
   // A printer whose version cannot be read (no answer, or an empty text shown as "N/A")
   // is not compared: "N/A" would compare as newer than any package and an empty text as
   // older, both without knowing the printer's version.
-  PrinterQueries queries(context_, nullptr, makeLink_);
+  PrinterQueries queries(context_.printer, nullptr, makeLink_);
   if (!queries.QueryDeviceVersion()) {
     progress_.Phase(UpdatePhase::kVersionCompare, "the printer's version cannot be read");
     return false;
   }
-  const VersionText revision = context_.deviceVersion;
+  const VersionText revision = context_.printer.deviceVersion;
   if (!config::IsFirmwareVersion(revision)) {
     // A text that states no version would compare as older or newer than any package.
     progress_.Phase(UpdatePhase::kVersionCompare, "the printer's version cannot be read");
     return false;
   }
-  context_.deviceVersion = config::ComparedPart(revision);
+  context_.printer.deviceVersion = config::ComparedPart(revision);
   return true;
 }
 
 bool SilentUpdate::SkipCpuStep() const {
   // Some models have their CPU code already from a version on (a column of the model table).
   const double skipFrom = models::QuirksOf(context_.targetModel).cpuSkipVersion;
-  return skipFrom > 0 && VersionAsDecimal(context_.deviceVersion) >= skipFrom;
+  return skipFrom > 0 && VersionAsDecimal(context_.printer.deviceVersion) >= skipFrom;
 }
 
 bool SilentUpdate::Flash(UpdatePhase phase, const config::LoadedFile& image,
@@ -238,8 +239,8 @@ bool SilentUpdate::Flash(UpdatePhase phase, const config::LoadedFile& image,
   request.waitSeconds = waitSeconds;
   request.waitForRestart = waitForRestart;
   request.targetModel = context_.targetModel;
-  request.connectedModel = context_.connectedModel;
-  request.largeModel = context_.largeModel;
+  request.connectedModel = context_.printer.connectedModel;
+  request.largeModel = context_.printer.largeModel;
   request.driverName = context_.driverName.c_str();
   request.noWaitBurnOk = context_.noWaitBurnOk;
   request.noWaitBusyBeforeWrite = context_.noWaitBusyBeforeWrite;

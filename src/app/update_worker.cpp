@@ -63,7 +63,7 @@ WorkerOutcome UpdateWorker::Run() {
     WriteAlternativeSet();
   } else if (context_.cpuFirst) {
     writeNormal = WriteCpuFirmware();
-  } else if (context_.connectedModel == models::kFirstLargeModel &&
+  } else if (context_.printer.connectedModel == models::kFirstLargeModel &&
              context_.targetModel != models::kFirstLargeModel) {
     // The printer answers only as the fall-back model: address it so, and expect it
     // back under the package's model.
@@ -77,12 +77,13 @@ WorkerOutcome UpdateWorker::Run() {
     if (outcome.firmwareWritten && !context_.noWaitBurnOk) {
       for (int i = 0; i < kVersionSettleSeconds; ++i) clock_.Sleep(kSecondMs);
       WindowThreadDisplay display(view_);
-      PrinterQueries(context_, &display, links_).ReloadDeviceVersion();
+      PrinterQueries(context_.printer, &display, links_).ReloadDeviceVersion();
     }
   }
   SettleOutcomes(record_, writeNormal);
   WriteHistory();
-  outcome.endProgram = outcome.firmwareWritten && models::IsLargeModel(context_.connectedModel);
+  outcome.endProgram =
+      outcome.firmwareWritten && models::IsLargeModel(context_.printer.connectedModel);
   outcome.lastStatus = lastStatus_;
 
   view_.RunOnWindowThread([this] {
@@ -96,8 +97,9 @@ WorkerOutcome UpdateWorker::Run() {
 
 void UpdateWorker::WriteAlternativeSet() {
   ShowTexts(i18n::keys::kWritingFlash1, i18n::keys::kWritingFlash2);
-  protocol::FlashRequest request = Request(context_.connectedModel, context_.connectedModel,
-                                           context_.writeType, context_.cpuDelay, true);
+  protocol::FlashRequest request =
+      Request(context_.printer.connectedModel, context_.printer.connectedModel, context_.writeType,
+              context_.cpuDelay, true);
   request.image = files_.altFirmware;
   request.code = files_.altCode;
   request.table = files_.altTable;
@@ -106,7 +108,7 @@ void UpdateWorker::WriteAlternativeSet() {
   // A failed alternative set is not reported: the normal firmware follows anyway.
   (void)Flash(request);
   context_.packageModel = context_.targetModel;
-  context_.targetModel = context_.connectedModel;
+  context_.targetModel = context_.printer.connectedModel;
 }
 
 bool UpdateWorker::WriteCpuFirmware() {
@@ -176,8 +178,8 @@ protocol::FlashRequest UpdateWorker::Request(uint32_t openModel, uint32_t reopen
 
 bool UpdateWorker::Flash(protocol::FlashRequest request) {
   request.targetModel = context_.targetModel;
-  request.connectedModel = context_.connectedModel;
-  request.largeModel = context_.largeModel;
+  request.connectedModel = context_.printer.connectedModel;
+  request.largeModel = context_.printer.largeModel;
   request.driverName = context_.driverName.c_str();
   request.noWaitBurnOk = context_.noWaitBurnOk;
   request.showCountdown = context_.showCountdown && !context_.silent;

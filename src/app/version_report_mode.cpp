@@ -26,13 +26,13 @@ void ReportVersions(AppSession& session, std::string_view programFolder,
         context.firmwarePath.c_str(), context.targetModel, context.packageVersion.c_str(),
         files.firmware.readable() ? Sha256Hex(*files.firmware.bytes) : std::string()};
     if (options.checkDeviceVersion) {
-      PrinterQueries queries(context, nullptr, makeLink);
+      PrinterQueries queries(context.printer, nullptr, makeLink);
       // A version that cannot be read reports 0, never a text left from an earlier read.
       if (queries.ProbeConnection(context.targetModel)) {
-        if (queries.QueryDeviceVersion()) deviceValue = PackVersion(context.deviceVersion);
+        if (queries.QueryDeviceVersion()) deviceValue = PackVersion(context.printer.deviceVersion);
         if (record != nullptr) {
-          noted.printers =
-              protocol::SurveyPrinters(makeLink, context.connectedModel, context.largeModel);
+          noted.printers = protocol::SurveyPrinters(makeLink, context.printer.connectedModel,
+                                                    context.printer.largeModel);
         }
       }
     }

@@ -13,6 +13,13 @@ using PathText = FixedText<512>;
 using NameText = FixedText<64>;
 using VersionText = FixedText<24>;
 
+// The printer as the short queries found it, and the packets they address it with.
+struct PrinterState {
+  bool largeModel = false;      // the large models' packets
+  uint32_t connectedModel = 0;  // the model the printer answered as (the target, 19 or 0)
+  VersionText deviceVersion;    // its revision, or "N/A"
+};
+
 // The one record of configuration and run-time state that the main window, the update
 // worker, the printer checks and the download share. Created zeroed; passed by
 // reference, never copied. Which part writes which field is noted beside it.
@@ -37,7 +44,6 @@ struct UpdateContext {
   NameText driverName;            // package: driver of the target model
   NameText packageDriverName;     // package: driver of the model the package names
   VersionText packageVersion;     // package: four-character version
-  VersionText deviceVersion;      // connection check: printer's revision, or "N/A"
   VersionText cpuPackageVersion;  // package: version of the CPU package
   DownloadObserver* notifyWindow = nullptr;  // start-up: receives download notifications
   uint32_t targetVidPid = 0;                 // package: vendor << 16 | product of the target model
@@ -60,12 +66,11 @@ struct UpdateContext {
   bool tableSwitch = false;            // configuration (cleared by the window): EnableTableSwitch
   bool noDowngrade = false;            // configuration: DisableOverwriteNewer
   bool noWaitBurnOk = false;           // configuration (forced on by the worker): NotWaitBurnOK
-  bool largeModel = false;             // window / command line: targetModel is 19 or higher
   bool noWaitBusyBeforeWrite = false;  // configuration: NoWaitBusyBeforeWriteFW
   bool supportModel2 = false;          // configuration: SupportModel2
-  uint32_t connectedModel = 0;  // connection check: model the printer answered as (target, 19 or 0)
-  bool useAltSet = false;       // worker: write the alternative file set first
-  bool noBusyCheckAtStartup = false;  // configuration: NotCheckBusyAtStartup
+  PrinterState printer;                // connection check: the printer as it answered
+  bool useAltSet = false;              // worker: write the alternative file set first
+  bool noBusyCheckAtStartup = false;   // configuration: NotCheckBusyAtStartup
 };
 
 }  // namespace kiln

@@ -100,7 +100,7 @@ TEST_F(ColourMode, OlderSectionServesAndTextsAreShownAsPlainText) {
   dialog.show();
   EXPECT_TRUE(dialog.grab().save(KILN_SCREENSHOT_DIR "/colour_mode_dialog_older_section.png"));
 
-  PrinterQueries queries(session_.context, nullptr, rig_.Links());
+  PrinterQueries queries(session_.context.printer, nullptr, rig_.Links());
   kiln::testing::OnNextModal([&](QWidget* shown) {
     shown->findChild<QComboBox*>("1037")->setCurrentIndex(1);
     shown->findChild<QPushButton*>("1")->click();
@@ -121,7 +121,7 @@ TEST_F(ColourMode, OkRecordsTheChosenTableForTheNextUpdate) {
   printer.model = 7;
   printer.colourMode = "Standard";
   rig_.Add(printer);
-  PrinterQueries queries(session_.context, nullptr, rig_.Links());
+  PrinterQueries queries(session_.context.printer, nullptr, rig_.Links());
 
   QString shownMode;
   kiln::testing::OnNextModal([&](QWidget* dialog) {
@@ -136,7 +136,7 @@ TEST_F(ColourMode, OkRecordsTheChosenTableForTheNextUpdate) {
 
 TEST_F(ColourMode, CancelLeavesTheEarlierChoice) {
   session_.context.colourTablePath = "/earlier/choice.tbl";
-  PrinterQueries queries(session_.context, nullptr, rig_.Links());  // no printer connected
+  PrinterQueries queries(session_.context.printer, nullptr, rig_.Links());  // no printer connected
 
   QString shownMode;
   kiln::testing::OnNextModal([&](QWidget* dialog) {

@@ -77,14 +77,14 @@ TEST_F(UpdateOnTestBed, QueriesFindTheFallBackModelAndReadTheRevision) {
   Start({Printer(19, "O", "1.07a")});
   Display display;
   UpdateContext context_;
-  app::PrinterQueries queries(context_, &display);
-  context_.largeModel = true;
+  app::PrinterQueries queries(context_.printer, &display);
+  context_.printer.largeModel = true;
   EXPECT_TRUE(queries.ProbeConnection(25));
-  EXPECT_EQ(context_.connectedModel, 19u);
-  EXPECT_EQ(context_.deviceVersion, "1.07a");
+  EXPECT_EQ(context_.printer.connectedModel, 19u);
+  EXPECT_EQ(context_.printer.deviceVersion, "1.07a");
 
   EXPECT_FALSE(queries.ProbeConnection(7)) << "no printer of model 7";
-  EXPECT_EQ(context_.connectedModel, 0u);
+  EXPECT_EQ(context_.printer.connectedModel, 0u);
   EXPECT_EQ(display.shown.back(), "N/A");
 }
 

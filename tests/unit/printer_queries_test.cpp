@@ -32,7 +32,7 @@ class Queries : public ::testing::Test {
     config.colourMode = std::move(colour);
     return rig_.Add(config);
   }
-  PrinterQueries Make() { return PrinterQueries(context_, &display_, rig_.Links()); }
+  PrinterQueries Make() { return PrinterQueries(context_.printer, &display_, rig_.Links()); }
 
   VirtualPrinterRig rig_;
   UpdateContext context_;
@@ -41,16 +41,16 @@ class Queries : public ::testing::Test {
 
 TEST_F(Queries, LargeModelFoundUnderTheFallBackModel) {
   Printer(19, "0.90");
-  context_.largeModel = true;
+  context_.printer.largeModel = true;
   EXPECT_TRUE(Make().ProbeConnection(25));
-  EXPECT_EQ(context_.connectedModel, 19u);
-  EXPECT_EQ(context_.deviceVersion, "0.90");
+  EXPECT_EQ(context_.printer.connectedModel, 19u);
+  EXPECT_EQ(context_.printer.deviceVersion, "0.90");
   EXPECT_EQ(display_.shown, (std::vector<std::string>{"0.90"}));
 }
 
 TEST_F(Queries, NoPrinterShowsNotAvailable) {
   EXPECT_FALSE(Make().ProbeConnection(7));
-  EXPECT_EQ(context_.connectedModel, 0u);
+  EXPECT_EQ(context_.printer.connectedModel, 0u);
   EXPECT_EQ(display_.shown, (std::vector<std::string>{"N/A"}));
   EXPECT_TRUE(rig_.clock.Pauses().empty()) << "a failed open costs no pause";
 }
@@ -58,25 +58,25 @@ TEST_F(Queries, NoPrinterShowsNotAvailable) {
 TEST_F(Queries, RevisionComparesOnItsFirstFourCharacters) {
   Printer(7, "1.07a");
   ASSERT_TRUE(Make().ProbeConnection(7));
-  EXPECT_EQ(context_.deviceVersion, "1.07a");
-  EXPECT_FALSE(PackageOlderThanDevice("1.07", context_.deviceVersion));
-  EXPECT_TRUE(PackageOlderThanDevice("1.06", context_.deviceVersion));
+  EXPECT_EQ(context_.printer.deviceVersion, "1.07a");
+  EXPECT_FALSE(PackageOlderThanDevice("1.07", context_.printer.deviceVersion));
+  EXPECT_TRUE(PackageOlderThanDevice("1.06", context_.printer.deviceVersion));
   // Each query opened its own channel and paused 300 ms after opening it.
   EXPECT_EQ(rig_.clock.Pauses(), (std::vector<uint32_t>{300, 300}));
 }
 
 TEST_F(Queries, EmptyRevisionIsNotAvailable) {
   Printer(7, "");
-  context_.connectedModel = 7;
+  context_.printer.connectedModel = 7;
   EXPECT_FALSE(Make().QueryDeviceVersion());
-  EXPECT_EQ(context_.deviceVersion, "N/A");
+  EXPECT_EQ(context_.printer.deviceVersion, "N/A");
 }
 
 TEST_F(Queries, ColourMode) {
   Printer(7, "1.00", "Vivid");
   context_.targetModel = 7;
   ColourModeText text;
-  EXPECT_TRUE(Make().QueryColourMode(&text));
+  EXPECT_TRUE(Make().QueryColourMode(context_.targetModel, context_.noBusyCheckAtStartup, &text));
   EXPECT_EQ(text, "Vivid");
 }
 
@@ -84,11 +84,11 @@ TEST_F(Queries, EmptyColourModeIsNotAvailable) {
   Printer(7, "1.00", "");
   context_.targetModel = 7;
   ColourModeText text;
-  EXPECT_FALSE(Make().QueryColourMode(&text));
+  EXPECT_FALSE(Make().QueryColourMode(context_.targetModel, context_.noBusyCheckAtStartup, &text));
   EXPECT_EQ(text, "N/A");
 
   context_.targetModel = 9;  // nothing of that model connected
-  EXPECT_FALSE(Make().QueryColourMode(&text));
+  EXPECT_FALSE(Make().QueryColourMode(context_.targetModel, context_.noBusyCheckAtStartup, &text));
   EXPECT_EQ(text, "N/A");
 }
 
@@ -98,7 +98,7 @@ TEST_F(Queries, ColourModeWaitsWhileThePrinterIsBusy) {
   config.faults.busyPolls = 2;
   rig_.Add(config);
   context_.targetModel = 7;
-  EXPECT_TRUE(Make().QueryColourMode(nullptr));
+  EXPECT_TRUE(Make().QueryColourMode(context_.targetModel, context_.noBusyCheckAtStartup, nullptr));
   EXPECT_EQ(rig_.clock.Pauses(), (std::vector<uint32_t>{300, 500, 500}));
 }
 
@@ -109,7 +109,7 @@ TEST_F(Queries, ColourModeGivesUpOnAPrinterThatStaysBusy) {
   sim::VirtualPrinter& printer = rig_.Add(config);
   context_.targetModel = 7;
   ColourModeText text = "stale";
-  EXPECT_FALSE(Make().QueryColourMode(&text));
+  EXPECT_FALSE(Make().QueryColourMode(context_.targetModel, context_.noBusyCheckAtStartup, &text));
   EXPECT_EQ(text, "N/A");
 
   // Polled every 500 ms until the limit was reached, then no further pause.

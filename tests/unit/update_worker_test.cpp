@@ -38,8 +38,8 @@ class Worker : public ::testing::Test {
     EXPECT_TRUE(config::ReadConfigSection(context, 1));
     config::PackageFiles files = config::LoadPackageFiles(context);
     EXPECT_TRUE(config::ReadPackageInfo(context, files));
-    context.largeModel = context.targetModel >= 19;
-    context.connectedModel = connectedModel;
+    context.printer.largeModel = context.targetModel >= 19;
+    context.printer.connectedModel = connectedModel;
     context.useAltSet = useAltSet;
     context.notifyWindow = &countdowns_;
     UpdateWorker worker(context, std::move(files), rig_.session.language, "eng", view_,

@@ -92,7 +92,8 @@ void ColourModeDialog::ShowDescription(int row) {
 bool ChangeColourMode(QWidget* parent, AppSession& session, int activeEntry,
                       PrinterQueries& queries) {
   ColourModeText currentMode;
-  (void)queries.QueryColourMode(&currentMode);  // "N/A" when the printer does not answer
+  (void)queries.QueryColourMode(session.context.targetModel, session.context.noBusyCheckAtStartup,
+                                &currentMode);  // "N/A" when the printer does not answer
 
   ColourModeDialog dialog(session.context, activeEntry, session.context.targetModel,
                           currentMode.view(), session.languageTag.view(), parent);
