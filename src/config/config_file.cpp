@@ -46,12 +46,6 @@ void SetProgramFolder(UpdateContext& context, const char* folder) {
   context.iniPath.Append(kIniFileName);
 }
 
-FixedText<64> EntrySectionName(int index) {
-  FixedText<64> name;
-  name.Format("FW_INFO%d", index);
-  return name;
-}
-
 ConfigFolder ConfigFolderOf(const UpdateContext& context) {
   return ConfigFolder{std::string(context.baseDir.view()), std::string(context.iniPath.view())};
 }

@@ -19,7 +19,4 @@ ConfigFolder ConfigFolderOf(const UpdateContext& context);
 // names exists.
 bool ReadConfigSection(UpdateContext& context, int index);
 
-// The name of the section of model entry index ("FW_INFO1", "FW_INFO2").
-FixedText<64> EntrySectionName(int index);
-
 }  // namespace kiln::config
