@@ -360,8 +360,8 @@ EntrySettings ReadEntrySettings(const ConfigFolder& folder, int index) {
     advanced.cpuTable = reader.Text(kCpuTable, "");
     advanced.cpuCode = reader.Text(kCpuCode, "");
   }
-  advanced.cpuDelay = reader.Number(kCpuDelay, kDefaultCpuDelay);
-  advanced.firmwareDelay = reader.Number(kFirmwareDelay, kDefaultFirmwareDelay);
+  advanced.cpuDelay = reader.Delay(kCpuDelay, kDefaultCpuDelay);
+  advanced.firmwareDelay = reader.Delay(kFirmwareDelay, kDefaultFirmwareDelay);
   return settings;
 }
 

@@ -121,8 +121,10 @@ struct EntrySettings {
     bool noBusyCheckAtStartup = false;   // NotCheckBusyAtStartup
     // CpuFile; CpuTable and CpuFwCode for a large model only (read empty otherwise).
     std::string cpuFile, cpuTable, cpuCode;
-    uint32_t cpuDelay = 0;       // Delay1 as read (20 when absent)
-    uint32_t firmwareDelay = 0;  // Delay2 as read (25 when absent)
+    // Delay1 and Delay2 as the update uses them (ReadModelEntry's range checks), so that
+    // the dialog never shows, and OK never writes back, a delay the update would not use.
+    uint16_t cpuDelay = 0;
+    uint16_t firmwareDelay = 0;
   };
   std::optional<Main> main;
   std::optional<Advanced> advanced;

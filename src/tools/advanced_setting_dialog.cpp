@@ -111,8 +111,8 @@ void AdvancedSettingDialog::LoadEntry() {
   tableRow_.box->setText(ShownText(Bytes(advanced.cpuTable)));
   codeRow_.box->setText(ShownText(Bytes(advanced.cpuCode)));
   // The delays the update would use: an absent key is the update's default, not 0.
-  cpuDelaySpin_->SetPosition(static_cast<int16_t>(advanced.cpuDelay));
-  firmwareDelaySpin_->SetPosition(static_cast<int16_t>(advanced.firmwareDelay));
+  cpuDelaySpin_->SetPosition(advanced.cpuDelay);
+  firmwareDelaySpin_->SetPosition(advanced.firmwareDelay);
   ApplyCpuFirst();
 }
 
@@ -158,8 +158,8 @@ void AdvancedSettingDialog::accept() {
   Advanced& advanced = *settings.advanced;
   advanced.cpuFirst = cpuFirst_->isChecked();
   for (int i = 0; i < 5; ++i) advanced.*kOptions[i].option = options_[i]->isChecked();
-  advanced.cpuDelay = static_cast<uint32_t>(cpuDelay);
-  advanced.firmwareDelay = static_cast<uint32_t>(firmwareDelay);
+  advanced.cpuDelay = static_cast<uint16_t>(cpuDelay);
+  advanced.firmwareDelay = static_cast<uint16_t>(firmwareDelay);
   advanced.cpuFile = StoredBytes(fileRow_.box->text(), advanced.cpuFile);
   advanced.cpuTable = StoredBytes(tableRow_.box->text(), advanced.cpuTable);
   advanced.cpuCode = StoredBytes(codeRow_.box->text(), advanced.cpuCode);

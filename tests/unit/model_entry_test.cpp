@@ -224,8 +224,8 @@ TEST_F(ModelEntryTest, MainSettingsWriteOnlyTheirKeysAndReadBack) {
   EXPECT_EQ(main.tableFiles[1].modeName, "");
   EXPECT_EQ(main.tableFiles[2].modeName, "C,c");
   EXPECT_EQ(main.tableFiles[2].modeDescription, "descC");
-  EXPECT_EQ(settings.advanced->cpuDelay, 20u);
-  EXPECT_EQ(settings.advanced->firmwareDelay, 25u);
+  EXPECT_EQ(settings.advanced->cpuDelay, 20);
+  EXPECT_EQ(settings.advanced->firmwareDelay, 25);
 
   settings.advanced.reset();
   main.file = "fw2.bin";
@@ -250,37 +250,39 @@ TEST_F(ModelEntryTest, MainSettingsWriteOnlyTheirKeysAndReadBack) {
 }
 
 // The Advanced Settings dialog's keys: CpuTable and CpuFwCode for a large model only;
-// nothing of the Setting dialog's, Model included.
+// nothing of the Setting dialog's, Model included. Delays show as the update uses them,
+// so that OK does not turn a negative one (20 seconds) into 0.
 TEST_F(ModelEntryTest, AdvancedSettingsWriteOnlyTheirKeysAndReadBack) {
-  Ini("[FW_INFO1]\nModel=M07\nCpuTable=keep.bin\nDelay1=4\n");
+  Ini("[FW_INFO1]\nModel=M07\nCpuTable=keep.bin\nDelay1=-5\nDelay2=40000\n");
   EntrySettings settings = ReadEntrySettings(folder_, 1);
-  EXPECT_EQ(settings.advanced->cpuTable, "") << "a small model's entry has no CpuTable to show";
-  settings.main.reset();
   EntrySettings::Advanced& advanced = *settings.advanced;
+  EXPECT_EQ(advanced.cpuTable, "") << "a small model's entry has no CpuTable to show";
+  EXPECT_EQ(advanced.cpuDelay, 20);
+  EXPECT_EQ(advanced.firmwareDelay, kLongestDelaySeconds);
+  settings.main.reset();
   advanced.cpuFirst = true;
   advanced.cpuFile = "cpu.bin";
   advanced.cpuTable = "new.bin";
   advanced.cpuDelay = 30;
   advanced.firmwareDelay = 0;
   ASSERT_EQ(WriteEntrySettings(folder_, settings), platform::ProfileEdit::kWritten);
-  const std::string small =
-      "[FW_INFO1]\nModel=M07\nCpuTable=keep.bin\nDelay1=30\nCpu1st=1\nActInfo=0\n"
-      "NoCheckPid=0\nNoCheckDriver=0\nNoWaitBusyBeforeWriteFW=0\nNotCheckBusyAtStartup=0\n"
-      "Delay2=0\nCpuFile=cpu.bin\n";
-  EXPECT_EQ(Contents(), small);
+  EXPECT_EQ(Contents(),
+            "[FW_INFO1]\nModel=M07\nCpuTable=keep.bin\nDelay1=30\nDelay2=0\nCpu1st=1\n"
+            "ActInfo=0\nNoCheckPid=0\nNoCheckDriver=0\nNoWaitBusyBeforeWriteFW=0\n"
+            "NotCheckBusyAtStartup=0\nCpuFile=cpu.bin\n");
 
   settings.modelSerial = 19;
   ASSERT_EQ(WriteEntrySettings(folder_, settings), platform::ProfileEdit::kWritten);
   EXPECT_EQ(Contents(),
-            "[FW_INFO1]\nModel=M07\nCpuTable=new.bin\nDelay1=30\nCpu1st=1\n"
+            "[FW_INFO1]\nModel=M07\nCpuTable=new.bin\nDelay1=30\nDelay2=0\nCpu1st=1\n"
             "ActInfo=0\nNoCheckPid=0\nNoCheckDriver=0\nNoWaitBusyBeforeWriteFW=0\n"
-            "NotCheckBusyAtStartup=0\nDelay2=0\nCpuFile=cpu.bin\nCpuFwCode=\n");
+            "NotCheckBusyAtStartup=0\nCpuFile=cpu.bin\nCpuFwCode=\n");
 
   const EntrySettings::Advanced reread = *ReadEntrySettings(folder_, 1).advanced;
   EXPECT_TRUE(reread.cpuFirst);
   EXPECT_EQ(reread.cpuFile, "cpu.bin");
-  EXPECT_EQ(reread.cpuDelay, 30u);
-  EXPECT_EQ(reread.firmwareDelay, 0u);
+  EXPECT_EQ(reread.cpuDelay, 30);
+  EXPECT_EQ(reread.firmwareDelay, 0);
 }
 
 }  // namespace
