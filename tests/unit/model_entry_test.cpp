@@ -265,18 +265,15 @@ TEST_F(ModelEntryTest, AdvancedSettingsWriteOnlyTheirKeysAndReadBack) {
   advanced.cpuTable = "new.bin";
   advanced.cpuDelay = 30;
   advanced.firmwareDelay = 0;
+  const std::string written =
+      "Delay1=30\nDelay2=0\nCpu1st=1\nActInfo=0\nNoCheckPid=0\nNoCheckDriver=0\n"
+      "NoWaitBusyBeforeWriteFW=0\nNotCheckBusyAtStartup=0\nCpuFile=cpu.bin\n";
   ASSERT_EQ(WriteEntrySettings(folder_, settings), platform::ProfileEdit::kWritten);
-  EXPECT_EQ(Contents(),
-            "[FW_INFO1]\nModel=M07\nCpuTable=keep.bin\nDelay1=30\nDelay2=0\nCpu1st=1\n"
-            "ActInfo=0\nNoCheckPid=0\nNoCheckDriver=0\nNoWaitBusyBeforeWriteFW=0\n"
-            "NotCheckBusyAtStartup=0\nCpuFile=cpu.bin\n");
+  EXPECT_EQ(Contents(), "[FW_INFO1]\nModel=M07\nCpuTable=keep.bin\n" + written);
 
   settings.modelSerial = 19;
   ASSERT_EQ(WriteEntrySettings(folder_, settings), platform::ProfileEdit::kWritten);
-  EXPECT_EQ(Contents(),
-            "[FW_INFO1]\nModel=M07\nCpuTable=new.bin\nDelay1=30\nDelay2=0\nCpu1st=1\n"
-            "ActInfo=0\nNoCheckPid=0\nNoCheckDriver=0\nNoWaitBusyBeforeWriteFW=0\n"
-            "NotCheckBusyAtStartup=0\nCpuFile=cpu.bin\nCpuFwCode=\n");
+  EXPECT_EQ(Contents(), "[FW_INFO1]\nModel=M07\nCpuTable=new.bin\n" + written + "CpuFwCode=\n");
 
   const EntrySettings::Advanced reread = *ReadEntrySettings(folder_, 1).advanced;
   EXPECT_TRUE(reread.cpuFirst);
