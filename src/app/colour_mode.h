@@ -3,15 +3,16 @@
 #include <cstdint>
 #include <vector>
 
+#include "config/model_entry.h"
 #include "config/update_context.h"
 #include "i18n/language_file.h"
 
-// The colour tables a model entry of Kiln.ini offers ("TableFile1", "TableFile2", ...,
-// each "file name,mode name", with "ColorModeDesc1", ... describing them) and the choice
-// of one for the next update. Texts stay bytes here; the dialog decodes them.
+// The colour tables a model entry of Kiln.ini offers (each a file name and a mode name,
+// with a description) and the choice of one for the next update. Texts stay bytes here;
+// the dialog decodes them.
 namespace kiln::app {
 
-inline constexpr int kMaxColourTables = 100;
+inline constexpr int kMaxColourTables = config::kMaxTableFiles;
 
 struct ColourTable {
   PathText fileName;            // the part before the first comma
@@ -24,22 +25,22 @@ struct ColourTable {
 // bytes (the version would start before the file does).
 VersionText ReadColourTableVersion(const char* path, uint32_t targetModel);
 
-// The tables of model entry `entry`, from "TableFile1" up to the first key that yields
-// nothing (at most 100); each version read from the file beside Kiln.ini.
+// The tables of model entry `entry`, numbered from 1 up to the first number without a
+// table (at most 100); each version read from the file beside Kiln.ini.
 std::vector<ColourTable> ReadColourTables(const UpdateContext& context, int entry,
                                           uint32_t targetModel);
 
 // A table's line in the list: the mode name's language text, then "  (", the version, ")".
 i18n::LanguageText ColourTableRowText(const ColourTable& table, i18n::LanguageFile& language);
 
-// The language text of "ColorModeDesc<number>" (number counts from 1); empty when the
-// entry has no such key.
+// The language text of the description of table `number` (counting from 1); empty when
+// the table has none or the entry no such table.
 i18n::LanguageText ColourModeDescription(const UpdateContext& context, int entry, int number,
                                          i18n::LanguageFile& language);
 
 // Records table `number` (counting from 1) of model entry `entry` in colourTablePath as
-// the folder of Kiln.ini, a separator and the table's file name. False, leaving the path
-// as it was, when number is 0.
+// the folder of Kiln.ini, a separator and the table's file name (none when the entry has
+// no such table). False, leaving the path as it was, when number is 0.
 bool ChooseColourTable(UpdateContext& context, int entry, int number);
 
 }  // namespace kiln::app

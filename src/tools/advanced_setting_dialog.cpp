@@ -9,10 +9,8 @@
 #include <QPushButton>
 
 #include "models/model_table.h"
-#include "platform/profile.h"
 #include "tools/delay_field.h"
 #include "tools/dialog_units.h"
-#include "tools/entry_edits.h"
 #include "tools/ini_text.h"
 #include "tools/pick_file_name.h"
 #include "tools/tool_messages.h"
@@ -21,23 +19,21 @@ namespace kiln::tools {
 
 namespace {
 
+using Advanced = config::EntrySettings::Advanced;
+
 struct OptionRow {
   int id;
-  const char* key;
+  bool Advanced::*option;
   const char* text;
 };
 
 constexpr OptionRow kOptions[5] = {
-    {1023, "ActInfo", "Show count down when wait burning flash"},
-    {1024, "NoCheckPid", "Don't check PID value in BIN (for change PID)"},
-    {1050, "NoCheckDriver", "Don't check target printer driver existence"},
-    {1051, "NoWaitBusyBeforeWriteFW", "Not wait busy before downloading FW"},
-    {1052, "NotCheckBusyAtStartup", "Skip error when opening dialog"},
+    {1023, &Advanced::showCountdown, "Show count down when wait burning flash"},
+    {1024, &Advanced::noCheckPid, "Don't check PID value in BIN (for change PID)"},
+    {1050, &Advanced::noCheckDriver, "Don't check target printer driver existence"},
+    {1051, &Advanced::noWaitBusyBeforeWrite, "Not wait busy before downloading FW"},
+    {1052, &Advanced::noBusyCheckAtStartup, "Skip error when opening dialog"},
 };
-
-// What the update uses when Delay1 and Delay2 are absent.
-constexpr int32_t kDefaultCpuDelay = 20;
-constexpr int32_t kDefaultFirmwareDelay = 25;
 
 }  // namespace
 
@@ -103,26 +99,20 @@ void AdvancedSettingDialog::CreateControls() {
 }
 
 void AdvancedSettingDialog::LoadEntry() {
-  modelSerial_ = ReadModelSerial();
-  const bool codeLayout = models::IsLargeModel(modelSerial_);
+  const bool codeLayout = models::IsLargeModel(settings_.modelSerial);
   fileRow_.label->setText(codeLayout ? QStringLiteral("Code name:") : QStringLiteral("File name:"));
   tableRow_.SetVisible(codeLayout);
   codeRow_.SetVisible(codeLayout);
 
-  cpuFirst_->setChecked(ReadNumber("Cpu1st", 0) == 1);
-  for (int i = 0; i < 5; ++i) options_[i]->setChecked(ReadNumber(kOptions[i].key, 0) == 1);
-  storedFile_ = Read("CpuFile");
-  fileRow_.box->setText(ShownText(storedFile_));
-  if (codeLayout) {
-    storedTable_ = Read("CpuTable");
-    storedCode_ = Read("CpuFwCode");
-    tableRow_.box->setText(ShownText(storedTable_));
-    codeRow_.box->setText(ShownText(storedCode_));
-  }
+  const Advanced& advanced = *settings_.advanced;
+  cpuFirst_->setChecked(advanced.cpuFirst);
+  for (int i = 0; i < 5; ++i) options_[i]->setChecked(advanced.*kOptions[i].option);
+  fileRow_.box->setText(ShownText(Bytes(advanced.cpuFile)));
+  tableRow_.box->setText(ShownText(Bytes(advanced.cpuTable)));
+  codeRow_.box->setText(ShownText(Bytes(advanced.cpuCode)));
   // The delays the update would use: an absent key is the update's default, not 0.
-  cpuDelaySpin_->SetPosition(static_cast<int16_t>(ReadNumber("Delay1", kDefaultCpuDelay)));
-  firmwareDelaySpin_->SetPosition(
-      static_cast<int16_t>(ReadNumber("Delay2", kDefaultFirmwareDelay)));
+  cpuDelaySpin_->SetPosition(advanced.cpuDelay);
+  firmwareDelaySpin_->SetPosition(advanced.firmwareDelay);
   ApplyCpuFirst();
 }
 
@@ -163,18 +153,17 @@ void AdvancedSettingDialog::accept() {
   int firmwareDelay = 0;
   if (!TakeDelays(cpuDelay, firmwareDelay)) return;
 
-  EntryEdits edits(section_);
-  const auto Flag = [](const QCheckBox* box) { return box->isChecked() ? "1" : "0"; };
-  edits.Set("Cpu1st", Flag(cpuFirst_));
-  for (int i = 0; i < 5; ++i) edits.Set(kOptions[i].key, Flag(options_[i]));
-  edits.Set("Delay1", std::to_string(cpuDelay));
-  edits.Set("Delay2", std::to_string(firmwareDelay));
-  edits.Set("CpuFile", StoredBytes(fileRow_.box->text(), storedFile_).toStdString());
-  if (models::IsLargeModel(modelSerial_)) {
-    edits.Set("CpuTable", StoredBytes(tableRow_.box->text(), storedTable_).toStdString());
-    edits.Set("CpuFwCode", StoredBytes(codeRow_.box->text(), storedCode_).toStdString());
-  }
-  if (!Save(edits)) return;
+  config::EntrySettings settings = settings_;
+  settings.main.reset();
+  Advanced& advanced = *settings.advanced;
+  advanced.cpuFirst = cpuFirst_->isChecked();
+  for (int i = 0; i < 5; ++i) advanced.*kOptions[i].option = options_[i]->isChecked();
+  advanced.cpuDelay = static_cast<uint16_t>(cpuDelay);
+  advanced.firmwareDelay = static_cast<uint16_t>(firmwareDelay);
+  advanced.cpuFile = StoredBytes(fileRow_.box->text(), advanced.cpuFile);
+  advanced.cpuTable = StoredBytes(tableRow_.box->text(), advanced.cpuTable);
+  advanced.cpuCode = StoredBytes(codeRow_.box->text(), advanced.cpuCode);
+  if (!Save(settings)) return;
   QDialog::accept();
 }
 

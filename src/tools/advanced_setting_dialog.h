@@ -1,8 +1,6 @@
 #pragma once
 
-#include <QByteArray>
 #include <QString>
-#include <cstdint>
 
 #include "tools/entry_dialog.h"
 
@@ -33,8 +31,6 @@ class AdvancedSettingDialog : public EntryDialog {
   bool TakeDelays(int& cpuDelay, int& firmwareDelay);
   void ApplyCpuFirst();
 
-  uint32_t modelSerial_ = 0;
-
   QCheckBox* cpuFirst_ = nullptr;           // 1021
   FileRow fileRow_;                         // 1010, 1020, 1022
   FileRow tableRow_;                        // 1015, 1030, 1032
@@ -44,8 +40,6 @@ class AdvancedSettingDialog : public EntryDialog {
   QLineEdit* firmwareDelay_ = nullptr;      // 1027
   DelaySpin* cpuDelaySpin_ = nullptr;       // 1026
   DelaySpin* firmwareDelaySpin_ = nullptr;  // 1028
-
-  QByteArray storedFile_, storedTable_, storedCode_;
 };
 
 }  // namespace kiln::tools

@@ -4,10 +4,8 @@
 #include <QLineEdit>
 #include <QPushButton>
 
-#include "models/model_table.h"
 #include "platform/profile.h"
 #include "tools/dialog_units.h"
-#include "tools/entry_edits.h"
 #include "tools/tool_messages.h"
 
 namespace kiln::tools {
@@ -25,30 +23,17 @@ void FileRow::SetEnabled(bool enabled) const {
 
 EntryDialog::EntryDialog(int entryIndex, const QString& programFolder, const QString& iniPath,
                          QWidget* parent)
-    : QDialog(parent), entryIndex_(entryIndex), folder_(programFolder), iniPath_(iniPath) {
-  const QByteArray path = iniPath_.toLocal8Bit();
-  platform::SetFileAttributesNormal(path.constData());
-  section_ = EntrySectionInUse(path.constData(), entryIndex_);
+    : QDialog(parent),
+      entryIndex_(entryIndex),
+      folder_(programFolder),
+      iniPath_(iniPath),
+      config_{programFolder.toLocal8Bit().toStdString(), iniPath.toLocal8Bit().toStdString()} {
+  platform::SetFileAttributesNormal(config_.iniPath.c_str());
+  settings_ = config::ReadEntrySettings(config_, entryIndex_);
 }
 
-QByteArray EntryDialog::Read(const char* key, const char* defaultValue) const {
-  char value[512];  // a value holds 511 characters
-  const uint32_t n = platform::GetPrivateProfileStringA(
-      section_.c_str(), key, defaultValue, value, sizeof value, iniPath_.toLocal8Bit().constData());
-  return QByteArray(value, static_cast<qsizetype>(n));
-}
-
-uint32_t EntryDialog::ReadNumber(const char* key, int32_t defaultValue) const {
-  return platform::GetPrivateProfileIntA(section_.c_str(), key, defaultValue,
-                                         iniPath_.toLocal8Bit().constData());
-}
-
-uint32_t EntryDialog::ReadModelSerial() const {
-  return models::ModelSerialFromName(Read("Model", "M01").toStdString());
-}
-
-bool EntryDialog::Save(const EntryEdits& edits) {
-  return SaveEntry(this, edits, iniPath_);
+bool EntryDialog::Save(const config::EntrySettings& settings) {
+  return ReportSave(this, config::WriteEntrySettings(config_, settings), iniPath_);
 }
 
 FileRow EntryDialog::PlaceFileRow(const DialogUnits& units, const FileRowColumns& columns, int y,

@@ -3,8 +3,9 @@
 #include <QByteArray>
 #include <QDialog>
 #include <QString>
-#include <cstdint>
 #include <string>
+
+#include "config/model_entry.h"
 
 class QLabel;
 class QLineEdit;
@@ -13,7 +14,6 @@ class QPushButton;
 namespace kiln::tools {
 
 class DialogUnits;
-class EntryEdits;
 
 // One "label, file name box, ..." row of a dialog.
 struct FileRow {
@@ -31,22 +31,20 @@ struct FileRowColumns {
 };
 
 // Base of the dialogs that edit one model entry of Kiln.ini: it clears the file's
-// read-only protection, picks the section the entry is read from, reads its keys and
-// writes one OK's edits.
+// read-only protection, reads the entry's settings and writes one OK's changes.
 class EntryDialog : public QDialog {
  public:
-  const std::string& sectionName() const { return section_; }
+  const std::string& sectionName() const { return settings_.section; }
 
  protected:
   EntryDialog(int entryIndex, const QString& programFolder, const QString& iniPath,
               QWidget* parent);
 
-  QByteArray Read(const char* key, const char* defaultValue = "") const;
-  uint32_t ReadNumber(const char* key, int32_t defaultValue = 0) const;
-  // Serial number of the model the entry's Model names, 0 when it names none.
-  uint32_t ReadModelSerial() const;
-  // False after telling the user why the file could not be written.
-  bool Save(const EntryEdits& edits);
+  // Writes the groups of settings present. False after telling the user why the file
+  // could not be written.
+  bool Save(const config::EntrySettings& settings);
+  // A stored value as the dialog's bytes.
+  static QByteArray Bytes(const std::string& value) { return QByteArray::fromStdString(value); }
 
   FileRow PlaceFileRow(const DialogUnits& units, const FileRowColumns& columns, int y, int labelId,
                        const QString& label, int boxId, int browseId);
@@ -54,7 +52,8 @@ class EntryDialog : public QDialog {
   int entryIndex_;
   QString folder_;
   QString iniPath_;
-  std::string section_;
+  config::ConfigFolder config_;     // folder_ and iniPath_
+  config::EntrySettings settings_;  // the entry as the dialog opened it
 };
 
 }  // namespace kiln::tools

@@ -3,6 +3,7 @@
 #include <QByteArray>
 #include <QString>
 #include <QStringDecoder>
+#include <string>
 
 // Kiln.ini holds bytes: UTF-8, or a Windows code page where a language needs one. The
 // dialogs show such bytes as text and, when the user leaves a text as it was, write the
@@ -27,6 +28,10 @@ inline QString OneLine(QString text) {
 
 inline QByteArray StoredBytes(const QString& shown, const QByteArray& original) {
   return shown == ShownText(original) ? original : OneLine(shown).toUtf8();
+}
+
+inline std::string StoredBytes(const QString& shown, const std::string& original) {
+  return StoredBytes(shown, QByteArray::fromStdString(original)).toStdString();
 }
 
 }  // namespace kiln::tools

@@ -7,13 +7,11 @@
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QPushButton>
-#include <algorithm>
+#include <utility>
 
 #include "models/model_table.h"
 #include "platform/clock.h"
-#include "platform/profile.h"
 #include "tools/dialog_units.h"
-#include "tools/entry_edits.h"
 #include "tools/ini_text.h"
 #include "tools/make_bin_dialog.h"
 #include "tools/pick_file_name.h"
@@ -28,18 +26,9 @@ namespace {
 constexpr int kColumnTextLimit = 255;  // each saved column text
 constexpr uint32_t kModel2Serials[] = {9, 22};
 
-// What the file-name cell of a row loaded from Kiln.ini keeps besides its bytes: the
-// row's number there and its colour-mode description, which travel with the row.
-constexpr int kLoadedNumberRole = Qt::UserRole + 1;
-constexpr int kColourModeDescRole = Qt::UserRole + 2;
-
-QByteArray TableFileKey(int number) {
-  return QByteArray("TableFile") + QByteArray::number(number);
-}
-
-QByteArray ColourModeDescKey(int number) {
-  return QByteArray("ColorModeDesc") + QByteArray::number(number);
-}
+// The file-name cell of a row read from Kiln.ini holds the row's place (from 1) among the
+// rows read: its stored bytes, number and colour-mode description travel with it.
+constexpr int kReadRowRole = Qt::UserRole + 1;
 
 // At most limit bytes; UTF-8 text is cut before the character that would not fit whole.
 QByteArray Cut(QByteArray bytes, int limit) {
@@ -125,53 +114,34 @@ void SettingDialog::LoadEntry() {
 
   // A Model value that names no model leaves the list without a selection, so that OK
   // keeps the value unless the user picks a model.
-  openingSerial_ = ReadModelSerial();
-  model_->setCurrentIndex(static_cast<int>(openingSerial_) - 1);
-  if (models::IsLargeModel(openingSerial_)) {
-    storedFile_ = Read("CodeName", "");
-    storedTable_ = Read("TableName", "");
-    storedFwCode_ = Read("FwName", "");
-  } else {
-    storedFile_ = Read("File", "");
-  }
-  fileRow_.box->setText(ShownText(storedFile_));
-  tableRow_.box->setText(ShownText(storedTable_));
-  fwCodeRow_.box->setText(ShownText(storedFwCode_));
+  model_->setCurrentIndex(static_cast<int>(settings_.modelSerial) - 1);
+  const config::EntrySettings::Main& main = *settings_.main;
+  fileRow_.box->setText(ShownText(Bytes(main.file)));
+  tableRow_.box->setText(ShownText(Bytes(main.tableName)));
+  fwCodeRow_.box->setText(ShownText(Bytes(main.firmwareName)));
 
-  // A stored write type outside 0 to 2 leaves the list without a selection and is kept.
-  const int writeType = static_cast<int>(ReadNumber("WriteType"));
-  writeType_->setCurrentIndex(writeType >= 0 && writeType <= 2 ? writeType : -1);
-  // A flag is on only when it is exactly 1, as the update reads it.
-  tableSwitch_->setChecked(ReadNumber("EnableTableSwitch") == 1);
-  noDowngrade_->setChecked(ReadNumber("DisableOverwriteNewer") == 1);
-  noWaitBurnOk_->setChecked(ReadNumber("NotWaitBurnOK") == 1);
-  model2_->setChecked(ReadNumber("SupportModel2") == 1);
+  // A stored write type outside the list leaves it without a selection and is kept.
+  writeType_->setCurrentIndex(
+      main.writeType >= 0 && main.writeType < writeType_->count() ? main.writeType : -1);
+  tableSwitch_->setChecked(main.tableSwitch);
+  noDowngrade_->setChecked(main.noDowngrade);
+  noWaitBurnOk_->setChecked(main.noWaitBurnOk);
+  model2_->setChecked(main.supportModel2);
 
   list_->AddColumns();
   LoadTableFiles();
-  loadedRowCount_ = list_->rowCount();
   ApplyLayout();
   ApplyTableSwitch();
 }
 
 void SettingDialog::LoadTableFiles() {
-  for (int n = 1; n <= TableFileList::kMaxRows; ++n) {
-    const QByteArray value = Read(TableFileKey(n).constData(), "");
-    if (value.isEmpty()) break;
-    const qsizetype comma = value.indexOf(',');
-    const QByteArray name = comma < 0 ? value : value.left(comma);
-    const QByteArray description = comma < 0 ? QByteArray() : value.mid(comma + 1);
-    const std::string path =
-        (folder_ + QLatin1Char('/')).toLocal8Bit().toStdString() + name.toStdString();
-    list_->AppendRow(ShownText(name),
-                     ShownText(QByteArray::fromStdString(ReadTableVersion(path, openingSerial_))),
-                     ShownText(description));
-    const int row = list_->rowCount() - 1;
-    QTableWidgetItem* nameCell = list_->item(row, TableFileList::kFileNameColumn);
-    nameCell->setData(Qt::UserRole, name);
-    nameCell->setData(kLoadedNumberRole, n);
-    nameCell->setData(kColourModeDescRole, Read(ColourModeDescKey(n).constData(), ""));
-    list_->item(row, TableFileList::kDescriptionColumn)->setData(Qt::UserRole, description);
+  int place = 0;
+  for (const config::TableFileRow& table : settings_.main->tableFiles) {
+    const std::string version = ReadTableVersion(config_.PathOf(table.file), settings_.modelSerial);
+    list_->AppendRow(ShownText(Bytes(table.file)), ShownText(Bytes(version)),
+                     ShownText(Bytes(table.modeName)));
+    list_->item(list_->rowCount() - 1, TableFileList::kFileNameColumn)
+        ->setData(kReadRowRole, ++place);
   }
 }
 
@@ -221,7 +191,8 @@ void SettingDialog::OnAddTableFile() {
                       QStringLiteral("test.bin"), QStringLiteral("BIN File(*.bin)"), folder_};
   if (!PickFileName(this, pick, path)) return;
   if (!AcceptChosenFile(this, path, folder_, true)) return;
-  const std::string version = ReadTableVersion(path.toLocal8Bit().toStdString(), openingSerial_);
+  const std::string version =
+      ReadTableVersion(path.toLocal8Bit().toStdString(), settings_.modelSerial);
   list_->AppendRow(QFileInfo(path).fileName(), ShownText(QByteArray::fromStdString(version)),
                    QStringLiteral("Click me to edit description"));
 }
@@ -235,26 +206,6 @@ void SettingDialog::OnModel2Clicked() {
   if (!model2_->isChecked()) return;
   SettingDialog second(entryIndex_ + 1, folder_, iniPath_, this);
   second.exec();
-}
-
-void SettingDialog::RenumberColourModeDescriptions(EntryEdits& edits) const {
-  // Every number a loaded row had or a row has now; a number no row has any more loses
-  // its key.
-  for (int number = 1; number <= std::max(loadedRowCount_, list_->rowCount()); ++number) {
-    const QTableWidgetItem* cell = number <= list_->rowCount()
-                                       ? list_->item(number - 1, TableFileList::kFileNameColumn)
-                                       : nullptr;
-    const int loadedAs = cell != nullptr ? cell->data(kLoadedNumberRole).toInt() : 0;
-    if (loadedAs == number) continue;  // the row kept its number: its key stays as it is
-    const QByteArray description =
-        cell != nullptr ? cell->data(kColourModeDescRole).toByteArray() : QByteArray();
-    const std::string key = ColourModeDescKey(number).toStdString();
-    if (description.isEmpty()) {
-      edits.Remove(key);
-    } else {
-      edits.Set(key, description.toStdString());
-    }
-  }
 }
 
 void SettingDialog::accept() {
@@ -271,44 +222,36 @@ void SettingDialog::accept() {
     return;
   }
 
-  EntryEdits edits(section_);
-  const uint32_t serial = SelectedSerial();
-  if (const models::PrinterModel* model = models::ModelBySerial(serial)) {
-    edits.Set("Model", model->shortName);
-  }
-  if (models::IsLargeModel(serial)) {
-    edits.Set("CodeName", StoredBytes(fileRow_.box->text(), storedFile_).toStdString());
-    edits.Set("TableName", StoredBytes(tableRow_.box->text(), storedTable_).toStdString());
-    edits.Set("FwName", StoredBytes(fwCodeRow_.box->text(), storedFwCode_).toStdString());
-  } else {
-    edits.Set("File", StoredBytes(fileRow_.box->text(), storedFile_).toStdString());
-  }
-  if (writeType_->currentIndex() >= 0) {
-    edits.Set("WriteType", std::to_string(writeType_->currentIndex()));
-  }
-  const auto Flag = [](const QCheckBox* box) { return box->isChecked() ? "1" : "0"; };
-  edits.Set("EnableTableSwitch", Flag(tableSwitch_));
-  edits.Set("DisableOverwriteNewer", Flag(noDowngrade_));
-  edits.Set("NotWaitBurnOK", Flag(noWaitBurnOk_));
-  if (entryIndex_ == 1) edits.Set("SupportModel2", Flag(model2_));
+  config::EntrySettings settings = settings_;
+  settings.advanced.reset();
+  settings.modelSerial = SelectedSerial();
+  config::EntrySettings::Main& main = *settings.main;
+  main.file = StoredBytes(fileRow_.box->text(), main.file);
+  main.tableName = StoredBytes(tableRow_.box->text(), main.tableName);
+  main.firmwareName = StoredBytes(fwCodeRow_.box->text(), main.firmwareName);
+  main.writeType = writeType_->currentIndex();  // none selected: the stored value stays
+  main.tableSwitch = tableSwitch_->isChecked();
+  main.noDowngrade = noDowngrade_->isChecked();
+  main.noWaitBurnOk = noWaitBurnOk_->isChecked();
+  main.supportModel2 = model2_->isChecked();
 
-  // The list is written whole: every number it can hold goes, then one key per row.
-  for (int n = 1; n <= TableFileList::kMaxRows; ++n) edits.Remove(TableFileKey(n).toStdString());
+  main.tableFiles.clear();
   for (int row = 0; row < list_->rowCount(); ++row) {
-    const auto Column = [&](int column) {
+    const QTableWidgetItem* nameCell = list_->item(row, TableFileList::kFileNameColumn);
+    const int place = nameCell != nullptr ? nameCell->data(kReadRowRole).toInt() : 0;
+    config::TableFileRow table =
+        place > 0 ? settings_.main->tableFiles[place - 1] : config::TableFileRow{};
+    const auto Column = [&](int column, const std::string& stored) {
       const QTableWidgetItem* cell = list_->item(row, column);
-      if (cell == nullptr) return QByteArray();
-      return Cut(StoredBytes(cell->text(), cell->data(Qt::UserRole).toByteArray()),
-                 kColumnTextLimit);
+      if (cell == nullptr) return std::string();
+      return Cut(StoredBytes(cell->text(), Bytes(stored)), kColumnTextLimit).toStdString();
     };
-    edits.Set(TableFileKey(row + 1).toStdString(), (Column(TableFileList::kFileNameColumn) + ',' +
-                                                    Column(TableFileList::kDescriptionColumn))
-                                                       .toStdString());
+    table.file = Column(TableFileList::kFileNameColumn, table.file);
+    table.modeName = Column(TableFileList::kDescriptionColumn, table.modeName);
+    main.tableFiles.push_back(std::move(table));
   }
 
-  RenumberColourModeDescriptions(edits);
-
-  if (!Save(edits)) return;
+  if (!Save(settings)) return;
   list_->setRowCount(0);
   platform::SystemClock().Sleep(300);
   QDialog::accept();

@@ -1,6 +1,5 @@
 #pragma once
 
-#include <QByteArray>
 #include <QString>
 #include <cstdint>
 
@@ -38,15 +37,10 @@ class SettingDialog : public EntryDialog {
   void CreateControls();
   void LoadEntry();
   void LoadTableFiles();
-  // The "ColorModeDesc<n>" keys follow their rows to the numbers OK gives them.
-  void RenumberColourModeDescriptions(EntryEdits& edits) const;
   uint32_t SelectedSerial() const;
   void ApplyLayout();
   void ApplyTableSwitch();
   void OnModel2Clicked();
-
-  int loadedRowCount_ = 0;      // rows read from Kiln.ini when the dialog opened
-  uint32_t openingSerial_ = 0;  // the model the entry named when the dialog opened
 
   QComboBox* model_ = nullptr;           // 1007
   QLabel* writeTypeLabel_ = nullptr;     // 1008
@@ -61,9 +55,6 @@ class SettingDialog : public EntryDialog {
   QPushButton* addTableFile_ = nullptr;  // 1033
   QPushButton* makeBin_ = nullptr;       // 1046
   TableFileList* list_ = nullptr;        // 1035
-
-  // The bytes each text box was filled from, written back when left unchanged.
-  QByteArray storedFile_, storedTable_, storedFwCode_;
 };
 
 }  // namespace kiln::tools

@@ -4,6 +4,8 @@
 #include <QString>
 #include <QTableWidget>
 
+#include "config/model_entry.h"
+
 namespace kiln::tools {
 
 class CellEditor;
@@ -18,7 +20,7 @@ class TableFileList : public QTableWidget {
   static constexpr int kFileNameColumn = 0;
   static constexpr int kVersionColumn = 1;
   static constexpr int kDescriptionColumn = 2;
-  static constexpr int kMaxRows = 100;  // TableFile1 to TableFile100
+  static constexpr int kMaxRows = config::kMaxTableFiles;  // as many as an entry holds
 
   explicit TableFileList(QWidget* parent = nullptr);
 

@@ -4,12 +4,10 @@
 #include <QFileInfo>
 #include <QMessageBox>
 
-#include "tools/entry_edits.h"
-
 namespace kiln::tools {
 
-bool SaveEntry(QWidget* parent, const EntryEdits& edits, const QString& iniPath) {
-  switch (edits.Apply(iniPath.toLocal8Bit().constData())) {
+bool ReportSave(QWidget* parent, platform::ProfileEdit outcome, const QString& iniPath) {
+  switch (outcome) {
     case platform::ProfileEdit::kWritten:
     case platform::ProfileEdit::kUnchanged:
       return true;

@@ -2,16 +2,16 @@
 
 #include <QString>
 
+#include "platform/profile.h"
+
 class QWidget;
 
 namespace kiln::tools {
 
-class EntryEdits;
-
-// Writes the edits of one OK into Kiln.ini. On failure the user is told once (a file
-// that cannot be opened, or one that cannot be written because it is read-only or the
-// disk is full) and false is returned, so that the dialog can stay open.
-bool SaveEntry(QWidget* parent, const EntryEdits& edits, const QString& iniPath);
+// Tells the user once why the write of one OK into Kiln.ini failed (a file that cannot be
+// opened, or one that cannot be written because it is read-only or the disk is full) and
+// returns false, so that the dialog can stay open; true when it succeeded.
+bool ReportSave(QWidget* parent, platform::ProfileEdit outcome, const QString& iniPath);
 
 // Kiln.ini stores file names relative to the program folder, and a table file's value
 // is "name,description". A chosen file outside the program folder, or (for a table
