@@ -366,22 +366,27 @@ void MainWindowController::OnStart() {
   const bool packageRead = configRead && config::ReadPackageInfo(context, files);
   if (StopIfUnreadable(configRead, packageRead)) return;
 
-  if (models::IsLargeModel(context.printer.connectedModel)) context.noWaitBurnOk = true;
   Shown().ShowModelName(context.driverName.c_str());
   Shown().ShowPackageVersion(context.packageVersion.c_str());
-  // Decided afresh for every update: an earlier update's choice says nothing about the
-  // printer as it answers now.
-  context.useAltSet =
-      context.printer.connectedModel == models::kFirstLargeModel && Queries().QueryDeviceVersion();
+  // Asked afresh for every update: a printer that answers as the fall-back model takes the
+  // alternative set first when its version can be read now.
+  PrinterAnswer printer{context.printer.connectedModel, false, ""};
+  if (printer.connectedModel == models::kFirstLargeModel) {
+    printer.versionRead = Queries().QueryDeviceVersion();
+    printer.version = context.printer.deviceVersion.c_str();
+  }
+  const config::Package package = config::PackageOf(context, std::move(files));
+  WorkerHandover handover{
+      PlanUpdate(config::EntryOf(context), package, printer, UpdateMode::kWindow),
+      PackageRecord(package), context.printer};
 
   warningLine_.clear();
   workerRunning_ = true;
-  worker_ = std::thread([this, files = std::move(files), texts = session_.language,
+  worker_ = std::thread([this, handover = std::move(handover), texts = session_.language,
                          tag = session_.languageTag]() mutable {
     UpdateWorker worker(
-        session_.context, std::move(files), texts, tag.c_str(), view_, services_.links,
-        *services_.clock, [this](const char* text) { ShowStatusText(text); },
-        services_.writeHistory);
+        std::move(handover), texts, tag.c_str(), view_, services_.links, *services_.clock, this,
+        [this](const char* text) { ShowStatusText(text); }, services_.writeHistory);
     const WorkerOutcome outcome = worker.Run();
     view_.PostToWindowThread([this, outcome] { OnWorkerFinished(outcome); });
   });
@@ -389,6 +394,7 @@ void MainWindowController::OnStart() {
 
 void MainWindowController::OnWorkerFinished(WorkerOutcome outcome) {
   if (worker_.joinable()) worker_.join();
+  if (outcome.deviceVersion) session_.context.printer.deviceVersion = *outcome.deviceVersion;
   session_.context.busy = false;
   workerRunning_ = false;
   if (stopAfterUpdate_) {

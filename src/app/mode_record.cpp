@@ -16,9 +16,9 @@ constexpr const char* kMainStepNotRunText =
 
 }  // namespace
 
-ModeRecord::Package PackageRecord(const UpdateContext& context,
-                                  const config::LoadedFile& firmware) {
-  return {context.firmwarePath.c_str(), context.targetModel, context.packageVersion.c_str(),
+ModeRecord::Package PackageRecord(const config::Package& package) {
+  const config::LoadedFile& firmware = package.files.firmware;
+  return {firmware.path, package.targetModel, package.version,
           firmware.readable() ? Sha256Hex(*firmware.bytes) : std::string()};
 }
 

@@ -7,8 +7,7 @@
 #include <utility>
 #include <vector>
 
-#include "config/package_files.h"
-#include "config/update_context.h"
+#include "config/package.h"
 #include "protocol/printer_outcome.h"
 
 namespace kiln::app {
@@ -33,7 +32,7 @@ struct ModeRecord {
 
 // The package as an update read it: the firmware file Kiln.ini names, the model and
 // version its header states, and the SHA-256 of the bytes loaded (empty when unread).
-ModeRecord::Package PackageRecord(const UpdateContext& context, const config::LoadedFile& firmware);
+ModeRecord::Package PackageRecord(const config::Package& package);
 
 // Folds what one download step did into the record's printers, by where each is plugged
 // in; a printer not yet listed is added. A step that ended before it reached any printer

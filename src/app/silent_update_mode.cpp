@@ -4,8 +4,9 @@
 
 #include "app/mode_configuration.h"
 #include "app/printer_queries.h"
+#include "app/update_plan.h"
 #include "app/version_text.h"
-#include "models/model_table.h"
+#include "config/update_context_bridge.h"
 #include "protocol/download_observer.h"
 #include "protocol/firmware_download.h"
 #include "protocol/printer_survey.h"
@@ -172,7 +173,7 @@ bool SilentUpdate::ReadyToCompare(std::string_view programFolder) {
     progress_.Phase(UpdatePhase::kConfiguration, DescribeConfigurationState(state));
     return false;
   }
-  record_.package = PackageRecord(context_, files_.firmware);
+  record_.package = PackageRecord(config::PackageOf(context_, files_));
   FixedText<600> text;
   text.Format("package %s, version %s, for model %u", context_.firmwarePath.c_str(),
               context_.packageVersion.c_str(), context_.targetModel);
@@ -215,35 +216,10 @@ bool SilentUpdate::ReadDeviceVersion() {
   return true;
 }
 
-bool SilentUpdate::SkipCpuStep() const {
-  // Some models have their CPU code already from a version on (a column of the model table).
-  const double skipFrom = models::QuirksOf(context_.targetModel).cpuSkipVersion;
-  return skipFrom > 0 && VersionAsDecimal(context_.printer.deviceVersion) >= skipFrom;
-}
-
-bool SilentUpdate::Flash(UpdatePhase phase, const config::LoadedFile& image,
-                         std::string_view expectedVersion, uint8_t writeType, uint32_t waitSeconds,
-                         bool waitForRestart) {
+bool SilentUpdate::Flash(UpdatePhase phase, const protocol::FlashRequest& request) {
   FixedText<600> text;
-  text.Format("sending %s", image.path.c_str());
+  text.Format("sending %s", request.image.path.c_str());
   progress_.Phase(phase, text);
-  protocol::FlashRequest request;
-  request.openModel = context_.targetModel;
-  request.reopenModel = context_.targetModel;
-  request.image = image;
-  request.code = files_.code;
-  request.table = files_.table;
-  request.expectedVersion = expectedVersion;
-  request.readVersionBefore = true;
-  request.writeType = writeType;
-  request.waitSeconds = waitSeconds;
-  request.waitForRestart = waitForRestart;
-  request.targetModel = context_.targetModel;
-  request.connectedModel = context_.printer.connectedModel;
-  request.largeModel = context_.printer.largeModel;
-  request.driverName = context_.driverName.c_str();
-  request.noWaitBurnOk = context_.noWaitBurnOk;
-  request.noWaitBusyBeforeWrite = context_.noWaitBusyBeforeWrite;
   const protocol::FlashResult result =
       protocol::FirmwareDownload(makeLink_).FlashFirmware(request, observer_);
   NoteStep(record_, result.flashed, result.printers, result.text.c_str());
@@ -255,23 +231,28 @@ bool SilentUpdate::Flash(UpdatePhase phase, const config::LoadedFile& image,
 uint32_t SilentUpdate::Update() {
   Report(report::kDownloadStarts, 0);
   record_.updateAttempted = true;
-  if (context_.cpuFirst) {
-    if (SkipCpuStep()) {
-      progress_.Phase(UpdatePhase::kCpuStep, "skipped: the printer has the CPU code already");
-    } else if (!Flash(UpdatePhase::kCpuStep, files_.cpuFirmware, context_.cpuPackageVersion,
-                      kCpuWriteType, uint32_t{context_.cpuDelay} + context_.cpuExtraDelay, false)) {
+  const PrinterAnswer printer{context_.printer.connectedModel, true,
+                              context_.printer.deviceVersion.c_str()};
+  const UpdatePlan plan = PlanUpdate(config::EntryOf(context_), config::PackageOf(context_, files_),
+                                     printer, UpdateMode::kSilent);
+  if (plan.cpuStepSkipped) {
+    progress_.Phase(UpdatePhase::kCpuStep, "skipped: the printer has the CPU code already");
+  }
+  bool written = false;
+  for (const PlanStep& step : plan.steps) {
+    const bool firmware = step.kind == StepKind::kFirmware;
+    // The main download follows the CPU step at once, unless a stop came meanwhile.
+    if (firmware && Stopped()) {
+      SettleOutcomes(record_, false);
+      return report::kUpdateFailed;
+    }
+    const bool ok = Flash(firmware ? UpdatePhase::kDownload : UpdatePhase::kCpuStep, step.flash);
+    if (firmware) written = ok;
+    if (!ok && !firmware) {
       SettleOutcomes(record_, false);
       return report::kUpdateFailed;
     }
   }
-  // The main download follows the CPU step at once, unless a stop came meanwhile.
-  if (Stopped()) {
-    SettleOutcomes(record_, false);
-    return report::kUpdateFailed;
-  }
-  const bool written =
-      Flash(UpdatePhase::kDownload, files_.firmware, context_.packageVersion, context_.writeType,
-            uint32_t{context_.firmwareDelay} + context_.extraDelay, true);
   SettleOutcomes(record_, true);
   return written ? report::kUpdateWritten : report::kUpdateFailed;
 }

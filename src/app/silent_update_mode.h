@@ -16,6 +16,7 @@
 #include "platform/stop_signals.h"
 #include "platform/usb_printer_nodes.h"
 #include "protocol/download_observer.h"
+#include "protocol/firmware_download.h"
 #include "usb/link_factory.h"
 
 namespace kiln::app {
@@ -59,13 +60,11 @@ class SilentUpdate {
   bool ReadyToCompare(std::string_view programFolder);
   // The printer's version, cut to four characters; false when it cannot be read.
   bool ReadDeviceVersion();
-  // The CPU step (when configured and not skipped), then the main download; the outcome.
+  // The planned steps: the CPU step when configured and not skipped, then the main
+  // download; the outcome.
   uint32_t Update();
-  // One FlashFirmware call for the target model, with its progress lines: image as loaded
-  // by the first read, and the version the printer must report afterwards.
-  bool Flash(UpdatePhase phase, const config::LoadedFile& image, std::string_view expectedVersion,
-             uint8_t writeType, uint32_t waitSeconds, bool waitForRestart);
-  bool SkipCpuStep() const;
+  // One step's download, with its progress lines.
+  bool Flash(UpdatePhase phase, const protocol::FlashRequest& request);
   // Every printer of the model with its version, before anything is sent.
   void SurveyPrinters();
   void WriteHistory();

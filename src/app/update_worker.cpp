@@ -3,7 +3,6 @@
 #include <string>
 #include <utility>
 
-#include "config/firmware_package.h"
 #include "models/model_table.h"
 
 namespace kiln::app {
@@ -11,9 +10,6 @@ namespace kiln::app {
 namespace {
 
 constexpr uint32_t kSecondMs = 1000;
-constexpr int kCpuWaitSeconds = 10;
-constexpr int kVersionSettleSeconds = 5;
-constexpr uint8_t kWriteTypeCpu = 2;
 
 // The version field is written on the window's thread, as every other control.
 class WindowThreadDisplay final : public VersionDisplay {
@@ -31,16 +27,16 @@ class WindowThreadDisplay final : public VersionDisplay {
 
 }  // namespace
 
-UpdateWorker::UpdateWorker(UpdateContext& context, config::PackageFiles files,
-                           const i18n::LanguageFile& texts, const char* languageTag,
-                           MainWindowView& view, usb::LinkFactory links, platform::Clock& clock,
+UpdateWorker::UpdateWorker(WorkerHandover handover, const i18n::LanguageFile& texts,
+                           const char* languageTag, MainWindowView& view, usb::LinkFactory links,
+                           platform::Clock& clock, DownloadObserver* observer,
                            StatusShow showStatus, HistoryWriter writeHistory)
-    : context_(context),
-      files_(std::move(files)),
+    : handover_(std::move(handover)),
       texts_(texts),
       view_(view),
       links_(std::move(links)),
       clock_(clock),
+      observer_(observer),
       showStatus_(std::move(showStatus)),
       writeHistory_(std::move(writeHistory)) {
   texts_.SetSection(languageTag != nullptr ? languageTag : "");
@@ -56,34 +52,27 @@ WorkerOutcome UpdateWorker::Run() {
 
   record_.mode = "window-update";
   record_.updateAttempted = true;
-  record_.package = PackageRecord(context_, files_.firmware);
-
-  bool writeNormal = true;
-  if (context_.useAltSet) {
-    WriteAlternativeSet();
-  } else if (context_.cpuFirst) {
-    writeNormal = WriteCpuFirmware();
-  } else if (context_.printer.connectedModel == models::kFirstLargeModel &&
-             context_.targetModel != models::kFirstLargeModel) {
-    // The printer answers only as the fall-back model: address it so, and expect it
-    // back under the package's model.
-    context_.packageModel = context_.targetModel;
-    context_.targetModel = models::kFirstLargeModel;
-  }
+  record_.package = handover_.package;
 
   WorkerOutcome outcome;
-  if (writeNormal) {
-    outcome.firmwareWritten = WriteNormalFirmware();
-    if (outcome.firmwareWritten && !context_.noWaitBurnOk) {
-      for (int i = 0; i < kVersionSettleSeconds; ++i) clock_.Sleep(kSecondMs);
-      WindowThreadDisplay display(view_);
-      PrinterQueries(context_.printer, &display, links_).ReloadDeviceVersion();
+  // False when a step before the normal firmware ended the update.
+  bool firmwareReached = true;
+  for (const PlanStep& step : handover_.plan.steps) {
+    const bool ok = RunStep(step);
+    if (step.kind == StepKind::kFirmware) outcome.firmwareWritten = ok;
+    if (!ok && step.failureEndsUpdate) {
+      firmwareReached = step.kind == StepKind::kFirmware;
+      break;
     }
+    if (ok) CountVisibly(step.visibleWaitSeconds);
   }
-  SettleOutcomes(record_, writeNormal);
+  if (outcome.firmwareWritten && handover_.plan.versionRereadAfterSeconds > 0) {
+    outcome.deviceVersion = RereadVersion();
+  }
+  SettleOutcomes(record_, firmwareReached);
   WriteHistory();
   outcome.endProgram =
-      outcome.firmwareWritten && models::IsLargeModel(context_.printer.connectedModel);
+      outcome.firmwareWritten && models::IsLargeModel(handover_.printer.connectedModel);
   outcome.lastStatus = lastStatus_;
 
   view_.RunOnWindowThread([this] {
@@ -95,97 +84,55 @@ WorkerOutcome UpdateWorker::Run() {
   return outcome;
 }
 
-void UpdateWorker::WriteAlternativeSet() {
-  ShowTexts(i18n::keys::kWritingFlash1, i18n::keys::kWritingFlash2);
-  protocol::FlashRequest request =
-      Request(context_.printer.connectedModel, context_.printer.connectedModel, context_.writeType,
-              context_.cpuDelay, true);
-  request.image = files_.altFirmware;
-  request.code = files_.altCode;
-  request.table = files_.altTable;
-  const auto version = config::PackageVersionOf(files_.altFirmware, context_.writeType);
-  if (version) request.expectedVersion = version->view();
-  // A failed alternative set is not reported: the normal firmware follows anyway.
-  (void)Flash(request);
-  context_.packageModel = context_.targetModel;
-  context_.targetModel = context_.printer.connectedModel;
+bool UpdateWorker::RunStep(const PlanStep& step) {
+  switch (step.kind) {
+    case StepKind::kAlternativeSet:
+      ShowTexts(i18n::keys::kWritingFlash1, i18n::keys::kWritingFlash2);
+      // A failed alternative set is not reported: the normal firmware follows anyway.
+      return Flash(step.flash);
+    case StepKind::kCpuFirmware:
+      ShowTexts(i18n::keys::kWritingFlashCpu1, i18n::keys::kWritingFlashCpu2);
+      if (!Flash(step.flash)) {
+        ShowTexts(i18n::keys::kWriteFlashCpuFail1, i18n::keys::kWriteFlashCpuFail2);
+        return false;
+      }
+      ShowText(i18n::keys::kWriteFlashCpuDone);
+      return true;
+    case StepKind::kFirmware:
+      ShowTexts(i18n::keys::kWritingFlash1, i18n::keys::kWritingFlash2);
+      if (!Flash(step.flash)) {
+        // What the download found goes under the fail texts: the user sees why.
+        ShowTexts(i18n::keys::kWriteFlashFail1, i18n::keys::kWriteFlashFail2, failure_);
+        return false;
+      }
+      ShowText(i18n::keys::kWriteFlashDone);
+      return true;
+  }
+  return false;
 }
 
-bool UpdateWorker::WriteCpuFirmware() {
-  ShowTexts(i18n::keys::kWritingFlashCpu1, i18n::keys::kWritingFlashCpu2);
-  const uint32_t model = context_.targetModel;
-  const uint32_t seconds = uint32_t{context_.cpuDelay} + context_.cpuExtraDelay;
-  protocol::FlashRequest request = Request(model, model, kWriteTypeCpu, seconds, false);
-  request.expectedVersion = context_.cpuPackageVersion.view();
-  if (!models::IsLargeModel(model)) {
-    request.image = files_.cpuFirmware;
-    request.code = files_.code;
-    request.table = files_.table;
-  } else {
-    // A large model takes its CPU step as three files: the CPU code file is the image.
-    request.image = files_.cpuCode;
-    request.code = files_.cpuFirmware;
-    request.table = files_.cpuTable;
-  }
-  if (!Flash(request)) {
-    ShowTexts(i18n::keys::kWriteFlashCpuFail1, i18n::keys::kWriteFlashCpuFail2);
-    return false;
-  }
-  ShowText(i18n::keys::kWriteFlashCpuDone);
+void UpdateWorker::CountVisibly(int seconds) {
+  if (seconds <= 0) return;
   const i18n::LanguageText waiting = texts_.GetText(i18n::keys::kWaitBeforeWriteFlash);
-  for (int n = kCpuWaitSeconds; n >= 1; --n) {
+  for (int n = seconds; n >= 1; --n) {
     i18n::LanguageText line;
     line.Format("%s%d", waiting.c_str(), n);
     Show(line.c_str());
     clock_.Sleep(kSecondMs);
   }
-  return true;
 }
 
-bool UpdateWorker::WriteNormalFirmware() {
-  ShowTexts(i18n::keys::kWritingFlash1, i18n::keys::kWritingFlash2);
-  protocol::FlashRequest request =
-      Request(context_.targetModel, context_.packageModel, context_.writeType,
-              uint32_t{context_.firmwareDelay} + context_.extraDelay, true);
-  request.image = files_.firmware;
-  request.code = files_.code;
-  request.table = files_.table;
-  if (context_.tableSwitch) request.colourTable = files_.colourTable;
-  request.expectedVersion = context_.packageVersion.view();
-  const bool ok = Flash(request);
-  if (ok) {
-    ShowText(i18n::keys::kWriteFlashDone);
-  } else {
-    // What the download found goes under the fail texts: the user sees why.
-    ShowTexts(i18n::keys::kWriteFlashFail1, i18n::keys::kWriteFlashFail2, failure_);
-  }
-  return ok;
+std::optional<VersionText> UpdateWorker::RereadVersion() {
+  for (int i = 0; i < handover_.plan.versionRereadAfterSeconds; ++i) clock_.Sleep(kSecondMs);
+  WindowThreadDisplay display(view_);
+  PrinterState printer = handover_.printer;
+  PrinterQueries(printer, &display, links_).ReloadDeviceVersion();
+  return printer.deviceVersion;
 }
 
-protocol::FlashRequest UpdateWorker::Request(uint32_t openModel, uint32_t reopenModel,
-                                             uint8_t writeType, uint32_t waitSeconds,
-                                             bool waitForRestart) {
-  protocol::FlashRequest request;
-  request.openModel = openModel;
-  request.reopenModel = reopenModel;
-  request.writeType = writeType;
-  request.waitSeconds = waitSeconds;
-  request.waitForRestart = waitForRestart;
-  // For the update history: each printer's version just before its firmware goes out.
-  request.readVersionBefore = true;
-  return request;
-}
-
-bool UpdateWorker::Flash(protocol::FlashRequest request) {
-  request.targetModel = context_.targetModel;
-  request.connectedModel = context_.printer.connectedModel;
-  request.largeModel = context_.printer.largeModel;
-  request.driverName = context_.driverName.c_str();
-  request.noWaitBurnOk = context_.noWaitBurnOk;
-  request.showCountdown = context_.showCountdown && !context_.silent;
-  request.noWaitBusyBeforeWrite = context_.noWaitBusyBeforeWrite;
+bool UpdateWorker::Flash(const protocol::FlashRequest& request) {
   const protocol::FlashResult result =
-      protocol::FirmwareDownload(links_).FlashFirmware(request, context_.notifyWindow);
+      protocol::FirmwareDownload(links_).FlashFirmware(request, observer_);
   NoteStep(record_, result.flashed, result.printers, result.text.c_str());
   failure_ = result.text.c_str();
   return result.flashed;
@@ -194,9 +141,9 @@ bool UpdateWorker::Flash(protocol::FlashRequest request) {
 void UpdateWorker::WriteHistory() {
   if (!writeHistory_) return;
   const std::string error = writeHistory_(record_);
-  if (error.empty() || context_.notifyWindow == nullptr) return;
+  if (error.empty() || observer_ == nullptr) return;
   const std::string warning = "The update history could not be written (" + error + ").";
-  context_.notifyWindow->OnWarning(warning.c_str());
+  observer_->OnWarning(warning.c_str());
 }
 
 void UpdateWorker::ShowTexts(const i18n::TextKey& first, const i18n::TextKey& second,

@@ -69,7 +69,6 @@ struct UpdateContext {
   bool noWaitBusyBeforeWrite = false;  // configuration: NoWaitBusyBeforeWriteFW
   bool supportModel2 = false;          // configuration: SupportModel2
   PrinterState printer;                // connection check: the printer as it answered
-  bool useAltSet = false;              // worker: write the alternative file set first
   bool noBusyCheckAtStartup = false;   // configuration: NotCheckBusyAtStartup
 };
 

