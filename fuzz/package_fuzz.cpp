@@ -5,8 +5,7 @@
 #include <string>
 
 #include "config/firmware_package.h"
-#include "config/update_context.h"
-#include "config/update_context_bridge.h"
+#include "config/package.h"
 #include "support/fuzz_input.h"
 #include "support/scratch_dir.h"
 
@@ -42,25 +41,26 @@ void CheckHeaderLookups(const std::string& bytes, uint8_t writeType) {
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   FuzzInput in(data, size);
   const uint8_t flags = in.Byte();
-  kiln::UpdateContext context;
-  context.writeType = static_cast<uint8_t>(flags & 0x03);
-  context.cpuFirst = (flags & 0x04) != 0;
-  context.noCheckPid = (flags & 0x08) != 0;
-  context.modelName = in.Text();
+  config::ModelEntry entry;
+  entry.writeType = static_cast<uint8_t>(flags & 0x03);
+  entry.cpuFirst = (flags & 0x04) != 0;
+  entry.noCheckPid = (flags & 0x08) != 0;
+  entry.modelName = in.Text();
 
   const std::string firmware = PackageBytes(in, static_cast<uint8_t>(flags >> 4 & 0x03));
   const std::string cpu = PackageBytes(in, static_cast<uint8_t>(flags >> 6 & 0x03));
-  context.firmwarePath = kiln::fuzz::WriteScratchFile("firmware.bin", firmware).c_str();
-  context.cpuFirmwarePath = kiln::fuzz::WriteScratchFile("cpu.bin", cpu).c_str();
+  entry.firmware = kiln::fuzz::WriteScratchFile("firmware.bin", firmware).c_str();
+  entry.cpuFirmware = kiln::fuzz::WriteScratchFile("cpu.bin", cpu).c_str();
 
-  (void)config::ReadPackageInfo(context);
-  CheckHeaderLookups(firmware, context.writeType);
+  config::Package read;
+  (void)config::ReadPackageHeaders(entry, read);
+  CheckHeaderLookups(firmware, entry.writeType);
 
   // Loading into a buffer that is already larger keeps its size and fills the front.
   config::FirmwarePackage package;
   package.image.assign(firmware.size() + (flags & 0x0F), 0xEE);
   uint32_t loaded = 0;
-  if (!config::LoadPackageFile(context.firmwarePath.c_str(), &package, loaded) ||
+  if (!config::LoadPackageFile(entry.firmware.c_str(), &package, loaded) ||
       loaded != firmware.size() || package.size != firmware.size() ||
       package.image.size() != firmware.size() + (flags & 0x0F)) {
     std::abort();

@@ -60,16 +60,15 @@ class NoDisplay final : public kiln::app::VersionDisplay {
 };
 
 void Queries(FuzzInput& in, AnswerStream& answers, FuzzPrinterBus& bus) {
-  kiln::UpdateContext context;
+  kiln::app::PrinterState printer;
   const uint32_t model = 1 + in.Byte() % 38;
   bus.SetModel(in.Bool() ? model : 19);
-  context.targetModel = model;
-  context.printer.connectedModel = model;
-  context.printer.largeModel = models::IsLargeModel(model);
-  context.noBusyCheckAtStartup = in.Bool();
+  printer.connectedModel = model;
+  printer.largeModel = models::IsLargeModel(model);
+  const bool noBusyCheck = in.Bool();
   NoDisplay display;
   kiln::fuzz::InstantClock clock;
-  kiln::app::PrinterQueries queries(context.printer, &display, [&bus, &clock] {
+  kiln::app::PrinterQueries queries(printer, &display, [&bus, &clock] {
     return std::make_unique<usb::CUsbLink>(
         usb::LinkServices{&kiln::platform::SystemProbes(), &bus, &bus, &clock});
   });
@@ -84,12 +83,12 @@ void Queries(FuzzInput& in, AnswerStream& answers, FuzzPrinterBus& bus) {
       break;
     default: {
       kiln::app::ColourModeText text;
-      (void)queries.QueryColourMode(model, context.noBusyCheckAtStartup, &text);
+      (void)queries.QueryColourMode(model, noBusyCheck, &text);
       if (text.size() > 47) Fail("colour mode beyond its limit");
       break;
     }
   }
-  if (context.printer.deviceVersion.size() >= 24) Fail("device version beyond its limit");
+  if (printer.deviceVersion.size() >= 24) Fail("device version beyond its limit");
 }
 
 }  // namespace

@@ -7,15 +7,12 @@ namespace kiln::app {
 
 bool LocateConfig(AppSession& session, std::string_view programFolder,
                   const std::function<void()>& retextWindow) {
-  UpdateContext& context = session.context;
-  context.baseDir.Assign(programFolder);
-  context.iniPath.Assign(programFolder);
-  context.iniPath.Append("/Kiln.ini");
-  if (!platform::FileExists(context.iniPath.c_str())) return false;
+  session.folder = config::ConfigFolder::At(programFolder);
+  if (!platform::FileExists(session.folder.iniPath.c_str())) return false;
 
   session.languageTag.Clear();
   i18n::AppendLanguageTag(session.languageTag);
-  session.language.SetFile(context.iniPath.c_str());
+  session.language.SetFile(session.folder.iniPath.c_str());
   session.language.SetSection(session.languageTag.c_str());
   if (retextWindow) retextWindow();
   return true;

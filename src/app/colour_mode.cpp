@@ -6,34 +6,32 @@
 #include <utility>
 #include <vector>
 
-#include "config/config_file.h"
+#include "models/model_table.h"
 #include "platform/profile.h"
 
 namespace kiln::app {
 
 namespace {
 
-constexpr uint32_t kModelWithLongTrailer = 22;
 constexpr std::streamoff kVersionLength = 7;
 constexpr std::streamoff kShortestTableFile = 9;
 
 // Table `number` (counting from 1) of model entry `entry`; an empty one when there is none.
-config::TableFileRow TableNumber(const UpdateContext& context, int entry, int number) {
-  std::vector<config::TableFileRow> tables =
-      config::ReadTableFiles(config::ConfigFolderOf(context), entry);
+config::TableFileRow TableNumber(const config::ConfigFolder& folder, int entry, int number) {
+  std::vector<config::TableFileRow> tables = config::ReadTableFiles(folder, entry);
   if (number < 1 || number > static_cast<int>(tables.size())) return {};
   return std::move(tables[number - 1]);
 }
 
 }  // namespace
 
-VersionText ReadColourTableVersion(const char* path, uint32_t targetModel) {
-  VersionText version;
+FixedText<24> ReadColourTableVersion(const char* path, uint32_t targetModel) {
+  FixedText<24> version;
   std::ifstream file(path, std::ios::binary | std::ios::ate);
   if (!file) return version;
   const std::streamoff size = file.tellg();
   if (size < kShortestTableFile) return version;
-  const std::streamoff fromEnd = targetModel == kModelWithLongTrailer ? 9 : 8;
+  const std::streamoff fromEnd = models::QuirksOf(targetModel).tableVersionFromEnd;
   char bytes[kVersionLength] = {};
   file.seekg(size - fromEnd);
   if (!file.read(bytes, kVersionLength)) return version;
@@ -43,9 +41,8 @@ VersionText ReadColourTableVersion(const char* path, uint32_t targetModel) {
   return version;
 }
 
-std::vector<ColourTable> ReadColourTables(const UpdateContext& context, int entry,
+std::vector<ColourTable> ReadColourTables(const config::ConfigFolder& folder, int entry,
                                           uint32_t targetModel) {
-  const config::ConfigFolder folder = config::ConfigFolderOf(context);
   std::vector<ColourTable> tables;
   for (const config::TableFileRow& row : config::ReadTableFiles(folder, entry)) {
     ColourTable& table = tables.emplace_back();
@@ -65,18 +62,18 @@ i18n::LanguageText ColourTableRowText(const ColourTable& table, i18n::LanguageFi
   return row;
 }
 
-i18n::LanguageText ColourModeDescription(const UpdateContext& context, int entry, int number,
+i18n::LanguageText ColourModeDescription(const config::ConfigFolder& folder, int entry, int number,
                                          i18n::LanguageFile& language) {
-  const std::string description = TableNumber(context, entry, number).modeDescription;
+  const std::string description = TableNumber(folder, entry, number).modeDescription;
   if (description.empty()) return {};
   return i18n::LanguageText(language.Translate(description));
 }
 
-bool ChooseColourTable(UpdateContext& context, int entry, int number) {
+bool ChooseColourTable(const config::ConfigFolder& folder, int entry, int number,
+                       std::string& chosen) {
   if (number == 0) return false;
-  (void)platform::SetFileAttributesNormal(context.iniPath.c_str());
-  context.colourTablePath =
-      config::ConfigFolderOf(context).PathOf(TableNumber(context, entry, number).file);
+  (void)platform::SetFileAttributesNormal(folder.iniPath.c_str());
+  chosen = folder.PathOf(TableNumber(folder, entry, number).file);
   return true;
 }
 

@@ -3,9 +3,8 @@
 #include <utility>
 
 #include "app/version_text.h"
-#include "config/config_file.h"
 #include "config/firmware_package.h"
-#include "config/update_context_bridge.h"
+#include "config/package.h"
 #include "i18n/driver_error_text.h"
 #include "i18n/string_table.h"
 #include "models/model_table.h"
@@ -75,15 +74,12 @@ i18n::LanguageText CountdownText(uint32_t value) {
 
 MainWindowController::MainWindowController(AppSession& session, MainWindowView& view,
                                            WindowServices services)
-    : session_(session), view_(view), services_(std::move(services)), shown_(&view) {
-  session_.context.notifyWindow = this;
-}
+    : session_(session), view_(view), services_(std::move(services)), shown_(&view) {}
 
 MainWindowController::~MainWindowController() {
   stopping_ = true;
   if (evaluator_.joinable()) evaluator_.join();
   if (worker_.joinable()) worker_.join();
-  session_.context.notifyWindow = nullptr;
 }
 
 i18n::LanguageFile& MainWindowController::Texts() {
@@ -91,7 +87,7 @@ i18n::LanguageFile& MainWindowController::Texts() {
 }
 
 PrinterQueries MainWindowController::Queries() {
-  return PrinterQueries(session_.context.printer, &Shown(), services_.links, &stopping_);
+  return PrinterQueries(printer_, &Shown(), services_.links, &stopping_);
 }
 
 void MainWindowController::RunEvaluation(std::function<void()> work,
@@ -161,39 +157,39 @@ void MainWindowController::EnableStartAndColourMode(bool enable) {
 }
 
 bool MainWindowController::EvaluateState(int entry) {
-  UpdateContext& context = session_.context;
-  if (!config::ReadConfigSection(context, entry)) {
+  entry_ = config::ReadModelEntry(session_.folder, entry, entry_);
+  if (!entry_.packageFound) {
     SetStatus(WindowStatus::kNoFwFile);
     Shown().EnableStart(false);
     return false;
   }
-  Shown().EnableColourMode(context.tableSwitch);
-  Shown().ShowColourModeButton(context.tableSwitch);
+  Shown().EnableColourMode(entry_.tableSwitch);
+  Shown().ShowColourModeButton(entry_.tableSwitch);
 
-  if (!config::ReadPackageInfo(context)) {
+  if (!config::ReadPackageHeaders(entry_, package_)) {
     SetStatus(WindowStatus::kNotValidFwFile);
     EnableStartAndColourMode(false);
     return false;
   }
-  Shown().ShowModelName(context.driverName.c_str());
-  Shown().ShowPackageVersion(context.packageVersion.c_str());
+  Shown().ShowModelName(package_.driverName.c_str());
+  Shown().ShowPackageVersion(package_.version.c_str());
 
   // The driver check always runs; NoCheckDriver only overrides its result.
   const bool driverInstalled =
-      services_.installedPrinters->CountInstalledPrinters(context.driverName.c_str()) > 0;
-  if (!driverInstalled && !context.noCheckDriver) {
+      services_.installedPrinters->CountInstalledPrinters(package_.driverName.c_str()) > 0;
+  if (!driverInstalled && !entry_.noCheckDriver) {
     SetStatus(WindowStatus::kNoDriver);
     EnableStartAndColourMode(false);
     return false;
   }
 
-  context.printer.largeModel = models::IsLargeModel(context.targetModel);
+  printer_.largeModel = models::IsLargeModel(package_.targetModel);
   PrinterQueries queries = Queries();
-  if (!queries.ProbeConnection(context.targetModel)) {
+  if (!queries.ProbeConnection(package_.targetModel)) {
     // A printer the kernel sees but no printer node reaches (another driver or program
     // holds it) is named, as plugging it in again does not help while it stays held.
     i18n::LanguageText hint;
-    if (SeenButUnreachable(services_.unreachablePrinters, context.targetModel)) {
+    if (SeenButUnreachable(services_.unreachablePrinters, package_.targetModel)) {
       hint.Append("\n");
       hint.Append(Texts().GetText(kUnreachablePrinterHint));
     }
@@ -201,8 +197,8 @@ bool MainWindowController::EvaluateState(int entry) {
     EnableStartAndColourMode(false);
     return false;
   }
-  if (!queries.QueryColourMode(context.targetModel, context.noBusyCheckAtStartup, nullptr)) {
-    context.tableSwitch = false;
+  if (!queries.QueryColourMode(package_.targetModel, entry_.noBusyCheckAtStartup, nullptr)) {
+    entry_.tableSwitch = false;
     Shown().ShowColourModeButton(false);
   }
   (void)ApplyReadyOrDowngrade();
@@ -210,11 +206,10 @@ bool MainWindowController::EvaluateState(int entry) {
 }
 
 bool MainWindowController::ApplyReadyOrDowngrade() {
-  const UpdateContext& context = session_.context;
   SetStatus(WindowStatus::kReady);
   Shown().EnableStart(true);
-  if (context.noDowngrade &&
-      PackageOlderThanDevice(context.packageVersion.view(), context.printer.deviceVersion.view())) {
+  if (entry_.noDowngrade &&
+      PackageOlderThanDevice(package_.version, printer_.deviceVersion.view())) {
     EnableStartAndColourMode(false);
     SetStatus(WindowStatus::kCanNotDowngrade);
     return false;
@@ -224,7 +219,7 @@ bool MainWindowController::ApplyReadyOrDowngrade() {
 
 void MainWindowController::SelectModelEntry() {
   activeEntry_ = 1;
-  if (!EvaluateState(1) && session_.context.supportModel2) {
+  if (!EvaluateState(1) && entry_.supportModel2) {
     activeEntry_ = 2;
     if (!EvaluateState(2)) {
       activeEntry_ = 1;
@@ -235,16 +230,15 @@ void MainWindowController::SelectModelEntry() {
 }
 
 void MainWindowController::ForgetColourTableOnEntryChange() {
-  UpdateContext& context = session_.context;
-  if (context.colourTablePath.empty()) return;
-  if (activeEntry_ != colourChoiceEntry_ || context.targetModel != colourChoiceModel_) {
-    context.colourTablePath.Clear();
+  if (session_.colourTable.empty()) return;
+  if (activeEntry_ != colourChoiceEntry_ || package_.targetModel != colourChoiceModel_) {
+    session_.colourTable.clear();
   }
 }
 
 void MainWindowController::OnColourTableChosen() {
   colourChoiceEntry_ = activeEntry_;
-  colourChoiceModel_ = session_.context.targetModel;
+  colourChoiceModel_ = package_.targetModel;
 }
 
 void MainWindowController::ChangeColourMode(const std::function<bool(int entry)>& runDialog) {
@@ -292,14 +286,13 @@ void MainWindowController::ArrivalEvaluation() {
   // A chain that stopped before the printer check (package, driver) has nothing to
   // probe: the model it would use is left from an earlier read.
   if (!ReachedConnectionStep()) return;
-  UpdateContext& context = session_.context;
   PrinterQueries queries = Queries();
-  if (!queries.ProbeConnection(context.targetModel)) return;
+  if (!queries.ProbeConnection(package_.targetModel)) return;
   if (!ApplyReadyOrDowngrade()) return;
-  if (!queries.QueryColourMode(context.targetModel, context.noBusyCheckAtStartup, nullptr)) {
-    context.tableSwitch = false;
+  if (!queries.QueryColourMode(package_.targetModel, entry_.noBusyCheckAtStartup, nullptr)) {
+    entry_.tableSwitch = false;
     Shown().ShowColourModeButton(false);
-  } else if (context.tableSwitch) {
+  } else if (entry_.tableSwitch) {
     Shown().ShowColourModeButton(true);
     Shown().EnableColourMode(true);
   }
@@ -308,7 +301,7 @@ void MainWindowController::ArrivalEvaluation() {
 void MainWindowController::OnRemoval() {
   // Another printer may have gone: the status changes only when no printer of the
   // target model is left (counted, not opened).
-  const uint32_t model = session_.context.targetModel;
+  const uint32_t model = package_.targetModel;
   const std::unique_ptr<usb::CUsbLink> link = services_.links();
   uint32_t left = link->CountDevices(model);
   const uint32_t fallBack = models::FallBackModelOf(model);
@@ -341,16 +334,15 @@ bool MainWindowController::StopIfUnreadable(bool configRead, bool packageRead) {
   SetStatus(configRead ? WindowStatus::kNotValidFwFile : WindowStatus::kNoFwFile);
   EnableStartAndColourMode(false);
   Shown().EnableExit(true);
-  session_.context.busy = false;
+  session_.busy = false;
   return true;
 }
 
 void MainWindowController::OnStart() {
-  UpdateContext& context = session_.context;
   if (Occupied()) return;
   // Before anything talks to the printer: a second click, Exit or a device change now
   // finds the update under way.
-  context.busy = true;
+  session_.busy = true;
   Shown().EnableStart(false);
   Shown().EnableExit(false);
   Shown().EnableColourMode(false);
@@ -358,27 +350,31 @@ void MainWindowController::OnStart() {
   // The package is read once, here: what is checked now is what the update sends. Table
   // switching stays off when the evaluation turned it off for a printer that did not
   // answer the colour-mode query.
-  const bool tableSwitchAllowed = context.tableSwitch;
-  const bool configRead = config::ReadConfigSection(context, activeEntry_);
-  context.tableSwitch = context.tableSwitch && tableSwitchAllowed;
-  config::PackageFiles files;
-  if (configRead) files = config::LoadPackageFiles(context);
-  const bool packageRead = configRead && config::ReadPackageInfo(context, files);
-  if (StopIfUnreadable(configRead, packageRead)) return;
+  const bool tableSwitchAllowed = entry_.tableSwitch;
+  entry_ = config::ReadModelEntry(session_.folder, activeEntry_, entry_);
+  const bool configRead = entry_.packageFound;
+  entry_.tableSwitch = entry_.tableSwitch && tableSwitchAllowed;
+  package_.files = {};
+  if (configRead) package_.files = config::LoadPackageFiles(entry_, session_.colourTable);
+  const bool packageRead = configRead && config::ReadPackageInfo(entry_, package_);
+  if (StopIfUnreadable(configRead, packageRead)) {
+    package_.files = {};
+    return;
+  }
 
-  Shown().ShowModelName(context.driverName.c_str());
-  Shown().ShowPackageVersion(context.packageVersion.c_str());
+  Shown().ShowModelName(package_.driverName.c_str());
+  Shown().ShowPackageVersion(package_.version.c_str());
   // Asked afresh for every update: a printer that answers as the fall-back model takes the
   // alternative set first when its version can be read now.
-  PrinterAnswer printer{context.printer.connectedModel, false, ""};
+  PrinterAnswer printer{printer_.connectedModel, false, ""};
   if (printer.connectedModel == models::kFirstLargeModel) {
     printer.versionRead = Queries().QueryDeviceVersion();
-    printer.version = context.printer.deviceVersion.c_str();
+    printer.version = printer_.deviceVersion.c_str();
   }
-  const config::Package package = config::PackageOf(context, std::move(files));
-  WorkerHandover handover{
-      PlanUpdate(config::EntryOf(context), package, printer, UpdateMode::kWindow),
-      PackageRecord(package), context.printer};
+  WorkerHandover handover{PlanUpdate(entry_, package_, printer, UpdateMode::kWindow),
+                          PackageRecord(package_), printer_};
+  // The plan holds the files now; they go when the update has ended.
+  package_.files = {};
 
   warningLine_.clear();
   workerRunning_ = true;
@@ -394,8 +390,8 @@ void MainWindowController::OnStart() {
 
 void MainWindowController::OnWorkerFinished(WorkerOutcome outcome) {
   if (worker_.joinable()) worker_.join();
-  if (outcome.deviceVersion) session_.context.printer.deviceVersion = *outcome.deviceVersion;
-  session_.context.busy = false;
+  if (outcome.deviceVersion) printer_.deviceVersion = *outcome.deviceVersion;
+  session_.busy = false;
   workerRunning_ = false;
   if (stopAfterUpdate_) {
     view_.CloseWindow();
@@ -454,7 +450,7 @@ void MainWindowController::HandleDownloadNotification(uint32_t kind, uint32_t va
   }
   if (kind != kPrinterError) return;
   i18n::LanguageText text;
-  if (!i18n::GetDriverErrorText(session_.context.targetModel, value, text, false)) {
+  if (!i18n::GetDriverErrorText(package_.targetModel, value, text, false)) {
     // A code without a message is named, rather than repeating the previous status.
     text.Format("Printer error 0x%06X", value);
   }

@@ -14,6 +14,8 @@
 #include "app/mode_record.h"
 #include "app/reachability_hint.h"
 #include "app/update_worker.h"
+#include "config/model_entry.h"
+#include "config/package.h"
 #include "i18n/language_file.h"
 #include "platform/clock.h"
 #include "platform/installed_printers.h"
@@ -119,7 +121,10 @@ class MainWindowController final : public DownloadObserver {
   // could not be held or resumed): a line under the status until the update has ended.
   void OnWarning(const char* text) override;
 
-  bool Busy() const { return session_.context.busy; }
+  bool Busy() const { return session_.busy; }
+  // The model entry and the model the window addresses, as the last evaluation read them.
+  const config::ModelEntry& Entry() const { return entry_; }
+  uint32_t TargetModel() const { return package_.targetModel; }
   // From START until the worker's end has been handled on the window's thread.
   bool WorkerRunning() const { return workerRunning_; }
   int ActiveEntry() const { return activeEntry_; }
@@ -161,6 +166,11 @@ class MainWindowController final : public DownloadObserver {
   void OnWorkerFinished(WorkerOutcome outcome);
 
   AppSession& session_;
+  // What the evaluations and START read and found; the evaluation thread writes them while
+  // it runs, the window thread otherwise. An update gets its own copy in its plan.
+  config::ModelEntry entry_;  // the entry last read: the next read starts from it
+  config::Package package_;   // the package's header; its files only while START runs
+  PrinterState printer_;      // the printer as the last queries found it
   MainWindowView& view_;
   WindowServices services_;
   MaintenanceDialogs dialogs_;

@@ -1,23 +1,19 @@
 #include "app/mode_configuration.h"
 
-#include "config/config_file.h"
-#include "config/firmware_package.h"
-#include "config/update_context_bridge.h"
-#include "models/model_table.h"
-
 namespace kiln::app {
 
-ConfigurationState ReadModeConfiguration(AppSession& session, std::string_view programFolder,
-                                         config::PackageFiles* files) {
-  UpdateContext& context = session.context;
-  if (!LocateConfig(session, programFolder)) return ConfigurationState::kNoIniFile;
-  if (!config::ReadConfigSection(context, 1)) return ConfigurationState::kNoPackage;
-  config::PackageFiles loaded = config::LoadPackageFiles(context);
-  const bool packageRead = config::ReadPackageInfo(context, loaded);
-  if (files != nullptr) *files = std::move(loaded);
-  if (!packageRead) return ConfigurationState::kBadPackage;
-  context.printer.largeModel = models::IsLargeModel(context.targetModel);
-  return ConfigurationState::kReady;
+ModeConfiguration ReadModeConfiguration(AppSession& session, std::string_view programFolder) {
+  ModeConfiguration read;
+  if (!LocateConfig(session, programFolder)) return read;
+  read.entry = config::ReadModelEntry(session.folder, 1);
+  if (!read.entry.packageFound) {
+    read.state = ConfigurationState::kNoPackage;
+    return read;
+  }
+  read.package.files = config::LoadPackageFiles(read.entry, "");
+  const bool packageRead = config::ReadPackageInfo(read.entry, read.package);
+  read.state = packageRead ? ConfigurationState::kReady : ConfigurationState::kBadPackage;
+  return read;
 }
 
 const char* DescribeConfigurationState(ConfigurationState state) {

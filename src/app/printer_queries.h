@@ -4,13 +4,20 @@
 #include <functional>
 #include <memory>
 
-#include "config/update_context.h"
 #include "platform/fixed_text.h"
 #include "usb/link_factory.h"
 
 namespace kiln::app {
 
 using ColourModeText = FixedText<48>;
+using VersionText = FixedText<24>;
+
+// The printer as the short queries found it, and the packets they address it with.
+struct PrinterState {
+  bool largeModel = false;      // the large models' packets
+  uint32_t connectedModel = 0;  // the model the printer answered as: the target, its fall-back or 0
+  VersionText deviceVersion;    // its revision, or "N/A"
+};
 
 // How long the colour-mode query waits for a busy printer (a long print job) before it
 // gives up.

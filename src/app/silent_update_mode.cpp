@@ -6,7 +6,7 @@
 #include "app/printer_queries.h"
 #include "app/update_plan.h"
 #include "app/version_text.h"
-#include "config/update_context_bridge.h"
+#include "models/model_table.h"
 #include "protocol/download_observer.h"
 #include "protocol/firmware_download.h"
 #include "protocol/printer_survey.h"
@@ -88,7 +88,6 @@ SilentUpdate::SilentUpdate(AppSession& session, const CommandLineOptions& option
                            ReportSink& reports, UpdateProgress& progress, usb::LinkFactory makeLink,
                            UnreachablePrinterProbe unreachablePrinters, StopRequest stopRequested)
     : session_(session),
-      context_(session.context),
       options_(options),
       reports_(reports),
       progress_(progress),
@@ -111,8 +110,6 @@ void SilentUpdate::Run(std::string_view programFolder) {
   record_ = ModeRecord{};
   record_.mode = "silent-update";
   ProgressObserver observer(progress_, stopRequested_);
-  context_.silent = true;
-  context_.notifyWindow = &observer;
   observer_ = &observer;
   uint32_t outcome = report::kNothingAttempted;
   uint32_t compared = 0;
@@ -121,11 +118,10 @@ void SilentUpdate::Run(std::string_view programFolder) {
   // during it lets the printer's update end first (Update).
   if (!Stopped() && ReadyToCompare(programFolder) && !Stopped() && ReadDeviceVersion() &&
       !Stopped()) {
-    const bool older =
-        DeviceOlderThanPackage(context_.printer.deviceVersion, context_.packageVersion);
+    const bool older = DeviceOlderThanPackage(printer_.deviceVersion, read_.package.version);
     FixedText<96> text;
-    text.Format("printer %s, package %s: %s", context_.printer.deviceVersion.c_str(),
-                context_.packageVersion.c_str(), older ? "update" : "nothing to write");
+    text.Format("printer %s, package %s: %s", printer_.deviceVersion.c_str(),
+                read_.package.version.c_str(), older ? "update" : "nothing to write");
     progress_.Phase(UpdatePhase::kVersionCompare, text);
     if (surveyEveryPrinter_) SurveyPrinters();
     outcome = older ? Update() : report::kAlreadyCurrent;
@@ -134,7 +130,6 @@ void SilentUpdate::Run(std::string_view programFolder) {
     outcome = report::kUpdateFailed;
   }
 
-  context_.notifyWindow = nullptr;
   observer_ = nullptr;
   record_.result = DescribeOutcome(outcome);
   FixedText<96> text;
@@ -155,44 +150,46 @@ void SilentUpdate::WriteHistory() {
 }
 
 void SilentUpdate::SurveyPrinters() {
-  record_.printers = protocol::SurveyPrinters(makeLink_, context_.printer.connectedModel,
-                                              context_.printer.largeModel);
+  record_.printers =
+      protocol::SurveyPrinters(makeLink_, printer_.connectedModel, printer_.largeModel);
   // Only the first printer's version decides; where nothing is written, each printer
   // shows whether it has the package's version or a newer one itself.
   for (PrinterOutcome& printer : record_.printers) {
-    const bool current =
-        config::IsFirmwareVersion(printer.versionBefore) &&
-        !DeviceOlderThanPackage(printer.versionBefore, context_.packageVersion.view());
+    const bool current = config::IsFirmwareVersion(printer.versionBefore) &&
+                         !DeviceOlderThanPackage(printer.versionBefore, read_.package.version);
     printer.result = current ? PrinterResult::kCurrent : PrinterResult::kNotSent;
   }
 }
 
 bool SilentUpdate::ReadyToCompare(std::string_view programFolder) {
-  const ConfigurationState state = ReadModeConfiguration(session_, programFolder, &files_);
+  read_ = ReadModeConfiguration(session_, programFolder);
+  const ConfigurationState state = read_.state;
   if (state != ConfigurationState::kReady) {
     progress_.Phase(UpdatePhase::kConfiguration, DescribeConfigurationState(state));
     return false;
   }
-  record_.package = PackageRecord(config::PackageOf(context_, files_));
+  record_.package = PackageRecord(read_.package);
+  // The large models' packets from the first query on.
+  printer_.largeModel = models::IsLargeModel(read_.package.targetModel);
   FixedText<600> text;
-  text.Format("package %s, version %s, for model %u", context_.firmwarePath.c_str(),
-              context_.packageVersion.c_str(), context_.targetModel);
+  text.Format("package %s, version %s, for model %u", read_.entry.firmware.c_str(),
+              read_.package.version.c_str(), read_.package.targetModel);
   progress_.Phase(UpdatePhase::kConfiguration, text);
-  if (options_.model != context_.targetModel) {
+  if (options_.model != read_.package.targetModel) {
     text.Format("the caller expects model %u (option M)", options_.model);
     progress_.Phase(UpdatePhase::kConfiguration, text);
     return false;
   }
 
-  PrinterQueries queries(context_.printer, nullptr, makeLink_);
-  if (!queries.ProbeConnection(context_.targetModel)) {
+  PrinterQueries queries(printer_, nullptr, makeLink_);
+  if (!queries.ProbeConnection(read_.package.targetModel)) {
     progress_.Phase(UpdatePhase::kConnection, "no printer of the model answers");
-    if (SeenButUnreachable(unreachablePrinters_, context_.targetModel)) {
+    if (SeenButUnreachable(unreachablePrinters_, read_.package.targetModel)) {
       progress_.Warning(i18n::LoadStringResource(kUnreachablePrinterHint.resource));
     }
     return false;
   }
-  text.Format("the printer answers as model %u", context_.printer.connectedModel);
+  text.Format("the printer answers as model %u", printer_.connectedModel);
   progress_.Phase(UpdatePhase::kConnection, text);
   return true;
 }
@@ -201,18 +198,18 @@ bool SilentUpdate::ReadDeviceVersion() {
   // A printer whose version cannot be read (no answer, or an empty text shown as "N/A")
   // is not compared: "N/A" would compare as newer than any package and an empty text as
   // older, both without knowing the printer's version.
-  PrinterQueries queries(context_.printer, nullptr, makeLink_);
+  PrinterQueries queries(printer_, nullptr, makeLink_);
   if (!queries.QueryDeviceVersion()) {
     progress_.Phase(UpdatePhase::kVersionCompare, "the printer's version cannot be read");
     return false;
   }
-  const VersionText revision = context_.printer.deviceVersion;
+  const VersionText revision = printer_.deviceVersion;
   if (!config::IsFirmwareVersion(revision)) {
     // A text that states no version would compare as older or newer than any package.
     progress_.Phase(UpdatePhase::kVersionCompare, "the printer's version cannot be read");
     return false;
   }
-  context_.printer.deviceVersion = config::ComparedPart(revision);
+  printer_.deviceVersion = config::ComparedPart(revision);
   return true;
 }
 
@@ -231,10 +228,8 @@ bool SilentUpdate::Flash(UpdatePhase phase, const protocol::FlashRequest& reques
 uint32_t SilentUpdate::Update() {
   Report(report::kDownloadStarts, 0);
   record_.updateAttempted = true;
-  const PrinterAnswer printer{context_.printer.connectedModel, true,
-                              context_.printer.deviceVersion.c_str()};
-  const UpdatePlan plan = PlanUpdate(config::EntryOf(context_), config::PackageOf(context_, files_),
-                                     printer, UpdateMode::kSilent);
+  const PrinterAnswer printer{printer_.connectedModel, true, printer_.deviceVersion.c_str()};
+  const UpdatePlan plan = PlanUpdate(read_.entry, read_.package, printer, UpdateMode::kSilent);
   if (plan.cpuStepSkipped) {
     progress_.Phase(UpdatePhase::kCpuStep, "skipped: the printer has the CPU code already");
   }

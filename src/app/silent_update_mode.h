@@ -8,11 +8,12 @@
 
 #include "app/app_session.h"
 #include "app/command_line.h"
+#include "app/mode_configuration.h"
 #include "app/mode_record.h"
+#include "app/printer_queries.h"
 #include "app/reachability_hint.h"
 #include "app/report_sink.h"
 #include "app/update_progress.h"
-#include "config/package_files.h"
 #include "platform/stop_signals.h"
 #include "platform/usb_printer_nodes.h"
 #include "protocol/download_observer.h"
@@ -73,14 +74,14 @@ class SilentUpdate {
   bool Stopped();
 
   AppSession& session_;
-  UpdateContext& context_;
   const CommandLineOptions& options_;
   ReportSink& reports_;
   UpdateProgress& progress_;
   usb::LinkFactory makeLink_;
   UnreachablePrinterProbe unreachablePrinters_;
   StopRequest stopRequested_;
-  config::PackageFiles files_;  // read once by ReadyToCompare, sent by Update
+  ModeConfiguration read_;  // the entry and the package, read once by ReadyToCompare
+  PrinterState printer_;    // the printer as the queries found it
   HistoryWriter writeHistory_;
   DownloadObserver* observer_ = nullptr;  // the download's notifications while Run runs
   bool surveyEveryPrinter_ = false;

@@ -2,8 +2,8 @@
 
 #include "app/mode_configuration.h"
 #include "app/printer_queries.h"
-#include "app/sha256.h"
 #include "app/version_text.h"
+#include "models/model_table.h"
 #include "protocol/printer_survey.h"
 
 namespace kiln::app {
@@ -11,28 +11,27 @@ namespace kiln::app {
 void ReportVersions(AppSession& session, std::string_view programFolder,
                     const CommandLineOptions& options, ReportSink& reports,
                     const usb::LinkFactory& makeLink, ModeRecord* record) {
-  UpdateContext& context = session.context;
   ModeRecord unused;
   ModeRecord& noted = record != nullptr ? *record : unused;
   noted = ModeRecord{};
   noted.mode = "version-report";
   uint32_t packageValue = 0;
   uint32_t deviceValue = 0;
-  config::PackageFiles files;
-  if (ReadModeConfiguration(session, programFolder, record != nullptr ? &files : nullptr) ==
-      ConfigurationState::kReady) {
-    packageValue = PackVersion(context.packageVersion);
-    noted.package = ModeRecord::Package{
-        context.firmwarePath.c_str(), context.targetModel, context.packageVersion.c_str(),
-        files.firmware.readable() ? Sha256Hex(*files.firmware.bytes) : std::string()};
+  const ModeConfiguration read = ReadModeConfiguration(session, programFolder);
+  if (read.state == ConfigurationState::kReady) {
+    const config::Package& package = read.package;
+    packageValue = PackVersion(package.version);
+    noted.package = PackageRecord(package);
     if (options.checkDeviceVersion) {
-      PrinterQueries queries(context.printer, nullptr, makeLink);
+      PrinterState printer;
+      printer.largeModel = models::IsLargeModel(package.targetModel);
+      PrinterQueries queries(printer, nullptr, makeLink);
       // A version that cannot be read reports 0, never a text left from an earlier read.
-      if (queries.ProbeConnection(context.targetModel)) {
-        if (queries.QueryDeviceVersion()) deviceValue = PackVersion(context.printer.deviceVersion);
+      if (queries.ProbeConnection(package.targetModel)) {
+        if (queries.QueryDeviceVersion()) deviceValue = PackVersion(printer.deviceVersion);
         if (record != nullptr) {
-          noted.printers = protocol::SurveyPrinters(makeLink, context.printer.connectedModel,
-                                                    context.printer.largeModel);
+          noted.printers =
+              protocol::SurveyPrinters(makeLink, printer.connectedModel, printer.largeModel);
         }
       }
     }

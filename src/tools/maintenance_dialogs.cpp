@@ -7,16 +7,16 @@
 
 namespace kiln::tools {
 
-bool ExecSettingDialog(QWidget* parent, const kiln::UpdateContext& context) {
-  SettingDialog dialog(1, QString::fromLocal8Bit(context.baseDir.c_str()),
-                       QString::fromLocal8Bit(context.iniPath.c_str()), parent);
+bool ExecSettingDialog(QWidget* parent, const config::ConfigFolder& folder) {
+  SettingDialog dialog(1, QString::fromLocal8Bit(folder.folder.c_str()),
+                       QString::fromLocal8Bit(folder.iniPath.c_str()), parent);
   return dialog.exec() == QDialog::Accepted;
 }
 
-bool ExecAdvancedSettingsDialog(QWidget* parent, const kiln::UpdateContext& context,
+bool ExecAdvancedSettingsDialog(QWidget* parent, const config::ConfigFolder& folder,
                                 int entryIndex) {
-  AdvancedSettingDialog dialog(entryIndex, QString::fromLocal8Bit(context.baseDir.c_str()),
-                               QString::fromLocal8Bit(context.iniPath.c_str()), parent);
+  AdvancedSettingDialog dialog(entryIndex, QString::fromLocal8Bit(folder.folder.c_str()),
+                               QString::fromLocal8Bit(folder.iniPath.c_str()), parent);
   return dialog.exec() == QDialog::Accepted;
 }
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "config/update_context.h"
+#include "config/model_entry.h"
 
 class QWidget;
 
@@ -8,9 +8,9 @@ class QWidget;
 namespace kiln::tools {
 
 // Modal; true when the user closed it with OK and Kiln.ini was written.
-bool ExecSettingDialog(QWidget* parent, const kiln::UpdateContext& context);
+bool ExecSettingDialog(QWidget* parent, const config::ConfigFolder& folder);
 // entryIndex: the main window's current model entry (1 or 2).
-bool ExecAdvancedSettingsDialog(QWidget* parent, const kiln::UpdateContext& context,
+bool ExecAdvancedSettingsDialog(QWidget* parent, const config::ConfigFolder& folder,
                                 int entryIndex = 1);
 
 }  // namespace kiln::tools

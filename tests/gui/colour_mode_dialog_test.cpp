@@ -39,7 +39,6 @@ class ColourMode : public ::testing::Test {
     dir_.Write("e.tbl", "0123456789ABCDEF");
     LocateConfig(session_, dir_.path().string());
     session_.languageTag = "eng";
-    session_.context.targetModel = 7;
   }
 
   static QStringList Rows(const ColourModeDialog& dialog) {
@@ -54,11 +53,12 @@ class ColourMode : public ::testing::Test {
 
   testing::TempDir dir_;
   AppSession session_;
+  PrinterState printer_;  // the printer as the colour-mode query finds it
   testing::VirtualPrinterRig rig_;
 };
 
 TEST_F(ColourMode, ListsTheTablesUpToTheFirstMissingKeyWithTheirVersions) {
-  ColourModeDialog dialog(session_.context, 1, 7, "Vivid", "eng");
+  ColourModeDialog dialog(session_.folder, 1, 7, "Vivid", "eng");
   // TableFile5 lies beyond the missing TableFile4; b.tbl is missing, c.tbl too short.
   EXPECT_EQ(Rows(dialog), (QStringList{"Vivid  (89ABCDE)", "Standard  ()", "Natural  ()"}));
   EXPECT_EQ(Text(&dialog, "1047"), "Vivid");
@@ -69,12 +69,12 @@ TEST_F(ColourMode, ListsTheTablesUpToTheFirstMissingKeyWithTheirVersions) {
   EXPECT_EQ(Text(&dialog, "1048"), "");
 
   // Model 22 keeps its version one byte further from the end.
-  ColourModeDialog model22(session_.context, 1, 22, "Vivid", "eng");
+  ColourModeDialog model22(session_.folder, 1, 22, "Vivid", "eng");
   EXPECT_EQ(Rows(model22).value(0), "Vivid  (789ABCD)");
 }
 
 TEST_F(ColourMode, ShowsTheLanguagesTextsAndSavesAScreenshot) {
-  ColourModeDialog dialog(session_.context, 1, 7, "N/A", "ger");
+  ColourModeDialog dialog(session_.folder, 1, 7, "N/A", "ger");
   EXPECT_EQ(Rows(dialog).value(0), "Lebhaft  (89ABCDE)");
   EXPECT_EQ(Text(&dialog, "1048"), QString::fromUtf8("Kräftige Farben"));
   EXPECT_EQ(dialog.findChild<QPushButton*>("2")->text(), "Abbrechen");
@@ -90,7 +90,7 @@ TEST_F(ColourMode, OlderSectionServesAndTextsAreShownAsPlainText) {
   dir_.Write("Kiln.ini",
              "[FW_INFO]\r\nModel=M07\r\nEnableTableSwitch=1\r\nTableFile1=a.tbl,<b>Vivid\r\n"
              "TableFile2=e.tbl,Soft\r\nColorModeDesc1=<u>Bright</u> colours\r\n");
-  ColourModeDialog dialog(session_.context, 1, 7, "<u>1.0", "eng");
+  ColourModeDialog dialog(session_.folder, 1, 7, "<u>1.0", "eng");
   EXPECT_EQ(Rows(dialog), (QStringList{"<b>Vivid  (89ABCDE)", "Soft  (89ABCDE)"}));
   EXPECT_TRUE(dialog.findChild<QPushButton*>("1")->isEnabled());
   for (const char* id : {"1047", "1048"}) {
@@ -100,17 +100,17 @@ TEST_F(ColourMode, OlderSectionServesAndTextsAreShownAsPlainText) {
   dialog.show();
   EXPECT_TRUE(dialog.grab().save(KILN_SCREENSHOT_DIR "/colour_mode_dialog_older_section.png"));
 
-  PrinterQueries queries(session_.context.printer, nullptr, rig_.Links());
+  PrinterQueries queries(printer_, nullptr, rig_.Links());
   kiln::testing::OnNextModal([&](QWidget* shown) {
     shown->findChild<QComboBox*>("1037")->setCurrentIndex(1);
     shown->findChild<QPushButton*>("1")->click();
   });
-  EXPECT_TRUE(ChangeColourMode(nullptr, session_, 1, queries));
-  EXPECT_EQ(session_.context.colourTablePath, dir_.File("e.tbl"));
+  EXPECT_TRUE(ChangeColourMode(nullptr, session_, 1, 7, false, queries));
+  EXPECT_EQ(session_.colourTable, dir_.File("e.tbl"));
 }
 
 TEST_F(ColourMode, NoTablesLeaveOnlyCancel) {
-  ColourModeDialog dialog(session_.context, 2, 7, "N/A", "eng");
+  ColourModeDialog dialog(session_.folder, 2, 7, "N/A", "eng");
   EXPECT_FALSE(dialog.findChild<QComboBox*>("1037")->isEnabled());
   EXPECT_FALSE(dialog.findChild<QPushButton*>("1")->isEnabled());
   EXPECT_TRUE(dialog.findChild<QPushButton*>("2")->isEnabled());
@@ -121,7 +121,7 @@ TEST_F(ColourMode, OkRecordsTheChosenTableForTheNextUpdate) {
   printer.model = 7;
   printer.colourMode = "Standard";
   rig_.Add(printer);
-  PrinterQueries queries(session_.context.printer, nullptr, rig_.Links());
+  PrinterQueries queries(printer_, nullptr, rig_.Links());
 
   QString shownMode;
   kiln::testing::OnNextModal([&](QWidget* dialog) {
@@ -129,14 +129,14 @@ TEST_F(ColourMode, OkRecordsTheChosenTableForTheNextUpdate) {
     dialog->findChild<QComboBox*>("1037")->setCurrentIndex(1);
     dialog->findChild<QPushButton*>("1")->click();
   });
-  EXPECT_TRUE(ChangeColourMode(nullptr, session_, 1, queries));
+  EXPECT_TRUE(ChangeColourMode(nullptr, session_, 1, 7, false, queries));
   EXPECT_EQ(shownMode, "Standard");
-  EXPECT_EQ(session_.context.colourTablePath, dir_.File("b.tbl"));
+  EXPECT_EQ(session_.colourTable, dir_.File("b.tbl"));
 }
 
 TEST_F(ColourMode, CancelLeavesTheEarlierChoice) {
-  session_.context.colourTablePath = "/earlier/choice.tbl";
-  PrinterQueries queries(session_.context.printer, nullptr, rig_.Links());  // no printer connected
+  session_.colourTable = "/earlier/choice.tbl";
+  PrinterQueries queries(printer_, nullptr, rig_.Links());  // no printer connected
 
   QString shownMode;
   kiln::testing::OnNextModal([&](QWidget* dialog) {
@@ -144,9 +144,9 @@ TEST_F(ColourMode, CancelLeavesTheEarlierChoice) {
     dialog->findChild<QComboBox*>("1037")->setCurrentIndex(2);
     dialog->findChild<QPushButton*>("2")->click();
   });
-  EXPECT_FALSE(ChangeColourMode(nullptr, session_, 1, queries));
+  EXPECT_FALSE(ChangeColourMode(nullptr, session_, 1, 7, false, queries));
   EXPECT_EQ(shownMode, "N/A");
-  EXPECT_EQ(session_.context.colourTablePath, "/earlier/choice.tbl");
+  EXPECT_EQ(session_.colourTable, "/earlier/choice.tbl");
 }
 
 }  // namespace

@@ -10,7 +10,6 @@
 #include <vector>
 
 #include "config/firmware_package.h"
-#include "config/update_context.h"
 #include "protocol/download_observer.h"
 #include "protocol/firmware_download.h"
 #include "sim/printer_config.h"

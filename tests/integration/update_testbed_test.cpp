@@ -76,15 +76,15 @@ class Display final : public app::VersionDisplay {
 TEST_F(UpdateOnTestBed, QueriesFindTheFallBackModelAndReadTheRevision) {
   Start({Printer(19, "O", "1.07a")});
   Display display;
-  UpdateContext context_;
-  app::PrinterQueries queries(context_.printer, &display);
-  context_.printer.largeModel = true;
+  app::PrinterState printer;
+  app::PrinterQueries queries(printer, &display);
+  printer.largeModel = true;
   EXPECT_TRUE(queries.ProbeConnection(25));
-  EXPECT_EQ(context_.printer.connectedModel, 19u);
-  EXPECT_EQ(context_.printer.deviceVersion, "1.07a");
+  EXPECT_EQ(printer.connectedModel, 19u);
+  EXPECT_EQ(printer.deviceVersion, "1.07a");
 
   EXPECT_FALSE(queries.ProbeConnection(7)) << "no printer of model 7";
-  EXPECT_EQ(context_.printer.connectedModel, 0u);
+  EXPECT_EQ(printer.connectedModel, 0u);
   EXPECT_EQ(display.shown.back(), "N/A");
 }
 

@@ -32,16 +32,14 @@ TEST(ColourTableVersion, SevenBytesEightBeforeTheEndOrNineForModel22) {
 TEST(ColourTableChoice, NumberZeroChangesNothingAndAValueWithoutCommaIsAFileName) {
   testing::TempDir dir;
   dir.Write("Kiln.ini", "[FW_INFO2]\r\nTableFile1=plain.tbl\r\n");
-  UpdateContext context;
-  context.baseDir = dir.path().string();
-  context.iniPath = dir.File("Kiln.ini");
-  context.colourTablePath = "kept";
-  EXPECT_FALSE(ChooseColourTable(context, 2, 0));
-  EXPECT_EQ(context.colourTablePath, "kept");
-  EXPECT_TRUE(ChooseColourTable(context, 2, 1));
-  EXPECT_EQ(context.colourTablePath, dir.File("plain.tbl"));
+  const config::ConfigFolder folder = config::ConfigFolder::At(dir.path().string());
+  std::string chosen = "kept";
+  EXPECT_FALSE(ChooseColourTable(folder, 2, 0, chosen));
+  EXPECT_EQ(chosen, "kept");
+  EXPECT_TRUE(ChooseColourTable(folder, 2, 1, chosen));
+  EXPECT_EQ(chosen, dir.File("plain.tbl"));
 
-  const std::vector<ColourTable> tables = ReadColourTables(context, 2, 7);
+  const std::vector<ColourTable> tables = ReadColourTables(folder, 2, 7);
   ASSERT_EQ(tables.size(), 1u);
   EXPECT_EQ(tables[0].fileName, "plain.tbl");
   EXPECT_TRUE(tables[0].modeName.empty());
@@ -52,10 +50,7 @@ TEST(ColourTableList, HoldsAHundredTablesAndNoMore) {
   std::string ini = "[FW_INFO1]\r\n";
   for (int n = 1; n <= 101; ++n) ini += "TableFile" + std::to_string(n) + "=t.tbl,M\r\n";
   dir.Write("Kiln.ini", ini);
-  UpdateContext context;
-  context.baseDir = dir.path().string();
-  context.iniPath = dir.File("Kiln.ini");
-  EXPECT_EQ(ReadColourTables(context, 1, 7).size(), 100u);
+  EXPECT_EQ(ReadColourTables(config::ConfigFolder::At(dir.path().string()), 1, 7).size(), 100u);
 }
 
 }  // namespace

@@ -10,8 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "config/config_file.h"
-#include "config/update_context_bridge.h"
+#include "config/package.h"
 #include "support/package_builder.h"
 #include "support/temp_dir.h"
 
@@ -21,19 +20,21 @@ namespace {
 using kiln::testing::MakePackage;
 using kiln::testing::TempDir;
 
-class Package : public ::testing::Test {
+class PackageRead : public ::testing::Test {
  protected:
-  void SetUp() override { SetProgramFolder(context_, dir_.path().c_str()); }
   void UsePackage(const std::string& bytes, uint8_t writeType = 0) {
-    context_.firmwarePath = dir_.Write("fw.bin", bytes);
-    context_.writeType = writeType;
+    entry_.firmware = dir_.Write("fw.bin", bytes);
+    entry_.writeType = writeType;
   }
+  // What the window reads to show the package: its header and the CPU package's.
+  bool Read() { return ReadPackageHeaders(entry_, package_); }
 
   TempDir dir_;
-  UpdateContext context_;
+  ModelEntry entry_;
+  config::Package package_;
 };
 
-TEST_F(Package, LoadsWholeFileInMebibytePieces) {
+TEST_F(PackageRead, LoadsWholeFileInMebibytePieces) {
   const uint32_t size = 5 * kPackageReadPiece / 2;
   EXPECT_EQ(PackageReadPieces(size),
             (std::vector<uint32_t>{kPackageReadPiece, kPackageReadPiece, kPackageReadPiece / 2}));
@@ -55,7 +56,7 @@ TEST_F(Package, LoadsWholeFileInMebibytePieces) {
   EXPECT_EQ(sizeOnly, size);
 }
 
-TEST_F(Package, ReadsIntoABufferTheCallerProvides) {
+TEST_F(PackageRead, ReadsIntoABufferTheCallerProvides) {
   const std::string path = dir_.Write("small.bin", "abc");
   FirmwarePackage package;
   package.image.assign(8, 'z');
@@ -65,7 +66,7 @@ TEST_F(Package, ReadsIntoABufferTheCallerProvides) {
   EXPECT_EQ(std::string(package.image.begin(), package.image.end()), "abczzzzz");
 }
 
-TEST_F(Package, FoldersMissingAndUnreadableFilesAreNotLoaded) {
+TEST_F(PackageRead, FoldersMissingAndUnreadableFilesAreNotLoaded) {
   FirmwarePackage package;
   uint32_t size = 99;
   EXPECT_FALSE(LoadPackageFile(dir_.path().c_str(), &package, size));
@@ -77,7 +78,7 @@ TEST_F(Package, FoldersMissingAndUnreadableFilesAreNotLoaded) {
   ASSERT_TRUE(LoadPackageFile(empty.c_str(), &package, size));
   EXPECT_EQ(size, 0u);
   UsePackage("");
-  EXPECT_FALSE(ReadPackageInfo(context_)) << "an empty package has no header";
+  EXPECT_FALSE(Read()) << "an empty package has no header";
 
   if (::geteuid() != 0) {
     const std::string locked = dir_.Write("locked.bin", "x");
@@ -86,7 +87,7 @@ TEST_F(Package, FoldersMissingAndUnreadableFilesAreNotLoaded) {
   }
 }
 
-TEST_F(Package, HeaderIsLookedForAtThePreferredOffsetThenTheOther) {
+TEST_F(PackageRead, HeaderIsLookedForAtThePreferredOffsetThenTheOther) {
   const std::string atCpu = MakePackage(0x2000, kHeaderOffsetCpu, 0x0002, 11, 22, "1.07");
   const auto* image = reinterpret_cast<const uint8_t*>(atCpu.data());
   EXPECT_EQ(LocatePackageHeader(image, 0x2000, 0), kHeaderOffsetCpu) << "found on the second try";
@@ -105,124 +106,124 @@ TEST_F(Package, HeaderIsLookedForAtThePreferredOffsetThenTheOther) {
             std::nullopt);
 }
 
-TEST_F(Package, ShortFilesAreRejectedWithoutReadingPastTheirEnd) {
+TEST_F(PackageRead, ShortFilesAreRejectedWithoutReadingPastTheirEnd) {
   // 0x4E bytes: the magic is there, but the version would lie past the end.
   const std::string full = MakePackage(0x4F, kHeaderOffsetCpu, 0x0002, 1, 2, "1.00");
   std::vector<uint8_t> exact(full.begin(), full.end() - 1);
   EXPECT_EQ(LocatePackageHeader(exact.data(), static_cast<uint32_t>(exact.size()), 2),
             std::nullopt);
   UsePackage(full.substr(0, 0x4E), 2);
-  EXPECT_FALSE(ReadPackageInfo(context_));
+  EXPECT_FALSE(Read());
 
   UsePackage(full, 2);
-  EXPECT_FALSE(ReadPackageInfo(context_)) << "a header with no image behind it is no package";
+  EXPECT_FALSE(Read()) << "a header with no image behind it is no package";
   UsePackage(full + "!", 2);
-  EXPECT_TRUE(ReadPackageInfo(context_));
-  EXPECT_EQ(context_.packageVersion, "1.00");
+  EXPECT_TRUE(Read());
+  EXPECT_EQ(package_.version, "1.00");
 }
 
-TEST_F(Package, PackagesTooLargeOrWithoutAVersionAreRefused) {
+TEST_F(PackageRead, PackagesTooLargeOrWithoutAVersionAreRefused) {
   // A sparse file far larger than any flash: refused from its size, before it is read.
   const std::string huge = dir_.File("huge.bin");
   { std::ofstream out(huge); }
   ASSERT_EQ(::truncate(huge.c_str(), 3ll << 30), 0);
-  context_.firmwarePath = huge;
-  EXPECT_FALSE(ReadPackageInfo(context_));
+  entry_.firmware = huge;
+  EXPECT_FALSE(Read());
   EXPECT_FALSE(LoadFile(huge).readable());
 
   for (const char* version : {"zz.q", "\xFF\xFE", "    ", "1.  ", ".5", "N/A"}) {
     UsePackage(MakePackage(0x2000, kHeaderOffsetMain, 0x0002, 1, 2, version));
-    EXPECT_FALSE(ReadPackageInfo(context_)) << "version \"" << version << "\"";
+    EXPECT_FALSE(Read()) << "version \"" << version << "\"";
   }
   UsePackage(MakePackage(0x2000, kHeaderOffsetMain, 0x0002, 1, 2, "1.0a"));
-  EXPECT_TRUE(ReadPackageInfo(context_));
+  EXPECT_TRUE(Read());
 }
 
-TEST_F(Package, HeaderFillsVersionDelayAndModels) {
+TEST_F(PackageRead, HeaderFillsVersionDelayAndModels) {
   UsePackage(MakePackage(0x3000, kHeaderOffsetCpu, 0x0103, 11, 22, "1.07"));
-  ASSERT_TRUE(ReadPackageInfo(context_));
-  EXPECT_EQ(context_.packageVidPid, 0x2E5A0103u);
-  EXPECT_EQ(context_.extraDelay, 22) << "write type 0 takes programming time 2 (bytes 8-9)";
-  EXPECT_EQ(context_.packageVersion, "1.07");
-  EXPECT_EQ(context_.targetVidPid, 0x2E5A0103u);
-  EXPECT_EQ(context_.targetModel, 9u);
-  EXPECT_EQ(context_.packageModel, 9u);
-  EXPECT_EQ(context_.driverName, "Orvix Photo Printer T08");
-  EXPECT_EQ(context_.packageDriverName, "Orvix Photo Printer T08");
+  ASSERT_TRUE(Read());
+  EXPECT_EQ(package_.vidPid, 0x2E5A0103u);
+  EXPECT_EQ(package_.programSeconds, 22) << "write type 0 takes programming time 2 (bytes 8-9)";
+  EXPECT_EQ(package_.version, "1.07");
+  EXPECT_EQ(package_.targetVidPid, 0x2E5A0103u);
+  EXPECT_EQ(package_.targetModel, 9u);
+  EXPECT_EQ(package_.packageModel, 9u);
+  EXPECT_EQ(package_.driverName, "Orvix Photo Printer T08");
+  EXPECT_EQ(package_.packageDriverName, "Orvix Photo Printer T08");
 
   UsePackage(MakePackage(0x3000, kHeaderOffsetCpu, 0x0103, 11, 22, "1.07"), 2);
-  ASSERT_TRUE(ReadPackageInfo(context_));
-  EXPECT_EQ(context_.extraDelay, 11);
+  ASSERT_TRUE(Read());
+  EXPECT_EQ(package_.programSeconds, 11);
 }
 
-TEST_F(Package, VersionIsAtMostFourCharacters) {
+TEST_F(PackageRead, VersionIsAtMostFourCharacters) {
   std::string bytes = MakePackage(0x2000, kHeaderOffsetMain, 0x0002, 1, 2, "1.2b");
   bytes[kHeaderOffsetMain + 15] = 'E';
   UsePackage(bytes);
-  ASSERT_TRUE(ReadPackageInfo(context_));
-  EXPECT_EQ(context_.packageVersion, "1.2b");
+  ASSERT_TRUE(Read());
+  EXPECT_EQ(package_.version, "1.2b");
 
   bytes = MakePackage(0x2000, kHeaderOffsetMain, 0x0002, 1, 2, "", '\0');
   std::memcpy(bytes.data() + kHeaderOffsetMain + 11, "1.2", 3);
   UsePackage(bytes);
-  ASSERT_TRUE(ReadPackageInfo(context_));
-  EXPECT_EQ(context_.packageVersion, "1.2");
+  ASSERT_TRUE(Read());
+  EXPECT_EQ(package_.version, "1.2");
 }
 
-TEST_F(Package, NoCheckPidTakesTheTargetFromTheModelName) {
-  context_.noCheckPid = true;
-  context_.modelName = "orvix m22";
+TEST_F(PackageRead, NoCheckPidTakesTheTargetFromTheModelName) {
+  entry_.noCheckPid = true;
+  entry_.modelName = "orvix m22";
   UsePackage(MakePackage(0x2000, kHeaderOffsetMain, 0x0002, 1, 2, "2.00"));
-  ASSERT_TRUE(ReadPackageInfo(context_));
-  EXPECT_EQ(context_.targetModel, 22u);
-  EXPECT_EQ(context_.targetVidPid, 0x2E5A010Au);
-  EXPECT_EQ(context_.packageModel, 7u);
-  EXPECT_EQ(context_.packageVidPid, 0x2E5A0002u);
-  EXPECT_EQ(context_.packageDriverName, "Orvix Photo Printer T08");
+  ASSERT_TRUE(Read());
+  EXPECT_EQ(package_.targetModel, 22u);
+  EXPECT_EQ(package_.targetVidPid, 0x2E5A010Au);
+  EXPECT_EQ(package_.packageModel, 7u);
+  EXPECT_EQ(package_.vidPid, 0x2E5A0002u);
+  EXPECT_EQ(package_.packageDriverName, "Orvix Photo Printer T08");
 }
 
-TEST_F(Package, UnknownProductIdClearsThePreviousModel) {
+TEST_F(PackageRead, UnknownProductIdClearsThePreviousModel) {
   UsePackage(MakePackage(0x2000, kHeaderOffsetMain, 0x0002, 1, 2, "2.00"));
-  ASSERT_TRUE(ReadPackageInfo(context_));
+  ASSERT_TRUE(Read());
   UsePackage(MakePackage(0x2000, kHeaderOffsetMain, 0x7777, 1, 2, "3.00"));
-  EXPECT_FALSE(ReadPackageInfo(context_)) << "no model has the product ID";
-  EXPECT_EQ(context_.packageVidPid, 0x2E5A7777u);
-  EXPECT_EQ(context_.targetModel, 0u);
-  EXPECT_EQ(context_.packageModel, 0u);
-  EXPECT_EQ(context_.driverName, "");
-  EXPECT_EQ(context_.packageDriverName, "");
+  EXPECT_FALSE(Read()) << "no model has the product ID";
+  EXPECT_EQ(package_.vidPid, 0x2E5A7777u);
+  EXPECT_EQ(package_.targetModel, 0u);
+  EXPECT_EQ(package_.packageModel, 0u);
+  EXPECT_EQ(package_.driverName, "");
+  EXPECT_EQ(package_.packageDriverName, "");
 
   // With NoCheckPid the target comes from the model name; the package model is cleared.
-  context_.noCheckPid = true;
-  context_.modelName = "M07";
-  ASSERT_TRUE(ReadPackageInfo(context_));
-  EXPECT_EQ(context_.targetModel, 7u);
-  EXPECT_EQ(context_.packageModel, 0u);
-  EXPECT_EQ(context_.packageDriverName, "");
-  context_.modelName = "no such model";
-  ASSERT_TRUE(ReadPackageInfo(context_));
-  EXPECT_EQ(context_.targetModel, 0u);
-  EXPECT_EQ(context_.targetVidPid, 0u);
-  EXPECT_EQ(context_.driverName, "");
+  entry_.noCheckPid = true;
+  entry_.modelName = "M07";
+  ASSERT_TRUE(Read());
+  EXPECT_EQ(package_.targetModel, 7u);
+  EXPECT_EQ(package_.packageModel, 0u);
+  EXPECT_EQ(package_.packageDriverName, "");
+  entry_.modelName = "no such model";
+  ASSERT_TRUE(Read());
+  EXPECT_EQ(package_.targetModel, 0u);
+  EXPECT_EQ(package_.targetVidPid, 0u);
+  EXPECT_EQ(package_.driverName, "");
 }
 
-TEST_F(Package, CpuPackageIsReadWhenCpuFirst) {
+TEST_F(PackageRead, CpuPackageIsReadWhenCpuFirst) {
   UsePackage(MakePackage(0x2000, kHeaderOffsetMain, 0x0002, 1, 2, "2.00"));
-  context_.cpuFirst = true;
-  context_.cpuFirmwarePath = dir_.File("missing-cpu.bin");
-  EXPECT_FALSE(ReadPackageInfo(context_));
+  entry_.cpuFirst = true;
+  entry_.cpuFirmware = dir_.File("missing-cpu.bin");
+  EXPECT_FALSE(Read());
 
   // A CPU package is looked for at 0x40 first even though write type 0 prefers 0x1040.
   std::string cpu = MakePackage(0x2000, kHeaderOffsetMain, 0x0002, 90, 91, "MAIN");
   const std::string front = MakePackage(0x100, kHeaderOffsetCpu, 0x0002, 33, 34, "5.1C");
   cpu.replace(kHeaderOffsetCpu, 15, front, kHeaderOffsetCpu, 15);
-  context_.cpuFirmwarePath = dir_.Write("cpu.bin", cpu);
-  ASSERT_TRUE(ReadPackageInfo(context_));
-  EXPECT_EQ(context_.cpuPackageVersion, "5.1C");
-  EXPECT_EQ(context_.cpuExtraDelay, 33);
+  entry_.cpuFirmware = dir_.Write("cpu.bin", cpu);
+  ASSERT_TRUE(Read());
+  EXPECT_EQ(package_.cpuVersion, "5.1C");
+  EXPECT_EQ(package_.cpuProgramSeconds, 33);
 
-  context_.cpuFirmwarePath = dir_.Write("cpu-noheader.bin", std::string(0x2000, 'q'));
-  EXPECT_FALSE(ReadPackageInfo(context_));
+  entry_.cpuFirmware = dir_.Write("cpu-noheader.bin", std::string(0x2000, 'q'));
+  EXPECT_FALSE(Read());
 }
 
 TEST(BlockChecksum, MarkerAndSumDecide) {

@@ -129,7 +129,7 @@ TEST_F(Window, SecondEntryServesWhenOnlyItFindsAPrinter) {
   rig_.Printer(8);
   EXPECT_EQ(Evaluate(), kReady);
   EXPECT_EQ(Controller().ActiveEntry(), 2);
-  EXPECT_EQ(rig_.session.context.targetModel, 8u);
+  EXPECT_EQ(Controller().TargetModel(), 8u);
 }
 
 TEST_F(Window, NoDowngradeRefusesAnOlderPackage) {
@@ -272,32 +272,32 @@ TEST_F(Window, ColourTableForgottenWhenTheEntryChanges) {
   rig_.Package("fw8.bin", 8, "1.06");
   sim::VirtualPrinter& seven = rig_.Printer(7);
   ASSERT_EQ(Evaluate(), kReady);
-  rig_.session.context.colourTablePath = "/folder/vivid.bin";
+  rig_.session.colourTable = "/folder/vivid.bin";
   Controller().OnColourTableChosen();
 
   Controller().OnDeviceChange(DeviceChange::kArrival);
   Settle();
-  EXPECT_EQ(rig_.session.context.colourTablePath, "/folder/vivid.bin");
+  EXPECT_EQ(rig_.session.colourTable, "/folder/vivid.bin");
 
   seven.Unplug();
   rig_.Printer(8);
   Controller().OnDeviceChange(DeviceChange::kArrival);
   Settle();
   ASSERT_EQ(Controller().ActiveEntry(), 2);
-  EXPECT_TRUE(rig_.session.context.colourTablePath.empty());
+  EXPECT_TRUE(rig_.session.colourTable.empty());
 
   // Same entry, another model: the choice goes too.
   rig_.Ini("[FW_INFO1]\nModel=M08\nFile=fw8.bin\n");
   ASSERT_EQ(Evaluate(), kReady);
   ASSERT_EQ(Controller().ActiveEntry(), 1);
-  rig_.session.context.colourTablePath = "/folder/vivid.bin";
+  rig_.session.colourTable = "/folder/vivid.bin";
   Controller().OnColourTableChosen();
   rig_.Ini(kEntry1);
   rig_.Printer(7);
   Controller().OnDeviceChange(DeviceChange::kArrival);
   Settle();
   ASSERT_EQ(Controller().ActiveEntry(), 1);
-  EXPECT_TRUE(rig_.session.context.colourTablePath.empty());
+  EXPECT_TRUE(rig_.session.colourTable.empty());
 }
 
 TEST_F(Window, VersionClickReadsThePrinterOnlyWhenIdle) {
@@ -307,11 +307,11 @@ TEST_F(Window, VersionClickReadsThePrinterOnlyWhenIdle) {
   ASSERT_EQ(Evaluate(), kReady);
   const auto packets = printer.Transcript().size();
   const auto versions = view_.versions.size();
-  rig_.session.context.busy = true;
+  rig_.session.busy = true;
   Controller().OnCurrentVersionClicked();
   Settle();
   EXPECT_EQ(printer.Transcript().size(), packets);
-  rig_.session.context.busy = false;
+  rig_.session.busy = false;
   Controller().OnCurrentVersionClicked();
   Settle();
   EXPECT_GT(printer.Transcript().size(), packets);
@@ -335,14 +335,14 @@ TEST_F(Window, DeviceChangeWhileTheColourDialogIsOpenWaitsForItToClose) {
     EXPECT_EQ(Controller().ActiveEntry(), 1) << "nothing changes under the open dialog";
     EXPECT_EQ(view_.statuses.size(), statusesBefore);
     entrySeenByDialog = entry;
-    rig_.session.context.colourTablePath = "/folder/vivid.bin";  // chosen for entry 1
+    rig_.session.colourTable = "/folder/vivid.bin";  // chosen for entry 1
     return true;
   });
   Settle();
   EXPECT_EQ(entrySeenByDialog, 1);
   EXPECT_EQ(Controller().ActiveEntry(), 2) << "one evaluation after the dialog closed";
   EXPECT_EQ(view_.LastStatus(), kReady);
-  EXPECT_TRUE(rig_.session.context.colourTablePath.empty()) << "entry 1's table is not used";
+  EXPECT_TRUE(rig_.session.colourTable.empty()) << "entry 1's table is not used";
 }
 
 TEST_F(Window, AlternativeSetIsDecidedAfreshAtEachStart) {
@@ -367,7 +367,7 @@ TEST_F(Window, ColourTableNotSentToAPrinterThatIgnoresTheColourQuery) {
   sim::VirtualPrinter& printer = rig_.printers.Add(config);
   ASSERT_EQ(Evaluate(), kReady);
   ASSERT_FALSE(view_.colourModeShown);
-  rig_.session.context.colourTablePath = rig_.dir.Write("vivid.bin", std::string(0x24800, 'T'));
+  rig_.session.colourTable = rig_.dir.Write("vivid.bin", std::string(0x24800, 'T'));
   Controller().OnColourTableChosen();
 
   Controller().OnStart();
@@ -439,7 +439,6 @@ TEST_F(Window, EvaluationKeepsTheStatusUntilItEndsAndArrivalsQueueOneMore) {
 
 TEST_F(Window, DownloadNotifications) {
   rig_.Ini(kEntry1);
-  rig_.session.context.targetModel = 7;
   Controller().OnDownloadNotification(DownloadObserver::kCountdown, 12);
   EXPECT_EQ(view_.LastStatus(), "Burning flash.....12");
   Controller().OnDownloadNotification(DownloadObserver::kCountdown,
@@ -478,7 +477,6 @@ TEST_F(Window, UnreachablePrinterHintOnlyWhenDisconnectedAndSeen) {
 
 TEST_F(Window, WarningReachesTheStatusOnTheWindowThread) {
   rig_.Ini(kEntry1);
-  rig_.session.context.targetModel = 7;
   Controller().OnDownloadNotification(DownloadObserver::kCountdown, 12);
   std::thread download([&] { Controller().OnWarning(kQueue); });
   while (!view_.Pump()) std::this_thread::sleep_for(std::chrono::milliseconds(1));

@@ -32,25 +32,27 @@ class Queries : public ::testing::Test {
     config.colourMode = std::move(colour);
     return rig_.Add(config);
   }
-  PrinterQueries Make() { return PrinterQueries(context_.printer, &display_, rig_.Links()); }
+  PrinterQueries Make() { return PrinterQueries(printer_, &display_, rig_.Links()); }
 
   VirtualPrinterRig rig_;
-  UpdateContext context_;
+  PrinterState printer_;
+  uint32_t targetModel_ = 0;  // the model the colour-mode query asks
+  bool noBusyCheck_ = false;
   Display display_;
 };
 
 TEST_F(Queries, LargeModelFoundUnderTheFallBackModel) {
   Printer(19, "0.90");
-  context_.printer.largeModel = true;
+  printer_.largeModel = true;
   EXPECT_TRUE(Make().ProbeConnection(25));
-  EXPECT_EQ(context_.printer.connectedModel, 19u);
-  EXPECT_EQ(context_.printer.deviceVersion, "0.90");
+  EXPECT_EQ(printer_.connectedModel, 19u);
+  EXPECT_EQ(printer_.deviceVersion, "0.90");
   EXPECT_EQ(display_.shown, (std::vector<std::string>{"0.90"}));
 }
 
 TEST_F(Queries, NoPrinterShowsNotAvailable) {
   EXPECT_FALSE(Make().ProbeConnection(7));
-  EXPECT_EQ(context_.printer.connectedModel, 0u);
+  EXPECT_EQ(printer_.connectedModel, 0u);
   EXPECT_EQ(display_.shown, (std::vector<std::string>{"N/A"}));
   EXPECT_TRUE(rig_.clock.Pauses().empty()) << "a failed open costs no pause";
 }
@@ -58,37 +60,37 @@ TEST_F(Queries, NoPrinterShowsNotAvailable) {
 TEST_F(Queries, RevisionComparesOnItsFirstFourCharacters) {
   Printer(7, "1.07a");
   ASSERT_TRUE(Make().ProbeConnection(7));
-  EXPECT_EQ(context_.printer.deviceVersion, "1.07a");
-  EXPECT_FALSE(PackageOlderThanDevice("1.07", context_.printer.deviceVersion));
-  EXPECT_TRUE(PackageOlderThanDevice("1.06", context_.printer.deviceVersion));
+  EXPECT_EQ(printer_.deviceVersion, "1.07a");
+  EXPECT_FALSE(PackageOlderThanDevice("1.07", printer_.deviceVersion));
+  EXPECT_TRUE(PackageOlderThanDevice("1.06", printer_.deviceVersion));
   // Each query opened its own channel and paused 300 ms after opening it.
   EXPECT_EQ(rig_.clock.Pauses(), (std::vector<uint32_t>{300, 300}));
 }
 
 TEST_F(Queries, EmptyRevisionIsNotAvailable) {
   Printer(7, "");
-  context_.printer.connectedModel = 7;
+  printer_.connectedModel = 7;
   EXPECT_FALSE(Make().QueryDeviceVersion());
-  EXPECT_EQ(context_.printer.deviceVersion, "N/A");
+  EXPECT_EQ(printer_.deviceVersion, "N/A");
 }
 
 TEST_F(Queries, ColourMode) {
   Printer(7, "1.00", "Vivid");
-  context_.targetModel = 7;
+  targetModel_ = 7;
   ColourModeText text;
-  EXPECT_TRUE(Make().QueryColourMode(context_.targetModel, context_.noBusyCheckAtStartup, &text));
+  EXPECT_TRUE(Make().QueryColourMode(targetModel_, noBusyCheck_, &text));
   EXPECT_EQ(text, "Vivid");
 }
 
 TEST_F(Queries, EmptyColourModeIsNotAvailable) {
   Printer(7, "1.00", "");
-  context_.targetModel = 7;
+  targetModel_ = 7;
   ColourModeText text;
-  EXPECT_FALSE(Make().QueryColourMode(context_.targetModel, context_.noBusyCheckAtStartup, &text));
+  EXPECT_FALSE(Make().QueryColourMode(targetModel_, noBusyCheck_, &text));
   EXPECT_EQ(text, "N/A");
 
-  context_.targetModel = 9;  // nothing of that model connected
-  EXPECT_FALSE(Make().QueryColourMode(context_.targetModel, context_.noBusyCheckAtStartup, &text));
+  targetModel_ = 9;  // nothing of that model connected
+  EXPECT_FALSE(Make().QueryColourMode(targetModel_, noBusyCheck_, &text));
   EXPECT_EQ(text, "N/A");
 }
 
@@ -97,8 +99,8 @@ TEST_F(Queries, ColourModeWaitsWhileThePrinterIsBusy) {
   config.model = 7;
   config.faults.busyPolls = 2;
   rig_.Add(config);
-  context_.targetModel = 7;
-  EXPECT_TRUE(Make().QueryColourMode(context_.targetModel, context_.noBusyCheckAtStartup, nullptr));
+  targetModel_ = 7;
+  EXPECT_TRUE(Make().QueryColourMode(targetModel_, noBusyCheck_, nullptr));
   EXPECT_EQ(rig_.clock.Pauses(), (std::vector<uint32_t>{300, 500, 500}));
 }
 
@@ -107,9 +109,9 @@ TEST_F(Queries, ColourModeGivesUpOnAPrinterThatStaysBusy) {
   config.model = 7;
   config.faults.busyForever = true;
   sim::VirtualPrinter& printer = rig_.Add(config);
-  context_.targetModel = 7;
+  targetModel_ = 7;
   ColourModeText text = "stale";
-  EXPECT_FALSE(Make().QueryColourMode(context_.targetModel, context_.noBusyCheckAtStartup, &text));
+  EXPECT_FALSE(Make().QueryColourMode(targetModel_, noBusyCheck_, &text));
   EXPECT_EQ(text, "N/A");
 
   // Polled every 500 ms until the limit was reached, then no further pause.

@@ -8,8 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "config/config_file.h"
-#include "config/update_context_bridge.h"
+#include "config/package.h"
 #include "protocol/command_codes.h"
 #include "protocol/download_observer.h"
 #include "recording_view.h"
@@ -34,16 +33,15 @@ class Worker : public ::testing::Test {
   void SetUp() override { view_.clock = &rig_.printers.clock; }
   // Reads the entry and the package as START does, then runs the whole update.
   WorkerOutcome Run(uint32_t connectedModel, bool useAltSet = false) {
-    UpdateContext& context = rig_.session.context;
-    EXPECT_TRUE(config::ReadConfigSection(context, 1));
-    config::PackageFiles files = config::LoadPackageFiles(context);
-    EXPECT_TRUE(config::ReadPackageInfo(context, files));
-    const config::Package package = config::PackageOf(context, std::move(files));
-    PrinterState printer{context.targetModel >= 19, connectedModel, {}};
+    const config::ModelEntry entry = config::ReadModelEntry(rig_.session.folder, 1);
+    EXPECT_TRUE(entry.packageFound);
+    config::Package package;
+    package.files = config::LoadPackageFiles(entry, rig_.session.colourTable);
+    EXPECT_TRUE(config::ReadPackageInfo(entry, package));
+    const PrinterState printer{package.targetModel >= 19, connectedModel, {}};
     const PrinterAnswer answer{connectedModel, useAltSet, ""};
-    WorkerHandover handover{
-        PlanUpdate(config::EntryOf(context), package, answer, UpdateMode::kWindow),
-        PackageRecord(package), printer};
+    WorkerHandover handover{PlanUpdate(entry, package, answer, UpdateMode::kWindow),
+                            PackageRecord(package), printer};
     UpdateWorker worker(std::move(handover), rig_.session.language, "eng", view_,
                         rig_.printers.Links(), rig_.printers.clock, &countdowns_, {},
                         [this](const ModeRecord& record) {

@@ -26,10 +26,10 @@ QLabel* Label(QDialog* dialog, const char* text, Qt::Alignment alignment, int x,
 
 }  // namespace
 
-ColourModeDialog::ColourModeDialog(const UpdateContext& context, int entry, uint32_t targetModel,
-                                   std::string_view currentMode, std::string_view languageTag,
-                                   QWidget* parent)
-    : QDialog(parent), context_(context), entry_(entry), languageTag_(languageTag) {
+ColourModeDialog::ColourModeDialog(const config::ConfigFolder& folder, int entry,
+                                   uint32_t targetModel, std::string_view currentMode,
+                                   std::string_view languageTag, QWidget* parent)
+    : QDialog(parent), folder_(folder), entry_(entry), languageTag_(languageTag) {
   setObjectName(QStringLiteral("134"));
   setWindowTitle(QStringLiteral("Change Color Mode"));
   SizeDialog(this, 224, 147);
@@ -54,15 +54,15 @@ ColourModeDialog::ColourModeDialog(const UpdateContext& context, int entry, uint
   description_->setObjectName(QStringLiteral("1048"));
   description_->setWordWrap(true);
 
-  const bool haveIni = platform::FileExists(context.iniPath.c_str());
+  const bool haveIni = platform::FileExists(folder.iniPath.c_str());
   if (haveIni) {
-    (void)platform::SetFileAttributesNormal(context.iniPath.c_str());
-    language_.SetFile(context.iniPath.c_str());
+    (void)platform::SetFileAttributesNormal(folder.iniPath.c_str());
+    language_.SetFile(folder.iniPath.c_str());
     language_.SetSection(languageTag_);
     RetextWindow(this, language_, languageTag_);
   }
 
-  for (const ColourTable& table : ReadColourTables(context, entry, targetModel)) {
+  for (const ColourTable& table : ReadColourTables(folder, entry, targetModel)) {
     tables_->addItem(DecodeLanguageText(ColourTableRowText(table, language_), languageTag_));
   }
   if (tables_->count() == 0) {
@@ -85,20 +85,20 @@ ColourModeDialog::ColourModeDialog(const UpdateContext& context, int entry, uint
 
 void ColourModeDialog::ShowDescription(int row) {
   if (row < 0) return;
-  description_->setText(DecodeLanguageText(
-      ColourModeDescription(context_, entry_, row + 1, language_), languageTag_));
+  description_->setText(
+      DecodeLanguageText(ColourModeDescription(folder_, entry_, row + 1, language_), languageTag_));
 }
 
-bool ChangeColourMode(QWidget* parent, AppSession& session, int activeEntry,
-                      PrinterQueries& queries) {
+bool ChangeColourMode(QWidget* parent, AppSession& session, int activeEntry, uint32_t targetModel,
+                      bool noBusyCheck, PrinterQueries& queries) {
   ColourModeText currentMode;
-  (void)queries.QueryColourMode(session.context.targetModel, session.context.noBusyCheckAtStartup,
-                                &currentMode);  // "N/A" when the printer does not answer
+  // "N/A" when the printer does not answer.
+  (void)queries.QueryColourMode(targetModel, noBusyCheck, &currentMode);
 
-  ColourModeDialog dialog(session.context, activeEntry, session.context.targetModel,
-                          currentMode.view(), session.languageTag.view(), parent);
+  ColourModeDialog dialog(session.folder, activeEntry, targetModel, currentMode.view(),
+                          session.languageTag.view(), parent);
   if (dialog.exec() != QDialog::Accepted) return false;
-  return ChooseColourTable(session.context, activeEntry, dialog.selection());
+  return ChooseColourTable(session.folder, activeEntry, dialog.selection(), session.colourTable);
 }
 
 }  // namespace kiln::app

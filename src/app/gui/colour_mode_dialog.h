@@ -18,7 +18,7 @@ namespace kiln::app {
 // selected. It reads Kiln.ini through a language source of its own.
 class ColourModeDialog final : public QDialog {
  public:
-  ColourModeDialog(const UpdateContext& context, int entry, uint32_t targetModel,
+  ColourModeDialog(const config::ConfigFolder& folder, int entry, uint32_t targetModel,
                    std::string_view currentMode, std::string_view languageTag,
                    QWidget* parent = nullptr);
 
@@ -28,7 +28,7 @@ class ColourModeDialog final : public QDialog {
  private:
   void ShowDescription(int row);
 
-  const UpdateContext& context_;
+  config::ConfigFolder folder_;
   int entry_;
   std::string languageTag_;
   i18n::LanguageFile language_;
@@ -37,11 +37,12 @@ class ColourModeDialog final : public QDialog {
   int selection_ = 0;
 };
 
-// What the Change Color Mode button runs: asks the printer for its colour mode (bounded
-// in time, "N/A" when it does not answer), shows the dialog for model entry activeEntry,
-// and on OK records the chosen table in colourTablePath for the next update. True when
-// a table was chosen; the status, the buttons and the printer stay as they were.
-bool ChangeColourMode(QWidget* parent, AppSession& session, int activeEntry,
-                      PrinterQueries& queries);
+// What the Change Color Mode button runs: asks the printer of targetModel for its colour
+// mode (bounded in time unless noBusyCheck, "N/A" when it does not answer), shows the
+// dialog for model entry activeEntry, and on OK records the chosen table in the session
+// for the next update. True when a table was chosen; the status, the buttons and the
+// printer stay as they were.
+bool ChangeColourMode(QWidget* parent, AppSession& session, int activeEntry, uint32_t targetModel,
+                      bool noBusyCheck, PrinterQueries& queries);
 
 }  // namespace kiln::app

@@ -49,13 +49,13 @@ void RunMainWindow(AppSession& session, const StartedProgram& program) {
   MainWindow window(session, std::move(services));
   // The hidden corner clicks open the maintenance dialogs on the window's current entry.
   window.SetMaintenanceDialogs(
-      {[&](int entry) {
-         return tools::ExecAdvancedSettingsDialog(&window, session.context, entry);
-       },
-       [&] { return tools::ExecSettingDialog(&window, session.context); }});
+      {[&](int entry) { return tools::ExecAdvancedSettingsDialog(&window, session.folder, entry); },
+       [&] { return tools::ExecSettingDialog(&window, session.folder); }});
   window.SetColourModeChange([&](QWidget* parent, int activeEntry) {
-    PrinterQueries queries = window.controller().Queries();
-    return ChangeColourMode(parent, session, activeEntry, queries);
+    MainWindowController& controller = window.controller();
+    PrinterQueries queries = controller.Queries();
+    return ChangeColourMode(parent, session, activeEntry, controller.TargetModel(),
+                            controller.Entry().noBusyCheckAtStartup, queries);
   });
   // The window shows first; the configuration and the printer are looked at once it is
   // on screen, so a slow printer or print system delays the status, not the window.
