@@ -367,7 +367,8 @@ void MainWindowController::OnStart() {
   // Asked afresh for every update: a printer that answers as the fall-back model takes the
   // alternative set first when its version can be read now.
   PrinterAnswer printer{printer_.connectedModel, false, ""};
-  if (printer.connectedModel == models::kFirstLargeModel) {
+  const uint32_t fallBack = models::FallBackModelOf(package_.targetModel);
+  if (fallBack != 0 && printer.connectedModel == fallBack) {
     printer.versionRead = Queries().QueryDeviceVersion();
     printer.version = printer_.deviceVersion.c_str();
   }

@@ -118,7 +118,8 @@ UpdatePlan PlanUpdate(const config::ModelEntry& entry, const config::Package& pa
   // A printer that answers only as the fall-back model takes, in the window, the
   // alternative set first when its version could be read, and is addressed as the
   // fall-back model until it comes back under the package's model.
-  const bool answersAsFallBack = window && printer.connectedModel == models::kFirstLargeModel;
+  const uint32_t fallBack = models::FallBackModelOf(package.targetModel);
+  const bool answersAsFallBack = window && fallBack != 0 && printer.connectedModel == fallBack;
   const bool alternativeSet = answersAsFallBack && printer.versionRead;
   if (alternativeSet) {
     plan.steps.push_back(AlternativeSet(entry, package, common, printer.connectedModel));
@@ -127,8 +128,8 @@ UpdatePlan PlanUpdate(const config::ModelEntry& entry, const config::Package& pa
   } else if (entry.cpuFirst) {
     plan.cpuStepSkipped = CpuStepSkipped(package, printer, mode);
     if (!plan.cpuStepSkipped) plan.steps.push_back(CpuFirmware(entry, package, common, mode));
-  } else if (answersAsFallBack && package.targetModel != models::kFirstLargeModel) {
-    openModel = models::kFirstLargeModel;
+  } else if (answersAsFallBack && package.targetModel != fallBack) {
+    openModel = fallBack;
     reopenModel = package.targetModel;
   }
 

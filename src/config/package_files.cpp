@@ -1,6 +1,7 @@
 #include "config/package_files.h"
 
 #include "config/firmware_package.h"
+#include "log/debug_log.h"
 
 namespace kiln::config {
 
@@ -10,7 +11,13 @@ LoadedFile LoadFile(const std::string& path) {
   // The package loader checks the size before it reads and reads in its pieces.
   FirmwarePackage package;
   uint32_t size = 0;
-  if (!LoadPackageFile(path.c_str(), &package, size) || size == 0) return loaded;
+  const bool read = LoadPackageFile(path.c_str(), &package, size) && size != 0;
+  // One line per read: an update reads each of its files once, when it starts.
+  log::DebugLog trace;
+  if (trace.OpenFromEnvironment()) {
+    trace.LogPrint(1, "Package file %s: %s\n", path.c_str(), read ? "read" : "cannot be read");
+  }
+  if (!read) return loaded;
   loaded.bytes = std::make_shared<const std::vector<uint8_t>>(std::move(package.image));
   return loaded;
 }

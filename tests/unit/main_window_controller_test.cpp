@@ -356,6 +356,37 @@ TEST_F(Window, AlternativeSetIsDecidedAfreshAtEachStart) {
   EXPECT_EQ(view_.LastStatus(), "Write firmware done!");
 }
 
+// START reads each file of the update once, whichever roles name it, and the update sends
+// from those bytes: the trace shows one read per file.
+TEST_F(Window, StartReadsEachPackageFileOnce) {
+  rig_.Ini(std::string(kEntry1) +
+           "NotWaitBurnOK=1\nCodeName=fw7.bin\nTableName=table.bin\nFwName=fw7.bin\n");
+  const std::string firmware = rig_.Package("fw7.bin", 7, "1.06");
+  const std::string table = rig_.dir.Write("table.bin", "table");
+  sim::VirtualPrinter& printer = rig_.Printer(7, "1.05");
+  ASSERT_EQ(Evaluate(), kReady);
+
+  const std::string trace = rig_.dir.File("trace.log");
+  ::setenv("KILN_LOG_FILE", trace.c_str(), 1);
+  ::setenv("KILN_LOG_LEVEL", "1", 1);
+  Controller().OnStart();
+  FinishUpdate();
+  ::unsetenv("KILN_LOG_FILE");
+  ::unsetenv("KILN_LOG_LEVEL");
+  const std::string lines = testing::TempDir::Read(trace);
+  const auto reads = [&lines](const std::string& path) {
+    std::size_t count = 0;
+    const std::string line = "Package file " + path + ": read";
+    for (auto at = lines.find(line); at != std::string::npos; at = lines.find(line, at + 1)) {
+      ++count;
+    }
+    return count;
+  };
+  EXPECT_EQ(reads(firmware), 1u) << lines;
+  EXPECT_EQ(reads(table), 1u) << lines;
+  EXPECT_EQ(printer.Images().size(), 1u);
+}
+
 // A chosen table is not sent to a printer that ignores the colour query: the evaluation
 // turned table switching off, and START keeps it off.
 TEST_F(Window, ColourTableNotSentToAPrinterThatIgnoresTheColourQuery) {
