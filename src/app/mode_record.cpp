@@ -22,17 +22,16 @@ ModeRecord::Package PackageRecord(const config::Package& package) {
           firmware.readable() ? Sha256Hex(*firmware.bytes) : std::string()};
 }
 
-void NoteStep(ModeRecord& record, bool succeeded, std::vector<PrinterOutcome> step,
-              const char* resultText) {
-  if (step.empty() && !succeeded) {
+void NoteStep(ModeRecord& record, const protocol::FlashResult& step) {
+  if (step.printers.empty() && !step.flashed) {
     // The download ended before it reached a printer: none of them was updated.
     for (PrinterOutcome& printer : record.printers) {
       printer.result = PrinterResult::kFailed;
-      printer.text = resultText != nullptr ? resultText : "";
+      printer.text = step.text.c_str();
     }
     return;
   }
-  for (PrinterOutcome& done : step) {
+  for (PrinterOutcome done : step.printers) {
     const auto found = std::find_if(
         record.printers.begin(), record.printers.end(),
         [&](const PrinterOutcome& printer) { return printer.location == done.location; });

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "config/package.h"
+#include "protocol/firmware_download.h"
 #include "protocol/printer_outcome.h"
 
 namespace kiln::app {
@@ -36,9 +37,8 @@ ModeRecord::Package PackageRecord(const config::Package& package);
 
 // Folds what one download step did into the record's printers, by where each is plugged
 // in; a printer not yet listed is added. A step that ended before it reached any printer
-// (succeeded false, no outcomes) fails every listed printer with resultText.
-void NoteStep(ModeRecord& record, bool succeeded, std::vector<protocol::PrinterOutcome> step,
-              const char* resultText);
+// (not flashed, no printers) fails every listed printer with the step's text.
+void NoteStep(ModeRecord& record, const protocol::FlashResult& step);
 
 // Once the update has ended: when the main download did not run (finished false), a
 // printer that took the CPU code alone has failed.

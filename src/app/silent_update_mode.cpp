@@ -219,7 +219,7 @@ bool SilentUpdate::Flash(UpdatePhase phase, const protocol::FlashRequest& reques
   progress_.Phase(phase, text);
   const protocol::FlashResult result =
       protocol::FirmwareDownload(makeLink_).FlashFirmware(request, observer_);
-  NoteStep(record_, result.flashed, result.printers, result.text.c_str());
+  NoteStep(record_, result);
   if (result.flashed) return true;
   if (!result.text.empty()) progress_.Phase(phase, result.text);
   return false;

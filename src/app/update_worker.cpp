@@ -133,7 +133,7 @@ std::optional<VersionText> UpdateWorker::RereadVersion() {
 bool UpdateWorker::Flash(const protocol::FlashRequest& request) {
   const protocol::FlashResult result =
       protocol::FirmwareDownload(links_).FlashFirmware(request, observer_);
-  NoteStep(record_, result.flashed, result.printers, result.text.c_str());
+  NoteStep(record_, result);
   failure_ = result.text.c_str();
   return result.flashed;
 }

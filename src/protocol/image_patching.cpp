@@ -35,10 +35,10 @@ bool HoldsDeviceBlock(const uint8_t* answer, uint32_t length, uint32_t connected
 }  // namespace
 
 bool MergeTableFile(const config::LoadedFile& table, const std::string& imagePath,
-                    std::vector<uint8_t>& image, uint32_t targetModel, FixedText<512>& resultText) {
+                    std::vector<uint8_t>& image, uint32_t targetModel, FixedText<512>& failure) {
   const char* tablePath = table.path.c_str();
   if (!table.readable()) {
-    resultText.Format("Table file %s cannot be read.", tablePath);
+    failure.Format("Table file %s cannot be read.", tablePath);
     return false;
   }
   const uint32_t tableSize = table.size();
@@ -50,13 +50,13 @@ bool MergeTableFile(const config::LoadedFile& table, const std::string& imagePat
   const uint32_t tableNeeded = last.tableOffset + last.length;
   const uint32_t imageNeeded = last.imageOffset + last.length;
   if (tableSize < tableNeeded) {
-    resultText.Format("Table file %s is %u bytes; it must hold at least %u bytes.", tablePath,
-                      tableSize, tableNeeded);
+    failure.Format("Table file %s is %u bytes; it must hold at least %u bytes.", tablePath,
+                   tableSize, tableNeeded);
     return false;
   }
   if (image.size() < imageNeeded) {
-    resultText.Format("Firmware file %s is %zu bytes; merging a table file needs %u bytes.",
-                      imagePath.c_str(), image.size(), imageNeeded);
+    failure.Format("Firmware file %s is %zu bytes; merging a table file needs %u bytes.",
+                   imagePath.c_str(), image.size(), imageNeeded);
     return false;
   }
   for (const MergeRange* range = begin; range != end; ++range) {

@@ -24,9 +24,9 @@ inline uint32_t DeviceBlockSize(uint32_t model) {
 // block (model 22) its first 0x4000 bytes at 0x4D000; for every other model the CVD block at
 // 0x2E000, the heating table at 0x30000 and the colour table at 0x64000. A table file that could
 // not be read, or an image (loaded from imagePath) or table file too small for those ranges,
-// refuses the update: false, with resultText naming the file (and the sizes).
+// refuses the update: false, with failure naming the file (and the sizes).
 bool MergeTableFile(const config::LoadedFile& table, const std::string& imagePath,
-                    std::vector<uint8_t>& image, uint32_t targetModel, FixedText<512>& resultText);
+                    std::vector<uint8_t>& image, uint32_t targetModel, FixedText<512>& failure);
 
 // Reads the printer's device data block (0x8000, 0x8702, then 0xE028 pieces) as it
 // hands it out; empty when it holds none, the read fails, or the block is longer than
