@@ -15,8 +15,6 @@ namespace kiln::app {
 
 namespace {
 
-constexpr uint8_t kCpuWriteType = 2;
-
 using protocol::PrinterOutcome;
 using protocol::PrinterResult;
 

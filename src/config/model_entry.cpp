@@ -341,7 +341,10 @@ EntrySettings ReadEntrySettings(const ConfigFolder& folder, int index) {
   settings.modelSerial = models::ModelSerialFromName(reader.Text(kModel, kDefaultModel));
   const bool large = models::IsLargeModel(settings.modelSerial);
 
-  EntrySettings::Main& main = settings.main.emplace();
+  // Assigned rather than emplaced: some compilers see the nested struct as not yet
+  // constructible inside its enclosing class.
+  settings.main = EntrySettings::Main{};
+  EntrySettings::Main& main = *settings.main;
   main.file = reader.Text(large ? kCodeName : kFile, "");
   if (large) {
     main.tableName = reader.Text(kTableName, "");
@@ -353,7 +356,8 @@ EntrySettings ReadEntrySettings(const ConfigFolder& folder, int index) {
   main.tableFiles = reader.TableFiles();
   main.storedTableFiles = static_cast<int>(main.tableFiles.size());
 
-  EntrySettings::Advanced& advanced = settings.advanced.emplace();
+  settings.advanced = EntrySettings::Advanced{};
+  EntrySettings::Advanced& advanced = *settings.advanced;
   VisitAdvancedFlags(advanced, reader.FlagReader());
   advanced.cpuFile = reader.Text(kCpuFile, "");
   if (large) {
