@@ -1,20 +1,20 @@
 #include "app/colour_mode.h"
 
-#include <fstream>
+#include <cstdint>
+#include <filesystem>
 #include <string>
 #include <string_view>
 #include <utility>
 #include <vector>
 
-#include "models/model_table.h"
 #include "platform/profile.h"
+#include "tools/table_file.h"
 
 namespace kiln::app {
 
 namespace {
 
-constexpr std::streamoff kVersionLength = 7;
-constexpr std::streamoff kShortestTableFile = 9;
+constexpr std::uintmax_t kShortestTableFile = 9;
 
 // Table `number` (counting from 1) of model entry `entry`; an empty one when there is none.
 config::TableFileRow TableNumber(const config::ConfigFolder& folder, int entry, int number) {
@@ -25,20 +25,12 @@ config::TableFileRow TableNumber(const config::ConfigFolder& folder, int entry, 
 
 }  // namespace
 
-FixedText<24> ReadColourTableVersion(const char* path, uint32_t targetModel) {
-  FixedText<24> version;
-  std::ifstream file(path, std::ios::binary | std::ios::ate);
-  if (!file) return version;
-  const std::streamoff size = file.tellg();
-  if (size < kShortestTableFile) return version;
-  const std::streamoff fromEnd = models::QuirksOf(targetModel).tableVersionFromEnd;
-  char bytes[kVersionLength] = {};
-  file.seekg(size - fromEnd);
-  if (!file.read(bytes, kVersionLength)) return version;
-  // Read as text: the version ends at the first zero byte.
-  std::string_view text(bytes, kVersionLength);
-  version = text.substr(0, text.find('\0'));
-  return version;
+VersionText ReadColourTableVersion(const char* path, uint32_t targetModel) {
+  // A file too short for the longest distance from the end holds no version here.
+  std::error_code error;
+  const auto size = std::filesystem::file_size(path, error);
+  if (error || size < kShortestTableFile) return {};
+  return VersionText(tools::ReadTableVersion(path, targetModel));
 }
 
 std::vector<ColourTable> ReadColourTables(const config::ConfigFolder& folder, int entry,

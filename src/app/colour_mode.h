@@ -4,6 +4,7 @@
 #include <string>
 #include <vector>
 
+#include "app/version_text.h"
 #include "config/model_entry.h"
 #include "i18n/language_file.h"
 #include "platform/fixed_text.h"
@@ -18,14 +19,14 @@ inline constexpr int kMaxColourTables = config::kMaxTableFiles;
 struct ColourTable {
   FixedText<512> fileName;      // the part before the first comma
   i18n::LanguageText modeName;  // the English mode name after it (empty without a comma)
-  FixedText<24> version;        // read from the file, empty when it cannot be read
+  VersionText version;          // read from the file, empty when it cannot be read
 };
 
 // The table's version: the 7 bytes that lie 8 bytes before the end of the file (as far
 // as the target model's table-version place says: 9 for model 22), as text. Empty when the
 // file cannot be read or is shorter than 9 bytes (the version would start before the file
 // does).
-FixedText<24> ReadColourTableVersion(const char* path, uint32_t targetModel);
+VersionText ReadColourTableVersion(const char* path, uint32_t targetModel);
 
 // The tables of model entry `entry`, numbered from 1 up to the first number without a
 // table (at most 100); each version read from the file beside Kiln.ini.

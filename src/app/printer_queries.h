@@ -4,13 +4,13 @@
 #include <functional>
 #include <memory>
 
+#include "app/version_text.h"
 #include "platform/fixed_text.h"
 #include "usb/link_factory.h"
 
 namespace kiln::app {
 
 using ColourModeText = FixedText<48>;
-using VersionText = FixedText<24>;
 
 // The printer as the short queries found it, and the packets they address it with.
 struct PrinterState {

@@ -8,7 +8,6 @@ namespace kiln::app {
 
 namespace {
 
-constexpr uint8_t kCpuWriteType = 2;
 // After the CPU firmware, the window counts ten seconds before the normal firmware.
 constexpr int kCpuVisibleWaitSeconds = 10;
 // After the normal firmware, the window waits before it reads the printer's version again.
@@ -60,7 +59,7 @@ PlanStep CpuFirmware(const config::ModelEntry& entry, const config::Package& pac
   const uint32_t model = package.targetModel;
   flash.openModel = model;
   flash.reopenModel = model;
-  flash.writeType = kCpuWriteType;
+  flash.writeType = config::kCpuWriteType;
   flash.waitSeconds = uint32_t{entry.cpuDelay} + package.cpuProgramSeconds;
   flash.waitForRestart = false;
   flash.expectedVersion = package.cpuVersion;

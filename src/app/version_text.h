@@ -4,8 +4,12 @@
 #include <string_view>
 
 #include "config/firmware_version.h"
+#include "platform/fixed_text.h"
 
 namespace kiln::app {
+
+// A version text as read from a printer or a file: 23 characters at most.
+using VersionText = FixedText<24>;
 
 // Firmware versions are four-character texts ("1.07") compared as texts, character by
 // character without regard to case; only the rules below read them as numbers. A text

@@ -15,6 +15,9 @@ namespace kiln::config {
 inline constexpr uint32_t kLongestDelaySeconds = 1000;
 // Write types: 0 whole, 1 except backup, 2 CPU code. Any other value reads as 0.
 inline constexpr uint32_t kLastWriteType = 2;
+// The write type of the CPU code: its package header sits at 0x40 and states its
+// programming time first.
+inline constexpr uint8_t kCpuWriteType = 2;
 // The most colour tables an entry holds (TableFile1 to TableFile100).
 inline constexpr int kMaxTableFiles = 100;
 

@@ -52,7 +52,8 @@ bool ReadPackageInfo(const ModelEntry& entry, Package& package) {
   if (!DecodeLoadedHeader(package.files.firmware, false, entry.writeType, header)) return false;
 
   package.vidPid = models::MakeVidPid(header.productId);
-  package.programSeconds = entry.writeType == 2 ? header.programTime1 : header.programTime2;
+  package.programSeconds =
+      entry.writeType == kCpuWriteType ? header.programTime1 : header.programTime2;
   package.version = header.version.view();
 
   const models::PrinterModel* packageRow = models::FindModelByVidPid(package.vidPid);
