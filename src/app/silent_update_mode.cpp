@@ -241,7 +241,7 @@ uint32_t SilentUpdate::Update() {
     }
     const bool ok = Flash(firmware ? UpdatePhase::kDownload : UpdatePhase::kCpuStep, step.flash);
     if (firmware) written = ok;
-    if (!ok && !firmware) {
+    if (!ok && step.failureEndsUpdate && !firmware) {
       SettleOutcomes(record_, false);
       return report::kUpdateFailed;
     }
