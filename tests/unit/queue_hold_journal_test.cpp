@@ -1,12 +1,16 @@
 #include "platform/queue_hold_journal.h"
 
 #include <gtest/gtest.h>
+#include <pwd.h>
+#include <signal.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <chrono>
 #include <filesystem>
 #include <string>
+#include <thread>
 
 #include "support/temp_dir.h"
 
@@ -99,15 +103,80 @@ TEST_F(QueueHoldJournalTest, DamagedAndForeignEntriesAreSkippedAndOnlyOursDamage
   const std::string linked = dir_.File("held-queues/3-00.hold");
   fs::create_symlink(outside, linked);
   fs::create_directory(dir_.File("held-queues/4-00.hold"));
+  std::string text = TempDir::Read(genuine);
+  text.replace(text.find("pid="), text.find('\n', text.find("pid=")) - text.find("pid="), "pid=0");
+  const std::string pidZero = dir_.Write("held-queues/5-00.hold", text);
 
   const std::vector<RecordedHold> found = journal_.FindAbandoned("srv");
   ASSERT_EQ(found.size(), 1u) << "an entry was read through a link";
   EXPECT_EQ(found[0].entryPath, genuine);
   EXPECT_FALSE(fs::exists(garbage));
   EXPECT_FALSE(fs::exists(empty));
+  EXPECT_FALSE(fs::exists(pidZero)) << "an entry naming no process was taken for one";
   EXPECT_TRUE(fs::is_symlink(linked));
   EXPECT_TRUE(fs::exists(outside));
   EXPECT_TRUE(fs::is_directory(dir_.File("held-queues/4-00.hold")));
+}
+
+// An entry is trusted only while it is this user's and no one else may write it; one
+// that is not trusted is never removed, damaged or not (root included: the folder is
+// shared by every user, and root must not take another user's word for a hold).
+TEST_F(QueueHoldJournalTest, EntriesOthersOwnOrMayWriteAreNeitherTakenNorRemoved) {
+  const pid_t holder = EndedHolder("Photo", "srv");
+  Reap(holder);
+  const std::string genuine = journal_.FindAbandoned("srv").at(0).entryPath;
+  const std::string damaged = dir_.Write("held-queues/1-00.hold", "queue=\n");
+  ASSERT_EQ(::chmod(damaged.c_str(), 0600), 0);
+  const passwd* nobody = ::getpwnam("nobody");
+  if (::geteuid() == 0 && nobody != nullptr) {
+    ASSERT_EQ(::chown(genuine.c_str(), nobody->pw_uid, -1), 0);
+    ASSERT_EQ(::chown(damaged.c_str(), nobody->pw_uid, -1), 0);
+  } else {
+    std::printf("[  SKIPPED ] entries of another user: only root can give a file away\n");
+    ASSERT_EQ(::chmod(genuine.c_str(), 0622), 0);
+    ASSERT_EQ(::chmod(damaged.c_str(), 0622), 0);
+  }
+  EXPECT_TRUE(journal_.FindAbandoned("srv").empty());
+  EXPECT_TRUE(fs::exists(damaged)) << "an entry not trusted was removed";
+
+  ASSERT_EQ(::chown(genuine.c_str(), ::geteuid(), -1), 0);
+  ASSERT_EQ(::chmod(genuine.c_str(), 0646), 0);
+  EXPECT_TRUE(journal_.FindAbandoned("srv").empty()) << "others may write the entry";
+  ASSERT_EQ(::chmod(genuine.c_str(), 0644), 0);
+  EXPECT_EQ(journal_.FindAbandoned("srv").size(), 1u);
+}
+
+// Written whatever the umask says, an entry is one the next start trusts.
+TEST_F(QueueHoldJournalTest, AnEntryIsNotWritableByOthersWhateverTheUmask) {
+  const mode_t mask = ::umask(0);
+  const pid_t holder = EndedHolder("Photo", "srv");
+  ::umask(mask);
+  Reap(holder);
+  const std::vector<RecordedHold> found = journal_.FindAbandoned("srv");
+  ASSERT_EQ(found.size(), 1u);
+  struct stat info {};
+  ASSERT_EQ(::stat(found[0].entryPath.c_str(), &info), 0);
+  EXPECT_EQ(info.st_mode & 07777, 0644u);
+}
+
+// A PID taken again by a later process is told apart by the start time: a process that
+// started later has a later one.
+TEST(ProcessIdentity, ALaterProcessHasALaterStartTime) {
+  const std::optional<ProcessIdentity> self = IdentifyProcess(::getpid());
+  ASSERT_TRUE(self);
+  EXPECT_EQ(self->pid, ::getpid());
+  std::this_thread::sleep_for(std::chrono::milliseconds(30));  // several clock ticks
+  const pid_t child = ::fork();
+  if (child == 0) {
+    ::pause();
+    ::_exit(0);
+  }
+  const std::optional<ProcessIdentity> later = IdentifyProcess(child);
+  ::kill(child, SIGKILL);
+  ::waitpid(child, nullptr, 0);
+  ASSERT_TRUE(later);
+  EXPECT_GT(later->startTime, self->startTime);
+  EXPECT_FALSE(StillRunning(*later));
 }
 
 TEST_F(QueueHoldJournalTest, AFolderOthersMayWriteIntoOrALinkedFolderIsNotUsed) {
