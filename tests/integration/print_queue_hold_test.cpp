@@ -307,13 +307,17 @@ TEST_F(PrintQueueHoldTest, TheNextStartResumesOnlyAQueueItsOwnEntryStillHolds) {
     if (HasFatalFailure()) return;
     const std::string entry = JournalEntry();
     ASSERT_FALSE(entry.empty());
-    if (c.adminReason != nullptr) ASSERT_TRUE(Disable("Photo", c.adminReason));
+    if (c.adminReason != nullptr) {
+      ASSERT_TRUE(Disable("Photo", c.adminReason));
+    }
     c.entry(entry);
     StartKiln();
     EXPECT_EQ(QueueStopped("Photo"), true);
     EXPECT_EQ(QueueStopped("Office"), true);
     EXPECT_EQ(JournalEntries(), c.entriesLeft);
-    if (c.entriesLeft > 0) EXPECT_TRUE(std::filesystem::exists(entry));
+    if (c.entriesLeft > 0) {
+      EXPECT_TRUE(std::filesystem::exists(entry));
+    }
     std::filesystem::remove(entry);
     ASSERT_EQ(std::system("/usr/sbin/cupsenable Photo Office"), 0);
   }
