@@ -119,6 +119,14 @@ class PrintQueueHoldTest : public ::testing::Test {
   PrivateCupsd cupsd_;
 };
 
+// The queue's state message; empty when the server has no such queue.
+std::string StateMessage(const std::string& name) {
+  for (const PrintQueue& queue : ListPrintQueues()) {
+    if (queue.name == name) return queue.stateMessage;
+  }
+  return {};
+}
+
 // Stops the queue as an administrator does, with a reason.
 bool Disable(const char* queue, const std::string& reason) {
   const std::string command = "/usr/sbin/cupsdisable -r '" + reason + "' " + queue;
@@ -182,6 +190,7 @@ TEST_F(PrintQueueHoldTest, ARefusedPauseIsReportedAndTheOtherQueuesAreStillHeld)
   EXPECT_EQ(QueueHoldWarning(hold),
             "Print queue Photo could not be paused (no permission): a print job may interrupt "
             "the update.");
+  EXPECT_EQ(JournalEntries(), 0u) << "a pause the server refused stays recorded";
   EXPECT_TRUE(hold.Release());
 }
 
@@ -314,6 +323,7 @@ TEST_F(PrintQueueHoldTest, TheNextStartResumesOnlyAQueueItsOwnEntryStillHolds) {
     StartKiln();
     EXPECT_EQ(QueueStopped("Photo"), true);
     EXPECT_EQ(QueueStopped("Office"), true);
+    EXPECT_EQ(StateMessage("Office"), "broken fuser - do not use");
     EXPECT_EQ(JournalEntries(), c.entriesLeft);
     if (c.entriesLeft > 0) {
       EXPECT_TRUE(std::filesystem::exists(entry));
@@ -330,10 +340,14 @@ TEST_F(PrintQueueHoldTest, AnAdministratorsPauseDuringTheHoldOutlastsIt) {
   {
     PrintQueueHold hold = PrintQueueHold::Hold(kPrinter);
     ASSERT_EQ(hold.pausedQueues(), std::vector<std::string>{"Photo"});
+    EXPECT_EQ(StateMessage("Photo"), KilnPauseReason(::getpid()));
+    EXPECT_EQ(KilnPauseReason(1234),
+              "Paused by Kiln (PID 1234) while it updates the printer's firmware");
     ASSERT_TRUE(Disable("Photo", "maintenance"));
     EXPECT_TRUE(hold.Release()) << "nothing Kiln paused stays paused";
   }
   EXPECT_EQ(QueueStopped("Photo"), true);
+  EXPECT_EQ(StateMessage("Photo"), "maintenance");
   EXPECT_EQ(JournalEntries(), 0u);
 }
 
@@ -370,10 +384,10 @@ TEST_F(PrintQueueHoldTest, AJournalThatCannotBeWrittenPausesNothingAndSaysSo) {
     EXPECT_TRUE(hold.pausedQueues().empty());
     EXPECT_EQ(hold.unpausedQueues(), std::vector<std::string>{"Photo"});
     EXPECT_EQ(QueueStopped("Photo"), false);
-    EXPECT_EQ(QueueHoldWarning(hold), "Print queue Photo could not be paused (the queue-hold journal " +
-                                          journal +
-                                          " cannot be written): a print job may interrupt the "
-                                          "update.");
+    EXPECT_EQ(QueueHoldWarning(hold),
+              "Print queue Photo could not be paused (the queue-hold journal " + journal +
+                  " cannot be written): a print job may interrupt the "
+                  "update.");
   }
 }
 

@@ -8,7 +8,7 @@ namespace kiln::platform {
 namespace {
 
 bool Prints(const char* deviceUri, const QueuePrinter& printer, const char* makeAndModel = "") {
-  return QueuePrintsTo(PrintQueue{"Q", deviceUri, makeAndModel}, printer);
+  return QueuePrintsTo(PrintQueue{"Q", deviceUri, makeAndModel, false, {}}, printer);
 }
 
 TEST(PrintQueueMatch, SerialAndNodeMatchWholeValuesOnly) {

@@ -35,7 +35,7 @@ class QueueHoldJournalTest : public ::testing::Test {
   // but its PID still taken) until the test reaps it.
   pid_t EndedHolder(const char* queue, const char* server) {
     const pid_t child = ::fork();
-    if (child == 0) ::_exit(journal_.Record(queue, server).empty() ? 1 : 0);
+    if (child == 0) ::_exit(journal_.Record(queue, server, "Paused by Kiln").empty() ? 1 : 0);
     siginfo_t info{};
     ::waitid(P_PID, static_cast<id_t>(child), &info, WEXITED | WNOWAIT);
     EXPECT_EQ(info.si_status, 0) << "the holder recorded nothing";
@@ -49,8 +49,8 @@ class QueueHoldJournalTest : public ::testing::Test {
 };
 
 TEST_F(QueueHoldJournalTest, RecordsEachHoldUntilRemovedAndKeepsARunningHoldersEntries) {
-  const std::string photo = journal_.Record("Photo", "/run/cups/cups.sock:631");
-  const std::string office = journal_.Record("Office", "/run/cups/cups.sock:631");
+  const std::string photo = journal_.Record("Photo", "/run/cups/cups.sock:631", "Paused by Kiln");
+  const std::string office = journal_.Record("Office", "/run/cups/cups.sock:631", "Paused by Kiln");
   ASSERT_FALSE(photo.empty());
   ASSERT_NE(photo, office);
   EXPECT_EQ(fs::path(photo).parent_path(), journal_.folder());
@@ -58,6 +58,7 @@ TEST_F(QueueHoldJournalTest, RecordsEachHoldUntilRemovedAndKeepsARunningHoldersE
   EXPECT_NE(written.find("queue=Photo\n"), std::string::npos) << written;
   EXPECT_NE(written.find("pid=" + std::to_string(::getpid()) + "\n"), std::string::npos);
   EXPECT_NE(written.find("server=/run/cups/cups.sock:631\n"), std::string::npos);
+  EXPECT_NE(written.find("reason=Paused by Kiln\n"), std::string::npos);
 
   EXPECT_TRUE(journal_.FindAbandoned("/run/cups/cups.sock:631").empty());
   EXPECT_EQ(FilesIn(journal_.folder()), 2u) << "a running holder's entries were touched";
@@ -67,7 +68,8 @@ TEST_F(QueueHoldJournalTest, RecordsEachHoldUntilRemovedAndKeepsARunningHoldersE
   EXPECT_TRUE(fs::exists(office));
   EXPECT_EQ(FilesIn(journal_.folder()), 1u);
 
-  EXPECT_TRUE(journal_.Record("Bad\nqueue=Other", "srv").empty()) << "a line break was written";
+  EXPECT_TRUE(journal_.Record("Bad\nqueue=Other", "srv", "Paused by Kiln").empty());
+  EXPECT_TRUE(journal_.Record("Photo", "srv", "Paused\nqueue=Other").empty());
 }
 
 TEST_F(QueueHoldJournalTest, FindsTheEntriesOfEndedHoldersForTheirPrintServerOnly) {
@@ -76,6 +78,7 @@ TEST_F(QueueHoldJournalTest, FindsTheEntriesOfEndedHoldersForTheirPrintServerOnl
   ASSERT_EQ(found.size(), 1u) << "an ended holder not yet reaped counts as ended";
   EXPECT_EQ(found[0].queue, "Photo");
   EXPECT_EQ(found[0].printServer, "srv");
+  EXPECT_EQ(found[0].reason, "Paused by Kiln");
   EXPECT_EQ(found[0].holder.pid, holder);
   EXPECT_TRUE(fs::exists(found[0].entryPath)) << "removing is the caller's job";
   EXPECT_TRUE(journal_.FindAbandoned("other:631").empty());
@@ -84,7 +87,7 @@ TEST_F(QueueHoldJournalTest, FindsTheEntriesOfEndedHoldersForTheirPrintServerOnl
 
   // An entry with this process's PID but another start time was left by an ended
   // process whose PID this one reuses.
-  const std::string entry = journal_.Record("Office", "srv");
+  const std::string entry = journal_.Record("Office", "srv", "Paused by Kiln");
   std::string text = TempDir::Read(entry);
   const std::size_t start = text.find("start=");
   ASSERT_NE(start, std::string::npos);
@@ -183,14 +186,14 @@ TEST_F(QueueHoldJournalTest, AFolderOthersMayWriteIntoOrALinkedFolderIsNotUsed) 
   Reap(EndedHolder("Photo", "srv"));
   ::chmod(journal_.folder().c_str(), 0777);
   EXPECT_TRUE(journal_.FindAbandoned("srv").empty());
-  EXPECT_TRUE(journal_.Record("Office", "srv").empty());
+  EXPECT_TRUE(journal_.Record("Office", "srv", "Paused by Kiln").empty());
   EXPECT_EQ(FilesIn(journal_.folder()), 1u);
 
   ::chmod(journal_.folder().c_str(), 0700);
   const QueueHoldJournal linked(dir_.File("linked"));
   fs::create_directory_symlink(journal_.folder(), linked.folder());
   EXPECT_TRUE(linked.FindAbandoned("srv").empty());
-  EXPECT_TRUE(linked.Record("Office", "srv").empty());
+  EXPECT_TRUE(linked.Record("Office", "srv", "Paused by Kiln").empty());
   EXPECT_EQ(journal_.FindAbandoned("srv").size(), 1u);
 }
 
