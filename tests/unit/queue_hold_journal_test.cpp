@@ -106,6 +106,9 @@ TEST_F(QueueHoldJournalTest, DamagedAndForeignEntriesAreSkippedAndOnlyOursDamage
   const std::string linked = dir_.File("held-queues/3-00.hold");
   fs::create_symlink(outside, linked);
   fs::create_directory(dir_.File("held-queues/4-00.hold"));
+  // Opened for reading, a FIFO would wait for a writer that never comes.
+  const std::string fifo = dir_.File("held-queues/6-00.hold");
+  ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
   std::string text = TempDir::Read(genuine);
   text.replace(text.find("pid="), text.find('\n', text.find("pid=")) - text.find("pid="), "pid=0");
   const std::string pidZero = dir_.Write("held-queues/5-00.hold", text);
@@ -119,6 +122,7 @@ TEST_F(QueueHoldJournalTest, DamagedAndForeignEntriesAreSkippedAndOnlyOursDamage
   EXPECT_TRUE(fs::is_symlink(linked));
   EXPECT_TRUE(fs::exists(outside));
   EXPECT_TRUE(fs::is_directory(dir_.File("held-queues/4-00.hold")));
+  EXPECT_TRUE(fs::is_fifo(fifo));
 }
 
 // An entry is trusted only while it is this user's and no one else may write it; one
