@@ -1,7 +1,10 @@
 #include "platform/print_queue_hold.h"
 
 #include <strings.h>
+#include <unistd.h>
 
+#include <algorithm>
+#include <string>
 #include <utility>
 
 #include "platform/cups_connection.h"
@@ -90,14 +93,20 @@ const char* NoPassword(const char*, http_t*, const char*, const char*, void*) {
   return nullptr;
 }
 
-// Pause-Printer or Resume-Printer for one queue; the IPP status of the answer.
-ipp_status_t ChangePrinter(http_t* http, ipp_op_t operation, const std::string& queue) {
+// Pause-Printer or Resume-Printer for one queue; the IPP status of the answer. A pause
+// gives the queue the reason as its state message.
+ipp_status_t ChangePrinter(http_t* http, ipp_op_t operation, const std::string& queue,
+                           const std::string& reason = {}) {
   cupsSetPasswordCB2(NoPassword, nullptr);
   ipp_t* request = ippNewRequest(operation);
   ippAddString(request, IPP_TAG_OPERATION, IPP_TAG_URI, "printer-uri", nullptr,
                PrinterUri(queue).c_str());
   ippAddString(request, IPP_TAG_OPERATION, IPP_TAG_NAME, "requesting-user-name", nullptr,
                cupsUser());
+  if (!reason.empty()) {
+    ippAddString(request, IPP_TAG_OPERATION, IPP_TAG_TEXT, "printer-state-message", nullptr,
+                 reason.c_str());
+  }
   IppMessage answer(cupsDoRequest(http, request, "/admin/"));  // frees the request
   return cupsLastError();
 }
@@ -114,7 +123,7 @@ bool IsRefusal(ipp_status_t status) {
 
 std::vector<PrintQueue> QueuesOf(http_t* http) {
   static const char* const kAttributes[] = {"printer-name", "device-uri", "printer-make-and-model",
-                                            "printer-state"};
+                                            "printer-state", "printer-state-message"};
   ipp_t* request = ippNewRequest(IPP_OP_CUPS_GET_PRINTERS);
   ippAddStrings(request, IPP_TAG_OPERATION, IPP_TAG_KEYWORD, "requested-attributes",
                 std::size(kAttributes), nullptr, kAttributes);
@@ -144,10 +153,38 @@ std::vector<PrintQueue> QueuesOf(http_t* http) {
       queue.makeAndModel = TextAttribute(attribute);
     } else if (key == "printer-state") {
       queue.stopped = ippGetInteger(attribute, 0) == kPrinterStateStopped;
+    } else if (key == "printer-state-message") {
+      queue.stateMessage = TextAttribute(attribute);
     }
   }
   endQueue();
   return queues;
+}
+
+enum class QueueState {
+  kGone,     // the server has no such queue
+  kUnknown,  // the server did not say
+  kOurs,     // stopped with the reason asked about
+  kNotOurs,  // running, or stopped with another reason
+};
+
+// Whether the queue is still stopped with the reason, as the server says right now.
+QueueState StateOf(http_t* http, const std::string& queue, const std::string& reason) {
+  static const char* const kAttributes[] = {"printer-state", "printer-state-message"};
+  ipp_t* request = ippNewRequest(IPP_OP_GET_PRINTER_ATTRIBUTES);
+  ippAddString(request, IPP_TAG_OPERATION, IPP_TAG_URI, "printer-uri", nullptr,
+               PrinterUri(queue).c_str());
+  ippAddStrings(request, IPP_TAG_OPERATION, IPP_TAG_KEYWORD, "requested-attributes",
+                std::size(kAttributes), nullptr, kAttributes);
+  IppMessage answer(cupsDoRequest(http, request, "/"));
+  if (cupsLastError() == IPP_STATUS_ERROR_NOT_FOUND) return QueueState::kGone;
+  ipp_attribute_t* state =
+      answer ? ippFindAttribute(answer.get(), "printer-state", IPP_TAG_ENUM) : nullptr;
+  if (state == nullptr || cupsLastError() > IPP_STATUS_OK_CONFLICTING) return QueueState::kUnknown;
+  const bool stopped = ippGetInteger(state, 0) == kPrinterStateStopped;
+  ipp_attribute_t* message = ippFindAttribute(answer.get(), "printer-state-message", IPP_TAG_TEXT);
+  return stopped && message != nullptr && TextAttribute(message) == reason ? QueueState::kOurs
+                                                                           : QueueState::kNotOurs;
 }
 
 // The print server as the journal names it: the queues of one server are not another's.
@@ -159,15 +196,35 @@ bool ResumedOrGone(ipp_status_t status) {
   return Succeeded(status) || status == IPP_STATUS_ERROR_NOT_FOUND;
 }
 
+// Ends a hold of the queue: resumes it while it is still stopped with the reason it was
+// paused with, as read back right before. True when the hold is over: resumed, gone, or
+// no longer Kiln's (resumed by someone, or stopped again with their own reason, which
+// is theirs to end); false when it stays paused because the server did not answer or
+// refused.
+bool EndHold(http_t* http, const std::string& queue, const std::string& reason) {
+  switch (StateOf(http, queue, reason)) {
+    case QueueState::kGone:
+    case QueueState::kNotOurs:
+      return true;
+    case QueueState::kUnknown:
+      return false;
+    case QueueState::kOurs:
+      break;
+  }
+  return ResumedOrGone(ChangePrinter(http, IPP_OP_RESUME_PRINTER, queue));
+}
+
 void ResumeAbandoned(http_t* http, const std::vector<RecordedHold>& abandoned) {
   for (const RecordedHold& hold : abandoned) {
-    if (ResumedOrGone(ChangePrinter(http, IPP_OP_RESUME_PRINTER, hold.queue))) {
-      QueueHoldJournal::Remove(hold.entryPath);
-    }
+    if (EndHold(http, hold.queue, hold.reason)) QueueHoldJournal::Remove(hold.entryPath);
   }
 }
 
 }  // namespace
+
+std::string KilnPauseReason(pid_t pid) {
+  return "Paused by Kiln (PID " + std::to_string(pid) + ") while it updates the printer's firmware";
+}
 
 bool QueuePrintsTo(const PrintQueue& queue, const QueuePrinter& printer) {
   return UriNamesSerial(queue.deviceUri, printer.serialNumber) ||
@@ -195,15 +252,25 @@ PrintQueueHold PrintQueueHold::Hold(const QueuePrinter& printer) {
   }
   const std::string server = PrintServerName();
   const QueueHoldJournal journal = QueueHoldJournal::InLockFolder();
+  hold.journalFolder_ = journal.folder();
+  hold.reason_ = KilnPauseReason(::getpid());
   // Left paused, such a queue would look stopped by someone else and be skipped below.
   ResumeAbandoned(http.get(), journal.FindAbandoned(server));
   for (const PrintQueue& queue : QueuesOf(http.get())) {
     // A stopped queue starts no job, and resuming it later is not ours to do.
     if (queue.stopped || !QueuePrintsTo(queue, printer)) continue;
-    // Recorded before the pause: a crash between the two leaves an entry for a running
-    // queue, which resuming later does no harm.
-    std::string entry = journal.Record(queue.name, server);
-    const ipp_status_t status = ChangePrinter(http.get(), IPP_OP_PAUSE_PRINTER, queue.name);
+    // Recorded on disk before the pause: a crash between the two leaves an entry for a
+    // running queue, which the next start leaves as it is. A pause that cannot be
+    // recorded would outlast a crash for good: the queue is left running instead.
+    std::string entry = journal.Record(queue.name, server, hold.reason_);
+    if (entry.empty()) {
+      hold.unpaused_.push_back(queue.name);
+      hold.unrecorded_.push_back(queue.name);
+      hold.result_ = WithUnpausedQueue(hold.result_, false);
+      continue;
+    }
+    const ipp_status_t status =
+        ChangePrinter(http.get(), IPP_OP_PAUSE_PRINTER, queue.name, hold.reason_);
     if (Succeeded(status)) {
       hold.paused_.push_back(queue.name);
       hold.journalEntries_.push_back(std::move(entry));
@@ -220,7 +287,10 @@ PrintQueueHold::PrintQueueHold(PrintQueueHold&& other) noexcept
     : result_(other.result_),
       paused_(std::exchange(other.paused_, {})),
       journalEntries_(std::exchange(other.journalEntries_, {})),
-      unpaused_(std::exchange(other.unpaused_, {})) {}
+      unpaused_(std::exchange(other.unpaused_, {})),
+      unrecorded_(std::exchange(other.unrecorded_, {})),
+      journalFolder_(std::move(other.journalFolder_)),
+      reason_(std::move(other.reason_)) {}
 
 PrintQueueHold& PrintQueueHold::operator=(PrintQueueHold&& other) noexcept {
   if (this != &other) {
@@ -229,6 +299,9 @@ PrintQueueHold& PrintQueueHold::operator=(PrintQueueHold&& other) noexcept {
     paused_ = std::exchange(other.paused_, {});
     journalEntries_ = std::exchange(other.journalEntries_, {});
     unpaused_ = std::exchange(other.unpaused_, {});
+    unrecorded_ = std::exchange(other.unrecorded_, {});
+    journalFolder_ = std::move(other.journalFolder_);
+    reason_ = std::move(other.reason_);
   }
   return *this;
 }
@@ -239,7 +312,7 @@ bool PrintQueueHold::Release() {
   bool resumed = http != nullptr;
   if (http) {
     for (std::size_t i = 0; i < paused_.size(); ++i) {
-      const bool done = ResumedOrGone(ChangePrinter(http.get(), IPP_OP_RESUME_PRINTER, paused_[i]));
+      const bool done = EndHold(http.get(), paused_[i], reason_);
       // A queue that stays paused keeps its entry: the next start tries again.
       if (done) QueueHoldJournal::Remove(journalEntries_[i]);
       resumed = resumed && done;
@@ -259,15 +332,30 @@ void ResumeQueuesLeftHeld() {
 }
 
 std::string QueueHoldWarning(const PrintQueueHold& hold) {
-  if (hold.unpausedQueues().empty()) return {};
-  std::string names;
+  // One sentence per cause: the queues the server would not pause, then those whose pause
+  // the journal could not record.
+  auto sentence = [](const std::vector<std::string>& queues, const std::string& reason) {
+    if (queues.empty()) return std::string();
+    std::string names;
+    for (const std::string& queue : queues) names += names.empty() ? queue : ", " + queue;
+    return (queues.size() == 1 ? "Print queue " : "Print queues ") + names +
+           " could not be paused (" + reason + "): a print job may interrupt the update.";
+  };
+  std::vector<std::string> refused;
   for (const std::string& queue : hold.unpausedQueues()) {
-    names += names.empty() ? queue : ", " + queue;
+    if (std::find(hold.unrecordedQueues().begin(), hold.unrecordedQueues().end(), queue) ==
+        hold.unrecordedQueues().end()) {
+      refused.push_back(queue);
+    }
   }
   const char* reason =
       hold.result() == QueueHoldResult::kNotPermitted ? "no permission" : "print server error";
-  return (hold.unpausedQueues().size() == 1 ? "Print queue " : "Print queues ") + names +
-         " could not be paused (" + reason + "): a print job may interrupt the update.";
+  std::string warning = sentence(refused, reason);
+  const std::string unrecorded =
+      sentence(hold.unrecordedQueues(),
+               "the queue-hold journal " + hold.journalFolder() + " cannot be written");
+  if (!warning.empty() && !unrecorded.empty()) warning += ' ';
+  return warning + unrecorded;
 }
 
 }  // namespace kiln::platform

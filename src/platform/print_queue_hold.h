@@ -1,5 +1,7 @@
 #pragma once
 
+#include <sys/types.h>
+
 #include <string>
 #include <string_view>
 #include <vector>
@@ -19,7 +21,8 @@ struct PrintQueue {
   std::string name;
   std::string deviceUri;
   std::string makeAndModel;
-  bool stopped = false;  // paused already: starts no job
+  bool stopped = false;      // paused already: starts no job
+  std::string stateMessage;  // why it is stopped, as whoever paused it said
 };
 
 // Whether the queue prints to the printer: its device URI names the printer's serial
@@ -42,12 +45,20 @@ enum class QueueHoldResult {
 // does not replace.
 QueueHoldResult WithUnpausedQueue(QueueHoldResult result, bool refused);
 
-// Keeps the print queues of one printer from starting new jobs (IPP Pause-Printer)
-// while it lives, and resumes exactly the queues it paused when it ends, whichever way
-// the update ends. Queues that were stopped before stay stopped. Requests never ask for
-// a password: a queue that needs one counts as not permitted. Each pause is recorded in
-// the queue-hold journal first and its entry removed once the queue is resumed, so that
-// a queue a killed process left paused is resumed later (ResumeQueuesLeftHeld).
+// The state message Kiln pauses a queue with, naming the pausing process: e.g. "Paused by
+// Kiln (PID 1234) while it updates the printer's firmware". A queue stopped with another
+// message was stopped by someone else, and is never resumed by Kiln.
+std::string KilnPauseReason(pid_t pid);
+
+// Keeps the print queues of one printer from starting new jobs (IPP Pause-Printer, with
+// KilnPauseReason as the queue's state message) while it lives, and resumes exactly the
+// queues it paused when it ends, whichever way the update ends: each only while it is
+// still stopped with that message, so that a queue an administrator stopped meanwhile
+// stays stopped. Queues that were stopped before stay stopped. Requests never ask for a
+// password: a queue that needs one counts as not permitted. Each pause is recorded in
+// the queue-hold journal, on disk, before the queue is paused, and its entry removed
+// once the hold is over, so that a queue a killed process left paused is resumed later
+// (ResumeQueuesLeftHeld); a queue whose pause cannot be recorded is not paused.
 class PrintQueueHold {
  public:
   // Pauses every running queue that prints to the printer, after resuming the queues
@@ -62,32 +73,43 @@ class PrintQueueHold {
   ~PrintQueueHold() { Release(); }
 
   // Resumes the queues this hold paused, now; later calls do nothing. False when the
-  // server could not be reached or refused to resume one (a queue it no longer has
-  // counts as resumed): the caller can then say that the queue stays paused.
+  // server could not be reached or refused to resume one: the caller can then say that
+  // the queue stays paused. A queue the server no longer has, or that someone else
+  // stopped or resumed meanwhile, is no longer this hold's and counts as done.
   bool Release();
 
   QueueHoldResult result() const { return result_; }
   const std::vector<std::string>& pausedQueues() const { return paused_; }
   // Queues that print to the printer and could not be paused.
   const std::vector<std::string>& unpausedQueues() const { return unpaused_; }
+  // Those of them not paused because the journal could not record the pause, and the
+  // journal's folder.
+  const std::vector<std::string>& unrecordedQueues() const { return unrecorded_; }
+  const std::string& journalFolder() const { return journalFolder_; }
 
  private:
   QueueHoldResult result_ = QueueHoldResult::kHeld;
   std::vector<std::string> paused_;
   std::vector<std::string> journalEntries_;  // one per paused queue; empty when unrecorded
   std::vector<std::string> unpaused_;
+  std::vector<std::string> unrecorded_;
+  std::string journalFolder_;
+  std::string reason_;  // the state message of the queues it paused
 };
 
 // Resumes the queues on the print server that Kiln processes paused and that ended
-// before they could resume them (killed, or the machine lost power), as the queue-hold
-// journal records them, and removes their entries; a queue that cannot be resumed now
-// keeps its entry for the next try. Called once at start-up. Without such entries the
-// print server is not contacted.
+// before they could resume them (killed, or the machine lost power), as the trusted
+// entries of the queue-hold journal record them, and removes their entries. A queue is
+// resumed only while it is still stopped with the reason its entry records; one that
+// someone else stopped or resumed since is left as it is (its entry removed), one that
+// cannot be resumed now keeps its entry for the next try. Called once at start-up.
+// Without such entries the print server is not contacted.
 void ResumeQueuesLeftHeld();
 
 // A line for the status display or standard error when the hold is incomplete, e.g.
 // "Print queue Photo1 could not be paused (no permission): a print job may interrupt
-// the update."; empty when the hold is complete.
+// the update." or "... (the queue-hold journal /run/lock/kiln/held-queues cannot be
+// written): ..."; empty when the hold is complete.
 std::string QueueHoldWarning(const PrintQueueHold& hold);
 
 }  // namespace kiln::platform

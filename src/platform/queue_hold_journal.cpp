@@ -62,17 +62,19 @@ std::string RandomHex() {
   return hex;
 }
 
-std::string EntryText(std::string_view queue, std::string_view server,
+std::string EntryText(std::string_view queue, std::string_view server, std::string_view reason,
                       const ProcessIdentity& holder) {
   std::ostringstream text;
-  text << "queue=" << queue << "\nserver=" << server << "\npid=" << holder.pid
-       << "\nstart=" << holder.startTime << "\nboot=" << holder.bootId << "\n";
+  text << "queue=" << queue << "\nserver=" << server << "\nreason=" << reason
+       << "\npid=" << holder.pid << "\nstart=" << holder.startTime << "\nboot=" << holder.bootId
+       << "\n";
   return text.str();
 }
 
 // An entry's fields, all of them present and well formed; false for anything else.
 bool ParseEntry(std::string_view text, RecordedHold& hold) {
-  bool hasQueue = false, hasServer = false, hasPid = false, hasStart = false, hasBoot = false;
+  bool hasQueue = false, hasServer = false, hasReason = false, hasPid = false, hasStart = false,
+       hasBoot = false;
   while (!text.empty()) {
     const std::size_t end = text.find('\n');
     if (end == std::string_view::npos) return false;  // an entry ends with a line break
@@ -89,6 +91,9 @@ bool ParseEntry(std::string_view text, RecordedHold& hold) {
     } else if (key == "server") {
       hold.printServer = value;
       hasServer = true;
+    } else if (key == "reason") {
+      hold.reason = value;
+      hasReason = !value.empty();
     } else if (key == "pid") {
       hasPid = ParseNumber(value, hold.holder.pid) && hold.holder.pid > 0;
     } else if (key == "start") {
@@ -98,18 +103,25 @@ bool ParseEntry(std::string_view text, RecordedHold& hold) {
       hasBoot = true;
     }
   }
-  return hasQueue && hasServer && hasPid && hasStart && hasBoot;
+  return hasQueue && hasServer && hasReason && hasPid && hasStart && hasBoot;
 }
 
-// Reads an entry of the folder without following a symbolic link. Nothing for anything
-// but a regular file, and for another user's file unless this process runs as root;
-// damaged is set for this user's file that does not read as an entry.
+// Whether what an entry says can be believed: this user's file (root's when this process
+// runs as root) that no one else may write. In the shared folder anyone can place a
+// file; a hold another user claims is not this process's to end.
+bool TrustedEntry(const struct stat& info) {
+  return info.st_uid == ::geteuid() && (info.st_mode & (S_IWGRP | S_IWOTH)) == 0;
+}
+
+// Reads an entry of the folder without following a symbolic link, and without waiting
+// on a FIFO or device put there. Nothing for anything but a regular file, or for an
+// entry not trusted; damaged is set for a trusted file that does not read as an entry.
 std::optional<RecordedHold> ReadEntry(int folder, const char* name, bool& damaged) {
   damaged = false;
   UniqueFd fd(::openat(folder, name, O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC));
   struct stat info {};
   if (fd.get() < 0 || ::fstat(fd.get(), &info) != 0 || !S_ISREG(info.st_mode)) return {};
-  if (info.st_uid != ::geteuid() && ::geteuid() != 0) return {};
+  if (!TrustedEntry(info)) return {};
   std::string text(kMaxEntryBytes + 1, '\0');
   std::size_t length = 0;
   while (length < text.size()) {
@@ -167,15 +179,39 @@ QueueHoldJournal QueueHoldJournal::InLockFolder() {
   return QueueHoldJournal(CurrentLockFolders().global + "/held-queues");
 }
 
-std::string QueueHoldJournal::Record(std::string_view queue, std::string_view printServer) const {
-  if (queue.empty() || !PlainValue(queue) || !PlainValue(printServer)) return {};
+std::string QueueHoldJournal::Record(std::string_view queue, std::string_view printServer,
+                                     std::string_view reason) const {
+  if (queue.empty() || reason.empty() || !PlainValue(queue) || !PlainValue(printServer) ||
+      !PlainValue(reason)) {
+    return {};
+  }
   const std::optional<ProcessIdentity> self = IdentifyProcess(::getpid());
   const std::string unique = RandomHex();
   if (!self || unique.empty() || !TrustedJournalFolder(folder_, true)) return {};
-  const std::string path =
-      folder_ + "/" + std::to_string(self->pid) + "-" + unique + std::string(kEntrySuffix);
-  if (!WriteFileAtomically(path.c_str(), EntryText(queue, printServer, *self))) return {};
-  return path;
+  UniqueFd folder(::open(folder_.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
+  if (folder.get() < 0) return {};
+  const std::string name = std::to_string(self->pid) + "-" + unique + std::string(kEntrySuffix);
+  // Written under a name readers skip, then renamed: an entry is there whole or not at all.
+  const std::string temporary = "." + name;
+  UniqueFd fd(::openat(folder.get(), temporary.c_str(),
+                       O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600));
+  if (fd.get() < 0) return {};
+  const std::string text = EntryText(queue, printServer, reason, *self);
+  bool written = ::fchmod(fd.get(), 0644) == 0 &&
+                 ::write(fd.get(), text.data(), text.size()) == static_cast<ssize_t>(text.size()) &&
+                 ::fsync(fd.get()) == 0;
+  written = fd.Close() && written;
+  written = written && ::renameat(folder.get(), temporary.c_str(), folder.get(), name.c_str()) == 0;
+  if (!written) {
+    ::unlinkat(folder.get(), temporary.c_str(), 0);
+    return {};
+  }
+  // The rename too must outlast a power loss before the queue is paused.
+  if (::fsync(folder.get()) != 0) {
+    ::unlinkat(folder.get(), name.c_str(), 0);
+    return {};
+  }
+  return folder_ + "/" + name;
 }
 
 void QueueHoldJournal::Remove(const std::string& entryPath) {

@@ -7,12 +7,15 @@
 
 #include <cups/cups.h>
 #include <gtest/gtest.h>
+#include <pwd.h>
 #include <signal.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <chrono>
 #include <filesystem>
+#include <fstream>
 #include <optional>
 #include <thread>
 
@@ -66,6 +69,17 @@ class PrintQueueHoldTest : public ::testing::Test {
     return entries;
   }
 
+  // The one journal entry there is; empty when there is not exactly one.
+  std::string JournalEntry() const {
+    std::vector<std::string> entries;
+    std::error_code error;
+    for (const auto& entry :
+         std::filesystem::recursive_directory_iterator(locks_.path() / "global", error)) {
+      if (entry.path().extension() == ".hold") entries.push_back(entry.path().string());
+    }
+    return entries.size() == 1 ? entries[0] : std::string();
+  }
+
   // A holder process that pauses the printer's queues and is killed with SIGKILL while
   // it holds them, as by a crash: nothing of it runs after the kill.
   void PauseInKilledHolder() {
@@ -104,6 +118,28 @@ class PrintQueueHoldTest : public ::testing::Test {
   testing::TempDir locks_;
   PrivateCupsd cupsd_;
 };
+
+// The queue's state message; empty when the server has no such queue.
+std::string StateMessage(const std::string& name) {
+  for (const PrintQueue& queue : ListPrintQueues()) {
+    if (queue.name == name) return queue.stateMessage;
+  }
+  return {};
+}
+
+// Stops the queue as an administrator does, with a reason.
+bool Disable(const char* queue, const std::string& reason) {
+  const std::string command = "/usr/sbin/cupsdisable -r '" + reason + "' " + queue;
+  return std::system(command.c_str()) == 0;
+}
+
+// The user files of other users belong to in these tests; nullopt unless this process
+// runs as root and so can give a file away.
+std::optional<uid_t> OtherUser() {
+  const passwd* nobody = ::getpwnam("nobody");
+  if (::geteuid() != 0 || nobody == nullptr) return std::nullopt;
+  return nobody->pw_uid;
+}
 
 TEST_F(PrintQueueHoldTest, PausesThePrintersQueuesWhileItLivesAndResumesOnlyThose) {
   StartCupsd();
@@ -154,6 +190,7 @@ TEST_F(PrintQueueHoldTest, ARefusedPauseIsReportedAndTheOtherQueuesAreStillHeld)
   EXPECT_EQ(QueueHoldWarning(hold),
             "Print queue Photo could not be paused (no permission): a print job may interrupt "
             "the update.");
+  EXPECT_EQ(JournalEntries(), 0u) << "a pause the server refused stays recorded";
   EXPECT_TRUE(hold.Release());
 }
 
@@ -228,6 +265,130 @@ TEST_F(PrintQueueHoldTest, ANewHoldFirstResumesAKilledHoldersQueueAndThenHoldsIt
   }
   EXPECT_EQ(QueueStopped("Photo"), false);
   EXPECT_EQ(JournalEntries(), 0u);
+}
+
+// What a killed holder's entry says is trusted only while it is this user's alone, and a
+// queue is resumed only while it is still stopped for the reason Kiln paused it with:
+// an administrator's pause, or a forged entry, never ends with a queue resumed. An entry
+// Kiln does not trust is left where it is; a trusted one whose queue is no longer
+// Kiln's to resume is removed.
+TEST_F(PrintQueueHoldTest, TheNextStartResumesOnlyAQueueItsOwnEntryStillHolds) {
+  struct Case {
+    const char* name;
+    const char* adminReason;  // the administrator stops Photo again with it; null: not
+    void (*entry)(const std::string& path);
+    bool byOtherUser;
+    std::size_t entriesLeft;
+  };
+  static uid_t otherUser = 0;
+  const Case cases[] = {
+      {"stopped again by the administrator for a jam", "paper jam", [](const std::string&) {},
+       false, 0},
+      {"forged to name a queue the administrator stopped", nullptr,
+       [](const std::string& path) {
+         std::string text = testing::TempDir::Read(path);
+         text.replace(text.find("queue=Photo"), 11, "queue=Office");
+         std::ofstream(path, std::ios::trunc) << text;
+       },
+       false, 0},
+      {"owned by another user", nullptr,
+       [](const std::string& path) { ASSERT_EQ(::chown(path.c_str(), otherUser, -1), 0); }, true,
+       1},
+      {"writable by others", nullptr,
+       [](const std::string& path) { ASSERT_EQ(::chmod(path.c_str(), 0666), 0); }, false, 1},
+  };
+  StartCupsd();
+  if (IsSkipped()) return;
+  ASSERT_TRUE(cupsd_.AddQueue("Photo", kDriver));
+  ASSERT_TRUE(cupsd_.AddQueue("Office", "Generic"));
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    if (c.byOtherUser) {
+      const std::optional<uid_t> other = OtherUser();
+      if (!other) {
+        std::printf("[  SKIPPED ] %s: only root can give a file to another user\n", c.name);
+        continue;
+      }
+      otherUser = *other;
+    }
+    ASSERT_TRUE(Disable("Office", "broken fuser - do not use"));
+    PauseInKilledHolder();
+    if (HasFatalFailure()) return;
+    const std::string entry = JournalEntry();
+    ASSERT_FALSE(entry.empty());
+    if (c.adminReason != nullptr) {
+      ASSERT_TRUE(Disable("Photo", c.adminReason));
+    }
+    c.entry(entry);
+    StartKiln();
+    EXPECT_EQ(QueueStopped("Photo"), true);
+    EXPECT_EQ(QueueStopped("Office"), true);
+    EXPECT_EQ(StateMessage("Office"), "broken fuser - do not use");
+    EXPECT_EQ(JournalEntries(), c.entriesLeft);
+    if (c.entriesLeft > 0) {
+      EXPECT_TRUE(std::filesystem::exists(entry));
+    }
+    std::filesystem::remove(entry);
+    ASSERT_EQ(std::system("/usr/sbin/cupsenable Photo Office"), 0);
+  }
+}
+
+TEST_F(PrintQueueHoldTest, AnAdministratorsPauseDuringTheHoldOutlastsIt) {
+  StartCupsd();
+  if (IsSkipped()) return;
+  ASSERT_TRUE(cupsd_.AddQueue("Photo", kDriver));
+  {
+    PrintQueueHold hold = PrintQueueHold::Hold(kPrinter);
+    ASSERT_EQ(hold.pausedQueues(), std::vector<std::string>{"Photo"});
+    EXPECT_EQ(StateMessage("Photo"), KilnPauseReason(::getpid()));
+    EXPECT_EQ(KilnPauseReason(1234),
+              "Paused by Kiln (PID 1234) while it updates the printer's firmware");
+    ASSERT_TRUE(Disable("Photo", "maintenance"));
+    EXPECT_TRUE(hold.Release()) << "nothing Kiln paused stays paused";
+  }
+  EXPECT_EQ(QueueStopped("Photo"), true);
+  EXPECT_EQ(StateMessage("Photo"), "maintenance");
+  EXPECT_EQ(JournalEntries(), 0u);
+}
+
+// Unrecorded, a pause would outlast a crash for good: a queue whose pause cannot be
+// recorded is not paused, and the warning says why.
+TEST_F(PrintQueueHoldTest, AJournalThatCannotBeWrittenPausesNothingAndSaysSo) {
+  struct Case {
+    const char* name;
+    bool directory;  // else a plain file stands where the journal's folder belongs
+  };
+  StartCupsd();
+  if (IsSkipped()) return;
+  ASSERT_TRUE(cupsd_.AddQueue("Photo", kDriver));
+  const std::filesystem::path global = locks_.path() / "global";
+  const std::string journal = (global / "held-queues").string();
+  std::filesystem::create_directories(global);
+  ASSERT_EQ(::chmod(global.c_str(), 01777), 0);
+  for (const Case& c : {Case{"a plain file", false}, Case{"another user's folder", true}}) {
+    SCOPED_TRACE(c.name);
+    std::filesystem::remove_all(journal);
+    if (c.directory) {
+      const std::optional<uid_t> other = OtherUser();
+      if (!other) {
+        std::printf("[  SKIPPED ] %s: only root can give a folder to another user\n", c.name);
+        continue;
+      }
+      std::filesystem::create_directory(journal);
+      ASSERT_EQ(::chown(journal.c_str(), *other, -1), 0);
+      ASSERT_EQ(::chmod(journal.c_str(), 01777), 0);
+    } else {
+      locks_.Write("global/held-queues", "");
+    }
+    PrintQueueHold hold = PrintQueueHold::Hold(kPrinter);
+    EXPECT_TRUE(hold.pausedQueues().empty());
+    EXPECT_EQ(hold.unpausedQueues(), std::vector<std::string>{"Photo"});
+    EXPECT_EQ(QueueStopped("Photo"), false);
+    EXPECT_EQ(QueueHoldWarning(hold),
+              "Print queue Photo could not be paused (the queue-hold journal " + journal +
+                  " cannot be written): a print job may interrupt the "
+                  "update.");
+  }
 }
 
 }  // namespace

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 #include <stdlib.h>
 
+#include <filesystem>
 #include <optional>
 #include <string>
 
@@ -28,16 +29,21 @@ class QueueWatcher final : public DownloadObserver {
  public:
   explicit QueueWatcher(const testing::PrivateCupsd& cupsd) : cupsd_(cupsd) {}
   void OnDownloadNotification(uint32_t, uint32_t) override {}
+  void OnWarning(const char* text) override { warnings += std::string(text) + "\n"; }
   void OnDownloadStage(Stage stage) override {
     if (stage == Stage::kCountdown) {
-      bothStoppedDuringCountdown =
-          testing::QueueStopped(kQueue) == true && testing::QueueStopped(kSerialQueue) == true;
+      const bool photo = testing::QueueStopped(kQueue) == true;
+      const bool serial = testing::QueueStopped(kSerialQueue) == true;
+      bothStoppedDuringCountdown = photo && serial;
+      eitherStoppedDuringCountdown = photo || serial;
       job = testing::SubmitJob(cupsd_, kQueue);
     } else if (stage == Stage::kReconnecting && job > 0) {
       jobStateWhileReconnecting = testing::JobState(kQueue, job);
     }
   }
   bool bothStoppedDuringCountdown = false;
+  bool eitherStoppedDuringCountdown = false;
+  std::string warnings;
   int job = 0;
   std::optional<ipp_jstate_t> jobStateWhileReconnecting;
 
@@ -101,6 +107,20 @@ TEST_F(QueueHeldOnTestBed, ResumedAfterAFailedUpdate) {
   printer.faults.neverReturn = true;
   ASSERT_FALSE(Update(printer));
   ExpectResumedWithTheJobDone();
+}
+
+// A pause the journal cannot record would outlast a crash for good: the update goes on
+// with the queues running and says why.
+TEST_F(QueueHeldOnTestBed, AJournalThatCannotBeWrittenLeavesTheQueuesRunningAndSaysSo) {
+  std::filesystem::create_directories(locks_.path() / "global");
+  const std::string journal = locks_.Write("global/held-queues", "");
+  ASSERT_TRUE(Update({})) << result_.text.c_str();
+  EXPECT_FALSE(watcher_.eitherStoppedDuringCountdown);
+  EXPECT_NE(watcher_.warnings.find("Print queues BySerial, Photo could not be paused (the "
+                                   "queue-hold journal " +
+                                   journal + " cannot be written)"),
+            std::string::npos)
+      << watcher_.warnings;
 }
 
 }  // namespace

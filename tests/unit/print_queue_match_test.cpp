@@ -8,7 +8,7 @@ namespace kiln::platform {
 namespace {
 
 bool Prints(const char* deviceUri, const QueuePrinter& printer, const char* makeAndModel = "") {
-  return QueuePrintsTo(PrintQueue{"Q", deviceUri, makeAndModel}, printer);
+  return QueuePrintsTo(PrintQueue{"Q", deviceUri, makeAndModel, false, {}}, printer);
 }
 
 TEST(PrintQueueMatch, SerialAndNodeMatchWholeValuesOnly) {
@@ -18,6 +18,7 @@ TEST(PrintQueueMatch, SerialAndNodeMatchWholeValuesOnly) {
   EXPECT_TRUE(Prints("usb://Orvix/T08?serial=KLN%20000%31", printer)) << "an escape at the end";
   EXPECT_FALSE(Prints("usb://Orvix/T08?serial=KLN 00011", printer));
   EXPECT_FALSE(Prints("usb://Orvix/T08?xserial=KLN 0001", printer));
+  EXPECT_TRUE(Prints("usb://Orvix/T08?serial=K%zz1", {"K%zz1", "", ""})) << "no escape";
 
   EXPECT_TRUE(Prints("file:/dev/usb/lp1", printer));
   EXPECT_TRUE(Prints("usb:///dev/usb/lp1?reset=1", printer));
