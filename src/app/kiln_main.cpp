@@ -17,9 +17,6 @@
 namespace {
 
 constexpr const char* kVersionLine = "Kiln 3.0.2 (build 585)\n";
-constexpr const char* kNoDisplayText =
-    "kiln: no display: use -S or -CheckDeviceVersion for the command-line modes, or set "
-    "DISPLAY\n";
 
 // The debug log options become the environment every printer link reads.
 void ApplyLogOptions(const kiln::app::LinuxOptions& extensions) {
@@ -86,8 +83,7 @@ int main(int argc, char** argv) {
       RunSilentUpdate(session, program);
       break;
     case RunMode::kInteractive:
-      RunInteractiveMode(session, program, argc, argv);
-      break;
+      return RunInteractiveMode(session, program, argc, argv);
   }
   return 0;
 }
