@@ -26,6 +26,9 @@ int RunInteractiveMode(AppSession& session, const StartedProgram& program, int& 
 void RunVersionReport(AppSession& session, const StartedProgram& program);
 // The silent update: no window, answers by report messages only.
 void RunSilentUpdate(AppSession& session, const StartedProgram& program);
+// A command-line mode's answer when another Kiln holds the instance lock: with --json,
+// the mode's object with the result "another-kiln-running"; nothing else, no report.
+void SayAnotherKilnRuns(const StartedProgram& program, RunMode mode);
 // --history: the update history on standard output; returns the exit status.
 int RunHistory(const StartedProgram& program);
 
