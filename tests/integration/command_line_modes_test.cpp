@@ -9,6 +9,7 @@
 #include <chrono>
 #include <fstream>
 #include <memory>
+#include <nlohmann/json.hpp>
 #include <sstream>
 #include <string>
 #include <thread>
@@ -234,6 +235,24 @@ TEST_P(CommandLineModes, JsonSaysWhenAnotherKilnRuns) {
                   "\",\"package\":null,\"printers\":[],\"reports\":[],"
                   "\"result\":\"another-kiln-running\"}\n");
   }
+}
+
+// A silent update that writes nothing still names, with --json, each printer of the
+// model and whether it already has the package's version.
+TEST_P(CommandLineModes, JsonOfAnUpToDateUpdateNamesEveryPrinter) {
+  Start({Printer(7, "1.10"), Printer(7, "1.05")});
+  Folder(7, "1.10");
+  const std::string out = dir_.File("update.json");
+  ChildProcess kiln(Command({"-S", "-M7", "--json"}), out);
+  EXPECT_EQ(kiln.WaitFor(kRunLimit), 0);
+  const auto result = nlohmann::json::parse(kiln::testing::TempDir::Read(out));
+  ASSERT_EQ(result["printers"].size(), 2u) << result;
+  EXPECT_EQ(result["printers"][0]["version_before"], "1.10");
+  EXPECT_EQ(result["printers"][0]["outcome"], "current");
+  EXPECT_EQ(result["printers"][1]["version_before"], "1.05");
+  EXPECT_EQ(result["printers"][1]["outcome"], "not-sent");
+  EXPECT_EQ(result["result"], "the printer already has this version or a newer one");
+  EXPECT_TRUE(Bed().Images().empty());
 }
 
 // Whether the process takes SIGINT itself (blocked, for its signal thread to wait for).
