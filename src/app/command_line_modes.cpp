@@ -59,6 +59,14 @@ void RunSilentUpdate(AppSession& session, const StartedProgram& program) {
   PrintJson(program, update.record());
 }
 
+void SayAnotherKilnRuns(const StartedProgram& program, RunMode mode) {
+  if (mode == RunMode::kInteractive) return;
+  ModeRecord record;
+  record.mode = mode == RunMode::kSilentUpdate ? "silent-update" : "version-report";
+  record.result = "another-kiln-running";
+  PrintJson(program, record);
+}
+
 int RunHistory(const StartedProgram& program) {
   return ShowUpdateHistory(UpdateHistoryPath(), program.commandLine.extensions.json, stdout,
                            stderr);

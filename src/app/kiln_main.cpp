@@ -17,9 +17,6 @@
 namespace {
 
 constexpr const char* kVersionLine = "Kiln 3.0.2 (build 585)\n";
-constexpr const char* kNoDisplayText =
-    "kiln: no display: use -S or -CheckDeviceVersion for the command-line modes, or set "
-    "DISPLAY\n";
 
 // The debug log options become the environment every printer link reads.
 void ApplyLogOptions(const kiln::app::LinuxOptions& extensions) {
@@ -39,6 +36,11 @@ std::string ChosenProgramFolder(const kiln::app::LinuxOptions& extensions, const
 
 int main(int argc, char** argv) {
   using namespace kiln::app;
+
+  // Stop signals are taken from the first moment: one that comes while Kiln starts is
+  // deferred like any other, so the mode still ends with its reports. Before any other
+  // thread starts.
+  kiln::platform::WatchStopSignals();
 
   StartedProgram program;
   program.commandLine = ParseCommandLine(std::span<const char* const>(
@@ -60,20 +62,20 @@ int main(int argc, char** argv) {
   if (extensions.history) return RunHistory(program);
 
   // Help and version above answer whatever else runs; past this point, a second instance
-  // ends at once and says nothing, whatever its options.
+  // ends at once and sends no report; with --json it says why.
+  const RunMode mode = ChooseMode(program.commandLine.options);
   auto instance = kiln::platform::InstanceLock::TryAcquire();
-  if (!instance) return 0;
+  if (!instance) {
+    SayAnotherKilnRuns(program, mode);
+    return 0;
+  }
   // What a killed run left held is released first, by the one instance that runs.
   kiln::platform::ResumeQueuesLeftHeld();
 
-  const RunMode mode = ChooseMode(program.commandLine.options);
   if (mode == RunMode::kInteractive && !kiln::platform::HasUsableDisplay()) {
     std::fputs(kNoDisplayText, stderr);
     return 1;
   }
-  // From here on a stop signal never cuts an update off: the modes that update look at it
-  // where they can end cleanly. Before any other thread starts.
-  if (mode != RunMode::kVersionReport) kiln::platform::WatchStopSignals();
   ApplyLogOptions(extensions);
   program.programFolder = ChosenProgramFolder(extensions, argc > 0 ? argv[0] : nullptr);
 
@@ -86,8 +88,7 @@ int main(int argc, char** argv) {
       RunSilentUpdate(session, program);
       break;
     case RunMode::kInteractive:
-      RunInteractiveMode(session, program, argc, argv);
-      break;
+      return RunInteractiveMode(session, program, argc, argv);
   }
   return 0;
 }

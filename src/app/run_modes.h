@@ -13,13 +13,22 @@ struct StartedProgram {
   std::string programFolder;  // holds Kiln.ini and the firmware files
 };
 
-// The window, until the user closes it. argc and argv are the process's, for the GUI
-// toolkit.
-void RunInteractiveMode(AppSession& session, const StartedProgram& program, int& argc, char** argv);
+// What the window mode says when no display can show it, before it ends with status 1.
+inline constexpr const char* kNoDisplayText =
+    "kiln: no display: use -S or -CheckDeviceVersion for the command-line modes, or set "
+    "DISPLAY\n";
+
+// The window, until the user closes it; the exit status. argc and argv are the
+// process's, for the GUI toolkit. A platform the toolkit cannot start here ends it with
+// kNoDisplayText and status 1.
+int RunInteractiveMode(AppSession& session, const StartedProgram& program, int& argc, char** argv);
 // The version report: no window, answers by report messages only.
 void RunVersionReport(AppSession& session, const StartedProgram& program);
 // The silent update: no window, answers by report messages only.
 void RunSilentUpdate(AppSession& session, const StartedProgram& program);
+// A command-line mode's answer when another Kiln holds the instance lock: with --json,
+// the mode's object with the result "another-kiln-running"; nothing else, no report.
+void SayAnotherKilnRuns(const StartedProgram& program, RunMode mode);
 // --history: the update history on standard output; returns the exit status.
 int RunHistory(const StartedProgram& program);
 

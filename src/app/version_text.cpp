@@ -24,12 +24,14 @@ uint32_t LeadingNumber(std::string_view text) {
 
 bool PackageOlderThanDevice(std::string_view packageVersion, std::string_view deviceVersion) {
   return config::IsFirmwareVersion(packageVersion) && config::IsFirmwareVersion(deviceVersion) &&
-         CompareVersionText(packageVersion, config::ComparedPart(deviceVersion)) < 0;
+         CompareVersionText(config::Unpadded(packageVersion), config::ComparedPart(deviceVersion)) <
+             0;
 }
 
 bool DeviceOlderThanPackage(std::string_view deviceVersion, std::string_view packageVersion) {
   return config::IsFirmwareVersion(packageVersion) && config::IsFirmwareVersion(deviceVersion) &&
-         CompareVersionText(config::ComparedPart(deviceVersion), packageVersion) < 0;
+         CompareVersionText(config::ComparedPart(deviceVersion), config::Unpadded(packageVersion)) <
+             0;
 }
 
 double VersionAsDecimal(std::string_view version) {

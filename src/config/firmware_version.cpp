@@ -17,12 +17,19 @@ bool IsLetter(char c) {
 
 }  // namespace
 
+std::string_view Unpadded(std::string_view version) {
+  while (!version.empty() && (version.back() == ' ' || version.back() == '\0')) {
+    version.remove_suffix(1);
+  }
+  return version;
+}
+
 std::string_view ComparedPart(std::string_view version) {
-  return version.substr(0, kComparedVersionCharacters);
+  return Unpadded(version).substr(0, kComparedVersionCharacters);
 }
 
 bool IsFirmwareVersion(std::string_view text) {
-  while (!text.empty() && (text.back() == ' ' || text.back() == '\0')) text.remove_suffix(1);
+  text = Unpadded(text);
   std::size_t i = 0;
   while (i < text.size() && IsDigit(text[i])) ++i;
   if (i == 0) return false;

@@ -9,7 +9,12 @@ namespace kiln::config {
 // "1.07"), as texts, character by character without regard to case.
 inline constexpr std::size_t kComparedVersionCharacters = 4;
 
-// The part of a version text that takes part in comparisons.
+// The version text without the blanks and zero bytes that pad it in a header or an
+// answer: "1.1 " and "1.1\0" state the same version as "1.1".
+std::string_view Unpadded(std::string_view version);
+
+// The part of a version text that takes part in comparisons: its first four characters,
+// padding ignored.
 std::string_view ComparedPart(std::string_view version);
 
 // Whether a text states a version as packages and printers do: a number, optionally a
@@ -23,7 +28,8 @@ bool IsFirmwareVersion(std::string_view text);
 // without regard to case).
 int CompareVersionText(std::string_view a, std::string_view b);
 
-// Whether a printer's revision text states this version (compared parts equal).
+// Whether a printer's revision text states this version (compared parts equal, padding
+// of either ignored).
 bool StatesVersion(std::string_view revision, std::string_view version);
 
 }  // namespace kiln::config

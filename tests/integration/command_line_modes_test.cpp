@@ -3,10 +3,13 @@
 // test's own (on a private Xvfb) or, without a display, as lines on standard output.
 
 #include <gtest/gtest.h>
+#include <signal.h>
 #include <stdlib.h>
 
 #include <chrono>
+#include <fstream>
 #include <memory>
+#include <nlohmann/json.hpp>
 #include <sstream>
 #include <string>
 #include <thread>
@@ -16,6 +19,7 @@
 #include "app/report_sink.h"
 #include "app/version_text.h"
 #include "config/firmware_package.h"
+#include "platform/instance_lock.h"
 #include "support/child_process.h"
 #include "support/package_builder.h"
 #include "support/temp_dir.h"
@@ -213,6 +217,96 @@ TEST_P(CommandLineModes, SecondInstanceSendsNothing) {
   EXPECT_EQ(Run({"-S", "-M7"}), Reports{});
   EXPECT_EQ(first.WaitFor(kRunLimit), 0);
   EXPECT_EQ(ReportsOf(firstOut, firstWindow), (Reports{{101, 0}, {100, 1}, {110, 11}}));
+}
+
+// With --json, a Kiln that finds another running says so in its mode's object, and
+// writes nothing else: an integrator tells it from a crash.
+TEST_P(CommandLineModes, JsonSaysWhenAnotherKilnRuns) {
+  Folder(7, "1.10");
+  const auto other = platform::InstanceLock::TryAcquire();
+  ASSERT_TRUE(other.has_value());
+  for (const auto& [option, mode] :
+       {std::pair{"-S", "silent-update"}, std::pair{"-CheckBinVersion", "version-report"}}) {
+    const std::string out = dir_.File("second.json");
+    ChildProcess second(Command({option, "-M7", "--json"}), out);
+    EXPECT_EQ(second.WaitFor(kRunLimit), 0);
+    EXPECT_EQ(kiln::testing::TempDir::Read(out),
+              std::string("{\"mode\":\"") + mode +
+                  "\",\"package\":null,\"printers\":[],\"reports\":[],"
+                  "\"result\":\"another-kiln-running\"}\n");
+  }
+}
+
+// A silent update that writes nothing still names, with --json, each printer of the
+// model and whether it already has the package's version.
+TEST_P(CommandLineModes, JsonOfAnUpToDateUpdateNamesEveryPrinter) {
+  Start({Printer(7, "1.10"), Printer(7, "1.05")});
+  Folder(7, "1.10");
+  const std::string out = dir_.File("update.json");
+  ChildProcess kiln(Command({"-S", "-M7", "--json"}), out);
+  EXPECT_EQ(kiln.WaitFor(kRunLimit), 0);
+  const auto result = nlohmann::json::parse(kiln::testing::TempDir::Read(out));
+  ASSERT_EQ(result["printers"].size(), 2u) << result;
+  EXPECT_EQ(result["printers"][0]["version_before"], "1.10");
+  EXPECT_EQ(result["printers"][0]["outcome"], "current");
+  EXPECT_EQ(result["printers"][1]["version_before"], "1.05");
+  EXPECT_EQ(result["printers"][1]["outcome"], "not-sent");
+  EXPECT_EQ(result["result"], "the printer already has this version or a newer one");
+  EXPECT_TRUE(Bed().Images().empty());
+}
+
+// Whether the process takes SIGINT itself (blocked, for its signal thread to wait for).
+bool TakesStopSignals(pid_t pid) {
+  std::ifstream status("/proc/" + std::to_string(pid) + "/status");
+  std::string line;
+  while (std::getline(status, line)) {
+    if (line.rfind("SigBlk:", 0) == 0) {
+      return (std::stoull(line.substr(7), nullptr, 16) >> (SIGINT - 1) & 1) != 0;
+    }
+  }
+  return false;
+}
+
+// A stop signal at the first moment Kiln can take one, in each command-line mode: the
+// mode ends as it does after any stop before a download, with its reports and its JSON,
+// and nothing is sent to the printer.
+TEST_P(CommandLineModes, StopSignalWhileStartingStillEndsWithReports) {
+  Start({Printer(7, "1.05")});
+  Folder(7, "1.10");
+  const struct {
+    const char* option;
+    Reports reports;
+  } kModes[] = {{"-S", {{100, 0}, {110, 12}}},
+                {"-CheckBinVersion", {{102, PackVersion("1.10")}, {103, 0}}}};
+  for (const auto& [option, expected] : kModes) {
+    const std::string out = dir_.File("stdout.txt");
+    ChildProcess kiln(Command({option, "-M7"}), out);
+    const auto deadline = std::chrono::steady_clock::now() + kRunLimit;
+    while (!TakesStopSignals(kiln.pid()) && std::chrono::steady_clock::now() < deadline) {
+      std::this_thread::yield();
+    }
+    ASSERT_TRUE(TakesStopSignals(kiln.pid())) << option << ": stop signals are not taken";
+    ASSERT_EQ(::kill(kiln.pid(), SIGINT), 0);
+    EXPECT_EQ(kiln.WaitFor(kRunLimit), 0) << option << ": not ended by the signal";
+    EXPECT_EQ(ReportsOf(out, window_), expected) << option;
+  }
+  EXPECT_TRUE(Bed().Images().empty());
+}
+
+// A folder name that is not UTF-8 reaches the JSON object as replacement characters,
+// never as a failure to print it.
+TEST_P(CommandLineModes, JsonCarriesAFileNameThatIsNotUtf8) {
+  Folder(7, "1.10");
+  const std::filesystem::path folder = dir_.path() / "fw\xFF\xFE";
+  std::filesystem::create_directory(folder);
+  std::filesystem::copy(dir_.File("fw.bin"), folder / "fw.bin");
+  std::filesystem::copy(dir_.File("Kiln.ini"), folder / "Kiln.ini");
+  const std::string out = dir_.File("report.json");
+  ChildProcess kiln({KILN_PROGRAM, "--dir", folder.string(), "-CheckBinVersion", "--json"}, out);
+  EXPECT_EQ(kiln.WaitFor(kRunLimit), 0);
+  const std::string json = kiln::testing::TempDir::Read(out);
+  EXPECT_NE(json.find("/fw\xEF\xBF\xBD\xEF\xBF\xBD/fw.bin\""), std::string::npos) << json;
+  EXPECT_NE(json.find("\"result\":\"package version read\""), std::string::npos) << json;
 }
 
 INSTANTIATE_TEST_SUITE_P(ReportPaths, CommandLineModes,

@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <stdlib.h>
+#include <sys/socket.h>
+#include <sys/un.h>
 
 #include <chrono>
 #include <string>
@@ -10,6 +12,7 @@
 #include <vector>
 
 #include "config/firmware_package.h"
+#include "platform/unique_fd.h"
 #include "support/child_process.h"
 #include "support/package_builder.h"
 #include "support/private_cupsd.h"
@@ -115,6 +118,29 @@ TEST_F(KilnProcess, WindowWithoutADisplayEndsWithStatusOneAndSaysWhy) {
   EXPECT_EQ(TempDir::Read(err),
             "kiln: no display: use -S or -CheckDeviceVersion for the command-line modes, or "
             "set DISPLAY\n");
+}
+
+// Platforms the toolkit cannot start here: no plugin of that name, no frame buffer, no
+// graphics device, a compositor socket that nothing serves. Each ends as a missing display.
+TEST_F(KilnProcess, WindowOnAPlatformThatCannotStartEndsWithStatusOne) {
+  sockaddr_un socket{};
+  socket.sun_family = AF_UNIX;
+  const std::string path = dir_.File("wayland-0");
+  path.copy(socket.sun_path, sizeof socket.sun_path - 1);
+  const platform::UniqueFd bound(::socket(AF_UNIX, SOCK_STREAM, 0));
+  ASSERT_EQ(::bind(bound.get(), reinterpret_cast<const sockaddr*>(&socket), sizeof socket), 0);
+  ::setenv("WAYLAND_DISPLAY", path.c_str(), 1);
+  for (const char* platform : {"junkplatform", "linuxfb", "eglfs", "wayland"}) {
+    ::setenv("QT_QPA_PLATFORM", platform, 1);
+    const std::string err = dir_.File("stderr.txt");
+    ChildProcess kiln(
+        {"/bin/sh", "-c", std::string(KILN_PROGRAM) + " --dir /nonexistent 2>" + err});
+    EXPECT_EQ(kiln.WaitFor(kRunLimit), 1) << platform << ": no abort, no core file";
+    const std::string said = TempDir::Read(err);
+    EXPECT_NE(said.find("kiln: no display: "), std::string::npos) << platform << ": " << said;
+  }
+  ::unsetenv("QT_QPA_PLATFORM");
+  ::unsetenv("WAYLAND_DISPLAY");
 }
 
 TEST_F(KilnProcess, HelpAndVersionAnswerWhileAnotherKilnRuns) {

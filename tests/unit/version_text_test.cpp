@@ -7,11 +7,14 @@
 #include <cstdlib>
 #include <filesystem>
 #include <string>
+#include <string_view>
 
 #include "support/temp_dir.h"
 
 namespace kiln::app {
 namespace {
+
+using namespace std::string_view_literals;
 
 TEST(VersionText, ComparedAsTextsWithoutCase) {
   EXPECT_TRUE(PackageOlderThanDevice("1.06", "1.07"));
@@ -73,6 +76,30 @@ TEST(VersionText, TextsThatStateNoVersionAreNeverOlderOrNewer) {
     EXPECT_FALSE(PackageOlderThanDevice("1.05", noVersion)) << noVersion;
   }
   EXPECT_TRUE(DeviceOlderThanPackage("1.05", "1.10"));
+}
+
+TEST(VersionText, WhatStatesAVersion) {
+  using config::IsFirmwareVersion;
+  for (const std::string_view version :
+       {"1.07"sv, "2"sv, "1.0a"sv, "1.07b2"sv, "1.07.1"sv, "1.10  "sv, "1.10\0\0"sv}) {
+    EXPECT_TRUE(IsFirmwareVersion(version)) << version;
+  }
+  for (const std::string_view noVersion :
+       {"1."sv, ".1"sv, "1.0/"sv, "1.0\xFF"sv, "1.0-rc"sv, "1 .1"sv, " 1.0"sv, "1\0.1"sv}) {
+    EXPECT_FALSE(IsFirmwareVersion(noVersion)) << noVersion;
+  }
+}
+
+TEST(VersionText, PaddingNeverMakesAVersionDifferFromItself) {
+  // A header's version padded with blanks or zero bytes is the same version as the
+  // printer's bare one: not older, not newer, and the printer running it states it.
+  for (const std::string_view padded : {"1.1 "sv, "1.1  "sv, "1.1\0\0"sv}) {
+    EXPECT_FALSE(DeviceOlderThanPackage("1.1"sv, padded)) << padded;
+    EXPECT_FALSE(PackageOlderThanDevice(padded, "1.1")) << padded;
+    EXPECT_TRUE(config::StatesVersion("1.1"sv, padded)) << padded;
+    EXPECT_TRUE(config::StatesVersion(padded, "1.1")) << padded;
+    EXPECT_TRUE(DeviceOlderThanPackage("1.0"sv, padded)) << padded;
+  }
 }
 
 }  // namespace

@@ -2,6 +2,8 @@
 
 #include "app/gui/interactive_mode.h"
 
+#include <unistd.h>
+
 #include <QApplication>
 #include <QDir>
 #include <QFile>
@@ -9,7 +11,10 @@
 #include <QGuiApplication>
 #include <QSocketNotifier>
 #include <QTimer>
+#include <QtGlobal>
+#include <cstdio>
 #include <memory>
+#include <optional>
 
 #include "app/gui/colour_mode_dialog.h"
 #include "app/gui/kiln_resources.h"
@@ -40,6 +45,33 @@ std::optional<std::string> AskFirmwareFolder() {
   if (chosen.isEmpty()) return std::nullopt;
   return QFile::encodeName(chosen.first()).toStdString();
 }
+
+QtMessageHandler g_toolkitMessages = nullptr;
+
+// A fatal message while the toolkit starts its platform means that the platform cannot
+// run here: no plugin of that name, no frame buffer or graphics device, nothing serving
+// the display. The toolkit would abort the process; Kiln ends as it does without a
+// display instead. Other messages go where they went before.
+void EndWithoutDisplayOnFatal(QtMsgType type, const QMessageLogContext& context,
+                              const QString& message) {
+  if (type != QtFatalMsg) {
+    if (g_toolkitMessages != nullptr) g_toolkitMessages(type, context, message);
+    return;
+  }
+  std::fprintf(stderr, "%s\n", qPrintable(message));
+  std::fputs(kNoDisplayText, stderr);
+  std::fflush(stderr);
+  ::_exit(1);
+}
+
+// Lets a platform that cannot start end the program as a missing display, while it lives.
+class PlatformStartGuard {
+ public:
+  PlatformStartGuard() { g_toolkitMessages = qInstallMessageHandler(EndWithoutDisplayOnFatal); }
+  ~PlatformStartGuard() { qInstallMessageHandler(g_toolkitMessages); }
+  PlatformStartGuard(const PlatformStartGuard&) = delete;
+  PlatformStartGuard& operator=(const PlatformStartGuard&) = delete;
+};
 
 }  // namespace
 
@@ -75,14 +107,24 @@ void RunMainWindow(AppSession& session, const StartedProgram& program) {
   window.exec();
 }
 
-void RunInteractiveMode(AppSession& session, const StartedProgram& program, int& argc,
-                        char** argv) {
-  QApplication application(argc, argv);
+int RunInteractiveMode(AppSession& session, const StartedProgram& program, int& argc, char** argv) {
+  std::optional<QApplication> application;
+  {
+    const PlatformStartGuard guard;
+    application.emplace(argc, argv);
+  }
+  // A platform that started without a screen (a frame buffer it could not open) cannot
+  // show a window either.
+  if (QGuiApplication::primaryScreen() == nullptr) {
+    std::fputs(kNoDisplayText, stderr);
+    return 1;
+  }
   QApplication::setWindowIcon(KilnIcon());
   StartedProgram started = program;
   started.programFolder = ChooseInteractiveFolder(
       program.programFolder, !program.commandLine.extensions.dir.empty(), &AskFirmwareFolder);
   RunMainWindow(session, started);
+  return 0;
 }
 
 }  // namespace kiln::app
