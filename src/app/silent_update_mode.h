@@ -23,7 +23,7 @@
 namespace kiln::app {
 
 // The stop signal received so far, 0 for none (platform::StopRequested).
-using StopRequest = std::function<int()>;
+using StopRequest = protocol::StopRequest;
 
 // Records an update in the update history; an empty text when it did, else the reason.
 

@@ -164,6 +164,90 @@ TEST_F(Modes, StopDuringAStepLetsItEndAndStartsNoOther) {
   EXPECT_EQ(std::count(progress_.warnings.begin(), progress_.warnings.end(), kStopDeferredText), 1);
 }
 
+// After 101 the versions were compared (100 1), but no download began: nothing is sent
+// and no history is written.
+TEST_F(Modes, StopRightAfterTheDownloadIsAnnouncedSendsNothingAndWritesNoHistory) {
+  sim::VirtualPrinter& printer = Model6WithCpuStep();
+  CommandLineOptions options;
+  options.model = 6;
+  std::vector<ModeRecord> histories;
+  SilentUpdate update(session_, options, reports_, progress_, rig_.Links(), nullptr,
+                      [this] { return reports_.list.empty() ? 0 : SIGINT; });
+  update.SetHistory([&](const ModeRecord& record) {
+    histories.push_back(record);
+    return std::string();
+  });
+  update.Run(dir_.path().string());
+  EXPECT_EQ(reports_.list, (Reports{{101, 0}, {100, 1}, {110, 12}}));
+  EXPECT_TRUE(printer.Images().empty());
+  EXPECT_TRUE(histories.empty());
+}
+
+// Two printers: a stop during printer 1's transfer leaves printer 2 not sent to, out of
+// the history; a stop during the reconnection is said too.
+TEST_F(Modes, StopDuringOnePrintersTransferSendsNothingToTheNext) {
+  sim::VirtualPrinter& first = Printer(7, "1.05");
+  sim::VirtualPrinter& second = Printer(7, "1.05");
+  Package("fw.bin", config::kHeaderOffsetMain, 7, "1.10");
+  dir_.Write("Kiln.ini", "[FW_INFO1]\nFile=fw.bin\n");
+  CommandLineOptions options;
+  options.model = 7;
+  std::vector<ModeRecord> histories;
+  SilentUpdate update(session_, options, reports_, progress_, rig_.Links(), nullptr,
+                      [this] { return progress_.data.empty() ? 0 : SIGTERM; });
+  update.SetHistory([&](const ModeRecord& record) {
+    histories.push_back(record);
+    return std::string();
+  });
+  update.Run(dir_.path().string());
+  EXPECT_EQ(reports_.list, (Reports{{101, 0}, {100, 1}, {110, 12}}));
+  EXPECT_EQ(first.Version(), "1.10");
+  EXPECT_TRUE(second.Images().empty());
+  ASSERT_EQ(update.record().printers.size(), 2u);
+  EXPECT_EQ(update.record().printers[1].result, protocol::PrinterResult::kNotSent);
+  ASSERT_EQ(histories.size(), 1u);
+  EXPECT_EQ(histories[0].printers.size(), 1u);
+  EXPECT_EQ(std::count(progress_.warnings.begin(), progress_.warnings.end(), kStopDeferredText), 1);
+
+  // The stop comes while a model-9 printer is reconnected.
+  sim::VirtualPrinter& third = Printer(9, "1.05");
+  Package("fw9.bin", config::kHeaderOffsetMain, 9, "1.10");
+  dir_.Write("Kiln.ini", "[FW_INFO1]\nFile=fw9.bin\n");
+  options.model = 9;
+  progress_ = RecordedProgress();
+  const auto reconnecting = [this] {
+    return std::count(progress_.phases.begin(), progress_.phases.end(),
+                      UpdatePhase::kReconnection) != 0
+               ? SIGHUP
+               : 0;
+  };
+  SilentUpdate(session_, options, reports_, progress_, rig_.Links(), nullptr, reconnecting)
+      .Run(dir_.path().string());
+  EXPECT_EQ(third.Version(), "1.10");
+  EXPECT_EQ(std::count(progress_.warnings.begin(), progress_.warnings.end(), kStopDeferredText), 1);
+}
+
+// Where nothing is written, each surveyed printer shows whether it has the package's
+// version itself; one whose version is no version is not current.
+TEST_F(Modes, SurveyWithoutAnUpdateTellsEachPrintersOwnState) {
+  Printer(7, "1.10");
+  Printer(7, "1.05");
+  Printer(7, "N/A");
+  Package("fw.bin", config::kHeaderOffsetMain, 7, "1.10");
+  dir_.Write("Kiln.ini", "[FW_INFO1]\nFile=fw.bin\n");
+  CommandLineOptions options;
+  options.model = 7;
+  SilentUpdate update(session_, options, reports_, progress_, rig_.Links());
+  update.SurveyEveryPrinter(true);
+  update.Run(dir_.path().string());
+  EXPECT_EQ(reports_.list, (Reports{{100, 1}, {110, 1}}));
+  std::vector<protocol::PrinterResult> results;
+  for (const auto& printer : update.record().printers) results.push_back(printer.result);
+  using protocol::PrinterResult;
+  EXPECT_EQ(results, (std::vector<PrinterResult>{PrinterResult::kCurrent, PrinterResult::kNotSent,
+                                                 PrinterResult::kNotSent}));
+}
+
 TEST_F(Modes, StopBeforeTheUpdateSendsNothing) {
   sim::VirtualPrinter& printer = Printer(7, "1.05");
   Package("fw.bin", config::kHeaderOffsetMain, 7, "1.10");
