@@ -51,8 +51,8 @@ class UpdateWorker {
   // texts is the worker's own copy of the language texts, so the window thread may keep
   // using its own while the update runs. The download's notifications go to observer.
   // Status texts go to showStatus, or straight to the view without it. writeHistory, when
-  // given, receives what became of each printer once the update has ended; a history that
-  // cannot be written is only a warning.
+  // given, receives what became of each printer a download began for once the update has
+  // ended; a history that cannot be written is only a warning.
   UpdateWorker(WorkerHandover handover, const i18n::LanguageFile& texts, const char* languageTag,
                MainWindowView& view, usb::LinkFactory links, platform::Clock& clock,
                DownloadObserver* observer, StatusShow showStatus = {},
