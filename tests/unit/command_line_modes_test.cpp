@@ -75,11 +75,25 @@ class Modes : public ::testing::Test {
                                                 version));
   }
 
+  // The silent update with stop as its stop input; what it writes to the history goes to
+  // histories_. Returns its record.
+  ModeRecord RunSilent(const CommandLineOptions& options, StopRequest stop) {
+    SilentUpdate update(session_, options, reports_, progress_, rig_.Links(), nullptr,
+                        std::move(stop));
+    update.SetHistory([this](const ModeRecord& record) {
+      histories_.push_back(record);
+      return std::string();
+    });
+    update.Run(dir_.path().string());
+    return update.record();
+  }
+
   kiln::testing::VirtualPrinterRig rig_;
   kiln::testing::TempDir dir_;
   AppSession session_;
   RecordedReports reports_;
   RecordedProgress progress_;
+  std::vector<ModeRecord> histories_;
 };
 
 TEST_F(Modes, CpuStepGoesFirstAndTheMainImageFollows) {
@@ -170,17 +184,10 @@ TEST_F(Modes, StopRightAfterTheDownloadIsAnnouncedSendsNothingAndWritesNoHistory
   sim::VirtualPrinter& printer = Model6WithCpuStep();
   CommandLineOptions options;
   options.model = 6;
-  std::vector<ModeRecord> histories;
-  SilentUpdate update(session_, options, reports_, progress_, rig_.Links(), nullptr,
-                      [this] { return reports_.list.empty() ? 0 : SIGINT; });
-  update.SetHistory([&](const ModeRecord& record) {
-    histories.push_back(record);
-    return std::string();
-  });
-  update.Run(dir_.path().string());
+  RunSilent(options, [this] { return reports_.list.empty() ? 0 : SIGINT; });
   EXPECT_EQ(reports_.list, (Reports{{101, 0}, {100, 1}, {110, 12}}));
   EXPECT_TRUE(printer.Images().empty());
-  EXPECT_TRUE(histories.empty());
+  EXPECT_TRUE(histories_.empty());
 }
 
 // Two printers: a stop during printer 1's transfer leaves printer 2 not sent to, out of
@@ -192,21 +199,15 @@ TEST_F(Modes, StopDuringOnePrintersTransferSendsNothingToTheNext) {
   dir_.Write("Kiln.ini", "[FW_INFO1]\nFile=fw.bin\n");
   CommandLineOptions options;
   options.model = 7;
-  std::vector<ModeRecord> histories;
-  SilentUpdate update(session_, options, reports_, progress_, rig_.Links(), nullptr,
-                      [this] { return progress_.data.empty() ? 0 : SIGTERM; });
-  update.SetHistory([&](const ModeRecord& record) {
-    histories.push_back(record);
-    return std::string();
-  });
-  update.Run(dir_.path().string());
+  const ModeRecord record =
+      RunSilent(options, [this] { return progress_.data.empty() ? 0 : SIGTERM; });
   EXPECT_EQ(reports_.list, (Reports{{101, 0}, {100, 1}, {110, 12}}));
   EXPECT_EQ(first.Version(), "1.10");
   EXPECT_TRUE(second.Images().empty());
-  ASSERT_EQ(update.record().printers.size(), 2u);
-  EXPECT_EQ(update.record().printers[1].result, protocol::PrinterResult::kNotSent);
-  ASSERT_EQ(histories.size(), 1u);
-  EXPECT_EQ(histories[0].printers.size(), 1u);
+  ASSERT_EQ(record.printers.size(), 2u);
+  EXPECT_EQ(record.printers[1].result, protocol::PrinterResult::kNotSent);
+  ASSERT_EQ(histories_.size(), 1u);
+  EXPECT_EQ(histories_[0].printers.size(), 1u);
   EXPECT_EQ(std::count(progress_.warnings.begin(), progress_.warnings.end(), kStopDeferredText), 1);
 
   // The stop comes while a model-9 printer is reconnected.
@@ -221,8 +222,7 @@ TEST_F(Modes, StopDuringOnePrintersTransferSendsNothingToTheNext) {
                ? SIGHUP
                : 0;
   };
-  SilentUpdate(session_, options, reports_, progress_, rig_.Links(), nullptr, reconnecting)
-      .Run(dir_.path().string());
+  RunSilent(options, reconnecting);
   EXPECT_EQ(third.Version(), "1.10");
   EXPECT_EQ(std::count(progress_.warnings.begin(), progress_.warnings.end(), kStopDeferredText), 1);
 }
