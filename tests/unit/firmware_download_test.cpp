@@ -294,12 +294,19 @@ TEST_F(Flash, StopDuringAPrintersTransferStartsNoOtherPrintersTransfer) {
 
   EXPECT_EQ(first.Images().size(), 1u);
   EXPECT_EQ(first.Version(), "2.00");
-  EXPECT_EQ(CountOf(Commands(second), cmd::kWriteStart), 0u);
-  EXPECT_TRUE(second.Images().empty());
+  EXPECT_TRUE(second.Transcript().empty()) << "not even looked for";
   ASSERT_EQ(result_.printers.size(), 2u);
   EXPECT_EQ(result_.printers[0].result, PrinterResult::kUpdated);
   EXPECT_EQ(result_.printers[1].result, PrinterResult::kNotSent);
+  EXPECT_EQ(result_.text, "A stop was requested: printer 2 was not sent the firmware.");
   EXPECT_EQ(recorder_.stopsNoticed, 1);
+
+  // The stop comes while printer 2 is looked for: its transfer does not start either.
+  recorder_ = Recorder();
+  stop_ = [&second] { return second.Transcript().empty() ? 0 : SIGTERM; };
+  EXPECT_FALSE(Run(7, Package(7)));
+  EXPECT_EQ(CountOf(Commands(second), cmd::kWriteStart), 0u);
+  EXPECT_EQ(result_.printers[1].result, PrinterResult::kNotSent);
 
   // A stop during the reconnection is noticed there, and the check goes on.
   recorder_ = Recorder();
