@@ -93,6 +93,12 @@ struct PrinterFaults {
   // Leaves USB once this many firmware data bytes (0x8301 or 0x8308 payload) have arrived,
   // and comes back after the restart gap unchanged (unless neverReturn); 0: off.
   uint32_t leaveAfterDataBytes = 0;
+  // With leaveAfterDataBytes: the data after the limit is still read from the node but
+  // not kept, and the printer leaves when the next packet the host waits for an answer
+  // to arrives (the end of the write), without taking it. The host's writes before then
+  // are all taken whatever the timing, as by a pipe that had taken the whole image when
+  // the printer left.
+  bool leaveWhenAnswerAwaited = false;
   // Programming loses or alters the device data block.
   BlockDamage blockDamage = BlockDamage::kNone;
 };

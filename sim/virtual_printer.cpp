@@ -118,6 +118,12 @@ std::size_t VirtualPrinter::PendingAnswerBytes() {
 }
 
 void VirtualPrinter::Handle(ReceivedPacket&& packet) {
+  if (leavingAtNextAnswer_ && packet.flags == kFlagAnswered &&
+      packet.command != cmd::kFirmwareData) {
+    leavingAtNextAnswer_ = false;
+    LeaveInTransfer();
+    return;
+  }
   PacketRecord record;
   record.command = packet.command;
   record.flags = packet.flags;
@@ -251,6 +257,16 @@ void VirtualPrinter::TakeData(const std::vector<uint8_t>& payload) {
   dataBytesReceived_ += payload.size();
   const uint32_t leaveAfter = config_.faults.leaveAfterDataBytes;
   if (leaveAfter == 0 || leftInTransfer_ || dataBytesReceived_ < leaveAfter) return;
+  if (config_.faults.leaveWhenAnswerAwaited) {
+    leavingAtNextAnswer_ = true;
+    writingImage_ = false;  // nothing more is kept
+    fileKindInProgress_.reset();
+    return;
+  }
+  LeaveInTransfer();
+}
+
+void VirtualPrinter::LeaveInTransfer() {
   leftInTransfer_ = true;
   LeaveUsb();
   returnProductId_ = productId_;

@@ -121,6 +121,8 @@ class VirtualPrinter {
   // Applies the block-after-programming fault.
   void DamageBlock();
   void LeaveUsb();
+  // Leaves in the middle of a transfer, to come back unchanged after the restart gap.
+  void LeaveInTransfer();
   void Arrive();
   StatusBytes CurrentStatus(bool countPoll);
 
@@ -144,6 +146,7 @@ class VirtualPrinter {
   uint16_t returnProductId_ = 0;
   bool onUsb_ = true;
   bool leftInTransfer_ = false;
+  bool leavingAtNextAnswer_ = false;  // leaveWhenAnswerAwaited: the limit was reached
 
   // Transfers in progress.
   std::vector<uint8_t> imageInProgress_;

@@ -373,7 +373,7 @@ void MainWindowController::OnStart() {
     printer.version = printer_.deviceVersion.c_str();
   }
   WorkerHandover handover{PlanUpdate(entry_, package_, printer, UpdateMode::kWindow),
-                          PackageRecord(package_), printer_};
+                          PackageRecord(package_), printer_, services_.stopRequested};
   // The plan holds the files now; they go when the update has ended.
   package_.files = {};
 

@@ -19,6 +19,7 @@
 #include "i18n/language_file.h"
 #include "platform/clock.h"
 #include "platform/installed_printers.h"
+#include "platform/stop_signals.h"
 #include "platform/usb_printer_nodes.h"
 #include "protocol/download_observer.h"
 #include "usb/link_factory.h"
@@ -60,6 +61,8 @@ struct WindowServices {
   UnreachablePrinterProbe unreachablePrinters = &platform::UnreachableUsbPrinters;
   // Where each update's outcome per printer is recorded; none by default.
   HistoryWriter writeHistory;
+  // The stop signal received so far: an update under way starts no further step after it.
+  protocol::StopRequest stopRequested = &platform::StopRequested;
 };
 
 enum class DeviceChange { kArrival, kRemovalComplete, kOther };

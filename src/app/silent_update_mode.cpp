@@ -54,6 +54,8 @@ class ProgressObserver final : public DownloadObserver {
     progress_.CountdownSecond(left);
   }
   void OnWarning(const char* text) override { progress_.Warning(text); }
+  // The download saw the stop before a printer's transfer or while it reconnects them.
+  void OnStopNoticed() override { SayStopDeferred(); }
 
  private:
   void SayStopDeferred() {
@@ -140,8 +142,12 @@ void SilentUpdate::Run(std::string_view programFolder) {
 }
 
 void SilentUpdate::WriteHistory() {
-  if (!writeHistory_) return;
-  const std::string error = writeHistory_(record_);
+  // Only the printers a download began for are recorded: a stop right after 101 leaves
+  // nothing to write.
+  ModeRecord history = record_;
+  history.printers = protocol::PrintersSentTo(record_.printers);
+  if (!writeHistory_ || history.printers.empty()) return;
+  const std::string error = writeHistory_(history);
   if (error.empty()) return;
   progress_.Warning("the update history could not be written (" + error +
                     "); the update's result is unchanged");
@@ -216,7 +222,8 @@ bool SilentUpdate::Flash(UpdatePhase phase, const protocol::FlashRequest& reques
   text.Format("sending %s", request.image.path.c_str());
   progress_.Phase(phase, text);
   const protocol::FlashResult result =
-      protocol::FirmwareDownload(makeLink_).FlashFirmware(request, observer_);
+      protocol::FirmwareDownload(makeLink_, protocol::SystemQueueHolder(), stopRequested_)
+          .FlashFirmware(request, observer_);
   NoteStep(record_, result);
   if (result.flashed) return true;
   if (!result.text.empty()) progress_.Phase(phase, result.text);
@@ -234,8 +241,9 @@ uint32_t SilentUpdate::Update() {
   bool written = false;
   for (const PlanStep& step : plan.steps) {
     const bool firmware = step.kind == StepKind::kFirmware;
-    // The main download follows the CPU step at once, unless a stop came meanwhile.
-    if (firmware && Stopped()) {
+    // Each step follows the one before at once, unless a stop came meanwhile (also right
+    // after 101: the versions were compared, nothing was sent).
+    if (Stopped()) {
       SettleOutcomes(record_, false);
       return report::kUpdateFailed;
     }

@@ -23,7 +23,7 @@
 namespace kiln::app {
 
 // The stop signal received so far, 0 for none (platform::StopRequested).
-using StopRequest = std::function<int()>;
+using StopRequest = protocol::StopRequest;
 
 // Records an update in the update history; an empty text when it did, else the reason.
 
@@ -36,9 +36,10 @@ inline constexpr const char* kStopDeferredText =
 // outcome). Never waits for a person: nothing is shown but the progress lines. A stop
 // signal before the first download ends the run with 110 = 12; one during a printer's
 // download, count-down and check is said once and takes effect after it, before any
-// further step; the reports are sent either way. What the mode found and did is kept in
-// record(); an update that began is written to the history (SetHistory) before 100 and
-// 110 are reported, and a history that cannot be written is only a warning.
+// further step or printer's transfer; the reports are sent either way. What the mode
+// found and did is kept in record(); the printers a download began for are written to
+// the history (SetHistory) before 100 and 110 are reported, and a history that cannot be
+// written is only a warning.
 class SilentUpdate {
  public:
   // unreachablePrinters names, when no printer answers, a printer the kernel sees but

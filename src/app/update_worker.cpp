@@ -58,6 +58,11 @@ WorkerOutcome UpdateWorker::Run() {
   // False when a step before the normal firmware ended the update.
   bool firmwareReached = true;
   for (const PlanStep& step : handover_.plan.steps) {
+    // A stop lets the step under way end, with its printers checked; no further one starts.
+    if (StopRequested()) {
+      firmwareReached = false;
+      break;
+    }
     const bool ok = RunStep(step);
     if (step.kind == StepKind::kFirmware) outcome.firmwareWritten = ok;
     if (!ok && step.failureEndsUpdate) {
@@ -66,7 +71,7 @@ WorkerOutcome UpdateWorker::Run() {
     }
     if (ok) CountVisibly(step.visibleWaitSeconds);
   }
-  if (outcome.firmwareWritten && handover_.plan.versionRereadAfterSeconds > 0) {
+  if (outcome.firmwareWritten && handover_.plan.versionRereadAfterSeconds > 0 && !StopRequested()) {
     outcome.deviceVersion = RereadVersion();
   }
   SettleOutcomes(record_, firmwareReached);
@@ -114,7 +119,8 @@ bool UpdateWorker::RunStep(const PlanStep& step) {
 void UpdateWorker::CountVisibly(int seconds) {
   if (seconds <= 0) return;
   const i18n::LanguageText waiting = texts_.GetText(i18n::keys::kWaitBeforeWriteFlash);
-  for (int n = seconds; n >= 1; --n) {
+  // The count leads to the next step: a stop ends it, as no step follows.
+  for (int n = seconds; n >= 1 && !StopRequested(); --n) {
     i18n::LanguageText line;
     line.Format("%s%d", waiting.c_str(), n);
     Show(line.c_str());
@@ -132,15 +138,23 @@ std::optional<VersionText> UpdateWorker::RereadVersion() {
 
 bool UpdateWorker::Flash(const protocol::FlashRequest& request) {
   const protocol::FlashResult result =
-      protocol::FirmwareDownload(links_).FlashFirmware(request, observer_);
+      protocol::FirmwareDownload(links_, protocol::SystemQueueHolder(), handover_.stopRequested)
+          .FlashFirmware(request, observer_);
   NoteStep(record_, result);
   failure_ = result.text.c_str();
   return result.flashed;
 }
 
+bool UpdateWorker::StopRequested() const {
+  return handover_.stopRequested && handover_.stopRequested() != 0;
+}
+
 void UpdateWorker::WriteHistory() {
-  if (!writeHistory_) return;
-  const std::string error = writeHistory_(record_);
+  // Only the printers a download began for are recorded.
+  ModeRecord history = record_;
+  history.printers = protocol::PrintersSentTo(record_.printers);
+  if (!writeHistory_ || history.printers.empty()) return;
+  const std::string error = writeHistory_(history);
   if (error.empty() || observer_ == nullptr) return;
   const std::string warning = "The update history could not be written (" + error + ").";
   observer_->OnWarning(warning.c_str());

@@ -34,6 +34,9 @@ struct WorkerHandover {
   ModeRecord::Package package;  // for the update history
   // The printer as the window found it: the update's end reads its version again.
   PrinterState printer;
+  // Whether a stop was asked for (platform::StopRequested in the window): the step under
+  // way ends, with its printers checked, and no further step or printer's transfer starts.
+  protocol::StopRequest stopRequested;
 };
 
 // One whole update, as planned: each step's download with its texts, then the re-read
@@ -48,8 +51,8 @@ class UpdateWorker {
   // texts is the worker's own copy of the language texts, so the window thread may keep
   // using its own while the update runs. The download's notifications go to observer.
   // Status texts go to showStatus, or straight to the view without it. writeHistory, when
-  // given, receives what became of each printer once the update has ended; a history that
-  // cannot be written is only a warning.
+  // given, receives what became of each printer a download began for once the update has
+  // ended; a history that cannot be written is only a warning.
   UpdateWorker(WorkerHandover handover, const i18n::LanguageFile& texts, const char* languageTag,
                MainWindowView& view, usb::LinkFactory links, platform::Clock& clock,
                DownloadObserver* observer, StatusShow showStatus = {},
@@ -63,6 +66,8 @@ class UpdateWorker {
   // The count shown after a step, a second at a time.
   void CountVisibly(int seconds);
   std::optional<VersionText> RereadVersion();
+  // Whether a stop was asked for (WorkerHandover::stopRequested).
+  bool StopRequested() const;
   void WriteHistory();
   // The two texts a blank line apart; a non-empty cause follows on a line of its own,
   // after its lead-in.

@@ -29,6 +29,10 @@ class DownloadObserver {
   // that could not be paused: for a status line or standard error. Ignored unless
   // overridden.
   virtual void OnWarning(const char* /*text*/) {}
+  // A stop was asked for while printers are being updated: said once, when the download
+  // first sees it (before a printer's transfer, or while the printers are reconnected).
+  // Ignored unless overridden.
+  virtual void OnStopNoticed() {}
 };
 
 }  // namespace kiln

@@ -44,12 +44,34 @@ bool IsHarmless(uint32_t code) {
          kHarmlessAfterUpdate.end();
 }
 
+// The stop input of one download: a stop is noticed once, by whichever check sees it
+// first, and the observer hears of it then.
+class StopWatch {
+ public:
+  StopWatch(const StopRequest& stopRequested, DownloadObserver* observer)
+      : stopRequested_(stopRequested), observer_(observer) {}
+  bool Requested() {
+    if (!noticed_ && stopRequested_ && stopRequested_() != 0) {
+      noticed_ = true;
+      if (observer_ != nullptr) observer_->OnStopNoticed();
+    }
+    return noticed_;
+  }
+
+ private:
+  const StopRequest& stopRequested_;
+  DownloadObserver* observer_;
+  bool noticed_ = false;
+};
+
 // The link and protocol object of one download; whatever path the download leaves by,
 // pending I/O is cancelled and the channel closed.
 class DownloadSession {
  public:
-  DownloadSession(const usb::LinkFactory& makeLink, bool largeModel)
-      : link_(makeLink()), prn_(std::make_unique<CPrnCmd>(link_.get(), SendModeFor(largeModel))) {}
+  DownloadSession(const usb::LinkFactory& makeLink, bool largeModel, StopWatch& stop)
+      : link_(makeLink()),
+        prn_(std::make_unique<CPrnCmd>(link_.get(), SendModeFor(largeModel))),
+        stop_(stop) {}
   ~DownloadSession() {
     link_->CancelPipes();
     link_->Finish();
@@ -60,14 +82,17 @@ class DownloadSession {
   usb::CUsbLink& link() { return *link_; }
   CPrnCmd& prn() { return *prn_; }
   platform::Clock& clock() { return link_->clock(); }
+  StopWatch& stop() { return stop_; }
 
   // Opens the channel of the printer with that identity and asks for the status summary,
   // up to 30 times with a second between tries. Returns whether the last open succeeded;
-  // answered tells whether the printer answered.
+  // answered tells whether the printer answered. A stop is only noticed here: a printer
+  // being reconnected is still waited for.
   bool OpenAndProbe(uint32_t model, const std::string& printer, bool& answered) {
     bool opened = false;
     answered = false;
     for (uint32_t attempt = 0; attempt < kOpenTries; ++attempt) {
+      (void)stop_.Requested();
       opened = link_->OpenIOChannelTo(model, printer) == usb::kOpenOk;
       if (opened && prn_->DoCommand(cmd::kStatusSummary) == ResultCode::kAnswered) {
         answered = true;
@@ -86,6 +111,7 @@ class DownloadSession {
  private:
   std::unique_ptr<usb::CUsbLink> link_;
   std::unique_ptr<CPrnCmd> prn_;
+  StopWatch& stop_;
 };
 
 // Each failed printer adds a sentence to the result's text, as far as it fits, and to its
@@ -164,13 +190,33 @@ class BlockArea {
   std::vector<uint8_t> original_;
 };
 
+// After a stop, printer first and those after it are not sent to: they stay not-sent,
+// count as failures (the download has not succeeded) and the result's text says so.
+void LeaveUnsent(FlashResult& result, uint32_t first, uint32_t& failures) {
+  const auto count = static_cast<uint32_t>(result.printers.size());
+  FixedText<128> sentence;
+  sentence.Format(first == count ? "A stop was requested: printer %u was not sent the firmware."
+                                 : "A stop was requested: printers %u to %u were not sent the "
+                                   "firmware.",
+                  first, count);
+  if (!result.text.empty()) result.text.Append(" ");
+  result.text.Append(sentence.view());
+  for (uint32_t instance = first; instance <= count; ++instance) {
+    PrinterOutcome& outcome = result.printers[instance - 1];
+    outcome.result = PrinterResult::kNotSent;
+    outcome.text = "A stop was requested before its firmware was sent.";
+    ++failures;
+  }
+}
+
 // Sends the image (or the three files) to every printer found when the update began
 // (printers: their identities; printer n is the n-th of them). A printer whose channel
 // does not open, that never answers, or that does not take the whole
 // firmware counts as a failure. Each printer's queues are held before its image goes
 // out, and the device data block kept for it is noted in keptBlocks; result.printers[n - 1]
-// says what printer n is and whether it took the firmware. Returns false when a code or
-// table file could not be read: then nothing more is sent.
+// says what printer n is and whether it took the firmware. Once a stop was asked for, no
+// further printer's transfer starts (LeaveUnsent). Returns false when a code or table
+// file could not be read: then nothing more is sent.
 bool SendToEveryPrinter(DownloadSession& session, const FlashRequest& request,
                         DownloadObserver* observer, std::vector<uint8_t>& image,
                         const std::vector<std::string>& printers, QueueHolds& queueHolds,
@@ -185,6 +231,10 @@ bool SendToEveryPrinter(DownloadSession& session, const FlashRequest& request,
                             DeviceBlockSize(request.openModel));
   for (uint32_t instance = 1; instance <= printers.size(); ++instance) {
     PrinterOutcome& outcome = result.printers[instance - 1];
+    if (session.stop().Requested()) {
+      LeaveUnsent(result, instance, failures);
+      break;
+    }
     bool answered = false;
     if (!session.OpenAndProbe(request.openModel, printers[instance - 1], answered)) {
       NoteFailure(result, outcome, "Printer %u could not be opened.", instance);
@@ -198,6 +248,11 @@ bool SendToEveryPrinter(DownloadSession& session, const FlashRequest& request,
       continue;
     }
     if (request.readVersionBefore) outcome.versionBefore = ReadPrintableRevision(session.prn());
+    // The stop may have come while the printer was looked for.
+    if (session.stop().Requested()) {
+      LeaveUnsent(result, instance, failures);
+      break;
+    }
     queueHolds.Hold(session.link().devicePath());
     if (keepBlock) {
       blockArea.Restore(image);
@@ -278,7 +333,9 @@ bool RunsExpectedVersion(DownloadSession& session, FlashResult& result, PrinterO
 // the device data block it had (keptBlocks) and running the expected version. A printer's error
 // code is notified through reportError and kept as its outcome's printerError; a printer that
 // does not come back, whose state cannot be read or whose block differs is named in the
-// result's text. A printer that took the firmware and passes counts as updated.
+// result's text. A printer that took the firmware and passes counts as updated. Printers
+// not sent to, and one that already has its printer error (the checksum error read right
+// after the download), are not looked at.
 uint32_t ConfirmEveryPrinter(DownloadSession& session, const FlashRequest& request,
                              const std::vector<std::string>& printers,
                              const std::vector<std::vector<uint8_t>>& keptBlocks,
@@ -288,6 +345,7 @@ uint32_t ConfirmEveryPrinter(DownloadSession& session, const FlashRequest& reque
   for (uint32_t instance = 1; instance <= printers.size(); ++instance) {
     const std::string& printer = printers[instance - 1];
     PrinterOutcome& outcome = result.printers[instance - 1];
+    if (outcome.result == PrinterResult::kNotSent || outcome.printerError != 0) continue;
     bool answered = false;
     // The result shows again in the status request below.
     (void)session.OpenAndProbe(request.reopenModel, printer, answered);
@@ -383,8 +441,11 @@ void CountDown(platform::Clock& clock, const FlashRequest& request, const Notifi
 
 }  // namespace
 
-FirmwareDownload::FirmwareDownload(usb::LinkFactory makeLink, QueueHolder holdQueues)
-    : makeLink_(std::move(makeLink)), holdQueues_(std::move(holdQueues)) {}
+FirmwareDownload::FirmwareDownload(usb::LinkFactory makeLink, QueueHolder holdQueues,
+                                   StopRequest stopRequested)
+    : makeLink_(std::move(makeLink)),
+      holdQueues_(std::move(holdQueues)),
+      stopRequested_(std::move(stopRequested)) {}
 
 FlashResult FirmwareDownload::FlashFirmware(const FlashRequest& request,
                                             DownloadObserver* observer) const {
@@ -401,7 +462,8 @@ FlashResult FirmwareDownload::FlashFirmware(const FlashRequest& request,
     return result;
   }
 
-  DownloadSession session(makeLink_, request.largeModel);
+  StopWatch stop(stopRequested_, observer);
+  DownloadSession session(makeLink_, request.largeModel, stop);
   // Each printer is followed by where it is plugged in: it leaves USB and comes back under
   // a new node when it restarts, while the others are still being sent to.
   const std::vector<std::string> printers = session.link().PrinterIdentities(request.openModel);
@@ -434,25 +496,36 @@ FlashResult FirmwareDownload::FlashFirmware(const FlashRequest& request,
     return result;
   }
 
-  // A checksum error right after the download means the printer rejected the image.
+  // A checksum error right after the download means printer 1 rejected the image. Alone,
+  // the update ends here. With other printers sent the image, they are programming their
+  // flash now: the update fails only after the count-down, the error is shown then, and
+  // each of the others is checked as usual.
   session.clock().Sleep(kSecondMs);
+  uint32_t checksumError = 0;
   if (session.link().OpenIOChannelTo(request.reopenModel, printers.front()) == usb::kOpenOk) {
     uint32_t deviceError = 0;
     // Only the checksum codes matter here; the full check follows the count-down.
     (void)session.CheckStatus(false, deviceError);
     session.link().CloseIOChannel();
-    if (IsChecksumError(deviceError)) {
-      notifier.Notify(DownloadObserver::kPrinterError, deviceError);
-      result.text.Format("Printer 1 reported checksum error 0x%08X after the download.",
-                         deviceError);
-      result.printers.front().result = PrinterResult::kFailed;
-      result.printers.front().printerError = deviceError;
-      result.printers.front().text = result.text.c_str();
+    if (IsChecksumError(deviceError)) checksumError = deviceError;
+  }
+  if (checksumError != 0) {
+    PrinterOutcome& first = result.printers.front();
+    const bool othersProgramming = std::any_of(
+        result.printers.begin() + 1, result.printers.end(),
+        [](const PrinterOutcome& printer) { return printer.result == PrinterResult::kSent; });
+    NoteFailure(result, first, "Printer 1 reported checksum error 0x%08X after the download.",
+                checksumError);
+    first.printerError = checksumError;
+    if (!othersProgramming) {
+      notifier.Notify(DownloadObserver::kPrinterError, checksumError);
       return result;
     }
+    ++failures;
   }
 
   CountDown(session.clock(), request, notifier);
+  if (checksumError != 0) notifier.Notify(DownloadObserver::kPrinterError, checksumError);
   if (request.noWaitBurnOk) {
     result.flashed = failures == 0;
     return result;

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <string>
 
 #include "config/package_files.h"
@@ -55,6 +56,10 @@ struct FlashResult {
   FixedText<512> text;
 };
 
+// The stop signal received so far, 0 for none (platform::StopRequested where signals are
+// watched).
+using StopRequest = std::function<int()>;
+
 // The update itself: merges the chosen table, sends the image (or, for large models, the
 // three files) to every connected printer of the model, counts down the programming time,
 // then reconnects to each printer and checks its status, where its device data block was
@@ -63,15 +68,23 @@ struct FlashResult {
 // so that no print job takes the printer away. Notifications go to observer (none when
 // null). Printers come out as failed (with their sentence of the text), sent (not checked
 // afterwards: NotWaitBurnOK, or the check was not reached), updated, or not-sent.
+//
+// A stop asked for (stopRequested) never cuts a printer's transfer off: once it is seen,
+// no further printer's transfer starts (those printers stay not-sent and the download has
+// not succeeded), while the printers that were sent to are counted down and checked as
+// usual. The observer hears of it once (OnStopNoticed), also when it comes while the
+// printers are reconnected.
 class FirmwareDownload {
  public:
   explicit FirmwareDownload(usb::LinkFactory makeLink = usb::DefaultLinkFactory(),
-                            QueueHolder holdQueues = SystemQueueHolder());
+                            QueueHolder holdQueues = SystemQueueHolder(),
+                            StopRequest stopRequested = {});
   FlashResult FlashFirmware(const FlashRequest& request, DownloadObserver* observer) const;
 
  private:
   usb::LinkFactory makeLink_;
   QueueHolder holdQueues_;
+  StopRequest stopRequested_;
 };
 
 }  // namespace kiln::protocol

@@ -26,6 +26,17 @@ const char* OutcomeWord(PrinterResult result) {
   return "failed";
 }
 
+std::vector<PrinterOutcome> PrintersSentTo(const std::vector<PrinterOutcome>& printers) {
+  std::vector<PrinterOutcome> sentTo;
+  for (const PrinterOutcome& printer : printers) {
+    if (printer.result != PrinterResult::kCurrent && printer.result != PrinterResult::kNotSent &&
+        printer.result != PrinterResult::kQueried) {
+      sentTo.push_back(printer);
+    }
+  }
+  return sentTo;
+}
+
 PrinterOutcome DescribeFoundPrinter(const usb::CUsbLink& link) {
   PrinterOutcome printer;
   printer.location = link.identity();

@@ -33,6 +33,10 @@ struct PrinterOutcome {
   std::string text;           // the sentence of the result text about this printer; empty if none
 };
 
+// The printers a download began for, in their order: those it sent to or tried to
+// (updated, sent, failed), not those left current or not sent.
+std::vector<PrinterOutcome> PrintersSentTo(const std::vector<PrinterOutcome>& printers);
+
 // The printer the link has just found: where it is, its serial number and the model it
 // answers as.
 PrinterOutcome DescribeFoundPrinter(const usb::CUsbLink& link);

@@ -1,12 +1,15 @@
-// The kiln program as a process on the test bed: a stop signal in the middle of a silent
-// update, a window mode without a display, and help while another Kiln runs.
+// The kiln program as a process on the test bed: each stop signal in the middle of a
+// silent update and in the window, a window mode without a display, and help while
+// another Kiln runs.
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <stdlib.h>
+#include <string.h>
 #include <sys/socket.h>
 #include <sys/un.h>
 
 #include <chrono>
+#include <memory>
 #include <string>
 #include <thread>
 #include <vector>
@@ -17,6 +20,7 @@
 #include "support/package_builder.h"
 #include "support/private_cupsd.h"
 #include "support/temp_dir.h"
+#include "support/x_display.h"
 #include "test_bed_fixture.h"
 
 namespace kiln {
@@ -59,6 +63,27 @@ class KilnProcess : public kiln::testing::TestBedTest {
             "-M7",        "--report-stdout", "--progress"};
   }
 
+  // The command run through a shell that sends its standard error to errFile.
+  static std::vector<std::string> WithStandardError(std::vector<std::string> command,
+                                                    const std::string& errFile) {
+    command.insert(command.begin(), {"/bin/sh", "-c", "exec \"$0\" \"$@\" 2>" + errFile});
+    return command;
+  }
+  static std::size_t CountOf(const std::string& text, const std::string& part) {
+    std::size_t count = 0;
+    for (auto at = text.find(part); at != std::string::npos; at = text.find(part, at + 1)) ++count;
+    return count;
+  }
+
+  // Waits until the printer has been asked something.
+  bool WaitForTranscript() {
+    const auto deadline = std::chrono::steady_clock::now() + kRunLimit;
+    while (bed_->Printer(0).Transcript().empty() && std::chrono::steady_clock::now() < deadline) {
+      std::this_thread::sleep_for(1ms);
+    }
+    return !bed_->Printer(0).Transcript().empty();
+  }
+
   // Waits until the printer holds its new image (the count-down has begun).
   bool WaitForImage() {
     const auto deadline = std::chrono::steady_clock::now() + kRunLimit;
@@ -71,23 +96,57 @@ class KilnProcess : public kiln::testing::TestBedTest {
   TempDir dir_;
 };
 
-TEST_F(KilnProcess, StopSignalDuringTheCountdownLetsTheUpdateEndAndResumesTheQueue) {
-  if (!testing::CupsdAvailable()) GTEST_SKIP() << "cupsd or lpadmin is not installed";
-  testing::PrivateCupsd cupsd;
-  ASSERT_TRUE(cupsd.Start());
-  ASSERT_TRUE(cupsd.AddQueue("Photo", kDriver));
+// Each stop signal, during the count-down: said once on standard error, the update ends
+// (checked, its queue resumed), and a second signal changes nothing.
+class StopSignal : public KilnProcess, public ::testing::WithParamInterface<int> {};
+
+TEST_P(StopSignal, DuringTheCountdownIsSaidLetsTheUpdateEndAndResumesTheQueue) {
+  std::unique_ptr<testing::PrivateCupsd> cupsd;
+  if (testing::CupsdAvailable()) {
+    cupsd = std::make_unique<testing::PrivateCupsd>();
+    ASSERT_TRUE(cupsd->Start());
+    ASSERT_TRUE(cupsd->AddQueue("Photo", kDriver));
+  }
   PrinterAndFolder();
   const std::string out = dir_.File("stdout.txt");
-  ChildProcess kiln(Silent(), out);
+  const std::string err = dir_.File("stderr.txt");
+  ChildProcess kiln(WithStandardError(Silent(), err), out);
   ASSERT_TRUE(WaitForImage());
-  EXPECT_EQ(testing::QueueStopped("Photo"), true) << "held while the printer programs";
-  ASSERT_EQ(::kill(kiln.pid(), SIGTERM), 0);
+  if (cupsd) {
+    EXPECT_EQ(testing::QueueStopped("Photo"), true) << "held while the printer programs";
+  }
+  ASSERT_EQ(::kill(kiln.pid(), GetParam()), 0);
   ::kill(kiln.pid(), SIGINT);  // a second one changes nothing
 
   EXPECT_EQ(kiln.WaitFor(kRunLimit), 0);
   EXPECT_EQ(TempDir::Read(out), "report 101 0\nreport 100 1\nreport 110 11\n");
+  const std::string said = TempDir::Read(err);
+  EXPECT_EQ(CountOf(said, "kiln: warning: a stop was requested: the printer's update ends first"),
+            1u)
+      << said;
   EXPECT_EQ(bed_->Printer(0).Version(), "1.10") << "checked after its restart";
-  EXPECT_EQ(testing::QueueStopped("Photo"), false) << "the queue runs again";
+  if (cupsd) {
+    EXPECT_EQ(testing::QueueStopped("Photo"), false) << "the queue runs again";
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(EachStopSignal, StopSignal, ::testing::Values(SIGINT, SIGTERM, SIGHUP),
+                         [](const auto& row) { return std::string(sigabbrev_np(row.param)); });
+
+// The window, idle on a private X server, closes at the first stop signal.
+TEST_F(KilnProcess, WindowClosesAtTheFirstStopSignal) {
+  testing::XvfbServer server;
+  if (server.display().empty()) GTEST_SKIP() << "Xvfb is not installed or did not start";
+  ::setenv("DISPLAY", server.display().c_str(), 1);
+  ::unsetenv("QT_QPA_PLATFORM");
+  PrinterAndFolder();
+  // Without a print queue for the driver the window would not ask the printer.
+  dir_.Write("Kiln.ini", "[FW_INFO1]\nFile=fw.bin\nNoCheckDriver=1\n");
+  ChildProcess kiln({KILN_PROGRAM, "--dir", dir_.path().string()});
+  ASSERT_TRUE(WaitForTranscript()) << "the window never asked the printer";
+  ::unsetenv("DISPLAY");
+  ASSERT_EQ(::kill(kiln.pid(), SIGTERM), 0);
+  EXPECT_EQ(kiln.WaitFor(20s), 0) << "the window did not close";
 }
 
 TEST_F(KilnProcess, StopSignalBeforeTheUpdateSendsNothingAndReportsAFailure) {
@@ -97,10 +156,7 @@ TEST_F(KilnProcess, StopSignalBeforeTheUpdateSendsNothingAndReportsAFailure) {
   const std::string out = dir_.File("stdout.txt");
   ::setenv("KILN_TIME_SCALE", "1", 1);
   ChildProcess kiln(Silent(), out);
-  const auto deadline = std::chrono::steady_clock::now() + kRunLimit;
-  while (bed_->Printer(0).Transcript().empty() && std::chrono::steady_clock::now() < deadline) {
-    std::this_thread::sleep_for(1ms);
-  }
+  ASSERT_TRUE(WaitForTranscript());
   ASSERT_EQ(::kill(kiln.pid(), SIGTERM), 0);
   EXPECT_EQ(kiln.WaitFor(kRunLimit), 0);
   const std::string reports = TempDir::Read(out);

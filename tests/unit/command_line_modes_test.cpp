@@ -75,11 +75,25 @@ class Modes : public ::testing::Test {
                                                 version));
   }
 
+  // The silent update with stop as its stop input; what it writes to the history goes to
+  // histories_. Returns its record.
+  ModeRecord RunSilent(const CommandLineOptions& options, StopRequest stop) {
+    SilentUpdate update(session_, options, reports_, progress_, rig_.Links(), nullptr,
+                        std::move(stop));
+    update.SetHistory([this](const ModeRecord& record) {
+      histories_.push_back(record);
+      return std::string();
+    });
+    update.Run(dir_.path().string());
+    return update.record();
+  }
+
   kiln::testing::VirtualPrinterRig rig_;
   kiln::testing::TempDir dir_;
   AppSession session_;
   RecordedReports reports_;
   RecordedProgress progress_;
+  std::vector<ModeRecord> histories_;
 };
 
 TEST_F(Modes, CpuStepGoesFirstAndTheMainImageFollows) {
@@ -162,6 +176,76 @@ TEST_F(Modes, StopDuringAStepLetsItEndAndStartsNoOther) {
   ASSERT_EQ(printer.Images().size(), 1u) << "the CPU step ended, the main image never went";
   EXPECT_EQ(progress_.countdown.size(), 25u) << "its whole count-down";
   EXPECT_EQ(std::count(progress_.warnings.begin(), progress_.warnings.end(), kStopDeferredText), 1);
+}
+
+// After 101 the versions were compared (100 1), but no download began: nothing is sent
+// and no history is written.
+TEST_F(Modes, StopRightAfterTheDownloadIsAnnouncedSendsNothingAndWritesNoHistory) {
+  sim::VirtualPrinter& printer = Model6WithCpuStep();
+  CommandLineOptions options;
+  options.model = 6;
+  RunSilent(options, [this] { return reports_.list.empty() ? 0 : SIGINT; });
+  EXPECT_EQ(reports_.list, (Reports{{101, 0}, {100, 1}, {110, 12}}));
+  EXPECT_TRUE(printer.Images().empty());
+  EXPECT_TRUE(histories_.empty());
+}
+
+// Two printers: a stop during printer 1's transfer leaves printer 2 not sent to, out of
+// the history; a stop during the reconnection is said too.
+TEST_F(Modes, StopDuringOnePrintersTransferSendsNothingToTheNext) {
+  sim::VirtualPrinter& first = Printer(7, "1.05");
+  sim::VirtualPrinter& second = Printer(7, "1.05");
+  Package("fw.bin", config::kHeaderOffsetMain, 7, "1.10");
+  dir_.Write("Kiln.ini", "[FW_INFO1]\nFile=fw.bin\n");
+  CommandLineOptions options;
+  options.model = 7;
+  const ModeRecord record =
+      RunSilent(options, [this] { return progress_.data.empty() ? 0 : SIGTERM; });
+  EXPECT_EQ(reports_.list, (Reports{{101, 0}, {100, 1}, {110, 12}}));
+  EXPECT_EQ(first.Version(), "1.10");
+  EXPECT_TRUE(second.Images().empty());
+  ASSERT_EQ(record.printers.size(), 2u);
+  EXPECT_EQ(record.printers[1].result, protocol::PrinterResult::kNotSent);
+  ASSERT_EQ(histories_.size(), 1u);
+  EXPECT_EQ(histories_[0].printers.size(), 1u);
+  EXPECT_EQ(std::count(progress_.warnings.begin(), progress_.warnings.end(), kStopDeferredText), 1);
+
+  // The stop comes while a model-9 printer is reconnected.
+  sim::VirtualPrinter& third = Printer(9, "1.05");
+  Package("fw9.bin", config::kHeaderOffsetMain, 9, "1.10");
+  dir_.Write("Kiln.ini", "[FW_INFO1]\nFile=fw9.bin\n");
+  options.model = 9;
+  progress_ = RecordedProgress();
+  const auto reconnecting = [this] {
+    return std::count(progress_.phases.begin(), progress_.phases.end(),
+                      UpdatePhase::kReconnection) != 0
+               ? SIGHUP
+               : 0;
+  };
+  RunSilent(options, reconnecting);
+  EXPECT_EQ(third.Version(), "1.10");
+  EXPECT_EQ(std::count(progress_.warnings.begin(), progress_.warnings.end(), kStopDeferredText), 1);
+}
+
+// Where nothing is written, each surveyed printer shows whether it has the package's
+// version itself; one whose version is no version is not current.
+TEST_F(Modes, SurveyWithoutAnUpdateTellsEachPrintersOwnState) {
+  Printer(7, "1.10");
+  Printer(7, "1.05");
+  Printer(7, "N/A");
+  Package("fw.bin", config::kHeaderOffsetMain, 7, "1.10");
+  dir_.Write("Kiln.ini", "[FW_INFO1]\nFile=fw.bin\n");
+  CommandLineOptions options;
+  options.model = 7;
+  SilentUpdate update(session_, options, reports_, progress_, rig_.Links());
+  update.SurveyEveryPrinter(true);
+  update.Run(dir_.path().string());
+  EXPECT_EQ(reports_.list, (Reports{{100, 1}, {110, 1}}));
+  std::vector<protocol::PrinterResult> results;
+  for (const auto& printer : update.record().printers) results.push_back(printer.result);
+  using protocol::PrinterResult;
+  EXPECT_EQ(results, (std::vector<PrinterResult>{PrinterResult::kCurrent, PrinterResult::kNotSent,
+                                                 PrinterResult::kNotSent}));
 }
 
 TEST_F(Modes, StopBeforeTheUpdateSendsNothing) {

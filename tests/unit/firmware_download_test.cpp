@@ -3,6 +3,7 @@
 #include "protocol/firmware_download.h"
 
 #include <gtest/gtest.h>
+#include <signal.h>
 
 #include <algorithm>
 #include <memory>
@@ -41,6 +42,7 @@ class Recorder final : public DownloadObserver {
   void OnWarning(const char* text) override { warnings.emplace_back(text); }
   void OnDownloadStage(Stage stage) override { stages.push_back(stage); }
   void OnDataSent(uint32_t sent, uint32_t total) override { progress.push_back({sent, total}); }
+  void OnStopNoticed() override { ++stopsNoticed; }
   std::vector<uint32_t> Countdown() const {
     std::vector<uint32_t> values;
     for (const auto& n : seen) {
@@ -52,6 +54,7 @@ class Recorder final : public DownloadObserver {
   std::vector<std::string> warnings;
   std::vector<Stage> stages;
   std::vector<std::pair<uint32_t, uint32_t>> progress;
+  int stopsNoticed = 0;
 };
 
 // The print queue holds the download asked for: the printer each was for, what that
@@ -108,7 +111,8 @@ class Flash : public ::testing::Test {
     request.noWaitBurnOk = options_.noWaitBurnOk;
     request.showCountdown = !options_.silent;
     request.noWaitBusyBeforeWrite = options_.noWaitBusyBeforeWrite;
-    result_ = FirmwareDownload(rig_.Links(), FakeQueues()).FlashFirmware(request, &recorder_);
+    result_ =
+        FirmwareDownload(rig_.Links(), FakeQueues(), stop_).FlashFirmware(request, &recorder_);
     return result_.flashed;
   }
   QueueHolder FakeQueues() {
@@ -172,6 +176,7 @@ class Flash : public ::testing::Test {
   FlashResult result_;
   Recorder recorder_;
   QueueHoldLog queues_;
+  StopRequest stop_;
 };
 
 TEST_F(Flash, OneM07EndToEnd) {
@@ -254,6 +259,62 @@ TEST_F(Flash, ChecksumErrorAfterProgrammingFailsBeforeTheCountdown) {
     EXPECT_EQ(recorder_.seen, (std::vector<Notification>{{DownloadObserver::kPrinterError, code}}));
     EXPECT_TRUE(ResultSays("checksum")) << result_.text.c_str();
   }
+}
+
+// Printer 2 is still programming when printer 1 reports its checksum error: the update
+// fails only after the count-down, and printer 2 gets its own check.
+TEST_F(Flash, ChecksumErrorOnTheFirstOfTwoPrintersLetsTheOtherFinishAndChecksIt) {
+  sim::VirtualPrinter& first = Faulty(
+      7, "SUM", [](auto& f) { f.errorAfterProgramming = sim::AlertForDetail(0x0406, 0x00030302); });
+  sim::VirtualPrinter& second = Printer(7);
+  EXPECT_FALSE(Run(7, Package(7)));
+
+  const auto countdown = recorder_.Countdown();
+  ASSERT_EQ(countdown.size(), 12u) << "the whole count-down";
+  // Shown once every printer has finished programming, not before.
+  EXPECT_EQ(recorder_.seen.back(), (Notification{DownloadObserver::kPrinterError, 0x00030302}));
+  EXPECT_EQ(Errors().size(), 1u);
+  EXPECT_EQ(CountOf(Commands(first), cmd::kAlert0406), 1u) << "printer 1 is not checked again";
+  EXPECT_EQ(second.Version(), "2.00");
+  EXPECT_EQ(Commands(second).back(), cmd::kJobReset) << "printer 2 passed its check";
+  ASSERT_EQ(result_.printers.size(), 2u);
+  EXPECT_EQ(result_.printers[0].result, PrinterResult::kFailed);
+  EXPECT_EQ(result_.printers[0].printerError, 0x00030302u);
+  EXPECT_EQ(result_.printers[1].result, PrinterResult::kUpdated);
+  EXPECT_TRUE(ResultSays("Printer 1 reported checksum error 0x00030302")) << result_.text.c_str();
+}
+
+// A stop lets the transfer under way end; no other printer's transfer starts, and the
+// printers sent to are still checked.
+TEST_F(Flash, StopDuringAPrintersTransferStartsNoOtherPrintersTransfer) {
+  sim::VirtualPrinter& first = Printer(7);
+  sim::VirtualPrinter& second = Printer(7);
+  stop_ = [this] { return recorder_.progress.empty() ? 0 : SIGTERM; };
+  EXPECT_FALSE(Run(7, Package(7)));
+
+  EXPECT_EQ(first.Images().size(), 1u);
+  EXPECT_EQ(first.Version(), "2.00");
+  EXPECT_TRUE(second.Transcript().empty()) << "not even looked for";
+  ASSERT_EQ(result_.printers.size(), 2u);
+  EXPECT_EQ(result_.printers[0].result, PrinterResult::kUpdated);
+  EXPECT_EQ(result_.printers[1].result, PrinterResult::kNotSent);
+  EXPECT_EQ(result_.text, "A stop was requested: printer 2 was not sent the firmware.");
+  EXPECT_EQ(recorder_.stopsNoticed, 1);
+
+  // The stop comes while printer 2 is looked for: its transfer does not start either.
+  recorder_ = Recorder();
+  stop_ = [&second] { return second.Transcript().empty() ? 0 : SIGTERM; };
+  EXPECT_FALSE(Run(7, Package(7)));
+  EXPECT_EQ(CountOf(Commands(second), cmd::kWriteStart), 0u);
+  EXPECT_EQ(result_.printers[1].result, PrinterResult::kNotSent);
+
+  // A stop during the reconnection is noticed there, and the check goes on.
+  recorder_ = Recorder();
+  sim::VirtualPrinter& third = Printer(9);
+  stop_ = [this] { return recorder_.stages.size() < 3 ? 0 : SIGINT; };
+  EXPECT_TRUE(Run(9, Package(9)));
+  EXPECT_EQ(third.Version(), "2.00");
+  EXPECT_EQ(recorder_.stopsNoticed, 1);
 }
 
 TEST_F(Flash, CpuStepKeepsNoBlockAndResetsNoJob) {

@@ -3,6 +3,7 @@
 #include "app/update_worker.h"
 
 #include <gtest/gtest.h>
+#include <signal.h>
 
 #include <algorithm>
 #include <string>
@@ -41,7 +42,7 @@ class Worker : public ::testing::Test {
     const PrinterState printer{package.targetModel >= 19, connectedModel, {}};
     const PrinterAnswer answer{connectedModel, useAltSet, ""};
     WorkerHandover handover{PlanUpdate(entry, package, answer, UpdateMode::kWindow),
-                            PackageRecord(package), printer};
+                            PackageRecord(package), printer, stop_};
     UpdateWorker worker(std::move(handover), rig_.session.language, "eng", view_,
                         rig_.printers.Links(), rig_.printers.clock, &countdowns_, {},
                         [this](const ModeRecord& record) {
@@ -62,6 +63,7 @@ class Worker : public ::testing::Test {
   RecordingView view_;
   std::vector<ModeRecord> histories_;
   Countdowns countdowns_;
+  protocol::StopRequest stop_;
 };
 
 constexpr const char* kCpuEntry =
@@ -115,6 +117,38 @@ TEST_F(Worker, FailedCpuFirmwareStopsTheUpdate) {
     starts += record.command == protocol::cmd::kWriteStart;
   EXPECT_EQ(starts, 1u) << "the normal firmware was not sent";
   EXPECT_TRUE(view_.startEnabled && view_.exitEnabled) << "START may be pressed again";
+}
+
+// Two printers and two steps: a stop during printer 1's CPU code lets that transfer and
+// its check end; printer 2 gets nothing, no count follows, the normal firmware never goes.
+TEST_F(Worker, StopDuringTheCpuStepStartsNoFurtherTransferOrStep) {
+  rig_.Ini(std::string(kCpuEntry) + "ActInfo=1\n");
+  rig_.Package("fw7.bin", 7, "2.00");
+  rig_.Package("cpu7.bin", 7, "1.50", config::kHeaderOffsetCpu);
+  sim::VirtualPrinter& first = rig_.Printer(7, "1.00");
+  sim::VirtualPrinterConfig config;
+  config.model = 7;
+  config.serialNumber = "SECOND";
+  sim::VirtualPrinter& second = rig_.printers.Add(config);
+  // The signal comes once printer 1 has the CPU code's data.
+  stop_ = [&first] {
+    const auto transcript = first.Transcript();
+    return std::any_of(transcript.begin(), transcript.end(),
+                       [](const auto& r) { return r.command == protocol::cmd::kFirmwareData; })
+               ? SIGTERM
+               : 0;
+  };
+
+  EXPECT_FALSE(Run(7).firmwareWritten);
+  ASSERT_EQ(first.Images().size(), 1u);
+  EXPECT_EQ(first.Images()[0].writeType, 2);
+  EXPECT_TRUE(second.Images().empty());
+  EXPECT_TRUE(StatusesStartingWith("Waiting").empty());
+  EXPECT_TRUE(StatusesStartingWith("Writing firmware").empty());
+  ASSERT_EQ(histories_.size(), 1u);
+  ASSERT_EQ(histories_[0].printers.size(), 1u) << "printer 2 was never sent to";
+  EXPECT_EQ(histories_[0].printers[0].result, protocol::PrinterResult::kFailed)
+      << "it took the CPU code only";
 }
 
 TEST_F(Worker, FailedLargeModelWriteDoesNotEndTheProgram) {
