@@ -7,6 +7,7 @@
 #include <unistd.h>
 
 #include <cstring>
+#include <ctime>
 #include <fstream>
 #include <string>
 #include <vector>
@@ -93,8 +94,11 @@ TEST_F(PackageRead, FoldersMissingAndUnreadableFilesAreNotLoaded) {
 // the read that reaches its end refuses it when the file is no longer the one opened.
 TEST_F(PackageRead, FileRewrittenWhileItIsReadIsRefused) {
   const std::string path = dir_.Write("fw.bin", std::string(0x2000, 'a'));
-  // An old time stamp: the rewrite changes it, however soon after the write it comes.
-  const timespec old[2] = {{1000000000, 0}, {1000000000, 0}};
+  // A time stamp in this second that no write sets (1 ns): the rewrite changes it, however
+  // soon it comes, and mostly in its nanoseconds alone.
+  timespec now{};
+  ::clock_gettime(CLOCK_REALTIME, &now);
+  const timespec old[2] = {{now.tv_sec, 1}, {now.tv_sec, 1}};
   ASSERT_EQ(::utimensat(AT_FDCWD, path.c_str(), old, 0), 0);
   platform::ReadOnlyFile file(path.c_str());
   uint8_t half[0x1000];

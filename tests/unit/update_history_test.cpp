@@ -124,7 +124,7 @@ TEST(UpdateHistory, LinesWithTheLongestFieldsAreReadBackAndSayWhatWasCut) {
   record.package = ModeRecord::Package{controls + "/fw.bin", 7, "1.10", std::string(64, 'a')};
   record.printers = {
       {controls, controls, 7, controls, controls, protocol::PrinterResult::kFailed, 0, controls},
-      {"1-2", "S2", 7, "1.05", "1.10", protocol::PrinterResult::kUpdated, 0,
+      {"1-2", std::string(3000, 's'), 7, "1.05", "1.10", protocol::PrinterResult::kUpdated, 0,
        std::string(2000, 'x')}};
   const std::string path = dir.File("kiln/history.jsonl");
   ASSERT_EQ(AppendUpdateHistory(record, path), "");
@@ -136,7 +136,9 @@ TEST(UpdateHistory, LinesWithTheLongestFieldsAreReadBackAndSayWhatWasCut) {
   const auto whole = nlohmann::json::parse(json.out.substr(0, end));
   const auto cut = nlohmann::json::parse(json.out.substr(end + 1));
   EXPECT_EQ(whole["text"], std::string(2000, 'x'));
-  EXPECT_EQ(whole["cut"], nlohmann::json::parse(R"(["package"])")) << "each line says so";
+  EXPECT_EQ(whole["cut"], nlohmann::json::parse(R"(["package","serial"])")) << "each line";
+  // As many characters as fit beside the quotes and the ellipsis.
+  EXPECT_EQ(whole["serial"], std::string(kHistoryFieldLimit - 5, 's') + "\u2026");
   EXPECT_EQ(cut["cut"], nlohmann::json::parse(R"(["package","location","serial",)"
                                               R"("version_before","version_after","text"])"));
   const std::string package = cut["package"];
