@@ -1,6 +1,9 @@
 #include "app/console_progress.h"
 
 #include <chrono>
+#include <string>
+
+#include "platform/terminal_text.h"
 
 namespace kiln::app {
 
@@ -65,9 +68,7 @@ void ConsoleProgress::Phase(UpdatePhase phase, std::string_view detail) {
   EndUpdatingLine();
   lastDataLineMs_.reset();
   std::fprintf(out_, "kiln: %s", PhaseName(phase));
-  if (!detail.empty()) {
-    std::fprintf(out_, ": %.*s", static_cast<int>(detail.size()), detail.data());
-  }
+  if (!detail.empty()) std::fprintf(out_, ": %s", platform::TerminalSafe(detail).c_str());
   std::fputc('\n', out_);
   std::fflush(out_);
 }
@@ -99,7 +100,7 @@ void ConsoleProgress::CountdownSecond(uint32_t left) {
 void ConsoleProgress::Warning(std::string_view text) {
   ShowHeldDataLine();
   EndUpdatingLine();
-  std::fprintf(out_, "kiln: warning: %.*s\n", static_cast<int>(text.size()), text.data());
+  std::fprintf(out_, "kiln: warning: %s\n", platform::TerminalSafe(text).c_str());
   std::fflush(out_);
 }
 

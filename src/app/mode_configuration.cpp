@@ -25,8 +25,8 @@ const char* DescribeConfigurationState(ConfigurationState state) {
     case ConfigurationState::kNoPackage:
       return "the firmware package named in Kiln.ini does not exist";
     case ConfigurationState::kBadPackage:
-      return "a firmware package cannot be read, is empty or too large, or has no header or "
-             "version";
+      return "a firmware package cannot be read or changed while it was read, is empty or "
+             "too large, or has no header or version";
   }
   return "?";
 }

@@ -1,10 +1,12 @@
 #include "app/update_history.h"
 
+#include <algorithm>
 #include <array>
 
 #include "app/json_fields.h"
 #include "log/debug_log.h"
 #include "platform/history_file.h"
+#include "platform/terminal_text.h"
 
 namespace kiln::app {
 
@@ -19,16 +21,35 @@ std::string UtcText(std::time_t moment) {
   return text.data();
 }
 
-// A field of an entry as a table cell: "-" for null or missing, control characters as '?'
-// (the file may have been edited by hand).
+// A field of an entry as a table cell: "-" for null or missing, safe for a terminal (the
+// names come from outside, and the file may have been edited by hand).
 std::string Cell(const OrderedJson& entry, const char* field) {
   const auto found = entry.find(field);
   if (found == entry.end() || found->is_null()) return "-";
-  std::string text = found->is_string() ? found->get<std::string>() : JsonLine(*found);
-  for (char& c : text) {
-    if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F) c = '?';
+  const std::string text = found->is_string() ? found->get<std::string>() : JsonLine(*found);
+  return text.empty() ? "-" : platform::TerminalSafe(text);
+}
+
+// The text as a JSON string of at most kHistoryFieldLimit bytes: cut after its longest
+// beginning of whole characters that fits with the ellipsis that marks the cut. cut is
+// set when it was cut.
+OrderedJson BoundedText(std::string_view text, bool& cut) {
+  cut = false;
+  if (text.empty()) return nullptr;
+  if (JsonLine(std::string(text)).size() <= kHistoryFieldLimit) return std::string(text);
+  cut = true;
+  constexpr std::string_view kEllipsis = "\u2026";
+  std::size_t room = kHistoryFieldLimit - 2 - kEllipsis.size();  // the quotes and the mark
+  std::size_t end = 0;
+  while (end < text.size()) {
+    const std::size_t length = std::max<std::size_t>(platform::Utf8CharacterLength(text, end), 1);
+    // What the character takes in the line, escaped (a control byte takes six).
+    const std::size_t written = JsonLine(std::string(text.substr(end, length))).size() - 2;
+    if (written > room) break;
+    room -= written;
+    end += length;
   }
-  return text.empty() ? "-" : text;
+  return std::string(text.substr(0, end)) + std::string(kEllipsis);
 }
 
 // The entries of the history text, oldest first; damaged lines are counted by their
@@ -74,6 +95,16 @@ std::vector<std::string> UpdateHistoryLines(const ModeRecord& record, std::time_
     entry["package"] = record.package ? TextOrNull(record.package->file) : OrderedJson(nullptr);
     entry["sha256"] = record.package ? TextOrNull(record.package->sha256) : OrderedJson(nullptr);
     AddPrinterFields(entry, printer);
+    // Every line is one --history reads back: each text is bounded, and the line names
+    // the fields that were cut.
+    OrderedJson cutFields = OrderedJson::array();
+    for (auto& [name, value] : entry.items()) {
+      if (!value.is_string()) continue;
+      bool cut = false;
+      value = BoundedText(value.get<std::string>(), cut);
+      if (cut) cutFields.push_back(name);
+    }
+    if (!cutFields.empty()) entry["cut"] = std::move(cutFields);
     lines.push_back(JsonLine(entry));
   }
   return lines;
@@ -91,7 +122,8 @@ int ShowUpdateHistory(const std::string& path, bool json, std::FILE* out, std::F
   platform::FileTail tail;
   if (!platform::ReadFileTail(path, kHistoryReadLimit, tail)) {
     if (tail.missing || path.empty()) return 0;  // no update has been recorded yet
-    std::fprintf(err, "kiln: the update history cannot be read: %s\n", tail.error.c_str());
+    std::fprintf(err, "kiln: the update history cannot be read: %s\n",
+                 platform::TerminalSafe(tail.error).c_str());
     return 1;
   }
   if (tail.cut) {
@@ -103,8 +135,8 @@ int ShowUpdateHistory(const std::string& path, bool json, std::FILE* out, std::F
   std::vector<std::size_t> damaged;
   const std::vector<OrderedJson> entries = ParseEntries(tail.text, tail.cut, damaged);
   for (std::size_t number : damaged) {
-    std::fprintf(err, "kiln: warning: %s: line %zu%s is damaged and skipped\n", path.c_str(),
-                 number, tail.cut ? " of the part read" : "");
+    std::fprintf(err, "kiln: warning: %s: line %zu%s is damaged and skipped\n",
+                 platform::TerminalSafe(path).c_str(), number, tail.cut ? " of the part read" : "");
   }
   if (!json) {
     std::fprintf(out, "%-20s  %-10s  %-12s  %-5s  %-7s  %-7s  %-8s  %s\n", "TIME", "LOCATION",

@@ -16,13 +16,18 @@ namespace kiln::app {
 inline constexpr uint64_t kHistoryReadLimit = 4 * 1024 * 1024;
 // A line longer than this is no line Kiln wrote: it counts as damaged and is not parsed.
 inline constexpr std::size_t kHistoryLineLimit = 16 * 1024;
+// Each text field of a line Kiln writes takes at most this many bytes, quotes and escapes
+// included; a longer one is cut and ends with an ellipsis (U+2026), and the line's "cut"
+// field names it. Six long texts and the rest of a line stay within kHistoryLineLimit.
+inline constexpr std::size_t kHistoryFieldLimit = 2 * 1024;
 
 // $XDG_STATE_HOME/kiln/history.jsonl (default ~/.local/state/kiln/history.jsonl); empty
 // when the user's state folder is unknown.
 std::string UpdateHistoryPath();
 
 // The history lines of an update, one per printer it addressed: time (UTC), package file
-// and its SHA-256, then the printer's fields (see kiln(1)).
+// and its SHA-256, then the printer's fields (see kiln(1)); "cut" when a text was cut to
+// kHistoryFieldLimit.
 std::vector<std::string> UpdateHistoryLines(const ModeRecord& record, std::time_t moment);
 
 // Appends the update's lines to the history file and syncs it; an empty text on success,

@@ -55,7 +55,8 @@ std::vector<uint32_t> PackageReadPieces(uint32_t size) {
   return pieces;
 }
 
-bool LoadPackageFile(const char* path, FirmwarePackage* package, uint32_t& size) {
+bool LoadPackageFile(const char* path, FirmwarePackage* package, uint32_t& size,
+                     bool* changedWhileRead) {
   platform::ReadOnlyFile file(path);
   if (!file.IsOpen() || file.size() > kLargestPackageFile) return false;
   const auto length = static_cast<uint32_t>(file.size());
@@ -68,7 +69,10 @@ bool LoadPackageFile(const char* path, FirmwarePackage* package, uint32_t& size)
 
   uint32_t done = 0;
   for (const uint32_t piece : PackageReadPieces(length)) {
-    if (!file.ReadFully(package->image.data() + done, piece)) return false;
+    if (!file.ReadFully(package->image.data() + done, piece)) {
+      if (changedWhileRead != nullptr) *changedWhileRead = file.changed();
+      return false;
+    }
     done += piece;
   }
   package->size = length;

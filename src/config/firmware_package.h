@@ -46,8 +46,11 @@ struct PackageHeader {
 // Loads a regular file whole. With no package given only the size is reported. An
 // empty image is sized to the file; an image that already holds a buffer of at least
 // the file's length is read into. False when the path is not a regular file that can
-// be opened and read, or is larger than kLargestPackageFile (nothing is read then).
-bool LoadPackageFile(const char* path, FirmwarePackage* package, uint32_t& size);
+// be opened and read (a FIFO is refused without waiting for a writer), is larger than
+// kLargestPackageFile (nothing is read then), or changed while it was read (then
+// *changedWhileRead is set, when given): its bytes may be a mixture of two files.
+bool LoadPackageFile(const char* path, FirmwarePackage* package, uint32_t& size,
+                     bool* changedWhileRead = nullptr);
 
 // The sizes of the pieces in which a file of this size is read.
 std::vector<uint32_t> PackageReadPieces(uint32_t size);

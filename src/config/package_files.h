@@ -24,8 +24,10 @@ struct LoadedFile {
   uint32_t size() const { return bytes != nullptr ? static_cast<uint32_t>(bytes->size()) : 0; }
 };
 
-// Reads a regular file whole, once: unreadable when it cannot be opened or read, or when
-// fstat shows it empty or larger than kLargestPackageFile (then nothing is read).
+// Reads a regular file whole, once: unreadable when it cannot be opened or read (a FIFO,
+// a folder), when fstat shows it empty or larger than kLargestPackageFile (then nothing is
+// read), or when it changed while it was read (a package rewritten in place), which the
+// debug trace names.
 LoadedFile LoadFile(const std::string& path);
 
 // Every file one update may send, by its role, each read once when the update starts

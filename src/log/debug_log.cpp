@@ -1,5 +1,9 @@
 #include "log/debug_log.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <cstdarg>
 #include <cstdlib>
 #include <cstring>
@@ -27,8 +31,17 @@ bool DebugLog::OpenFromEnvironment() {
   char* end = nullptr;
   const unsigned long level = std::strtoul(levelText, &end, 10);
   if (end == levelText || level == 0 || level > UINT32_MAX) return false;
-  std::FILE* stream = std::fopen(path, "a");
-  if (stream == nullptr) return false;
+  // As fopen(path, "a") would, but never waiting (a FIFO without a reader would block the
+  // open for good) and only into a regular file.
+  const int fd = ::open(path, O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC | O_NONBLOCK, 0666);
+  if (fd < 0) return false;
+  struct stat info {};
+  std::FILE* stream = nullptr;
+  if (::fstat(fd, &info) == 0 && S_ISREG(info.st_mode)) stream = ::fdopen(fd, "a");
+  if (stream == nullptr) {
+    ::close(fd);
+    return false;
+  }
   Open(stream, static_cast<uint32_t>(level));
   return true;
 }

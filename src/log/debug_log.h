@@ -29,7 +29,8 @@ class DebugLog {
   // Switches the sink on with a stream it owns from now on (nullptr: stays off).
   void Open(std::FILE* stream, uint32_t level);
   // Switches the sink on from KILN_LOG_FILE (a path, opened for append) and
-  // KILN_LOG_LEVEL (a number). Off when either is missing or the file cannot be opened.
+  // KILN_LOG_LEVEL (a number). Off when either is missing or the file cannot be opened
+  // or is no regular file (a FIFO, a device, a folder).
   bool OpenFromEnvironment();
   // Back to off, without a banner (the link's reset).
   void Reset();

@@ -47,13 +47,47 @@ std::string UserStateFolder() {
 bool AppendLinesDurably(const std::string& path, const std::vector<std::string>& lines,
                         std::string& error) {
   if (!MakeParentFolders(path, error)) return false;
-  UniqueFd file(::open(path.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, kPrivateFile));
-  if (file.get() < 0) {
+  const std::size_t slash = path.rfind('/');
+  const std::string folderPath =
+      slash == std::string::npos ? "." : (slash == 0 ? "/" : path.substr(0, slash));
+  const std::string name = slash == std::string::npos ? path : path.substr(slash + 1);
+  // Neither the file nor its own folder is followed when it is a link: the lines would go
+  // into, or create, whatever the link names.
+  UniqueFd folder(::open(folderPath.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
+  if (folder.get() < 0) {
+    error = errno == ELOOP || errno == ENOTDIR
+                ? "not a folder (a link is not followed): " + folderPath
+                : Reason("cannot open", folderPath);
+    return false;
+  }
+  // O_NONBLOCK: a FIFO is refused at once instead of waiting for a reader. Read as well:
+  // the last byte tells whether the file ends with a whole line.
+  UniqueFd file(::openat(folder.get(), name.c_str(),
+                         O_RDWR | O_APPEND | O_CREAT | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC,
+                         kPrivateFile));
+  struct stat status {};
+  if (file.get() < 0 && errno != ELOOP && errno != ENXIO) {
     error = Reason("cannot open", path);
     return false;
   }
+  if (file.get() < 0 || ::fstat(file.get(), &status) != 0 || !S_ISREG(status.st_mode)) {
+    error = "not a regular file (a link is not followed): " + path;
+    return false;
+  }
+  // A line left without its end (a write cut short by a full disk) would swallow the first
+  // new line: that one then starts on a line of its own, in the same single write.
+  bool damagedTail = false;
+  if (status.st_size > 0) {
+    char last = '\n';
+    if (::pread(file.get(), &last, 1, status.st_size - 1) != 1) {
+      error = Reason("cannot read", path);
+      return false;
+    }
+    damagedTail = last != '\n';
+  }
   for (const std::string& line : lines) {
-    const std::string withEnd = line + '\n';
+    const std::string withEnd = (damagedTail ? "\n" : "") + line + '\n';
+    damagedTail = false;
     const ssize_t written = ::write(file.get(), withEnd.data(), withEnd.size());
     if (written != static_cast<ssize_t>(withEnd.size())) {
       if (written >= 0) errno = ENOSPC;

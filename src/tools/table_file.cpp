@@ -1,7 +1,6 @@
 #include "tools/table_file.h"
 
 #include <cstring>
-#include <fstream>
 
 #include "models/model_table.h"
 #include "platform/atomic_file.h"
@@ -49,17 +48,14 @@ CombineResult CombineTableFile(const TableInputs& inputs, const std::string& out
 }
 
 std::string ReadTableVersion(const std::string& path, uint32_t modelSerial) {
-  const std::streamoff fromEnd = models::QuirksOf(modelSerial).tableVersionFromEnd;
-  std::ifstream in(path, std::ios::binary);
-  if (!in) return {};
-  in.seekg(0, std::ios::end);
-  const std::streamoff size = in.tellg();
-  if (size < fromEnd) return {};
-  in.seekg(size - fromEnd);
-  char bytes[kTableVersionLength] = {};
-  in.read(bytes, kTableVersionLength);
-  const std::size_t got = static_cast<std::size_t>(in.gcount());
-  return std::string(bytes, strnlen(bytes, got));
+  const uint64_t fromEnd = models::QuirksOf(modelSerial).tableVersionFromEnd;
+  platform::ReadOnlyFile in(path.c_str());
+  if (!in.IsOpen() || in.size() < fromEnd) return {};
+  const uint64_t available = fromEnd < kTableVersionLength ? fromEnd : kTableVersionLength;
+  uint8_t bytes[kTableVersionLength] = {};
+  if (!in.ReadAt(in.size() - fromEnd, bytes, static_cast<uint32_t>(available))) return {};
+  const auto* text = reinterpret_cast<const char*>(bytes);
+  return std::string(text, strnlen(text, available));
 }
 
 }  // namespace kiln::tools

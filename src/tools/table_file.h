@@ -53,7 +53,8 @@ inline constexpr std::size_t kTableVersionLength = 7;
 
 // The 7-character version text of a table file: the bytes 8 before its end (9 for
 // model serial number 22), cut at the first zero byte. Empty when the file cannot be
-// read or is too short to hold it.
+// read, is no regular file (a FIFO is refused without waiting) or is too short to hold
+// it.
 std::string ReadTableVersion(const std::string& path, uint32_t modelSerial);
 
 }  // namespace kiln::tools

@@ -4,11 +4,14 @@
 // USB at the end of its image and comes back on its old firmware.
 #include <gtest/gtest.h>
 #include <stdlib.h>
+#include <sys/stat.h>
 
 #include <array>
 #include <chrono>
 #include <cstdio>
+#include <filesystem>
 #include <fstream>
+#include <functional>
 #include <map>
 #include <nlohmann/json.hpp>
 #include <sstream>
@@ -171,7 +174,8 @@ TEST_F(JsonAndHistory, TwoUpdatesAppendToTheHistoryAndADamagedLineIsSkipped) {
   Package("1.10");
   ASSERT_EQ(Run({"-S", "-M7"}).status, 0);
   const std::string firstSha = Sha256Sum(dir_.File("fw.bin"));
-  { std::ofstream(HistoryFile(), std::ios::app) << "{\"time\": \"2025-01-01T00:0\n"; }
+  // A line cut short (a full disk): the next update's lines start on lines of their own.
+  { std::ofstream(HistoryFile(), std::ios::app) << "{\"time\": \"2025-01-01T00:0"; }
   Package("1.20");
   ASSERT_EQ(Run({"-S", "-M7"}).status, 0);
 
@@ -212,23 +216,44 @@ TEST_F(JsonAndHistory, TwoUpdatesAppendToTheHistoryAndADamagedLineIsSkipped) {
       << table.out;
 }
 
+// A history that cannot be written, for whatever reason, is a warning; nothing waits for
+// it and nothing is written through a link.
 TEST_F(JsonAndHistory, HistoryThatCannotBeWrittenLeavesTheResultUnchanged) {
   sim::VirtualPrinterConfig printer;
   printer.model = 7;
   printer.version = "1.05";
   printer.restartGapMs = 500;
   Start({printer});
-  Package("1.10");
-  // A file where the state folder should be: not even root can make a folder below it.
-  ::setenv("XDG_STATE_HOME", dir_.Write("not-a-folder", "").c_str(), 1);
-
-  const Finished run = Run({"-S", "-M7", "--report-stdout", "--progress"});
-  EXPECT_EQ(run.status, 0);
-  EXPECT_EQ(run.out, "report 101 0\nreport 100 1\nreport 110 11\n");
-  EXPECT_NE(run.err.find("kiln: warning: the update history could not be written"),
-            std::string::npos)
-      << run.err;
-  EXPECT_EQ(bed_->Printer(0).Version(), "1.10");
+  const std::string state = dir_.File("state");
+  const std::pair<const char*, std::function<void()>> causes[] = {
+      // A file where the state folder should be: not even root can make a folder below it.
+      {"1.10", [&] { ::setenv("XDG_STATE_HOME", dir_.Write("not-a-folder", "").c_str(), 1); }},
+      {"1.20",
+       [&] {
+         std::filesystem::create_directories(state + "/kiln");
+         ::mkfifo((state + "/kiln/history.jsonl").c_str(), 0600);
+         ::setenv("XDG_STATE_HOME", state.c_str(), 1);
+       }},
+      {"1.30",
+       [&] {
+         std::filesystem::remove_all(state + "/kiln");
+         std::filesystem::create_directories(dir_.File("elsewhere"));
+         std::filesystem::create_symlink(dir_.File("elsewhere"), state + "/kiln");
+       }},
+  };
+  for (const auto& [version, cause] : causes) {
+    SCOPED_TRACE(version);
+    Package(version);
+    cause();
+    const Finished run = Run({"-S", "-M7", "--report-stdout", "--progress"});
+    EXPECT_EQ(run.status, 0);
+    EXPECT_EQ(run.out, "report 101 0\nreport 100 1\nreport 110 11\n");
+    EXPECT_NE(run.err.find("kiln: warning: the update history could not be written"),
+              std::string::npos)
+        << run.err;
+    EXPECT_EQ(bed_->Printer(0).Version(), version);
+  }
+  EXPECT_TRUE(std::filesystem::is_empty(dir_.File("elsewhere")));
 }
 
 }  // namespace

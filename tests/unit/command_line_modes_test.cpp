@@ -386,5 +386,18 @@ TEST_F(Console, TerminalRewritesOneLineAndEndsItBeforeAWarningOrTheNextPhase) {
             "\rkiln: count-down: 0 s\033[K\n");
 }
 
+// Folder and file names reach the progress lines as they are; none of their escape
+// sequences, line breaks or bidirectional overrides may reach the terminal.
+TEST_F(Console, NamesFromOutsideCannotDriveTheTerminal) {
+  ConsoleProgress console = Make(true);
+  console.Phase(UpdatePhase::kConfiguration, "package /tmp/\033]0;x\a\nkiln: \u202efake.bin");
+  console.Warning(
+      "cannot open /tmp/\x7f\xc2\x9b"
+      "2J\xff/history.jsonl");
+  EXPECT_EQ(Text(),
+            "kiln: configuration: package /tmp/?]0;x??kiln: ?fake.bin\n"
+            "kiln: warning: cannot open /tmp/??2J?/history.jsonl\n");
+}
+
 }  // namespace
 }  // namespace kiln::app

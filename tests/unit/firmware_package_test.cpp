@@ -1,16 +1,19 @@
 // Loading packages, finding their header, and resolving the models they name.
 #include "config/firmware_package.h"
 
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <cstring>
+#include <ctime>
 #include <fstream>
 #include <string>
 #include <vector>
 
 #include "config/package.h"
+#include "platform/read_only_file.h"
 #include "support/package_builder.h"
 #include "support/temp_dir.h"
 
@@ -85,6 +88,34 @@ TEST_F(PackageRead, FoldersMissingAndUnreadableFilesAreNotLoaded) {
     ::chmod(locked.c_str(), 0);
     EXPECT_FALSE(LoadPackageFile(locked.c_str(), &package, size));
   }
+}
+
+// A package rewritten in place while it is read may come out as a mixture of both files:
+// the read that reaches its end refuses it when the file is no longer the one opened.
+TEST_F(PackageRead, FileRewrittenWhileItIsReadIsRefused) {
+  const std::string path = dir_.Write("fw.bin", std::string(0x2000, 'a'));
+  // A time stamp in this second that no write sets (1 ns): the rewrite changes it, however
+  // soon it comes, and mostly in its nanoseconds alone.
+  timespec now{};
+  ::clock_gettime(CLOCK_REALTIME, &now);
+  const timespec old[2] = {{now.tv_sec, 1}, {now.tv_sec, 1}};
+  ASSERT_EQ(::utimensat(AT_FDCWD, path.c_str(), old, 0), 0);
+  platform::ReadOnlyFile file(path.c_str());
+  uint8_t half[0x1000];
+  ASSERT_TRUE(file.ReadFully(half, sizeof half));
+  EXPECT_FALSE(file.changed());
+  {
+    std::fstream rewrite(path, std::ios::in | std::ios::out | std::ios::binary);
+    rewrite << std::string(0x2000, 'b');
+  }
+  EXPECT_FALSE(file.ReadFully(half, sizeof half));
+  EXPECT_TRUE(file.changed());
+
+  // Untouched, the same read is whole.
+  platform::ReadOnlyFile again(path.c_str());
+  uint8_t whole[0x2000];
+  EXPECT_TRUE(again.ReadFully(whole, sizeof whole));
+  EXPECT_FALSE(again.changed());
 }
 
 TEST_F(PackageRead, HeaderIsLookedForAtThePreferredOffsetThenTheOther) {

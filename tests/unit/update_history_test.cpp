@@ -1,15 +1,30 @@
 // The update history as --history reads it back, from files no run of Kiln wrote whole:
-// damaged, huge, deeply nested; and the SHA-256 that names each package in it.
+// damaged, huge, deeply nested; the lines Kiln writes, however long their fields; text
+// from outside made safe for a terminal; the SHA-256 that names each package in it; and
+// every file Kiln reads or appends when it is a FIFO, a link or a folder.
 #include "app/update_history.h"
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <cstdio>
+#include <filesystem>
+#include <functional>
+#include <nlohmann/json.hpp>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "app/sha256.h"
+#include "config/package.h"
+#include "log/debug_log.h"
+#include "platform/history_file.h"
+#include "platform/profile.h"
+#include "platform/terminal_text.h"
 #include "support/temp_dir.h"
+#include "tools/table_file.h"
 
 namespace kiln::app {
 namespace {
@@ -61,6 +76,196 @@ TEST(UpdateHistory, DamagedAndHostileLinesAreSkippedAndTheRestShown) {
   const Shown table = Show(dir.File("history.jsonl"), false);
   EXPECT_EQ(Count(table.out, "2026-01-02T03:04:05Z"), 2u) << table.out;
   EXPECT_EQ(table.out.find('\a'), std::string::npos) << "control characters never reach a terminal";
+}
+
+TEST(UpdateHistory, LineOfExactlyTheLimitIsRead) {
+  TempDir dir;
+  std::string line = R"({"serial":"S2","text":")";
+  line += std::string(kHistoryLineLimit - line.size() - 2, 'x') + "\"}";
+  ASSERT_EQ(line.size(), kHistoryLineLimit);
+  dir.Write("history.jsonl", line + "\n");
+  const Shown json = Show(dir.File("history.jsonl"), true);
+  EXPECT_EQ(json.err, "");
+  EXPECT_EQ(Count(json.out, "\"serial\":\"S2\""), 1u);
+}
+
+TEST(UpdateHistory, TableShowsNoCharacterThatDrivesOrReordersTheTerminal) {
+  TempDir dir;
+  dir.Write("history.jsonl",
+            R"({"serial":"\u202eS1","package":"/tmp/\u001b[2J\u007f\u009b.bin","text":"fine )"
+            R"(\u00e9\u2066"})"
+            "\n");
+  const Shown table = Show(dir.File("history.jsonl"), false);
+  EXPECT_NE(table.out.find("  ?S1  "), std::string::npos) << table.out;
+  EXPECT_NE(table.out.find("/tmp/?[2J??.bin\n"), std::string::npos) << table.out;
+  EXPECT_NE(table.out.find("fine \u00e9?\n"), std::string::npos) << table.out;
+}
+
+TEST(TerminalText, ControlsBidiOverridesAndBrokenUtf8BecomeQuestionMarks) {
+  const std::pair<std::string, std::string> cases[] = {
+      {"plain /tmp/fw 1.10.bin", "plain /tmp/fw 1.10.bin"},
+      {"a\tb\r\nc\x1b[31m\x7f", "a?b??c?[31m?"},
+      {"\xc2\x80\xc2\x9b\xc2\xa0", "??\xc2\xa0"},  // C1 controls; a no-break space stays
+      {"\u200e\u200f\u202a\u202e\u2066\u2069\u2067", "???????"},
+      {"\u2029\u202f\u2065\u206a", "\u2029\u202f\u2065\u206a"},  // beside the ranges
+      {"\u00e9\u65e5\U0001F600", "\u00e9\u65e5\U0001F600"},
+      {"\xff\xc0\xaf\xed\xa0\x80", "??????"},    // no UTF-8, over-long, a surrogate
+      {"\xf4\x90\x80\x80|\xe6\x97", "????|??"},  // above U+10FFFF; cut at the end
+  };
+  for (const auto& [text, safe] : cases) EXPECT_EQ(platform::TerminalSafe(text), safe) << text;
+}
+
+// A folder of control bytes makes the longest line: each byte is six in JSON. Kiln still
+// writes only lines it reads back, and says which fields it shortened.
+TEST(UpdateHistory, LinesWithTheLongestFieldsAreReadBackAndSayWhatWasCut) {
+  TempDir dir;
+  const std::string controls(4096, '\x01');
+  ModeRecord record;
+  record.package = ModeRecord::Package{controls + "/fw.bin", 7, "1.10", std::string(64, 'a')};
+  record.printers = {
+      {controls, controls, 7, controls, controls, protocol::PrinterResult::kFailed, 0, controls},
+      {"1-2", std::string(3000, 's'), 7, "1.05", "1.10", protocol::PrinterResult::kUpdated, 0,
+       std::string(2000, 'x')}};
+  const std::string path = dir.File("kiln/history.jsonl");
+  ASSERT_EQ(AppendUpdateHistory(record, path), "");
+  const Shown json = Show(path, true);
+  EXPECT_EQ(json.err, "") << "no line is damaged";
+  const std::size_t end = json.out.find('\n');
+  ASSERT_NE(end, std::string::npos);
+  // Newest first: the second printer's line, then the first's.
+  const auto whole = nlohmann::json::parse(json.out.substr(0, end));
+  const auto cut = nlohmann::json::parse(json.out.substr(end + 1));
+  EXPECT_EQ(whole["text"], std::string(2000, 'x'));
+  EXPECT_EQ(whole["cut"], nlohmann::json::parse(R"(["package","serial"])")) << "each line";
+  // As many characters as fit beside the quotes and the ellipsis.
+  EXPECT_EQ(whole["serial"], std::string(kHistoryFieldLimit - 5, 's') + "\u2026");
+  EXPECT_EQ(cut["cut"], nlohmann::json::parse(R"(["package","location","serial",)"
+                                              R"("version_before","version_after","text"])"));
+  const std::string package = cut["package"];
+  EXPECT_EQ(package.rfind("\x01\x01", 0), 0u);
+  EXPECT_EQ(package.substr(package.size() - 3), "\u2026");
+  EXPECT_EQ(cut["sha256"], std::string(64, 'a'));
+}
+
+// Runs step in a child process that an alarm ends after seconds: the step's answer, or
+// nullopt when it did not answer in time (it blocked).
+std::optional<bool> AnswersWithin(unsigned seconds, const std::function<bool()>& step) {
+  std::fflush(nullptr);
+  const pid_t child = ::fork();
+  if (child == 0) {
+    ::alarm(seconds);
+    ::_exit(step() ? 0 : 1);
+  }
+  int status = 0;
+  if (child < 0 || ::waitpid(child, &status, 0) != child || !WIFEXITED(status)) return {};
+  return WEXITSTATUS(status) == 0;
+}
+
+using EntryName = std::string config::ModelEntry::*;
+using Loaded = config::LoadedFile config::PackageFiles::*;
+
+// Whether the update refuses the file of this role at path.
+std::function<bool(const std::string&)> PackageRole(EntryName name, Loaded loaded) {
+  return [name, loaded](const std::string& path) {
+    config::ModelEntry entry;
+    entry.cpuFirst = true;
+    entry.tableSwitch = true;
+    std::string colourTable;
+    (name != nullptr ? entry.*name : colourTable) = path;
+    return !(config::LoadPackageFiles(entry, colourTable).*loaded).readable() &&
+           (name != nullptr || tools::ReadTableVersion(path, 7).empty());
+  };
+}
+
+// No file Kiln reads or appends makes it wait: a FIFO without a writer or a reader, a
+// link to one, a folder are each refused at once, as a damaged file of that role is.
+TEST(HostileFiles, FifosLinksToThemAndFoldersAreRefusedWithoutWaiting) {
+  using config::PackageFiles;
+  const std::pair<const char*, std::function<bool(const std::string&)>> roles[] = {
+      {"firmware", PackageRole(&config::ModelEntry::firmware, &PackageFiles::firmware)},
+      {"code", PackageRole(&config::ModelEntry::code, &PackageFiles::code)},
+      {"table", PackageRole(&config::ModelEntry::table, &PackageFiles::table)},
+      {"alt firmware", PackageRole(&config::ModelEntry::altFirmware, &PackageFiles::altFirmware)},
+      {"alt code", PackageRole(&config::ModelEntry::altCode, &PackageFiles::altCode)},
+      {"alt table", PackageRole(&config::ModelEntry::altTable, &PackageFiles::altTable)},
+      {"CPU firmware", PackageRole(&config::ModelEntry::cpuFirmware, &PackageFiles::cpuFirmware)},
+      {"CPU code", PackageRole(&config::ModelEntry::cpuCode, &PackageFiles::cpuCode)},
+      {"CPU table", PackageRole(&config::ModelEntry::cpuTable, &PackageFiles::cpuTable)},
+      {"colour table", PackageRole(nullptr, &PackageFiles::colourTable)},
+      {"Kiln.ini",
+       [](const std::string& path) {
+         char value[8] = {};
+         platform::GetPrivateProfileStringA("FW_INFO1", "File", "none", value, sizeof value,
+                                            path.c_str());
+         return std::string(value) == "none";
+       }},
+      {"history",
+       [](const std::string& path) {
+         std::string error;
+         return !platform::AppendLinesDurably(path, {"{}"}, error) && !error.empty();
+       }},
+      {"Make BIN input",
+       [](const std::string& path) {
+         const std::string output = path + ".out";
+         return tools::CombineTableFile({path, path, path}, output).error ==
+                    tools::CombineError::kCannotOpenInput &&
+                !std::filesystem::exists(output);
+       }},
+      {"debug trace",
+       [](const std::string& path) {
+         ::setenv("KILN_LOG_FILE", path.c_str(), 1);  // in the child alone
+         ::setenv("KILN_LOG_LEVEL", "1", 1);
+         return !log::DebugLog().OpenFromEnvironment();
+       }},
+  };
+  const std::pair<const char*, std::function<std::string(const TempDir&)>> kinds[] = {
+      {"FIFO", [](const TempDir& dir) { return dir.File("fifo"); }},
+      {"link to a FIFO",
+       [](const TempDir& dir) {
+         std::filesystem::create_symlink("fifo", dir.File("link"));
+         return dir.File("link");
+       }},
+      {"folder",
+       [](const TempDir& dir) {
+         std::filesystem::create_directory(dir.File("folder"));
+         return dir.File("folder");
+       }},
+  };
+  for (const auto& [role, refuses] : roles) {
+    for (const auto& [kind, make] : kinds) {
+      SCOPED_TRACE(std::string(role) + " as a " + kind);
+      TempDir dir;
+      ASSERT_EQ(::mkfifo(dir.File("fifo").c_str(), 0600), 0);
+      const std::string path = make(dir);
+      EXPECT_EQ(AnswersWithin(5, [&] { return refuses(path); }), std::optional<bool>(true));
+    }
+  }
+}
+
+// A link at the history file or at its folder is not followed: nothing is written into
+// its target and a dangling link's target is not created.
+TEST(UpdateHistory, LinksAtTheHistoryOrItsFolderAreNotFollowed) {
+  const std::pair<const char*, const char*> links[] = {
+      {"kiln/history.jsonl", "../elsewhere/history.jsonl"},
+      {"kiln/history.jsonl", "../elsewhere/new.jsonl"},
+      {"kiln", "elsewhere"},
+      {"kiln", "elsewhere/new"},
+  };
+  ModeRecord record;
+  record.printers = {{"1-2", "S2", 7, "1.05", "1.10", protocol::PrinterResult::kUpdated, 0, ""}};
+  for (const auto& [link, target] : links) {
+    SCOPED_TRACE(std::string(link) + " -> " + target);
+    TempDir state;
+    std::filesystem::create_directories(state.File("kiln"));
+    std::filesystem::create_directories(state.File("elsewhere"));
+    state.Write("elsewhere/history.jsonl", "old\n");
+    std::filesystem::remove(state.File(link));
+    std::filesystem::create_symlink(target, state.File(link));
+    EXPECT_NE(AppendUpdateHistory(record, state.File("kiln/history.jsonl")), "");
+    EXPECT_EQ(TempDir::Read(state.File("elsewhere/history.jsonl")), "old\n");
+    EXPECT_FALSE(std::filesystem::exists(state.File("elsewhere/new.jsonl")));
+    EXPECT_FALSE(std::filesystem::exists(state.File("elsewhere/new")));
+  }
 }
 
 TEST(UpdateHistory, HugeHistoryIsReadFromItsNewestEntriesOnly) {
