@@ -13,6 +13,7 @@
 #include "platform/print_queue_hold.h"
 #include "platform/program_folder.h"
 #include "platform/stop_signals.h"
+#include "platform/terminal_text.h"
 
 namespace {
 
@@ -55,7 +56,8 @@ int main(int argc, char** argv) {
     return 0;
   }
   if (!extensions.error.empty()) {
-    std::fprintf(stderr, "kiln: %s (try --help)\n", extensions.error.c_str());
+    std::fprintf(stderr, "kiln: %s (try --help)\n",
+                 kiln::platform::TerminalSafe(extensions.error).c_str());
     return 2;
   }
   // Reading the history changes nothing: it answers while another Kiln runs.

@@ -31,13 +31,20 @@ bool DebugLog::OpenFromEnvironment() {
   char* end = nullptr;
   const unsigned long level = std::strtoul(levelText, &end, 10);
   if (end == levelText || level == 0 || level > UINT32_MAX) return false;
-  // As fopen(path, "a") would, but never waiting (a FIFO without a reader would block the
-  // open for good) and only into a regular file.
+  // As fopen(path, "a") would, but never waiting: a FIFO without a reader is refused at
+  // once instead of blocking the open for good. A regular file, a terminal or a pipe
+  // someone reads (/dev/stderr) takes the trace; writes then wait as they always did, so
+  // no line is dropped on a full pipe.
   const int fd = ::open(path, O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC | O_NONBLOCK, 0666);
   if (fd < 0) return false;
   struct stat info {};
   std::FILE* stream = nullptr;
-  if (::fstat(fd, &info) == 0 && S_ISREG(info.st_mode)) stream = ::fdopen(fd, "a");
+  if (::fstat(fd, &info) == 0 &&
+      (S_ISREG(info.st_mode) || S_ISCHR(info.st_mode) || S_ISFIFO(info.st_mode) ||
+       S_ISSOCK(info.st_mode)) &&
+      ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK) == 0) {
+    stream = ::fdopen(fd, "a");
+  }
   if (stream == nullptr) {
     ::close(fd);
     return false;

@@ -2,7 +2,9 @@
 // the same way the Make BIN dialog does, for scripts and build machines.
 #include <cstdio>
 #include <cstring>
+#include <string>
 
+#include "platform/terminal_text.h"
 #include "tools/table_file.h"
 
 namespace {
@@ -34,20 +36,21 @@ int main(int argc, char** argv) {
   using kiln::tools::CombineError;
   const kiln::tools::CombineResult result =
       kiln::tools::CombineTableFile({argv[1], argv[2], argv[3]}, argv[4]);
+  // Names are shown as text, never as terminal commands.
+  const std::string path = kiln::platform::TerminalSafe(result.path);
   switch (result.error) {
     case CombineError::kNone:
-      std::printf("Combine OK! %s\n", argv[4]);
+      std::printf("Combine OK! %s\n", kiln::platform::TerminalSafe(argv[4]).c_str());
       return 0;
     case CombineError::kCannotOpenInput:
-      std::fprintf(stderr, "kiln-makebin: Open File Error!! cannot read %s\n", result.path.c_str());
+      std::fprintf(stderr, "kiln-makebin: Open File Error!! cannot read %s\n", path.c_str());
       break;
     case CombineError::kInputTooLong:
       std::fprintf(stderr, "kiln-makebin: %s is longer than the %s region (%zu bytes)\n",
-                   result.path.c_str(), result.region->name, result.region->length);
+                   path.c_str(), result.region->name, result.region->length);
       break;
     case CombineError::kCannotWriteOutput:
-      std::fprintf(stderr, "kiln-makebin: Open File Error!! cannot write %s\n",
-                   result.path.c_str());
+      std::fprintf(stderr, "kiln-makebin: Open File Error!! cannot write %s\n", path.c_str());
       break;
   }
   return 1;

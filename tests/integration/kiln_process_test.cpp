@@ -199,6 +199,13 @@ TEST_F(KilnProcess, WindowOnAPlatformThatCannotStartEndsWithStatusOne) {
   ::unsetenv("WAYLAND_DISPLAY");
 }
 
+TEST_F(KilnProcess, UnknownOptionIsShownNotObeyed) {
+  const std::string err = dir_.File("stderr.txt");
+  ChildProcess kiln({"/bin/sh", "-c", std::string(KILN_PROGRAM) + " '--\x1b[2J' 2>" + err});
+  EXPECT_EQ(kiln.WaitFor(kRunLimit), 2);
+  EXPECT_NE(TempDir::Read(err).find("--?[2J"), std::string::npos) << TempDir::Read(err);
+}
+
 TEST_F(KilnProcess, HelpAndVersionAnswerWhileAnotherKilnRuns) {
   PrinterAndFolder();
   ChildProcess first(Silent(), dir_.File("first.txt"));

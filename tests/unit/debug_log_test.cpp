@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 #include <stdlib.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <cstdio>
 #include <filesystem>
@@ -143,6 +145,31 @@ TEST_F(DebugLogFormat, SwitchedOnByEnvironment) {
   ::unsetenv("KILN_LOG_LEVEL");
   EXPECT_FALSE(log_.OpenFromEnvironment());
   ::unsetenv("KILN_LOG_FILE");
+}
+
+// A pipe someone reads, as /dev/stderr often is, takes the trace; a FIFO nobody reads is
+// refused at once instead of holding the program in its open.
+TEST_F(DebugLogFormat, TraceIntoAPipeThatIsReadButNeverWaitsForAReader) {
+  int ends[2];
+  ASSERT_EQ(::pipe(ends), 0);
+  const std::string writeEnd = "/proc/self/fd/" + std::to_string(ends[1]);
+  ::setenv("KILN_LOG_FILE", writeEnd.c_str(), 1);
+  ::setenv("KILN_LOG_LEVEL", "1", 1);
+  ASSERT_TRUE(log_.OpenFromEnvironment());
+  log_.LogPrint(1, "to the pipe\n");
+  log_.Reset();
+  char read[32] = {};
+  EXPECT_EQ(::read(ends[0], read, sizeof read - 1), 12);
+  EXPECT_STREQ(read, "to the pipe\n");
+  ::close(ends[0]);
+  ::close(ends[1]);
+
+  const std::string fifo = dir_.File("fifo");
+  ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+  ::setenv("KILN_LOG_FILE", fifo.c_str(), 1);
+  EXPECT_FALSE(log_.OpenFromEnvironment());
+  ::unsetenv("KILN_LOG_FILE");
+  ::unsetenv("KILN_LOG_LEVEL");
 }
 
 }  // namespace

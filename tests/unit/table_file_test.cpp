@@ -157,6 +157,10 @@ TEST(MakeBinProgram, ReportsFailureOnStandardErrorWithNonZeroStatus) {
   EXPECT_EQ(WEXITSTATUS(status), 1);
   EXPECT_NE(TempDir::Read(err).find("none.dat"), std::string::npos);
   EXPECT_FALSE(std::filesystem::exists(dir.File("o.bin")));
+  // A name that holds an escape sequence is shown, not obeyed.
+  status = std::system((base + "'" + dir.File("x\x1b[2J.dat") + "' o.bin 2>" + err).c_str());
+  EXPECT_EQ(WEXITSTATUS(status), 1);
+  EXPECT_NE(TempDir::Read(err).find("x?[2J.dat"), std::string::npos) << TempDir::Read(err);
 
   status = std::system((base + cvd + " " + dir.File("o.bin") + " >/dev/null").c_str());
   EXPECT_EQ(WEXITSTATUS(status), 0);
