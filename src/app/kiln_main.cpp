@@ -90,7 +90,8 @@ int main(int argc, char** argv) {
       RunSilentUpdate(session, program);
       break;
     case RunMode::kInteractive:
-      return RunInteractiveMode(session, program, argc, argv);
+      RunInteractiveMode(session, program, argc, argv);
+      break;
   }
   return 0;
 }

@@ -18,10 +18,10 @@ inline constexpr const char* kNoDisplayText =
     "kiln: no display: use -S or -CheckDeviceVersion for the command-line modes, or set "
     "DISPLAY\n";
 
-// The window, until the user closes it; the exit status. argc and argv are the
-// process's, for the GUI toolkit. A platform the toolkit cannot start here ends it with
-// kNoDisplayText and status 1.
-int RunInteractiveMode(AppSession& session, const StartedProgram& program, int& argc, char** argv);
+// The window, until the user closes it. argc and argv are the process's, for the GUI
+// toolkit. A platform the toolkit cannot start here ends the process with kNoDisplayText
+// and status 1.
+void RunInteractiveMode(AppSession& session, const StartedProgram& program, int& argc, char** argv);
 // The version report: no window, answers by report messages only.
 void RunVersionReport(AppSession& session, const StartedProgram& program);
 // The silent update: no window, answers by report messages only.

@@ -107,7 +107,8 @@ void RunMainWindow(AppSession& session, const StartedProgram& program) {
   window.exec();
 }
 
-int RunInteractiveMode(AppSession& session, const StartedProgram& program, int& argc, char** argv) {
+void RunInteractiveMode(AppSession& session, const StartedProgram& program, int& argc,
+                        char** argv) {
   std::optional<QApplication> application;
   {
     const PlatformStartGuard guard;
@@ -117,14 +118,15 @@ int RunInteractiveMode(AppSession& session, const StartedProgram& program, int& 
   // show a window either.
   if (QGuiApplication::primaryScreen() == nullptr) {
     std::fputs(kNoDisplayText, stderr);
-    return 1;
+    std::fflush(stderr);
+    // As on a fatal start: the half-started platform is not taken down.
+    ::_exit(1);
   }
   QApplication::setWindowIcon(KilnIcon());
   StartedProgram started = program;
   started.programFolder = ChooseInteractiveFolder(
       program.programFolder, !program.commandLine.extensions.dir.empty(), &AskFirmwareFolder);
   RunMainWindow(session, started);
-  return 0;
 }
 
 }  // namespace kiln::app
