@@ -105,7 +105,7 @@ TEST(TerminalText, ControlsBidiOverridesAndBrokenUtf8BecomeQuestionMarks) {
   const std::pair<std::string, std::string> cases[] = {
       {"plain /tmp/fw 1.10.bin", "plain /tmp/fw 1.10.bin"},
       {"a\tb\r\nc\x1b[31m\x7f", "a?b??c?[31m?"},
-      {"\xc2\x80\xc2\x9b\xc2\xa0", "??\xc2\xa0"},  // C1 controls; a no-break space stays
+      {"\xc2\x80\xc2\x9b\xc2\x9f\xc2\xa0", "???\xc2\xa0"},  // C1 controls; a no-break space stays
       {"\u200e\u200f\u202a\u202e\u2066\u2069\u2067", "???????"},
       {"\u2029\u202f\u2065\u206a", "\u2029\u202f\u2065\u206a"},  // beside the ranges
       {"\u00e9\u65e5\U0001F600", "\u00e9\u65e5\U0001F600"},
