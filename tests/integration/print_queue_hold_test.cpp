@@ -58,6 +58,15 @@ class PrintQueueHoldTest : public ::testing::Test {
     ASSERT_TRUE(cupsd_.Start(policyLimits)) << "the private cupsd did not come up";
   }
 
+  // A private cupsd with the queue "Photo" of the printer's driver; false when the test
+  // cannot go on (skipped, or the server or queue did not come up).
+  bool ServerWithPhotoQueue() {
+    StartCupsd();
+    if (IsSkipped() || HasFailure()) return false;
+    EXPECT_TRUE(cupsd_.AddQueue("Photo", kDriver));
+    return !HasFailure();
+  }
+
   // Files of the queue-hold journal (besides the lock files in the same folder tree).
   std::size_t JournalEntries() const {
     std::size_t entries = 0;
@@ -197,9 +206,7 @@ TEST_F(PrintQueueHoldTest, ARefusedPauseIsReportedAndTheOtherQueuesAreStillHeld)
 // A queue deleted while held needs no resume; a queue paused by someone else after the
 // hold ended is not resumed by it a second time.
 TEST_F(PrintQueueHoldTest, ReleaseCountsADeletedQueueAsResumedAndResumesOnlyOnce) {
-  StartCupsd();
-  if (IsSkipped()) return;
-  ASSERT_TRUE(cupsd_.AddQueue("Photo", kDriver));
+  if (!ServerWithPhotoQueue()) return;
   ASSERT_TRUE(cupsd_.AddQueue("Office", kDriver));
   {
     PrintQueueHold hold = PrintQueueHold::Hold(kPrinter);
@@ -222,9 +229,7 @@ TEST_F(PrintQueueHoldTest, NoPrintServerHoldsNothing) {
 }
 
 TEST_F(PrintQueueHoldTest, TheNextStartResumesTheQueuesOfAKilledHolder) {
-  StartCupsd();
-  if (IsSkipped()) return;
-  ASSERT_TRUE(cupsd_.AddQueue("Photo", kDriver));
+  if (!ServerWithPhotoQueue()) return;
   ASSERT_TRUE(cupsd_.AddQueue("Office", "Generic"));
   ASSERT_EQ(std::system("/usr/sbin/cupsdisable Office"), 0);  // paused by someone else
 
@@ -238,9 +243,7 @@ TEST_F(PrintQueueHoldTest, TheNextStartResumesTheQueuesOfAKilledHolder) {
 }
 
 TEST_F(PrintQueueHoldTest, ALiveHoldersQueueIsLeftPausedByAnotherStart) {
-  StartCupsd();
-  if (IsSkipped()) return;
-  ASSERT_TRUE(cupsd_.AddQueue("Photo", kDriver));
+  if (!ServerWithPhotoQueue()) return;
   PrintQueueHold hold = PrintQueueHold::Hold(kPrinter);
   ASSERT_EQ(hold.pausedQueues(), std::vector<std::string>{"Photo"});
   StartKiln();
@@ -252,9 +255,7 @@ TEST_F(PrintQueueHoldTest, ALiveHoldersQueueIsLeftPausedByAnotherStart) {
 }
 
 TEST_F(PrintQueueHoldTest, ANewHoldFirstResumesAKilledHoldersQueueAndThenHoldsIt) {
-  StartCupsd();
-  if (IsSkipped()) return;
-  ASSERT_TRUE(cupsd_.AddQueue("Photo", kDriver));
+  if (!ServerWithPhotoQueue()) return;
   PauseInKilledHolder();
   if (HasFatalFailure()) return;
   {
@@ -297,9 +298,7 @@ TEST_F(PrintQueueHoldTest, TheNextStartResumesOnlyAQueueItsOwnEntryStillHolds) {
       {"writable by others", nullptr,
        [](const std::string& path) { ASSERT_EQ(::chmod(path.c_str(), 0666), 0); }, false, 1},
   };
-  StartCupsd();
-  if (IsSkipped()) return;
-  ASSERT_TRUE(cupsd_.AddQueue("Photo", kDriver));
+  if (!ServerWithPhotoQueue()) return;
   ASSERT_TRUE(cupsd_.AddQueue("Office", "Generic"));
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
@@ -334,9 +333,7 @@ TEST_F(PrintQueueHoldTest, TheNextStartResumesOnlyAQueueItsOwnEntryStillHolds) {
 }
 
 TEST_F(PrintQueueHoldTest, AnAdministratorsPauseDuringTheHoldOutlastsIt) {
-  StartCupsd();
-  if (IsSkipped()) return;
-  ASSERT_TRUE(cupsd_.AddQueue("Photo", kDriver));
+  if (!ServerWithPhotoQueue()) return;
   {
     PrintQueueHold hold = PrintQueueHold::Hold(kPrinter);
     ASSERT_EQ(hold.pausedQueues(), std::vector<std::string>{"Photo"});
@@ -358,9 +355,7 @@ TEST_F(PrintQueueHoldTest, AJournalThatCannotBeWrittenPausesNothingAndSaysSo) {
     const char* name;
     bool directory;  // else a plain file stands where the journal's folder belongs
   };
-  StartCupsd();
-  if (IsSkipped()) return;
-  ASSERT_TRUE(cupsd_.AddQueue("Photo", kDriver));
+  if (!ServerWithPhotoQueue()) return;
   const std::filesystem::path global = locks_.path() / "global";
   const std::string journal = (global / "held-queues").string();
   std::filesystem::create_directories(global);
