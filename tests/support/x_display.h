@@ -36,8 +36,10 @@ class XvfbServer {
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
     posix_spawn_file_actions_adddup2(&actions, writeEnd.get(), 3);
-    const char* args[] = {"Xvfb",    "-displayfd", "3",          "-nolisten", "tcp",
-                          "-screen", "0",          "320x240x24", nullptr};
+    // -noreset: a server that resets when its last client leaves refuses the next
+    // connection for a moment, and a test that connects twice would see no display.
+    const char* args[] = {"Xvfb",     "-displayfd", "3", "-nolisten",  "tcp",
+                          "-noreset", "-screen",    "0", "320x240x24", nullptr};
     // The server runs outside the test bed and without the test's preloaded libraries.
     std::vector<char*> environment = OutsideTestBedEnvironment();
     const int spawned = ::posix_spawnp(&pid_, "Xvfb", &actions, nullptr,
