@@ -364,17 +364,9 @@ void MainWindowController::OnStart() {
 
   Shown().ShowModelName(package_.driverName.c_str());
   Shown().ShowPackageVersion(package_.version.c_str());
-  // Asked afresh for every update: a printer that answers as the fall-back model takes the
-  // alternative set first when its version can be read now.
-  PrinterAnswer printer{printer_.connectedModel, false, ""};
-  const uint32_t fallBack = models::FallBackModelOf(package_.targetModel);
-  if (fallBack != 0 && printer.connectedModel == fallBack) {
-    printer.versionRead = Queries().QueryDeviceVersion();
-    printer.version = printer_.deviceVersion.c_str();
-  }
-  WorkerHandover handover{PlanUpdate(entry_, package_, printer, UpdateMode::kWindow),
-                          PackageRecord(package_), printer_, services_.stopRequested};
-  // The plan holds the files now; they go when the update has ended.
+  // The update's own thread asks the printer what the plan needs and makes the plan.
+  WorkerHandover handover{entry_, package_, printer_, services_.stopRequested};
+  // The update holds the files now; they go when it has ended.
   package_.files = {};
 
   warningLine_.clear();

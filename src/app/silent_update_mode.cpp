@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "app/mode_configuration.h"
+#include "app/plan_executor.h"
 #include "app/printer_queries.h"
 #include "app/update_plan.h"
 #include "app/version_text.h"
@@ -67,6 +68,33 @@ class ProgressObserver final : public DownloadObserver {
   UpdateProgress& progress_;
   const StopRequest& stopRequested_;
   bool stopSaid_ = false;
+};
+
+// The plan's course as progress lines: what each step sends, and why one failed.
+class StepProgress final : public PlanEvents {
+ public:
+  explicit StepProgress(UpdateProgress& progress) : progress_(progress) {}
+
+  void OnStepStarts(const PlanStep& step) override {
+    FixedText<600> text;
+    text.Format("sending %s", step.flash.image.path.c_str());
+    progress_.Phase(PhaseOf(step), text);
+  }
+  void OnStepEnded(const PlanStep& step, const protocol::FlashResult& result) override {
+    if (!result.flashed && !result.text.empty()) progress_.Phase(PhaseOf(step), result.text);
+  }
+  void OnStopped() override { progress_.Phase(UpdatePhase::kResult, "stopped by a signal"); }
+  void OnHistoryNotWritten(const std::string& reason) override {
+    progress_.Warning("the update history could not be written (" + reason +
+                      "); the update's result is unchanged");
+  }
+
+ private:
+  static UpdatePhase PhaseOf(const PlanStep& step) {
+    return step.kind == StepKind::kFirmware ? UpdatePhase::kDownload : UpdatePhase::kCpuStep;
+  }
+
+  UpdateProgress& progress_;
 };
 
 const char* DescribeOutcome(uint32_t outcome) {
@@ -135,22 +163,8 @@ void SilentUpdate::Run(std::string_view programFolder) {
   FixedText<96> text;
   text.Format("%s (100 = %u, 110 = %u)", DescribeOutcome(outcome), compared, outcome);
   progress_.Phase(UpdatePhase::kResult, text);
-  // On disk before the caller learns the result.
-  if (record_.updateAttempted) WriteHistory();
   Report(report::kCompared, compared);
   Report(report::kOutcome, outcome);
-}
-
-void SilentUpdate::WriteHistory() {
-  // Only the printers a download began for are recorded: a stop right after 101 leaves
-  // nothing to write.
-  ModeRecord history = record_;
-  history.printers = protocol::PrintersSentTo(record_.printers);
-  if (!writeHistory_ || history.printers.empty()) return;
-  const std::string error = writeHistory_(history);
-  if (error.empty()) return;
-  progress_.Warning("the update history could not be written (" + error +
-                    "); the update's result is unchanged");
 }
 
 void SilentUpdate::SurveyPrinters() {
@@ -217,45 +231,23 @@ bool SilentUpdate::ReadDeviceVersion() {
   return true;
 }
 
-bool SilentUpdate::Flash(UpdatePhase phase, const protocol::FlashRequest& request) {
-  FixedText<600> text;
-  text.Format("sending %s", request.image.path.c_str());
-  progress_.Phase(phase, text);
-  const protocol::FlashResult result =
-      protocol::FirmwareDownload(makeLink_, protocol::SystemQueueHolder(), stopRequested_)
-          .FlashFirmware(request, observer_);
-  NoteStep(record_, result);
-  if (result.flashed) return true;
-  if (!result.text.empty()) progress_.Phase(phase, result.text);
-  return false;
-}
-
 uint32_t SilentUpdate::Update() {
   Report(report::kDownloadStarts, 0);
-  record_.updateAttempted = true;
   const PrinterAnswer printer{printer_.connectedModel, true, printer_.deviceVersion.c_str()};
   const UpdatePlan plan = PlanUpdate(read_.entry, read_.package, printer, UpdateMode::kSilent);
   if (plan.cpuStepSkipped) {
     progress_.Phase(UpdatePhase::kCpuStep, "skipped: the printer has the CPU code already");
   }
-  bool written = false;
-  for (const PlanStep& step : plan.steps) {
-    const bool firmware = step.kind == StepKind::kFirmware;
-    // Each step follows the one before at once, unless a stop came meanwhile (also right
-    // after 101: the versions were compared, nothing was sent).
-    if (Stopped()) {
-      SettleOutcomes(record_, false);
-      return report::kUpdateFailed;
-    }
-    const bool ok = Flash(firmware ? UpdatePhase::kDownload : UpdatePhase::kCpuStep, step.flash);
-    if (firmware) written = ok;
-    if (!ok && step.failureEndsUpdate && !firmware) {
-      SettleOutcomes(record_, false);
-      return report::kUpdateFailed;
-    }
-  }
-  SettleOutcomes(record_, true);
-  return written ? report::kUpdateWritten : report::kUpdateFailed;
+  PlanServices services;
+  services.links = makeLink_;
+  services.stopRequested = stopRequested_;
+  services.writeHistory = writeHistory_;
+  StepProgress events(progress_);
+  // The printers a download began for are on disk before the caller learns the result.
+  PlanOutcome ran =
+      PlanExecutor(std::move(services)).Run({plan, record_, printer_}, events, observer_);
+  record_ = std::move(ran.record);
+  return ran.firmwareWritten && !ran.stopped ? report::kUpdateWritten : report::kUpdateFailed;
 }
 
 }  // namespace kiln::app

@@ -62,14 +62,11 @@ class SilentUpdate {
   bool ReadyToCompare(std::string_view programFolder);
   // The printer's version, cut to four characters; false when it cannot be read.
   bool ReadDeviceVersion();
-  // The planned steps: the CPU step when configured and not skipped, then the main
-  // download; the outcome.
+  // Reports 101, then runs the plan: the CPU step when configured and not skipped, then
+  // the main download; the outcome.
   uint32_t Update();
-  // One step's download, with its progress lines.
-  bool Flash(UpdatePhase phase, const protocol::FlashRequest& request);
   // Every printer of the model with its version, before anything is sent.
   void SurveyPrinters();
-  void WriteHistory();
   void Report(uint32_t wParam, uint32_t lParam);
   // Whether a stop signal came; says so in the progress.
   bool Stopped();

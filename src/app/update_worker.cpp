@@ -7,25 +7,10 @@
 
 namespace kiln::app {
 
-namespace {
-
-constexpr uint32_t kSecondMs = 1000;
-
-// The version field is written on the window's thread, as every other control.
-class WindowThreadDisplay final : public VersionDisplay {
- public:
-  explicit WindowThreadDisplay(MainWindowView& view) : view_(view) {}
-  void ShowCurrentVersion(const char* text) override {
-    const std::string copy = text;
-    view_.RunOnWindowThread([&] { view_.ShowCurrentVersion(copy.c_str()); });
-  }
-  bool IsInitialised() const override { return true; }
-
- private:
-  MainWindowView& view_;
-};
-
-}  // namespace
+void UpdateWorker::WindowThreadDisplay::ShowCurrentVersion(const char* text) {
+  const std::string copy = text;
+  view_.RunOnWindowThread([&] { view_.ShowCurrentVersion(copy.c_str()); });
+}
 
 UpdateWorker::UpdateWorker(WorkerHandover handover, const i18n::LanguageFile& texts,
                            const char* languageTag, MainWindowView& view, usb::LinkFactory links,
@@ -34,12 +19,28 @@ UpdateWorker::UpdateWorker(WorkerHandover handover, const i18n::LanguageFile& te
     : handover_(std::move(handover)),
       texts_(texts),
       view_(view),
-      links_(std::move(links)),
-      clock_(clock),
+      versionDisplay_(view),
       observer_(observer),
-      showStatus_(std::move(showStatus)),
-      writeHistory_(std::move(writeHistory)) {
+      showStatus_(std::move(showStatus)) {
   texts_.SetSection(languageTag != nullptr ? languageTag : "");
+  services_.links = std::move(links);
+  services_.clock = &clock;
+  services_.stopRequested = handover_.stopRequested;
+  services_.writeHistory = std::move(writeHistory);
+}
+
+UpdatePlan UpdateWorker::Plan() {
+  // Asked afresh for every update: a printer that answers as the fall-back model takes the
+  // alternative set first when its version can be read now.
+  PrinterState& printer = handover_.printer;
+  PrinterAnswer answer{printer.connectedModel, false, ""};
+  const uint32_t fallBack = models::FallBackModelOf(handover_.package.targetModel);
+  if (fallBack != 0 && printer.connectedModel == fallBack) {
+    PrinterState asked = printer;
+    answer.versionRead = PrinterQueries(asked, nullptr, services_.links).QueryDeviceVersion();
+    answer.version = asked.deviceVersion.c_str();
+  }
+  return PlanUpdate(handover_.entry, handover_.package, answer, UpdateMode::kWindow);
 }
 
 WorkerOutcome UpdateWorker::Run() {
@@ -50,34 +51,20 @@ WorkerOutcome UpdateWorker::Run() {
     view_.PlayAnimation(true);
   });
 
-  record_.mode = "window-update";
-  record_.updateAttempted = true;
-  record_.package = handover_.package;
+  ModeRecord record;
+  record.mode = "window-update";
+  record.package = PackageRecord(handover_.package);
+  const UpdatePlan plan = Plan();
+  // The plan holds the files now; they go when the update has ended.
+  handover_.package.files = {};
+  const PlanOutcome ran =
+      PlanExecutor(services_).Run({plan, std::move(record), handover_.printer}, *this, observer_);
 
   WorkerOutcome outcome;
-  // False when a step before the normal firmware ended the update.
-  bool firmwareReached = true;
-  for (const PlanStep& step : handover_.plan.steps) {
-    // A stop lets the step under way end, with its printers checked; no further one starts.
-    if (StopRequested()) {
-      firmwareReached = false;
-      break;
-    }
-    const bool ok = RunStep(step);
-    if (step.kind == StepKind::kFirmware) outcome.firmwareWritten = ok;
-    if (!ok && step.failureEndsUpdate) {
-      firmwareReached = step.kind == StepKind::kFirmware;
-      break;
-    }
-    if (ok) CountVisibly(step.visibleWaitSeconds);
-  }
-  if (outcome.firmwareWritten && handover_.plan.versionRereadAfterSeconds > 0 && !StopRequested()) {
-    outcome.deviceVersion = RereadVersion();
-  }
-  SettleOutcomes(record_, firmwareReached);
-  WriteHistory();
+  outcome.firmwareWritten = ran.firmwareWritten;
+  outcome.deviceVersion = ran.deviceVersion;
   outcome.endProgram =
-      outcome.firmwareWritten && models::IsLargeModel(handover_.printer.connectedModel);
+      ran.firmwareWritten && models::IsLargeModel(handover_.printer.connectedModel);
   outcome.lastStatus = lastStatus_;
 
   view_.RunOnWindowThread([this] {
@@ -89,74 +76,47 @@ WorkerOutcome UpdateWorker::Run() {
   return outcome;
 }
 
-bool UpdateWorker::RunStep(const PlanStep& step) {
+void UpdateWorker::OnStepStarts(const PlanStep& step) {
+  if (step.kind == StepKind::kCpuFirmware) {
+    ShowTexts(i18n::keys::kWritingFlashCpu1, i18n::keys::kWritingFlashCpu2);
+  } else {
+    ShowTexts(i18n::keys::kWritingFlash1, i18n::keys::kWritingFlash2);
+  }
+}
+
+void UpdateWorker::OnStepEnded(const PlanStep& step, const protocol::FlashResult& result) {
   switch (step.kind) {
     case StepKind::kAlternativeSet:
-      ShowTexts(i18n::keys::kWritingFlash1, i18n::keys::kWritingFlash2);
       // A failed alternative set is not reported: the normal firmware follows anyway.
-      return Flash(step.flash);
+      return;
     case StepKind::kCpuFirmware:
-      ShowTexts(i18n::keys::kWritingFlashCpu1, i18n::keys::kWritingFlashCpu2);
-      if (!Flash(step.flash)) {
+      if (result.flashed) {
+        ShowText(i18n::keys::kWriteFlashCpuDone);
+      } else {
         ShowTexts(i18n::keys::kWriteFlashCpuFail1, i18n::keys::kWriteFlashCpuFail2);
-        return false;
       }
-      ShowText(i18n::keys::kWriteFlashCpuDone);
-      return true;
+      return;
     case StepKind::kFirmware:
-      ShowTexts(i18n::keys::kWritingFlash1, i18n::keys::kWritingFlash2);
-      if (!Flash(step.flash)) {
+      if (result.flashed) {
+        ShowText(i18n::keys::kWriteFlashDone);
+      } else {
         // What the download found goes under the fail texts: the user sees why.
-        ShowTexts(i18n::keys::kWriteFlashFail1, i18n::keys::kWriteFlashFail2, failure_);
-        return false;
+        ShowTexts(i18n::keys::kWriteFlashFail1, i18n::keys::kWriteFlashFail2, result.text.view());
       }
-      ShowText(i18n::keys::kWriteFlashDone);
-      return true;
+      return;
   }
-  return false;
 }
 
-void UpdateWorker::CountVisibly(int seconds) {
-  if (seconds <= 0) return;
+void UpdateWorker::OnWaitSecond(int left) {
   const i18n::LanguageText waiting = texts_.GetText(i18n::keys::kWaitBeforeWriteFlash);
-  // The count leads to the next step: a stop ends it, as no step follows.
-  for (int n = seconds; n >= 1 && !StopRequested(); --n) {
-    i18n::LanguageText line;
-    line.Format("%s%d", waiting.c_str(), n);
-    Show(line.c_str());
-    clock_.Sleep(kSecondMs);
-  }
+  i18n::LanguageText line;
+  line.Format("%s%d", waiting.c_str(), left);
+  Show(line.c_str());
 }
 
-std::optional<VersionText> UpdateWorker::RereadVersion() {
-  for (int i = 0; i < handover_.plan.versionRereadAfterSeconds; ++i) clock_.Sleep(kSecondMs);
-  WindowThreadDisplay display(view_);
-  PrinterState printer = handover_.printer;
-  PrinterQueries(printer, &display, links_).ReloadDeviceVersion();
-  return printer.deviceVersion;
-}
-
-bool UpdateWorker::Flash(const protocol::FlashRequest& request) {
-  const protocol::FlashResult result =
-      protocol::FirmwareDownload(links_, protocol::SystemQueueHolder(), handover_.stopRequested)
-          .FlashFirmware(request, observer_);
-  NoteStep(record_, result);
-  failure_ = result.text.c_str();
-  return result.flashed;
-}
-
-bool UpdateWorker::StopRequested() const {
-  return handover_.stopRequested && handover_.stopRequested() != 0;
-}
-
-void UpdateWorker::WriteHistory() {
-  // Only the printers a download began for are recorded.
-  ModeRecord history = record_;
-  history.printers = protocol::PrintersSentTo(record_.printers);
-  if (!writeHistory_ || history.printers.empty()) return;
-  const std::string error = writeHistory_(history);
-  if (error.empty() || observer_ == nullptr) return;
-  const std::string warning = "The update history could not be written (" + error + ").";
+void UpdateWorker::OnHistoryNotWritten(const std::string& reason) {
+  if (observer_ == nullptr) return;
+  const std::string warning = "The update history could not be written (" + reason + ").";
   observer_->OnWarning(warning.c_str());
 }
 

@@ -8,8 +8,11 @@
 
 #include "app/main_window_view.h"
 #include "app/mode_record.h"
+#include "app/plan_executor.h"
 #include "app/printer_queries.h"
 #include "app/update_plan.h"
+#include "config/model_entry.h"
+#include "config/package.h"
 #include "i18n/language_file.h"
 #include "platform/clock.h"
 #include "protocol/firmware_download.h"
@@ -30,20 +33,23 @@ struct WorkerOutcome {
 
 // What the window hands the worker when it starts an update.
 struct WorkerHandover {
-  UpdatePlan plan;
-  ModeRecord::Package package;  // for the update history
-  // The printer as the window found it: the update's end reads its version again.
+  config::ModelEntry entry;  // the model entry as START read it
+  // The package as START read and checked it, with its files: the bytes the update sends.
+  config::Package package;
+  // The printer as the window found it: it is asked its version again when it answers as
+  // the fall-back model, and once more at the update's end.
   PrinterState printer;
   // Whether a stop was asked for (platform::StopRequested in the window): the step under
   // way ends, with its printers checked, and no further step or printer's transfer starts.
   protocol::StopRequest stopRequested;
 };
 
-// One whole update, as planned: each step's download with its texts, then the re-read
-// version. Runs on its own thread; every change on screen is handed to the window's thread
-// and waited for. The window has already set busy and disabled its buttons; Run leaves busy
-// to the window and enables the buttons again at its end.
-class UpdateWorker {
+// One whole update in the window, on its own thread: the printer's version asked afresh
+// where the plan depends on it, the plan made and run by the plan executor, and each of its
+// steps shown in the window's texts. Every change on screen is handed to the window's
+// thread and waited for. The window has already set busy and disabled its buttons; Run
+// leaves busy to the window and enables the buttons again at its end.
+class UpdateWorker final : private PlanEvents {
  public:
   // Shows a status text; runs on the window's thread.
   using StatusShow = std::function<void(const char* text)>;
@@ -60,15 +66,15 @@ class UpdateWorker {
   WorkerOutcome Run();
 
  private:
-  // One step's download with the texts before and after it; whether it succeeded.
-  bool RunStep(const PlanStep& step);
-  bool Flash(const protocol::FlashRequest& request);
-  // The count shown after a step, a second at a time.
-  void CountVisibly(int seconds);
-  std::optional<VersionText> RereadVersion();
-  // Whether a stop was asked for (WorkerHandover::stopRequested).
-  bool StopRequested() const;
-  void WriteHistory();
+  // The plan for the printer as it answers now.
+  UpdatePlan Plan();
+  // PlanEvents: each step's texts before and after it, the visible count, the warnings.
+  void OnStepStarts(const PlanStep& step) override;
+  void OnStepEnded(const PlanStep& step, const protocol::FlashResult& result) override;
+  void OnWaitSecond(int left) override;
+  void OnHistoryNotWritten(const std::string& reason) override;
+  VersionDisplay* VersionShownOn() override { return &versionDisplay_; }
+
   // The two texts a blank line apart; a non-empty cause follows on a line of its own,
   // after its lead-in.
   void ShowTexts(const i18n::TextKey& first, const i18n::TextKey& second,
@@ -76,17 +82,25 @@ class UpdateWorker {
   void ShowText(const i18n::TextKey& key);
   void Show(const char* text);
 
+  // The version field, written on the window's thread as every other control.
+  class WindowThreadDisplay final : public VersionDisplay {
+   public:
+    explicit WindowThreadDisplay(MainWindowView& view) : view_(view) {}
+    void ShowCurrentVersion(const char* text) override;
+    bool IsInitialised() const override { return true; }
+
+   private:
+    MainWindowView& view_;
+  };
+
   WorkerHandover handover_;
   std::string lastStatus_;
-  std::string failure_;  // why the last step failed, as the download said it
   i18n::LanguageFile texts_;
   MainWindowView& view_;
-  usb::LinkFactory links_;
-  platform::Clock& clock_;
+  WindowThreadDisplay versionDisplay_;
+  PlanServices services_;
   DownloadObserver* observer_;
   StatusShow showStatus_;
-  HistoryWriter writeHistory_;
-  ModeRecord record_;  // each printer's outcome, for the update history
 };
 
 }  // namespace kiln::app

@@ -234,6 +234,12 @@ const Row kRows[] = {
      0},
 };
 
+// Every file set sends the table of its own set beside its code file.
+std::string TableBeside(const std::string& code) {
+  if (code == "cpu.bin") return "cputable.bin";
+  return code.substr(0, code.size() - std::string("code.bin").size()) + "table.bin";
+}
+
 class Plan : public ::testing::TestWithParam<Row> {};
 
 TEST_P(Plan, StepsAsTheModeRequires) {
@@ -261,6 +267,7 @@ TEST_P(Plan, StepsAsTheModeRequires) {
     EXPECT_EQ(flash.waitForRestart, want.waitForRestart);
     EXPECT_EQ(flash.image.path, want.image);
     EXPECT_EQ(flash.code.path, want.code);
+    EXPECT_EQ(flash.table.path, TableBeside(want.code)) << "each step sends its own set's table";
     EXPECT_EQ(flash.colourTable.path, want.colourTable);
     EXPECT_EQ(flash.expectedVersion, want.expectedVersion);
     EXPECT_EQ(flash.noWaitBurnOk, row.noWaitBurnOk);
@@ -270,6 +277,21 @@ TEST_P(Plan, StepsAsTheModeRequires) {
     EXPECT_EQ(step.failureEndsUpdate, want.failureEndsUpdate);
     EXPECT_EQ(step.visibleWaitSeconds, want.visibleWait);
   }
+}
+
+// A package that names another model than the one it updates: the window expects the
+// printer back under the package's model, the silent update under the target.
+TEST(PlanReopen, WindowWaitsForThePackagesModelSilentForTheTarget) {
+  config::Package package = PackageFor(25);
+  package.packageModel = 26;
+  const PrinterAnswer printer{25, true, "1.05"};
+  const UpdatePlan window = PlanUpdate(Entry(), package, printer, kWindow);
+  const UpdatePlan silent = PlanUpdate(Entry(), package, printer, kSilent);
+  ASSERT_EQ(window.steps.size(), 1u);
+  ASSERT_EQ(silent.steps.size(), 1u);
+  EXPECT_EQ(window.steps[0].flash.openModel, 25u);
+  EXPECT_EQ(window.steps[0].flash.reopenModel, 26u);
+  EXPECT_EQ(silent.steps[0].flash.reopenModel, 25u);
 }
 
 INSTANTIATE_TEST_SUITE_P(Updates, Plan, ::testing::ValuesIn(kRows),

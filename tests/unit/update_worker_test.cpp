@@ -33,16 +33,14 @@ class Worker : public ::testing::Test {
  protected:
   void SetUp() override { view_.clock = &rig_.printers.clock; }
   // Reads the entry and the package as START does, then runs the whole update.
-  WorkerOutcome Run(uint32_t connectedModel, bool useAltSet = false) {
+  WorkerOutcome Run(uint32_t connectedModel) {
     const config::ModelEntry entry = config::ReadModelEntry(rig_.session.folder, 1);
     EXPECT_TRUE(entry.packageFound);
     config::Package package;
     package.files = config::LoadPackageFiles(entry, rig_.session.colourTable);
     EXPECT_TRUE(config::ReadPackageInfo(entry, package));
     const PrinterState printer{package.targetModel >= 19, connectedModel, {}};
-    const PrinterAnswer answer{connectedModel, useAltSet, ""};
-    WorkerHandover handover{PlanUpdate(entry, package, answer, UpdateMode::kWindow),
-                            PackageRecord(package), printer, stop_};
+    WorkerHandover handover{entry, package, printer, stop_};
     UpdateWorker worker(std::move(handover), rig_.session.language, "eng", view_,
                         rig_.printers.Links(), rig_.printers.clock, &countdowns_, {},
                         [this](const ModeRecord& record) {
