@@ -29,12 +29,17 @@ class PackageRead : public ::testing::Test {
     entry_.firmware = dir_.Write("fw.bin", bytes);
     entry_.writeType = writeType;
   }
-  // What the window reads to show the package: its header and the CPU package's.
-  bool Read() { return ReadPackageHeaders(entry_, package_); }
+  // What the window reads to show the package: its header and the CPU package's, laid
+  // over the package read before.
+  bool Read() {
+    const PackageReading reading = ReadPackageHeaders(entry_);
+    package_ = reading.Over(package_);
+    return reading.valid;
+  }
 
   TempDir dir_;
   ModelEntry entry_;
-  config::Package package_;
+  PackageInfo package_;
 };
 
 TEST_F(PackageRead, LoadsWholeFileInMebibytePieces) {
@@ -80,6 +85,7 @@ TEST_F(PackageRead, FoldersMissingAndUnreadableFilesAreNotLoaded) {
   const std::string empty = dir_.Write("empty.bin", "");
   ASSERT_TRUE(LoadPackageFile(empty.c_str(), &package, size));
   EXPECT_EQ(size, 0u);
+  EXPECT_FALSE(LoadFile(empty).readable()) << "an update sends no empty file";
   UsePackage("");
   EXPECT_FALSE(Read()) << "an empty package has no header";
 
@@ -161,6 +167,13 @@ TEST_F(PackageRead, PackagesTooLargeOrWithoutAVersionAreRefused) {
   entry_.firmware = huge;
   EXPECT_FALSE(Read());
   EXPECT_FALSE(LoadFile(huge).readable());
+  // The bound itself is allowed, one byte more is not; the size alone decides.
+  uint32_t size = 0;
+  ASSERT_EQ(::truncate(huge.c_str(), kLargestPackageFile), 0);
+  ASSERT_TRUE(LoadPackageFile(huge.c_str(), nullptr, size));
+  EXPECT_EQ(size, kLargestPackageFile);
+  ASSERT_EQ(::truncate(huge.c_str(), kLargestPackageFile + 1), 0);
+  EXPECT_FALSE(LoadPackageFile(huge.c_str(), nullptr, size));
 
   for (const char* version : {"zz.q", "\xFF\xFE", "    ", "1.  ", ".5", "N/A"}) {
     UsePackage(MakePackage(0x2000, kHeaderOffsetMain, 0x0002, 1, 2, version));
@@ -253,8 +266,22 @@ TEST_F(PackageRead, CpuPackageIsReadWhenCpuFirst) {
   EXPECT_EQ(package_.cpuVersion, "5.1C");
   EXPECT_EQ(package_.cpuProgramSeconds, 33);
 
+  // A CPU package without a header stops the read after the firmware header: that is
+  // taken, the CPU fields stay as they were.
+  UsePackage(MakePackage(0x2000, kHeaderOffsetMain, 0x0002, 1, 2, "2.01"));
   entry_.cpuFirmware = dir_.Write("cpu-noheader.bin", std::string(0x2000, 'q'));
   EXPECT_FALSE(Read());
+  EXPECT_EQ(package_.version, "2.01");
+  EXPECT_EQ(package_.cpuVersion, "5.1C");
+  EXPECT_EQ(package_.cpuProgramSeconds, 33);
+}
+
+TEST_F(PackageRead, ColourTableIsLoadedOnlyWithTheTableSwitchOn) {
+  UsePackage("fw");
+  const std::string table = dir_.Write("table.bin", "colours");
+  EXPECT_FALSE(LoadPackageFiles(entry_, table).colourTable.named());
+  entry_.tableSwitch = true;
+  EXPECT_TRUE(LoadPackageFiles(entry_, table).colourTable.readable());
 }
 
 TEST(BlockChecksum, MarkerAndSumDecide) {
