@@ -16,94 +16,68 @@ class PrinterBuilder {
  public:
   explicit PrinterBuilder(uint32_t model) { config_.model = model; }
 
-  PrinterBuilder& Version(std::string version) {
-    config_.version = std::move(version);
-    return *this;
-  }
+  PrinterBuilder& Version(std::string version) { return Set(&Config::version, std::move(version)); }
   PrinterBuilder& Serial(std::string serial) {
-    config_.serialNumber = std::move(serial);
-    return *this;
+    return Set(&Config::serialNumber, std::move(serial));
   }
-  PrinterBuilder& ColourMode(std::string mode) {
-    config_.colourMode = std::move(mode);
-    return *this;
-  }
-  PrinterBuilder& Status(sim::StatusBytes status) {
-    config_.status = status;
-    return *this;
-  }
+  PrinterBuilder& ColourMode(std::string mode) { return Set(&Config::colourMode, std::move(mode)); }
+  PrinterBuilder& Status(sim::StatusBytes status) { return Set(&Config::status, status); }
   PrinterBuilder& DeviceBlock(std::vector<uint8_t> block) {
-    config_.deviceBlock = std::move(block);
-    return *this;
+    return Set(&Config::deviceBlock, std::move(block));
   }
-  PrinterBuilder& RestartGapMs(uint32_t gap) {
-    config_.restartGapMs = gap;
-    return *this;
-  }
+  PrinterBuilder& RestartGapMs(uint32_t gap) { return Set(&Config::restartGapMs, gap); }
+
   // The faults, each as sim::PrinterFaults describes it.
   PrinterBuilder& Faults(sim::PrinterFaults faults) {
-    config_.faults = std::move(faults);
-    return *this;
+    return Set(&Config::faults, std::move(faults));
   }
   PrinterBuilder& SilentFromPacket(uint32_t packet) {
-    config_.faults.silentFromPacket = packet;
-    return *this;
+    return Fault(&FaultSet::silentFromPacket, packet);
   }
-  PrinterBuilder& Silent(sim::CommandMatch commands) {
-    config_.faults.silent = commands;
-    return *this;
-  }
+  PrinterBuilder& Silent(sim::CommandMatch commands) { return Fault(&FaultSet::silent, commands); }
   PrinterBuilder& BadFirstByte(sim::CommandMatch commands) {
-    config_.faults.badFirstByte = commands;
-    return *this;
+    return Fault(&FaultSet::badFirstByte, commands);
   }
   PrinterBuilder& ShortAnswer(sim::CommandMatch commands) {
-    config_.faults.shortAnswer = commands;
-    return *this;
+    return Fault(&FaultSet::shortAnswer, commands);
   }
-  PrinterBuilder& BusyPolls(uint32_t polls) {
-    config_.faults.busyPolls = polls;
-    return *this;
-  }
-  PrinterBuilder& BusyForever() {
-    config_.faults.busyForever = true;
-    return *this;
-  }
-  PrinterBuilder& Alert(sim::AlertReport alert) {
-    config_.faults.alert = alert;
-    return *this;
-  }
+  PrinterBuilder& BusyPolls(uint32_t polls) { return Fault(&FaultSet::busyPolls, polls); }
+  PrinterBuilder& BusyForever() { return Fault(&FaultSet::busyForever, true); }
+  PrinterBuilder& Alert(sim::AlertReport alert) { return Fault(&FaultSet::alert, alert); }
   PrinterBuilder& ErrorAfterProgramming(sim::AlertReport alert) {
-    config_.faults.errorAfterProgramming = alert;
-    return *this;
+    return Fault(&FaultSet::errorAfterProgramming, alert);
   }
   PrinterBuilder& ReturnsAs(uint16_t productId) {
-    config_.faults.returnProductId = productId;
-    return *this;
+    return Fault(&FaultSet::returnProductId, productId);
   }
-  PrinterBuilder& NeverReturns() {
-    config_.faults.neverReturn = true;
-    return *this;
-  }
-  PrinterBuilder& OpenRefused() {
-    config_.faults.openRefused = true;
-    return *this;
-  }
+  PrinterBuilder& NeverReturns() { return Fault(&FaultSet::neverReturn, true); }
+  PrinterBuilder& OpenRefused() { return Fault(&FaultSet::openRefused, true); }
   PrinterBuilder& LeavesAfterDataBytes(uint32_t bytes, bool whenAnswerAwaited = false) {
-    config_.faults.leaveAfterDataBytes = bytes;
-    config_.faults.leaveWhenAnswerAwaited = whenAnswerAwaited;
-    return *this;
+    Fault(&FaultSet::leaveWhenAnswerAwaited, whenAnswerAwaited);
+    return Fault(&FaultSet::leaveAfterDataBytes, bytes);
   }
   PrinterBuilder& BlockDamage(sim::BlockDamage damage) {
-    config_.faults.blockDamage = damage;
-    return *this;
+    return Fault(&FaultSet::blockDamage, damage);
   }
 
   const sim::VirtualPrinterConfig& config() const { return config_; }
   operator sim::VirtualPrinterConfig() const { return config_; }  // NOLINT: built to convert
 
  private:
-  sim::VirtualPrinterConfig config_;
+  using Config = sim::VirtualPrinterConfig;
+  using FaultSet = sim::PrinterFaults;
+  template <typename Field, typename Value>
+  PrinterBuilder& Set(Field Config::*field, Value&& value) {
+    config_.*field = std::forward<Value>(value);
+    return *this;
+  }
+  template <typename Field, typename Value>
+  PrinterBuilder& Fault(Field FaultSet::*field, Value&& value) {
+    config_.faults.*field = std::forward<Value>(value);
+    return *this;
+  }
+
+  Config config_;
 };
 
 }  // namespace kiln::testing
