@@ -149,6 +149,9 @@ TEST_F(PackageRead, ShortFilesAreRejectedWithoutReadingPastTheirEnd) {
   std::vector<uint8_t> exact(full.begin(), full.end() - 1);
   EXPECT_EQ(LocatePackageHeader(exact.data(), static_cast<uint32_t>(exact.size()), 2),
             std::nullopt);
+  // A header that ends with the file is found; the package is still refused below.
+  const auto* whole = reinterpret_cast<const uint8_t*>(full.data());
+  EXPECT_EQ(LocatePackageHeader(whole, 0x4F, 2), kHeaderOffsetCpu);
   UsePackage(full.substr(0, 0x4E), 2);
   EXPECT_FALSE(Read());
 
