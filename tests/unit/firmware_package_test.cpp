@@ -89,6 +89,14 @@ TEST_F(PackageRead, FoldersMissingAndUnreadableFilesAreNotLoaded) {
   UsePackage("");
   EXPECT_FALSE(Read()) << "an empty package has no header";
 
+  // A file holding fewer bytes than its size says (a sysfs attribute) fails its read.
+  const char* shortRead = "/sys/kernel/uevent_seqnum";
+  struct stat shortStat {};
+  if (::stat(shortRead, &shortStat) == 0 && S_ISREG(shortStat.st_mode) && shortStat.st_size > 64) {
+    EXPECT_FALSE(LoadPackageFile(shortRead, &package, size));
+    EXPECT_FALSE(LoadFile(shortRead).readable());
+  }
+
   if (::geteuid() != 0) {
     const std::string locked = dir_.Write("locked.bin", "x");
     ::chmod(locked.c_str(), 0);
@@ -299,6 +307,10 @@ TEST(BlockChecksum, MarkerAndSumDecide) {
   block[0] ^= 1;
   EXPECT_FALSE(VerifyBlockChecksum(block.data(), block.size(), 0x66)) << "wrong marker";
   EXPECT_FALSE(VerifyBlockChecksum(block.data(), 1, kDeviceBlockMarker));
+  // The shortest block is the marker and its checksum.
+  const uint8_t shortest[2] = {kDeviceBlockMarker,
+                               static_cast<uint8_t>(0xFF - 2 * kDeviceBlockMarker)};
+  EXPECT_TRUE(VerifyBlockChecksum(shortest, 2, kDeviceBlockMarker));
   EXPECT_FALSE(VerifyBlockChecksum(nullptr, 5, kDeviceBlockMarker));
 }
 
