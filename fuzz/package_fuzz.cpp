@@ -52,8 +52,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   entry.firmware = kiln::fuzz::WriteScratchFile("firmware.bin", firmware).c_str();
   entry.cpuFirmware = kiln::fuzz::WriteScratchFile("cpu.bin", cpu).c_str();
 
-  config::Package read;
-  (void)config::ReadPackageHeaders(entry, read);
+  (void)config::ReadPackageHeaders(entry);
   CheckHeaderLookups(firmware, entry.writeType);
 
   // Loading into a buffer that is already larger keeps its size and fills the front.

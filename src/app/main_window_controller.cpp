@@ -157,7 +157,7 @@ void MainWindowController::EnableStartAndColourMode(bool enable) {
 }
 
 bool MainWindowController::EvaluateState(int entry) {
-  entry_ = config::ReadModelEntry(session_.folder, entry, entry_);
+  entry_ = config::ReadModelEntry(session_.folder, entry, config::EarlierEntry::Of(entry_));
   if (!entry_.packageFound) {
     SetStatus(WindowStatus::kNoFwFile);
     Shown().EnableStart(false);
@@ -166,7 +166,9 @@ bool MainWindowController::EvaluateState(int entry) {
   Shown().EnableColourMode(entry_.tableSwitch);
   Shown().ShowColourModeButton(entry_.tableSwitch);
 
-  if (!config::ReadPackageHeaders(entry_, package_)) {
+  const config::PackageReading headers = config::ReadPackageHeaders(entry_);
+  package_.info() = headers.Over(package_.info());
+  if (!headers.valid) {
     SetStatus(WindowStatus::kNotValidFwFile);
     EnableStartAndColourMode(false);
     return false;
@@ -351,12 +353,15 @@ void MainWindowController::OnStart() {
   // switching stays off when the evaluation turned it off for a printer that did not
   // answer the colour-mode query.
   const bool tableSwitchAllowed = entry_.tableSwitch;
-  entry_ = config::ReadModelEntry(session_.folder, activeEntry_, entry_);
+  entry_ = config::ReadModelEntry(session_.folder, activeEntry_, config::EarlierEntry::Of(entry_));
   const bool configRead = entry_.packageFound;
   entry_.tableSwitch = entry_.tableSwitch && tableSwitchAllowed;
   package_.files = {};
   if (configRead) package_.files = config::LoadPackageFiles(entry_, session_.colourTable);
-  const bool packageRead = configRead && config::ReadPackageInfo(entry_, package_);
+  const config::PackageReading reading =
+      configRead ? config::ReadPackageInfo(entry_, package_.files) : config::PackageReading{};
+  package_.info() = reading.Over(package_.info());
+  const bool packageRead = reading.valid;
   if (StopIfUnreadable(configRead, packageRead)) {
     package_.files = {};
     return;

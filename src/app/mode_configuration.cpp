@@ -11,8 +11,9 @@ ModeConfiguration ReadModeConfiguration(AppSession& session, std::string_view pr
     return read;
   }
   read.package.files = config::LoadPackageFiles(read.entry, "");
-  const bool packageRead = config::ReadPackageInfo(read.entry, read.package);
-  read.state = packageRead ? ConfigurationState::kReady : ConfigurationState::kBadPackage;
+  const config::PackageReading reading = config::ReadPackageInfo(read.entry, read.package.files);
+  read.package.info() = reading.info;
+  read.state = reading.valid ? ConfigurationState::kReady : ConfigurationState::kBadPackage;
   return read;
 }
 

@@ -280,8 +280,10 @@ std::string ConfigFolder::PathOf(std::string_view name) const {
   return path;
 }
 
-ModelEntry ReadModelEntry(const ConfigFolder& folder, int index, const ModelEntry& previous) {
-  ModelEntry entry = previous;
+ModelEntry ReadModelEntry(const ConfigFolder& folder, int index, const EarlierEntry& earlier) {
+  ModelEntry entry;
+  static_cast<EntryFileSets&>(entry) = earlier;
+  static_cast<PackageOptions&>(entry) = earlier;
   entry.index = index;
   entry.section = NumberedSectionName(index);
   if (!SectionHasKeyLines(entry.section, folder.iniPath) && index == 1) {

@@ -32,25 +32,19 @@ struct ConfigFolder {
   std::string PathOf(std::string_view name) const;
 };
 
-// What one model entry of Kiln.ini ([FW_INFO1], [FW_INFO2]) says, with the reader's
-// defaults, as one value. Paths are whole (folder + "/" + the value).
-struct ModelEntry {
-  int index = 1;
-  // The section the entry was really read from: entry 1 falls back to "FW_INFO" when
-  // "FW_INFO1" has no key lines.
-  std::string section;
-  // The firmware package named by the entry exists. When it does not, the reader stops
-  // before the keys that follow the package's; they keep the values of the entry the
-  // read started from.
-  bool packageFound = false;
+// The files of a large model (CodeName, TableName) and of the alternative set
+// (OeeCodeName, OeeTableName, OeeFwName). Paths are whole. An entry that does not name a
+// set keeps the set of the entry read before it.
+struct EntryFileSets {
+  std::string code, table;                     // CodeName and TableName
+  std::string altFirmware, altCode, altTable;  // the alternative set
 
-  std::string firmware;                        // File, or FwName when CodeName is given
-  std::string code, table;                     // CodeName and TableName; unchanged without CodeName
-  std::string altFirmware, altCode, altTable;  // the alternative set; unchanged without OeeCodeName
-  std::string modelName;                       // Model: the target model's short name
-  uint8_t writeType = 0;                       // WriteType: 0 whole, 1 except backup, 2 CPU code
+  friend bool operator==(const EntryFileSets&, const EntryFileSets&) = default;
+};
 
-  // Read only when the package exists.
+// The options of an entry that are read only when its firmware package exists; an entry
+// whose package is missing keeps those of the entry read before it.
+struct PackageOptions {
   bool cpuFirst = false;                       // Cpu1st
   bool showCountdown = false;                  // ActInfo
   bool noCheckPid = false;                     // NoCheckPid
@@ -65,16 +59,40 @@ struct ModelEntry {
   bool noWaitBurnOk = false;                   // NotWaitBurnOK
   bool noBusyCheckAtStartup = false;           // NotCheckBusyAtStartup
 
+  friend bool operator==(const PackageOptions&, const PackageOptions&) = default;
+};
+
+// What one model entry of Kiln.ini ([FW_INFO1], [FW_INFO2]) says, with the reader's
+// defaults, as one value. Paths are whole (folder + "/" + the value).
+struct ModelEntry : EntryFileSets, PackageOptions {
+  int index = 1;
+  // The section the entry was really read from: entry 1 falls back to "FW_INFO" when
+  // "FW_INFO1" has no key lines.
+  std::string section;
+  // The firmware package named by the entry exists. When it does not, the reader stops
+  // before the package options; they are those of the entry read before.
+  bool packageFound = false;
+
+  std::string firmware;   // File, or FwName when CodeName is given
+  std::string modelName;  // Model: the target model's short name
+  uint8_t writeType = 0;  // WriteType: 0 whole, 1 except backup, 2 CPU code
+
   friend bool operator==(const ModelEntry&, const ModelEntry&) = default;
 };
 
-// Reads model entry index (1 or 2) of the folder's Kiln.ini, starting from previous: what
-// the entry does not name, or what the reader does not reach because the package is
-// missing, keeps previous's value (the window reads entries in turn and relies on it).
-// Numbers that reach the printer or a pause are range-checked: a write type outside 0-2
-// is 0; a delay that is negative or no number is its default (20, 25), one above
-// kLongestDelaySeconds is that longest. Each such adjustment is noted in the debug trace.
-ModelEntry ReadModelEntry(const ConfigFolder& folder, int index, const ModelEntry& previous = {});
+// What the reader of an entry keeps from the entry read before it (the window reads its
+// entries in turn and relies on it): the file sets the entry does not name, and the
+// package options when the entry's package is missing. Nothing else carries over.
+struct EarlierEntry : EntryFileSets, PackageOptions {
+  static EarlierEntry Of(const ModelEntry& entry) { return {entry, entry}; }
+};
+
+// Reads model entry index (1 or 2) of the folder's Kiln.ini; what it does not reach comes
+// from earlier (see EarlierEntry). Numbers that reach the printer or a pause are
+// range-checked: a write type outside 0-2 is 0; a delay that is negative or no number is
+// its default (20, 25), one above kLongestDelaySeconds is that longest. Each such
+// adjustment is noted in the debug trace.
+ModelEntry ReadModelEntry(const ConfigFolder& folder, int index, const EarlierEntry& earlier = {});
 
 // The section the maintenance dialogs and the colour-mode choice use for entry index:
 // "FW_INFO<index>", except that entry 1 stays in the older "FW_INFO" section while

@@ -1,6 +1,7 @@
 #include "config/package.h"
 
 #include <map>
+#include <utility>
 
 #include "config/firmware_package.h"
 #include "models/model_table.h"
@@ -47,10 +48,23 @@ PackageFiles LoadPackageFiles(const ModelEntry& entry, const std::string& colour
   return files;
 }
 
-bool ReadPackageInfo(const ModelEntry& entry, Package& package) {
-  PackageHeader header;
-  if (!DecodeLoadedHeader(package.files.firmware, false, entry.writeType, header)) return false;
+PackageInfo PackageReading::Over(PackageInfo earlier) const {
+  if (reached == Reached::kNothing) return earlier;
+  PackageInfo laid = info;
+  if (reached == Reached::kFirmwareHeader) {
+    laid.cpuVersion = std::move(earlier.cpuVersion);
+    laid.cpuProgramSeconds = earlier.cpuProgramSeconds;
+  }
+  return laid;
+}
 
+PackageReading ReadPackageInfo(const ModelEntry& entry, const PackageFiles& files) {
+  PackageReading reading;
+  PackageHeader header;
+  if (!DecodeLoadedHeader(files.firmware, false, entry.writeType, header)) return reading;
+
+  PackageInfo& package = reading.info;
+  reading.reached = PackageReading::Reached::kFirmwareHeader;
   package.vidPid = models::MakeVidPid(header.productId);
   package.programSeconds =
       entry.writeType == kCpuWriteType ? header.programTime1 : header.programTime2;
@@ -71,27 +85,28 @@ bool ReadPackageInfo(const ModelEntry& entry, Package& package) {
     package.packageDriverName = package.driverName;
     package.packageModel = package.targetModel;
     // A product ID of no model addresses no printer.
-    if (packageRow == nullptr) return false;
+    if (packageRow == nullptr) return reading;
   }
 
-  if (!entry.cpuFirst) return true;
-  PackageHeader cpuHeader;
-  if (!DecodeLoadedHeader(package.files.cpuFirmware, true, entry.writeType, cpuHeader)) {
-    return false;
+  if (!entry.cpuFirst) {
+    reading.valid = true;
+    return reading;
   }
+  PackageHeader cpuHeader;
+  if (!DecodeLoadedHeader(files.cpuFirmware, true, entry.writeType, cpuHeader)) return reading;
+  reading.reached = PackageReading::Reached::kCpuHeader;
   package.cpuVersion = cpuHeader.version.view();
   package.cpuProgramSeconds = cpuHeader.programTime1;
-  return true;
+  reading.valid = true;
+  return reading;
 }
 
-bool ReadPackageHeaders(const ModelEntry& entry, Package& package) {
+PackageReading ReadPackageHeaders(const ModelEntry& entry) {
   // Only the two files whose headers are decoded: the others are not needed to show it.
-  package.files = PackageFiles{};
-  package.files.firmware = LoadFile(entry.firmware);
-  if (entry.cpuFirst) package.files.cpuFirmware = LoadFile(entry.cpuFirmware);
-  const bool read = ReadPackageInfo(entry, package);
-  package.files = PackageFiles{};
-  return read;
+  PackageFiles files;
+  files.firmware = LoadFile(entry.firmware);
+  if (entry.cpuFirst) files.cpuFirmware = LoadFile(entry.cpuFirmware);
+  return ReadPackageInfo(entry, files);
 }
 
 }  // namespace kiln::config

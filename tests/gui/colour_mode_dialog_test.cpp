@@ -12,6 +12,7 @@
 
 #include "modal_closer.h"
 #include "sim/virtual_printer.h"
+#include "support/printer_builder.h"
 #include "support/temp_dir.h"
 #include "support/virtual_printer_rig.h"
 
@@ -117,10 +118,7 @@ TEST_F(ColourMode, NoTablesLeaveOnlyCancel) {
 }
 
 TEST_F(ColourMode, OkRecordsTheChosenTableForTheNextUpdate) {
-  sim::VirtualPrinterConfig printer;
-  printer.model = 7;
-  printer.colourMode = "Standard";
-  rig_.Add(printer);
+  rig_.Add(kiln::testing::PrinterBuilder(7).ColourMode("Standard"));
   PrinterQueries queries(printer_, nullptr, rig_.Links());
 
   QString shownMode;

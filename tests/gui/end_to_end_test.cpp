@@ -18,13 +18,11 @@
 #include "app/gui/main_window.h"
 #include "config/firmware_package.h"
 #include "sim/printer_config.h"
-#include "support/package_builder.h"
+#include "support/program_folder_builder.h"
 #include "support/temp_dir.h"
 
 namespace kiln::app {
 namespace {
-
-using testing::MakePackage;
 
 constexpr int kTickMs = 10;
 constexpr int kLimitMs = 60000;
@@ -85,17 +83,15 @@ class EndToEnd : public ::testing::Test {
   ~EndToEnd() override { ::unsetenv("KILN_LOCK_DIR"); }
 
   testing::TempDir dir_;
+  testing::ProgramFolderBuilder folder_{dir_};
   testing::TempDir locks_;
   AppSession session_;
   StartedProgram program_;
 };
 
 TEST_F(EndToEnd, SmallModelUpdatedAndItsNewVersionShown) {
-  dir_.Write("Kiln.ini",
-             "[FW_INFO1]\nModel=M07\nFile=fw7.bin\nNoCheckDriver=1\nActInfo=1\n"
-             "Delay2=4\n");
-  dir_.Write("fw7.bin", MakePackage(0x30000, config::kHeaderOffsetMain, sim::ProductIdOfModel(7), 3,
-                                    3, "2.00"));
+  folder_.Entry(1, {"Model=M07", "File=fw7.bin", "NoCheckDriver=1", "ActInfo=1", "Delay2=4"})
+      .Package("fw7.bin", 7, "2.00", {.size = 0x30000});
   bool started = false;
   std::string versionBefore;
   Person person([&](MainWindow& window) {
@@ -122,13 +118,12 @@ TEST_F(EndToEnd, SmallModelUpdatedAndItsNewVersionShown) {
 }
 
 TEST_F(EndToEnd, LargeModelShowsTheNoticeAndTheProgramEnds) {
-  dir_.Write("Kiln.ini",
-             "[FW_INFO1]\nModel=M25\nCodeName=code.bin\nTableName=table.bin\n"
-             "FwName=fw25.bin\nNoCheckDriver=1\n");
-  dir_.Write("code.bin", std::string(0x100, 'c'));
-  dir_.Write("table.bin", std::string(0x80, 't'));
-  dir_.Write("fw25.bin", MakePackage(0x30000, config::kHeaderOffsetMain, sim::ProductIdOfModel(25),
-                                     3, 3, "2.00"));
+  folder_
+      .Entry(1, {"Model=M25", "CodeName=code.bin", "TableName=table.bin", "FwName=fw25.bin",
+                 "NoCheckDriver=1"})
+      .File("code.bin", std::string(0x100, 'c'))
+      .File("table.bin", std::string(0x80, 't'))
+      .Package("fw25.bin", 25, "2.00", {.size = 0x30000});
   bool started = false;
   std::string notice;
   Person person([&](MainWindow& window) {

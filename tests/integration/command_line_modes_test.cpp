@@ -8,6 +8,7 @@
 
 #include <chrono>
 #include <fstream>
+#include <initializer_list>
 #include <memory>
 #include <nlohmann/json.hpp>
 #include <sstream>
@@ -21,7 +22,8 @@
 #include "config/firmware_package.h"
 #include "platform/instance_lock.h"
 #include "support/child_process.h"
-#include "support/package_builder.h"
+#include "support/printer_builder.h"
+#include "support/program_folder_builder.h"
 #include "support/temp_dir.h"
 #include "support/x_display.h"
 #include "test_bed_fixture.h"
@@ -37,12 +39,8 @@ enum class ReportPath { kWindow, kStandardOutput };
 
 constexpr std::chrono::seconds kRunLimit{60};
 
-sim::VirtualPrinterConfig Printer(uint32_t model, const char* version) {
-  sim::VirtualPrinterConfig config;
-  config.model = model;
-  config.version = version;
-  config.restartGapMs = 500;
-  return config;
+kiln::testing::PrinterBuilder Printer(uint32_t model, const char* version) {
+  return kiln::testing::PrinterBuilder(model).Version(version).RestartGapMs(500);
 }
 
 class CommandLineModes : public kiln::testing::TestBedTest,
@@ -70,11 +68,13 @@ class CommandLineModes : public kiln::testing::TestBedTest,
   }
 
   // Kiln.ini for entry 1 with a package for model's product ID at version, programmed in
-  // 3 seconds, plus extra key lines.
-  void Folder(uint32_t model, const char* version, const std::string& extraKeys = {}) {
-    dir_.Write("fw.bin", kiln::testing::MakePackage(0x20000, config::kHeaderOffsetMain,
-                                                    sim::ProductIdOfModel(model), 3, 3, version));
-    dir_.Write("Kiln.ini", "[FW_INFO1]\nFile=fw.bin\nDelay1=2\nDelay2=2\n" + extraKeys);
+  // 3 seconds, plus extra key lines; the folder is built on from what it returns.
+  kiln::testing::ProgramFolderBuilder Folder(
+      uint32_t model, const char* version, std::initializer_list<std::string_view> extraKeys = {}) {
+    return kiln::testing::ProgramFolderBuilder(dir_)
+        .Package("fw.bin", model, version, {.size = 0x20000})
+        .Entry(1, {"File=fw.bin", "Delay1=2", "Delay2=2"})
+        .Lines(extraKeys);
   }
 
   std::vector<std::string> Command(std::vector<std::string> options) const {
@@ -162,18 +162,15 @@ TEST_P(CommandLineModes, SilentUpdateReportsAndWritesTheNewImage) {
 }
 
 TEST_P(CommandLineModes, ChecksumErrorAfterProgrammingReportsFailure) {
-  sim::VirtualPrinterConfig printer = Printer(7, "1.05");
-  printer.faults.errorAfterProgramming = sim::AlertForDetail(0x0406, 0x00030302);
-  Start({printer});
+  Start({Printer(7, "1.05").ErrorAfterProgramming(sim::AlertForDetail(0x0406, 0x00030302))});
   Folder(7, "1.10");
   EXPECT_EQ(Run({"-S", "-M7"}), (Reports{{101, 0}, {100, 1}, {110, 12}}));
 }
 
 TEST_P(CommandLineModes, Model6AtVersion107SkipsTheCpuStep) {
   Start({Printer(6, "1.07")});
-  Folder(6, "1.10", "Cpu1st=1\nCpuFile=cpu.bin\n");
-  dir_.Write("cpu.bin", kiln::testing::MakePackage(0x8000, config::kHeaderOffsetCpu,
-                                                   sim::ProductIdOfModel(6), 3, 3, "0.50"));
+  Folder(6, "1.10", {"Cpu1st=1", "CpuFile=cpu.bin"})
+      .Package("cpu.bin", 6, "0.50", {.size = 0x8000, .headerOffset = config::kHeaderOffsetCpu});
   EXPECT_EQ(Run({"-S", "-M6"}), (Reports{{101, 0}, {100, 1}, {110, 11}}));
   ASSERT_EQ(Bed().Images().size(), 1u) << "the main image only";
   EXPECT_EQ(Bed().Images()[0].writeType, 0);
@@ -181,9 +178,7 @@ TEST_P(CommandLineModes, Model6AtVersion107SkipsTheCpuStep) {
 }
 
 TEST_P(CommandLineModes, UnreadablePrinterVersionIsNotCompared) {
-  sim::VirtualPrinterConfig printer = Printer(7, "1.05");
-  printer.faults.silent = sim::CommandMatch::Code(0x0100);
-  Start({printer});
+  Start({Printer(7, "1.05").Silent(sim::CommandMatch::Code(0x0100))});
   Folder(7, "1.10");
   EXPECT_EQ(Run({"-S", "-M7"}), (Reports{{100, 0}, {110, 0}}));
   EXPECT_TRUE(Bed().Images().empty());

@@ -25,7 +25,7 @@ namespace kiln {
 namespace {
 
 using namespace std::chrono_literals;
-using kiln::testing::Printer;
+using kiln::testing::PrinterBuilder;
 using sim::CommandMatch;
 
 constexpr uint32_t kModel = 7;
@@ -200,9 +200,7 @@ class FaultMatrix : public kiln::testing::UpdateOnTestBed,
 
 TEST_P(FaultMatrix, UpdateEndsAsExpected) {
   const FaultRow& row = GetParam();
-  sim::VirtualPrinterConfig config = Printer(kModel, "F");
-  config.faults = row.faults;
-  Start({config});
+  Start({PrinterBuilder(kModel).Serial("F").Faults(row.faults)});
   const auto start = std::chrono::steady_clock::now();
   const bool updated = Update(kModel, row.reopenModel, Package(kModel));
   const auto took = std::chrono::steady_clock::now() - start;
@@ -243,7 +241,7 @@ class TwoPrograms : public kiln::testing::UpdateOnTestBed {};
 
 TEST_F(TwoPrograms, UpdateWaitsWhileAnotherProgramHoldsThePrinter) {
   constexpr auto kHold = 1500ms;
-  Start({Printer(kModel, "F")});
+  Start({PrinterBuilder(kModel).Serial("F")});
   const std::string package = Package(kModel);
   const std::string journal = dir_.File("journal.txt");
   kiln::testing::ChildProcess other(

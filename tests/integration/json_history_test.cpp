@@ -21,7 +21,8 @@
 #include "app/version_text.h"
 #include "config/firmware_package.h"
 #include "support/child_process.h"
-#include "support/package_builder.h"
+#include "support/printer_builder.h"
+#include "support/program_folder_builder.h"
 #include "support/temp_dir.h"
 #include "test_bed_fixture.h"
 
@@ -68,6 +69,11 @@ std::string Sha256Sum(const std::string& file) {
   return digest;
 }
 
+// An M07 printer at 1.05 that restarts in half a second.
+kiln::testing::PrinterBuilder Printer() {
+  return kiln::testing::PrinterBuilder(7).Version("1.05").RestartGapMs(500);
+}
+
 class JsonAndHistory : public kiln::testing::TestBedTest {
  protected:
   void SetUp() override {
@@ -78,21 +84,14 @@ class JsonAndHistory : public kiln::testing::TestBedTest {
 
   // Two M07 printers at 1.05; the second leaves at the end of each image it is sent.
   void TwoPrinters() {
-    sim::VirtualPrinterConfig first;
-    first.model = 7;
-    first.version = "1.05";
-    first.serialNumber = "SER-A";
-    first.restartGapMs = 500;
-    sim::VirtualPrinterConfig second = first;
-    second.serialNumber = "SER-B";
-    second.faults.leaveAfterDataBytes = kImageSize;
-    Start({first, second});
+    const auto m07 = [](const char* serial) { return Printer().Serial(serial); };
+    Start({m07("SER-A"), m07("SER-B").LeavesAfterDataBytes(kImageSize)});
   }
 
   void Package(const char* version) {
-    dir_.Write("fw.bin", kiln::testing::MakePackage(kImageSize, config::kHeaderOffsetMain,
-                                                    sim::ProductIdOfModel(7), 3, 3, version));
-    dir_.Write("Kiln.ini", "[FW_INFO1]\nFile=fw.bin\nDelay1=2\nDelay2=2\n");
+    kiln::testing::ProgramFolderBuilder(dir_)
+        .Package("fw.bin", 7, version, {.size = kImageSize})
+        .Entry(1, {"File=fw.bin", "Delay1=2", "Delay2=2"});
   }
 
   // kiln with these options; standard output and error kept apart.
@@ -219,11 +218,7 @@ TEST_F(JsonAndHistory, TwoUpdatesAppendToTheHistoryAndADamagedLineIsSkipped) {
 // A history that cannot be written, for whatever reason, is a warning; nothing waits for
 // it and nothing is written through a link.
 TEST_F(JsonAndHistory, HistoryThatCannotBeWrittenLeavesTheResultUnchanged) {
-  sim::VirtualPrinterConfig printer;
-  printer.model = 7;
-  printer.version = "1.05";
-  printer.restartGapMs = 500;
-  Start({printer});
+  Start({Printer()});
   const std::string state = dir_.File("state");
   const std::pair<const char*, std::function<void()>> causes[] = {
       // A file where the state folder should be: not even root can make a folder below it.

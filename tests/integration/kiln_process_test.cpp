@@ -18,8 +18,9 @@
 #include "config/firmware_package.h"
 #include "platform/unique_fd.h"
 #include "support/child_process.h"
-#include "support/package_builder.h"
+#include "support/printer_builder.h"
 #include "support/private_cupsd.h"
+#include "support/program_folder_builder.h"
 #include "support/temp_dir.h"
 #include "support/x_display.h"
 #include "test_bed_fixture.h"
@@ -49,14 +50,10 @@ class KilnProcess : public kiln::testing::TestBedTest {
   // An M07 at 1.05 and a folder whose package (1.10) is programmed in 3 seconds and
   // counted down for 10 more.
   void PrinterAndFolder() {
-    sim::VirtualPrinterConfig printer;
-    printer.model = 7;
-    printer.version = "1.05";
-    printer.serialNumber = "SIG1";
-    Start({printer});
-    dir_.Write("fw.bin", kiln::testing::MakePackage(0x20000, config::kHeaderOffsetMain,
-                                                    sim::ProductIdOfModel(7), 3, 3, "1.10"));
-    dir_.Write("Kiln.ini", "[FW_INFO1]\nFile=fw.bin\nDelay2=10\n");
+    Start({kiln::testing::PrinterBuilder(7).Version("1.05").Serial("SIG1")});
+    kiln::testing::ProgramFolderBuilder(dir_)
+        .Package("fw.bin", 7, "1.10", {.size = 0x20000})
+        .Entry(1, {"File=fw.bin", "Delay2=10"});
   }
 
   std::vector<std::string> Silent() const {

@@ -10,6 +10,7 @@
 
 #include "support/fake_clock.h"
 #include "support/package_builder.h"
+#include "support/printer_builder.h"
 #include "usb_host.h"
 
 namespace kiln::sim {
@@ -21,12 +22,9 @@ using testing::Padded;
 using testing::PrinterNode;
 using testing::UsbPrinter;
 
-VirtualPrinterConfig Printer(uint32_t model, const char* serial) {
-  VirtualPrinterConfig config;
-  config.model = model;
-  config.serialNumber = serial;
-  config.restartGapMs = 100;
-  return config;
+// A printer that restarts after a tenth of a second.
+testing::PrinterBuilder Printer(uint32_t model, const char* serial) {
+  return testing::PrinterBuilder(model).Serial(serial).RestartGapMs(100);
 }
 
 TEST(TestBed, PrintersAppearAsUsblpDevicesAndComeBackUnderNewNodes) {

@@ -1,7 +1,7 @@
 #pragma once
 
-// Whole updates on the umockdev test bed: the printers' configurations, a recorder of the
-// download's notifications, and a fixture that runs FlashFirmware against the test bed.
+// Whole updates on the umockdev test bed: a recorder of the download's notifications, and
+// a fixture that runs FlashFirmware against the test bed.
 
 #include <gtest/gtest.h>
 #include <stdlib.h>
@@ -13,7 +13,8 @@
 #include "protocol/download_observer.h"
 #include "protocol/firmware_download.h"
 #include "sim/printer_config.h"
-#include "support/package_builder.h"
+#include "support/printer_builder.h"
+#include "support/program_folder_builder.h"
 #include "support/temp_dir.h"
 #include "test_bed_fixture.h"
 
@@ -23,15 +24,6 @@ namespace kiln::testing {
 inline constexpr uint16_t kUpdateWaitSeconds = 8;
 // The version of UpdateOnTestBed::Package, which every updated printer must report.
 inline constexpr const char* kPackageVersion = "2.00";
-
-inline sim::VirtualPrinterConfig Printer(uint32_t model, const char* serial,
-                                         const char* version = "1.00") {
-  sim::VirtualPrinterConfig config;
-  config.model = model;
-  config.serialNumber = serial;
-  config.version = version;
-  return config;
-}
 
 class CountdownRecorder final : public DownloadObserver {
  public:
@@ -54,8 +46,8 @@ class UpdateOnTestBed : public TestBedTest {
 
   // A package for the model's product ID: version "2.00", programmed in 3 seconds.
   std::string Package(uint32_t model, std::size_t size = 0x30000) {
-    return dir_.Write("fw.bin", MakePackage(size, config::kHeaderOffsetMain,
-                                            sim::ProductIdOfModel(model), 3, 3, kPackageVersion));
+    folder_.Package("fw.bin", model, kPackageVersion, {.size = size});
+    return dir_.File("fw.bin");
   }
 
   bool Update(uint32_t openModel, uint32_t reopenModel, const std::string& image) {
@@ -77,6 +69,7 @@ class UpdateOnTestBed : public TestBedTest {
   }
 
   TempDir dir_;
+  ProgramFolderBuilder folder_{dir_};
   std::string codePath_, tablePath_;  // a large model's code and table files
   protocol::FlashResult result_;
   CountdownRecorder recorder_;

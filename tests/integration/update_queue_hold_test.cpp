@@ -12,8 +12,9 @@
 #include "config/firmware_package.h"
 #include "protocol/download_observer.h"
 #include "protocol/firmware_download.h"
-#include "support/package_builder.h"
+#include "support/printer_builder.h"
 #include "support/private_cupsd.h"
+#include "support/program_folder_builder.h"
 #include "test_bed_fixture.h"
 
 namespace kiln {
@@ -64,13 +65,11 @@ class QueueHeldOnTestBed : public kiln::testing::TestBedTest {
     ASSERT_TRUE(cupsd_.AddQueue(kQueue, kDriver));
   }
 
-  bool Update(sim::VirtualPrinterConfig printer) {
-    printer.model = 7;
-    printer.serialNumber = "HELD1";
-    Start({printer});
-    const std::string image =
-        dir_.Write("fw.bin", testing::MakePackage(0x30000, config::kHeaderOffsetMain,
-                                                  sim::ProductIdOfModel(7), 3, 3, "2.00"));
+  // An update of an M07 (serial HELD1), the printer built as printer says.
+  bool Update(testing::PrinterBuilder printer = testing::PrinterBuilder(7)) {
+    Start({printer.Serial("HELD1")});
+    testing::ProgramFolderBuilder(dir_).Package("fw.bin", 7, "2.00", {.size = 0x30000});
+    const std::string image = dir_.File("fw.bin");
     protocol::FlashRequest request;
     request.openModel = 7;
     request.reopenModel = 7;
@@ -97,15 +96,13 @@ class QueueHeldOnTestBed : public kiln::testing::TestBedTest {
 };
 
 TEST_F(QueueHeldOnTestBed, PausedDuringAPassingUpdateWithTheJobPendingUntilTheEnd) {
-  ASSERT_TRUE(Update({})) << result_.text.c_str();
+  ASSERT_TRUE(Update()) << result_.text.c_str();
   EXPECT_EQ(watcher_.jobStateWhileReconnecting, IPP_JSTATE_PENDING);
   ExpectResumedWithTheJobDone();
 }
 
 TEST_F(QueueHeldOnTestBed, ResumedAfterAFailedUpdate) {
-  sim::VirtualPrinterConfig printer;
-  printer.faults.neverReturn = true;
-  ASSERT_FALSE(Update(printer));
+  ASSERT_FALSE(Update(testing::PrinterBuilder(7).NeverReturns()));
   ExpectResumedWithTheJobDone();
 }
 
@@ -114,7 +111,7 @@ TEST_F(QueueHeldOnTestBed, ResumedAfterAFailedUpdate) {
 TEST_F(QueueHeldOnTestBed, AJournalThatCannotBeWrittenLeavesTheQueuesRunningAndSaysSo) {
   std::filesystem::create_directories(locks_.path() / "global");
   const std::string journal = locks_.Write("global/held-queues", "");
-  ASSERT_TRUE(Update({})) << result_.text.c_str();
+  ASSERT_TRUE(Update()) << result_.text.c_str();
   EXPECT_FALSE(watcher_.eitherStoppedDuringCountdown);
   EXPECT_NE(watcher_.warnings.find("Print queues BySerial, Photo could not be paused (the "
                                    "queue-hold journal " +

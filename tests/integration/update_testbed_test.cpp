@@ -16,11 +16,11 @@
 namespace kiln {
 namespace {
 
-using kiln::testing::Printer;
+using kiln::testing::PrinterBuilder;
 using kiln::testing::UpdateOnTestBed;
 
 TEST_F(UpdateOnTestBed, OneM07RestartsWithTheNewVersion) {
-  Start({Printer(7, "A")});
+  Start({PrinterBuilder(7).Serial("A")});
   ASSERT_TRUE(Update(7, 7, Package(7)));
   sim::VirtualPrinter& printer = bed_->Printer(0);
   EXPECT_EQ(printer.Version(), "2.00");
@@ -36,14 +36,14 @@ TEST_F(UpdateOnTestBed, OneM07RestartsWithTheNewVersion) {
 }
 
 TEST_F(UpdateOnTestBed, TwoM07PrintersAreBothUpdated) {
-  Start({Printer(7, "A"), Printer(7, "B")});
+  Start({PrinterBuilder(7).Serial("A"), PrinterBuilder(7).Serial("B")});
   ASSERT_TRUE(Update(7, 7, Package(7)));
   EXPECT_EQ(bed_->Printer(0).Version(), "2.00");
   EXPECT_EQ(bed_->Printer(1).Version(), "2.00");
 }
 
 TEST_F(UpdateOnTestBed, M25ReceivesTheThreeFiles) {
-  Start({Printer(25, "L")});
+  Start({PrinterBuilder(25).Serial("L")});
   codePath_ = dir_.Write("code.bin", std::string(0x12000, 'c'));
   tablePath_ = dir_.Write("table.bin", std::string(0x800, 't'));
   ASSERT_TRUE(Update(25, 25, Package(25)));
@@ -58,9 +58,7 @@ TEST_F(UpdateOnTestBed, M25ReceivesTheThreeFiles) {
 }
 
 TEST_F(UpdateOnTestBed, PrinterBackUnderAnotherProductIdIsFoundAsTheReopenModel) {
-  sim::VirtualPrinterConfig config = Printer(7, "A");
-  config.faults.returnProductId = sim::ProductIdOfModel(9);
-  Start({config});
+  Start({PrinterBuilder(7).Serial("A").ReturnsAs(sim::ProductIdOfModel(9))});
   ASSERT_TRUE(Update(7, 9, Package(7)));
   EXPECT_EQ(bed_->Printer(0).ProductId(), sim::ProductIdOfModel(9));
   EXPECT_EQ(bed_->Printer(0).Transcript().back().command, 0x0301);
@@ -74,7 +72,7 @@ class Display final : public app::VersionDisplay {
 };
 
 TEST_F(UpdateOnTestBed, QueriesFindTheFallBackModelAndReadTheRevision) {
-  Start({Printer(19, "O", "1.07a")});
+  Start({PrinterBuilder(19).Serial("O").Version("1.07a")});
   Display display;
   app::PrinterState printer;
   app::PrinterQueries queries(printer, &display);
@@ -89,10 +87,10 @@ TEST_F(UpdateOnTestBed, QueriesFindTheFallBackModelAndReadTheRevision) {
 }
 
 TEST_F(UpdateOnTestBed, CalibrationBlockLostInProgrammingFailsThePrinter) {
-  sim::VirtualPrinterConfig config = Printer(13, "C");
-  config.deviceBlock = sim::MakeDeviceBlock(0x200);
-  config.faults.blockDamage = sim::BlockDamage::kLost;
-  Start({config});
+  Start({PrinterBuilder(13)
+             .Serial("C")
+             .DeviceBlock(sim::MakeDeviceBlock(0x200))
+             .BlockDamage(sim::BlockDamage::kLost)});
   EXPECT_FALSE(Update(13, 13, Package(13)));
   EXPECT_EQ(bed_->Printer(0).Version(), "2.00");
   EXPECT_NE(result_.text.view().find("Printer 1 lost its calibration block"),

@@ -8,7 +8,8 @@
 #include "config/firmware_package.h"
 #include "platform/installed_printers.h"
 #include "sim/virtual_printer.h"
-#include "support/package_builder.h"
+#include "support/printer_builder.h"
+#include "support/program_folder_builder.h"
 #include "support/temp_dir.h"
 #include "support/virtual_printer_rig.h"
 
@@ -37,27 +38,25 @@ class WindowRig {
   // A main-firmware package for model's product ID, programmed in 3 seconds.
   std::string Package(const std::string& name, uint32_t model, const std::string& version,
                       uint32_t headerOffset = config::kHeaderOffsetMain) {
-    return dir.Write(
-        name, MakePackage(0x2000, headerOffset, sim::ProductIdOfModel(model), 3, 3, version));
+    folder.Package(name, model, version, {.headerOffset = headerOffset});
+    return dir.File(name);
   }
   // Kiln.ini with one M25 entry (Delay2=2) and its three files: code, table and a
   // main-firmware package of version 3.00.
   void LargeModelEntry() {
     Ini("[FW_INFO1]\nModel=M25\nCodeName=code.bin\nTableName=table.bin\nFwName=fw25.bin\n"
         "Delay2=2\n");
-    Package("fw25.bin", 25, "3.00");
-    dir.Write("code.bin", std::string(0x100, 'c'));
-    dir.Write("table.bin", std::string(0x80, 't'));
+    folder.Package("fw25.bin", 25, "3.00")
+        .File("code.bin", std::string(0x100, 'c'))
+        .File("table.bin", std::string(0x80, 't'));
   }
   sim::VirtualPrinter& Printer(uint32_t model, const std::string& version = "1.00") {
-    sim::VirtualPrinterConfig config;
-    config.model = model;
-    config.version = version;
-    config.serialNumber = "SN" + std::to_string(printers.clock.NowMs()) + version;
-    return printers.Add(config);
+    return printers.Add(PrinterBuilder(model).Version(version).Serial(
+        "SN" + std::to_string(printers.clock.NowMs()) + version));
   }
 
   TempDir dir;
+  ProgramFolderBuilder folder{dir};
   VirtualPrinterRig printers;
   FakeInstalledPrinters installed;
   app::AppSession session;

@@ -29,12 +29,17 @@ class PackageRead : public ::testing::Test {
     entry_.firmware = dir_.Write("fw.bin", bytes);
     entry_.writeType = writeType;
   }
-  // What the window reads to show the package: its header and the CPU package's.
-  bool Read() { return ReadPackageHeaders(entry_, package_); }
+  // What the window reads to show the package: its header and the CPU package's, laid
+  // over the package read before.
+  bool Read() {
+    const PackageReading reading = ReadPackageHeaders(entry_);
+    package_ = reading.Over(package_);
+    return reading.valid;
+  }
 
   TempDir dir_;
   ModelEntry entry_;
-  config::Package package_;
+  PackageInfo package_;
 };
 
 TEST_F(PackageRead, LoadsWholeFileInMebibytePieces) {
@@ -80,8 +85,17 @@ TEST_F(PackageRead, FoldersMissingAndUnreadableFilesAreNotLoaded) {
   const std::string empty = dir_.Write("empty.bin", "");
   ASSERT_TRUE(LoadPackageFile(empty.c_str(), &package, size));
   EXPECT_EQ(size, 0u);
+  EXPECT_FALSE(LoadFile(empty).readable()) << "an update sends no empty file";
   UsePackage("");
   EXPECT_FALSE(Read()) << "an empty package has no header";
+
+  // A file holding fewer bytes than its size says (a sysfs attribute) fails its read.
+  const char* shortRead = "/sys/kernel/uevent_seqnum";
+  struct stat shortStat {};
+  if (::stat(shortRead, &shortStat) == 0 && S_ISREG(shortStat.st_mode) && shortStat.st_size > 64) {
+    EXPECT_FALSE(LoadPackageFile(shortRead, &package, size));
+    EXPECT_FALSE(LoadFile(shortRead).readable());
+  }
 
   if (::geteuid() != 0) {
     const std::string locked = dir_.Write("locked.bin", "x");
@@ -143,6 +157,9 @@ TEST_F(PackageRead, ShortFilesAreRejectedWithoutReadingPastTheirEnd) {
   std::vector<uint8_t> exact(full.begin(), full.end() - 1);
   EXPECT_EQ(LocatePackageHeader(exact.data(), static_cast<uint32_t>(exact.size()), 2),
             std::nullopt);
+  // A header that ends with the file is found; the package is still refused below.
+  const auto* whole = reinterpret_cast<const uint8_t*>(full.data());
+  EXPECT_EQ(LocatePackageHeader(whole, 0x4F, 2), kHeaderOffsetCpu);
   UsePackage(full.substr(0, 0x4E), 2);
   EXPECT_FALSE(Read());
 
@@ -161,6 +178,13 @@ TEST_F(PackageRead, PackagesTooLargeOrWithoutAVersionAreRefused) {
   entry_.firmware = huge;
   EXPECT_FALSE(Read());
   EXPECT_FALSE(LoadFile(huge).readable());
+  // The bound itself is allowed, one byte more is not; the size alone decides.
+  uint32_t size = 0;
+  ASSERT_EQ(::truncate(huge.c_str(), kLargestPackageFile), 0);
+  ASSERT_TRUE(LoadPackageFile(huge.c_str(), nullptr, size));
+  EXPECT_EQ(size, kLargestPackageFile);
+  ASSERT_EQ(::truncate(huge.c_str(), kLargestPackageFile + 1), 0);
+  EXPECT_FALSE(LoadPackageFile(huge.c_str(), nullptr, size));
 
   for (const char* version : {"zz.q", "\xFF\xFE", "    ", "1.  ", ".5", "N/A"}) {
     UsePackage(MakePackage(0x2000, kHeaderOffsetMain, 0x0002, 1, 2, version));
@@ -253,8 +277,22 @@ TEST_F(PackageRead, CpuPackageIsReadWhenCpuFirst) {
   EXPECT_EQ(package_.cpuVersion, "5.1C");
   EXPECT_EQ(package_.cpuProgramSeconds, 33);
 
+  // A CPU package without a header stops the read after the firmware header: that is
+  // taken, the CPU fields stay as they were.
+  UsePackage(MakePackage(0x2000, kHeaderOffsetMain, 0x0002, 1, 2, "2.01"));
   entry_.cpuFirmware = dir_.Write("cpu-noheader.bin", std::string(0x2000, 'q'));
   EXPECT_FALSE(Read());
+  EXPECT_EQ(package_.version, "2.01");
+  EXPECT_EQ(package_.cpuVersion, "5.1C");
+  EXPECT_EQ(package_.cpuProgramSeconds, 33);
+}
+
+TEST_F(PackageRead, ColourTableIsLoadedOnlyWithTheTableSwitchOn) {
+  UsePackage("fw");
+  const std::string table = dir_.Write("table.bin", "colours");
+  EXPECT_FALSE(LoadPackageFiles(entry_, table).colourTable.named());
+  entry_.tableSwitch = true;
+  EXPECT_TRUE(LoadPackageFiles(entry_, table).colourTable.readable());
 }
 
 TEST(BlockChecksum, MarkerAndSumDecide) {
@@ -269,6 +307,10 @@ TEST(BlockChecksum, MarkerAndSumDecide) {
   block[0] ^= 1;
   EXPECT_FALSE(VerifyBlockChecksum(block.data(), block.size(), 0x66)) << "wrong marker";
   EXPECT_FALSE(VerifyBlockChecksum(block.data(), 1, kDeviceBlockMarker));
+  // The shortest block is the marker and its checksum.
+  const uint8_t shortest[2] = {kDeviceBlockMarker,
+                               static_cast<uint8_t>(0xFF - 2 * kDeviceBlockMarker)};
+  EXPECT_TRUE(VerifyBlockChecksum(shortest, 2, kDeviceBlockMarker));
   EXPECT_FALSE(VerifyBlockChecksum(nullptr, 5, kDeviceBlockMarker));
 }
 

@@ -148,7 +148,7 @@ TEST_F(ModelEntryTest, ReadsWhatTheEntryNamesAndKeepsTheRest) {
     ModelEntry expected = Previous();
     expected.index = c.index;
     c.change(expected);
-    EXPECT_EQ(ReadModelEntry(folder_, c.index, Previous()), expected) << c.what;
+    EXPECT_EQ(ReadModelEntry(folder_, c.index, EarlierEntry::Of(Previous())), expected) << c.what;
   }
 }
 
@@ -189,6 +189,7 @@ TEST_F(ModelEntryTest, WriteTypeOutsideZeroToTwoIsZeroAndAdjustmentsAreTraced) {
       << lines;
   EXPECT_NE(lines.find("Delay1=-5 is negative: 20 is used"), std::string::npos) << lines;
   EXPECT_EQ(lines.find("WriteType=2 "), std::string::npos) << "a valid value is not noted";
+  EXPECT_EQ(lines.find("Delay2"), std::string::npos) << "an absent delay is not noted";
 }
 
 TEST(EntrySectionInUse, EntryOneStaysInTheOlderSectionOnlyWhileItHoldsTheKeys) {

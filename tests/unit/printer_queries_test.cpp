@@ -8,11 +8,13 @@
 
 #include "app/version_text.h"
 #include "sim/virtual_printer.h"
+#include "support/printer_builder.h"
 #include "support/virtual_printer_rig.h"
 
 namespace kiln::app {
 namespace {
 
+using kiln::testing::PrinterBuilder;
 using kiln::testing::VirtualPrinterRig;
 
 class Display final : public VersionDisplay {
@@ -26,11 +28,8 @@ class Queries : public ::testing::Test {
  protected:
   sim::VirtualPrinter& Printer(uint32_t model, std::string version = "1.00",
                                std::string colour = "Standard") {
-    sim::VirtualPrinterConfig config;
-    config.model = model;
-    config.version = std::move(version);
-    config.colourMode = std::move(colour);
-    return rig_.Add(config);
+    return rig_.Add(
+        PrinterBuilder(model).Version(std::move(version)).ColourMode(std::move(colour)));
   }
   PrinterQueries Make() { return PrinterQueries(printer_, &display_, rig_.Links()); }
 
@@ -95,20 +94,14 @@ TEST_F(Queries, EmptyColourModeIsNotAvailable) {
 }
 
 TEST_F(Queries, ColourModeWaitsWhileThePrinterIsBusy) {
-  sim::VirtualPrinterConfig config;
-  config.model = 7;
-  config.faults.busyPolls = 2;
-  rig_.Add(config);
+  rig_.Add(PrinterBuilder(7).BusyPolls(2));
   targetModel_ = 7;
   EXPECT_TRUE(Make().QueryColourMode(targetModel_, noBusyCheck_, nullptr));
   EXPECT_EQ(rig_.clock.Pauses(), (std::vector<uint32_t>{300, 500, 500}));
 }
 
 TEST_F(Queries, ColourModeGivesUpOnAPrinterThatStaysBusy) {
-  sim::VirtualPrinterConfig config;
-  config.model = 7;
-  config.faults.busyForever = true;
-  sim::VirtualPrinter& printer = rig_.Add(config);
+  sim::VirtualPrinter& printer = rig_.Add(PrinterBuilder(7).BusyForever());
   targetModel_ = 7;
   ColourModeText text = "stale";
   EXPECT_FALSE(Make().QueryColourMode(targetModel_, noBusyCheck_, &text));

@@ -38,7 +38,9 @@ class Worker : public ::testing::Test {
     EXPECT_TRUE(entry.packageFound);
     config::Package package;
     package.files = config::LoadPackageFiles(entry, rig_.session.colourTable);
-    EXPECT_TRUE(config::ReadPackageInfo(entry, package));
+    const config::PackageReading reading = config::ReadPackageInfo(entry, package.files);
+    EXPECT_TRUE(reading.valid);
+    package.info() = reading.info;
     const PrinterState printer{package.targetModel >= 19, connectedModel, {}};
     WorkerHandover handover{entry, package, printer, stop_};
     UpdateWorker worker(std::move(handover), rig_.session.language, "eng", view_,

@@ -8,6 +8,7 @@
 #include "sim/printer_answers.h"
 #include "support/fake_clock.h"
 #include "support/package_builder.h"
+#include "support/printer_builder.h"
 #include "support/printer_wire.h"
 
 namespace kiln::sim {
@@ -24,13 +25,8 @@ constexpr uint32_t kSmallModel = 7;   // M07, product ID 0x0002, padded packets
 constexpr uint32_t kLargeModel = 25;  // M25, product ID 0x0108, unpadded packets
 constexpr uint32_t kCardModel = 20;
 
-VirtualPrinterConfig Config(uint32_t model) {
-  VirtualPrinterConfig config;
-  config.model = model;
-  config.version = "1.05";
-  config.colourMode = "Vivid";
-  config.serialNumber = "SN42";
-  return config;
+testing::PrinterBuilder Config(uint32_t model) {
+  return testing::PrinterBuilder(model).Version("1.05").ColourMode("Vivid").Serial("SN42");
 }
 
 // A firmware image with its identification header at 0x1040 (and at 0x40 for CPU code).
@@ -209,16 +205,12 @@ TEST_F(PrinterTest, AnswersEveryCommandOfTheUpdater) {
 }
 
 TEST_F(PrinterTest, StatusRecordMarksAHeldDataBlockWhereTheModelKeepsIt) {
-  VirtualPrinterConfig photo = Config(kSmallModel);
-  photo.deviceBlock = MakeDeviceBlock(0x100);
-  VirtualPrinter photoPrinter(photo, clock);
+  VirtualPrinter photoPrinter(Config(kSmallModel).DeviceBlock(MakeDeviceBlock(0x100)), clock);
   const auto record = Transact(photoPrinter, 0x8000, true);
   ASSERT_GE(record->data.size(), 29u);
   EXPECT_EQ(record->data[19] & 0x10, 0x10);
 
-  VirtualPrinterConfig card = Config(kCardModel);
-  card.deviceBlock = MakeDeviceBlock(0x100);
-  VirtualPrinter cardPrinter(card, clock);
+  VirtualPrinter cardPrinter(Config(kCardModel).DeviceBlock(MakeDeviceBlock(0x100)), clock);
   const auto cardRecord = Transact(cardPrinter, 0x8000, false);
   EXPECT_EQ(cardRecord->data[3] & 0x10, 0x10);
   EXPECT_EQ(cardRecord->data[19] & 0x10, 0);
@@ -244,8 +236,7 @@ Bytes ReadBackBlock(VirtualPrinter& printer, bool padded, uint8_t* byte3) {
 }
 
 TEST_F(PrinterTest, DeviceBlockIsReadBackInPiecesAndSurvivesARestart) {
-  VirtualPrinterConfig config = Config(kLargeModel);
-  config.deviceBlock = MakeDeviceBlock(0x1234);
+  const VirtualPrinterConfig config = Config(kLargeModel).DeviceBlock(MakeDeviceBlock(0x1234));
   VirtualPrinter printer(config, clock);
   EXPECT_TRUE(config::VerifyBlockChecksum(config.deviceBlock.data(), config.deviceBlock.size(),
                                           config::kDeviceBlockMarker));
@@ -267,9 +258,8 @@ TEST_F(PrinterTest, FaultyBlocksAreHandedOutAsHeld) {
   const Bytes bad = MakeDeviceBlock(0x200, false);
   EXPECT_FALSE(config::VerifyBlockChecksum(bad.data(), bad.size(), config::kDeviceBlockMarker));
 
-  VirtualPrinterConfig config = Config(kSmallModel);
-  config.deviceBlock = MakeDeviceBlock(kMaxDeviceBlockLength + 0x400);
-  VirtualPrinter printer(config, clock);
+  VirtualPrinter printer(
+      Config(kSmallModel).DeviceBlock(MakeDeviceBlock(kMaxDeviceBlockLength + 0x400)), clock);
   uint8_t byte3 = 0;
   EXPECT_EQ(ReadBackBlock(printer, true, &byte3).size(), kMaxDeviceBlockLength + 0x400);
 }
@@ -278,10 +268,8 @@ TEST_F(PrinterTest, FaultyBlocksAreHandedOutAsHeld) {
 // Flash programming
 
 TEST_F(PrinterTest, EndOfWriteProgramsForTheImagesTimeThenRestartsUnderItsIdentity) {
-  VirtualPrinterConfig config = Config(kSmallModel);
-  config.restartGapMs = 1500;
-  config.faults.alert = AlertForDetail(0x0405, 0x050001);
-  VirtualPrinter printer(config, clock);
+  VirtualPrinter printer(
+      Config(kSmallModel).RestartGapMs(1500).Alert(AlertForDetail(0x0405, 0x050001)), clock);
   const Bytes image = Image(0x0103, 5, 30, "2.10", 0x1F900);  // three data packets
   WriteImagePadded(printer, image, 0);
 
@@ -369,10 +357,8 @@ TEST_F(PrinterTest, ImageWithoutHeaderIsNotProgrammed) {
 // Faults
 
 TEST_F(PrinterTest, SilenceFromAPacketOrForOneCommand) {
-  VirtualPrinterConfig config = Config(kSmallModel);
-  config.faults.silentFromPacket = 3;
-  config.faults.silent = CommandMatch::Code(0x8008);
-  VirtualPrinter printer(config, clock);
+  VirtualPrinter printer(Config(kSmallModel).SilentFromPacket(3).Silent(CommandMatch::Code(0x8008)),
+                         clock);
   EXPECT_TRUE(Transact(printer, 0x0400, true));
   EXPECT_FALSE(Transact(printer, 0x8008, true));
   EXPECT_FALSE(Transact(printer, 0x0400, true));
@@ -392,42 +378,34 @@ TEST_F(PrinterTest, CommandWithoutItsParameterBytesIsRefused) {
 }
 
 TEST_F(PrinterTest, SpoiltAnswers) {
-  VirtualPrinterConfig config = Config(kSmallModel);
-  config.faults.badFirstByte = CommandMatch::Code(0x0100);
-  config.faults.shortAnswer = CommandMatch::Code(0x8008);
-  VirtualPrinter printer(config, clock);
+  VirtualPrinter printer(Config(kSmallModel)
+                             .BadFirstByte(CommandMatch::Code(0x0100))
+                             .ShortAnswer(CommandMatch::Code(0x8008)),
+                         clock);
   EXPECT_NE(Transact(printer, 0x0100, true)->first, 0xA5);
   EXPECT_EQ(Transact(printer, 0x0400, true)->first, 0xA5);
   const auto shortAnswer = Transact(printer, 0x8008, true);
   EXPECT_EQ(shortAnswer->lengthField, 3 + 5);
   EXPECT_EQ(shortAnswer->data.size(), 4u);
 
-  VirtualPrinterConfig everyAnswer = Config(kSmallModel);
-  everyAnswer.faults.shortAnswer = CommandMatch::All();
-  VirtualPrinter emptyShort(everyAnswer, clock);
+  VirtualPrinter emptyShort(Config(kSmallModel).ShortAnswer(CommandMatch::All()), clock);
   const auto announced = Transact(emptyShort, 0x0301, true, {1});
   EXPECT_EQ(announced->lengthField, 4);
   EXPECT_TRUE(announced->data.empty());
 }
 
 TEST_F(PrinterTest, BusyForSomePollsOrForEver) {
-  VirtualPrinterConfig config = Config(kSmallModel);
-  config.faults.busyPolls = 2;
-  VirtualPrinter printer(config, clock);
+  VirtualPrinter printer(Config(kSmallModel).BusyPolls(2), clock);
   EXPECT_EQ(Transact(printer, 0x0400, true)->data[0], 0x80);
   EXPECT_EQ(Transact(printer, 0x0400, true)->data[0], 0x80);
   EXPECT_EQ(Transact(printer, 0x0400, true)->data[0], 0x00);
 
-  VirtualPrinterConfig stuck = Config(kSmallModel);
-  stuck.faults.busyForever = true;
-  VirtualPrinter stuckPrinter(stuck, clock);
+  VirtualPrinter stuckPrinter(Config(kSmallModel).BusyForever(), clock);
   for (int i = 0; i < 5; ++i) EXPECT_EQ(Transact(stuckPrinter, 0x0400, true)->data[0], 0x80);
 }
 
 TEST_F(PrinterTest, AlertIsAnnouncedAndDetailedByItsCommandOnly) {
-  VirtualPrinterConfig config = Config(kSmallModel);
-  config.faults.alert = AlertForDetail(0x0407, 0x000301FE);
-  VirtualPrinter printer(config, clock);
+  VirtualPrinter printer(Config(kSmallModel).Alert(AlertForDetail(0x0407, 0x000301FE)), clock);
   const auto status = Transact(printer, 0x0400, true);
   EXPECT_EQ(status->data[2] & 0x02, 0x02);
   const auto detail = Transact(printer, 0x0407, true);
@@ -437,9 +415,8 @@ TEST_F(PrinterTest, AlertIsAnnouncedAndDetailedByItsCommandOnly) {
 }
 
 TEST_F(PrinterTest, ErrorAfterProgrammingKeepsThePrinterOnUsbWithTheAlert) {
-  VirtualPrinterConfig config = Config(kSmallModel);
-  config.faults.errorAfterProgramming = AlertForDetail(0x0406, 0x00030302);
-  VirtualPrinter printer(config, clock);
+  VirtualPrinter printer(
+      Config(kSmallModel).ErrorAfterProgramming(AlertForDetail(0x0406, 0x00030302)), clock);
   WriteImagePadded(printer, Image(0x0002, 0, 10, "2.00"), 0);
   clock.Advance(10000);
   EXPECT_TRUE(printer.OnUsb());
@@ -452,17 +429,14 @@ TEST_F(PrinterTest, ErrorAfterProgrammingKeepsThePrinterOnUsbWithTheAlert) {
 }
 
 TEST_F(PrinterTest, ComesBackUnderAnotherProductIdOrNever) {
-  VirtualPrinterConfig other = Config(kLargeModel);
-  other.faults.returnProductId = 0x0496;
+  const VirtualPrinterConfig other = Config(kLargeModel).ReturnsAs(0x0496);
   VirtualPrinter moved(other, clock);
   SendFile(moved, 2, Image(0x0108, 0, 1, "4.00"));
   clock.Advance(1000 + other.restartGapMs);
   EXPECT_TRUE(moved.OnUsb());
   EXPECT_EQ(moved.ProductId(), 0x0496);
 
-  VirtualPrinterConfig lost = Config(kSmallModel);
-  lost.faults.neverReturn = true;
-  VirtualPrinter gone(lost, clock);
+  VirtualPrinter gone(Config(kSmallModel).NeverReturns(), clock);
   WriteImagePadded(gone, Image(0x0002, 0, 1, "4.00"), 0);
   clock.Advance(3'600'000);
   EXPECT_FALSE(gone.OnUsb());
@@ -470,8 +444,7 @@ TEST_F(PrinterTest, ComesBackUnderAnotherProductIdOrNever) {
 }
 
 TEST_F(PrinterTest, LeavesUsbInTheMiddleOfATransfer) {
-  VirtualPrinterConfig config = Config(kLargeModel);
-  config.faults.leaveAfterDataBytes = 0xFC00 + 1;
+  const VirtualPrinterConfig config = Config(kLargeModel).LeavesAfterDataBytes(0xFC00 + 1);
   VirtualPrinter printer(config, clock);
   ASSERT_TRUE(Transact(printer, 0x8306, false, {0}));
   const Bytes piece(0xFC00, 0x44);
