@@ -121,8 +121,10 @@ void UpdateWorker::CountVisibly(int seconds) {
   const i18n::LanguageText waiting = texts_.GetText(i18n::keys::kWaitBeforeWriteFlash);
   // The count leads to the next step: a stop ends it, as no step follows.
   for (int n = seconds; n >= 1 && !StopRequested(); --n) {
-    i18n::LanguageText line;
-    line.Format("%s%d", waiting.c_str(), n);
+    FixedText<16> count;
+    count.Format("%d", n);
+    i18n::LanguageText line = waiting;
+    line.Append(count.view());
     Show(line.c_str());
     clock_.Sleep(kSecondMs);
   }
