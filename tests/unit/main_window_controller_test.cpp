@@ -307,11 +307,13 @@ TEST_F(Window, VersionClickReadsThePrinterOnlyWhenIdle) {
   ASSERT_EQ(Evaluate(), kReady);
   const auto packets = printer.Transcript().size();
   const auto versions = view_.versions.size();
-  rig_.session.busy = true;
-  Controller().OnCurrentVersionClicked();
+  Controller().ChangeColourMode([&](int) {
+    Controller().OnCurrentVersionClicked();
+    return false;
+  });
   Settle();
-  EXPECT_EQ(printer.Transcript().size(), packets);
-  rig_.session.busy = false;
+  EXPECT_EQ(printer.Transcript().size(), packets) << "nothing asked while the dialog was open";
+  EXPECT_EQ(Controller().Phase(), WindowPhase::kIdle);
   Controller().OnCurrentVersionClicked();
   Settle();
   EXPECT_GT(printer.Transcript().size(), packets);
