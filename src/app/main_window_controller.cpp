@@ -166,7 +166,7 @@ void MainWindowController::Initialise(bool configFound) {
     RunEvaluation([this] { SelectModelEntry(); });
     return;
   }
-  SetPhase(WindowPhase::kIdle);
+  if (phase_ == WindowPhase::kNotInitialised) SetPhase(WindowPhase::kIdle);
   SetStatus(WindowStatus::kNoIniFile);
   Shown().EnableStart(false);
 }

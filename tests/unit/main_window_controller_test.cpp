@@ -73,6 +73,7 @@ class Window : public ::testing::Test {
 
 TEST_F(Window, EveryStatusAndStartOnlyWhenReady) {
   view_.startEnabled = true;
+  EXPECT_FALSE(Controller().OnExit()) << "not before the first evaluation";
   Controller().Initialise(false);
   EXPECT_EQ(view_.LastStatus(), "Can't find Kiln.ini!\n\nPlease download the file again.");
   EXPECT_FALSE(view_.startEnabled);
@@ -264,6 +265,23 @@ TEST_F(Window, StopSignalDuringTheUpdateClosesTheWindowOnlyAfterIt) {
   FinishUpdate();
   EXPECT_EQ(printer.Images().size(), 1u) << "the update ran to its end";
   EXPECT_TRUE(view_.closed);
+}
+
+TEST_F(Window, WindowToldToGoDuringTheUpdateWaitsForItAndEvaluatesNothingAfter) {
+  rig_.Ini(std::string(kEntry1) + "NotWaitBurnOK=1\n");
+  rig_.Package("fw7.bin", 7, "1.06");
+  sim::VirtualPrinter& printer = rig_.Printer(7, "1.05");
+  ASSERT_EQ(Evaluate(), kReady);
+  const std::size_t asked = rig_.installed.asked.size();
+
+  Controller().OnStart();
+  Controller().StopEvaluation();
+  EXPECT_TRUE(Controller().WorkerRunning()) << "the window waits for the update";
+  Controller().OnDeviceChange(DeviceChange::kArrival);
+  FinishUpdate();
+  EXPECT_EQ(printer.Images().size(), 1u);
+  EXPECT_EQ(rig_.installed.asked.size(), asked) << "no evaluation for a window that goes";
+  EXPECT_EQ(view_.LastStatus(), "Write firmware done!");
 }
 
 TEST_F(Window, ColourTableForgottenWhenTheEntryChanges) {
