@@ -479,6 +479,13 @@ TEST_F(Window, EvaluationKeepsTheStatusUntilItEndsAndArrivalsQueueOneMore) {
   EXPECT_FALSE(Controller().WorkerRunning());
   EXPECT_TRUE(printer.Images().empty());
 
+  // A removal alone during an evaluation is counted once it has ended.
+  printer.Unplug();
+  Controller().OnCurrentVersionClicked();
+  Controller().OnDeviceChange(DeviceChange::kRemovalComplete);
+  Settle();
+  EXPECT_EQ(view_.LastStatus(), std::string(kDisconnected) + "\n");
+
   // Exit during an evaluation: the window may close, and what it found is not shown.
   const std::size_t shown = view_.statuses.size();
   Controller().OnCurrentVersionClicked();
