@@ -31,6 +31,9 @@ void CheckText(const char* text) {
   if (text == nullptr) Fail("no text");
   if (std::strlen(text) >= i18n::kTextCapacity) Fail("text beyond its capacity");
 }
+void CheckText(const i18n::LanguageText& text) {
+  CheckText(text.c_str());
+}
 
 class ScratchFolderProbes final : public platform::PlatformProbes {
  public:
@@ -73,7 +76,7 @@ void LanguageSection(FuzzInput& in) {
         break;
       }
       default: {
-        const char* previous = texts.Translate(in.Text());
+        const i18n::LanguageText previous = texts.Translate(in.Text());
         CheckText(texts.Translate(previous));
         CheckText(texts.GetText(previous, 1));
         break;

@@ -1,6 +1,5 @@
 #pragma once
 
-#include <atomic>
 #include <functional>
 #include <string>
 #include <string_view>
@@ -20,9 +19,6 @@ struct AppSession {
   FixedText<8> languageTag;  // "eng", "ger", ...: the language section of Kiln.ini
   // The colour table chosen in the window for the next update; empty for none.
   std::string colourTable;
-  // An update is running: set on the window thread when START is pressed and read there;
-  // atomic because the worker thread runs meanwhile.
-  std::atomic<bool> busy = false;
 };
 
 // Sets the program folder and the Kiln.ini path; when Kiln.ini exists, points the

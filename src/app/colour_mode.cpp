@@ -44,7 +44,8 @@ std::vector<ColourTable> ReadColourTables(const config::ConfigFolder& folder, in
   return tables;
 }
 
-i18n::LanguageText ColourTableRowText(const ColourTable& table, i18n::LanguageFile& language) {
+i18n::LanguageText ColourTableRowText(const ColourTable& table,
+                                      const i18n::LanguageFile& language) {
   i18n::LanguageText row;
   if (!table.modeName.empty()) row = language.Translate(table.modeName.view());
   row.Append("  (");
@@ -54,10 +55,10 @@ i18n::LanguageText ColourTableRowText(const ColourTable& table, i18n::LanguageFi
 }
 
 i18n::LanguageText ColourModeDescription(const config::ConfigFolder& folder, int entry, int number,
-                                         i18n::LanguageFile& language) {
+                                         const i18n::LanguageFile& language) {
   const std::string description = TableNumber(folder, entry, number).modeDescription;
   if (description.empty()) return {};
-  return i18n::LanguageText(language.Translate(description));
+  return language.Translate(description);
 }
 
 bool ChooseColourTable(const config::ConfigFolder& folder, int entry, int number,

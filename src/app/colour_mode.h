@@ -34,12 +34,12 @@ std::vector<ColourTable> ReadColourTables(const config::ConfigFolder& folder, in
                                           uint32_t targetModel);
 
 // A table's line in the list: the mode name's language text, then "  (", the version, ")".
-i18n::LanguageText ColourTableRowText(const ColourTable& table, i18n::LanguageFile& language);
+i18n::LanguageText ColourTableRowText(const ColourTable& table, const i18n::LanguageFile& language);
 
 // The language text of the description of table `number` (counting from 1); empty when
 // the table has none or the entry no such table.
 i18n::LanguageText ColourModeDescription(const config::ConfigFolder& folder, int entry, int number,
-                                         i18n::LanguageFile& language);
+                                         const i18n::LanguageFile& language);
 
 // Records table `number` (counting from 1) of model entry `entry` in chosen as the folder
 // of Kiln.ini, a separator and the table's file name (none when the entry has no such

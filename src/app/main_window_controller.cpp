@@ -1,5 +1,6 @@
 #include "app/main_window_controller.h"
 
+#include <cassert>
 #include <utility>
 
 #include "app/version_text.h"
@@ -12,9 +13,6 @@
 namespace kiln::app {
 
 namespace {
-
-// Set on the evaluation's own thread, so that its text lookups use their own copy.
-thread_local bool tOnEvaluationThread = false;
 
 // Under the status while an update that a stop signal came during runs to its end.
 constexpr const char* kStopDeferredLine =
@@ -56,7 +54,7 @@ StatusKeys KeysOf(WindowStatus status) {
 
 }  // namespace
 
-i18n::LanguageText StatusText(WindowStatus status, i18n::LanguageFile& texts) {
+i18n::LanguageText StatusText(WindowStatus status, const i18n::LanguageFile& texts) {
   const StatusKeys keys = KeysOf(status);
   i18n::LanguageText text;
   if (keys.first.key == nullptr) return text;
@@ -77,30 +75,65 @@ MainWindowController::MainWindowController(AppSession& session, MainWindowView& 
     : session_(session), view_(view), services_(std::move(services)), shown_(&view) {}
 
 MainWindowController::~MainWindowController() {
-  stopping_ = true;
+  stopQueries_ = true;
   if (evaluator_.joinable()) evaluator_.join();
   if (worker_.joinable()) worker_.join();
 }
 
-i18n::LanguageFile& MainWindowController::Texts() {
-  return tOnEvaluationThread ? evaluationTexts_ : session_.language;
+namespace {
+
+[[maybe_unused]] bool PhaseChangeAllowed(WindowPhase from, WindowPhase to) {
+  switch (from) {
+    case WindowPhase::kNotInitialised:
+      return to == WindowPhase::kIdle || to == WindowPhase::kEvaluating ||
+             to == WindowPhase::kClosing;
+    case WindowPhase::kIdle:
+      return to != WindowPhase::kIdle && to != WindowPhase::kNotInitialised;
+    case WindowPhase::kEvaluating:
+    case WindowPhase::kUpdating:
+    case WindowPhase::kColourDialog:
+      return to == WindowPhase::kIdle || to == WindowPhase::kClosing;
+    case WindowPhase::kClosing:
+      break;
+  }
+  return false;
+}
+
+}  // namespace
+
+void MainWindowController::SetPhase(WindowPhase next) {
+  assert(PhaseChangeAllowed(phase_, next));
+  phase_ = next;
+  if (next == WindowPhase::kClosing) stopQueries_ = true;
+}
+
+void MainWindowController::StopEvaluation() {
+  if (phase_ == WindowPhase::kClosing) return;
+  if (phase_ == WindowPhase::kUpdating) {
+    // The update runs to its end; the window goes then.
+    if (afterUpdate_ == AfterUpdate::kShowOutcome) afterUpdate_ = AfterUpdate::kWindowGoing;
+    return;
+  }
+  SetPhase(WindowPhase::kClosing);
+}
+
+void MainWindowController::NoteDeviceChange(DeviceChange change) {
+  const DeviceChangesSeen seen =
+      change == DeviceChange::kArrival ? DeviceChangesSeen::kArrival : DeviceChangesSeen::kRemoval;
+  if (changesSeen_ != DeviceChangesSeen::kArrival) changesSeen_ = seen;
 }
 
 PrinterQueries MainWindowController::Queries() {
-  return PrinterQueries(printer_, &Shown(), services_.links, &stopping_);
+  return PrinterQueries(printer_, &Shown(), services_.links, &stopQueries_);
 }
 
 void MainWindowController::RunEvaluation(std::function<void()> work,
                                          std::function<void()> afterwards) {
-  evaluating_ = true;
-  // A lookup writes into the language file's own buffers: the evaluation looks its texts
-  // up in a copy, so the window thread may go on using the session's.
-  evaluationTexts_ = session_.language;
+  SetPhase(WindowPhase::kEvaluating);
   deferred_ = std::make_unique<DeferredView>(view_, view_.IsInitialised());
   shown_ = deferred_.get();
   afterEvaluation_ = std::move(afterwards);
   evaluator_ = std::thread([this, work = std::move(work)] {
-    tOnEvaluationThread = true;
     work();
     view_.PostToWindowThread([this] { FinishEvaluation(); });
   });
@@ -109,34 +142,38 @@ void MainWindowController::RunEvaluation(std::function<void()> work,
 void MainWindowController::FinishEvaluation() {
   if (evaluator_.joinable()) evaluator_.join();
   shown_ = &view_;
-  evaluating_ = false;
   const std::unique_ptr<DeferredView> shown = std::move(deferred_);
   std::function<void()> afterwards = std::exchange(afterEvaluation_, {});
-  if (stopping_) return;
+  if (phase_ == WindowPhase::kClosing) return;
+  SetPhase(WindowPhase::kIdle);
   shown->Replay(view_);
   if (afterwards) afterwards();
   // However many device changes came meanwhile, one more evaluation looks at them all.
-  if (std::exchange(arrivalQueued_, false)) {
-    removalQueued_ = false;
-    OnArrival();
-  } else if (std::exchange(removalQueued_, false)) {
-    OnRemoval();
+  switch (std::exchange(changesSeen_, DeviceChangesSeen::kNone)) {
+    case DeviceChangesSeen::kArrival:
+      OnArrival();
+      break;
+    case DeviceChangesSeen::kRemoval:
+      OnRemoval();
+      break;
+    case DeviceChangesSeen::kNone:
+      break;
   }
 }
 
 void MainWindowController::Initialise(bool configFound) {
-  initialised_ = true;
   if (configFound) {
     RunEvaluation([this] { SelectModelEntry(); });
     return;
   }
+  if (phase_ == WindowPhase::kNotInitialised) SetPhase(WindowPhase::kIdle);
   SetStatus(WindowStatus::kNoIniFile);
   Shown().EnableStart(false);
 }
 
 void MainWindowController::SetStatus(WindowStatus status, const char* suffix) {
   status_ = status;
-  i18n::LanguageText text = StatusText(status, Texts());
+  i18n::LanguageText text = StatusText(status, session_.language);
   text.Append(suffix);
   ShowStatusText(text.c_str());
 }
@@ -193,7 +230,7 @@ bool MainWindowController::EvaluateState(int entry) {
     i18n::LanguageText hint;
     if (SeenButUnreachable(services_.unreachablePrinters, package_.targetModel)) {
       hint.Append("\n");
-      hint.Append(Texts().GetText(kUnreachablePrinterHint));
+      hint.Append(session_.language.GetText(kUnreachablePrinterHint));
     }
     SetStatus(WindowStatus::kDisconnected, hint.c_str());
     EnableStartAndColourMode(false);
@@ -245,11 +282,14 @@ void MainWindowController::OnColourTableChosen() {
 
 void MainWindowController::ChangeColourMode(const std::function<bool(int entry)>& runDialog) {
   if (Occupied()) return;
-  colourDialogOpen_ = true;
+  SetPhase(WindowPhase::kColourDialog);
   const bool chosen = runDialog(activeEntry_);
-  colourDialogOpen_ = false;
   if (chosen) OnColourTableChosen();
-  if (std::exchange(deviceChangeDuringDialog_, false)) OnArrival();
+  if (phase_ != WindowPhase::kColourDialog) return;  // the window went meanwhile
+  SetPhase(WindowPhase::kIdle);
+  if (std::exchange(changesSeen_, DeviceChangesSeen::kNone) != DeviceChangesSeen::kNone) {
+    OnArrival();
+  }
 }
 
 bool MainWindowController::ReachedConnectionStep() const {
@@ -259,20 +299,19 @@ bool MainWindowController::ReachedConnectionStep() const {
 
 void MainWindowController::OnDeviceChange(DeviceChange change) {
   if (change == DeviceChange::kOther) return;
-  if (Busy() || workerRunning_) {
-    deviceChangeWhileBusy_ = true;
-    return;
+  switch (phase_) {
+    case WindowPhase::kEvaluating:
+    case WindowPhase::kUpdating:
+    case WindowPhase::kColourDialog:
+      NoteDeviceChange(change);
+      return;
+    case WindowPhase::kNotInitialised:  // the first evaluation finds the printers as they are
+    case WindowPhase::kClosing:
+      return;
+    case WindowPhase::kIdle:
+      break;
   }
-  if (colourDialogOpen_) {
-    deviceChangeDuringDialog_ = true;
-    return;
-  }
-  const bool arrival = change == DeviceChange::kArrival;
-  if (evaluating_) {
-    (arrival ? arrivalQueued_ : removalQueued_) = true;
-    return;
-  }
-  if (arrival) {
+  if (change == DeviceChange::kArrival) {
     OnArrival();
   } else {
     OnRemoval();
@@ -336,7 +375,7 @@ bool MainWindowController::StopIfUnreadable(bool configRead, bool packageRead) {
   SetStatus(configRead ? WindowStatus::kNotValidFwFile : WindowStatus::kNoFwFile);
   EnableStartAndColourMode(false);
   Shown().EnableExit(true);
-  session_.busy = false;
+  SetPhase(WindowPhase::kIdle);
   return true;
 }
 
@@ -344,7 +383,8 @@ void MainWindowController::OnStart() {
   if (Occupied()) return;
   // Before anything talks to the printer: a second click, Exit or a device change now
   // finds the update under way.
-  session_.busy = true;
+  SetPhase(WindowPhase::kUpdating);
+  afterUpdate_ = AfterUpdate::kShowOutcome;
   Shown().EnableStart(false);
   Shown().EnableExit(false);
   Shown().EnableColourMode(false);
@@ -375,28 +415,28 @@ void MainWindowController::OnStart() {
   package_.files = {};
 
   warningLine_.clear();
-  workerRunning_ = true;
-  worker_ = std::thread([this, handover = std::move(handover), texts = session_.language,
-                         tag = session_.languageTag]() mutable {
-    UpdateWorker worker(
-        std::move(handover), texts, tag.c_str(), view_, services_.links, *services_.clock, this,
-        [this](const char* text) { ShowStatusText(text); }, services_.writeHistory);
-    const WorkerOutcome outcome = worker.Run();
-    view_.PostToWindowThread([this, outcome] { OnWorkerFinished(outcome); });
-  });
+  worker_ =
+      std::thread([this, handover = std::move(handover), tag = session_.languageTag]() mutable {
+        UpdateWorker worker(
+            std::move(handover), session_.language, tag.c_str(), view_, services_.links,
+            *services_.clock, this, [this](const char* text) { ShowStatusText(text); },
+            services_.writeHistory);
+        const WorkerOutcome outcome = worker.Run();
+        view_.PostToWindowThread([this, outcome] { OnWorkerFinished(outcome); });
+      });
 }
 
 void MainWindowController::OnWorkerFinished(WorkerOutcome outcome) {
   if (worker_.joinable()) worker_.join();
   if (outcome.deviceVersion) printer_.deviceVersion = *outcome.deviceVersion;
-  session_.busy = false;
-  workerRunning_ = false;
-  if (stopAfterUpdate_) {
+  const AfterUpdate after = std::exchange(afterUpdate_, AfterUpdate::kShowOutcome);
+  SetPhase(after == AfterUpdate::kShowOutcome ? WindowPhase::kIdle : WindowPhase::kClosing);
+  if (after == AfterUpdate::kCloseWindow) {
     view_.CloseWindow();
     return;
   }
   if (outcome.endProgram) {
-    i18n::LanguageFile& texts = session_.language;
+    const i18n::LanguageFile& texts = session_.language;
     i18n::LanguageText notice = texts.GetText(i18n::keys::kSendFwDataDone1);
     notice.Append("\n");
     notice.Append(texts.GetText(i18n::keys::kSendFwDataDone2));
@@ -406,10 +446,10 @@ void MainWindowController::OnWorkerFinished(WorkerOutcome outcome) {
     Shown().CloseWindow();
     return;
   }
-  if (deviceChangeWhileBusy_) {
+  if (std::exchange(changesSeen_, DeviceChangesSeen::kNone) != DeviceChangesSeen::kNone &&
+      phase_ == WindowPhase::kIdle) {
     // What changed while the update ran (the printer's own restart, at least) is looked
     // at once, now. A printer found ready keeps the update's outcome on screen.
-    deviceChangeWhileBusy_ = false;
     RunEvaluation([this] { SelectModelEntry(); },
                   [this, lastStatus = outcome.lastStatus] {
                     if (status_ == WindowStatus::kReady) ShowStatusText(lastStatus.c_str());
@@ -422,15 +462,25 @@ void MainWindowController::OnWorkerFinished(WorkerOutcome outcome) {
 }
 
 bool MainWindowController::OnExit() {
-  if (!initialised_ || Busy() || workerRunning_) return false;
-  // A running evaluation ends after the transfer under way; what it found is not shown.
-  if (evaluating_) stopping_ = true;
+  switch (phase_) {
+    case WindowPhase::kNotInitialised:
+    case WindowPhase::kUpdating:
+      return false;
+    case WindowPhase::kEvaluating:
+      // A running evaluation ends after the transfer under way; what it found is not shown.
+      SetPhase(WindowPhase::kClosing);
+      return true;
+    case WindowPhase::kIdle:
+    case WindowPhase::kColourDialog:
+    case WindowPhase::kClosing:
+      return true;
+  }
   return true;
 }
 
 bool MainWindowController::OnStopRequested() {
-  if (!Busy() && !workerRunning_) return true;
-  stopAfterUpdate_ = true;
+  if (phase_ != WindowPhase::kUpdating) return true;
+  afterUpdate_ = AfterUpdate::kCloseWindow;
   warningLine_ = kStopDeferredLine;
   const i18n::LanguageText shown = statusWithoutWarning_;
   ShowStatusText(shown.c_str());

@@ -39,7 +39,7 @@ enum class WindowStatus {
 };
 
 // The status text of a status in the language of texts.
-i18n::LanguageText StatusText(WindowStatus status, i18n::LanguageFile& texts);
+i18n::LanguageText StatusText(WindowStatus status, const i18n::LanguageFile& texts);
 
 // The count-down line of the download ("Burning flash.....%d"). The mark after the
 // last second shows as 0: programming is over and the printer is being reconnected.
@@ -66,6 +66,28 @@ struct WindowServices {
 };
 
 enum class DeviceChange { kArrival, kRemovalComplete, kOther };
+
+// What the window is doing; it does one of these at a time, and only the controller's
+// SetPhase moves it from one to the next.
+enum class WindowPhase {
+  kNotInitialised,  // before the first evaluation: Exit waits for it
+  kIdle,
+  kEvaluating,    // a state evaluation runs on its own thread
+  kUpdating,      // from START until the worker's end has been handled
+  kColourDialog,  // the colour-mode dialog is open
+  kClosing,       // the window goes: an evaluation asks nothing more, its result is dropped
+};
+
+// Device changes the window could not look at when they came. An arrival covers a
+// removal: the evaluation it starts finds both.
+enum class DeviceChangesSeen { kNone, kRemoval, kArrival };
+
+// What becomes of the window when the update under way has ended.
+enum class AfterUpdate {
+  kShowOutcome,  // the window stays, with the update's outcome
+  kCloseWindow,  // a stop signal came during the update: the window closes
+  kWindowGoing,  // the window was told to go meanwhile: nothing more is evaluated
+};
 
 // The main window without its widgets: the state evaluation, the model entry in use,
 // device changes, the download notifications, START and the rules that keep the
@@ -95,10 +117,13 @@ class MainWindowController final : public DownloadObserver {
   // entry 1 again so that its status is the one shown.
   void SelectModelEntry();
   // From an evaluation's start until its result has been shown on the window's thread.
-  bool Evaluating() const { return evaluating_; }
+  bool Evaluating() const {
+    return phase_ == WindowPhase::kEvaluating ||
+           (phase_ == WindowPhase::kClosing && evaluator_.joinable());
+  }
   // The window is going: a running evaluation asks the printer nothing more and its
-  // result is dropped.
-  void StopEvaluation() { stopping_ = true; }
+  // result is dropped; an update under way ends first.
+  void StopEvaluation();
   void OnDeviceChange(DeviceChange change);
   // A click on "Current Version:": the printer's version is read again.
   void OnCurrentVersionClicked();
@@ -124,12 +149,13 @@ class MainWindowController final : public DownloadObserver {
   // could not be held or resumed): a line under the status until the update has ended.
   void OnWarning(const char* text) override;
 
-  bool Busy() const { return session_.busy; }
+  WindowPhase Phase() const { return phase_; }
+  // From START until the worker's end has been handled on the window's thread.
+  bool Busy() const { return phase_ == WindowPhase::kUpdating; }
   // The model entry and the model the window addresses, as the last evaluation read them.
   const config::ModelEntry& Entry() const { return entry_; }
   uint32_t TargetModel() const { return package_.targetModel; }
-  // From START until the worker's end has been handled on the window's thread.
-  bool WorkerRunning() const { return workerRunning_; }
+  bool WorkerRunning() const { return Busy(); }
   int ActiveEntry() const { return activeEntry_; }
   WindowStatus Status() const { return status_; }
   const char* StatusTextShown() const { return statusText_.c_str(); }
@@ -138,15 +164,17 @@ class MainWindowController final : public DownloadObserver {
   PrinterQueries Queries();
 
  private:
-  // The language texts for the calling thread: the evaluation's copy on its thread, the
-  // session's everywhere else.
-  i18n::LanguageFile& Texts();
+  // The one place the phase changes; a change the window never makes is a fault.
+  void SetPhase(WindowPhase next);
   // Runs work (the evaluation's printer work) off the window's thread, then shows what
   // it showed and runs afterwards on the window's thread.
   void RunEvaluation(std::function<void()> work, std::function<void()> afterwards = {});
   void FinishEvaluation();
-  // What a device change, the gestures and START may not interrupt.
-  bool Occupied() const { return Busy() || workerRunning_ || evaluating_; }
+  // START, the gestures, the version click and the colour-mode change wait for an idle
+  // window.
+  bool Occupied() const { return phase_ != WindowPhase::kIdle; }
+  // Remembers a device change to be looked at once the window is idle again.
+  void NoteDeviceChange(DeviceChange change);
   // The view the controller shows on: the window, or the deferred view of a running
   // evaluation.
   MainWindowView& Shown() { return *shown_; }
@@ -182,26 +210,23 @@ class MainWindowController final : public DownloadObserver {
   i18n::LanguageText statusText_;
   i18n::LanguageText statusWithoutWarning_;
   std::string warningLine_;  // the update's last warning; window thread only
-  bool initialised_ = false;
-  bool deviceChangeWhileBusy_ = false;
-  bool stopAfterUpdate_ = false;  // a stop signal came during the update
   int colourChoiceEntry_ = 0;
   uint32_t colourChoiceModel_ = 0;
-  std::atomic<bool> workerRunning_ = false;
   std::thread worker_;
 
-  // The running evaluation; all but stopping_ are the window thread's.
+  // The phase and what is remembered beside it are the window thread's; the threads of
+  // the evaluation and the update never read them.
+  WindowPhase phase_ = WindowPhase::kNotInitialised;
+  DeviceChangesSeen changesSeen_ = DeviceChangesSeen::kNone;
+  AfterUpdate afterUpdate_ = AfterUpdate::kShowOutcome;
+  // Set once the window is closing; the evaluation's printer queries read it.
+  std::atomic<bool> stopQueries_ = false;
+
+  // The running evaluation.
   MainWindowView* shown_;
-  bool evaluating_ = false;
-  bool arrivalQueued_ = false;
-  bool removalQueued_ = false;
-  bool colourDialogOpen_ = false;
-  bool deviceChangeDuringDialog_ = false;
-  std::atomic<bool> stopping_ = false;
   std::unique_ptr<DeferredView> deferred_;
   std::function<void()> afterEvaluation_;
   std::thread evaluator_;
-  i18n::LanguageFile evaluationTexts_;  // the evaluation thread's copy of the texts
 };
 
 }  // namespace kiln::app

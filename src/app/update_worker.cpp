@@ -109,8 +109,10 @@ void UpdateWorker::OnStepEnded(const PlanStep& step, const protocol::FlashResult
 
 void UpdateWorker::OnWaitSecond(int left) {
   const i18n::LanguageText waiting = texts_.GetText(i18n::keys::kWaitBeforeWriteFlash);
-  i18n::LanguageText line;
-  line.Format("%s%d", waiting.c_str(), left);
+  FixedText<16> count;
+  count.Format("%d", left);
+  i18n::LanguageText line = waiting;
+  line.Append(count.view());
   Show(line.c_str());
 }
 

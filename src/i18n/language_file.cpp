@@ -15,23 +15,24 @@ bool LanguageFile::SetSection(std::string_view name) {
   return !section_.empty();
 }
 
-const char* LanguageFile::Translate(std::string_view text) {
-  key_ = text;
-  return Lookup(key_.c_str());
+LanguageText LanguageFile::Translate(std::string_view text) const {
+  return Lookup(text, LanguageText(text));
 }
 
-const char* LanguageFile::GetText(std::string_view key, uint32_t resource) {
+LanguageText LanguageFile::GetText(std::string_view key, uint32_t resource) const {
   // The resource text may be longer than a result can hold; it is cut like any value.
-  LanguageText defaultText(LoadStringResource(resource));
-  key_ = key;
-  return Lookup(defaultText.c_str());
+  return Lookup(key, LanguageText(LoadStringResource(resource)));
 }
 
-const char* LanguageFile::Lookup(const char* defaultText) {
-  platform::GetPrivateProfileStringA(section_.c_str(), key_.c_str(), defaultText, result_.data(),
-                                     static_cast<uint32_t>(result_.capacity()), file_.c_str());
-  if (result_.empty()) result_ = defaultText;
-  return result_.c_str();
+LanguageText LanguageFile::Lookup(std::string_view key, const LanguageText& defaultText) const {
+  // The key gets a buffer of its own: it may be a view of a text an earlier lookup gave.
+  const LanguageText keyText(key);
+  LanguageText result;
+  platform::GetPrivateProfileStringA(section_.c_str(), keyText.c_str(), defaultText.c_str(),
+                                     result.data(), static_cast<uint32_t>(result.capacity()),
+                                     file_.c_str());
+  if (result.empty()) return defaultText;
+  return result;
 }
 
 }  // namespace kiln::i18n

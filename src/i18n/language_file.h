@@ -19,8 +19,9 @@ using LanguageText = FixedText<kTextCapacity>;
 // file anew through the profile functions, so an edit shows at the next lookup. A
 // missing file, section or key, or an empty value, leaves the English text in place.
 //
-// A returned text stays valid until the next lookup on the same source; callers copy
-// it. Lookups may be given a text this source returned earlier.
+// The file and section are chosen once, before the first lookup. Lookups change
+// nothing and return their text as a value, so one source serves the window, the
+// state evaluation and the update at the same time.
 class LanguageFile {
  public:
   // Stores the path (cut at 1023 characters); true when it is non-empty and names a
@@ -31,26 +32,21 @@ class LanguageFile {
 
   // The section's value for the key equal to text, or text itself (cut at 1023
   // characters) when the value is missing or empty.
-  const char* Translate(std::string_view text);
+  LanguageText Translate(std::string_view text) const;
   // The section's value for key, or the text of string resource `resource` when the
   // value is missing or empty.
-  const char* GetText(std::string_view key, uint32_t resource);
-  const char* GetText(const TextKey& key) { return GetText(key.key, key.resource); }
+  LanguageText GetText(std::string_view key, uint32_t resource) const;
+  LanguageText GetText(const TextKey& key) const { return GetText(key.key, key.resource); }
 
   const char* file() const { return file_.c_str(); }
   const char* section() const { return section_.c_str(); }
 
  private:
-  // Reads the section's value for key_ with the given default into result_; falls back
-  // to the default when the value is empty.
-  const char* Lookup(const char* defaultText);
+  // The section's value for key, or defaultText when the value is missing or empty.
+  LanguageText Lookup(std::string_view key, const LanguageText& defaultText) const;
 
   LanguageText file_;
   LanguageText section_;
-  LanguageText result_;
-  // Holds the key of the running lookup, so that the key never shares a buffer with
-  // the result it is read into (a caller may translate a text returned earlier).
-  LanguageText key_;
 };
 
 }  // namespace kiln::i18n

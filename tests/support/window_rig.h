@@ -2,10 +2,13 @@
 
 #include <cstdint>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "app/app_session.h"
 #include "config/firmware_package.h"
+#include "config/model_entry.h"
+#include "config/package.h"
 #include "platform/installed_printers.h"
 #include "sim/virtual_printer.h"
 #include "support/printer_builder.h"
@@ -49,6 +52,16 @@ class WindowRig {
     folder.Package("fw25.bin", 25, "3.00")
         .File("code.bin", std::string(0x100, 'c'))
         .File("table.bin", std::string(0x80, 't'));
+  }
+  // Entry 1 and its package as START reads them, the package's files loaded; the
+  // package is empty when it is not valid.
+  std::pair<config::ModelEntry, config::Package> ReadForStart() {
+    const config::ModelEntry entry = config::ReadModelEntry(session.folder, 1);
+    config::Package package;
+    package.files = config::LoadPackageFiles(entry, session.colourTable);
+    const config::PackageReading reading = config::ReadPackageInfo(entry, package.files);
+    if (reading.valid) package.info() = reading.info;
+    return {entry, package};
   }
   sim::VirtualPrinter& Printer(uint32_t model, const std::string& version = "1.00") {
     return printers.Add(PrinterBuilder(model).Version(version).Serial(

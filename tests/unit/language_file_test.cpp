@@ -4,6 +4,7 @@
 
 #include <set>
 #include <string>
+#include <thread>
 
 #include "i18n/string_table.h"
 #include "support/temp_dir.h"
@@ -42,59 +43,59 @@ TEST_F(LanguageFileTest, SetFileAndSectionReportUsableValuesAndStoreEither) {
 
 TEST_F(LanguageFileTest, GermanReadyWithoutReady2KeepsEnglishSecondLine) {
   Open("[eng]\nReady2=wrong section\n[ger]\nReady=Bereit. START druecken!\n");
-  EXPECT_STREQ(texts_.GetText(keys::kReady), "Bereit. START druecken!");
-  EXPECT_STREQ(texts_.GetText(keys::kReady2),
+  EXPECT_STREQ(texts_.GetText(keys::kReady).c_str(), "Bereit. START druecken!");
+  EXPECT_STREQ(texts_.GetText(keys::kReady2).c_str(),
                "Notice! Don't plug out USB until finish updating firmware.");
 }
 
 TEST_F(LanguageFileTest, FallbacksLeaveTheEnglishText) {
   Open("[ger]\nNoDriver1=\nNoDriver2=\"\"\nOK=\n[fra]\nReady=Prêt\n");
   // Empty values, plain and quoted.
-  EXPECT_STREQ(texts_.GetText(keys::kNoDriver1), "There is no printer driver installed!");
-  EXPECT_STREQ(texts_.GetText(keys::kNoDriver2),
+  EXPECT_STREQ(texts_.GetText(keys::kNoDriver1).c_str(), "There is no printer driver installed!");
+  EXPECT_STREQ(texts_.GetText(keys::kNoDriver2).c_str(),
                "Please install correct printer driver first before you run this program.");
-  EXPECT_STREQ(texts_.Translate("OK"), "OK");
+  EXPECT_STREQ(texts_.Translate("OK").c_str(), "OK");
   // Missing key.
-  EXPECT_STREQ(texts_.GetText(keys::kDisconnected1), "Printer is not connected!");
-  EXPECT_STREQ(texts_.Translate("Exit"), "Exit");
+  EXPECT_STREQ(texts_.GetText(keys::kDisconnected1).c_str(), "Printer is not connected!");
+  EXPECT_STREQ(texts_.Translate("Exit").c_str(), "Exit");
   // Missing section.
   texts_.SetSection("ita");
-  EXPECT_STREQ(texts_.GetText(keys::kReady), "Ready to work. Press START to go!");
+  EXPECT_STREQ(texts_.GetText(keys::kReady).c_str(), "Ready to work. Press START to go!");
   // Missing file.
   texts_.SetFile(dir_.File("gone.ini"));
   texts_.SetSection("fra");
-  EXPECT_STREQ(texts_.GetText(keys::kReady), "Ready to work. Press START to go!");
-  EXPECT_STREQ(texts_.Translate("START"), "START");
+  EXPECT_STREQ(texts_.GetText(keys::kReady).c_str(), "Ready to work. Press START to go!");
+  EXPECT_STREQ(texts_.Translate("START").c_str(), "START");
 }
 
 TEST(LanguageFileUnset, LookupsBeforeSetupGiveTheDefaults) {
   LanguageFile texts;
-  EXPECT_STREQ(texts.GetText(keys::kNoIniFile1), "Can't find Kiln.ini!");
-  EXPECT_STREQ(texts.GetText("NoSuchKey", 9999), "");
-  EXPECT_STREQ(texts.Translate("Change Color Mode"), "Change Color Mode");
+  EXPECT_STREQ(texts.GetText(keys::kNoIniFile1).c_str(), "Can't find Kiln.ini!");
+  EXPECT_STREQ(texts.GetText("NoSuchKey", 9999).c_str(), "");
+  EXPECT_STREQ(texts.Translate("Change Color Mode").c_str(), "Change Color Mode");
 }
 
 TEST_F(LanguageFileTest, CaptionsAreTheirOwnKeysMnemonicIncluded) {
   Open("[ger]\n&Start=&Los\nexit=Beenden\nVivid=Lebhaft\n");
-  EXPECT_STREQ(texts_.Translate("&Start"), "&Los");
-  EXPECT_STREQ(texts_.Translate("Start"), "Start") << "the ampersand is part of the key";
-  EXPECT_STREQ(texts_.Translate("Exit"), "Beenden") << "keys match without regard to case";
-  EXPECT_STREQ(texts_.Translate("Vivid"), "Lebhaft");
+  EXPECT_STREQ(texts_.Translate("&Start").c_str(), "&Los");
+  EXPECT_STREQ(texts_.Translate("Start").c_str(), "Start") << "the ampersand is part of the key";
+  EXPECT_STREQ(texts_.Translate("Exit").c_str(), "Beenden") << "keys match without regard to case";
+  EXPECT_STREQ(texts_.Translate("Vivid").c_str(), "Lebhaft");
 }
 
 TEST_F(LanguageFileTest, EditsShowAtTheNextLookup) {
   Open("[ger]\nReady=Bereit\n");
-  EXPECT_STREQ(texts_.GetText(keys::kReady), "Bereit");
+  EXPECT_STREQ(texts_.GetText(keys::kReady).c_str(), "Bereit");
   dir_.Write("Kiln.ini", "[ger]\nReady=Fertig\n");
-  EXPECT_STREQ(texts_.GetText(keys::kReady), "Fertig");
+  EXPECT_STREQ(texts_.GetText(keys::kReady).c_str(), "Fertig");
 }
 
 TEST_F(LanguageFileTest, ATextReturnedEarlierCanBeLookedUpAgain) {
   Open("[ger]\nOK=Okay\nOkay=Gut\n");
-  const char* first = texts_.Translate("OK");
-  EXPECT_STREQ(texts_.Translate(first), "Gut");
-  const char* again = texts_.Translate("Unknown");
-  EXPECT_STREQ(texts_.Translate(again), "Unknown");
+  const LanguageText first = texts_.Translate("OK");
+  EXPECT_STREQ(texts_.Translate(first).c_str(), "Gut");
+  const LanguageText again = texts_.Translate("Unknown");
+  EXPECT_STREQ(texts_.Translate(again).c_str(), "Unknown");
 }
 
 TEST_F(LanguageFileTest, TextsAreBoundedBy1024Characters) {
@@ -108,6 +109,23 @@ TEST_F(LanguageFileTest, TextsAreBoundedBy1024Characters) {
   const std::string longPath(1500, 'p');
   EXPECT_FALSE(texts_.SetFile(longPath));
   EXPECT_EQ(std::string(texts_.file()).size(), 1023u);
+}
+
+TEST_F(LanguageFileTest, OneFileAnswersTwoThreadsAtOnce) {
+  Open("[ger]\nReady=Bereit\nExit=Beenden\n");
+  const LanguageFile& shared = texts_;
+  const auto lookUp = [&shared](const char* caption, const char* expected, int& wrong) {
+    for (int i = 0; i < 2000; ++i) {
+      if (std::string(shared.Translate(caption)) != expected) ++wrong;
+    }
+  };
+  int wrongReady = 0;
+  int wrongExit = 0;
+  std::thread other([&] { lookUp("Ready", "Bereit", wrongReady); });
+  lookUp("Exit", "Beenden", wrongExit);
+  other.join();
+  EXPECT_EQ(wrongReady, 0);
+  EXPECT_EQ(wrongExit, 0);
 }
 
 TEST(StringTable, KeysNumbersAndDefaults) {

@@ -73,6 +73,7 @@ class Window : public ::testing::Test {
 
 TEST_F(Window, EveryStatusAndStartOnlyWhenReady) {
   view_.startEnabled = true;
+  EXPECT_FALSE(Controller().OnExit()) << "not before the first evaluation";
   Controller().Initialise(false);
   EXPECT_EQ(view_.LastStatus(), "Can't find Kiln.ini!\n\nPlease download the file again.");
   EXPECT_FALSE(view_.startEnabled);
@@ -266,6 +267,23 @@ TEST_F(Window, StopSignalDuringTheUpdateClosesTheWindowOnlyAfterIt) {
   EXPECT_TRUE(view_.closed);
 }
 
+TEST_F(Window, WindowToldToGoDuringTheUpdateWaitsForItAndEvaluatesNothingAfter) {
+  rig_.Ini(std::string(kEntry1) + "NotWaitBurnOK=1\n");
+  rig_.Package("fw7.bin", 7, "1.06");
+  sim::VirtualPrinter& printer = rig_.Printer(7, "1.05");
+  ASSERT_EQ(Evaluate(), kReady);
+  const std::size_t asked = rig_.installed.asked.size();
+
+  Controller().OnStart();
+  Controller().StopEvaluation();
+  EXPECT_TRUE(Controller().WorkerRunning()) << "the window waits for the update";
+  Controller().OnDeviceChange(DeviceChange::kArrival);
+  FinishUpdate();
+  EXPECT_EQ(printer.Images().size(), 1u);
+  EXPECT_EQ(rig_.installed.asked.size(), asked) << "no evaluation for a window that goes";
+  EXPECT_EQ(view_.LastStatus(), "Write firmware done!");
+}
+
 TEST_F(Window, ColourTableForgottenWhenTheEntryChanges) {
   rig_.Ini(std::string(kEntry1) + "SupportModel2=1\n[FW_INFO2]\nModel=M08\nFile=fw8.bin\n");
   rig_.Package("fw7.bin", 7, "1.06");
@@ -307,11 +325,13 @@ TEST_F(Window, VersionClickReadsThePrinterOnlyWhenIdle) {
   ASSERT_EQ(Evaluate(), kReady);
   const auto packets = printer.Transcript().size();
   const auto versions = view_.versions.size();
-  rig_.session.busy = true;
-  Controller().OnCurrentVersionClicked();
+  Controller().ChangeColourMode([&](int) {
+    Controller().OnCurrentVersionClicked();
+    return false;
+  });
   Settle();
-  EXPECT_EQ(printer.Transcript().size(), packets);
-  rig_.session.busy = false;
+  EXPECT_EQ(printer.Transcript().size(), packets) << "nothing asked while the dialog was open";
+  EXPECT_EQ(Controller().Phase(), WindowPhase::kIdle);
   Controller().OnCurrentVersionClicked();
   Settle();
   EXPECT_GT(printer.Transcript().size(), packets);
@@ -458,6 +478,13 @@ TEST_F(Window, EvaluationKeepsTheStatusUntilItEndsAndArrivalsQueueOneMore) {
   EXPECT_FALSE(view_.statusOffWindowThread);
   EXPECT_FALSE(Controller().WorkerRunning());
   EXPECT_TRUE(printer.Images().empty());
+
+  // A removal alone during an evaluation is counted once it has ended.
+  printer.Unplug();
+  Controller().OnCurrentVersionClicked();
+  Controller().OnDeviceChange(DeviceChange::kRemovalComplete);
+  Settle();
+  EXPECT_EQ(view_.LastStatus(), std::string(kDisconnected) + "\n");
 
   // Exit during an evaluation: the window may close, and what it found is not shown.
   const std::size_t shown = view_.statuses.size();

@@ -44,10 +44,8 @@ class Executor : public ::testing::Test {
         "Delay2=2\n");
     rig_.Package("fw7.bin", 7, "2.00");
     rig_.Package("cpu7.bin", 7, "1.50", config::kHeaderOffsetCpu);
-    const config::ModelEntry entry = config::ReadModelEntry(rig_.session.folder, 1);
-    config::Package package;
-    package.files = config::LoadPackageFiles(entry, rig_.session.colourTable);
-    EXPECT_TRUE(config::ReadPackageInfo(entry, package));
+    const auto [entry, package] = rig_.ReadForStart();
+    EXPECT_TRUE(entry.packageFound && !package.version.empty());
     const UpdatePlan plan = PlanUpdate(entry, package, {7, true, "1.00"}, UpdateMode::kWindow);
     PlanServices services;
     services.links = rig_.printers.Links();

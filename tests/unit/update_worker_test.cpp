@@ -34,13 +34,8 @@ class Worker : public ::testing::Test {
   void SetUp() override { view_.clock = &rig_.printers.clock; }
   // Reads the entry and the package as START does, then runs the whole update.
   WorkerOutcome Run(uint32_t connectedModel) {
-    const config::ModelEntry entry = config::ReadModelEntry(rig_.session.folder, 1);
-    EXPECT_TRUE(entry.packageFound);
-    config::Package package;
-    package.files = config::LoadPackageFiles(entry, rig_.session.colourTable);
-    const config::PackageReading reading = config::ReadPackageInfo(entry, package.files);
-    EXPECT_TRUE(reading.valid);
-    package.info() = reading.info;
+    const auto [entry, package] = rig_.ReadForStart();
+    EXPECT_TRUE(entry.packageFound && !package.version.empty());
     const PrinterState printer{package.targetModel >= 19, connectedModel, {}};
     WorkerHandover handover{entry, package, printer, stop_};
     UpdateWorker worker(std::move(handover), rig_.session.language, "eng", view_,

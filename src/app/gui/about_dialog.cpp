@@ -10,7 +10,8 @@
 
 namespace kiln::app {
 
-void ExecAboutDialog(QWidget* parent, i18n::LanguageFile& language, std::string_view languageTag) {
+void ExecAboutDialog(QWidget* parent, const i18n::LanguageFile& language,
+                     std::string_view languageTag) {
   QDialog dialog(parent);
   dialog.setObjectName(QStringLiteral("100"));
   dialog.setWindowTitle(QStringLiteral("About Kiln"));

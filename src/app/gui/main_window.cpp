@@ -323,7 +323,7 @@ void MainWindow::contextMenuEvent(QContextMenuEvent* event) {
   if (item == nullptr || *item == '\0') return;
   QMenu menu(this);
   menu.setObjectName(QStringLiteral("WindowMenu"));
-  QAction* about = menu.addAction(WidgetText(session_.language.Translate(item)));
+  QAction* about = menu.addAction(WidgetText(session_.language.Translate(item).c_str()));
   if (menu.exec(event->globalPos()) == about) ShowAbout();
 }
 

@@ -24,7 +24,8 @@ constexpr int kItemKeyRole = Qt::UserRole + 0x4B4E;  // beside the item data of 
 
 class Retexter {
  public:
-  Retexter(i18n::LanguageFile& language, std::string_view tag) : language_(language), tag_(tag) {}
+  Retexter(const i18n::LanguageFile& language, std::string_view tag)
+      : language_(language), tag_(tag) {}
 
   // The translation of a text that carries no remembered key.
   QString Translate(const QString& key) {
@@ -112,13 +113,14 @@ class Retexter {
   }
 
  private:
-  i18n::LanguageFile& language_;
+  const i18n::LanguageFile& language_;
   std::string_view tag_;
 };
 
 }  // namespace
 
-void RetextWindow(QWidget* window, i18n::LanguageFile& language, std::string_view languageTag) {
+void RetextWindow(QWidget* window, const i18n::LanguageFile& language,
+                  std::string_view languageTag) {
   if (window == nullptr) return;
   Retexter retexter(language, languageTag);
   retexter.Caption(

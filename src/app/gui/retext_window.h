@@ -17,6 +17,7 @@ namespace kiln::app {
 // Each widget remembers the English text it was re-texted from, so re-texting again, or
 // in another language, looks up the English key and not an earlier translation. A text
 // the program sets after re-texting becomes the widget's new key.
-void RetextWindow(QWidget* window, i18n::LanguageFile& language, std::string_view languageTag);
+void RetextWindow(QWidget* window, const i18n::LanguageFile& language,
+                  std::string_view languageTag);
 
 }  // namespace kiln::app
