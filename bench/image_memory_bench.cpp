@@ -173,6 +173,7 @@ void BM_DownloadPeakMemory(benchmark::State& state) {
           request.colourTable = kiln::config::LoadFile(table);
           request.waitSeconds = 1;
           request.waitForRestart = true;
+          request.facts = kiln::protocol::ModelFactsFor(request);
           const kiln::protocol::FlashResult result =
               kiln::protocol::FirmwareDownload(bed.Links(), {}).FlashFirmware(request, nullptr);
           return std::vector<long>{result.flashed ? 1L : 0L, PeakResidentKb(),

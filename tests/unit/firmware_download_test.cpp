@@ -112,6 +112,7 @@ class Flash : public ::testing::Test {
     request.showCountdown = !options_.silent;
     request.noWaitBusyBeforeWrite = options_.noWaitBusyBeforeWrite;
     request.expectedVersion = options_.expectedVersion;
+    request.facts = ModelFactsFor(request);
     result_ =
         FirmwareDownload(rig_.Links(), FakeQueues(), stop_).FlashFirmware(request, &recorder_);
     return result_.flashed;
