@@ -131,6 +131,7 @@ bool UpdatePrinters(const ModelRun& run, std::size_t count, const Files& files, 
   request.waitSeconds = kWaitSeconds;
   request.expectedVersion = "2.00";  // as the package says: every printer is checked for it
   request.waitForRestart = true;
+  request.facts = kiln::protocol::ModelFactsFor(request);
   const kiln::usb::LinkFactory makeLink = [&clock] {
     return std::make_unique<kiln::usb::CUsbLink>(kiln::usb::LinkServices{
         &kiln::platform::SystemProbes(), &kiln::platform::SystemPipeOpener(),

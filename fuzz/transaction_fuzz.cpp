@@ -111,11 +111,15 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         GetData(script, prn);
         break;
       case 2:
-        (void)prn.CheckDeviceStatus(&errorCode, show, script.Bool(), script.Bool(), script.Bool());
+        (void)prn.CheckDeviceStatus(&errorCode, {.show = show,
+                                                 .suppress = script.Bool(),
+                                                 .forceAlertReport = script.Bool(),
+                                                 .busyWaitFirst = script.Bool()});
         break;
       case 3:
-        (void)prn.CheckDeviceAlert(kDetailCodes[script.Byte() % std::size(kDetailCodes)],
-                                   &errorCode, show, script.Bool(), script.Bool());
+        (void)prn.CheckDeviceAlert(
+            kDetailCodes[script.Byte() % std::size(kDetailCodes)], &errorCode,
+            {.show = show, .suppress = script.Bool(), .forceReport = script.Bool()});
         break;
       case 4:
         (void)prn.WaitBusy(250, script.Bool());

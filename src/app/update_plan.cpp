@@ -138,6 +138,8 @@ UpdatePlan PlanUpdate(const config::ModelEntry& entry, const config::Package& pa
   firmware.targetModel = openModel;
   plan.steps.push_back(Firmware(entry, package, firmware, openModel, reopenModel, mode));
   if (window && !noWaitBurnOk) plan.versionRereadAfterSeconds = kVersionSettleSeconds;
+  // The model table is looked up here, once: each download is handed what it needs.
+  for (PlanStep& step : plan.steps) step.flash.facts = protocol::ModelFactsFor(step.flash);
   return plan;
 }
 

@@ -26,9 +26,9 @@ ResultCode CPrnCmd::DoCommand(uint16_t code) {
   const CommandHeader header = BareCommand(code);
   const ResultCode result = Transact(header.bytes.data(), header.length, nullptr, 0);
   if (link_ == nullptr) return result;
-  Log().LogPrint(1, "==>DoCommand(0x%04X):: return = 0x%02X, m_wRspLen = %d,\n", code,
-                 ToByte(result), m_wRspLen);
-  Log().LogHexDump(1, responseData_.data(), m_wRspLen);
+  Log().LogPrint(1, "==>DoCommand(0x%04X):: return = 0x%02X, response length = %d,\n", code,
+                 ToByte(result), responseLength_);
+  Log().LogHexDump(1, responseData_.data(), responseLength_);
   return result;
 }
 
@@ -36,12 +36,12 @@ ResultCode CPrnCmd::DoCmdGetData(uint16_t code, void* record, uint32_t maxLength
   const CommandHeader header = BareCommand(code);
   const ResultCode result = Transact(header.bytes.data(), header.length, nullptr, 0);
   if (link_ == nullptr) return result;
-  Log().LogPrint(1, "==>DoCmdGetData(0x%04X):: return = 0x%02X, m_wRspLen = %d,\n", code,
-                 ToByte(result), m_wRspLen);
-  if (result != ResultCode::kAnswered || m_wRspLen == 0 || record == nullptr) return result;
+  Log().LogPrint(1, "==>DoCmdGetData(0x%04X):: return = 0x%02X, response length = %d,\n", code,
+                 ToByte(result), responseLength_);
+  if (result != ResultCode::kAnswered || responseLength_ == 0 || record == nullptr) return result;
 
   const uint8_t* answer = responseData_.data();
-  const uint32_t length = m_wRspLen;
+  const uint32_t length = responseLength_;
   auto* out = static_cast<uint8_t*>(record);
   auto CopyOut = [&](const void* from, std::size_t size) {
     std::memcpy(out, from, std::min<std::size_t>(size, maxLength));
@@ -85,8 +85,9 @@ ResultCode CPrnCmd::DoCommand3(uint16_t code, uint8_t parameter1, uint8_t parame
                              parameter2);
   const ResultCode result = Transact(header.bytes.data(), header.length, nullptr, 0);
   if (link_ == nullptr) return result;
-  Log().LogPrint(1, "==>DoCommand3(0x%04X):: byPara1 = %d, byPara2 = %d, return = 0x%02X,\n", code,
-                 parameter1, parameter2, ToByte(result));
+  Log().LogPrint(1,
+                 "==>DoCommand3(0x%04X):: parameter 1 = %d, parameter 2 = %d, return = 0x%02X,\n",
+                 code, parameter1, parameter2, ToByte(result));
   // The printer needs time to clear its job state before the next command.
   if (code == cmd::kJobReset) link_->clock().Sleep(kJobResetPauseMs);
   return result;
@@ -95,7 +96,7 @@ ResultCode CPrnCmd::DoCommand3(uint16_t code, uint8_t parameter1, uint8_t parame
 ResultCode CPrnCmd::GetProductRev(char* revision, uint32_t size) {
   const ResultCode result = DoCommand(cmd::kProductInfo);
   if (result != ResultCode::kAnswered || revision == nullptr || size == 0) return result;
-  const ProductInfo info = DecodeProductInfo(responseData_.data(), m_wRspLen);
+  const ProductInfo info = DecodeProductInfo(responseData_.data(), responseLength_);
   const std::size_t n = std::min<std::size_t>(info.productRev.size(), size - 1);
   std::memcpy(revision, info.productRev.c_str(), n);
   revision[n] = '\0';
@@ -109,7 +110,7 @@ ResultCode CPrnCmd::DoCmdSendData(uint16_t code, const uint8_t* data, uint32_t l
 
   link_->WaitIORight();
   ResultCode result = SendCommand(header.bytes.data(), header.length, data, length, false);
-  Log().LogPrint(1, "==>DoCmdSendData(0x%04X):: return = 0x%02X, wDataLen = %d,\n", code,
+  Log().LogPrint(1, "==>DoCmdSendData(0x%04X):: return = 0x%02X, data length = %d,\n", code,
                  ToByte(result), length);
   Log().LogHexDump(1, header.bytes.data(), header.length);
   if (length < 100) Log().LogHexDump(1, data, length);
@@ -122,7 +123,7 @@ ResultCode CPrnCmd::DoCmdSendData(uint16_t code, const uint8_t* data, uint32_t l
 ResultCode CPrnCmd::SendAsicRegisterPara(uint8_t p1, uint8_t p2, uint8_t p3) {
   if (link_ == nullptr) return ResultCode::kNoLink;
   const CommandHeader header(cmd::kRegisterPara, 3, p1, p2, p3);
-  Log().LogPrint(1, "==>SendAsicRegisterPara:: by1 = 0x%02X, by2 = 0x%02X, by3 = 0x%02X,\n", p1, p2,
+  Log().LogPrint(1, "==>SendAsicRegisterPara:: p1 = 0x%02X, p2 = 0x%02X, p3 = 0x%02X,\n", p1, p2,
                  p3);
   const ResultCode result = Transact(header.bytes.data(), header.length, nullptr, 0);
   KeepLastCommand(header.bytes.data(), header.length, nullptr, 0);

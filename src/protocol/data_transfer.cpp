@@ -1,6 +1,7 @@
 #include "protocol/data_transfer.h"
 
 #include <array>
+#include <vector>
 
 #include "config/firmware_package.h"
 #include "protocol/command_header.h"
@@ -40,10 +41,10 @@ TransferOutcome Closed(ResultCode end, uint32_t length, DownloadObserver* progre
 }
 
 // Sends one announced file and its end.
-TransferOutcome SendAnnouncedData(CPrnCmd& prn, const uint8_t* data, uint32_t length,
+TransferOutcome SendAnnouncedData(CPrnCmd& prn, const PatchedImage& data,
                                   DownloadObserver* progress) {
-  const ResultCode last =
-      SendDataInChunks(prn, cmd::kFileData, data, length, kDataPieceSize, progress);
+  const uint32_t length = data.size();
+  const ResultCode last = SendDataInChunks(prn, cmd::kFileData, data, kDataPieceSize, progress);
   if (last != ResultCode::kAnswered) return TransferOutcome::kRejected;
   const ResultCode closed = prn.DoCommand(cmd::kFileEnd);
   prn.link()->clock().Sleep(kAfterWritePauseMs);
@@ -52,16 +53,20 @@ TransferOutcome SendAnnouncedData(CPrnCmd& prn, const uint8_t* data, uint32_t le
 
 }  // namespace
 
-ResultCode SendDataInChunks(CPrnCmd& prn, uint16_t code, const uint8_t* data, uint32_t length,
+ResultCode SendDataInChunks(CPrnCmd& prn, uint16_t code, const PatchedImage& data,
                             uint32_t chunkSize, DownloadObserver* progress) {
   ResultCode result = ResultCode::kNothingSent;
+  const uint32_t length = data.size();
+  // Where a patch touches a piece, the piece is assembled here before it goes out.
+  std::vector<uint8_t> scratch;
   for (uint32_t offset = 0; offset < length;) {
     const uint32_t chunk = length - offset < chunkSize ? length - offset : chunkSize;
+    const uint8_t* piece = data.Piece(offset, chunk, scratch);
     if (code == cmd::kFileData) {
-      result = prn.DoCmdSendData(code, data + offset, chunk);
+      result = prn.DoCmdSendData(code, piece, chunk);
     } else {
       const CommandHeader header(code, 0, 0, 0, 0, chunk, kFlagUnanswered);
-      result = prn.SendCommand(header.bytes.data(), header.length, data + offset, chunk, true);
+      result = prn.SendCommand(header.bytes.data(), header.length, piece, chunk, true);
     }
     if (!Accepted(result)) break;
     offset += chunk;
@@ -71,13 +76,24 @@ ResultCode SendDataInChunks(CPrnCmd& prn, uint16_t code, const uint8_t* data, ui
   return result;
 }
 
+ResultCode SendDataInChunks(CPrnCmd& prn, uint16_t code, const uint8_t* data, uint32_t length,
+                            uint32_t chunkSize, DownloadObserver* progress) {
+  return SendDataInChunks(prn, code, PatchedImage(data, length), chunkSize, progress);
+}
+
 TransferOutcome WriteFirmwareImage(CPrnCmd& prn, const uint8_t* image, uint32_t length,
                                    uint8_t writeType, DownloadObserver* progress) {
+  return WriteFirmwareImage(prn, PatchedImage(image, length), writeType, progress);
+}
+
+TransferOutcome WriteFirmwareImage(CPrnCmd& prn, const PatchedImage& image, uint8_t writeType,
+                                   DownloadObserver* progress) {
   if (prn.DoCommand3(cmd::kWriteStart, writeType, 0) != ResultCode::kAnswered) {
     return TransferOutcome::kRejected;
   }
+  const uint32_t length = image.size();
   const ResultCode last =
-      SendDataInChunks(prn, cmd::kFirmwareData, image, length, kDataPieceSize, progress);
+      SendDataInChunks(prn, cmd::kFirmwareData, image, kDataPieceSize, progress);
   if (last != ResultCode::kWritten) return TransferOutcome::kRejected;
   const ResultCode ended = prn.DoCommand(cmd::kWriteEnd);
   prn.link()->clock().Sleep(kAfterWritePauseMs);
@@ -105,6 +121,13 @@ TransferOutcome WriteFirmwareFiles(CPrnCmd& prn, bool noWaitBusyBeforeWrite,
                                    DownloadObserver* progress, const config::LoadedFile& code,
                                    const config::LoadedFile& table, const uint8_t* image,
                                    uint32_t length) {
+  return WriteFirmwareFiles(prn, noWaitBusyBeforeWrite, progress, code, table,
+                            PatchedImage(image, length));
+}
+
+TransferOutcome WriteFirmwareFiles(CPrnCmd& prn, bool noWaitBusyBeforeWrite,
+                                   DownloadObserver* progress, const config::LoadedFile& code,
+                                   const config::LoadedFile& table, const PatchedImage& image) {
   const bool noWait = noWaitBusyBeforeWrite;
   PrepareRegisters(prn);
 
@@ -112,7 +135,8 @@ TransferOutcome WriteFirmwareFiles(CPrnCmd& prn, bool noWaitBusyBeforeWrite,
   // An announce the printer did not take shows in its file's first data packet.
   (void)prn.DoCommand3(cmd::kFileAnnounce, kCodeFile, 0);
   Settle(prn, noWait);
-  if (SendAnnouncedData(prn, code.data(), code.size(), progress) != TransferOutcome::kSent) {
+  if (SendAnnouncedData(prn, PatchedImage(code.data(), code.size()), progress) !=
+      TransferOutcome::kSent) {
     return TransferOutcome::kRejected;
   }
 
@@ -120,14 +144,15 @@ TransferOutcome WriteFirmwareFiles(CPrnCmd& prn, bool noWaitBusyBeforeWrite,
   Settle(prn, noWait);
   (void)prn.DoCommand3(cmd::kFileAnnounce, kTableFile, 0);  // as for the code file
   Settle(prn, noWait);
-  if (SendAnnouncedData(prn, table.data(), table.size(), progress) != TransferOutcome::kSent) {
+  if (SendAnnouncedData(prn, PatchedImage(table.data(), table.size()), progress) !=
+      TransferOutcome::kSent) {
     return TransferOutcome::kRejected;
   }
 
   Settle(prn, noWait);
   (void)prn.DoCommand3(cmd::kFileAnnounce, kImageFile, 0);  // as for the code file
   Settle(prn, noWait);
-  return SendAnnouncedData(prn, image, length, progress);
+  return SendAnnouncedData(prn, image, progress);
 }
 
 }  // namespace kiln::protocol

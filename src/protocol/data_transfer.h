@@ -4,6 +4,7 @@
 
 #include "config/package_files.h"
 #include "protocol/download_observer.h"
+#include "protocol/patched_image.h"
 #include "protocol/prn_cmd.h"
 
 namespace kiln::protocol {
@@ -24,11 +25,15 @@ enum class TransferOutcome {
 // the first piece not accepted; returns the last result (kNothingSent for no data).
 // progress, when given, hears of every piece accepted but the last: the whole length is
 // reported only when the printer answers the end of the file or write that follows.
+ResultCode SendDataInChunks(CPrnCmd& prn, uint16_t code, const PatchedImage& data,
+                            uint32_t chunkSize, DownloadObserver* progress = nullptr);
 ResultCode SendDataInChunks(CPrnCmd& prn, uint16_t code, const uint8_t* data, uint32_t length,
                             uint32_t chunkSize, DownloadObserver* progress = nullptr);
 
 // The image download of models below 19: start of write (0x8400 with the write type),
 // 0xFC00-byte data packets (0x8301), end of write (0x8401), then 500 ms.
+TransferOutcome WriteFirmwareImage(CPrnCmd& prn, const PatchedImage& image, uint8_t writeType,
+                                   DownloadObserver* progress = nullptr);
 TransferOutcome WriteFirmwareImage(CPrnCmd& prn, const uint8_t* image, uint32_t length,
                                    uint8_t writeType, DownloadObserver* progress = nullptr);
 
@@ -44,6 +49,9 @@ void Settle(CPrnCmd& prn, bool noWaitBusyBeforeWrite);
 // closed (0x8307). The code and table files are sent as they were loaded when the update
 // started; one that could not be read ends the download there (kFileUnreadable).
 // Progress of each file goes to progress (none when null).
+TransferOutcome WriteFirmwareFiles(CPrnCmd& prn, bool noWaitBusyBeforeWrite,
+                                   DownloadObserver* progress, const config::LoadedFile& code,
+                                   const config::LoadedFile& table, const PatchedImage& image);
 TransferOutcome WriteFirmwareFiles(CPrnCmd& prn, bool noWaitBusyBeforeWrite,
                                    DownloadObserver* progress, const config::LoadedFile& code,
                                    const config::LoadedFile& table, const uint8_t* image,

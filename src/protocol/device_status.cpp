@@ -23,7 +23,7 @@ bool IsRibbonInserted(uint32_t code) {
 
 uint32_t CPrnCmd::ShowErrorMsg(uint32_t errorCode, bool showDialog, const char* /*context*/) {
   if (link_ != nullptr) {
-    Log().LogPrint(1, "==>ShowErrorMsg(), bShowDlg = %d, dwErrCode = 0x%08X,\n", showDialog ? 1 : 0,
+    Log().LogPrint(1, "==>ShowErrorMsg(), shown = %d, error code = 0x%08X,\n", showDialog ? 1 : 0,
                    errorCode);
   }
   return 0;
@@ -38,7 +38,7 @@ BusyWait CPrnCmd::WaitBusy(uint32_t intervalMs, bool stopOnAlert, uint32_t limit
     uint32_t length = 0;
     GetResponseData(&data, &length);
     Log().LogPrint(
-        1, "In WaitBusy, RequestStatusSummary()::return 0x%02X, dwBuf = %d, lpBuf = 0x%08X,\n",
+        1, "In WaitBusy, RequestStatusSummary()::return 0x%02X, length = %d, data at 0x%08X,\n",
         ToByte(ResultCode::kAnswered), length, TraceAddress(data));
     Log().LogHexDump(1, data, length);
     if (data != nullptr) {
@@ -54,22 +54,22 @@ BusyWait CPrnCmd::WaitBusy(uint32_t intervalMs, bool stopOnAlert, uint32_t limit
   }
 }
 
-StatusResult CPrnCmd::CheckDeviceAlert(uint16_t detailCode, uint32_t* errorCode, bool show,
-                                       bool suppress, bool forceReport) {
+StatusResult CPrnCmd::CheckDeviceAlert(uint16_t detailCode, uint32_t* errorCode,
+                                       const AlertCheck& check) {
   uint32_t ignored = 0;
   if (errorCode == nullptr) errorCode = &ignored;
 
   const ResultCode result = DoCommand(detailCode);
   if (result != ResultCode::kAnswered) {
     *errorCode = ToByte(result);
-    ShowErrorMsg(ToByte(result), show && !suppress, "In CheckDeviceAlert(1)");
+    ShowErrorMsg(ToByte(result), check.show && !check.suppress, "In CheckDeviceAlert(1)");
     return kStatusError;
   }
   const uint8_t* data = nullptr;
   uint32_t length = 0;
   GetResponseData(&data, &length);
   Log().LogPrint(1,
-                 "==>Prn->CheckDeviceAlert(0x%04X)::return 0x%02X, dwBuf = %d, lpBuf = 0x%08X,\n",
+                 "==>Prn->CheckDeviceAlert(0x%04X)::return 0x%02X, length = %d, data at 0x%08X,\n",
                  detailCode, ToByte(result), length, TraceAddress(data));
   Log().LogHexDump(1, data, length);
 
@@ -91,16 +91,16 @@ StatusResult CPrnCmd::CheckDeviceAlert(uint16_t detailCode, uint32_t* errorCode,
     }
     if (detailCode == cmd::kAlert0403) code &= 0x80FF;
     if (code == printer_error::kUnnamed8007) return kStatusOk;
-    if (!forceReport &&
+    if (!check.forceReport &&
         (code == printer_error::kTrayMissing2 || code == printer_error::kTrayMissing)) {
       *errorCode = 0;
       return kStatusOk;
     }
-    ShowErrorMsg(code, show, "In CheckDeviceAlert(2)");
+    ShowErrorMsg(code, check.show, "In CheckDeviceAlert(2)");
   }
 
   *errorCode = code != 0 ? code : printer_error::kPaperOut;
-  Log().LogPrint(1, "==>Prn->CheckDeviceAlert():: lpdwErrCode = 0x%08X, dwErrState = 0x%08X,\n",
+  Log().LogPrint(1, "==>Prn->CheckDeviceAlert():: error code at 0x%08X, error code = 0x%08X,\n",
                  TraceAddress(errorCode), *errorCode);
   return kStatusError;
 }
@@ -150,8 +150,8 @@ uint8_t CPrnCmd::ReadStatusSummary(bool busyWaitFirst, StatusSummary& summary, b
     GetResponseData(&data, &length);
   }
   Log().LogPrint(1,
-                 "==>In CheckDeviceStatus, RequestStatusSummary()::return 0x%02X, dwBuf = %d, "
-                 "lpBuf = 0x%08X\n",
+                 "==>In CheckDeviceStatus, RequestStatusSummary()::return 0x%02X, length = %d, "
+                 "data at 0x%08X\n",
                  ToByte(polled), length, TraceAddress(data));
   Log().LogHexDump(1, data, length);
   if (data == nullptr) return ToByte(ResultCode::kShortResponse);
@@ -159,8 +159,7 @@ uint8_t CPrnCmd::ReadStatusSummary(bool busyWaitFirst, StatusSummary& summary, b
   return 0;
 }
 
-StatusResult CPrnCmd::CheckDeviceStatus(uint32_t* errorCode, bool show, bool suppress,
-                                        bool forceAlertReport, bool busyWaitFirst) {
+StatusResult CPrnCmd::CheckDeviceStatus(uint32_t* errorCode, const StatusCheck& check) {
   uint32_t ignored = 0;
   if (errorCode == nullptr) errorCode = &ignored;
   *errorCode = 0;
@@ -184,9 +183,10 @@ StatusResult CPrnCmd::CheckDeviceStatus(uint32_t* errorCode, bool show, bool sup
 
     StatusSummary summary;
     bool stillBusy = false;
-    if (const uint8_t failed = ReadStatusSummary(busyWaitFirst, summary, stillBusy); failed != 0) {
+    if (const uint8_t failed = ReadStatusSummary(check.busyWaitFirst, summary, stillBusy);
+        failed != 0) {
       *errorCode = failed;
-      ShowErrorMsg(failed, show && !suppress, "In CheckDeviceStatus");
+      ShowErrorMsg(failed, check.show && !check.suppress, "In CheckDeviceStatus");
       result = kStatusError;
       ending = Ending::kComplete;
       break;
@@ -202,10 +202,12 @@ StatusResult CPrnCmd::CheckDeviceStatus(uint32_t* errorCode, bool show, bool sup
       break;
     }
 
-    const AlertPlan plan = PlanAlertDetails(summary, forceAlertReport);
+    const AlertPlan plan = PlanAlertDetails(summary, check.forceAlertReport);
     for (uint32_t i = 0; i < plan.count && ending == Ending::kPolling; ++i) {
       const AlertRequest& request = plan.requests[i];
-      result = CheckDeviceAlert(request.detail, errorCode, show, suppress, request.force);
+      result = CheckDeviceAlert(
+          request.detail, errorCode,
+          {.show = check.show, .suppress = check.suppress, .forceReport = request.force});
       if (request.detail == cmd::kAlert0407) {
         pendingReset = false;
         if (result != kStatusOk) ending = Ending::kComplete;

@@ -8,6 +8,7 @@
 #include "platform/clock.h"
 #include "platform/fixed_text.h"
 #include "protocol/download_observer.h"
+#include "protocol/model_facts.h"
 #include "protocol/printer_outcome.h"
 #include "protocol/update_queue_hold.h"
 #include "usb/link_factory.h"
@@ -45,7 +46,17 @@ struct FlashRequest {
   // Asks each printer its version just before its firmware goes out, for the caller's
   // record (PrinterOutcome::versionBefore): one more question on the channel already open.
   bool readVersionBefore = false;
+  // What the models above make the download do, resolved from the model table when the
+  // request is made (ModelFactsFor): the download never looks a model up itself.
+  ModelFacts facts;
 };
+
+// The facts of the request's models, for its facts member once its models, largeModel and
+// waitForRestart are set.
+inline ModelFacts ModelFactsFor(const FlashRequest& request) {
+  return ModelFactsFor(request.openModel, request.connectedModel, request.targetModel,
+                       request.largeModel, request.waitForRestart);
+}
 
 // What one download did: whether every printer found took the firmware and passed its
 // check, what became of each printer, in the order they were found, and the sentences

@@ -33,11 +33,11 @@ ResultCode CPrnCmd::SendCommand(const uint8_t* header, uint32_t headerLength,
     link_->WaitIORight();
     Log().LogPrint(2, "CPrnCmd::SendCommand, after WaitIORight,\n");
   }
-  Log().LogPrint(2, "CPrnCmd::SendCommand, dwHeaderLen = %d, dwDataLen = %d,\n", headerLength,
-                 payloadLength);
+  Log().LogPrint(2, "CPrnCmd::SendCommand, header length = %d, payload length = %d,\n",
+                 headerLength, payloadLength);
   Log().LogHexDump(2, header, headerLength);
-  m_wRspLen = 0;
-  m_dwRecvRtrn = 0;
+  responseLength_ = 0;
+  bytesReceived_ = 0;
 
   if (payload == nullptr) payloadLength = 0;
   const ResultCode result = mode_ == SendMode::kPadded
@@ -61,11 +61,11 @@ ResultCode CPrnCmd::WritePadded(const uint8_t* header, uint32_t headerLength,
   if (payloadLength != 0) std::memcpy(sendBuffer_.data() + headerLength, payload, payloadLength);
   std::fill(sendBuffer_.begin() + headerLength + payloadLength, sendBuffer_.begin() + total, 0);
 
-  const ResultCode result = link_->WriteData(sendBuffer_.data(), total, &m_dwSendRtrn);
+  const ResultCode result = link_->WriteData(sendBuffer_.data(), total, &bytesSent_);
   Log().LogPrint(2,
-                 "CPrnCmd::SendCommand, byRet = 0x%02X, dwHeaderLen = %d, dwDataLen = %d, "
-                 "dwBuf_64x = %d, m_dwSendRtrn = %d,\n",
-                 ToByte(result), headerLength, payloadLength, total, m_dwSendRtrn);
+                 "CPrnCmd::SendCommand, result = 0x%02X, header length = %d, payload length = %d, "
+                 "padded length = %d, sent = %d,\n",
+                 ToByte(result), headerLength, payloadLength, total, bytesSent_);
   Log().LogHexDump(2, sendBuffer_.data(), 10);
   return result;
 }
@@ -75,18 +75,18 @@ ResultCode CPrnCmd::WriteUnpadded(const uint8_t* header, uint32_t headerLength,
   if (headerLength >= 6 && IsSplitCommand(CodeOf(header))) {
     uint32_t headerSent = 0;
     ResultCode result = link_->WriteData(header, headerLength, &headerSent);
-    m_dwSendRtrn = headerSent;
-    Log().LogPrint(2,
-                   "CPrnCmd::SendCommand, byRet = 0x%02X, dwHeaderLen = %d, m_dwSendRtrn = %d,\n",
-                   ToByte(result), headerLength, m_dwSendRtrn);
+    bytesSent_ = headerSent;
+    Log().LogPrint(2, "CPrnCmd::SendCommand, result = 0x%02X, header length = %d, sent = %d,\n",
+                   ToByte(result), headerLength, bytesSent_);
     Log().LogHexDump(2, header, headerLength);
     uint32_t payloadSent = 0;
     if (result == ResultCode::kWritten && payload != nullptr) {
       result = link_->WriteData(payload, payloadLength, &payloadSent);
-      Log().LogPrint(2, "CPrnCmd::SendCommand, byRet = 0x%02X, dwDataLen = %d, dwRetuenLen = %d,\n",
-                     ToByte(result), payloadLength, payloadSent);
+      Log().LogPrint(
+          2, "CPrnCmd::SendCommand, result = 0x%02X, payload length = %d, payload sent = %d,\n",
+          ToByte(result), payloadLength, payloadSent);
     }
-    m_dwSendRtrn = headerSent + payloadSent;
+    bytesSent_ = headerSent + payloadSent;
     return result;
   }
 
@@ -94,11 +94,11 @@ ResultCode CPrnCmd::WriteUnpadded(const uint8_t* header, uint32_t headerLength,
   if (total > kBufferSize) return ResultCode::kPayloadTooLong;
   std::memcpy(sendBuffer_.data(), header, headerLength);
   if (payloadLength != 0) std::memcpy(sendBuffer_.data() + headerLength, payload, payloadLength);
-  const ResultCode result = link_->WriteData(sendBuffer_.data(), total, &m_dwSendRtrn);
+  const ResultCode result = link_->WriteData(sendBuffer_.data(), total, &bytesSent_);
   Log().LogPrint(2,
-                 "CPrnCmd::SendCommand, byRet = 0x%02X, dwHeaderLen = %d, dwDataLen = %d, "
-                 "dwBuf = %d, m_dwSendRtrn = %d,\n",
-                 ToByte(result), headerLength, payloadLength, total, m_dwSendRtrn);
+                 "CPrnCmd::SendCommand, result = 0x%02X, header length = %d, payload length = %d, "
+                 "length = %d, sent = %d,\n",
+                 ToByte(result), headerLength, payloadLength, total, bytesSent_);
   Log().LogHexDump(2, sendBuffer_.data(), payloadLength >= 30 ? 36 : total);
   return result;
 }
@@ -107,15 +107,16 @@ ResultCode CPrnCmd::GetResponse() {
   if (link_ == nullptr) return ResultCode::kNoLink;
   Log().LogPrint(2, "Begin CPrnCmd::GetResponse\n");
   responseHeader_.fill(0);
-  m_wRspLen = 0;
+  responseLength_ = 0;
 
-  ResultCode result = link_->ReadData(responseHeader_.data(), kResponseHeaderLength, &m_dwRecvRtrn);
-  if (result == ResultCode::kAnswered && m_dwRecvRtrn < kResponseHeaderLength) {
+  ResultCode result =
+      link_->ReadData(responseHeader_.data(), kResponseHeaderLength, &bytesReceived_);
+  if (result == ResultCode::kAnswered && bytesReceived_ < kResponseHeaderLength) {
     result = ResultCode::kShortResponse;
   }
-  Log().LogPrint(1, "CPrnCmd::GetResponse(1)::return 0x%02X, BytesToRead = 6, m_dwRecvRtrn = %d,\n",
-                 ToByte(result), m_dwRecvRtrn);
-  Log().LogHexDump(1, responseHeader_.data(), m_dwRecvRtrn);
+  Log().LogPrint(1, "CPrnCmd::GetResponse(1)::return 0x%02X, header length = 6, received = %d,\n",
+                 ToByte(result), bytesReceived_);
+  Log().LogHexDump(1, responseHeader_.data(), bytesReceived_);
   if (result != ResultCode::kAnswered) {
     RecordResult(result, ResultCode::kAnswered);
     return result;
@@ -127,29 +128,28 @@ ResultCode CPrnCmd::GetResponse() {
 
   // A length field below 3 wraps around, as the printer's 16-bit arithmetic does; the
   // read that follows then runs into the link's time-out and ends in a short response.
-  m_wRspLen = static_cast<uint16_t>(((responseHeader_[1] << 8) | responseHeader_[2]) - 3);
-  Log().LogPrint(2, "CPrnCmd::GetResponse(2):: m_wRspLen = %d,\n", m_wRspLen);
-  if (m_wRspLen == 0) {
+  responseLength_ = static_cast<uint16_t>(((responseHeader_[1] << 8) | responseHeader_[2]) - 3);
+  Log().LogPrint(2, "CPrnCmd::GetResponse(2):: response length = %d,\n", responseLength_);
+  if (responseLength_ == 0) {
     lastError_ = 0;
     return ResultCode::kAnswered;
   }
 
-  const uint16_t wanted = m_wRspLen;
-  result = link_->ReadData(responseData_.data(), wanted, &m_dwRecvRtrn);
-  if (m_dwRecvRtrn != wanted) result = ResultCode::kShortResponse;
-  Log().LogPrint(1,
-                 "CPrnCmd::GetResponse(3)::return 0x%02X, need RspLen = %d, m_dwRecvRtrn = %d,\n",
-                 ToByte(result), wanted, m_dwRecvRtrn);
-  Log().LogHexDump(1, responseData_.data(), m_dwRecvRtrn);
-  m_wRspLen = static_cast<uint16_t>(m_dwRecvRtrn);
+  const uint16_t wanted = responseLength_;
+  result = link_->ReadData(responseData_.data(), wanted, &bytesReceived_);
+  if (bytesReceived_ != wanted) result = ResultCode::kShortResponse;
+  Log().LogPrint(1, "CPrnCmd::GetResponse(3)::return 0x%02X, wanted = %d, received = %d,\n",
+                 ToByte(result), wanted, bytesReceived_);
+  Log().LogHexDump(1, responseData_.data(), bytesReceived_);
+  responseLength_ = static_cast<uint16_t>(bytesReceived_);
   RecordResult(result, ResultCode::kAnswered);
   return result;
 }
 
 void CPrnCmd::GetResponseData(const uint8_t** data, uint32_t* length) const {
-  const bool any = m_wRspLen != 0;
+  const bool any = responseLength_ != 0;
   if (data != nullptr) *data = any ? responseData_.data() : nullptr;
-  if (length != nullptr) *length = any ? m_dwRecvRtrn : 0;
+  if (length != nullptr) *length = any ? bytesReceived_ : 0;
 }
 
 ResultCode CPrnCmd::Transact(const uint8_t* header, uint32_t headerLength, const uint8_t* payload,

@@ -63,6 +63,22 @@ inline SendMode SendModeFor(bool largeModel) {
   return largeModel ? SendMode::kUnpadded : SendMode::kPadded;
 }
 
+// How a status check goes (CheckDeviceStatus); name only what differs, for example
+// {.show = true, .busyWaitFirst = true}.
+struct StatusCheck {
+  bool show = false;             // the check is shown: the codes it finds are reported
+  bool suppress = false;         // a failed transaction is not reported, even when shown
+  bool forceAlertReport = true;  // a tray condition (alert 0x0403) is reported like the rest
+  bool busyWaitFirst = false;    // a busy printer is waited out before its state is read
+};
+
+// How one alert detail is asked for (CheckDeviceAlert).
+struct AlertCheck {
+  bool show = false;        // as StatusCheck::show
+  bool suppress = false;    // as StatusCheck::suppress
+  bool forceReport = true;  // a tray condition is reported rather than overlooked
+};
+
 // A three-byte status summary view with the bits the updater reads.
 struct StatusSummary {
   uint8_t byte0 = 0;
@@ -127,19 +143,18 @@ class CPrnCmd {
   // The status summary and, for an alert, its detail: 0, 63, 3013 or 3015, with the
   // printer's error code (or the failed transaction's result) in errorCode. A busy wait
   // that times out ends the check with 63 and error code 0: the state was never read.
-  [[nodiscard]] StatusResult CheckDeviceStatus(uint32_t* errorCode, bool show, bool suppress,
-                                               bool forceAlertReport, bool busyWaitFirst);
-  [[nodiscard]] StatusResult CheckDeviceAlert(uint16_t detailCode, uint32_t* errorCode, bool show,
-                                              bool suppress, bool forceReport);
+  [[nodiscard]] StatusResult CheckDeviceStatus(uint32_t* errorCode, const StatusCheck& check);
+  [[nodiscard]] StatusResult CheckDeviceAlert(uint16_t detailCode, uint32_t* errorCode,
+                                              const AlertCheck& check);
   // The one place an error code is reported: a trace line; the code itself travels back
   // to the caller, which shows its catalogue message.
   uint32_t ShowErrorMsg(uint32_t errorCode, bool showDialog, const char* context);
 
   // --- State ---
   uint32_t lastError() const { return lastError_; }
-  uint16_t responseLength() const { return m_wRspLen; }
-  uint32_t bytesSent() const { return m_dwSendRtrn; }
-  uint32_t bytesReceived() const { return m_dwRecvRtrn; }
+  uint16_t responseLength() const { return responseLength_; }
+  uint32_t bytesSent() const { return bytesSent_; }
+  uint32_t bytesReceived() const { return bytesReceived_; }
   const uint8_t* sendBuffer() const { return sendBuffer_.data(); }
   usb::CommandChannel* link() const { return link_; }
 
@@ -163,12 +178,12 @@ class CPrnCmd {
 
   usb::CommandChannel* link_;
   SendMode mode_;
-  uint32_t m_dwSendRtrn = 0;
+  uint32_t bytesSent_ = 0;
   ZeroedBuffer<kBufferSize> sendBuffer_;
   std::array<uint8_t, kResponseHeaderLength> responseHeader_{};
-  uint32_t m_dwRecvRtrn = 0;
+  uint32_t bytesReceived_ = 0;
   ZeroedBuffer<kBufferSize> responseData_;
-  uint16_t m_wRspLen = 0;
+  uint16_t responseLength_ = 0;
   uint32_t lastError_ = 0;
 };
 

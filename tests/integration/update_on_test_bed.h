@@ -64,6 +64,7 @@ class UpdateOnTestBed : public TestBedTest {
     request.waitForRestart = true;
     request.showCountdown = true;
     request.expectedVersion = kPackageVersion;
+    request.facts = protocol::ModelFactsFor(request);
     result_ = protocol::FirmwareDownload().FlashFirmware(request, &recorder_);
     return result_.flashed;
   }

@@ -79,6 +79,7 @@ class QueueHeldOnTestBed : public kiln::testing::TestBedTest {
     request.image = config::LoadFile(image);
     request.waitSeconds = 3;
     request.waitForRestart = true;
+    request.facts = protocol::ModelFactsFor(request);
     result_ = protocol::FirmwareDownload().FlashFirmware(request, &watcher_);
     return result_.flashed;
   }

@@ -196,6 +196,36 @@ TEST_F(Transfer, TooSmallFilesRefuseTheMerge) {
       MergeTableFile(config::LoadFile(dir_.File("absent.bin")), "fw.bin", image, 7, result));
 }
 
+TEST(PatchedImageTest, PiecesCarryThePatchesTheyTouchAndOnlyThose) {
+  Bytes loaded(64);
+  std::iota(loaded.begin(), loaded.end(), 0);
+  const Bytes table(20, 0xAA), block(8, 0xBB);
+  PatchedImage image(loaded.data(), 64);
+  image.Lay(10, table.data(), 20);  // 10..29
+  image.Lay(26, block.data(), 8);   // 26..33, over the table's end
+  image.Lay(60, block.data(), 8);   // clipped to 60..63
+  image.Lay(64, block.data(), 8);   // wholly outside: dropped
+  Bytes expected = loaded;
+  std::fill(expected.begin() + 10, expected.begin() + 26, 0xAA);
+  std::fill(expected.begin() + 26, expected.begin() + 34, 0xBB);
+  std::fill(expected.begin() + 60, expected.end(), 0xBB);
+
+  Bytes scratch;
+  for (uint32_t pieceSize : {1u, 7u, 10u, 16u, 64u}) {
+    SCOPED_TRACE(pieceSize);
+    Bytes sent;
+    for (uint32_t at = 0; at < 64; at += pieceSize) {
+      const uint32_t length = std::min(pieceSize, 64 - at);
+      const uint8_t* piece = image.Piece(at, length, scratch);
+      sent.insert(sent.end(), piece, piece + length);
+    }
+    EXPECT_EQ(sent, expected);
+  }
+  EXPECT_EQ(loaded[12], 12) << "the loaded bytes are never written";
+  EXPECT_EQ(image.Piece(0, 10, scratch), loaded.data()) << "an untouched piece is not copied";
+  EXPECT_EQ(image.Piece(34, 26, scratch), loaded.data() + 34);
+}
+
 Bytes ValidBlock(std::size_t size) {
   Bytes block(size);
   for (std::size_t i = 0; i + 2 < size; ++i) block[i] = static_cast<uint8_t>(i * 13);

@@ -27,7 +27,8 @@ class DeviceStatus : public ::testing::Test {
                           static_cast<uint8_t>(code >> 8), static_cast<uint8_t>(code)});
   }
   StatusResult Check(bool force = true, bool busyWait = false) {
-    return prn_->CheckDeviceStatus(&error_, true, false, force, busyWait);
+    return prn_->CheckDeviceStatus(
+        &error_, {.show = true, .forceAlertReport = force, .busyWaitFirst = busyWait});
   }
 
   ScriptedChannel channel_;
@@ -102,19 +103,19 @@ TEST_F(DeviceStatus, TrayMissingIsReportedOnlyWhenForced) {
 TEST_F(DeviceStatus, AlertDetails) {
   uint32_t error = 0x1234;
   channel_.QueueAnswer({});
-  EXPECT_EQ(prn_->CheckDeviceAlert(0x0405, &error, true, false, true), kStatusError);
+  EXPECT_EQ(prn_->CheckDeviceAlert(0x0405, &error, {.show = true}), kStatusError);
   EXPECT_EQ(error, 0x00008000u) << "an alert without a code is reported as paper out";
 
   error = 0x1234;
   Detail(0x00008007);
-  EXPECT_EQ(prn_->CheckDeviceAlert(0x0405, &error, true, false, true), kStatusOk);
+  EXPECT_EQ(prn_->CheckDeviceAlert(0x0405, &error, {.show = true}), kStatusOk);
   EXPECT_EQ(error, 0x1234u) << "0x8007 leaves the output alone";
 
-  EXPECT_EQ(prn_->CheckDeviceAlert(0x0405, &error, true, false, true), kStatusError);
+  EXPECT_EQ(prn_->CheckDeviceAlert(0x0405, &error, {.show = true}), kStatusError);
   EXPECT_EQ(error, 0x26u) << "a failed transaction's result is the code";
 
   Detail(0x000301FE);
-  EXPECT_EQ(prn_->CheckDeviceAlert(0x0406, &error, true, false, true), kStatusError)
+  EXPECT_EQ(prn_->CheckDeviceAlert(0x0406, &error, {.show = true}), kStatusError)
       << "the sequence error means a job reset only from 0x0407";
 }
 
@@ -252,12 +253,12 @@ TEST_F(DeviceStatus, SuppressKeepsAFailureFromBeingShown) {
   const TempDir dir;
   const std::string file = dir.File("trace.txt");
   channel_.debugLog.Open(std::fopen(file.c_str(), "w"), 1);
-  EXPECT_EQ(prn_->CheckDeviceStatus(&error_, true, true, true, false), kStatusError);
-  EXPECT_EQ(prn_->CheckDeviceStatus(&error_, true, false, true, false), kStatusError);
+  EXPECT_EQ(prn_->CheckDeviceStatus(&error_, {.show = true, .suppress = true}), kStatusError);
+  EXPECT_EQ(prn_->CheckDeviceStatus(&error_, {.show = true}), kStatusError);
   channel_.debugLog.Reset();
   const std::string trace = TempDir::Read(file);
-  const auto suppressed = trace.find("bShowDlg = 0, dwErrCode = 0x00000026");
-  const auto shown = trace.find("bShowDlg = 1, dwErrCode = 0x00000026");
+  const auto suppressed = trace.find("shown = 0, error code = 0x00000026");
+  const auto shown = trace.find("shown = 1, error code = 0x00000026");
   EXPECT_NE(suppressed, std::string::npos) << trace;
   EXPECT_NE(shown, std::string::npos) << trace;
   EXPECT_LT(suppressed, shown);
@@ -314,7 +315,7 @@ TEST_F(DeviceStatus, ErrorBitsWithoutDetailArePolledForAboutAMinute) {
 TEST(DeviceStatusWithoutLink, FailsWithNoLink) {
   CPrnCmd prn(nullptr, SendMode::kPadded);
   uint32_t error = 0;
-  EXPECT_EQ(prn.CheckDeviceStatus(&error, true, false, true, true), kStatusError);
+  EXPECT_EQ(prn.CheckDeviceStatus(&error, {.show = true, .busyWaitFirst = true}), kStatusError);
   EXPECT_EQ(error, 0x61u);
 }
 

@@ -111,6 +111,8 @@ class Flash : public ::testing::Test {
     request.noWaitBurnOk = options_.noWaitBurnOk;
     request.showCountdown = !options_.silent;
     request.noWaitBusyBeforeWrite = options_.noWaitBusyBeforeWrite;
+    request.expectedVersion = options_.expectedVersion;
+    request.facts = ModelFactsFor(request);
     result_ =
         FirmwareDownload(rig_.Links(), FakeQueues(), stop_).FlashFirmware(request, &recorder_);
     return result_.flashed;
@@ -171,7 +173,7 @@ class Flash : public ::testing::Test {
     bool noWaitBurnOk = false;
     bool silent = false;
     bool noWaitBusyBeforeWrite = false;
-    std::string driverName, codePath, tablePath;
+    std::string driverName, codePath, tablePath, expectedVersion;
   } options_;
   FlashResult result_;
   Recorder recorder_;
@@ -245,6 +247,11 @@ TEST_F(Flash, OpenModel5CountsDownFrom220) {
   EXPECT_EQ(countdown.front(), 220u);
   EXPECT_EQ(countdown[220], 0u);
   EXPECT_EQ(countdown.back(), DownloadObserver::kCountdownDone);
+
+  // The extra programming time belongs to the restart: a CPU step counts its own 30 s.
+  recorder_ = Recorder();
+  ASSERT_TRUE(Run(5, Package(5), 30, nullptr, false, 2));
+  EXPECT_EQ(recorder_.Countdown().front(), 30u);
 }
 
 TEST_F(Flash, ChecksumErrorAfterProgrammingFailsBeforeTheCountdown) {
@@ -509,6 +516,40 @@ TEST_F(Flash, PrinterLeavingMidTransferFails) {
   rig_.Add(config);
   options_.noWaitBurnOk = true;
   EXPECT_FALSE(Run(7, Package(7, 0x40000)));
+}
+
+TEST_F(Flash, PrinterThatDroppedOutMidTransferStaysFailedThoughItPassesItsCheck) {
+  Printer(7);
+  sim::VirtualPrinter& dropped =
+      Faulty(7, "DROP", [](auto& f) { f.leaveAfterDataBytes = 0x10000; });
+  EXPECT_FALSE(Run(7, Package(7, 0x40000)));
+  ASSERT_EQ(result_.printers.size(), 2u);
+  EXPECT_EQ(result_.printers[0].result, PrinterResult::kUpdated);
+  EXPECT_EQ(result_.printers[1].result, PrinterResult::kFailed);
+  // It was looked at after the count-down and passed: still not updated.
+  EXPECT_EQ(CountOf(Commands(dropped), cmd::kJobReset), 1u);
+}
+
+TEST_F(Flash, VersionAfterProgrammingDecidesOnlyWhereItCanBeRead) {
+  Printer(7);
+  sim::VirtualPrinterConfig unread;
+  unread.model = 7;
+  unread.serialNumber = "NOREV";
+  unread.faults.shortAnswer = sim::CommandMatch::Code(cmd::kProductInfo);
+  rig_.Add(unread);
+  for (const char* expected : {"2.00", "3.00"}) {
+    SCOPED_TRACE(expected);
+    options_.expectedVersion = expected;
+    const bool matches = std::string(expected) == "2.00";
+    EXPECT_EQ(Run(7, Package(7)), matches);
+    ASSERT_EQ(result_.printers.size(), 2u);
+    EXPECT_EQ(result_.printers[0].versionAfter, "2.00");
+    EXPECT_EQ(result_.printers[0].result,
+              matches ? PrinterResult::kUpdated : PrinterResult::kFailed);
+    // The other's revision cannot be read: its state alone decides.
+    EXPECT_EQ(result_.printers[1].versionAfter, "");
+    EXPECT_EQ(result_.printers[1].result, PrinterResult::kUpdated);
+  }
 }
 
 TEST_F(Flash, EachPrinterGetsItsOwnDeviceBlockOrNone) {

@@ -267,11 +267,11 @@ TEST_F(Transaction, TraceLinesOfACommand) {
   EXPECT_EQ(prn_->DoCommand(cmd::kStatusSummary), ResultCode::kAnswered);
   channel_.debugLog.Reset();
   EXPECT_EQ(kiln::testing::TempDir::Read(path),
-            "CPrnCmd::GetResponse(1)::return 0x20, BytesToRead = 6, m_dwRecvRtrn = 6,\n"
+            "CPrnCmd::GetResponse(1)::return 0x20, header length = 6, received = 6,\n"
             "--> A5 00 06 50 00 00 \n\n\n"
-            "CPrnCmd::GetResponse(3)::return 0x20, need RspLen = 3, m_dwRecvRtrn = 3,\n"
+            "CPrnCmd::GetResponse(3)::return 0x20, wanted = 3, received = 3,\n"
             "--> 20 00 00 \n\n\n"
-            "==>DoCommand(0x0400):: return = 0x20, m_wRspLen = 3,\n"
+            "==>DoCommand(0x0400):: return = 0x20, response length = 3,\n"
             "--> 20 00 00 \n\n\n");
 }
 

@@ -97,24 +97,24 @@ TEST_F(AgainstPrinter, FaultyAnswers) {
 TEST_F(AgainstPrinter, StatusFlowsFromThePrintersAlerts) {
   Make({});
   uint32_t error = 0xFFFF;
-  EXPECT_EQ(prn_->CheckDeviceStatus(&error, false, false, true, false), kStatusOk);
+  EXPECT_EQ(prn_->CheckDeviceStatus(&error, {}), kStatusOk);
   EXPECT_EQ(error, 0u);
 
   sim::VirtualPrinterConfig config;
   config.faults.alert = sim::AlertForDetail(0x0403, 0x00050001);
   Make(config);
-  EXPECT_EQ(prn_->CheckDeviceStatus(&error, false, false, true, false), kStatusError);
+  EXPECT_EQ(prn_->CheckDeviceStatus(&error, {}), kStatusError);
   EXPECT_EQ(error, 0x00000001u);
 
   config.faults.alert = sim::AlertForDetail(0x0407, 0x000301FE);
   Make(config);
-  EXPECT_EQ(prn_->CheckDeviceStatus(&error, false, false, true, false), kStatusJobReset);
+  EXPECT_EQ(prn_->CheckDeviceStatus(&error, {}), kStatusJobReset);
   EXPECT_EQ(Last().command, cmd::kJobReset);
   EXPECT_EQ(Last().parameters, (std::vector<uint8_t>{2}));
 
   config.faults.alert = sim::AlertForDetail(0x040A, 0x00080007);
   Make(config);
-  EXPECT_EQ(prn_->CheckDeviceStatus(&error, false, false, true, false), kStatusOk);
+  EXPECT_EQ(prn_->CheckDeviceStatus(&error, {}), kStatusOk);
   EXPECT_EQ(error, 0x00080007u);
 }
 

@@ -274,6 +274,7 @@ TEST_P(Plan, StepsAsTheModeRequires) {
     EXPECT_EQ(flash.showCountdown, row.mode == kWindow);
     EXPECT_EQ(flash.driverName, "driver");
     EXPECT_TRUE(flash.readVersionBefore);
+    EXPECT_EQ(flash.facts, protocol::ModelFactsFor(flash)) << "resolved once, for the download";
     EXPECT_EQ(step.failureEndsUpdate, want.failureEndsUpdate);
     EXPECT_EQ(step.visibleWaitSeconds, want.visibleWait);
   }
