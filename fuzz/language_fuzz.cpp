@@ -37,10 +37,7 @@ void CheckText(const i18n::LanguageText& text) {
 
 class ScratchFolderProbes final : public platform::PlatformProbes {
  public:
-  platform::OsVersionCode GetOsVersionCode() override { return platform::kOsNt6; }
-  bool IsWow64() override { return false; }
-  std::string GetSpoolDriverDir(bool /*version3*/) override { return kiln::fuzz::ScratchDir(); }
-  char PathSeparator() override { return '/'; }
+  std::string GetDriverDir() override { return kiln::fuzz::ScratchDir(); }
 };
 
 class FixedLanguage final : public platform::LanguageProbes {

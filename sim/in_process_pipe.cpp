@@ -4,20 +4,14 @@ namespace kiln::sim {
 
 namespace {
 
-platform::PipeTransfer CompletedAtOnce(uint32_t bytes) {
-  platform::PipeTransfer transfer;
-  transfer.completedAtOnce = true;
-  transfer.completed = true;
-  transfer.bytes = bytes;
-  return transfer;
+using platform::PipeResult;
+using platform::PipeStatus;
+
+PipeResult Done(uint32_t bytes) {
+  return PipeResult{PipeStatus::kDone, bytes, 0};
 }
 
-platform::PipeTransfer Failed(uint32_t error) {
-  platform::PipeTransfer transfer;
-  transfer.startError = error;
-  transfer.completionError = error;
-  return transfer;
-}
+constexpr PipeResult kGone{PipeStatus::kGone, 0, 0};
 
 }  // namespace
 
@@ -28,34 +22,24 @@ bool InProcessPipe::PrinterStillThere() {
   return printer_.OnUsb() && printer_.Arrivals() == arrival_;
 }
 
-platform::PipeTransfer InProcessPipe::Write(const uint8_t* data, uint32_t len,
-                                            uint32_t /*timeoutMs*/) {
-  if (!PrinterStillThere()) return Failed(platform::win_error::kGenFailure);
+PipeResult InProcessPipe::Write(const uint8_t* data, uint32_t len, uint32_t /*timeoutMs*/) {
+  if (!PrinterStillThere()) return kGone;
   printer_.Receive(data, len);
-  return CompletedAtOnce(len);
+  return Done(len);
 }
 
-platform::PipeTransfer InProcessPipe::Read(uint8_t* data, uint32_t len, uint32_t timeoutMs) {
-  if (!PrinterStillThere()) return Failed(platform::win_error::kGenFailure);
-  if (len == 0) return CompletedAtOnce(0);
+PipeResult InProcessPipe::Read(uint8_t* data, uint32_t len, uint32_t timeoutMs) {
+  if (!PrinterStillThere()) return kGone;
+  if (len == 0) return Done(0);
   if (const std::size_t n = printer_.TakeAnswer(data, len); n > 0) {
-    return CompletedAtOnce(static_cast<uint32_t>(n));
+    return Done(static_cast<uint32_t>(n));
   }
-
-  platform::PipeTransfer transfer;
-  transfer.startError = platform::win_error::kIoPending;
   if (timeoutMs > 0) printer_.clock().Sleep(timeoutMs);
-  if (!PrinterStillThere()) {
-    transfer.completionError = platform::win_error::kGenFailure;
-    return transfer;
-  }
+  if (!PrinterStillThere()) return kGone;
   if (const std::size_t n = printer_.TakeAnswer(data, len); n > 0) {
-    transfer.completed = true;
-    transfer.bytes = static_cast<uint32_t>(n);
-    return transfer;
+    return Done(static_cast<uint32_t>(n));
   }
-  transfer.completionError = platform::win_error::kIoIncomplete;
-  return transfer;
+  return PipeResult{PipeStatus::kTimedOut, 0, 0};
 }
 
 void InProcessPipeOpener::Attach(const std::string& devicePath, VirtualPrinter& printer) {

@@ -14,24 +14,23 @@
 namespace kiln::sim {
 
 // One open pipe to a virtual printer, bound to the printer's current appearance on USB.
-// - Write: hands the bytes to the printer at once; completes at once with len bytes.
-// - Read: completes at once with what the printer has queued (at most len bytes; fewer
-//   when fewer are queued). With nothing queued the read waits timeoutMs on the printer's
-//   clock (a FakeClock records the pause), looks again, and if still nothing is there ends
-//   not completed (completed=false, completionError=kIoIncomplete, after a start with
-//   kIoPending). A read with timeoutMs 0 (no limit) and nothing queued ends the same way
-//   without waiting, since nothing else could ever give the printer a command to answer.
+// - Write: hands the bytes to the printer at once; done with len bytes.
+// - Read: done at once with what the printer has queued (at most len bytes; fewer when
+//   fewer are queued). With nothing queued the read waits timeoutMs on the printer's clock
+//   (a FakeClock records the pause), looks again, and if still nothing is there times
+//   out. A read with timeoutMs 0 (no limit) and nothing queued times out without
+//   waiting, since nothing else could ever give the printer a command to answer.
 // - Once the printer has left USB (unplugged, restarting after programming) every
-//   transfer fails with kGenFailure, also after it came back: a pipe opened before a
-//   restart stays dead, as a handle to a removed device does. Open a new one.
-// - Cancel has nothing to abandon: transfers never stay pending.
+//   transfer ends with kGone, also after it came back: a pipe opened before a restart
+//   stays dead, as a handle to a removed device does. Open a new one.
+// - Cancel has nothing to abandon: transfers never stay under way.
 class InProcessPipe final : public platform::PipeFile {
  public:
   // The printer must outlive the pipe.
   explicit InProcessPipe(VirtualPrinter& printer);
 
-  platform::PipeTransfer Write(const uint8_t* data, uint32_t len, uint32_t timeoutMs) override;
-  platform::PipeTransfer Read(uint8_t* data, uint32_t len, uint32_t timeoutMs) override;
+  platform::PipeResult Write(const uint8_t* data, uint32_t len, uint32_t timeoutMs) override;
+  platform::PipeResult Read(uint8_t* data, uint32_t len, uint32_t timeoutMs) override;
   void Cancel() override {}
 
  private:

@@ -72,25 +72,13 @@ class FuzzPipe final : public platform::PipeFile {
  public:
   explicit FuzzPipe(AnswerStream& answers) : answers_(answers) {}
 
-  platform::PipeTransfer Write(const uint8_t* /*data*/, uint32_t len,
-                               uint32_t /*timeoutMs*/) override {
-    platform::PipeTransfer done;
-    done.completedAtOnce = true;
-    done.completed = true;
-    done.bytes = len;
-    return done;
+  platform::PipeResult Write(const uint8_t* /*data*/, uint32_t len,
+                             uint32_t /*timeoutMs*/) override {
+    return {platform::PipeStatus::kDone, len, 0};
   }
-  platform::PipeTransfer Read(uint8_t* data, uint32_t len, uint32_t /*timeoutMs*/) override {
-    platform::PipeTransfer result;
-    result.bytes = answers_.Take(data, len);
-    if (result.bytes == 0) {
-      result.startError = platform::win_error::kIoPending;
-      result.completionError = platform::win_error::kIoIncomplete;
-      return result;
-    }
-    result.completedAtOnce = true;
-    result.completed = true;
-    return result;
+  platform::PipeResult Read(uint8_t* data, uint32_t len, uint32_t /*timeoutMs*/) override {
+    const uint32_t taken = answers_.Take(data, len);
+    return {taken == 0 ? platform::PipeStatus::kTimedOut : platform::PipeStatus::kDone, taken, 0};
   }
   void Cancel() override {}
 

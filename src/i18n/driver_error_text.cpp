@@ -33,11 +33,11 @@ LanguageText DriverLanguageFilePath(uint32_t modelSerial, bool firstGen,
   if (row == nullptr) return LanguageText();
   FixedText<kTextCapacity + 1> name;
   name.Append("ox");
-  AppendLanguageTag(name, os, language);
+  AppendLanguageTag(name, language);
   name.Append(row->driverCode);
   name.Append(".ini");
-  std::string path = os.GetSpoolDriverDir(true);
-  path += os.PathSeparator();
+  std::string path = os.GetDriverDir();
+  path += '/';
   path += name.view();
   // A cut path would name some other file; a folder that long has no driver texts.
   if (path.size() >= kTextCapacity) return LanguageText();

@@ -14,9 +14,9 @@ namespace kiln::i18n {
 // The section of the language-monitor file whose keys are the English messages.
 inline constexpr const char* kLanguageMonitorSection = "LANGUAGE_MONITOR";
 
-// The driver's language-monitor file of a model: the spool driver folder (version-3
-// flag set), then "ox", the language tag, the model's driver code and ".ini", for
-// example ...\spool\drivers\w32x86\3\oxengqpc.ini for model 7 on English Windows XP.
+// The driver's language-monitor file of a model: the driver folder, then "ox", the
+// language tag, the model's driver code and ".ini", for example
+// /usr/share/kiln/drivers/oxengqpc.ini for model 7 in English.
 // The driver code comes from the first-generation table when firstGen is set. Empty
 // when that table has no row for the model, or when the name would not fit in 1023
 // characters.

@@ -48,9 +48,8 @@ const char* UiLanguageTag(UiLanguageCode code) {
   return code < std::size(kTags) ? kTags[code] : kTags[kUiEnglish];
 }
 
-UiLanguageCode GetUiLanguageCode(platform::PlatformProbes& os, platform::LanguageProbes& language) {
-  std::optional<platform::LangId> id;
-  if (os.GetOsVersionCode() >= platform::kOsWinMe) id = language.GetUserDefaultUILanguage();
+UiLanguageCode GetUiLanguageCode(platform::LanguageProbes& language) {
+  const std::optional<platform::LangId> id = language.GetUserDefaultUILanguage();
   return UiLanguageCodeFromLangId(id ? *id : language.GetUserDefaultLangID());
 }
 

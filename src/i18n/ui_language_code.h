@@ -4,7 +4,6 @@
 #include <cstdint>
 
 #include "platform/fixed_text.h"
-#include "platform/os_probes.h"
 #include "platform/ui_language.h"
 
 // The user-interface language as Kiln's small language code, and its three-letter tag:
@@ -34,17 +33,16 @@ UiLanguageCode UiLanguageCodeFromLangId(platform::LangId id);
 // "prt", "rus", "pol"); "eng" for a value outside the table.
 const char* UiLanguageTag(UiLanguageCode code);
 
-// The user's language: the UI language when the system has one (version code 4 or
-// more and the probe answers), else the user's default language.
+// The user's language: the UI language when the probe reports one, else the user's
+// default language.
 UiLanguageCode GetUiLanguageCode(
-    platform::PlatformProbes& os = platform::SystemProbes(),
     platform::LanguageProbes& language = platform::SystemLanguageProbes());
 
 // Appends the tag of the user's language to text (cut when it does not fit).
 template <std::size_t N>
-void AppendLanguageTag(FixedText<N>& text, platform::PlatformProbes& os = platform::SystemProbes(),
+void AppendLanguageTag(FixedText<N>& text,
                        platform::LanguageProbes& language = platform::SystemLanguageProbes()) {
-  text.Append(UiLanguageTag(GetUiLanguageCode(os, language)));
+  text.Append(UiLanguageTag(GetUiLanguageCode(language)));
 }
 
 }  // namespace kiln::i18n

@@ -71,11 +71,6 @@ struct PrinterModel {
 // Row 0 is the start row, rows 1 to 38 are the models (row index = serial number),
 // row 39 is the end sentinel (vidPid 0xFFFFFFFF).
 extern const PrinterModel ModelTable[40];
-// Interface GUIDs in registry form, indexed by serial number 0 to 39, then nullptr.
-extern const char* const ModelInterfaceGuids[41];
-// The interface GUIDs of the first-generation drivers of models 1 and 2 (entry 0 is
-// the all-zero GUID).
-extern const char* const LegacyInterfaceGuids[3];
 // The start row and the first-generation rows of models 1 and 2 (no end sentinel).
 extern const PrinterModel FirstGenModelTable[3];
 

@@ -14,25 +14,33 @@
 
 namespace kiln::platform {
 
-uint32_t WinErrorFromErrno(int errnoValue) {
+PipeResult PipeResultFromErrno(int errnoValue, uint32_t bytes) {
+  PipeResult result{PipeStatus::kFailed, bytes, errnoValue};
   switch (errnoValue) {
     case 0:
-      return win_error::kNone;
+      result.status = PipeStatus::kDone;
+      break;
     case EAGAIN:
-      return win_error::kIoPending;
+    case ETIMEDOUT:
+      result.status = PipeStatus::kTimedOut;
+      break;
+    case ENODEV:
+    case EIO:
+      result.status = PipeStatus::kGone;
+      break;
     case EPROTO:
     case EILSEQ:
-      return win_error::kCrc;
+      result.status = PipeStatus::kDataError;
+      break;
     case EINVAL:
     case ENOTTY:
     case EBADF:
-      return win_error::kInvalidFunction;
-    case ENODEV:
-    case EIO:
+      result.status = PipeStatus::kRefused;
+      break;
     default:
-      // ENODEV, EIO and anything unexpected: the device is gone or unusable.
-      return win_error::kGenFailure;
+      break;
   }
+  return result;
 }
 
 namespace {
@@ -87,29 +95,10 @@ bool HungUp(int fd) {
   return ::poll(&entry, 1, 0) > 0 && (entry.revents & (POLLHUP | POLLERR | POLLNVAL)) != 0;
 }
 
-PipeTransfer Failed(PipeTransfer transfer, int errnoValue, uint32_t bytes) {
-  transfer.completed = false;
-  transfer.completionError = WinErrorFromErrno(errnoValue);
-  transfer.bytes = bytes;
-  return transfer;
-}
-
 // The end of a transfer whose wait did not find the node ready.
-PipeTransfer Unready(Readiness readiness, PipeTransfer transfer, uint32_t bytes, int error) {
-  if (readiness == Readiness::kTimedOut) {
-    transfer.completed = false;
-    transfer.completionError = win_error::kIoIncomplete;
-    transfer.bytes = bytes;
-    return transfer;
-  }
-  return Failed(transfer, readiness == Readiness::kLost ? kDeviceLost : error, bytes);
-}
-
-// A transfer of 0 bytes is complete before it starts.
-PipeTransfer NothingToMove() {
-  PipeTransfer transfer;
-  transfer.completedAtOnce = true;
-  return transfer;
+PipeResult Unready(Readiness readiness, uint32_t bytes, int error) {
+  if (readiness == Readiness::kTimedOut) return PipeResultFromErrno(ETIMEDOUT, bytes);
+  return PipeResultFromErrno(readiness == Readiness::kLost ? kDeviceLost : error, bytes);
 }
 
 class LpPipe final : public PipeFile {
@@ -117,27 +106,18 @@ class LpPipe final : public PipeFile {
   explicit LpPipe(std::shared_ptr<NodeFile> node) : node_(std::move(node)) {}
 
   // usblp queues at most 8192 bytes per write() and accepts the next piece once the
-  // previous one reached the printer; the transfer is complete when every byte was
-  // queued and poll reports POLLOUT (the last piece went out).
-  PipeTransfer Write(const uint8_t* data, uint32_t len, uint32_t timeoutMs) override {
-    if (len == 0) return NothingToMove();
-    PipeTransfer transfer;
+  // previous one reached the printer; the transfer is done when every byte was queued and
+  // poll reports POLLOUT (the last piece went out).
+  PipeResult Write(const uint8_t* data, uint32_t len, uint32_t timeoutMs) override {
+    if (len == 0) return PipeResultFromErrno(0, 0);
     const Deadline deadline(timeoutMs);
     const int fd = node_->get();
     uint32_t done = 0;
-    bool started = false;
     for (;;) {
       if (done < len) {
         const ssize_t n = ::write(fd, data + done, len - done);
         if (n < 0 && errno == EINTR) continue;
-        if (n < 0 && errno != EAGAIN) {
-          if (!started) transfer.startError = WinErrorFromErrno(errno);
-          return Failed(transfer, errno, done);
-        }
-        if (!started) {
-          started = true;
-          transfer.startError = win_error::kIoPending;
-        }
+        if (n < 0 && errno != EAGAIN) return PipeResultFromErrno(errno, done);
         if (n > 0) {
           done += static_cast<uint32_t>(n);
           continue;  // queue as much as the node takes before waiting
@@ -145,49 +125,30 @@ class LpPipe final : public PipeFile {
       }
       int error = 0;
       const Readiness readiness = WaitFor(fd, POLLOUT, deadline, &error);
-      if (readiness != Readiness::kReady) return Unready(readiness, transfer, done, error);
-      if (done == len) {
-        transfer.completed = true;
-        transfer.bytes = done;
-        return transfer;
-      }
+      if (readiness != Readiness::kReady) return Unready(readiness, done, error);
+      if (done == len) return PipeResultFromErrno(0, done);
     }
   }
 
-  // Reads return what has arrived; with nothing there yet, the transfer is pending
-  // until poll reports POLLIN or the time-out ends it.
-  PipeTransfer Read(uint8_t* data, uint32_t len, uint32_t timeoutMs) override {
-    if (len == 0) return NothingToMove();
-    PipeTransfer transfer;
+  // Reads return what has arrived; with nothing there yet, the read waits until poll
+  // reports POLLIN or the time-out ends it.
+  PipeResult Read(uint8_t* data, uint32_t len, uint32_t timeoutMs) override {
+    if (len == 0) return PipeResultFromErrno(0, 0);
     const Deadline deadline(timeoutMs);
     const int fd = node_->get();
-    bool pending = false;
     for (;;) {
       const ssize_t n = ::read(fd, data, len);
       if (n < 0 && errno == EINTR) continue;
       // 0 bytes from a node that has not hung up is an empty transfer (the printer sent
-      // a zero-length packet): it completes with nothing and the node stays open.
+      // a zero-length packet): it is done with nothing and the node stays open.
       if (n > 0 || (n == 0 && !HungUp(fd))) {
-        if (!pending) {
-          transfer.completedAtOnce = true;
-        } else {
-          transfer.completed = true;
-        }
-        transfer.bytes = static_cast<uint32_t>(n);
-        return transfer;
+        return PipeResultFromErrno(0, static_cast<uint32_t>(n));
       }
       const int error = n == 0 ? kDeviceLost : errno;
-      if (error != EAGAIN) {
-        if (!pending) transfer.startError = WinErrorFromErrno(error);
-        return Failed(transfer, error, 0);
-      }
-      if (!pending) {
-        pending = true;
-        transfer.startError = win_error::kIoPending;
-      }
+      if (error != EAGAIN) return PipeResultFromErrno(error, 0);
       int waitError = 0;
       const Readiness readiness = WaitFor(fd, POLLIN, deadline, &waitError);
-      if (readiness != Readiness::kReady) return Unready(readiness, transfer, 0, waitError);
+      if (readiness != Readiness::kReady) return Unready(readiness, 0, waitError);
     }
   }
 

@@ -7,10 +7,12 @@
 
 namespace kiln::platform {
 
-// The Windows error that an errno value of the lp node stands for: EAGAIN is
-// "pending", ENODEV and EIO are "device lost", EPROTO and EILSEQ the CRC error.
-// Every failure of the node is mapped here and nowhere else.
-uint32_t WinErrorFromErrno(int errnoValue);
+// How a transfer on the lp node ends, from the errno it ended with (0: it finished) and
+// the bytes it moved: EAGAIN or ETIMEDOUT (nothing came before the time-out) time out,
+// ENODEV and EIO mean the printer is gone, EPROTO and EILSEQ are data errors, EINVAL,
+// ENOTTY and EBADF a transfer the node refuses; any other errno fails with itself. Every
+// errno of the node is translated here and nowhere else.
+PipeResult PipeResultFromErrno(int errnoValue, uint32_t bytes);
 
 // Opens printer nodes (/dev/usb/lpN, or a PTY standing in for one) read-write and
 // non-blocking. Pipes opened on the same path share one open file, because usblp

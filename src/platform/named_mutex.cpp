@@ -19,8 +19,6 @@ namespace kiln::platform {
 
 namespace {
 
-constexpr std::string_view kGlobalPrefix = "Global\\";
-
 bool IsPlainNameCharacter(char c) {
   return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '.' ||
          c == '_' || c == '-';
@@ -186,10 +184,8 @@ LockFolders CurrentLockFolders() {
   return folders;
 }
 
-std::string LockFilePath(std::string_view mutexName, const LockFolders& folders) {
-  const bool global = mutexName.substr(0, kGlobalPrefix.size()) == kGlobalPrefix;
-  if (global) mutexName.remove_prefix(kGlobalPrefix.size());
-  std::string path = global ? folders.global : folders.local;
+std::string LockFilePath(std::string_view mutexName, LockScope scope, const LockFolders& folders) {
+  std::string path = scope == LockScope::kEveryUser ? folders.global : folders.local;
   path += '/';
   for (const char c : mutexName) {
     if (IsPlainNameCharacter(c)) {
@@ -204,14 +200,15 @@ std::string LockFilePath(std::string_view mutexName, const LockFolders& folders)
   return path;
 }
 
-std::unique_ptr<NamedMutex> OpenNamedMutex(std::string_view mutexName) {
-  return OpenNamedMutex(mutexName, CurrentLockFolders());
+std::unique_ptr<NamedMutex> OpenNamedMutex(std::string_view mutexName, LockScope scope) {
+  return OpenNamedMutex(mutexName, scope, CurrentLockFolders());
 }
 
-std::unique_ptr<NamedMutex> OpenNamedMutex(std::string_view mutexName, const LockFolders& folders) {
-  const bool global = mutexName.substr(0, kGlobalPrefix.size()) == kGlobalPrefix;
+std::unique_ptr<NamedMutex> OpenNamedMutex(std::string_view mutexName, LockScope scope,
+                                           const LockFolders& folders) {
+  const bool global = scope == LockScope::kEveryUser;
   if (!EnsureLockFolder(global ? folders.global : folders.local, global)) return nullptr;
-  auto lock = SharedProcessLock(LockFilePath(mutexName, folders), global);
+  auto lock = SharedProcessLock(LockFilePath(mutexName, scope, folders), global);
   if (!lock) return nullptr;
   return std::make_unique<FileNamedMutex>(std::move(lock));
 }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstdint>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -28,10 +29,14 @@ bool EnsureLockFolder(const std::string& folder, bool shared);
 // else the defaults above.
 LockFolders CurrentLockFolders();
 
-// The lock file for a mutex name: a name beginning with "Global\" lives in the global
-// folder, any other in the local one; characters that are not letters, digits, '.',
-// '_' or '-' are written as %XX so that any name gives one flat file name.
-std::string LockFilePath(std::string_view mutexName, const LockFolders& folders);
+// Who shares a named mutex: the processes of this user (its lock file in the local
+// folder) or those of every user (the global folder).
+enum class LockScope : uint8_t { kThisUser, kEveryUser };
+
+// The lock file for a mutex name in the folder of its scope; characters that are not
+// letters, digits, '.', '_' or '-' are written as %XX so that any name gives one flat
+// file name.
+std::string LockFilePath(std::string_view mutexName, LockScope scope, const LockFolders& folders);
 
 // A named mutex shared by every process that opens the same name: an exclusive
 // open-file-description lock on the name's lock file, released by the kernel when the
@@ -50,7 +55,8 @@ class NamedMutex {
 // Creates (or opens) the mutex; nullptr when its folder cannot be trusted or its lock
 // file cannot be opened (a symlink or anything but a regular file in its place). Destroying
 // it gives back whatever its owner still holds.
-std::unique_ptr<NamedMutex> OpenNamedMutex(std::string_view mutexName);
-std::unique_ptr<NamedMutex> OpenNamedMutex(std::string_view mutexName, const LockFolders& folders);
+std::unique_ptr<NamedMutex> OpenNamedMutex(std::string_view mutexName, LockScope scope);
+std::unique_ptr<NamedMutex> OpenNamedMutex(std::string_view mutexName, LockScope scope,
+                                           const LockFolders& folders);
 
 }  // namespace kiln::platform

@@ -5,46 +5,46 @@
 
 namespace kiln::platform {
 
-// Windows error codes that the link's trace lines and result codes are defined by. The
-// Linux pipe implementation maps errno values to these in exactly one place.
-namespace win_error {
-inline constexpr uint32_t kNone = 0;
-inline constexpr uint32_t kInvalidFunction = 1;
-inline constexpr uint32_t kGenFailure = 31;  // the device went away
-inline constexpr uint32_t kCrc = 23;         // data error (cyclic redundancy check)
-inline constexpr uint32_t kOperationAborted = 995;
-inline constexpr uint32_t kIoIncomplete = 996;  // not finished when the wait ended
-inline constexpr uint32_t kIoPending = 997;
-}  // namespace win_error
+// How one bulk transfer on a printer's pipe ended. Each pipe implementation translates
+// its own operating system's errors into these at its own boundary (the lp node does so
+// from errno in one place); the link decides from them alone.
+enum class PipeStatus : uint8_t {
+  kDone,       // the transfer finished; `bytes` moved (fewer than asked only where noted)
+  kTimedOut,   // the time-out ended it before it finished
+  kGone,       // the printer left USB, or the node no longer answers (hang-up)
+  kDataError,  // the bus garbled the transfer (CRC, bit-stuffing, babble)
+  kRefused,    // the node does not take this kind of transfer at all
+  kFailed,     // any other failure; `error` tells which
+};
 
-// What one bulk transfer did, in the two steps the link traces: the start of the
-// transfer, then its completion after waiting at most the time-out.
-struct PipeTransfer {
-  // Start: true when the data moved before the call returned (no wait needed).
-  bool completedAtOnce = false;
-  // Start: when not at once, kIoPending or the error the start failed with.
-  uint32_t startError = win_error::kNone;
-  // Completion: false when the transfer had not finished when the wait ended, or failed.
-  bool completed = false;
-  // Completion: kNone, kIoIncomplete (time-out), kCrc, or the failure's error.
-  uint32_t completionError = win_error::kNone;
-  // Bytes moved (valid when completedAtOnce or completed).
+// The one result of a transfer. `bytes` counts what moved, also when the transfer did not
+// finish; `error` is the operating system's own error number behind a failure (errno on
+// Linux), 0 when there is none, and is meant for trace lines only.
+struct PipeResult {
+  PipeStatus status = PipeStatus::kDone;
   uint32_t bytes = 0;
+  int error = 0;
 };
 
 // One open bulk pipe of a printer: the device node on Linux, the in-process virtual
-// printer in unit tests. A transfer moves at most len bytes; timeoutMs 0 waits without
-// limit. A transfer that does not finish in time is abandoned (its data may or may not
-// have moved; the link closes the pipe afterwards, as it must).
+// printer in unit tests. The link owns it; destroying it closes it (nodes shared by
+// several pipes close with the last of them).
 class PipeFile {
  public:
   virtual ~PipeFile() = default;
-  virtual PipeTransfer Write(const uint8_t* data, uint32_t len, uint32_t timeoutMs) = 0;
-  virtual PipeTransfer Read(uint8_t* data, uint32_t len, uint32_t timeoutMs) = 0;
-  // Abandons pending I/O (the link's CancelIo).
+  // Moves at most len bytes to the printer, waiting at most timeoutMs (0: no limit).
+  // kDone once every byte reached the printer (a pipe that cannot tell may report fewer;
+  // the link writes the rest again); kTimedOut when the time ran out first, in which case
+  // some of the data may have moved and the pipe must not be used again.
+  virtual PipeResult Write(const uint8_t* data, uint32_t len, uint32_t timeoutMs) = 0;
+  // Reads what the printer sends, at most len bytes, waiting at most timeoutMs (0: no
+  // limit) for the first of them. kDone with what arrived, which may be fewer than len and
+  // 0 for a zero-length packet; kTimedOut when nothing arrived in time.
+  virtual PipeResult Read(uint8_t* data, uint32_t len, uint32_t timeoutMs) = 0;
+  // Abandons whatever the pipe still has under way; the pipe stays open.
   virtual void Cancel() = 0;
-  // The number that stands for this pipe's handle in trace lines (the file descriptor
-  // on Linux); never 0, which the traces use for "no pipe".
+  // The number that stands for this pipe in trace lines (the file descriptor on Linux);
+  // never 0, which the traces use for "no pipe".
   virtual int TraceHandle() const { return 1; }
 };
 

@@ -2,32 +2,26 @@
 
 #include <cctype>
 
-#include "platform/pipe_file.h"
-
 namespace kiln::usb {
 
-std::string IoRightName(std::string_view devicePath, platform::OsVersionCode code) {
+std::string IoRightName(std::string_view devicePath) {
   std::string name;
-  if (code >= platform::kOsWin2000) {
-    const std::string_view rest = devicePath.size() > 4 ? devicePath.substr(4) : std::string_view();
-    for (const char c : rest) {
-      if (c != '\\') name += c;
-    }
-  } else {
-    name = devicePath;
+  const std::string_view rest = devicePath.size() > 4 ? devicePath.substr(4) : std::string_view();
+  for (const char c : rest) {
+    if (c != '\\') name += c;
   }
   for (char& c : name) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
   return name;
 }
 
-uint32_t IoRight::Set(std::string_view devicePath, platform::OsVersionCode code) {
+bool IoRight::Set(std::string_view devicePath) {
   enabled_ = true;
-  if (local_ != nullptr) return 0;
-  if (devicePath.empty()) return platform::win_error::kGenFailure;
-  const std::string name = IoRightName(devicePath, code);
-  local_ = platform::OpenNamedMutex(name);
-  if (code >= platform::kOsWin2000) global_ = platform::OpenNamedMutex("Global\\" + name);
-  return local_ != nullptr ? 0 : platform::win_error::kGenFailure;
+  if (local_ != nullptr) return true;
+  if (devicePath.empty()) return false;
+  const std::string name = IoRightName(devicePath);
+  local_ = platform::OpenNamedMutex(name, platform::LockScope::kThisUser);
+  global_ = platform::OpenNamedMutex(name, platform::LockScope::kEveryUser);
+  return local_ != nullptr;
 }
 
 bool IoRight::Wait() {

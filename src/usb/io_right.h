@@ -6,24 +6,22 @@
 #include <string_view>
 
 #include "platform/named_mutex.h"
-#include "platform/os_probes.h"
 
 namespace kiln::usb {
 
-// The name the I/O right of a printer is derived from: from Windows 2000 on (code 5 or
-// more) the device path without its first 4 characters and without backslashes, before
-// that the path unchanged; lower-case either way. The local mutex carries this name,
-// the global one "Global\" and this name.
-std::string IoRightName(std::string_view devicePath, platform::OsVersionCode code);
+// The name the I/O right of a printer is derived from: the device path without its first
+// 4 characters ("/dev"), without backslashes, in lower case. Both mutexes carry it, and
+// every version of the program must derive the same name to exclude one another.
+std::string IoRightName(std::string_view devicePath);
 
 // The pair of inter-process mutexes that serialises command transactions on one
-// printer among every process and link using it.
+// printer among every process and link using it: one shared by this user's processes,
+// one by every user's.
 class IoRight {
  public:
   // Enables the right and, unless the local mutex exists already or the path is
-  // empty, creates the mutexes (the global one from Windows 2000 on). 0 when the local
-  // mutex exists afterwards, else a Windows error.
-  uint32_t Set(std::string_view devicePath, platform::OsVersionCode code);
+  // empty, creates both mutexes. True when the local mutex exists afterwards.
+  bool Set(std::string_view devicePath);
   // When enabled: waits for the local, then the global mutex (each when it exists).
   // False when one could not be taken; then neither is held.
   bool Wait();

@@ -26,7 +26,7 @@ enum class [[nodiscard]] ResultCode : uint8_t{
     kReadNothing = 0x27,         // the read completed with 0 bytes
     kReadShort = 0x28,           // the read completed with fewer bytes than asked
     kReadCrc = 0x29,             // CRC error; the pipe is closed
-    kPipeClosed = 0x42,          // SingleRead / SingleWrite on a closed pipe
+    kPipeClosed = 0x42,          // a read or write on a closed pipe
     kNoLink = 0x61,
     kPayloadTooLong = 0x71,
 };

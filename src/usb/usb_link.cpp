@@ -6,11 +6,6 @@
 
 namespace kiln::usb {
 
-namespace {
-constexpr uint32_t kChunk = 0x40000;        // 256 KiB
-constexpr uint32_t kWin2000Chunk = 0x1000;  // 4 KiB
-}  // namespace
-
 LinkServices LinkServices::Default() {
   return LinkServices{&platform::SystemProbes(), &platform::SystemPipeOpener(),
                       &SystemPrinterNodes(), &platform::SystemClock()};
@@ -21,10 +16,7 @@ CUsbLink::CUsbLink() : CUsbLink(LinkServices::Default()) {
 }
 
 CUsbLink::CUsbLink(const LinkServices& services)
-    : services_(services),
-      osVersion_(services.probes->GetOsVersionCode()),
-      ioRight_(std::make_unique<IoRight>()),
-      chunk_(osVersion_ == platform::kOsWin2000 ? kWin2000Chunk : kChunk) {}
+    : services_(services), ioRight_(std::make_unique<IoRight>()) {}
 
 CUsbLink::~CUsbLink() {
   CloseIOChannel();
@@ -34,18 +26,15 @@ OpenResult CUsbLink::OpenPipes() {
   struct PipeToOpen {
     LinkPipe* pipe;
     uint8_t bit;
-    const char* suffix;  // before Windows 2000 each pipe is its own file below the path
   };
-  const PipeToOpen pipes[] = {{&m_hPipeR, kPipeRead, "\\PIPE00"},
-                              {&m_hPipeW, kPipeWrite, "\\PIPE01"},
-                              {&m_hPipeS, kPipeStatus, "\\PIPE02"}};
+  // Every pipe is a pipe of the one printer node.
+  const PipeToOpen pipes[] = {
+      {&readPipe_, kPipeRead}, {&writePipe_, kPipeWrite}, {&statusPipe_, kPipeStatus}};
   uint8_t opened = 0;
   for (const PipeToOpen& entry : pipes) {
     if ((pipeMask_ & entry.bit) == 0) continue;
     entry.pipe->Close();
-    FixedText<260> path = devicePath_.view();
-    if (osVersion_ < platform::kOsWin2000) path.Append(entry.suffix);
-    entry.pipe->Open(services_.pipes->Open(path.c_str()));
+    entry.pipe->Open(services_.pipes->Open(devicePath_.c_str()));
     if (entry.pipe->IsOpen()) opened |= entry.bit;
   }
   if (opened == pipeMask_) {
@@ -62,9 +51,9 @@ bool CUsbLink::IsChannelOpen() const {
 
 void CUsbLink::CloseIOChannel() {
   open_ = false;
-  m_hPipeR.Close();
-  m_hPipeW.Close();
-  m_hPipeS.Close();
+  readPipe_.Close();
+  writePipe_.Close();
+  statusPipe_.Close();
   ioRight_->Close();
 }
 
@@ -73,13 +62,14 @@ void CUsbLink::Finish() {
 }
 
 void CUsbLink::CancelPipes() {
-  m_hPipeR.Cancel();
-  m_hPipeW.Cancel();
-  m_hPipeS.Cancel();
+  readPipe_.Cancel();
+  writePipe_.Cancel();
+  statusPipe_.Cancel();
 }
 
-uint32_t CUsbLink::SetIORight() {
-  return ioRight_->Set(devicePath_.view(), osVersion_);
+void CUsbLink::SetIORight() {
+  // A right that cannot be set up leaves transactions unguarded.
+  (void)ioRight_->Set(devicePath_.view());
 }
 
 bool CUsbLink::WaitIORight() {

@@ -56,6 +56,7 @@ inline constexpr uint8_t kPipeStatus = 0x04;
 
 // The operating-system services a link stands on; production code uses Default().
 struct LinkServices {
+  // Not consulted by the link itself; kept so that every caller builds its services alike.
   platform::PlatformProbes* probes;
   platform::PipeOpener* pipes;
   PrinterNodeSource* nodes;
@@ -102,31 +103,29 @@ class CUsbLink final : public CommandChannel {
   bool ReleaseIORight() override;
 
   // State the protocol layer and the download read.
-  uint32_t modelSerial() const override { return m_dwModelSN; }
-  platform::OsVersionCode osVersionCode() const { return osVersion_; }
+  uint32_t modelSerial() const override { return modelSerial_; }
   const char* devicePath() const { return devicePath_.c_str(); }
   // The identity (see PrinterIdentities) of the device last found.
   const std::string& identity() const { return identity_; }
   // The USB serial number of the device last found; empty when it has none.
   const std::string& serial() const { return serial_; }
-  uint32_t readTimeOut() const { return m_dwTimeOutR; }
-  uint32_t writeTimeOut() const { return m_dwTimeOutW; }
+  uint32_t readTimeOut() const { return readTimeOut_; }
+  uint32_t writeTimeOut() const { return writeTimeOut_; }
   void SetTimeOuts(uint32_t readMs, uint32_t writeMs) {
-    m_dwTimeOutR = readMs;
-    m_dwTimeOutW = writeMs;
+    readTimeOut_ = readMs;
+    writeTimeOut_ = writeMs;
   }
   log::DebugLog& log() override { return log_; }
   platform::Clock& clock() override { return *services_.clock; }
 
  private:
   LinkServices services_;
-  uint32_t m_dwModelSN = 0;
-  platform::OsVersionCode osVersion_ = platform::kOsOther;
+  uint32_t modelSerial_ = 0;
   FixedText<260> devicePath_;
   std::string identity_;
   std::string serial_;
-  uint32_t m_dwTimeOutR = 5000;
-  uint32_t m_dwTimeOutW = 5000;
+  uint32_t readTimeOut_ = 5000;
+  uint32_t writeTimeOut_ = 5000;
   log::DebugLog log_;
 
   // Discovery (usb_link_discovery.cpp). Everything one open looks at comes from one
@@ -135,17 +134,14 @@ class CUsbLink final : public CommandChannel {
   OpenResult OpenFrom(const std::vector<platform::UsbPrinterNode>& nodes, uint32_t modelSerial,
                       uint32_t instanceIndex, uint32_t enumMode, uint8_t pipeMask);
   void Select(const platform::UsbPrinterNode* node);
-  uint32_t SetIORight();
+  void SetIORight();
 
   bool open_ = false;
-  InPipe m_hPipeR;
-  OutPipe m_hPipeW;
-  InPipe m_hPipeS;
+  InPipe readPipe_;
+  OutPipe writePipe_;
+  InPipe statusPipe_;
   std::unique_ptr<IoRight> ioRight_;
   uint8_t pipeMask_ = kPipeRead | kPipeWrite;
-  uint32_t chunk_ = 0;
-  uint32_t m_dwInstIndex = 0;
-  uint32_t m_dwEnumMode = 0;
 };
 
 }  // namespace kiln::usb

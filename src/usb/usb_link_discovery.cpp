@@ -63,19 +63,15 @@ OpenResult CUsbLink::OpenIOChannel(uint32_t modelSerial, uint32_t instanceIndex,
 
 OpenResult CUsbLink::OpenFrom(const std::vector<UsbPrinterNode>& nodes, uint32_t modelSerial,
                               uint32_t instanceIndex, uint32_t enumMode, uint8_t pipeMask) {
-  m_dwEnumMode = enumMode;
   pipeMask_ = pipeMask;
-  m_dwModelSN = modelSerial;
-  m_dwInstIndex = instanceIndex;
+  modelSerial_ = modelSerial;
   CloseIOChannel();
 
   const std::vector<const UsbPrinterNode*> candidates = ModelNodes(nodes, modelSerial, enumMode);
-  const auto dwDevNum = static_cast<uint32_t>(candidates.size());
-  log_.LogPrint(
-      2,
-      "In OpenIOChannel, m_dwModelSN = %d, m_dwInstIndex = %d, m_dwEnumMode = %d, dwDevNum = %d\n",
-      m_dwModelSN, m_dwInstIndex, m_dwEnumMode, dwDevNum);
-  if (dwDevNum == 0) return kOpenNoDevice;
+  const auto found = static_cast<uint32_t>(candidates.size());
+  log_.LogPrint(2, "In OpenIOChannel, model = %d, instance = %d, enum mode = %d, printers = %d\n",
+                modelSerial_, instanceIndex, enumMode, found);
+  if (found == 0) return kOpenNoDevice;
 
   // Instance indices count from 1; index 0 selects nothing.
   const UsbPrinterNode* selected = nullptr;
@@ -84,7 +80,7 @@ OpenResult CUsbLink::OpenFrom(const std::vector<UsbPrinterNode>& nodes, uint32_t
       return node.nodeNumber + 1 == instanceIndex;
     });
     if (numbered != nodes.end()) selected = &*numbered;
-  } else if (instanceIndex - 1 < dwDevNum) {
+  } else if (instanceIndex - 1 < found) {
     selected = candidates[instanceIndex - 1];
   }
   Select(selected);
@@ -93,7 +89,7 @@ OpenResult CUsbLink::OpenFrom(const std::vector<UsbPrinterNode>& nodes, uint32_t
   const OpenResult code = OpenPipes();
   if (code != kOpenOk) return code;
   services_.clock->Sleep(kPauseAfterOpenMs);
-  (void)SetIORight();  // a right that cannot be set up leaves transactions unguarded
+  SetIORight();
   return kOpenOk;
 }
 
@@ -111,9 +107,9 @@ void CUsbLink::Select(const UsbPrinterNode* node) {
   identity_ = IdentityOf(*node);
   serial_ = node->serial;
   const uint32_t vidPid = VidPidOf(*node);
-  if (vidPid == VidPidOfModel(m_dwModelSN)) return;
+  if (vidPid == VidPidOfModel(modelSerial_)) return;
   const uint32_t corrected = models::ModelSerialFromVidPid(vidPid);
-  if (corrected != 0) m_dwModelSN = corrected;
+  if (corrected != 0) modelSerial_ = corrected;
 }
 
 uint32_t CUsbLink::CountDevices(uint32_t modelSerial, uint32_t enumMode) {

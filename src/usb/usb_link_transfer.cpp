@@ -1,8 +1,9 @@
 // The link's transfers: buffers cut into chunks, one bounded transfer per chunk, write
-// retries, and closing a pipe whose transfer did not complete. The caller's buffers are
+// retries, and closing a pipe whose transfer did not finish. The caller's buffers are
 // used as they are; nothing here allocates.
 
 #include <algorithm>
+#include <cstdio>
 #include <cstring>
 
 #include "usb/usb_link.h"
@@ -12,53 +13,67 @@ namespace kiln::usb {
 namespace {
 
 using log::TraceAddress;
-using platform::PipeTransfer;
-namespace win_error = platform::win_error;
+using platform::PipeResult;
+using platform::PipeStatus;
 
-// A write that keeps completing with 0 bytes is given up after this many retries.
-constexpr uint32_t kWriteRetryLimit = 5;
+// The most one transfer moves: a buffer goes out and comes in in pieces of this size.
+constexpr uint32_t kChunkBytes = 0x40000;  // 256 KiB
 constexpr uint32_t kFailedWriteDumpBytes = 10;
-// What the trace reports as the wait's outcome: the event signalled, or the time-out.
-constexpr int kWaitObject0 = 0;
-constexpr int kWaitTimeout = 258;
 
-int WaitResult(const PipeTransfer& transfer) {
-  return !transfer.completed && transfer.completionError == win_error::kIoIncomplete ? kWaitTimeout
-                                                                                     : kWaitObject0;
+// How a transfer that did not finish ended, in words for the trace.
+const char* EndingOf(PipeStatus status) {
+  switch (status) {
+    case PipeStatus::kDone:
+      return "done";
+    case PipeStatus::kTimedOut:
+      return "timed out";
+    case PipeStatus::kGone:
+      return "printer gone";
+    case PipeStatus::kDataError:
+      return "data error";
+    case PipeStatus::kRefused:
+      return "refused by the node";
+    case PipeStatus::kFailed:
+      break;
+  }
+  return "failed";
 }
 
-// The error a failed transfer reports: its completion error, else the error it
-// failed to start with.
-uint32_t FailureError(const PipeTransfer& transfer) {
-  return transfer.completionError != win_error::kNone ? transfer.completionError
-                                                      : transfer.startError;
-}
+// ", errno N (text)" for a failure with the operating system's error behind it; empty
+// without one.
+struct ErrnoNote {
+  explicit ErrnoNote(const PipeResult& result) {
+    if (result.error != 0) {
+      std::snprintf(text, sizeof text, ", errno %d (%s)", result.error,
+                    std::strerror(result.error));
+    }
+  }
+  char text[96] = {};
+};
 
 }  // namespace
 
 ResultCode CUsbLink::WriteData(const uint8_t* data, uint32_t count, uint32_t* written) {
-  log_.LogPrint(
-      2, "Begin CUsbLink::WriteData, dwBytesToWrite = %d, m_hPipeW = %d, m_dwTimeOutW = %d,\n",
-      count, m_hPipeW.TraceHandle(), m_dwTimeOutW);
+  log_.LogPrint(2, "Begin CUsbLink::WriteData, bytes = %d, write pipe = %d, time-out = %d,\n",
+                count, writePipe_.TraceHandle(), writeTimeOut_);
   uint32_t ignored = 0;
   uint32_t& total = written != nullptr ? *written : ignored;
   total = 0;
   if (data == nullptr) return ResultCode::kWritePointerInvalid;
-  if (!m_hPipeW.IsOpen()) return ResultCode::kWritePipeInvalid;
+  if (!writePipe_.IsOpen()) return ResultCode::kWritePipeInvalid;
 
   ResultCode result = ResultCode::kWritten;
   // The trace shows the link's time-out; the wait on the pipe is in real time.
-  const uint32_t writeLimit = clock().TransferTimeOutMs(m_dwTimeOutW);
+  const uint32_t writeLimit = clock().TransferTimeOutMs(writeTimeOut_);
   const uint8_t* next = data;
   uint32_t remaining = count;
   while (remaining > 0) {
-    const uint32_t piece = std::min(remaining, chunk_);
+    const uint32_t piece = std::min(remaining, kChunkBytes);
     log_.LogHexDump(5, next, piece);
     uint32_t pieceWritten = 0;
-    result = m_hPipeW.SingleWrite(next, piece, &pieceWritten, writeLimit, log_);
-    log_.LogPrint(
-        2, "CUsbLink::WriteData:: SingleWrite return 0x%02X, dwWriteLen = %d, BytesWritten = %d,\n",
-        ToByte(result), piece, pieceWritten);
+    result = writePipe_.Write(next, piece, &pieceWritten, writeLimit, log_);
+    log_.LogPrint(2, "CUsbLink::WriteData, chunk result 0x%02X, chunk = %d, written = %d,\n",
+                  ToByte(result), piece, pieceWritten);
     total += pieceWritten;
     if (pieceWritten == 0) {
       // A chunk that moved nothing ends the write; reported as success it would be
@@ -76,26 +91,24 @@ ResultCode CUsbLink::WriteData(const uint8_t* data, uint32_t count, uint32_t* wr
 }
 
 ResultCode CUsbLink::ReadData(uint8_t* data, uint32_t count, uint32_t* read) {
-  log_.LogPrint(2,
-                "Begin CUsbLink::ReadData, dwBytesToRead = %d, m_hPipeR = %d, m_dwTimeOutR = %d,\n",
-                count, m_hPipeR.TraceHandle(), m_dwTimeOutR);
+  log_.LogPrint(2, "Begin CUsbLink::ReadData, bytes = %d, read pipe = %d, time-out = %d,\n", count,
+                readPipe_.TraceHandle(), readTimeOut_);
   uint32_t ignored = 0;
   uint32_t& total = read != nullptr ? *read : ignored;
   total = 0;
   if (data == nullptr) return ResultCode::kReadPointerInvalid;
-  if (!m_hPipeR.IsOpen()) return ResultCode::kReadPipeInvalid;
+  if (!readPipe_.IsOpen()) return ResultCode::kReadPipeInvalid;
   std::memset(data, 0, count);
 
   ResultCode result = ResultCode::kAnswered;
-  const uint32_t readLimit = clock().TransferTimeOutMs(m_dwTimeOutR);
+  const uint32_t readLimit = clock().TransferTimeOutMs(readTimeOut_);
   uint8_t* next = data;
   uint32_t remaining = count;
   while (remaining > 0) {
-    const uint32_t piece = std::min(remaining, chunk_);
+    const uint32_t piece = std::min(remaining, kChunkBytes);
     uint32_t pieceRead = 0;
-    result = m_hPipeR.SingleRead(next, piece, &pieceRead, readLimit, log_);
-    log_.LogPrint(2,
-                  "CUsbLink::ReadData:: SingleRead return 0x%02X, dwReadLen = %d, BytesRead = %d\n",
+    result = readPipe_.Read(next, piece, &pieceRead, readLimit, log_);
+    log_.LogPrint(2, "CUsbLink::ReadData, chunk result 0x%02X, chunk = %d, read = %d\n",
                   ToByte(result), piece, pieceRead);
     total += pieceRead;
     if (pieceRead == 0) {
@@ -109,157 +122,76 @@ ResultCode CUsbLink::ReadData(uint8_t* data, uint32_t count, uint32_t* read) {
   return result;
 }
 
-ResultCode OutPipe::SingleWrite(const uint8_t* data, uint32_t len, uint32_t* written,
-                                uint32_t timeOutMs, log::DebugLog& log) {
+ResultCode OutPipe::Write(const uint8_t* data, uint32_t len, uint32_t* written, uint32_t timeOutMs,
+                          log::DebugLog& log) {
   *written = 0;
   if (!file_) return ResultCode::kPipeClosed;
 
-  if (timeOutMs == 0) {
-    const PipeTransfer transfer = file_->Write(data, len, 0);
-    if (transfer.completedAtOnce || transfer.completed) {
-      *written = transfer.bytes;
-      return ResultCode::kWritten;
-    }
-    log.LogPrint(3, "CUsbLink::SingleWrite, WriteFile return false, GetLastError = %d,\n",
-                 FailureError(transfer));
-    log.LogPrint(3,
-                 "Parameters:: hPipeW = %d, lpOutData = 0x%08X, dwLen = %d, dwWriteAmount = %d\n",
-                 TraceHandle(), TraceAddress(data), len, *written);
-    Abandon();
-    return ResultCode::kWriteTimeOut;
-  }
-
-  ResultCode result = ResultCode::kWritten;
-  uint32_t retries = 0;
+  uint32_t emptyWrites = 0;
   const uint8_t* next = data;
   uint32_t remaining = len;
-  transfer_ = PipeTransfer{};
-  log.LogPrint(3,
-               "CUsbLink::SingleWrite, before WriteFile(hPipeW=%d), dwLen = %d, dwTimeOut = %d, "
-               "lpOutData = 0x%08X\n",
-               TraceHandle(), remaining, timeOutMs, TraceAddress(next));
   for (;;) {
-    transfer_ = file_->Write(next, remaining, timeOutMs);
-    if (transfer_.completedAtOnce) {
-      *written += transfer_.bytes;
-      return result;
-    }
-    if (transfer_.startError != win_error::kIoPending) {
-      result = ResultCode::kWriteFileError;
-      log.LogPrint(
-          3, "CUsbLink::SingleWrite, WriteFile return not ERROR_IO_PENDING, GetLastError = %d,\n",
-          transfer_.startError);
-      log.LogPrint(3,
-                   "Parameters:: hPipeW = %d, lpOutData = 0x%08X, dwLen = %d, dwWriteAmount = %d, "
-                   "&Overlap = 0x%08X,\n",
-                   TraceHandle(), TraceAddress(next), remaining, *written,
-                   TraceAddress(&transfer_));
-      if (transfer_.startError == win_error::kInvalidFunction) {
+    log.LogPrint(3, "OutPipe::Write, write on node %d, len = %d, time-out = %d, data = 0x%08X\n",
+                 TraceHandle(), remaining, timeOutMs, TraceAddress(next));
+    const PipeResult result = file_->Write(next, remaining, timeOutMs);
+    if (result.status != PipeStatus::kDone) {
+      log.LogPrint(3, "OutPipe::Write, %s after %d bytes%s, written = %d, empty writes = %d\n",
+                   EndingOf(result.status), result.bytes, ErrnoNote(result).text, *written,
+                   emptyWrites);
+      if (result.status == PipeStatus::kRefused && timeOutMs != 0) {
+        // Nothing is under way on a node that refuses writes: the pipe stays usable.
         file_->Cancel();
         return ResultCode::kWriteFileError;
       }
-    }
-    log.LogPrint(3, "CUsbLink::SingleWrite, WaitForSingleObject return = %d,\n",
-                 WaitResult(transfer_));
-    if (!transfer_.completed) {
-      const uint32_t error = FailureError(transfer_);
-      log.LogPrint(3,
-                   "CUsbLink::SingleWrite, GetOverlapResult return false, dwWritten = %d, "
-                   "dwLastError = %d, dwRetry = %d\n",
-                   *written, error, retries);
       log.LogHexDump(3, next, std::min(remaining, kFailedWriteDumpBytes));
       Abandon();
-      return error == win_error::kCrc ? ResultCode::kWriteCrc : ResultCode::kWriteTimeOut;
+      return result.status == PipeStatus::kDataError && timeOutMs != 0 ? ResultCode::kWriteCrc
+                                                                       : ResultCode::kWriteTimeOut;
     }
-    *written += transfer_.bytes;
-    log.LogPrint(3,
-                 "CUsbLink::SingleWrite, GetOverlapResult return true, dwWriteAmount = %d, "
-                 "dwLastError = %d\n",
-                 transfer_.bytes, transfer_.completionError);
-    if (transfer_.bytes >= remaining) {
-      if (retries < kWriteRetryLimit) return result;
-      break;
+    log.LogPrint(3, "OutPipe::Write, wrote %d of %d\n", result.bytes, remaining);
+    if (timeOutMs == 0) {
+      // Without a limit the write waited for the node to take everything it could.
+      *written = result.bytes;
+      return ResultCode::kWritten;
     }
-    if (retries >= kWriteRetryLimit) break;
-    if (transfer_.bytes == 0) ++retries;
-    next += transfer_.bytes;
-    remaining -= transfer_.bytes;
-    log.LogPrint(3,
-                 "CUsbLink::SingleWrite, before WriteFile(hPipeW=%d), dwLen = %d, dwTimeOut = %d, "
-                 "lpOutData = 0x%08X\n",
-                 TraceHandle(), remaining, timeOutMs, TraceAddress(next));
+    *written += result.bytes;
+    if (result.bytes >= remaining) return ResultCode::kWritten;
+    if (emptyWrites >= kWriteRetryLimit) break;
+    if (result.bytes == 0) ++emptyWrites;
+    next += result.bytes;
+    remaining -= result.bytes;
   }
-  // Retry limit: completions kept writing nothing.
+  // Retry limit: writes kept moving nothing.
   if (*written == 0) {
     file_->Cancel();
     return ResultCode::kWriteNoResponse;
   }
-  return *written < len ? ResultCode::kWritePartial : result;
+  return ResultCode::kWritePartial;
 }
 
-ResultCode InPipe::SingleRead(uint8_t* data, uint32_t len, uint32_t* read, uint32_t timeOutMs,
-                              log::DebugLog& log) {
+ResultCode InPipe::Read(uint8_t* data, uint32_t len, uint32_t* read, uint32_t timeOutMs,
+                        log::DebugLog& log) {
   *read = 0;
   if (!file_) return ResultCode::kPipeClosed;
   std::memset(data, 0, len);
 
-  if (timeOutMs == 0) {
-    const PipeTransfer transfer = file_->Read(data, len, 0);
-    if (transfer.completedAtOnce || transfer.completed) {
-      *read = transfer.bytes;
-      return ResultCode::kAnswered;
-    }
-    log.LogPrint(3, "CUsbLink::SingleRead, ReadFile return false, GetLastError = %d,\n",
-                 FailureError(transfer));
-    log.LogPrint(3, "Parameters:: hPipeR = %d, lpInData = %d, dwLen = %d, dwReadAmount = %d\n",
-                 TraceHandle(), TraceAddress(data), len, *read);
+  log.LogPrint(3, "InPipe::Read, read on node %d, len = %d, time-out = %d\n", TraceHandle(), len,
+               timeOutMs);
+  const PipeResult result = file_->Read(data, len, timeOutMs);
+  if (result.status != PipeStatus::kDone) {
+    log.LogPrint(3, "InPipe::Read, %s%s\n", EndingOf(result.status), ErrnoNote(result).text);
     Abandon();
-    return ResultCode::kReadTimeOut;
+    return result.status == PipeStatus::kDataError && timeOutMs != 0 ? ResultCode::kReadCrc
+                                                                     : ResultCode::kReadTimeOut;
   }
-
-  transfer_ = PipeTransfer{};
-  log.LogPrint(
-      3,
-      "Begin CUsbLink::SingleRead, before ReadFile, hPipeR = %d, dwLen = %d, dwReadAmount = %d\n",
-      TraceHandle(), len, *read);
-  transfer_ = file_->Read(data, len, timeOutMs);
-  if (transfer_.completedAtOnce) {
-    *read = transfer_.bytes;
-    return ResultCode::kAnswered;
+  *read = result.bytes;
+  log.LogPrint(3, "InPipe::Read, read %d of %d\n", result.bytes, len);
+  if (timeOutMs == 0 || len == 0) return ResultCode::kAnswered;
+  if (result.bytes == 0) {
+    file_->Cancel();
+    return ResultCode::kReadNothing;
   }
-  log.LogPrint(3, "CUsbLink::SingleRead, after ReadFile(), dwLastError = %d\n",
-               transfer_.startError);
-  ResultCode result = ResultCode::kAnswered;
-  if (transfer_.startError != win_error::kIoPending) {
-    result = ResultCode::kReadFileError;
-    log.LogPrint(3,
-                 "CUsbLink::SingleRead, ReadFile return not ERROR_IO_PENDING, GetLastError = %d, "
-                 "\nParameters:: hPipeR = %d, lpInData = %d, dwLen = %d, dwReadAmount = %d, "
-                 "&Overlap = 0x%08X,\n",
-                 transfer_.startError, TraceHandle(), TraceAddress(data), len, *read,
-                 TraceAddress(&transfer_));
-  }
-  log.LogPrint(3, "CUsbLink::SingleRead, WaitForSingleObject return = %d\n", WaitResult(transfer_));
-  if (!transfer_.completed) {
-    const uint32_t error = FailureError(transfer_);
-    log.LogPrint(3, "CUsbLink::SingleRead, GetOverlapResult return false, dwLastError = %d,\n",
-                 error);
-    Abandon();
-    return error == win_error::kCrc ? ResultCode::kReadCrc : ResultCode::kReadTimeOut;
-  }
-  *read = transfer_.bytes;
-  if (len != 0) {
-    if (transfer_.bytes == 0) {
-      result = ResultCode::kReadNothing;
-      file_->Cancel();
-    } else if (transfer_.bytes < len) {
-      result = ResultCode::kReadShort;
-    }
-  }
-  log.LogPrint(
-      3, "CUsbLink::SingleRead, GetOverlapResult return true, dwReadAmount = %d, dwError = %d\n",
-      transfer_.bytes, transfer_.completionError);
-  return result;
+  return result.bytes < len ? ResultCode::kReadShort : ResultCode::kAnswered;
 }
 
 }  // namespace kiln::usb

@@ -57,7 +57,7 @@ TEST_F(IoRightBetweenProcesses, HoldsOnOnePrinterNeverOverlap) {
 
 TEST_F(IoRightBetweenProcesses, AnotherPrinterIsNotBlocked) {
   IoRight held;
-  ASSERT_EQ(held.Set("/dev/usb/lp0", platform::kOsNt6), 0u);
+  ASSERT_TRUE(held.Set("/dev/usb/lp0"));
   held.Wait();
   ChildProcess samePrinter(Worker("/dev/usb/lp0", 1));
   ChildProcess otherPrinter(Worker("/dev/usb/lp1", 1));
@@ -68,8 +68,8 @@ TEST_F(IoRightBetweenProcesses, AnotherPrinterIsNotBlocked) {
 }
 
 TEST_F(IoRightBetweenProcesses, RightOfAProcessThatDiedIsFree) {
-  const std::string lockFile = platform::LockFilePath(IoRightName("/dev/usb/lp0", platform::kOsNt6),
-                                                      platform::CurrentLockFolders());
+  const std::string lockFile = platform::LockFilePath(
+      IoRightName("/dev/usb/lp0"), platform::LockScope::kThisUser, platform::CurrentLockFolders());
   {
     ChildProcess worker(Worker("/dev/usb/lp0", 1000000));
     ASSERT_TRUE(worker.started());

@@ -35,7 +35,7 @@ int Journal(const char* devicePath, const char* journal, unsigned rounds, unsign
   const int fd = ::open(journal, O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0644);
   if (fd < 0) return 3;
   kiln::usb::IoRight right;
-  if (right.Set(devicePath, kiln::platform::kOsNt6) != 0) return 3;
+  if (!right.Set(devicePath)) return 3;
   const std::string pid = std::to_string(::getpid());
   bool ok = true;
   for (unsigned i = 0; i < rounds; ++i) {

@@ -11,7 +11,6 @@ namespace kiln::i18n {
 namespace {
 
 using kiln::testing::FakeLanguageProbes;
-using kiln::testing::FakeOsProbes;
 using kiln::testing::FolderOsProbes;
 using kiln::testing::ScopedLanguageEnvironment;
 using kiln::testing::TempDir;
@@ -20,15 +19,10 @@ constexpr platform::LangId kEnglishUs = 0x0409;
 constexpr platform::LangId kGerman = 0x0407;
 
 TEST(DriverLanguageFile, NamedAfterFolderTagAndDriverCode) {
-  FakeOsProbes xp(platform::kOsWinXp);
-  FakeLanguageProbes english(kEnglishUs);
-  EXPECT_EQ(DriverLanguageFilePath(7, false, xp, english),
-            "C:\\WINDOWS\\system32\\spool\\drivers\\w32x86\\3\\oxengqpc.ini");
-
-  FakeOsProbes xp64(platform::kOsNt5Wow64);
+  FolderOsProbes folder("/usr/share/kiln/drivers");
   FakeLanguageProbes german(kGerman);
-  EXPECT_EQ(DriverLanguageFilePath(27, false, xp64, german),
-            "C:\\WINDOWS\\system32\\spool\\drivers\\x64\\3\\oxgerqdc.ini");
+  EXPECT_EQ(DriverLanguageFilePath(27, false, folder, german),
+            "/usr/share/kiln/drivers/oxgerqdc.ini");
 }
 
 TEST(DriverLanguageFile, LinuxFolderAndLocale) {

@@ -12,38 +12,11 @@
 
 namespace kiln::testing {
 
-// A Windows installation of a chosen version: the spool folder is composed below
-// systemDirectory the way Windows lays it out.
-class FakeOsProbes final : public platform::PlatformProbes {
- public:
-  explicit FakeOsProbes(platform::OsVersionCode code,
-                        std::string systemDirectory = "C:\\WINDOWS\\system32",
-                        char separator = '\\')
-      : code_(code), systemDirectory_(std::move(systemDirectory)), separator_(separator) {}
-
-  platform::OsVersionCode GetOsVersionCode() override { return code_; }
-  bool IsWow64() override {
-    return code_ == platform::kOsNt5Wow64 || code_ == platform::kOsNt6Wow64;
-  }
-  std::string GetSpoolDriverDir(bool version3) override {
-    return platform::ComposeSpoolDriverDir(systemDirectory_, code_, version3);
-  }
-  char PathSeparator() override { return separator_; }
-
- private:
-  platform::OsVersionCode code_;
-  std::string systemDirectory_;
-  char separator_;
-};
-
-// A driver folder given as it is (no Windows layout below it), with '/' separators.
+// A driver folder of the test's choosing.
 class FolderOsProbes final : public platform::PlatformProbes {
  public:
   explicit FolderOsProbes(std::string folder) : folder_(std::move(folder)) {}
-  platform::OsVersionCode GetOsVersionCode() override { return platform::kOsNt6; }
-  bool IsWow64() override { return false; }
-  std::string GetSpoolDriverDir(bool /*version3*/) override { return folder_; }
-  char PathSeparator() override { return '/'; }
+  std::string GetDriverDir() override { return folder_; }
 
  private:
   std::string folder_;

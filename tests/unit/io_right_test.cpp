@@ -13,13 +13,9 @@ namespace kiln::usb::testing {
 namespace {
 
 TEST(IoRightName, DerivedFromTheDevicePath) {
-  EXPECT_EQ(IoRightName("/dev/usb/lp0", platform::kOsNt6), "/usb/lp0");
-  const char* windowsPath =
-      "\\\\?\\USB#VID_2E5A&PID_0002#A1B2#{28D78FAD-5A12-11D1-AE5B-0000F803A8C2}";
-  EXPECT_EQ(IoRightName(windowsPath, platform::kOsWinXp),
-            "usb#vid_2e5a&pid_0002#a1b2#{28d78fad-5a12-11d1-ae5b-0000f803a8c2}");
-  EXPECT_EQ(IoRightName("\\\\.\\QPC0", platform::kOsNt4), "\\\\.\\qpc0") << "kept whole";
-  EXPECT_EQ(IoRightName("/dev", platform::kOsNt6), "");
+  EXPECT_EQ(IoRightName("/dev/usb/lp0"), "/usb/lp0");
+  EXPECT_EQ(IoRightName("/dev/usb/LP\\1"), "/usb/lp1") << "lower case, no backslashes";
+  EXPECT_EQ(IoRightName("/dev"), "");
 }
 
 using kiln::testing::LockedByOthers;
@@ -47,16 +43,17 @@ TEST_F(IoRightTest, TakenAroundATransactionInBothNamespaces) {
   EXPECT_FALSE(LockedByOthers(GlobalFile()));
 }
 
-TEST_F(IoRightTest, BeforeWindows2000ThereIsNoGlobalMutex) {
-  nodes_.list.push_back(Printer("/dev/usb/lp0", kVidPid7, "A"));
-  pipes_.Add("/dev/usb/lp0\\PIPE00");
-  pipes_.Add("/dev/usb/lp0\\PIPE01");
-  CUsbLink& link = MakeLink(platform::kOsWin98);
-  ASSERT_EQ(link.OpenIOChannel(kModel7, 1), kOpenOk);
-  link.WaitIORight();
-  EXPECT_TRUE(LockedByOthers(locks_.File("local/%2Fdev%2Fusb%2Flp0.lock")));
-  EXPECT_FALSE(LockedByOthers(GlobalFile()));
-  link.ReleaseIORight();
+TEST_F(IoRightTest, RightWithoutADevicePathGuardsNothing) {
+  IoRight right;
+  EXPECT_FALSE(right.Set(""));
+  EXPECT_TRUE(right.enabled());
+  EXPECT_FALSE(right.hasMutexes());
+  EXPECT_TRUE(right.Wait()) << "nothing to wait for";
+  EXPECT_TRUE(right.Set("/dev/usb/lp0"));
+  EXPECT_TRUE(right.Wait());
+  EXPECT_TRUE(LockedByOthers(LocalFile()));
+  EXPECT_TRUE(LockedByOthers(GlobalFile()));
+  right.Release();
 }
 
 TEST_F(IoRightTest, ClosingTheChannelGivesTheRightBack) {
@@ -71,7 +68,7 @@ TEST_F(IoRightTest, LinksOnOnePrinterWaitForEachOtherButNotForOtherPrinters) {
   nodes_.list = {Printer("/dev/usb/lp0", kVidPid7, "A"), Printer("/dev/usb/lp1", kVidPid7, "B")};
   pipes_.Add("/dev/usb/lp0");
   pipes_.Add("/dev/usb/lp1");
-  FixedProbes probes(platform::kOsNt6);
+  FixedProbes probes;
   const LinkServices services{&probes, &pipes_, &nodes_, &clock_};
   CUsbLink first(services), samePrinter(services), otherPrinter(services);
   ASSERT_EQ(first.OpenIOChannel(kModel7, 1), kOpenOk);

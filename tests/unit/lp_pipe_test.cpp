@@ -15,13 +15,30 @@ namespace {
 
 using testing::PtyPair;
 
-TEST(LpPipeErrors, MappedToWindowsErrors) {
-  EXPECT_EQ(WinErrorFromErrno(EAGAIN), win_error::kIoPending);
-  EXPECT_EQ(WinErrorFromErrno(ENODEV), win_error::kGenFailure);
-  EXPECT_EQ(WinErrorFromErrno(EIO), win_error::kGenFailure);
-  EXPECT_EQ(WinErrorFromErrno(EPROTO), win_error::kCrc);
-  EXPECT_EQ(WinErrorFromErrno(EILSEQ), win_error::kCrc);
-  EXPECT_EQ(WinErrorFromErrno(EINVAL), win_error::kInvalidFunction);
+TEST(LpPipeErrors, EachErrnoEndsTheTransferOneWay) {
+  const struct {
+    int error;
+    PipeStatus status;
+  } cases[] = {
+      {0, PipeStatus::kDone},
+      {EAGAIN, PipeStatus::kTimedOut},
+      {ETIMEDOUT, PipeStatus::kTimedOut},
+      {ENODEV, PipeStatus::kGone},
+      {EIO, PipeStatus::kGone},
+      {EPROTO, PipeStatus::kDataError},
+      {EILSEQ, PipeStatus::kDataError},
+      {EINVAL, PipeStatus::kRefused},
+      {ENOTTY, PipeStatus::kRefused},
+      {EBADF, PipeStatus::kRefused},
+      {EPIPE, PipeStatus::kFailed},
+      {ENOSPC, PipeStatus::kFailed},
+  };
+  for (const auto& c : cases) {
+    const PipeResult result = PipeResultFromErrno(c.error, 7);
+    EXPECT_EQ(result.status, c.status) << std::strerror(c.error);
+    EXPECT_EQ(result.error, c.error) << "kept for the trace";
+    EXPECT_EQ(result.bytes, 7u) << "what moved before the end";
+  }
 }
 
 TEST(LpPipe, OpeningAMissingNodeFails) {
@@ -39,16 +56,14 @@ TEST(LpPipe, PipesOfOneNodeShareOneOpenFile) {
   EXPECT_EQ(read->TraceHandle(), write->TraceHandle());
 }
 
-TEST(LpPipe, WriteCompletesWhenEverythingWentOut) {
+TEST(LpPipe, WriteIsDoneWhenEverythingWentOut) {
   PtyPair pty;
   ASSERT_TRUE(pty.ok());
   auto pipe = SystemPipeOpener().Open(pty.node().c_str());
   ASSERT_NE(pipe, nullptr);
   const std::vector<uint8_t> data(300, 0x5A);
-  const PipeTransfer transfer = pipe->Write(data.data(), 300, 1000);
-  EXPECT_FALSE(transfer.completedAtOnce);
-  EXPECT_EQ(transfer.startError, win_error::kIoPending);
-  EXPECT_TRUE(transfer.completed);
+  const PipeResult transfer = pipe->Write(data.data(), 300, 1000);
+  EXPECT_EQ(transfer.status, PipeStatus::kDone);
   EXPECT_EQ(transfer.bytes, 300u);
   std::vector<uint8_t> received(300);
   size_t got = 0;
@@ -67,9 +82,8 @@ TEST(LpPipe, WriteThatNobodyTakesTimesOut) {
   ASSERT_NE(pipe, nullptr);
   // Far more than a terminal buffers, with nobody reading the other end.
   const std::vector<uint8_t> data(1 << 20, 0x11);
-  const PipeTransfer transfer = pipe->Write(data.data(), static_cast<uint32_t>(data.size()), 50);
-  EXPECT_FALSE(transfer.completed);
-  EXPECT_EQ(transfer.completionError, win_error::kIoIncomplete);
+  const PipeResult transfer = pipe->Write(data.data(), static_cast<uint32_t>(data.size()), 50);
+  EXPECT_EQ(transfer.status, PipeStatus::kTimedOut);
   EXPECT_LT(transfer.bytes, data.size());
 }
 
@@ -80,14 +94,12 @@ TEST(LpPipe, ReadReturnsWhatArrivedOrTimesOut) {
   ASSERT_NE(pipe, nullptr);
   uint8_t buffer[16] = {};
 
-  PipeTransfer transfer = pipe->Read(buffer, sizeof buffer, 30);
-  EXPECT_EQ(transfer.startError, win_error::kIoPending);
-  EXPECT_FALSE(transfer.completed);
-  EXPECT_EQ(transfer.completionError, win_error::kIoIncomplete);
+  PipeResult transfer = pipe->Read(buffer, sizeof buffer, 30);
+  EXPECT_EQ(transfer.status, PipeStatus::kTimedOut);
 
   ASSERT_EQ(::write(pty.master(), "abc", 3), 3);
   transfer = pipe->Read(buffer, sizeof buffer, 1000);
-  EXPECT_TRUE(transfer.completedAtOnce || transfer.completed);
+  EXPECT_EQ(transfer.status, PipeStatus::kDone);
   EXPECT_EQ(transfer.bytes, 3u);
   EXPECT_EQ(std::memcmp(buffer, "abc", 3), 0);
 }
@@ -99,13 +111,10 @@ TEST(LpPipe, PrinterGoneIsDeviceLostWithoutWaiting) {
   ASSERT_NE(pipe, nullptr);
   pty.CloseMaster();
   uint8_t buffer[8] = {};
-  const PipeTransfer read = pipe->Read(buffer, sizeof buffer, 0);  // 0: no time limit
-  EXPECT_FALSE(read.completedAtOnce);
-  EXPECT_FALSE(read.completed);
-  EXPECT_EQ(read.completionError, win_error::kGenFailure);
-  const PipeTransfer write = pipe->Write(buffer, sizeof buffer, 0);
-  EXPECT_FALSE(write.completed);
-  EXPECT_EQ(write.completionError, win_error::kGenFailure);
+  const PipeResult read = pipe->Read(buffer, sizeof buffer, 0);  // 0: no time limit
+  EXPECT_EQ(read.status, PipeStatus::kGone);
+  const PipeResult write = pipe->Write(buffer, sizeof buffer, 0);
+  EXPECT_EQ(write.status, PipeStatus::kGone);
 }
 
 TEST(LpPipe, ZeroByteReadIsAnEmptyTransferNotALostDevice) {
@@ -116,10 +125,9 @@ TEST(LpPipe, ZeroByteReadIsAnEmptyTransferNotALostDevice) {
   ASSERT_NE(pipe, nullptr);
   uint8_t buffer[8] = {};
   for (int i = 0; i < 2; ++i) {
-    const PipeTransfer read = pipe->Read(buffer, sizeof buffer, 100);
-    EXPECT_TRUE(read.completedAtOnce || read.completed);
+    const PipeResult read = pipe->Read(buffer, sizeof buffer, 100);
+    EXPECT_EQ(read.status, PipeStatus::kDone);
     EXPECT_EQ(read.bytes, 0u);
-    EXPECT_EQ(read.completionError, win_error::kNone);
   }
 }
 

@@ -13,18 +13,12 @@ TEST(ModelTable, RowsAreIndexedBySerialNumberAndEndInTheSentinel) {
   for (uint32_t serial = 0; serial <= kModelCount; ++serial) {
     EXPECT_EQ(ModelTable[serial].serialNumber, serial);
     EXPECT_EQ(ModelTable[serial].vidPid >> 16, serial == 0 ? 0u : kVendorId);
-    EXPECT_EQ(std::string(ModelInterfaceGuids[serial]).size(), 38u);
   }
   EXPECT_EQ(ModelTable[39].vidPid, kEndOfTable);
   EXPECT_STREQ(ModelTable[39].driverCode, "qpa");
-  EXPECT_STREQ(ModelInterfaceGuids[39], "{00000000-0000-0000-0000-000000000000}");
-  EXPECT_EQ(ModelInterfaceGuids[40], nullptr);
   // Spot checks of rows whose sharing the rest of the program relies on.
-  EXPECT_STREQ(ModelInterfaceGuids[36], ModelInterfaceGuids[35]);
-  EXPECT_STREQ(ModelInterfaceGuids[23], "{2E5A0107-4A21-11D5-9C3E-0050BA7713F2}");
   EXPECT_EQ(ModelTable[19].vidPid, 0x2E5A0496u);
   EXPECT_STREQ(FirstGenModelTable[2].driverName, "Orvix Photo Printer T02");
-  EXPECT_STREQ(LegacyInterfaceGuids[1], "{4F525658-3C19-11D4-8E72-0050BA55A1C4}");
 }
 
 TEST(ModelTable, FindByShortName) {
@@ -113,95 +107,53 @@ struct ModelIdentity {
 };
 
 // Every model row as the printers and their drivers identify themselves.
-struct ExpectedRow {
-  ModelIdentity model;
-  const char* guid;
-};
-constexpr ExpectedRow kExpectedRows[] = {
-    {{1, MakeVidPid(0x0000), "M01", "Orvix Photo Printer T03", "q3a", PrinterFamily::kPhoto},
-     "{2E5AAAA0-4A21-11D5-9C3E-0050BA7713F2}"},
-    {{2, MakeVidPid(0x0100), "M02", "Orvix Photo Printer T03", "q3a", PrinterFamily::kPhoto},
-     "{2E5AAAA0-4A21-11D5-9C3E-0050BA7713F2}"},
-    {{3, MakeVidPid(0x0200), "M03", "Orvix Photo Printer T04", "qda", PrinterFamily::kPhoto},
-     "{5A07C2E0-4A21-11D5-9C3E-0050BA7713F2}"},
-    {{4, MakeVidPid(0x0001), "M04", "Orvix Photo Printer T05", "qpb", PrinterFamily::kPhoto},
-     "{5A05C1E1-4A21-11D5-9C3E-0050BA7713F2}"},
-    {{5, MakeVidPid(0x0101), "M05", "Orvix Photo Printer T06", "qsb", PrinterFamily::kPhoto},
-     "{5A06C1E1-4A21-11D5-9C3E-0050BA7713F2}"},
-    {{6, MakeVidPid(0x0102), "M06", "Orvix Photo Printer T07", "qsc", PrinterFamily::kPhoto},
-     "{5A06C2E0-4A21-11D5-9C3E-0050BA7713F2}"},
-    {{7, MakeVidPid(0x0002), "M07", "Orvix Photo Printer T08", "qpc", PrinterFamily::kPhoto},
-     "{2E5A0002-4A21-11D5-9C3E-0050BA7713F2}"},
-    {{8, MakeVidPid(0x010C), "M08", "Orvix Photo Printer T09", "qsg", PrinterFamily::kPhoto},
-     "{2E5A010C-4A21-11D5-9C3E-0050BA7713F2}"},
-    {{9, MakeVidPid(0x0103), "M09", "Orvix Photo Printer T08", "qpc", PrinterFamily::kPhoto},
-     "{2E5A0002-4A21-11D5-9C3E-0050BA7713F2}"},
-    {{10, MakeVidPid(0x0201), "M10", "Orvix Photo Printer T10", "qdb", PrinterFamily::kPhoto},
-     "{2E5A0201-4A21-11D5-9C3E-0050BA7713F2}"},
-    {{11, MakeVidPid(0x0003), "M11", "Orvix Photo Printer T11", "qpd", PrinterFamily::kPhoto},
-     "{2E5A0003-4A21-11D5-9C3E-0050BA7713F2}"},
-    {{12, MakeVidPid(0x020B), "M12", "Orvix Photo Printer T12", "qdg", PrinterFamily::kPhoto},
-     "{2E5A020B-4A21-11D5-9C3E-0050BA7713F2}"},
-    {{13, MakeVidPid(0x0104), "M13", "Orvix Photo Printer T03", "q3a", PrinterFamily::kPhoto},
-     "{2E5AAAA0-4A21-11D5-9C3E-0050BA7713F2}"},
-    {{14, MakeVidPid(0x0105), "M14", "Orvix Photo Printer T07", "qsc", PrinterFamily::kPhoto},
-     "{5A06C2E0-4A21-11D5-9C3E-0050BA7713F2}"},
-    {{15, MakeVidPid(0x0004), "M15", "Orvix Photo Printer T03", "q3a", PrinterFamily::kPhoto},
-     "{2E5AAAA0-4A21-11D5-9C3E-0050BA7713F2}"},
-    {{16, MakeVidPid(0x0005), "M16", "Orvix Photo Printer T13", "qpe", PrinterFamily::kPhoto},
-     "{2E5A0005-4A21-11D5-9C3E-0050BA7713F2}"},
-    {{17, MakeVidPid(0x0106), "M17", "Orvix Photo Printer T14", "qsd", PrinterFamily::kPhoto},
-     "{2E5A0106-4A21-11D5-9C3E-0050BA7713F2}"},
-    {{18, MakeVidPid(0x010D), "M18", "Orvix Photo Printer T15", "qsc", PrinterFamily::kPhoto},
-     "{5A06C2E0-4A21-11D5-9C3E-0050BA7713F2}"},
-    {{19, MakeVidPid(0x0496), "OEE", "Orvix Photo Printer T16", "qsf", PrinterFamily::kDual},
-     "{2E5A0108-4A21-11D5-9C3E-0050BA7713F2}"},
-    {{20, MakeVidPid(0x0300), "M20", "Orvix Photo Printer T17", "qca", PrinterFamily::kCard},
-     "{2E5A0300-4A21-11D5-9C3E-0050BA7713F2}"},
-    {{21, MakeVidPid(0x0301), "M21", "Orvix Photo Printer T18", "qca", PrinterFamily::kCard},
-     "{2E5A0300-4A21-11D5-9C3E-0050BA7713F2}"},
-    {{22, MakeVidPid(0x010A), "Orvix M22", "Orvix Photo Printer T08", "qpc", PrinterFamily::kDual},
-     "{2E5A0002-4A21-11D5-9C3E-0050BA7713F2}"},
-    {{23, MakeVidPid(0x0006), "M23", "Orvix Photo Printer T19", "qse", PrinterFamily::kDual},
-     "{2E5A0107-4A21-11D5-9C3E-0050BA7713F2}"},
-    {{24, MakeVidPid(0x0107), "M24", "Orvix Photo Printer T19", "qse", PrinterFamily::kDual},
-     "{2E5A0107-4A21-11D5-9C3E-0050BA7713F2}"},
-    {{25, MakeVidPid(0x0108), "M25", "Orvix Photo Printer T16", "qsf", PrinterFamily::kDual},
-     "{2E5A0108-4A21-11D5-9C3E-0050BA7713F2}"},
-    {{26, MakeVidPid(0x0109), "Orvix Photo Printer T20", "Orvix Photo Printer T20", "qsf",
-      PrinterFamily::kDual},
-     "{2E5A0108-4A21-11D5-9C3E-0050BA7713F2}"},
-    {{27, MakeVidPid(0x0204), "M27", "Orvix Photo Printer T21", "qdc", PrinterFamily::kDual},
-     "{2E5A0204-4A21-11D5-9C3E-0050BA7713F2}"},
-    {{28, MakeVidPid(0x0205), "M28", "Orvix Photo Printer T22", "qdc", PrinterFamily::kDual},
-     "{2E5A0204-4A21-11D5-9C3E-0050BA7713F2}"},
-    {{29, MakeVidPid(0x0207), "M29", "Orvix Photo Printer T23", "qdc", PrinterFamily::kDual},
-     "{2E5A0204-4A21-11D5-9C3E-0050BA7713F2}"},
-    {{30, MakeVidPid(0x0206), "M30", "Orvix Photo Printer T24", "qdc", PrinterFamily::kDual},
-     "{2E5A0204-4A21-11D5-9C3E-0050BA7713F2}"},
-    {{31, MakeVidPid(0x0208), "M31", "Orvix Photo Printer T25", "qdc", PrinterFamily::kDual},
-     "{2E5A0204-4A21-11D5-9C3E-0050BA7713F2}"},
-    {{32, MakeVidPid(0x0209), "M32", "Orvix Photo Printer T26", "qde", PrinterFamily::kDual},
-     "{2E5A0209-4A21-11D5-9C3E-0050BA7713F2}"},
-    {{33, MakeVidPid(0x020A), "M33", "Orvix Photo Printer T27", "qdf", PrinterFamily::kDual},
-     "{2E5A020A-4A21-11D5-9C3E-0050BA7713F2}"},
-    {{34, MakeVidPid(0x010B), "M34", "Orvix Photo Printer T28", "qsh", PrinterFamily::kDual},
-     "{2E5A010B-4A21-11D5-9C3E-0050BA7713F2}"},
-    {{35, MakeVidPid(0x010E), "Orvix M35", "Orvix Photo Printer T29", "qra", PrinterFamily::kDual},
-     "{2E5A010E-4A21-11D5-9C3E-0050BA7713F2}"},
-    {{36, MakeVidPid(0x0007), "Orvix M36", "Orvix Photo Printer T30", "qra", PrinterFamily::kDual},
-     "{2E5A010E-4A21-11D5-9C3E-0050BA7713F2}"},
-    {{37, MakeVidPid(0x0302), "Orvix Photo Printer T31", "Orvix Photo Printer T31", "qcb",
-      PrinterFamily::kCard},
-     "{2E5A0302-4A21-11D5-9C3E-0050BA7713F2}"},
-    {{38, MakeVidPid(0x0303), "Orvix Photo Printer T32", "Orvix Photo Printer T32", "qcc",
-      PrinterFamily::kCard},
-     "{2E5A0303-4A21-11D5-9C3E-0050BA7713F2}"},
+constexpr ModelIdentity kExpectedRows[] = {
+    {1, MakeVidPid(0x0000), "M01", "Orvix Photo Printer T03", "q3a", PrinterFamily::kPhoto},
+    {2, MakeVidPid(0x0100), "M02", "Orvix Photo Printer T03", "q3a", PrinterFamily::kPhoto},
+    {3, MakeVidPid(0x0200), "M03", "Orvix Photo Printer T04", "qda", PrinterFamily::kPhoto},
+    {4, MakeVidPid(0x0001), "M04", "Orvix Photo Printer T05", "qpb", PrinterFamily::kPhoto},
+    {5, MakeVidPid(0x0101), "M05", "Orvix Photo Printer T06", "qsb", PrinterFamily::kPhoto},
+    {6, MakeVidPid(0x0102), "M06", "Orvix Photo Printer T07", "qsc", PrinterFamily::kPhoto},
+    {7, MakeVidPid(0x0002), "M07", "Orvix Photo Printer T08", "qpc", PrinterFamily::kPhoto},
+    {8, MakeVidPid(0x010C), "M08", "Orvix Photo Printer T09", "qsg", PrinterFamily::kPhoto},
+    {9, MakeVidPid(0x0103), "M09", "Orvix Photo Printer T08", "qpc", PrinterFamily::kPhoto},
+    {10, MakeVidPid(0x0201), "M10", "Orvix Photo Printer T10", "qdb", PrinterFamily::kPhoto},
+    {11, MakeVidPid(0x0003), "M11", "Orvix Photo Printer T11", "qpd", PrinterFamily::kPhoto},
+    {12, MakeVidPid(0x020B), "M12", "Orvix Photo Printer T12", "qdg", PrinterFamily::kPhoto},
+    {13, MakeVidPid(0x0104), "M13", "Orvix Photo Printer T03", "q3a", PrinterFamily::kPhoto},
+    {14, MakeVidPid(0x0105), "M14", "Orvix Photo Printer T07", "qsc", PrinterFamily::kPhoto},
+    {15, MakeVidPid(0x0004), "M15", "Orvix Photo Printer T03", "q3a", PrinterFamily::kPhoto},
+    {16, MakeVidPid(0x0005), "M16", "Orvix Photo Printer T13", "qpe", PrinterFamily::kPhoto},
+    {17, MakeVidPid(0x0106), "M17", "Orvix Photo Printer T14", "qsd", PrinterFamily::kPhoto},
+    {18, MakeVidPid(0x010D), "M18", "Orvix Photo Printer T15", "qsc", PrinterFamily::kPhoto},
+    {19, MakeVidPid(0x0496), "OEE", "Orvix Photo Printer T16", "qsf", PrinterFamily::kDual},
+    {20, MakeVidPid(0x0300), "M20", "Orvix Photo Printer T17", "qca", PrinterFamily::kCard},
+    {21, MakeVidPid(0x0301), "M21", "Orvix Photo Printer T18", "qca", PrinterFamily::kCard},
+    {22, MakeVidPid(0x010A), "Orvix M22", "Orvix Photo Printer T08", "qpc", PrinterFamily::kDual},
+    {23, MakeVidPid(0x0006), "M23", "Orvix Photo Printer T19", "qse", PrinterFamily::kDual},
+    {24, MakeVidPid(0x0107), "M24", "Orvix Photo Printer T19", "qse", PrinterFamily::kDual},
+    {25, MakeVidPid(0x0108), "M25", "Orvix Photo Printer T16", "qsf", PrinterFamily::kDual},
+    {26, MakeVidPid(0x0109), "Orvix Photo Printer T20", "Orvix Photo Printer T20", "qsf",
+     PrinterFamily::kDual},
+    {27, MakeVidPid(0x0204), "M27", "Orvix Photo Printer T21", "qdc", PrinterFamily::kDual},
+    {28, MakeVidPid(0x0205), "M28", "Orvix Photo Printer T22", "qdc", PrinterFamily::kDual},
+    {29, MakeVidPid(0x0207), "M29", "Orvix Photo Printer T23", "qdc", PrinterFamily::kDual},
+    {30, MakeVidPid(0x0206), "M30", "Orvix Photo Printer T24", "qdc", PrinterFamily::kDual},
+    {31, MakeVidPid(0x0208), "M31", "Orvix Photo Printer T25", "qdc", PrinterFamily::kDual},
+    {32, MakeVidPid(0x0209), "M32", "Orvix Photo Printer T26", "qde", PrinterFamily::kDual},
+    {33, MakeVidPid(0x020A), "M33", "Orvix Photo Printer T27", "qdf", PrinterFamily::kDual},
+    {34, MakeVidPid(0x010B), "M34", "Orvix Photo Printer T28", "qsh", PrinterFamily::kDual},
+    {35, MakeVidPid(0x010E), "Orvix M35", "Orvix Photo Printer T29", "qra", PrinterFamily::kDual},
+    {36, MakeVidPid(0x0007), "Orvix M36", "Orvix Photo Printer T30", "qra", PrinterFamily::kDual},
+    {37, MakeVidPid(0x0302), "Orvix Photo Printer T31", "Orvix Photo Printer T31", "qcb",
+     PrinterFamily::kCard},
+    {38, MakeVidPid(0x0303), "Orvix Photo Printer T32", "Orvix Photo Printer T32", "qcc",
+     PrinterFamily::kCard},
 };
 
 TEST(ModelTable, EveryRowMatchesItsPrinter) {
   std::set<uint32_t> productIds;
-  for (const auto& [expected, guidText] : kExpectedRows) {
+  for (const ModelIdentity& expected : kExpectedRows) {
     const uint32_t serial = expected.serialNumber;
     SCOPED_TRACE(serial);
     const PrinterModel& model = ModelTable[serial];
@@ -211,7 +163,6 @@ TEST(ModelTable, EveryRowMatchesItsPrinter) {
     EXPECT_STREQ(model.driverName, expected.driverName);
     EXPECT_STREQ(model.driverCode, expected.driverCode);
     EXPECT_EQ(model.family, expected.family);
-    EXPECT_STREQ(ModelInterfaceGuids[serial], guidText);
     EXPECT_TRUE(productIds.insert(model.vidPid).second) << "product ID used twice";
   }
   EXPECT_EQ(productIds.size(), kModelCount);

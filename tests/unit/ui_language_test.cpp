@@ -9,7 +9,6 @@ namespace kiln::i18n {
 namespace {
 
 using kiln::testing::FakeLanguageProbes;
-using kiln::testing::FakeOsProbes;
 using kiln::testing::ScopedLanguageEnvironment;
 using platform::LangIdFromLocaleName;
 
@@ -52,22 +51,16 @@ TEST(UiLanguage, TagOfCodeOutsideTheTableIsEnglish) {
   EXPECT_STREQ(UiLanguageTag(static_cast<UiLanguageCode>(13)), "eng");
 }
 
-TEST(UiLanguage, UiLanguageAskedFromWindowsMeOn) {
+TEST(UiLanguage, UiLanguageFirstThenTheDefaultLanguage) {
   const platform::LangId german = 0x0407;
   const platform::LangId japanese = 0x0411;
 
   FakeLanguageProbes user(german, japanese);
-  FakeOsProbes win98(platform::kOsWin98);
-  EXPECT_EQ(GetUiLanguageCode(win98, user), kUiJapanese);
-  EXPECT_EQ(user.uiQueries, 0);
-
-  FakeOsProbes me(platform::kOsWinMe);
-  EXPECT_EQ(GetUiLanguageCode(me, user), kUiGerman);
-  FakeOsProbes xp(platform::kOsWinXp);
-  EXPECT_EQ(GetUiLanguageCode(xp, user), kUiGerman);
+  EXPECT_EQ(GetUiLanguageCode(user), kUiGerman);
+  EXPECT_EQ(user.uiQueries, 1);
 
   FakeLanguageProbes noUiLanguage(std::nullopt, japanese);
-  EXPECT_EQ(GetUiLanguageCode(xp, noUiLanguage), kUiJapanese);
+  EXPECT_EQ(GetUiLanguageCode(noUiLanguage), kUiJapanese);
 }
 
 TEST(UiLanguage, LinuxReadsTheMessageLocale) {
@@ -84,13 +77,12 @@ TEST(UiLanguage, LinuxReadsTheMessageLocale) {
 }
 
 TEST(UiLanguage, AppendLanguageTagAddsToTheText) {
-  FakeOsProbes xp(platform::kOsWinXp);
   FakeLanguageProbes russian(0x0419);
   FixedText<64> section("ox");
-  AppendLanguageTag(section, xp, russian);
+  AppendLanguageTag(section, russian);
   EXPECT_EQ(section, "oxrus");
   FixedText<5> small("ox");
-  AppendLanguageTag(small, xp, russian);
+  AppendLanguageTag(small, russian);
   EXPECT_EQ(small, "oxru") << "cut where the buffer ends";
 }
 

@@ -6,6 +6,7 @@
 namespace kiln::usb::testing {
 namespace {
 
+using ::testing::Each;
 using ::testing::ElementsAre;
 
 class DiscoveryTest : public LinkTest {
@@ -181,16 +182,16 @@ TEST_F(DiscoveryTest, PipesOpenByPathAndMask) {
   EXPECT_EQ(lp3->openPipes, 0);
 }
 
-TEST_F(DiscoveryTest, BeforeWindows2000ThePipesAreFilesBelowThePath) {
-  nodes_.list = {Printer("\\\\.\\qpc0", kVidPid7)};
-  auto readPipe = pipes_.Add("\\\\.\\qpc0\\PIPE00");  // the write pipe is missing
-  CUsbLink& link = MakeLink(platform::kOsNt4);
-  EXPECT_EQ(link.OpenIOChannel(kModel7, 1), kOpenSomePipes);
-  EXPECT_EQ(readPipe->openPipes, 0) << "the pipe that did open is not left open";
-  EXPECT_THAT(pipes_.opened, ElementsAre("\\\\.\\qpc0\\PIPE00", "\\\\.\\qpc0\\PIPE01"));
-  EXPECT_FALSE(link.IsChannelOpen());
-  pipes_.Add("\\\\.\\qpc0\\PIPE01");
-  EXPECT_EQ(link.OpenIOChannel(kModel7, 1), kOpenOk);
+TEST_F(DiscoveryTest, EveryPipeIsOpenedOnThePrintersNode) {
+  nodes_.list = {Printer("/dev/usb/lp0", kVidPid7)};
+  CUsbLink& link = MakeLink();
+  EXPECT_EQ(link.OpenIOChannel(kModel7, 1, kEnumDefault, kPipeRead | kPipeWrite | kPipeStatus),
+            kOpenNoPipe);
+  auto lp0 = pipes_.Add("/dev/usb/lp0");
+  EXPECT_EQ(link.OpenIOChannel(kModel7, 1, kEnumDefault, kPipeRead | kPipeWrite | kPipeStatus),
+            kOpenOk);
+  EXPECT_EQ(lp0->openPipes, 3);
+  EXPECT_THAT(pipes_.opened, Each("/dev/usb/lp0"));
 }
 
 }  // namespace

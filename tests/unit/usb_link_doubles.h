@@ -16,39 +16,26 @@ namespace kiln::usb {
 
 namespace testing {
 
-using platform::PipeTransfer;
-namespace win_error = platform::win_error;
+using platform::PipeResult;
+using platform::PipeStatus;
 
 // Outcomes a scripted pipe transfer can have.
-inline PipeTransfer Completes(uint32_t bytes) {
-  PipeTransfer t;
-  t.startError = win_error::kIoPending;
-  t.completed = true;
-  t.bytes = bytes;
-  return t;
+inline PipeResult Done(uint32_t bytes) {
+  return PipeResult{PipeStatus::kDone, bytes, 0};
 }
-inline PipeTransfer CompletesAtOnce(uint32_t bytes) {
-  PipeTransfer t;
-  t.completedAtOnce = true;
-  t.bytes = bytes;
-  return t;
+inline PipeResult Ends(PipeStatus status, int error = 0) {
+  return PipeResult{status, 0, error};
 }
-inline PipeTransfer Fails(uint32_t error, uint32_t startError = win_error::kIoPending) {
-  PipeTransfer t;
-  t.startError = startError;
-  t.completionError = error;
-  return t;
-}
-inline PipeTransfer TimesOut() {
-  return Fails(win_error::kIoIncomplete);
+inline PipeResult TimesOut() {
+  return Ends(PipeStatus::kTimedOut);
 }
 
 // What every pipe of one printer shares with the test: scripted outcomes, and a record
 // of what the link did. Writes without a script complete in full; reads without a
 // script take what waits in `incoming`, or time out when nothing does.
 struct PrinterScript {
-  std::deque<PipeTransfer> writeOutcomes;
-  std::deque<PipeTransfer> readOutcomes;
+  std::deque<PipeResult> writeOutcomes;
+  std::deque<PipeResult> readOutcomes;
   std::vector<uint8_t> incoming;
   std::vector<uint32_t> writeSizes;
   std::vector<uint32_t> writeTimeOuts;
@@ -67,33 +54,33 @@ class ScriptedPipe final : public platform::PipeFile {
   }
   ~ScriptedPipe() override { --script_->openPipes; }
 
-  PipeTransfer Write(const uint8_t* data, uint32_t len, uint32_t timeoutMs) override {
+  PipeResult Write(const uint8_t* data, uint32_t len, uint32_t timeoutMs) override {
     script_->writeSizes.push_back(len);
     script_->writeTimeOuts.push_back(timeoutMs);
-    PipeTransfer outcome = Completes(len);
+    PipeResult outcome = Done(len);
     if (!script_->writeOutcomes.empty()) {
       outcome = script_->writeOutcomes.front();
       script_->writeOutcomes.pop_front();
     }
-    if (outcome.completed || outcome.completedAtOnce) {
+    if (outcome.status == PipeStatus::kDone) {
       script_->written.insert(script_->written.end(), data, data + outcome.bytes);
     }
     return outcome;
   }
 
-  PipeTransfer Read(uint8_t* data, uint32_t len, uint32_t timeoutMs) override {
+  PipeResult Read(uint8_t* data, uint32_t len, uint32_t timeoutMs) override {
     ++script_->reads;
     script_->readTimeOuts.push_back(timeoutMs);
     if (!script_->readOutcomes.empty()) {
-      const PipeTransfer outcome = script_->readOutcomes.front();
+      const PipeResult outcome = script_->readOutcomes.front();
       script_->readOutcomes.pop_front();
-      if (outcome.completed || outcome.completedAtOnce) Take(data, outcome.bytes);
+      if (outcome.status == PipeStatus::kDone) Take(data, outcome.bytes);
       return outcome;
     }
     if (script_->incoming.empty()) return TimesOut();
     const uint32_t n = std::min<uint32_t>(len, static_cast<uint32_t>(script_->incoming.size()));
     Take(data, n);
-    return CompletesAtOnce(n);
+    return Done(n);
   }
 
   void Cancel() override { ++script_->cancels; }
@@ -133,14 +120,7 @@ class ScriptedOpener final : public platform::PipeOpener {
 
 class FixedProbes final : public platform::PlatformProbes {
  public:
-  explicit FixedProbes(platform::OsVersionCode code) : code_(code) {}
-  platform::OsVersionCode GetOsVersionCode() override { return code_; }
-  bool IsWow64() override { return false; }
-  std::string GetSpoolDriverDir(bool) override { return "/drivers"; }
-  char PathSeparator() override { return '/'; }
-
- private:
-  platform::OsVersionCode code_;
+  std::string GetDriverDir() override { return "/drivers"; }
 };
 
 // The printer nodes a test lists, with a count of the listings.

@@ -17,23 +17,23 @@ inline constexpr uint32_t kModel9 = 9;  // VID/PID 2E5A:0103
 inline constexpr uint32_t kVidPid7 = 0x2E5A0002;
 inline constexpr uint32_t kVidPid9 = 0x2E5A0103;
 
-// A link on doubles for a given Windows version code, lock files in a temporary folder.
+// A link on doubles, lock files in a temporary folder.
 class LinkTest : public ::testing::Test {
  protected:
   void SetUp() override { ::setenv("KILN_LOCK_DIR", locks_.path().c_str(), 1); }
   void TearDown() override { ::unsetenv("KILN_LOCK_DIR"); }
 
-  CUsbLink& MakeLink(platform::OsVersionCode code = platform::kOsNt6) {
-    probes_ = std::make_unique<FixedProbes>(code);
+  CUsbLink& MakeLink() {
+    probes_ = std::make_unique<FixedProbes>();
     link_ = std::make_unique<CUsbLink>(LinkServices{probes_.get(), &pipes_, &nodes_, &clock_});
     return *link_;
   }
 
   // One printer of model 7, opened as instance 1.
-  std::shared_ptr<PrinterScript> OpenModel7(platform::OsVersionCode code = platform::kOsNt6) {
+  std::shared_ptr<PrinterScript> OpenModel7() {
     nodes_.list.push_back(Printer("/dev/usb/lp0", kVidPid7, "SN7"));
     auto script = pipes_.Add("/dev/usb/lp0");
-    CUsbLink& link = MakeLink(code);
+    CUsbLink& link = MakeLink();
     EXPECT_EQ(link.OpenIOChannel(kModel7, 1), kOpenOk);
     return script;
   }

@@ -43,7 +43,7 @@ class LinkOnNodeTest : public LinkTest {
     LinkTest::SetUp();
     ASSERT_TRUE(pty_.ok());
     nodes_.list.push_back(Printer(pty_.node(), kVidPid7, "PTY"));
-    probes_ = std::make_unique<FixedProbes>(platform::kOsNt6);
+    probes_ = std::make_unique<FixedProbes>();
     link_ = std::make_unique<CUsbLink>(
         LinkServices{probes_.get(), &platform::SystemPipeOpener(), &nodes_, &clock_});
     ASSERT_EQ(link_->OpenIOChannel(kModel7, 1), kOpenOk);

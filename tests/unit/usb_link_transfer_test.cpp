@@ -1,3 +1,4 @@
+#include <errno.h>
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 #include <stdio.h>
@@ -21,8 +22,8 @@ std::vector<uint8_t> Pattern(size_t size) {
 
 class LinkTransferTest : public LinkTest {};
 
-TEST_F(LinkTransferTest, LargeWriteGoesOutInChunksOfTheVersion) {
-  auto script = OpenModel7(platform::kOsWinXp);
+TEST_F(LinkTransferTest, LargeWriteGoesOutIn256KiBChunks) {
+  auto script = OpenModel7();
   const std::vector<uint8_t> data = Pattern(600000);
   uint32_t written = 0;
   EXPECT_EQ(link_->WriteData(data.data(), 600000, &written), ResultCode::kWritten);
@@ -32,15 +33,15 @@ TEST_F(LinkTransferTest, LargeWriteGoesOutInChunksOfTheVersion) {
   EXPECT_EQ(script->written, data);
 }
 
-TEST_F(LinkTransferTest, Windows2000WritesFourKilobyteChunks) {
-  auto script = OpenModel7(platform::kOsWin2000);
-  const std::vector<uint8_t> data = Pattern(600000);
-  uint32_t written = 0;
-  EXPECT_EQ(link_->WriteData(data.data(), 600000, &written), ResultCode::kWritten);
-  ASSERT_EQ(script->writeSizes.size(), 147u);
-  EXPECT_EQ(std::count(script->writeSizes.begin(), script->writeSizes.end(), 4096u), 146);
-  EXPECT_EQ(script->writeSizes.back(), 1984u);
-  EXPECT_EQ(script->written, data);
+TEST_F(LinkTransferTest, LargeReadComesInIn256KiBChunks) {
+  auto script = OpenModel7();
+  script->incoming = Pattern(300000);
+  std::vector<uint8_t> answer(300000);
+  uint32_t count = 0;
+  EXPECT_EQ(link_->ReadData(answer.data(), 300000, &count), ResultCode::kAnswered);
+  EXPECT_EQ(count, 300000u);
+  EXPECT_EQ(script->reads, 2);
+  EXPECT_EQ(answer, Pattern(300000));
 }
 
 // A clock that gives transfers a tenth of the link's time-outs, as a scaled clock would.
@@ -54,7 +55,7 @@ class TenthTimeOutClock final : public platform::Clock {
 TEST_F(LinkTransferTest, TransfersWaitAsLongAsTheClockConvertsEachTimeOut) {
   nodes_.list.push_back(Printer("/dev/usb/lp0", kVidPid7, "SN7"));
   auto script = pipes_.Add("/dev/usb/lp0");
-  probes_ = std::make_unique<FixedProbes>(platform::kOsNt6);
+  probes_ = std::make_unique<FixedProbes>();
   TenthTimeOutClock clock;
   CUsbLink link(LinkServices{probes_.get(), &pipes_, &nodes_, &clock});
   ASSERT_EQ(link.OpenIOChannel(kModel7, 1), kOpenOk);
@@ -71,11 +72,11 @@ TEST_F(LinkTransferTest, TransfersWaitAsLongAsTheClockConvertsEachTimeOut) {
 }
 
 TEST_F(LinkTransferTest, ReadEndingInAnEarlyChunkLeavesNothingStaleInTheLaterOnes) {
-  auto script = OpenModel7(platform::kOsWin2000);
-  std::vector<uint8_t> answer(6000, 0xEE);
+  auto script = OpenModel7();
+  std::vector<uint8_t> answer(300000, 0xEE);
   uint32_t count = 0;
-  script->readOutcomes = {Completes(0)};
-  EXPECT_EQ(link_->ReadData(answer.data(), 6000, &count), ResultCode::kReadNothing);
+  script->readOutcomes = {Done(0)};
+  EXPECT_EQ(link_->ReadData(answer.data(), 300000, &count), ResultCode::kReadNothing);
   EXPECT_THAT(answer, Each(0));
   EXPECT_EQ(script->reads, 1);
 }
@@ -99,7 +100,7 @@ TEST_F(LinkTransferTest, EmptyAndInvalidArguments) {
 
 TEST_F(LinkTransferTest, WriteThatKeepsWritingNothingGivesUpAfterSixTries) {
   auto script = OpenModel7();
-  script->writeOutcomes.assign(6, Completes(0));
+  script->writeOutcomes.assign(6, Done(0));
   const std::vector<uint8_t> data = Pattern(100);
   uint32_t written = 0;
   EXPECT_EQ(link_->WriteData(data.data(), 100, &written), ResultCode::kWriteNoResponse);
@@ -109,10 +110,9 @@ TEST_F(LinkTransferTest, WriteThatKeepsWritingNothingGivesUpAfterSixTries) {
   // The pipe stays open: the next write goes out.
   EXPECT_EQ(link_->WriteData(data.data(), 100, &written), ResultCode::kWritten);
 
-  // Five empty completions are within the limit: a sixth that takes everything makes the
+  // Five empty writes are within the limit: a sixth that takes everything makes the
   // write whole, without a cancel.
-  script->writeOutcomes = {Completes(0), Completes(0), Completes(0),
-                           Completes(0), Completes(0), Completes(100)};
+  script->writeOutcomes = {Done(0), Done(0), Done(0), Done(0), Done(0), Done(100)};
   EXPECT_EQ(link_->WriteData(data.data(), 100, &written), ResultCode::kWritten);
   EXPECT_EQ(written, 100u);
   EXPECT_EQ(script->cancels, 1);
@@ -120,13 +120,13 @@ TEST_F(LinkTransferTest, WriteThatKeepsWritingNothingGivesUpAfterSixTries) {
 
 TEST_F(LinkTransferTest, PartialProgressDoesNotCountAgainstTheRetryLimit) {
   auto script = OpenModel7();
-  // Empty completions count up to the limit across the progress made between them:
+  // Empty writes count up to the limit across the progress made between them:
   // 10 bytes, nothing four times, 20 bytes, nothing twice (the fifth empty one).
-  script->writeOutcomes = {Completes(10), Completes(0),  Completes(0), Completes(0),
-                           Completes(0),  Completes(20), Completes(0), Completes(0)};
+  script->writeOutcomes = {Done(10), Done(0),  Done(0), Done(0),
+                           Done(0),  Done(20), Done(0), Done(0)};
   const std::vector<uint8_t> data = Pattern(100);
   uint32_t written = 0;
-  EXPECT_EQ(PipeOfLp0<OutPipe>().SingleWrite(data.data(), 100, &written, 5000, link_->log()),
+  EXPECT_EQ(PipeOfLp0<OutPipe>().Write(data.data(), 100, &written, 5000, link_->log()),
             ResultCode::kWritePartial);
   EXPECT_EQ(written, 30u);
   EXPECT_THAT(script->writeSizes, ElementsAre(100u, 90u, 90u, 90u, 90u, 90u, 70u, 70u));
@@ -137,16 +137,14 @@ TEST_F(LinkTransferTest, ChunkThatFailsPartWayEndsTheWrite) {
   const std::vector<uint8_t> data = Pattern(600000);
   uint32_t written = 0;
   // The first chunk ends at the retry limit with 30 of its bytes written.
-  script->writeOutcomes = {Completes(10), Completes(0),  Completes(0), Completes(0),
-                           Completes(0),  Completes(20), Completes(0), Completes(0)};
+  script->writeOutcomes = {Done(10), Done(0),  Done(0), Done(0),
+                           Done(0),  Done(20), Done(0), Done(0)};
   EXPECT_EQ(link_->WriteData(data.data(), 600000, &written), ResultCode::kWritePartial);
   EXPECT_EQ(written, 30u);
   EXPECT_EQ(script->written.size(), 30u) << "no later chunk goes out behind the gap";
 
   script->writeSizes.clear();
-  PipeTransfer fileError = Completes(262144);
-  fileError.startError = win_error::kGenFailure;
-  script->writeOutcomes = {fileError};
+  script->writeOutcomes = {Ends(PipeStatus::kRefused, EINVAL)};
   EXPECT_EQ(link_->WriteData(data.data(), 600000, &written), ResultCode::kWriteFileError);
   EXPECT_THAT(script->writeSizes, ElementsAre(262144u));
 }
@@ -155,14 +153,16 @@ TEST_F(LinkTransferTest, SuccessThatMovesNothingEndsTheTransfer) {
   auto script = OpenModel7();
   const std::vector<uint8_t> data = Pattern(100);
   uint32_t count = 99;
-  script->writeOutcomes = {CompletesAtOnce(0)};
-  EXPECT_EQ(link_->WriteData(data.data(), 100, &count), ResultCode::kWriteNoResponse);
+  const std::vector<uint8_t> large = Pattern(600000);
+  script->writeOutcomes.assign(6, Done(0));
+  EXPECT_EQ(link_->WriteData(large.data(), 600000, &count), ResultCode::kWriteNoResponse);
   EXPECT_EQ(count, 0u);
-  EXPECT_EQ(script->writeSizes.size(), 1u) << "not sent again";
+  EXPECT_THAT(script->writeSizes, Each(262144u)) << "no later chunk goes out";
+  EXPECT_EQ(script->writeSizes.size(), 6u) << "not sent again beyond the retries";
 
   uint8_t answer[8];
   script->incoming = {1, 2, 3, 4, 5, 6, 7, 8};
-  script->readOutcomes = {CompletesAtOnce(0)};
+  script->readOutcomes = {Done(0)};
   EXPECT_EQ(link_->ReadData(answer, 8, &count), ResultCode::kReadNothing);
   EXPECT_EQ(count, 0u);
   EXPECT_EQ(script->reads, 1) << "not read again";
@@ -175,15 +175,14 @@ TEST_F(LinkTransferTest, WriteTimeOutAndCrcCloseTheWritePipeOnly) {
   script->writeOutcomes = {TimesOut()};
   EXPECT_EQ(link_->WriteData(data.data(), 64, &count), ResultCode::kWriteTimeOut);
   EXPECT_EQ(link_->WriteData(data.data(), 64, &count), ResultCode::kWritePipeInvalid);
-  EXPECT_EQ(OutPipe().SingleWrite(data.data(), 64, &count, 5000, link_->log()),
-            ResultCode::kPipeClosed);
+  EXPECT_EQ(OutPipe().Write(data.data(), 64, &count, 5000, link_->log()), ResultCode::kPipeClosed);
   EXPECT_TRUE(link_->IsChannelOpen());
   script->incoming = {1, 2, 3};
   uint8_t answer[3] = {};
   EXPECT_EQ(link_->ReadData(answer, 3, &count), ResultCode::kAnswered) << "read pipe still open";
 
   ASSERT_EQ(link_->OpenIOChannel(kModel7, 1), kOpenOk);
-  script->writeOutcomes = {Fails(win_error::kCrc)};
+  script->writeOutcomes = {Ends(PipeStatus::kDataError, EPROTO)};
   EXPECT_EQ(link_->WriteData(data.data(), 64, &count), ResultCode::kWriteCrc);
   EXPECT_EQ(link_->WriteData(data.data(), 64, &count), ResultCode::kWritePipeInvalid);
 }
@@ -192,12 +191,12 @@ TEST_F(LinkTransferTest, WriteThatCannotStart) {
   auto script = OpenModel7();
   const std::vector<uint8_t> data = Pattern(8);
   uint32_t count = 0;
-  script->writeOutcomes = {Fails(win_error::kInvalidFunction, win_error::kInvalidFunction)};
+  script->writeOutcomes = {Ends(PipeStatus::kRefused, EINVAL)};
   EXPECT_EQ(link_->WriteData(data.data(), 8, &count), ResultCode::kWriteFileError);
   EXPECT_EQ(script->cancels, 1);
   EXPECT_EQ(link_->WriteData(data.data(), 8, &count), ResultCode::kWritten) << "pipe kept";
-  // Any other start failure waits for the completion, which fails: the pipe closes.
-  script->writeOutcomes = {Fails(win_error::kGenFailure, win_error::kGenFailure)};
+  // A printer that is gone closes the pipe.
+  script->writeOutcomes = {Ends(PipeStatus::kGone, ENODEV)};
   EXPECT_EQ(link_->WriteData(data.data(), 8, &count), ResultCode::kWriteTimeOut);
   EXPECT_EQ(link_->WriteData(data.data(), 8, &count), ResultCode::kWritePipeInvalid);
 }
@@ -210,7 +209,7 @@ TEST_F(LinkTransferTest, ReadTimeOutClosesTheReadPipe) {
   EXPECT_EQ(script->reads, 1);
   EXPECT_EQ(script->cancels, 1);
   EXPECT_EQ(link_->ReadData(answer, 16, &count), ResultCode::kReadPipeInvalid);
-  EXPECT_EQ(InPipe().SingleRead(answer, 16, &count, 5000, link_->log()), ResultCode::kPipeClosed);
+  EXPECT_EQ(InPipe().Read(answer, 16, &count, 5000, link_->log()), ResultCode::kPipeClosed);
   EXPECT_EQ(script->reads, 1) << "the device was not touched again";
   const std::vector<uint8_t> data = Pattern(4);
   EXPECT_EQ(link_->WriteData(data.data(), 4, &count), ResultCode::kWritten) << "write pipe kept";
@@ -223,51 +222,48 @@ TEST_F(LinkTransferTest, ReadOutcomes) {
 
   // Pieces that arrive short are read on until the count is complete.
   script->incoming = {1, 2, 3, 4, 5, 6, 7, 8};
-  script->readOutcomes = {Completes(3), Completes(5)};
+  script->readOutcomes = {Done(3), Done(5)};
   EXPECT_EQ(link_->ReadData(answer, 8, &count), ResultCode::kAnswered);
   EXPECT_EQ(count, 8u);
   EXPECT_THAT(answer, ElementsAre(1, 2, 3, 4, 5, 6, 7, 8));
 
-  // A completion with nothing ends the read, answered with "no response", and its pending
-  // transfer is cancelled.
-  script->readOutcomes = {Completes(0)};
+  // A read of nothing ends the read, answered with "no response", and the pipe is
+  // cancelled.
+  script->readOutcomes = {Done(0)};
   EXPECT_EQ(link_->ReadData(answer, 8, &count), ResultCode::kReadNothing);
   EXPECT_EQ(count, 0u);
   EXPECT_THAT(answer, Each(0)) << "the buffer is zeroed";
   EXPECT_EQ(script->cancels, 1);
 
-  // A short completion ends with "short" only when nothing more comes.
+  // A short read is followed by another for the rest.
   script->incoming = {9, 9};
-  script->readOutcomes = {Completes(2), Completes(0)};
+  script->readOutcomes = {Done(2), Done(0)};
   EXPECT_EQ(link_->ReadData(answer, 8, &count), ResultCode::kReadNothing);
   EXPECT_EQ(count, 2u);
 
-  script->readOutcomes = {Fails(win_error::kCrc)};
+  script->readOutcomes = {Ends(PipeStatus::kDataError, EILSEQ)};
   EXPECT_EQ(link_->ReadData(answer, 8, &count), ResultCode::kReadCrc);
   EXPECT_EQ(link_->ReadData(answer, 8, &count), ResultCode::kReadPipeInvalid);
 }
 
-TEST_F(LinkTransferTest, SingleReadResultsOfOneCompletion) {
+TEST_F(LinkTransferTest, ReadResultsOfOneTransfer) {
   auto script = OpenModel7();
   uint8_t answer[8];
   uint32_t count = 0;
   std::fill(std::begin(answer), std::end(answer), 0xEE);
   script->incoming = {1, 2, 3};
-  script->readOutcomes = {Completes(3)};
+  script->readOutcomes = {Done(3)};
   InPipe pipe = PipeOfLp0<InPipe>();
-  EXPECT_EQ(pipe.SingleRead(answer, 8, &count, 5000, link_->log()), ResultCode::kReadShort);
+  EXPECT_EQ(pipe.Read(answer, 8, &count, 5000, link_->log()), ResultCode::kReadShort);
   EXPECT_EQ(count, 3u);
   EXPECT_THAT(answer, ElementsAre(1, 2, 3, 0, 0, 0, 0, 0)) << "nothing stale behind the answer";
   // Asking for nothing and getting nothing is an answer, not a reason to cancel.
-  script->readOutcomes = {Completes(0)};
-  EXPECT_EQ(pipe.SingleRead(answer, 0, &count, 5000, link_->log()), ResultCode::kAnswered);
+  script->readOutcomes = {Done(0)};
+  EXPECT_EQ(pipe.Read(answer, 0, &count, 5000, link_->log()), ResultCode::kAnswered);
   EXPECT_EQ(script->cancels, 0);
-  // Started with an error other than "pending" but completed: the start's code stands.
   script->incoming = {1, 2, 3, 4, 5, 6, 7, 8};
-  PipeTransfer started = Completes(8);
-  started.startError = win_error::kGenFailure;
-  script->readOutcomes = {started};
-  EXPECT_EQ(pipe.SingleRead(answer, 8, &count, 5000, link_->log()), ResultCode::kReadFileError);
+  EXPECT_EQ(pipe.Read(answer, 8, &count, 5000, link_->log()), ResultCode::kAnswered);
+  EXPECT_EQ(count, 8u);
 }
 
 TEST_F(LinkTransferTest, ZeroTimeOutIsABlockingTransfer) {
@@ -275,16 +271,55 @@ TEST_F(LinkTransferTest, ZeroTimeOutIsABlockingTransfer) {
   link_->SetTimeOuts(0, 0);
   const std::vector<uint8_t> data = Pattern(10);
   uint32_t count = 0;
-  script->writeOutcomes = {CompletesAtOnce(10)};
+  script->writeOutcomes = {Done(10)};
   EXPECT_EQ(link_->WriteData(data.data(), 10, &count), ResultCode::kWritten);
   EXPECT_EQ(script->writeTimeOuts.back(), 0u);
-  script->writeOutcomes = {Fails(win_error::kGenFailure)};
+  script->writeOutcomes = {Ends(PipeStatus::kRefused, EINVAL)};
   EXPECT_EQ(link_->WriteData(data.data(), 10, &count), ResultCode::kWriteTimeOut);
   EXPECT_EQ(link_->WriteData(data.data(), 10, &count), ResultCode::kWritePipeInvalid);
   uint8_t answer[4];
-  script->readOutcomes = {Fails(win_error::kGenFailure)};
+  script->readOutcomes = {Ends(PipeStatus::kDataError, EPROTO)};
   EXPECT_EQ(link_->ReadData(answer, 4, &count), ResultCode::kReadTimeOut);
   EXPECT_EQ(link_->ReadData(answer, 4, &count), ResultCode::kReadPipeInvalid);
+}
+
+// What the link makes of each way a transfer can end: its result code, and whether the
+// pipe is closed (a later transfer finds no pipe) or only cancelled.
+TEST_F(LinkTransferTest, EachEndingOfATransferGivesItsResultCode) {
+  const struct {
+    PipeResult ending;
+    ResultCode write;
+    bool writePipeKept;
+    ResultCode read;
+  } cases[] = {
+      {TimesOut(), ResultCode::kWriteTimeOut, false, ResultCode::kReadTimeOut},
+      {Ends(PipeStatus::kGone, ENODEV), ResultCode::kWriteTimeOut, false, ResultCode::kReadTimeOut},
+      {Ends(PipeStatus::kDataError, EPROTO), ResultCode::kWriteCrc, false, ResultCode::kReadCrc},
+      {Ends(PipeStatus::kRefused, EINVAL), ResultCode::kWriteFileError, true,
+       ResultCode::kReadTimeOut},
+      {Ends(PipeStatus::kFailed, EPIPE), ResultCode::kWriteTimeOut, false,
+       ResultCode::kReadTimeOut},
+  };
+  auto script = OpenModel7();
+  const std::vector<uint8_t> data = Pattern(8);
+  uint8_t answer[8];
+  uint32_t count = 0;
+  for (const auto& c : cases) {
+    SCOPED_TRACE(static_cast<int>(c.ending.status));
+    ASSERT_EQ(link_->OpenIOChannel(kModel7, 1), kOpenOk);
+    script->cancels = 0;
+    script->writeOutcomes = {c.ending};
+    script->readOutcomes = {c.ending};
+    EXPECT_EQ(link_->WriteData(data.data(), 8, &count), c.write);
+    EXPECT_EQ(count, 0u);
+    EXPECT_EQ(script->cancels, 1);
+    EXPECT_EQ(link_->ReadData(answer, 8, &count), c.read);
+    EXPECT_EQ(script->cancels, 2);
+    EXPECT_EQ(link_->ReadData(answer, 8, &count), ResultCode::kReadPipeInvalid) << "closed";
+    script->writeOutcomes.clear();
+    EXPECT_EQ(link_->WriteData(data.data(), 8, &count),
+              c.writePipeKept ? ResultCode::kWritten : ResultCode::kWritePipeInvalid);
+  }
 }
 
 // Reads what the link's sink wrote.
@@ -315,36 +350,29 @@ TEST_F(LinkTransferTest, TraceOfAWriteThenAReadThatTimesOut) {
   char address[16];
   std::snprintf(address, sizeof address, "0x%08X",
                 static_cast<unsigned>(reinterpret_cast<uintptr_t>(data)));
-  EXPECT_EQ(
-      text,
-      "Begin CUsbLink::WriteData, dwBytesToWrite = 3, m_hPipeW = 101, m_dwTimeOutW = 5000,\n"
-      "CUsbLink::SingleWrite, before WriteFile(hPipeW=101), dwLen = 3, dwTimeOut = 5000, "
-      "lpOutData = " +
-          std::string(address) +
-          "\n"
-          "CUsbLink::SingleWrite, WaitForSingleObject return = 0,\n"
-          "CUsbLink::SingleWrite, GetOverlapResult return true, dwWriteAmount = 3, dwLastError = "
-          "0\n"
-          "CUsbLink::WriteData:: SingleWrite return 0x10, dwWriteLen = 3, BytesWritten = 3,\n"
-          "Begin CUsbLink::ReadData, dwBytesToRead = 4, m_hPipeR = 100, m_dwTimeOutR = 5000,\n"
-          "Begin CUsbLink::SingleRead, before ReadFile, hPipeR = 100, dwLen = 4, dwReadAmount = 0\n"
-          "CUsbLink::SingleRead, after ReadFile(), dwLastError = 997\n"
-          "CUsbLink::SingleRead, WaitForSingleObject return = 258\n"
-          "CUsbLink::SingleRead, GetOverlapResult return false, dwLastError = 996,\n"
-          "CUsbLink::ReadData:: SingleRead return 0x26, dwReadLen = 4, BytesRead = 0\n");
+  EXPECT_EQ(text,
+            "Begin CUsbLink::WriteData, bytes = 3, write pipe = 101, time-out = 5000,\n"
+            "OutPipe::Write, write on node 101, len = 3, time-out = 5000, data = " +
+                std::string(address) +
+                "\n"
+                "OutPipe::Write, wrote 3 of 3\n"
+                "CUsbLink::WriteData, chunk result 0x10, chunk = 3, written = 3,\n"
+                "Begin CUsbLink::ReadData, bytes = 4, read pipe = 100, time-out = 5000,\n"
+                "InPipe::Read, read on node 100, len = 4, time-out = 5000\n"
+                "InPipe::Read, timed out\n"
+                "CUsbLink::ReadData, chunk result 0x26, chunk = 4, read = 0\n");
 }
 
 TEST_F(LinkTransferTest, FailedWriteDumpsItsFirstTenBytes) {
   auto script = OpenModel7();
   TraceFile trace(*link_, 3);
   const std::vector<uint8_t> data = Pattern(40);
-  script->writeOutcomes = {TimesOut()};
+  script->writeOutcomes = {Ends(PipeStatus::kGone, ENODEV)};
   uint32_t count = 0;
   EXPECT_EQ(link_->WriteData(data.data(), 40, &count), ResultCode::kWriteTimeOut);
   const std::string text = trace.Text(*link_);
-  EXPECT_NE(text.find("CUsbLink::SingleWrite, WaitForSingleObject return = 258,\n"
-                      "CUsbLink::SingleWrite, GetOverlapResult return false, dwWritten = 0, "
-                      "dwLastError = 996, dwRetry = 0\n"
+  EXPECT_NE(text.find("OutPipe::Write, printer gone after 0 bytes, errno 19 (No such device), "
+                      "written = 0, empty writes = 0\n"
                       "--> 00 01 02 03 04 05 06 07 08 09 \n\n\n"),
             std::string::npos)
       << text;
