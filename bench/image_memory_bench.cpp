@@ -40,19 +40,14 @@ class DataDroppingPipe final : public kiln::platform::PipeFile {
  public:
   DataDroppingPipe(std::unique_ptr<kiln::platform::PipeFile> pipe, uint64_t& dropped)
       : pipe_(std::move(pipe)), dropped_(dropped) {}
-  kiln::platform::PipeTransfer Write(const uint8_t* data, uint32_t len,
-                                     uint32_t timeoutMs) override {
+  kiln::platform::PipeResult Write(const uint8_t* data, uint32_t len, uint32_t timeoutMs) override {
     if (len >= 6 && (data[4] << 8 | data[5]) == kiln::protocol::cmd::kFirmwareData) {
       dropped_ += len;
-      kiln::platform::PipeTransfer transfer;
-      transfer.completedAtOnce = true;
-      transfer.completed = true;
-      transfer.bytes = len;
-      return transfer;
+      return {kiln::platform::PipeStatus::kDone, len, 0};
     }
     return pipe_->Write(data, len, timeoutMs);
   }
-  kiln::platform::PipeTransfer Read(uint8_t* data, uint32_t len, uint32_t timeoutMs) override {
+  kiln::platform::PipeResult Read(uint8_t* data, uint32_t len, uint32_t timeoutMs) override {
     return pipe_->Read(data, len, timeoutMs);
   }
   void Cancel() override { pipe_->Cancel(); }
