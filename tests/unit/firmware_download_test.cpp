@@ -17,6 +17,7 @@
 #include "sim/virtual_printer.h"
 #include "support/command_count.h"
 #include "support/package_builder.h"
+#include "support/printer_builder.h"
 #include "support/temp_dir.h"
 #include "support/virtual_printer_rig.h"
 
@@ -25,6 +26,7 @@ namespace {
 
 using kiln::testing::CountOf;
 using kiln::testing::MakePackage;
+using kiln::testing::PrinterBuilder;
 using kiln::testing::TempDir;
 using kiln::testing::VirtualPrinterRig;
 
@@ -257,10 +259,7 @@ TEST_F(Flash, OpenModel5CountsDownFrom220) {
 TEST_F(Flash, ChecksumErrorAfterProgrammingFailsBeforeTheCountdown) {
   // The main and the DSP firmware's checksum codes, each on a model of its own.
   for (const auto& [model, code] : {std::pair{7u, 0x00030302u}, std::pair{9u, 0x00030402u}}) {
-    sim::VirtualPrinterConfig config;
-    config.model = model;
-    config.faults.errorAfterProgramming = sim::AlertForDetail(0x0406, code);
-    rig_.Add(config);
+    rig_.Add(PrinterBuilder(model).ErrorAfterProgramming(sim::AlertForDetail(0x0406, code)));
     recorder_.seen.clear();
     EXPECT_FALSE(Run(model, Package(model)));
     EXPECT_EQ(recorder_.seen, (std::vector<Notification>{{DownloadObserver::kPrinterError, code}}));
@@ -458,11 +457,8 @@ TEST_F(Flash, UnloadablePackageOrTooSmallImageRefusesTheUpdate) {
 
 TEST_F(Flash, EveryPrinterIsUpdatedAndAFailureIsReported) {
   sim::VirtualPrinter& good = Printer(7);
-  sim::VirtualPrinterConfig config;
-  config.model = 7;
-  config.serialNumber = "BAD";
-  config.faults.silent = sim::CommandMatch::Code(cmd::kWriteEnd);
-  sim::VirtualPrinter& bad = rig_.Add(config);
+  sim::VirtualPrinter& bad =
+      rig_.Add(PrinterBuilder(7).Serial("BAD").Silent(sim::CommandMatch::Code(cmd::kWriteEnd)));
   options_.noWaitBurnOk = true;
   EXPECT_FALSE(Run(7, Package(7))) << "nothing shows the second printer was updated";
   EXPECT_TRUE(ResultSays("Printer 2 did not confirm the end of the firmware."))
@@ -477,10 +473,7 @@ TEST_F(Flash, EveryPrinterIsUpdatedAndAFailureIsReported) {
 TEST_F(Flash, PrintersRestartingDuringTheLoopEachGetTheImageOnce) {
   std::vector<sim::VirtualPrinter*> printers;
   for (const char* serial : {"R1", "R2", "R3"}) {
-    sim::VirtualPrinterConfig config;
-    config.serialNumber = serial;
-    config.restartGapMs = 15000;
-    printers.push_back(&rig_.Add(config));
+    printers.push_back(&rig_.Add(PrinterBuilder(7).Serial(serial).RestartGapMs(15000)));
   }
   const std::string image = dir_.Write(
       "fast.bin",
@@ -494,11 +487,8 @@ TEST_F(Flash, PrintersRestartingDuringTheLoopEachGetTheImageOnce) {
 
 TEST_F(Flash, SecondPrintersErrorIsNotified) {
   Printer(7);
-  sim::VirtualPrinterConfig config;
-  config.model = 7;
-  config.serialNumber = "ERR";
-  config.faults.errorAfterProgramming = sim::AlertForDetail(0x0406, 0x00030402);
-  rig_.Add(config);
+  rig_.Add(PrinterBuilder(7).Serial("ERR").ErrorAfterProgramming(
+      sim::AlertForDetail(0x0406, 0x00030402)));
   // The checksum check right after the download sees only the first printer; the second
   // fails its own check after the count-down.
   EXPECT_FALSE(Run(7, Package(7)));
@@ -510,10 +500,7 @@ TEST_F(Flash, SecondPrintersErrorIsNotified) {
 }
 
 TEST_F(Flash, PrinterLeavingMidTransferFails) {
-  sim::VirtualPrinterConfig config;
-  config.model = 7;
-  config.faults.leaveAfterDataBytes = 0x10000;
-  rig_.Add(config);
+  rig_.Add(PrinterBuilder(7).LeavesAfterDataBytes(0x10000));
   options_.noWaitBurnOk = true;
   EXPECT_FALSE(Run(7, Package(7, 0x40000)));
 }
@@ -532,11 +519,8 @@ TEST_F(Flash, PrinterThatDroppedOutMidTransferStaysFailedThoughItPassesItsCheck)
 
 TEST_F(Flash, VersionAfterProgrammingDecidesOnlyWhereItCanBeRead) {
   Printer(7);
-  sim::VirtualPrinterConfig unread;
-  unread.model = 7;
-  unread.serialNumber = "NOREV";
-  unread.faults.shortAnswer = sim::CommandMatch::Code(cmd::kProductInfo);
-  rig_.Add(unread);
+  rig_.Add(
+      PrinterBuilder(7).Serial("NOREV").ShortAnswer(sim::CommandMatch::Code(cmd::kProductInfo)));
   for (const char* expected : {"2.00", "3.00"}) {
     SCOPED_TRACE(expected);
     options_.expectedVersion = expected;
@@ -726,23 +710,17 @@ TEST_F(Flash, QueuesAreResumedAfterAFailureAndAnIncompleteHoldIsOnlyAWarning) {
 TEST_F(Flash, CalibrationBlockLostInProgrammingFailsOnlyThatPrinter) {
   const std::vector<uint8_t> block = sim::MakeDeviceBlock(0x200);
   Printer(13, block);
-  sim::VirtualPrinterConfig config;
-  config.model = 13;
-  config.serialNumber = "LOSES";
-  config.deviceBlock = block;
-  config.faults.blockDamage = sim::BlockDamage::kLost;
-  rig_.Add(config);
+  rig_.Add(
+      PrinterBuilder(13).Serial("LOSES").DeviceBlock(block).BlockDamage(sim::BlockDamage::kLost));
   EXPECT_FALSE(Run(13, Package(13, 0x100000)));
   EXPECT_TRUE(ResultSays("Printer 2 lost its calibration block")) << result_.text.c_str();
   EXPECT_FALSE(ResultSays("Printer 1")) << result_.text.c_str();
 }
 
 TEST_F(Flash, CalibrationBlockAlteredInProgrammingFailsThePrinter) {
-  sim::VirtualPrinterConfig config;
-  config.model = 25;
-  config.deviceBlock = sim::MakeDeviceBlock(0x200);
-  config.faults.blockDamage = sim::BlockDamage::kAltered;
-  rig_.Add(config);
+  rig_.Add(PrinterBuilder(25)
+               .DeviceBlock(sim::MakeDeviceBlock(0x200))
+               .BlockDamage(sim::BlockDamage::kAltered));
   LargeModelFiles();
   EXPECT_FALSE(Run(25, Package(25, 0x100000)));
   EXPECT_TRUE(ResultSays("Printer 1: its calibration block changed")) << result_.text.c_str();
