@@ -8,12 +8,14 @@
 #include "protocol/data_transfer.h"
 #include "protocol/prn_cmd.h"
 #include "sim/virtual_printer.h"
+#include "support/printer_builder.h"
 #include "support/printer_channel.h"
 
 namespace kiln::protocol {
 namespace {
 
 using kiln::testing::FakeClock;
+using kiln::testing::PrinterBuilder;
 using kiln::testing::PrinterChannel;
 using usb::ResultCode;
 
@@ -44,9 +46,7 @@ TEST_F(AgainstPrinter, PaddedAndUnpaddedPackets) {
   EXPECT_EQ(Last().parameters, (std::vector<uint8_t>{0}));
   EXPECT_EQ(printer_->WriteType(), 0);
 
-  sim::VirtualPrinterConfig large;
-  large.model = 25;
-  Make(large);
+  Make(PrinterBuilder(25));
   ASSERT_EQ(prn_->DoCommand(cmd::kStatusSummary), ResultCode::kAnswered);
   EXPECT_EQ(channel_->writeSizes, (std::vector<uint32_t>{6}));
   EXPECT_TRUE(Last().paddingOk);
@@ -78,16 +78,13 @@ TEST_F(AgainstPrinter, DataPacketOfAFullPieceIsWrittenAs0xFC40) {
 
 TEST_F(AgainstPrinter, FaultyAnswers) {
   // Each fault on a printer of its own: a bad header leaves its data in the pipe.
-  sim::VirtualPrinterConfig config;
-  config.faults.badFirstByte = sim::CommandMatch::Code(0x0400);
-  Make(config);
+  Make(PrinterBuilder(7).BadFirstByte(sim::CommandMatch::Code(0x0400)));
   EXPECT_EQ(prn_->DoCommand(cmd::kStatusSummary), ResultCode::kBadResponseHeader);
   EXPECT_EQ(prn_->bytesReceived(), 6u);
 
-  config = {};
-  config.faults.shortAnswer = sim::CommandMatch::Code(0x8008);
-  config.faults.silent = sim::CommandMatch::Code(0x0405);
-  Make(config);
+  Make(PrinterBuilder(7)
+           .ShortAnswer(sim::CommandMatch::Code(0x8008))
+           .Silent(sim::CommandMatch::Code(0x0405)));
   EXPECT_EQ(prn_->DoCommand(cmd::kColourMode), ResultCode::kShortResponse);
   EXPECT_EQ(prn_->responseLength(), 7) << "\"Standard\" less one byte";
   EXPECT_EQ(prn_->DoCommand(cmd::kAlert0405), ResultCode::kReadTimeOut);
@@ -100,36 +97,28 @@ TEST_F(AgainstPrinter, StatusFlowsFromThePrintersAlerts) {
   EXPECT_EQ(prn_->CheckDeviceStatus(&error, {}), kStatusOk);
   EXPECT_EQ(error, 0u);
 
-  sim::VirtualPrinterConfig config;
-  config.faults.alert = sim::AlertForDetail(0x0403, 0x00050001);
-  Make(config);
+  Make(PrinterBuilder(7).Alert(sim::AlertForDetail(0x0403, 0x00050001)));
   EXPECT_EQ(prn_->CheckDeviceStatus(&error, {}), kStatusError);
   EXPECT_EQ(error, 0x00000001u);
 
-  config.faults.alert = sim::AlertForDetail(0x0407, 0x000301FE);
-  Make(config);
+  Make(PrinterBuilder(7).Alert(sim::AlertForDetail(0x0407, 0x000301FE)));
   EXPECT_EQ(prn_->CheckDeviceStatus(&error, {}), kStatusJobReset);
   EXPECT_EQ(Last().command, cmd::kJobReset);
   EXPECT_EQ(Last().parameters, (std::vector<uint8_t>{2}));
 
-  config.faults.alert = sim::AlertForDetail(0x040A, 0x00080007);
-  Make(config);
+  Make(PrinterBuilder(7).Alert(sim::AlertForDetail(0x040A, 0x00080007)));
   EXPECT_EQ(prn_->CheckDeviceStatus(&error, {}), kStatusOk);
   EXPECT_EQ(error, 0x00080007u);
 }
 
 TEST_F(AgainstPrinter, WaitBusyPollsUntilThePrinterIsFree) {
-  sim::VirtualPrinterConfig config;
-  config.faults.busyPolls = 3;
-  Make(config);
+  Make(PrinterBuilder(7).BusyPolls(3));
   EXPECT_EQ(prn_->WaitBusy(500, false), BusyWait::Ready());
   EXPECT_EQ(clock_.Pauses(), (std::vector<uint32_t>{500, 500, 500}));
 }
 
 TEST_F(AgainstPrinter, RevisionAndProductInformation) {
-  sim::VirtualPrinterConfig config;
-  config.version = "1.07a";
-  Make(config);
+  Make(PrinterBuilder(7).Version("1.07a"));
   char revision[24] = {};
   EXPECT_EQ(prn_->GetProductRev(revision, sizeof revision), ResultCode::kAnswered);
   EXPECT_STREQ(revision, "1.07a");
