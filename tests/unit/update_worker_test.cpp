@@ -13,6 +13,7 @@
 #include "protocol/command_codes.h"
 #include "protocol/download_observer.h"
 #include "recording_view.h"
+#include "support/printer_builder.h"
 #include "support/window_rig.h"
 
 namespace kiln::app {
@@ -28,6 +29,11 @@ class Countdowns final : public DownloadObserver {
   std::vector<uint32_t> firsts;  // the value each count-down started from
   uint32_t last = kCountdownDone;
 };
+
+using testing::PrinterBuilder;
+
+// An alert after programming that is no printer error, from a printer that never restarts.
+const sim::AlertReport kNoRestart = sim::AlertForDetail(0x0405, 0x50);
 
 class Worker : public ::testing::Test {
  protected:
@@ -96,10 +102,8 @@ TEST_F(Worker, FailedCpuFirmwareStopsTheUpdate) {
   rig_.Ini(kCpuEntry);
   rig_.Package("fw7.bin", 7, "2.00");
   rig_.Package("cpu7.bin", 7, "1.50", config::kHeaderOffsetCpu);
-  sim::VirtualPrinterConfig config;
-  config.model = 7;
-  config.faults.silent = sim::CommandMatch::Code(protocol::cmd::kWriteStart);
-  sim::VirtualPrinter& printer = rig_.printers.Add(config);
+  sim::VirtualPrinter& printer = rig_.printers.Add(
+      PrinterBuilder(7).Silent(sim::CommandMatch::Code(protocol::cmd::kWriteStart)));
 
   EXPECT_FALSE(Run(7).firmwareWritten);
   EXPECT_EQ(view_.LastStatus(),
@@ -121,10 +125,7 @@ TEST_F(Worker, StopDuringTheCpuStepStartsNoFurtherTransferOrStep) {
   rig_.Package("fw7.bin", 7, "2.00");
   rig_.Package("cpu7.bin", 7, "1.50", config::kHeaderOffsetCpu);
   sim::VirtualPrinter& first = rig_.Printer(7, "1.00");
-  sim::VirtualPrinterConfig config;
-  config.model = 7;
-  config.serialNumber = "SECOND";
-  sim::VirtualPrinter& second = rig_.printers.Add(config);
+  sim::VirtualPrinter& second = rig_.printers.Add(PrinterBuilder(7).Serial("SECOND"));
   // The signal comes once printer 1 has the CPU code's data.
   stop_ = [&first] {
     const auto transcript = first.Transcript();
@@ -148,10 +149,7 @@ TEST_F(Worker, StopDuringTheCpuStepStartsNoFurtherTransferOrStep) {
 
 TEST_F(Worker, FailedLargeModelWriteDoesNotEndTheProgram) {
   rig_.LargeModelEntry();
-  sim::VirtualPrinterConfig config;
-  config.model = 25;
-  config.faults.silentFromPacket = 3;
-  rig_.printers.Add(config);
+  rig_.printers.Add(PrinterBuilder(25).SilentFromPacket(3));
 
   const WorkerOutcome outcome = Run(25);
   EXPECT_FALSE(outcome.firmwareWritten);
@@ -161,12 +159,8 @@ TEST_F(Worker, FailedLargeModelWriteDoesNotEndTheProgram) {
 TEST_F(Worker, PrinterStillOnItsOldVersionAfterProgrammingFailsTheUpdate) {
   rig_.Ini("[FW_INFO1]\nModel=M07\nFile=fw7.bin\nDelay2=2\n");
   rig_.Package("fw7.bin", 7, "2.00");
-  sim::VirtualPrinterConfig config;
-  config.model = 7;
-  config.version = "1.05";
   // A code at or below the transaction results: no printer error, but no restart either.
-  config.faults.errorAfterProgramming = sim::AlertForDetail(0x0405, 0x50);
-  rig_.printers.Add(config);
+  rig_.printers.Add(PrinterBuilder(7).Version("1.05").ErrorAfterProgramming(kNoRestart));
 
   EXPECT_FALSE(Run(7).firmwareWritten);
   const std::string cause = "Printer 1 reports version 1.05 after programming, not 2.00.";
@@ -183,12 +177,8 @@ TEST_F(Worker, EachUpdateIsRecordedWithEveryPrintersVersionsAndOutcome) {
   rig_.Ini("[FW_INFO1]\nModel=M07\nFile=fw7.bin\nDelay2=2\n");
   rig_.Package("fw7.bin", 7, "2.00");
   rig_.Printer(7, "1.05");
-  sim::VirtualPrinterConfig stuck;
-  stuck.model = 7;
-  stuck.version = "1.05";
-  stuck.serialNumber = "STUCK";
-  stuck.faults.errorAfterProgramming = sim::AlertForDetail(0x0405, 0x50);
-  rig_.printers.Add(stuck);
+  rig_.printers.Add(
+      PrinterBuilder(7).Version("1.05").Serial("STUCK").ErrorAfterProgramming(kNoRestart));
 
   EXPECT_FALSE(Run(7).firmwareWritten);
   ASSERT_EQ(histories_.size(), 1u) << "one history write per update";
