@@ -60,11 +60,12 @@ class Modes : public ::testing::Test {
     config.faults = faults;
     return rig_.Add(config);
   }
-  // A model-6 printer at 1.06 and a folder with its CPU package (1.06) and main package
-  // (1.10), the CPU step first.
+  // A model-6 printer (at 1.06 unless told) and a folder with its CPU package (1.06) and
+  // main package (1.10), the CPU step first.
   sim::VirtualPrinter& Model6WithCpuStep(const std::string& extraKeys = {},
-                                         const sim::PrinterFaults& faults = {}) {
-    sim::VirtualPrinter& printer = Printer(6, "1.06", faults);
+                                         const sim::PrinterFaults& faults = {},
+                                         const char* version = "1.06") {
+    sim::VirtualPrinter& printer = Printer(6, version, faults);
     Package("fw.bin", config::kHeaderOffsetMain, 6, "1.10");
     Package("cpu.bin", config::kHeaderOffsetCpu, 6, "1.06");
     dir_.Write("Kiln.ini", "[FW_INFO1]\nFile=fw.bin\nCpu1st=1\nCpuFile=cpu.bin\n" + extraKeys);
@@ -120,6 +121,29 @@ TEST_F(Modes, CpuStepGoesFirstAndTheMainImageFollows) {
   EXPECT_EQ(progress_.countdown[0], 24u);
   EXPECT_EQ(progress_.countdown[25], 15u);
   EXPECT_EQ(progress_.phases.back(), UpdatePhase::kResult);
+}
+
+// At 1.07 the printer has the CPU code: the step is said to be skipped and only the
+// main image goes out. A package that cannot be read asks the printer nothing.
+TEST_F(Modes, CpuStepSkippedFromItsVersionOnAndNothingAskedWithoutAPackage) {
+  sim::VirtualPrinter& current = Model6WithCpuStep({}, {}, "1.07");
+  CommandLineOptions options;
+  options.model = 6;
+  SilentUpdate(session_, options, reports_, progress_, rig_.Links()).Run(dir_.path().string());
+  EXPECT_EQ(reports_.list, (Reports{{101, 0}, {100, 1}, {110, 11}}));
+  ASSERT_EQ(current.Images().size(), 1u);
+  EXPECT_EQ(current.Images()[0].writeType, 0);
+  EXPECT_EQ(std::count(progress_.phases.begin(), progress_.phases.end(), UpdatePhase::kCpuStep), 1)
+      << "the skip is said once";
+
+  reports_.list.clear();
+  dir_.Write("fw.bin", "not a package");
+  const std::size_t asked = current.Transcript().size();
+  SilentUpdate unread(session_, options, reports_, progress_, rig_.Links());
+  unread.Run(dir_.path().string());
+  EXPECT_EQ(reports_.list, (Reports{{100, 0}, {110, 0}}));
+  EXPECT_FALSE(unread.record().package.has_value()) << "no package is named in the record";
+  EXPECT_EQ(current.Transcript().size(), asked);
 }
 
 TEST_F(Modes, FailedCpuStepEndsTheUpdate) {
