@@ -196,6 +196,26 @@ TEST_F(Worker, EachUpdateIsRecordedWithEveryPrintersVersionsAndOutcome) {
   EXPECT_EQ(record.printers[1].text, "Printer 2 reports version 1.05 after programming, not 2.00.");
 }
 
+// A printer that answers only as the fall-back model is asked its version on the update's
+// own thread; read, it takes the alternative set before the firmware.
+TEST_F(Worker, FallBackPrinterWithAReadableVersionTakesTheAlternativeSetFirst) {
+  rig_.Ini(
+      "[FW_INFO1]\nModel=M25\nCodeName=code.bin\nTableName=table.bin\nFwName=fw25.bin\n"
+      "OeeCodeName=oeecode.bin\nOeeTableName=oeetable.bin\nOeeFwName=oeefw.bin\nDelay2=2\n");
+  rig_.folder.Package("fw25.bin", 25, "3.00")
+      .Package("oeefw.bin", 19, "2.90")
+      .File("code.bin", std::string(0x100, 'c'))
+      .File("table.bin", std::string(0x80, 't'))
+      .File("oeecode.bin", std::string(0x100, 'o'))
+      .File("oeetable.bin", std::string(0x80, 'p'));
+  sim::VirtualPrinter& printer = rig_.Printer(19, "2.80");
+
+  (void)Run(19);
+  const auto files = printer.Files();
+  ASSERT_FALSE(files.empty());
+  EXPECT_EQ(files[0].bytes, std::vector<uint8_t>(0x100, 'o')) << "the alternative code file first";
+}
+
 TEST_F(Worker, SmallModelWaitsFiveSecondsThenShowsTheNewVersion) {
   rig_.Ini("[FW_INFO1]\nModel=M07\nFile=fw7.bin\nDelay2=2\n");
   rig_.Package("fw7.bin", 7, "2.00");
