@@ -93,10 +93,6 @@ bool LayTableFile(const config::LoadedFile& table, const std::string& imagePath,
   return true;
 }
 
-std::vector<uint8_t> ReadDeviceBlock(CPrnCmd& prn, uint32_t connectedModel) {
-  return ReadDeviceBlock(prn, FactsOfModels(connectedModel, connectedModel));
-}
-
 std::vector<uint8_t> ReadDeviceBlock(CPrnCmd& prn, const ModelFacts& facts) {
   uint8_t record[kStatusRecordSize];
   if (prn.DoCmdGetData(cmd::kStatusRecord, record, sizeof record) != usb::ResultCode::kAnswered) {

@@ -13,15 +13,6 @@
 
 namespace kiln::protocol {
 
-// Where open model's device data block goes in the image (a column of the model table).
-inline uint32_t DeviceBlockOffset(uint32_t openModel) {
-  return models::QuirksOf(openModel).deviceBlockOffset;
-}
-// The longest device data block the model hands out.
-inline uint32_t DeviceBlockSize(uint32_t model) {
-  return models::QuirksOf(model).deviceBlockSize;
-}
-
 // Copies the table file's blocks into the image: for a target model that takes a single
 // block (model 22) its first 0x4000 bytes at 0x4D000; for every other model the CVD block at
 // 0x2E000, the heating table at 0x30000 and the colour table at 0x64000. A table file that could
@@ -35,10 +26,8 @@ bool LayTableFile(const config::LoadedFile& table, const std::string& imagePath,
                   PatchedImage& image, bool singleBlockTable, FixedText<512>& failure);
 
 // Reads the printer's device data block (0x8000, 0x8702, then 0xE028 pieces) as it
-// hands it out; empty when it holds none, the read fails, or the block is longer than
-// 0x3000 bytes. connectedModel chooses the status record layout.
-std::vector<uint8_t> ReadDeviceBlock(CPrnCmd& prn, uint32_t connectedModel);
-// The same for the connected model the facts describe (its record layout and longest block).
+// hands it out; empty when it holds none, the read fails, or the block is longer than the
+// facts' longest block. The facts' connected model chooses the status record layout.
 std::vector<uint8_t> ReadDeviceBlock(CPrnCmd& prn, const ModelFacts& facts);
 
 // The printer's device data block, read back, when it is valid and fits an image of

@@ -263,9 +263,9 @@ TEST_F(BlockReadBack, ValidBlockGoesToItsModelsOffset) {
   PrinterHolds(block, 3);  // a card printer flags its block in answer byte 3
   Bytes card(0x100000, 0);
   PreserveDeviceBlock(*prn_, card, 13, 37);
-  EXPECT_EQ(
-      Bytes(card.begin() + DeviceBlockOffset(13), card.begin() + DeviceBlockOffset(13) + 0x1234),
-      block);
+  EXPECT_EQ(Bytes(card.begin() + models::QuirksOf(13).deviceBlockOffset,
+                  card.begin() + models::QuirksOf(13).deviceBlockOffset + 0x1234),
+            block);
 }
 
 TEST_F(BlockReadBack, BadLongOrMisfittingBlocksLeaveTheImage) {
