@@ -47,10 +47,16 @@ std::string DescribePrinter(const PrinterPlacement& p) {
   const unsigned productId = p.productId;
   const std::string productKey = Format("%x/%x/100", vendor, productId);
   const bool usbfs = p.transport == UsbTransport::kUsbfs;
+  std::string descriptors;
+  if (usbfs) {
+    for (const uint8_t byte : UsbfsDescriptors(p.shape)) descriptors += Format("%02X", byte);
+  }
   std::string text;
 
   text += "P: " + p.UsbDevicePath() + "\n";
-  text += Format("N: bus/usb/%03u/%03u\n", kBus, p.devnum);
+  // Over usbfs, reading the node gives the descriptors, as the kernel's usbfs node does.
+  text += Format("N: bus/usb/%03u/%03u", kBus, p.devnum);
+  text += usbfs ? "=" + descriptors + "\n" : "\n";
   text += "E: SUBSYSTEM=usb\nE: DEVTYPE=usb_device\n";
   text += Format("E: DEVNAME=/dev/bus/usb/%03u/%03u\n", kBus, p.devnum);
   text += Format("E: MAJOR=%u\nE: MINOR=%u\n", kUsbDeviceMajor, (kBus - 1) * 128 + p.devnum - 1);
@@ -64,9 +70,8 @@ std::string DescribePrinter(const PrinterPlacement& p) {
   text += Format("A: busnum=%u\nA: devnum=%u\nA: devpath=%u\n", kBus, p.devnum, p.port);
   text += Format("A: dev=%u:%u\n", kUsbDeviceMajor, (kBus - 1) * 128 + p.devnum - 1);
   if (usbfs) {
-    text += "A: bConfigurationValue=1\nA: bNumConfigurations=1\nH: descriptors=";
-    for (const uint8_t byte : UsbfsDescriptors(p.shape)) text += Format("%02X", byte);
-    text += "\n";
+    text += "A: bConfigurationValue=1\nA: bNumConfigurations=1\n";
+    text += "H: descriptors=" + descriptors + "\n";
   }
   text += "\n";
 
