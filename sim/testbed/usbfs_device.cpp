@@ -24,6 +24,13 @@ constexpr uint32_t kCapabilities = USBDEVFS_CAP_BULK_CONTINUATION |
                                    USBDEVFS_CAP_REAP_AFTER_DISCONNECT;
 constexpr const char* kClaimingDriver = "usbfs";
 
+// Answers every request of a host that still holds the node of a device the test bed no
+// longer serves (connected after the device's own handler, which it outlives).
+gboolean AnswerUnserved(UMockdevIoctlBase*, UMockdevIoctlClient* client, gpointer) {
+  umockdev_ioctl_client_complete(client, -1, ENODEV);
+  return TRUE;
+}
+
 usbdevfs_urb& UrbOf(UMockdevIoctlData* data) {
   return *reinterpret_cast<usbdevfs_urb*>(data->data);
 }
@@ -52,6 +59,7 @@ UsbfsDevice::~UsbfsDevice() {
 bool UsbfsDevice::Attach(UMockdevTestbed* testbed, const std::string& node, std::string* error) {
   handler_ = umockdev_ioctl_base_new();
   signal_ = g_signal_connect(handler_, "handle-ioctl", G_CALLBACK(OnIoctl), this);
+  g_signal_connect(handler_, "handle-ioctl", G_CALLBACK(AnswerUnserved), nullptr);
   GError* failure = nullptr;
   if (umockdev_testbed_attach_ioctl(testbed, node.c_str(), handler_, &failure)) return true;
   if (error != nullptr) *error = failure != nullptr ? failure->message : "cannot serve " + node;
@@ -141,8 +149,8 @@ int UsbfsDevice::Submit(UMockdevIoctlClient* client) {
     Complete(urb, 0, length);
   } else {
     waitingIns_.push_back(urb);
-    FeedWaitingIns();
   }
+  FeedWaitingIns();
   AnswerParked(false);
   return 0;
 }
@@ -239,36 +247,41 @@ void UsbfsDevice::FeedWaitingIns() {
   }
 }
 
-// Answers an ask with the client's oldest completed transfer. Returns false when it has none.
-bool UsbfsDevice::Deliver(UMockdevIoctlClient* client) {
+// Answers an ask with the client's oldest completed transfer, pointing the host's pointer at
+// it; takes over pointer then. Returns false when the client has none.
+bool UsbfsDevice::Deliver(UMockdevIoctlClient* client, UMockdevIoctlData* pointer) {
   ClientState& state = clients_[client];
   if (state.completed.empty()) return false;
   Urb urb = state.completed.front();
   state.completed.pop_front();
-  UMockdevIoctlData* pointer = umockdev_ioctl_data_resolve(umockdev_ioctl_client_get_arg(client), 0,
-                                                           sizeof(gpointer), nullptr);
-  if (pointer != nullptr) {
-    umockdev_ioctl_data_set_ptr(pointer, 0, urb.urb);
-    umockdev_ioctl_data_unref(pointer);
-  }
+  umockdev_ioctl_data_set_ptr(pointer, 0, urb.urb);
+  umockdev_ioctl_data_unref(pointer);
   state.draining = true;
-  umockdev_ioctl_client_complete(client, pointer != nullptr ? 0 : -1,
-                                 pointer != nullptr ? 0 : EFAULT);
+  umockdev_ioctl_client_complete(client, 0, 0);
   Release(urb);
   return true;
 }
 
 void UsbfsDevice::Reap(UMockdevIoctlClient* client) {
-  if (Deliver(client)) return;
+  // Resolved here, on umockdev's thread, so that answering later needs no more reads of
+  // the host's memory.
+  UMockdevIoctlData* pointer = umockdev_ioctl_data_resolve(umockdev_ioctl_client_get_arg(client), 0,
+                                                           sizeof(gpointer), nullptr);
+  if (pointer == nullptr) {
+    umockdev_ioctl_client_complete(client, -1, EFAULT);
+    return;
+  }
+  if (Deliver(client, pointer)) return;
   ClientState& state = clients_[client];
-  if (gone_ || shutDown_ || state.draining) {
+  if (gone_ || state.draining) {
     // The host empties its queue after each completion: the first ask that finds it
     // empty is answered at once.
     state.draining = false;
+    umockdev_ioctl_data_unref(pointer);
     umockdev_ioctl_client_complete(client, -1, gone_ ? ENODEV : EAGAIN);
     return;
   }
-  parked_.push_back({static_cast<UMockdevIoctlClient*>(g_object_ref(client)),
+  parked_.push_back({static_cast<UMockdevIoctlClient*>(g_object_ref(client)), pointer,
                      std::chrono::steady_clock::now() + kReapWait});
 }
 
@@ -276,11 +289,12 @@ void UsbfsDevice::AnswerParked(bool all) {
   const auto now = std::chrono::steady_clock::now();
   for (auto it = parked_.begin(); it != parked_.end();) {
     UMockdevIoctlClient* client = it->client;
-    if (!Deliver(client)) {
+    if (!Deliver(client, it->pointer)) {
       if (!all && !gone_ && now < it->until) {
         ++it;
         continue;
       }
+      umockdev_ioctl_data_unref(it->pointer);
       umockdev_ioctl_client_complete(client, -1, gone_ ? ENODEV : EAGAIN);
     }
     g_object_unref(client);

@@ -57,6 +57,7 @@ class UsbfsDevice {
   };
   struct ParkedReap {
     _UMockdevIoctlClient* client = nullptr;  // a reference; its ask is unanswered
+    _UMockdevIoctlData* pointer = nullptr;   // where the ask wants the transfer's address
     std::chrono::steady_clock::time_point until;
   };
   struct ClientState {
@@ -70,7 +71,7 @@ class UsbfsDevice {
   bool Handle(_UMockdevIoctlClient* client);
   int Submit(_UMockdevIoctlClient* client);
   void Reap(_UMockdevIoctlClient* client);
-  bool Deliver(_UMockdevIoctlClient* client);
+  bool Deliver(_UMockdevIoctlClient* client, _UMockdevIoctlData* pointer);
   void DepartLocked();
   int Discard(_UMockdevIoctlClient* client);
   int ClearHalt(_UMockdevIoctlClient* client);
