@@ -113,10 +113,13 @@ int UsbfsDevice::Submit(UMockdevIoctlClient* client) {
   UMockdevIoctlData* data = umockdev_ioctl_data_resolve(umockdev_ioctl_client_get_arg(client), 0,
                                                         sizeof(usbdevfs_urb), nullptr);
   if (data == nullptr) return EFAULT;
-  Urb urb{data, nullptr, static_cast<UMockdevIoctlClient*>(g_object_ref(client))};
+  Urb urb;
+  urb.urb = data;
+  urb.client = static_cast<UMockdevIoctlClient*>(g_object_ref(client));
   const usbdevfs_urb& header = UrbOf(data);
   const uint8_t endpoint = header.endpoint;
   const int length = std::max(header.buffer_length, 0);
+  urb.room = static_cast<std::size_t>(length);
   if (length > 0) {
     urb.buffer = umockdev_ioctl_data_resolve(data, G_STRUCT_OFFSET(usbdevfs_urb, buffer),
                                              static_cast<std::size_t>(length), nullptr);
@@ -226,9 +229,8 @@ int UsbfsDevice::Discard(UMockdevIoctlClient* client) {
 }
 
 void UsbfsDevice::Complete(Urb urb, int status, int length) {
-  usbdevfs_urb& header = UrbOf(urb.urb);
-  header.status = status;
-  header.actual_length = length;
+  urb.status = status;
+  urb.length = length;
   ClientState& state = clients_[urb.client];
   if (state.self == nullptr) state.self = g_object_ref(urb.client);
   state.completed.push_back(urb);
@@ -238,12 +240,11 @@ void UsbfsDevice::FeedWaitingIns() {
   while (!waitingIns_.empty()) {
     const std::size_t pending = printer_.PendingAnswerBytes();
     if (pending == 0) return;
-    const Urb urb = waitingIns_.front();
+    Urb urb = waitingIns_.front();
     waitingIns_.pop_front();
-    const std::size_t room = static_cast<std::size_t>(std::max(UrbOf(urb.urb).buffer_length, 0));
-    const std::size_t taken =
-        urb.buffer != nullptr ? printer_.TakeAnswer(urb.buffer->data, std::min(pending, room)) : 0;
-    Complete(urb, 0, static_cast<int>(taken));
+    urb.answer.resize(std::min(pending, urb.room));
+    urb.answer.resize(printer_.TakeAnswer(urb.answer.data(), urb.answer.size()));
+    Complete(urb, 0, static_cast<int>(urb.answer.size()));
   }
 }
 
@@ -254,6 +255,14 @@ bool UsbfsDevice::Deliver(UMockdevIoctlClient* client, UMockdevIoctlData* pointe
   if (state.completed.empty()) return false;
   Urb urb = state.completed.front();
   state.completed.pop_front();
+  // The host's transfer is written only now, when its ask is answered: umockdev has long
+  // finished with it since the submission.
+  usbdevfs_urb& header = UrbOf(urb.urb);
+  header.status = urb.status;
+  header.actual_length = urb.length;
+  if (urb.buffer != nullptr && !urb.answer.empty()) {
+    std::memcpy(urb.buffer->data, urb.answer.data(), urb.answer.size());
+  }
   umockdev_ioctl_data_set_ptr(pointer, 0, urb.urb);
   umockdev_ioctl_data_unref(pointer);
   state.draining = true;

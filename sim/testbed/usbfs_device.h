@@ -6,6 +6,7 @@
 #include <map>
 #include <mutex>
 #include <string>
+#include <vector>
 
 #include "sim/printer_config.h"
 #include "sim/virtual_printer.h"
@@ -54,6 +55,11 @@ class UsbfsDevice {
     _UMockdevIoctlData* urb = nullptr;  // the host's struct usbdevfs_urb (a reference)
     _UMockdevIoctlData* buffer = nullptr;
     _UMockdevIoctlClient* client = nullptr;
+    std::size_t room = 0;  // its buffer's length
+    // How it ended, written into the host's structure when the host reaps it.
+    int status = 0;
+    int length = 0;
+    std::vector<uint8_t> answer;  // IN: the bytes it took
   };
   struct ParkedReap {
     _UMockdevIoctlClient* client = nullptr;  // a reference; its ask is unanswered
