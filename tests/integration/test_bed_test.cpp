@@ -22,9 +22,11 @@ using testing::Padded;
 using testing::PrinterNode;
 using testing::UsbPrinter;
 
-// A printer that restarts after a tenth of a second.
+// A printer that restarts after a tenth of a second, shown as a usblp printer whatever
+// KILN_TESTBED_TRANSPORT says (these tests talk over its lp node).
 testing::PrinterBuilder Printer(uint32_t model, const char* serial) {
-  return testing::PrinterBuilder(model).Serial(serial).RestartGapMs(100);
+  return testing::PrinterBuilder(model).Serial(serial).RestartGapMs(100).Transport(
+      UsbTransport::kUsblp);
 }
 
 TEST(TestBed, PrintersAppearAsUsblpDevicesAndComeBackUnderNewNodes) {
