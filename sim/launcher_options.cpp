@@ -42,8 +42,9 @@ std::string LauncherUsage() {
   std::string text =
       "Usage: kiln-testbed [--printer DESC]... [--transcript FILE] -- COMMAND [ARGS...]\n"
       "Runs COMMAND on a umockdev test bed holding virtual Orvix printers, each shown as a\n"
-      "usblp printer (/dev/usb/lpN) whose firmware is simulated, and exits with COMMAND's\n"
-      "exit status (128 + signal number when it was killed by a signal).\n"
+      "usblp printer (/dev/usb/lpN) or as a bare USB device served over usbfs (see\n"
+      "transport= below) whose firmware is simulated, and exits with COMMAND's exit status\n"
+      "(128 + signal number when it was killed by a signal).\n"
       "\n"
       "Options:\n"
       "  --printer DESC     add a printer (repeatable; default: one M07)\n"
@@ -54,7 +55,9 @@ std::string LauncherUsage() {
       "  --version          show the version\n"
       "\n"
       "A printer that restarts (after programming, or unplugged and plugged) is removed\n"
-      "with a remove uevent and added again with an add uevent under a new node name.\n"
+      "with a remove uevent and added again with an add uevent under a new node name (over\n"
+      "usbfs: a new device number). KILN_TESTBED_TRANSPORT=usbfs shows every printer that\n"
+      "does not choose its transport over usbfs.\n"
       "kiln-testbed runs itself under umockdev-wrapper when it is not already in a umockdev\n"
       "environment.\n"
       "\n";

@@ -62,6 +62,10 @@ enum class BlockDamage {
   kAltered,  // one byte changed, the checksum still valid
 };
 
+// How a bulk endpoint of a printer shown over usbfs stalls: never, on its first transfer
+// (until the host clears the halt), or on every transfer (clearing the halt does not help).
+enum class EndpointStall { kNever, kOnce, kAlways };
+
 // Misbehaviour a printer can be told to show. Every fault is off by default.
 struct PrinterFaults {
   // Stop answering from the n-th packet received (counting from 1); 0: off.
@@ -101,7 +105,29 @@ struct PrinterFaults {
   bool leaveWhenAnswerAwaited = false;
   // Programming loses or alters the device data block.
   BlockDamage blockDamage = BlockDamage::kNone;
+
+  // Shown over usbfs only (the usblp presentation ignores these):
+  // The bulk OUT (0x01) or IN (0x82) endpoint stalls: its transfers end with -EPIPE.
+  EndpointStall stallOut = EndpointStall::kNever;
+  EndpointStall stallIn = EndpointStall::kNever;
+  // Another program holds the interface: claiming it fails with EBUSY, and the interface's
+  // driver is "usbfs".
+  bool interfaceClaimed = false;
+  // The only interface is vendor-specific (class FF) instead of a printer interface.
+  bool noPrinterInterface = false;
+  // The interface has interrupt endpoints in place of its bulk endpoints.
+  bool noBulkEndpoints = false;
+  // The descriptors announce the bulk endpoints, but transfers on them are refused (ENOENT,
+  // as for an endpoint the device does not have).
+  bool endpointsRefused = false;
+  // The printer leaves USB while the host claims its interface (the claim fails ENODEV).
+  bool vanishOnClaim = false;
 };
+
+// How the test bed shows a printer: as a usblp printer with a /dev/usb/lpN node, or as a
+// bare USB device whose /dev/bus/usb/001/DDD node serves usbfs requests (no usblp node).
+// kDefault takes the process-wide choice of KILN_TESTBED_TRANSPORT (usblp when unset).
+enum class UsbTransport { kDefault, kUsblp, kUsbfs };
 
 // Everything that makes one virtual printer.
 struct VirtualPrinterConfig {
@@ -120,6 +146,7 @@ struct VirtualPrinterConfig {
   std::vector<uint8_t> deviceBlock;
   // Time between leaving USB after programming and coming back, in milliseconds.
   uint32_t restartGapMs = 2000;
+  UsbTransport transport = UsbTransport::kDefault;
   PrinterFaults faults;
 };
 

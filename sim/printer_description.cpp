@@ -2,6 +2,7 @@
 
 #include <cstdlib>
 #include <optional>
+#include <utility>
 #include <vector>
 
 #include "models/model_table.h"
@@ -18,6 +19,9 @@ const char* const kPrinterDescriptionHelp =
     "  block=on|bad|long|off device data block held: valid (4 KiB), bad checksum, longer\n"
     "                        than 0x3000 bytes, or none (default)\n"
     "  gap=MS                restart gap after programming in ms (default 2000)\n"
+    "  transport=usblp|usbfs shown as a usblp printer (/dev/usb/lpN), or as a bare USB\n"
+    "                        device served over usbfs (/dev/bus/usb/001/DDD, no usblp\n"
+    "                        node); default: $KILN_TESTBED_TRANSPORT, else usblp\n"
     "  fault=FAULT           a fault, may be given several times:\n"
     "    silent-from=N                 answer nothing from the N-th packet on\n"
     "    silent=CODE                   never answer command CODE\n"
@@ -36,6 +40,16 @@ const char* const kPrinterDescriptionHelp =
     "    block-after-programming=lost|altered\n"
     "                                  programming erases the device data block, or\n"
     "                                  changes a byte of it (checksum still valid)\n"
+    "  faults of a printer shown over usbfs:\n"
+    "    stall-out=once|always         bulk OUT transfers stall (-EPIPE): until the host\n"
+    "                                  clears the halt, or even after that\n"
+    "    stall-in=once|always          the same for bulk IN transfers\n"
+    "    claimed                       another program holds the interface: claiming\n"
+    "                                  fails with EBUSY, its driver is usbfs\n"
+    "    no-printer-interface          the interface is vendor-specific (class FF)\n"
+    "    no-bulk-endpoints             interrupt endpoints in place of the bulk ones\n"
+    "    refused-endpoints             the announced endpoints refuse every transfer\n"
+    "    vanish-on-claim               leave USB while the host claims the interface\n"
     "Time (programming, restart gap) is scaled by KILN_TIME_SCALE.\n";
 
 namespace {
@@ -95,9 +109,19 @@ bool ApplyFault(std::string_view fault, PrinterFaults& faults) {
   const bool hasValue = equals != std::string_view::npos;
   const std::string_view value = hasValue ? fault.substr(equals + 1) : std::string_view();
 
-  if (name == "never-return" && !hasValue) {
-    faults.neverReturn = true;
-    return true;
+  const std::pair<const char*, bool PrinterFaults::*> switches[] = {
+      {"never-return", &PrinterFaults::neverReturn},
+      {"claimed", &PrinterFaults::interfaceClaimed},
+      {"no-printer-interface", &PrinterFaults::noPrinterInterface},
+      {"no-bulk-endpoints", &PrinterFaults::noBulkEndpoints},
+      {"refused-endpoints", &PrinterFaults::endpointsRefused},
+      {"vanish-on-claim", &PrinterFaults::vanishOnClaim},
+  };
+  for (const auto& [switchName, field] : switches) {
+    if (name == switchName) {
+      faults.*field = true;
+      return !hasValue;
+    }
   }
   if (name == "bad-first-byte") return CommandFault(value, hasValue, faults.badFirstByte);
   if (name == "short-answer") return CommandFault(value, hasValue, faults.shortAnswer);
@@ -110,6 +134,17 @@ bool ApplyFault(std::string_view fault, PrinterFaults& faults) {
     const std::optional<uint32_t> polls = Number(value);
     if (polls) faults.busyPolls = *polls;
     return polls.has_value();
+  }
+  if (name == "stall-out" || name == "stall-in") {
+    EndpointStall& stall = name == "stall-out" ? faults.stallOut : faults.stallIn;
+    if (value == "once") {
+      stall = EndpointStall::kOnce;
+    } else if (value == "always") {
+      stall = EndpointStall::kAlways;
+    } else {
+      return false;
+    }
+    return true;
   }
   if (name == "block-after-programming") {
     if (value == "lost") {
@@ -186,6 +221,15 @@ bool ApplyField(std::string_view field, VirtualPrinterConfig& config, std::strin
       return false;
     }
     config.restartGapMs = *gap;
+  } else if (name == "transport") {
+    if (value == "usblp") {
+      config.transport = UsbTransport::kUsblp;
+    } else if (value == "usbfs") {
+      config.transport = UsbTransport::kUsbfs;
+    } else {
+      error = "transport must be usblp or usbfs";
+      return false;
+    }
   } else if (name == "fault") {
     if (!ApplyFault(value, config.faults)) {
       error = "unknown or malformed fault \"" + std::string(value) + "\"";

@@ -8,7 +8,8 @@
 namespace kiln::sim {
 
 // Reads a printer description as kiln-testbed's --printer option takes it:
-//   MODEL[,version=V][,colour=TEXT][,serial=S][,block=on|bad|long|off][,gap=MS][,fault=F]...
+//   MODEL[,version=V][,colour=TEXT][,serial=S][,block=on|bad|long|off][,gap=MS]
+//        [,transport=usblp|usbfs][,fault=F]...
 // MODEL is a short name of the model table (any letter case) or a serial number 1 to 38.
 // Fields not given keep the values config already holds. Numbers are decimal or 0x-hex.
 // False with error set when the text is not understood.

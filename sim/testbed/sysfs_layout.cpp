@@ -33,7 +33,12 @@ std::string PrinterPlacement::NodeDevicePath() const {
   return Format("%s/usbmisc/lp%u", InterfacePath().c_str(), node);
 }
 
+std::string PrinterPlacement::UsbDeviceNodeName() const {
+  return Format("/dev/bus/usb/%03u/%03u", kBus, devnum);
+}
+
 std::string PrinterPlacement::NodeName() const {
+  if (transport == UsbTransport::kUsbfs) return UsbDeviceNodeName();
   return Format("/dev/usb/lp%u", node);
 }
 
@@ -41,10 +46,17 @@ std::string DescribePrinter(const PrinterPlacement& p) {
   const unsigned vendor = models::kVendorId;
   const unsigned productId = p.productId;
   const std::string productKey = Format("%x/%x/100", vendor, productId);
+  const bool usbfs = p.transport == UsbTransport::kUsbfs;
+  std::string descriptors;
+  if (usbfs) {
+    for (const uint8_t byte : UsbfsDescriptors(p.shape)) descriptors += Format("%02X", byte);
+  }
   std::string text;
 
   text += "P: " + p.UsbDevicePath() + "\n";
-  text += Format("N: bus/usb/%03u/%03u\n", kBus, p.devnum);
+  // Over usbfs, reading the node gives the descriptors, as the kernel's usbfs node does.
+  text += Format("N: bus/usb/%03u/%03u", kBus, p.devnum);
+  text += usbfs ? "=" + descriptors + "\n" : "\n";
   text += "E: SUBSYSTEM=usb\nE: DEVTYPE=usb_device\n";
   text += Format("E: DEVNAME=/dev/bus/usb/%03u/%03u\n", kBus, p.devnum);
   text += Format("E: MAJOR=%u\nE: MINOR=%u\n", kUsbDeviceMajor, (kBus - 1) * 128 + p.devnum - 1);
@@ -56,13 +68,27 @@ std::string DescribePrinter(const PrinterPlacement& p) {
   text += "A: bcdDevice=0100\nA: bDeviceClass=00\nA: bNumInterfaces= 1\nA: speed=480\n";
   text += "A: manufacturer=Orvix\nA: product=" + p.product + "\nA: serial=" + p.serial + "\n";
   text += Format("A: busnum=%u\nA: devnum=%u\nA: devpath=%u\n", kBus, p.devnum, p.port);
-  text += Format("A: dev=%u:%u\n\n", kUsbDeviceMajor, (kBus - 1) * 128 + p.devnum - 1);
+  text += Format("A: dev=%u:%u\n", kUsbDeviceMajor, (kBus - 1) * 128 + p.devnum - 1);
+  if (usbfs) {
+    text += "A: bConfigurationValue=1\nA: bNumConfigurations=1\n";
+    text += "H: descriptors=" + descriptors + "\n";
+  }
+  text += "\n";
 
+  const UsbfsShape printerShape;
+  const UsbfsShape& shape = usbfs ? p.shape : printerShape;
   text += "P: " + p.InterfacePath() + "\n";
-  text += "E: SUBSYSTEM=usb\nE: DEVTYPE=usb_interface\nE: DRIVER=usblp\n";
-  text += "E: PRODUCT=" + productKey + "\nE: INTERFACE=7/1/2\n";
-  text += "A: bInterfaceClass=07\nA: bInterfaceSubClass=01\nA: bInterfaceProtocol=02\n";
+  text += "E: SUBSYSTEM=usb\nE: DEVTYPE=usb_interface\n";
+  if (!usbfs) text += "E: DRIVER=usblp\n";
+  if (usbfs && shape.claimed) text += "E: DRIVER=usbfs\n";
+  text += "E: PRODUCT=" + productKey + "\n";
+  text += Format("E: INTERFACE=%u/%u/%u\n", shape.interfaceClass, shape.interfaceSubClass,
+                 shape.interfaceProtocol);
+  text += Format("A: bInterfaceClass=%02x\nA: bInterfaceSubClass=%02x\n", shape.interfaceClass,
+                 shape.interfaceSubClass);
+  text += Format("A: bInterfaceProtocol=%02x\n", shape.interfaceProtocol);
   text += "A: bInterfaceNumber=00\nA: bAlternateSetting= 0\nA: bNumEndpoints=02\n\n";
+  if (usbfs) return text;
 
   text += "P: " + p.NodeDevicePath() + "\n";
   text += Format("N: usb/lp%u\n", p.node);

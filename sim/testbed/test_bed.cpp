@@ -8,6 +8,8 @@
 #include <unistd.h>
 
 #include <chrono>
+#include <cstdlib>
+#include <optional>
 
 #include "models/model_table.h"
 
@@ -22,6 +24,9 @@ constexpr auto kIdleRest = std::chrono::milliseconds(5);
 // Longest wait of Unplug/Plug for the serving thread to show the change.
 constexpr auto kChangeTimeout = std::chrono::seconds(10);
 constexpr std::size_t kReadChunk = 0x10000;
+// How often the serving loop of a usbfs printer hands answers to waiting IN transfers.
+constexpr auto kUsbfsPumpRest = std::chrono::milliseconds(2);
+constexpr const char* kTransportVariable = "KILN_TESTBED_TRANSPORT";
 
 std::string SysPath(const std::string& devicePath) {
   return "/sys" + devicePath;
@@ -52,6 +57,17 @@ void RefuseOpening(const std::string& nodeFile) {
   (void)::symlink("/nonexistent", nodeFile.c_str());
 }
 
+// The transport of a printer that does not choose one: KILN_TESTBED_TRANSPORT (usblp or
+// usbfs), usblp when unset; nullopt for another value.
+std::optional<UsbTransport> DefaultTransport() {
+  const char* value = std::getenv(kTransportVariable);
+  if (value == nullptr || *value == '\0' || std::string(value) == "usblp") {
+    return UsbTransport::kUsblp;
+  }
+  if (std::string(value) == "usbfs") return UsbTransport::kUsbfs;
+  return std::nullopt;
+}
+
 }  // namespace
 
 std::unique_ptr<TestBed> TestBed::Create(const std::vector<VirtualPrinterConfig>& printers,
@@ -62,9 +78,18 @@ std::unique_ptr<TestBed> TestBed::Create(const std::vector<VirtualPrinterConfig>
     return nullptr;
   }
   std::unique_ptr<TestBed> bed(new TestBed(testbed));
+  const std::optional<UsbTransport> defaultTransport = DefaultTransport();
   for (std::size_t i = 0; i < printers.size(); ++i) {
     auto slot = std::make_unique<Slot>();
     slot->port = static_cast<uint32_t>(i + 2);
+    slot->transport = printers[i].transport;
+    if (slot->transport == UsbTransport::kDefault) {
+      if (!defaultTransport) {
+        if (error != nullptr) *error = std::string(kTransportVariable) + " must be usblp or usbfs";
+        return nullptr;
+      }
+      slot->transport = *defaultTransport;
+    }
     slot->printer = std::make_unique<VirtualPrinter>(printers[i], clock);
     std::lock_guard<std::mutex> lock(bed->mutex_);
     if (!bed->Show(*slot, error)) return nullptr;
@@ -88,6 +113,10 @@ TestBed::~TestBed() {
   for (auto& slot : slots_) {
     if (slot->thread.joinable()) slot->thread.join();
   }
+  for (auto& slot : slots_) {
+    if (slot->usbfs) slot->usbfs->Shutdown();
+  }
+  for (auto& device : retiredDevices_) device->Shutdown();
   g_object_unref(testbed_);
 }
 
@@ -109,6 +138,13 @@ bool TestBed::Show(Slot& slot, std::string* error) {
   placement.serial = printer.Config().serialNumber;
   const models::PrinterModel* row = models::ModelBySerial(printer.Config().model);
   placement.product = row != nullptr ? row->driverName : "Printer";
+  placement.transport = slot.transport;
+  placement.shape = ShapeOf(printer.Config().faults, placement.productId);
+  if (slot.transport == UsbTransport::kUsbfs) {
+    // Served before it is added, so that a host that sees the add uevent can open it.
+    slot.usbfs = std::make_unique<UsbfsDevice>(printer, printer.Config().faults);
+    if (!slot.usbfs->Attach(testbed_, placement.NodeName(), error)) return false;
+  }
 
   GError* failure = nullptr;
   if (!umockdev_testbed_add_from_string(testbed_, DescribePrinter(placement).c_str(), &failure)) {
@@ -137,14 +173,22 @@ bool TestBed::Show(Slot& slot, std::string* error) {
 void TestBed::Hide(Slot& slot) {
   const PrinterPlacement& placement = slot.placement;
   if (slot.fd >= 0) retiredNodes_.push_back(HangUp(slot.fd));
-  for (const std::string& path :
-       {placement.NodeDevicePath(), placement.InterfacePath(), placement.UsbDevicePath()}) {
+  std::vector<std::string> paths = {placement.InterfacePath(), placement.UsbDevicePath()};
+  if (slot.usbfs) {
+    // Transfers in flight end with ENODEV, and the node goes away.
+    slot.usbfs->Depart();
+    umockdev_testbed_detach_ioctl(testbed_, placement.NodeName().c_str(), nullptr);
+    ::unlink((rootDir_ + placement.NodeName()).c_str());
+    retiredDevices_.push_back(std::move(slot.usbfs));
+  } else {
+    paths.insert(paths.begin(), placement.NodeDevicePath());
+  }
+  for (const std::string& path : paths) {
     umockdev_testbed_uevent(testbed_, SysPath(path).c_str(), "remove");
   }
   // Children first: removing a parent leaves its children's bus and class links behind,
   // and those would stop the printer from being added at the same place again.
-  for (const std::string& path :
-       {placement.NodeDevicePath(), placement.InterfacePath(), placement.UsbDevicePath()}) {
+  for (const std::string& path : paths) {
     umockdev_testbed_remove_device(testbed_, SysPath(path).c_str());
   }
   slot.fd = -1;
@@ -171,6 +215,10 @@ int TestBed::Reconcile(Slot& slot) {
 // The printer's side of its node: reads what the host writes, hands it to the printer,
 // writes the answers back (looping on short writes: the PTY takes only so much at once).
 void TestBed::Serve(Slot& slot) {
+  if (slot.transport == UsbTransport::kUsbfs) {
+    ServeUsbfs(slot);
+    return;
+  }
   VirtualPrinter& printer = *slot.printer;
   std::vector<uint8_t> inbox(kReadChunk);
   std::vector<uint8_t> outbox;
@@ -212,6 +260,17 @@ void TestBed::Serve(Slot& slot) {
     }
     // No host has the node open: wait for one instead of spinning on the hang-up.
     if (hostAbsent) std::this_thread::sleep_for(kIdleRest);
+  }
+}
+
+// Over usbfs the device's handler takes the host's transfers; this loop follows the
+// printer's presence and hands its answers to the IN transfers that wait for them. Only
+// this thread replaces slot.usbfs once the test bed runs.
+void TestBed::ServeUsbfs(Slot& slot) {
+  while (!stopping_) {
+    Reconcile(slot);
+    if (slot.usbfs) slot.usbfs->Pump();
+    std::this_thread::sleep_for(kUsbfsPumpRest);
   }
 }
 

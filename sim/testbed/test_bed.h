@@ -15,6 +15,7 @@
 #include "platform/unique_fd.h"
 #include "sim/printer_config.h"
 #include "sim/testbed/sysfs_layout.h"
+#include "sim/testbed/usbfs_device.h"
 #include "sim/virtual_printer.h"
 
 // The opaque umockdev test bed (a GObject).
@@ -33,6 +34,11 @@ using platform::UniqueFd;
 // the product ID it came back with. A printer whose node cannot be opened (openRefused)
 // has a dangling link in place of its node's file: listed, never opened.
 //
+// Shown over usbfs (UsbTransport::kUsbfs, or KILN_TESTBED_TRANSPORT=usbfs for printers that
+// do not choose), a printer is a bare USB device with binary descriptors and no usblp node:
+// its /dev/bus/usb/001/DDD node serves usbfs requests (UsbfsDevice), and it comes back
+// under a new device number.
+//
 // Programs see the test bed only when they run with umockdev's preload library and
 // UMOCKDEV_DIR (which Create puts in this process's environment). kiln-testbed arranges
 // both for the command it runs.
@@ -50,7 +56,8 @@ class TestBed {
   std::size_t PrinterCount() const { return slots_.size(); }
   // The printer behind slot i (0-based, in the order of the configurations).
   VirtualPrinter& Printer(std::size_t i) { return *slots_.at(i)->printer; }
-  // The node the printer has now ("/dev/usb/lp0"); empty while it is off USB.
+  // The node the printer has now ("/dev/usb/lp0", over usbfs "/dev/bus/usb/001/002");
+  // empty while it is off USB.
   std::string NodeName(std::size_t i);
   // The test bed's root folder (UMOCKDEV_DIR).
   std::string RootDir() const { return rootDir_; }
@@ -75,6 +82,8 @@ class TestBed {
     uint32_t shownArrival = 0;
     PrinterPlacement placement;
     int fd = -1;  // the PTY's other end, owned by umockdev
+    UsbTransport transport = UsbTransport::kUsblp;
+    std::unique_ptr<UsbfsDevice> usbfs;  // while shown over usbfs
     std::thread thread;
   };
 
@@ -83,6 +92,7 @@ class TestBed {
   void Hide(Slot& slot);
   int Reconcile(Slot& slot);
   void Serve(Slot& slot);
+  void ServeUsbfs(Slot& slot);
   void WaitUntilShownAsPrinter(Slot& slot);
 
   _UMockdevTestbed* testbed_;
@@ -95,6 +105,8 @@ class TestBed {
   std::atomic<bool> stopping_{false};
   // Node sides of the PTYs of nodes that are gone (see Hide); closed last.
   std::vector<UniqueFd> retiredNodes_;
+  // usbfs devices that left USB: hosts may still hold their nodes; shut down last.
+  std::vector<std::unique_ptr<UsbfsDevice>> retiredDevices_;
 };
 
 }  // namespace kiln::sim

@@ -26,6 +26,9 @@ class PrinterBuilder {
     return Set(&Config::deviceBlock, std::move(block));
   }
   PrinterBuilder& RestartGapMs(uint32_t gap) { return Set(&Config::restartGapMs, gap); }
+  PrinterBuilder& Transport(sim::UsbTransport transport) {
+    return Set(&Config::transport, transport);
+  }
 
   // The faults, each as sim::PrinterFaults describes it.
   PrinterBuilder& Faults(sim::PrinterFaults faults) {

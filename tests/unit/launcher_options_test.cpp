@@ -47,6 +47,9 @@ TEST(PrinterDescription, ModelByShortNameOrSerialNumberWithFields) {
                                            config::kDeviceBlockMarker));
   EXPECT_GT(Parsed("M07,block=long").deviceBlock.size(), kMaxDeviceBlockLength);
   EXPECT_TRUE(Parsed("M07,block=on,block=off").deviceBlock.empty());
+  EXPECT_EQ(Parsed("M07").transport, UsbTransport::kDefault);
+  EXPECT_EQ(Parsed("M07,transport=usbfs").transport, UsbTransport::kUsbfs);
+  EXPECT_EQ(Parsed("M07,transport=usbfs,transport=usblp").transport, UsbTransport::kUsblp);
 }
 
 TEST(PrinterDescription, EveryFault) {
@@ -76,6 +79,18 @@ TEST(PrinterDescription, EveryFault) {
   EXPECT_EQ(Parsed("M07,fault=block-after-programming=altered").faults.blockDamage,
             BlockDamage::kAltered);
   EXPECT_TRUE(Parsed("M07,fault=busy=forever").faults.busyForever);
+
+  const PrinterFaults usbfs =
+      Parsed(
+          "M07,fault=stall-out=once,fault=stall-in=always,fault=claimed,"
+          "fault=no-printer-interface,fault=no-bulk-endpoints,fault=refused-endpoints,"
+          "fault=vanish-on-claim")
+          .faults;
+  EXPECT_EQ(usbfs.stallOut, EndpointStall::kOnce);
+  EXPECT_EQ(usbfs.stallIn, EndpointStall::kAlways);
+  EXPECT_TRUE(usbfs.interfaceClaimed && usbfs.noPrinterInterface && usbfs.noBulkEndpoints &&
+              usbfs.endpointsRefused && usbfs.vanishOnClaim);
+  EXPECT_FALSE(f.interfaceClaimed || f.vanishOnClaim || f.endpointsRefused);
   EXPECT_TRUE(DetailCommandAnnounced(Parsed("M07,fault=error-after-programming=0x30402:0x0405")
                                          .faults.errorAfterProgramming->status,
                                      0x0405));
@@ -99,6 +114,9 @@ TEST(PrinterDescription, RejectsWhatItDoesNotUnderstand) {
   Rejection("M07,fault=never-return=1");
   Rejection("M07,fault=block-after-programming");
   Rejection("M07,fault=block-after-programming=gone");
+  Rejection("M07,transport=parallel");
+  Rejection("M07,fault=stall-in=twice");
+  Rejection("M07,fault=claimed=yes");
 }
 
 TEST(LauncherArgs, PrintersTranscriptAndCommand) {
