@@ -40,7 +40,7 @@ std::string TransportText(const platform::UsbPrinterNode& printer) {
   if (printer.transport == platform::UsbTransport::kLibusb) {
     return "over libusb " + (printer.portPath.empty() ? printer.node : printer.portPath);
   }
-  return "over usblp " + printer.node;
+  return "over usblp " + (printer.node.empty() ? "(no node) " + printer.portPath : printer.node);
 }
 
 }  // namespace kiln::usb

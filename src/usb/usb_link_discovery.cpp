@@ -119,7 +119,7 @@ void CUsbLink::Select(const UsbPrinterNode* node) {
 }
 
 std::string CUsbLink::transportText() const {
-  return devicePath_.view().empty() ? std::string() : TransportText(printer_);
+  return identity_.empty() ? std::string() : TransportText(printer_);
 }
 
 uint32_t CUsbLink::CountDevices(uint32_t modelSerial, uint32_t enumMode) {
