@@ -102,8 +102,10 @@ void ForEachDevice(udev* context, const char* subsystem, Each&& each) {
 }  // namespace
 
 void ChooseTransport(UsbPrinterNode& printer, TransportChoice choice) {
-  const bool usblp =
-      choice == TransportChoice::kUsblp || (choice == TransportChoice::kAny && printer.lpPresent);
+  // An interface usblp holds stays with usblp, also while its node is not there yet.
+  const bool usblp = choice == TransportChoice::kUsblp ||
+                     (choice == TransportChoice::kAny &&
+                      (printer.lpPresent || printer.interfaceDriver == "usblp"));
   printer.transport = usblp ? UsbTransport::kUsblp : UsbTransport::kLibusb;
   printer.node = usblp ? printer.lpNode : printer.usbNode;
   printer.present = usblp ? printer.lpPresent : printer.usbPresent;

@@ -36,8 +36,8 @@ struct UsbPrinterNode {
 };
 
 // Sets the printer's transport, node and presence for the choice: kAny takes usblp's node
-// where there is one and the device node otherwise; a forced choice takes its own node,
-// which may be missing (then the printer is not present).
+// where there is one or usblp holds the interface, and the device node otherwise; a forced
+// choice takes its own node, which may be missing (then the printer is not present).
 void ChooseTransport(UsbPrinterNode& printer, TransportChoice choice);
 
 // The choice --transport set for this process; kAny unless set.

@@ -136,6 +136,14 @@ TEST_F(UdevPrinterNodes, MonitorReportsArrivalAndRemoval) {
   auto arrival = next();
   ASSERT_TRUE(arrival.has_value());
   EXPECT_EQ(arrival->kind, platform::DeviceEvent::Kind::kArrival);
+
+  // A printer without a node (reached over libusb) is announced by its interface.
+  Add(Unbound(5, 0x0002));
+  placement.port = 5;
+  umockdev_testbed_uevent(testbed_, ("/sys" + placement.InterfacePath()).c_str(), "add");
+  auto libusbArrival = next();
+  ASSERT_TRUE(libusbArrival.has_value());
+  EXPECT_EQ(libusbArrival->kind, platform::DeviceEvent::Kind::kArrival);
 }
 
 }  // namespace

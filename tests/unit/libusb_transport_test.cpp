@@ -140,6 +140,12 @@ TEST(ChooseTransport, NodePresentOrAbsentByForcedChoice) {
     EXPECT_EQ(printer.node, c.node) << name;
     EXPECT_EQ(printer.present, c.present) << name;
   }
+  // usblp holds the interface but its node is not there yet: not taken over libusb.
+  platform::UsbPrinterNode bound = Seen(false, "1-2");
+  bound.interfaceDriver = "usblp";
+  platform::ChooseTransport(bound, TransportChoice::kAny);
+  EXPECT_EQ(bound.transport, UsbTransport::kUsblp);
+  EXPECT_FALSE(bound.present);
 }
 
 TEST_F(LinkTest, PortEnumerationSelectsOnlyNumberedUsblpNodes) {
