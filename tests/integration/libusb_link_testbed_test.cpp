@@ -5,7 +5,9 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <fstream>
 #include <future>
+#include <iterator>
 #include <string>
 #include <thread>
 #include <vector>
@@ -37,10 +39,23 @@ PrinterBuilder OverUsbfs(
 
 class LibusbLink : public UpdateOnTestBed {
  protected:
+  void SetUp() override {
+    UpdateOnTestBed::SetUp();
+    ::setenv("KILN_LOG_FILE", dir_.File("trace.log").c_str(), 1);
+    ::setenv("KILN_LOG_LEVEL", "1", 1);
+  }
   void TearDown() override {
     link_.reset();
+    ::unsetenv("KILN_LOG_FILE");
+    ::unsetenv("KILN_LOG_LEVEL");
     platform::SetTransportChoice(platform::TransportChoice::kAny);
     UpdateOnTestBed::TearDown();
+  }
+  // The links' debug trace so far (each link's trace ends when the link goes).
+  std::string Trace() {
+    link_.reset();
+    std::ifstream file(dir_.File("trace.log"));
+    return std::string(std::istreambuf_iterator<char>(file), {});
   }
   usb::CUsbLink& Link() {
     link_ = std::make_unique<usb::CUsbLink>();
@@ -80,7 +95,7 @@ TEST_F(LibusbLink, TransportIsChosenByNodeAndOption) {
       {platform::TransportChoice::kAny, 1, usb::kOpenOk, "over usblp /dev/usb/lp"},
       {platform::TransportChoice::kAny, 2, usb::kOpenOk, "over libusb 1-"},
       {platform::TransportChoice::kUsblp, 2, usb::kOpenNotActive, "over usblp "},
-      // usblp holds the first printer's interface: never taken from it.
+      // usblp holds the first printer's interface: not opened over libusb.
       {platform::TransportChoice::kLibusb, 1, usb::kOpenNoPipe, "over libusb 1-"},
       {platform::TransportChoice::kLibusb, 2, usb::kOpenOk, "over libusb 1-"},
   };
@@ -100,6 +115,7 @@ TEST_F(LibusbLink, InterfaceClaimedByAnotherProgramIsInUseAndNothingIsSent) {
   Start({OverUsbfs(7, [](auto& f) { f.interfaceClaimed = true; })});
   EXPECT_NE(Link().OpenIOChannel(7, 1), usb::kOpenOk);
   EXPECT_TRUE(bed_->Printer(0).Transcript().empty());
+  EXPECT_NE(Trace().find("in use by another program"), std::string::npos);
   const uint32_t vidPid = models::ModelTable[7].vidPid;
   EXPECT_EQ(platform::UnreachableUsbPrinters(static_cast<uint16_t>(models::kVendorId),
                                              models::ProductIdOf(vidPid))

@@ -230,8 +230,11 @@ class OpenDevice {
   }
 
   // Opens the device that match() picks; the refusal text when it is found but not taken.
+  // node is its device node and driver the one discovery saw bound to its printer
+  // interface (empty when unknown), for that text.
   template <typename Match>
-  bool Open(Match&& match, const std::string& node, std::string* refusal) {
+  bool Open(Match&& match, const std::string& node, const std::string& driver,
+            std::string* refusal) {
     if (libusb_init(&context_) != 0) {
       context_ = nullptr;
       return false;
@@ -251,7 +254,7 @@ class OpenDevice {
       if (!opened) handle_ = nullptr;
     }
     if (list != nullptr) libusb_free_device_list(list, 1);
-    return opened && Claim(node, refusal);
+    return opened && Claim(node, driver, refusal);
   }
 
   libusb_context* context() const { return context_; }
@@ -262,9 +265,10 @@ class OpenDevice {
  private:
   // Claims the printer interface unless a kernel driver or another program holds it:
   // a driver found bound is never detached.
-  bool Claim(const std::string& node, std::string* refusal) {
+  bool Claim(const std::string& node, const std::string& driver, std::string* refusal) {
     if (libusb_kernel_driver_active(handle_, interface_.number) == 1) {
-      *refusal = "the printer interface is held by a kernel driver (usblp); not detached";
+      *refusal = "the printer interface is held by the kernel driver " +
+                 (driver.empty() ? std::string("bound to it") : driver) + "; not detached";
       return false;
     }
     const int claimed = libusb_claim_interface(handle_, interface_.number);
@@ -399,7 +403,7 @@ class LibusbOpener final : public PipeOpener {
     int bus = 0;
     int address = 0;
     if (!ParseDeviceNode(devicePath, &bus, &address)) return nullptr;
-    return OpenShared(devicePath, devicePath, [=](libusb_device* device) {
+    return OpenShared(devicePath, devicePath, {}, [=](libusb_device* device) {
       return libusb_get_bus_number(device) == bus && libusb_get_device_address(device) == address;
     });
   }
@@ -408,12 +412,13 @@ class LibusbOpener final : public PipeOpener {
     int bus = 0;
     std::vector<uint8_t> ports;
     if (!ParsePortPath(printer.portPath, &bus, &ports)) return Open(printer.node.c_str());
-    return OpenShared(printer.portPath, printer.node, [&](libusb_device* device) {
-      uint8_t found[8] = {};
-      const int depth = libusb_get_port_numbers(device, found, sizeof found);
-      return libusb_get_bus_number(device) == bus && depth == static_cast<int>(ports.size()) &&
-             std::equal(ports.begin(), ports.end(), found);
-    });
+    return OpenShared(
+        printer.portPath, printer.node, printer.interfaceDriver, [&](libusb_device* device) {
+          uint8_t found[8] = {};
+          const int depth = libusb_get_port_numbers(device, found, sizeof found);
+          return libusb_get_bus_number(device) == bus && depth == static_cast<int>(ports.size()) &&
+                 std::equal(ports.begin(), ports.end(), found);
+        });
   }
 
   std::string LastRefusal() const override { return lastRefusal; }
@@ -421,14 +426,14 @@ class LibusbOpener final : public PipeOpener {
  private:
   template <typename Match>
   std::unique_ptr<PipeFile> OpenShared(const std::string& key, const std::string& node,
-                                       Match&& match) {
+                                       const std::string& driver, Match&& match) {
     lastRefusal.clear();
     std::lock_guard<std::mutex> lock(mutex_);
     std::erase_if(open_, [](const auto& entry) { return entry.second.expired(); });
     std::shared_ptr<OpenDevice> device = open_[key].lock();
     if (!device) {
       device = std::make_shared<OpenDevice>();
-      if (!device->Open(match, node, &lastRefusal)) return nullptr;
+      if (!device->Open(match, node, driver, &lastRefusal)) return nullptr;
       open_[key] = device;
     }
     auto pipe = std::make_unique<LibusbPipe>(std::move(device));
