@@ -52,6 +52,12 @@ void ApplyLinuxOption(LinuxOptions& extensions, std::span<const char* const> arg
     takeValue(extensions.logFile);
   } else if (name == "log-level") {
     takeValue(extensions.logLevel);
+  } else if (name == "transport") {
+    takeValue(extensions.transport);
+    if (extensions.transport != "usblp" && extensions.transport != "libusb" &&
+        extensions.error.empty()) {
+      extensions.error = "--transport takes usblp or libusb";
+    }
   } else if (name == "report-stdout" && !hasValue) {
     extensions.reportStdout = true;
   } else if (name == "progress" && !hasValue) {
@@ -137,6 +143,9 @@ const char* CommandLineHelp() {
          "  --log-file FILE      append the debug trace to FILE (as KILN_LOG_FILE)\n"
          "  --log-level N        trace level: 1 summaries, 2 transactions, 3 transfers,\n"
          "                       5 data dumps (as KILN_LOG_LEVEL)\n"
+         "  --transport T        reach printers only through usblp's nodes (usblp) or\n"
+         "                       only through their USB devices (libusb); by default\n"
+         "                       usblp where a printer has a node, libusb otherwise\n"
          "  --report-stdout      also print each report as 'report <wParam> <lParam>'\n"
          "  --progress           silent update: readable progress on standard error\n"
          "  --json               after the reports, the mode's result as one JSON object\n"

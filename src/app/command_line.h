@@ -24,6 +24,7 @@ struct LinuxOptions {
   std::string dir;            // --dir DIR: the program folder instead of the executable's
   std::string logFile;        // --log-file FILE: the debug log (as KILN_LOG_FILE)
   std::string logLevel;       // --log-level N: the debug log's level (as KILN_LOG_LEVEL)
+  std::string transport;      // --transport usblp|libusb: reach printers only that way
   bool reportStdout = false;  // --report-stdout: each report also as a line on stdout
   bool progress = false;      // --progress: readable progress of the silent update on stderr
   bool json = false;          // --json: the mode's result as one JSON object on stdout

@@ -14,6 +14,7 @@
 #include "platform/program_folder.h"
 #include "platform/stop_signals.h"
 #include "platform/terminal_text.h"
+#include "platform/usb_printer_nodes.h"
 
 namespace {
 
@@ -79,6 +80,9 @@ int main(int argc, char** argv) {
     return 1;
   }
   ApplyLogOptions(extensions);
+  if (auto transport = kiln::platform::ParseTransportChoice(extensions.transport)) {
+    kiln::platform::SetTransportChoice(*transport);
+  }
   program.programFolder = ChosenProgramFolder(extensions, argc > 0 ? argv[0] : nullptr);
 
   AppSession session;

@@ -66,6 +66,7 @@ bool PrinterQueries::ProbeConnection(uint32_t model) {
       printer_.connectedModel = fallBack;
       result = session.Open(fallBack);
     }
+    transport_ = result == usb::kOpenOk ? session.link().transportText() : std::string();
   }
   if (result != usb::kOpenOk) {
     printer_.connectedModel = 0;

@@ -3,6 +3,7 @@
 #include <atomic>
 #include <functional>
 #include <memory>
+#include <string>
 
 #include "app/version_text.h"
 #include "platform/fixed_text.h"
@@ -59,6 +60,9 @@ class PrinterQueries {
                        uint32_t busyLimitMs = kColourModeBusyLimitMs);
   // QueryDeviceVersion, then shows the version when the window is initialised.
   void ReloadDeviceVersion();
+  // How the last ProbeConnection reached the printer ("over usblp /dev/usb/lp0", "over
+  // libusb 1-2"); empty when it found none.
+  const std::string& transport() const { return transport_; }
 
  private:
   bool Stopped() const { return stop_ != nullptr && stop_->load(); }
@@ -67,6 +71,7 @@ class PrinterQueries {
   VersionDisplay* display_;
   usb::LinkFactory makeLink_;
   const std::atomic<bool>* stop_;
+  std::string transport_;
 };
 
 }  // namespace kiln::app

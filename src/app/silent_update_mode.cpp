@@ -207,7 +207,8 @@ bool SilentUpdate::ReadyToCompare(std::string_view programFolder) {
     }
     return false;
   }
-  text.Format("the printer answers as model %u", printer_.connectedModel);
+  text.Format("the printer answers as model %u%s%s", printer_.connectedModel,
+              queries.transport().empty() ? "" : " ", queries.transport().c_str());
   progress_.Phase(UpdatePhase::kConnection, text);
   return true;
 }

@@ -21,8 +21,15 @@ class UdevPrinterMonitor final : public DeviceMonitor {
       const char* action = udev_device_get_action(device.get());
       const char* name = udev_device_get_sysname(device.get());
       const char* node = udev_device_get_devnode(device.get());
-      if (action == nullptr || name == nullptr || std::strncmp(name, "lp", 2) != 0) continue;
-      std::string path = node != nullptr ? node : std::string("/dev/usb/") + name;
+      if (action == nullptr || name == nullptr) continue;
+      // A printer-class interface ("INTERFACE=7/1/2") stands for a printer reached over
+      // libusb, which has no lp node.
+      const char* interface = udev_device_get_property_value(device.get(), "INTERFACE");
+      const bool printerInterface = interface != nullptr && std::strncmp(interface, "7/", 2) == 0;
+      if (std::strncmp(name, "lp", 2) != 0 && !printerInterface) continue;
+      std::string path = node != nullptr    ? node
+                         : printerInterface ? std::string("/sys/bus/usb/devices/") + name
+                                            : std::string("/dev/usb/") + name;
       if (std::strcmp(action, "add") == 0) {
         return DeviceEvent{DeviceEvent::Kind::kArrival, std::move(path)};
       }
@@ -46,6 +53,7 @@ std::unique_ptr<DeviceMonitor> OpenUsbPrinterMonitor() {
   UdevMonitorPtr monitor(udev_monitor_new_from_netlink(context.get(), "udev"));
   if (!monitor) return nullptr;
   if (udev_monitor_filter_add_match_subsystem_devtype(monitor.get(), "usbmisc", nullptr) < 0 ||
+      udev_monitor_filter_add_match_subsystem_devtype(monitor.get(), "usb", "usb_interface") < 0 ||
       udev_monitor_enable_receiving(monitor.get()) < 0) {
     return nullptr;
   }

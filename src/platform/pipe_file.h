@@ -2,6 +2,9 @@
 
 #include <cstdint>
 #include <memory>
+#include <string>
+
+#include "platform/usb_printer_nodes.h"
 
 namespace kiln::platform {
 
@@ -53,6 +56,14 @@ class PipeOpener {
  public:
   virtual ~PipeOpener() = default;
   virtual std::unique_ptr<PipeFile> Open(const char* devicePath) = 0;
+  // Opens a pipe to a printer as discovery found it, over the transport discovery chose
+  // for it. Openers that reach printers by path alone open its node.
+  virtual std::unique_ptr<PipeFile> OpenPrinter(const UsbPrinterNode& printer) {
+    return Open(printer.node.c_str());
+  }
+  // Why the last open on this thread found the printer but did not take it (held by a
+  // driver, in use by another program); empty when nothing is known.
+  virtual std::string LastRefusal() const { return {}; }
 };
 
 }  // namespace kiln::platform

@@ -3,8 +3,11 @@
 #include <sys/stat.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cstdlib>
 #include <cstring>
+#include <map>
+#include <tuple>
 
 #include "platform/udev_handles.h"
 
@@ -14,9 +17,20 @@ namespace {
 
 constexpr const char* kPrinterInterfaceClass = "07";
 
+std::atomic<TransportChoice> processChoice{TransportChoice::kAny};
+
 uint16_t HexAttribute(udev_device* device, const char* name) {
   const char* text = udev_device_get_sysattr_value(device, name);
   return text != nullptr ? static_cast<uint16_t>(std::strtoul(text, nullptr, 16)) : 0;
+}
+
+std::string Text(const char* text) {
+  return text != nullptr ? text : "";
+}
+
+bool Exists(const std::string& node) {
+  struct stat status {};
+  return !node.empty() && ::stat(node.c_str(), &status) == 0;
 }
 
 // N of a name ending in digits ("lp12" -> 12); 0 when it has none.
@@ -27,83 +41,148 @@ uint32_t TrailingNumber(const char* name) {
   return digits != end ? static_cast<uint32_t>(std::strtoul(digits, nullptr, 10)) : 0;
 }
 
-// The node's entry when it hangs below a printer-class interface of a USB device.
-bool DescribePrinterNode(udev_device* misc, UsbPrinterNode* out) {
-  const char* node = udev_device_get_devnode(misc);
-  if (node == nullptr) return false;
-  // Parents belong to the child and need no unref.
-  udev_device* interface =
-      udev_device_get_parent_with_subsystem_devtype(misc, "usb", "usb_interface");
-  if (interface == nullptr) return false;
+bool IsPrinterInterface(udev_device* interface) {
   const char* interfaceClass = udev_device_get_sysattr_value(interface, "bInterfaceClass");
-  if (interfaceClass == nullptr || std::strcmp(interfaceClass, kPrinterInterfaceClass) != 0) {
-    return false;
-  }
-  udev_device* usbDevice = udev_device_get_parent_with_subsystem_devtype(misc, "usb", "usb_device");
-  if (usbDevice == nullptr) return false;
+  return interfaceClass != nullptr && std::strcmp(interfaceClass, kPrinterInterfaceClass) == 0;
+}
 
-  out->node = node;
-  out->nodeNumber = TrailingNumber(udev_device_get_sysname(misc));
+// The driver bound to the device: its driver link, or the DRIVER line of its uevent
+// attribute (where the link is missing, as on the test bed).
+std::string DriverOf(udev_device* device) {
+  if (const char* driver = udev_device_get_driver(device)) return driver;
+  const std::string uevent = Text(udev_device_get_sysattr_value(device, "uevent"));
+  const std::string key = "DRIVER=";
+  const auto at = uevent.find(key);
+  if (at == std::string::npos || (at != 0 && uevent[at - 1] != '\n')) return {};
+  const auto begin = at + key.size();
+  return uevent.substr(begin, uevent.find('\n', begin) - begin);
+}
+
+// The facts of the USB device (parents belong to their child and need no unref).
+void DescribeDevice(udev_device* usbDevice, udev_device* interface, UsbPrinterNode* out) {
   out->vendorId = HexAttribute(usbDevice, "idVendor");
   out->productId = HexAttribute(usbDevice, "idProduct");
-  const char* serial = udev_device_get_sysattr_value(usbDevice, "serial");
-  out->serial = serial != nullptr ? serial : "";
-  const char* portPath = udev_device_get_sysname(usbDevice);
-  out->portPath = portPath != nullptr ? portPath : "";
-  struct stat status {};
-  out->present = ::stat(node, &status) == 0;
+  out->serial = Text(udev_device_get_sysattr_value(usbDevice, "serial"));
+  out->portPath = Text(udev_device_get_sysname(usbDevice));
+  out->usbNode = Text(udev_device_get_devnode(usbDevice));
+  out->usbPresent = Exists(out->usbNode);
+  out->interfaceDriver = DriverOf(interface);
+}
+
+// usblp's node when it hangs below a printer-class interface of a USB device.
+bool DescribeLpNode(udev_device* misc, UsbPrinterNode* out) {
+  const char* node = udev_device_get_devnode(misc);
+  if (node == nullptr) return false;
+  udev_device* interface =
+      udev_device_get_parent_with_subsystem_devtype(misc, "usb", "usb_interface");
+  if (interface == nullptr || !IsPrinterInterface(interface)) return false;
+  udev_device* usbDevice = udev_device_get_parent_with_subsystem_devtype(misc, "usb", "usb_device");
+  if (usbDevice == nullptr) return false;
+  DescribeDevice(usbDevice, interface, out);
+  out->lpNode = node;
+  out->lpPresent = Exists(out->lpNode);
+  out->nodeNumber = TrailingNumber(udev_device_get_sysname(misc));
   return true;
+}
+
+// Calls each(device) for every device of the subsystem that udev lists.
+template <typename Each>
+void ForEachDevice(udev* context, const char* subsystem, Each&& each) {
+  UdevEnumeratePtr enumeration(udev_enumerate_new(context));
+  if (!enumeration) return;
+  udev_enumerate_add_match_subsystem(enumeration.get(), subsystem);
+  if (udev_enumerate_scan_devices(enumeration.get()) < 0) return;
+  udev_list_entry* entry = nullptr;
+  udev_list_entry_foreach(entry, udev_enumerate_get_list_entry(enumeration.get())) {
+    UdevDevicePtr device(udev_device_new_from_syspath(context, udev_list_entry_get_name(entry)));
+    if (device) each(device.get());
+  }
 }
 
 }  // namespace
 
-std::vector<UsbPrinterNode> ListUsbPrinterNodes() {
-  std::vector<UsbPrinterNode> nodes;
-  UdevPtr context(udev_new());
-  if (!context) return nodes;
-  UdevEnumeratePtr enumeration(udev_enumerate_new(context.get()));
-  if (!enumeration) return nodes;
-  udev_enumerate_add_match_subsystem(enumeration.get(), "usbmisc");
-  if (udev_enumerate_scan_devices(enumeration.get()) < 0) return nodes;
+void ChooseTransport(UsbPrinterNode& printer, TransportChoice choice) {
+  // An interface usblp holds stays with usblp, also while its node is not there yet.
+  const bool usblp = choice == TransportChoice::kUsblp ||
+                     (choice == TransportChoice::kAny &&
+                      (printer.lpPresent || printer.interfaceDriver == "usblp"));
+  printer.transport = usblp ? UsbTransport::kUsblp : UsbTransport::kLibusb;
+  printer.node = usblp ? printer.lpNode : printer.usbNode;
+  printer.present = usblp ? printer.lpPresent : printer.usbPresent;
+}
 
-  udev_list_entry* entry = nullptr;
-  udev_list_entry_foreach(entry, udev_enumerate_get_list_entry(enumeration.get())) {
-    UdevDevicePtr misc(
-        udev_device_new_from_syspath(context.get(), udev_list_entry_get_name(entry)));
-    if (!misc) continue;
+void SetTransportChoice(TransportChoice choice) {
+  processChoice = choice;
+}
+
+TransportChoice ProcessTransportChoice() {
+  return processChoice;
+}
+
+std::optional<TransportChoice> ParseTransportChoice(std::string_view text) {
+  if (text == "usblp") return TransportChoice::kUsblp;
+  if (text == "libusb") return TransportChoice::kLibusb;
+  return std::nullopt;
+}
+
+std::vector<UsbPrinterNode> ListUsbPrinterNodes(TransportChoice choice) {
+  std::vector<UsbPrinterNode> printers;
+  UdevPtr context(udev_new());
+  if (!context) return printers;
+
+  // usblp's nodes first; a device that has one is listed with it.
+  std::map<std::string, UsbPrinterNode> byPort;
+  ForEachDevice(context.get(), "usbmisc", [&](udev_device* misc) {
     UsbPrinterNode printer;
-    if (DescribePrinterNode(misc.get(), &printer)) nodes.push_back(std::move(printer));
+    if (DescribeLpNode(misc, &printer)) byPort.try_emplace(printer.portPath, std::move(printer));
+  });
+  // Then every printer-class interface, bound to usblp or not.
+  ForEachDevice(context.get(), "usb", [&](udev_device* interface) {
+    const char* type = udev_device_get_devtype(interface);
+    if (type == nullptr || std::strcmp(type, "usb_interface") != 0) return;
+    if (!IsPrinterInterface(interface)) return;
+    udev_device* usbDevice =
+        udev_device_get_parent_with_subsystem_devtype(interface, "usb", "usb_device");
+    if (usbDevice == nullptr) return;
+    UsbPrinterNode printer;
+    DescribeDevice(usbDevice, interface, &printer);
+    byPort.try_emplace(printer.portPath, std::move(printer));
+  });
+
+  for (auto& [port, printer] : byPort) {
+    ChooseTransport(printer, choice);
+    printers.push_back(std::move(printer));
   }
-  std::stable_sort(nodes.begin(), nodes.end(),
-                   [](const auto& a, const auto& b) { return a.nodeNumber < b.nodeNumber; });
-  return nodes;
+  std::stable_sort(printers.begin(), printers.end(), [](const auto& a, const auto& b) {
+    return std::make_tuple(a.lpNode.empty(), a.nodeNumber, a.portPath) <
+           std::make_tuple(b.lpNode.empty(), b.nodeNumber, b.portPath);
+  });
+  return printers;
 }
 
 std::vector<std::string> UnreachableUsbPrinters(uint16_t vendorId, uint16_t productId) {
   std::vector<std::string> unreachable;
   UdevPtr context(udev_new());
   if (!context) return unreachable;
-  UdevEnumeratePtr enumeration(udev_enumerate_new(context.get()));
-  if (!enumeration) return unreachable;
-  udev_enumerate_add_match_subsystem(enumeration.get(), "usb");
-  udev_enumerate_add_match_property(enumeration.get(), "DEVTYPE", "usb_device");
-  if (udev_enumerate_scan_devices(enumeration.get()) < 0) return unreachable;
 
-  const std::vector<UsbPrinterNode> nodes = ListUsbPrinterNodes();
-  udev_list_entry* entry = nullptr;
-  udev_list_entry_foreach(entry, udev_enumerate_get_list_entry(enumeration.get())) {
-    UdevDevicePtr device(
-        udev_device_new_from_syspath(context.get(), udev_list_entry_get_name(entry)));
-    if (!device || HexAttribute(device.get(), "idVendor") != vendorId ||
-        HexAttribute(device.get(), "idProduct") != productId) {
-      continue;
+  const std::vector<UsbPrinterNode> printers = ListUsbPrinterNodes();
+  ForEachDevice(context.get(), "usb", [&](udev_device* device) {
+    const char* type = udev_device_get_devtype(device);
+    if (type == nullptr || std::strcmp(type, "usb_device") != 0 ||
+        HexAttribute(device, "idVendor") != vendorId ||
+        HexAttribute(device, "idProduct") != productId) {
+      return;
     }
-    const std::string portPath = udev_device_get_sysname(device.get());
-    const bool reached = std::any_of(nodes.begin(), nodes.end(), [&](const UsbPrinterNode& node) {
-      return node.present && node.portPath == portPath;
-    });
+    const std::string portPath = Text(udev_device_get_sysname(device));
+    const bool reached =
+        std::any_of(printers.begin(), printers.end(), [&](const UsbPrinterNode& printer) {
+          // Over libusb Kiln never takes an interface that a driver or a program holds.
+          const bool free =
+              printer.transport == UsbTransport::kUsblp || printer.interfaceDriver.empty();
+          return printer.present && free && printer.portPath == portPath;
+        });
     if (!reached) unreachable.push_back(portPath);
-  }
+  });
   std::sort(unreachable.begin(), unreachable.end());
   return unreachable;
 }

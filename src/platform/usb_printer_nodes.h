@@ -1,30 +1,60 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace kiln::platform {
 
-// A printer-class USB interface as the kernel publishes it: a usbmisc device (usblp's
-// node) whose parent interface has class 07, with the facts of its usb_device.
+// How Kiln reaches a printer: through usblp's node, or through the USB device itself
+// (libusb over /dev/bus/usb), where usblp is not bound to it.
+enum class UsbTransport : uint8_t { kUsblp, kLibusb };
+
+// Which transports Kiln may use (--transport): either, with usblp preferred where the
+// printer has a node, or only the one named.
+enum class TransportChoice : uint8_t { kAny, kUsblp, kLibusb };
+
+// A USB device with a printer-class interface (class 07) as the kernel publishes it,
+// with usblp's node where usblp is bound to it, and the transport chosen for it.
 struct UsbPrinterNode {
-  std::string node;         // the device node, e.g. "/dev/usb/lp0"
-  uint32_t nodeNumber = 0;  // N of lpN
+  std::string node;  // the node of the chosen transport: "/dev/usb/lp0" or "/dev/bus/usb/001/002"
+  uint32_t nodeNumber = 0;  // N of lpN; 0 without a usblp node
   uint16_t vendorId = 0;
   uint16_t productId = 0;
   std::string serial;    // the usb_device's serial number; empty when it has none
   std::string portPath;  // the usb_device's name, e.g. "1-2" (bus and port path)
-  bool present = false;  // the node exists
+  bool present = false;  // the node of the chosen transport exists
+  UsbTransport transport = UsbTransport::kUsblp;
+  std::string lpNode;           // usblp's node; empty when usblp has none for it
+  bool lpPresent = false;       // usblp's node exists
+  std::string usbNode;          // the device's own node under /dev/bus/usb; empty when unknown
+  bool usbPresent = false;      // the device's own node exists
+  std::string interfaceDriver;  // the driver bound to the printer interface ("usblp";
+                                // "usbfs" when a program claimed it); empty when idle
 };
 
-// Every printer-class node, sorted by node number so that the order is stable.
-std::vector<UsbPrinterNode> ListUsbPrinterNodes();
+// Sets the printer's transport, node and presence for the choice: kAny takes usblp's node
+// where there is one or usblp holds the interface, and the device node otherwise; a forced
+// choice takes its own node, which may be missing (then the printer is not present).
+void ChooseTransport(UsbPrinterNode& printer, TransportChoice choice);
 
-// USB devices of this vendor and product that the kernel shows but that no printer node
-// reaches: usblp is not bound to them (another driver, or a program that uses the device
-// directly, holds the interface), or their node is missing. Their port paths ("1-2"),
-// sorted; empty when every such device has its node.
+// The choice --transport set for this process; kAny unless set.
+void SetTransportChoice(TransportChoice choice);
+TransportChoice ProcessTransportChoice();
+// "usblp" or "libusb"; nothing for any other text.
+std::optional<TransportChoice> ParseTransportChoice(std::string_view text);
+
+// Every USB device with a printer-class interface, with or without a usblp node, the
+// transport chosen by `choice`: those with a usblp node first by node number, then the
+// others by port path, so that the order is stable.
+std::vector<UsbPrinterNode> ListUsbPrinterNodes(TransportChoice choice = ProcessTransportChoice());
+
+// USB devices of this vendor and product that the kernel shows but that Kiln cannot
+// reach: no printer-class interface, no node of the chosen transport, or, over libusb, an
+// interface that a driver or another program holds. Their port paths ("1-2"), sorted;
+// empty when every such device is reachable.
 std::vector<std::string> UnreachableUsbPrinters(uint16_t vendorId, uint16_t productId);
 
 }  // namespace kiln::platform

@@ -1,14 +1,14 @@
 #include "usb/usb_link.h"
 
-#include "platform/lp_pipe.h"
 #include "usb/io_right.h"
 #include "usb/printer_node_source.h"
+#include "usb/printer_pipe_opener.h"
 
 namespace kiln::usb {
 
 LinkServices LinkServices::Default() {
-  return LinkServices{&platform::SystemProbes(), &platform::SystemPipeOpener(),
-                      &SystemPrinterNodes(), &platform::SystemClock()};
+  return LinkServices{&platform::SystemProbes(), &SystemPrinterPipes(), &SystemPrinterNodes(),
+                      &platform::SystemClock()};
 }
 
 CUsbLink::CUsbLink() : CUsbLink(LinkServices::Default()) {
@@ -27,19 +27,24 @@ OpenResult CUsbLink::OpenPipes() {
     LinkPipe* pipe;
     uint8_t bit;
   };
-  // Every pipe is a pipe of the one printer node.
+  // Every pipe is a pipe of the one printer, over the transport chosen for it.
+  log_.LogPrint(2, "CUsbLink::OpenPipes, printer %s\n", TransportText(printer_).c_str());
   const PipeToOpen pipes[] = {
       {&readPipe_, kPipeRead}, {&writePipe_, kPipeWrite}, {&statusPipe_, kPipeStatus}};
   uint8_t opened = 0;
   for (const PipeToOpen& entry : pipes) {
     if ((pipeMask_ & entry.bit) == 0) continue;
     entry.pipe->Close();
-    entry.pipe->Open(services_.pipes->Open(devicePath_.c_str()));
+    entry.pipe->Open(services_.pipes->OpenPrinter(printer_));
     if (entry.pipe->IsOpen()) opened |= entry.bit;
   }
   if (opened == pipeMask_) {
     open_ = true;
     return kOpenOk;
+  }
+  const std::string refusal = services_.pipes->LastRefusal();
+  if (!refusal.empty()) {
+    log_.LogPrint(1, "CUsbLink::OpenPipes, printer %s: %s\n", identity_.c_str(), refusal.c_str());
   }
   CloseIOChannel();
   return opened != 0 ? kOpenSomePipes : kOpenNoPipe;

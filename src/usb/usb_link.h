@@ -107,6 +107,9 @@ class CUsbLink final : public CommandChannel {
   const char* devicePath() const { return devicePath_.c_str(); }
   // The identity (see PrinterIdentities) of the device last found.
   const std::string& identity() const { return identity_; }
+  // How the printer last found is reached: "over usblp /dev/usb/lp0", "over libusb 1-2";
+  // empty when none was found.
+  std::string transportText() const;
   // The USB serial number of the device last found; empty when it has none.
   const std::string& serial() const { return serial_; }
   uint32_t readTimeOut() const { return readTimeOut_; }
@@ -122,6 +125,7 @@ class CUsbLink final : public CommandChannel {
   LinkServices services_;
   uint32_t modelSerial_ = 0;
   FixedText<260> devicePath_;
+  platform::UsbPrinterNode printer_;  // the printer last found, as discovery listed it
   std::string identity_;
   std::string serial_;
   uint32_t readTimeOut_ = 5000;

@@ -6,6 +6,7 @@
 
 #include "models/model_table.h"
 #include "usb/printer_node_source.h"
+#include "usb/printer_pipe_opener.h"
 #include "usb/usb_link.h"
 
 namespace kiln::usb {
@@ -77,7 +78,10 @@ OpenResult CUsbLink::OpenFrom(const std::vector<UsbPrinterNode>& nodes, uint32_t
   const UsbPrinterNode* selected = nullptr;
   if ((enumMode & (kEnumByVidPid | kEnumByPort)) == kEnumByPort) {
     const auto numbered = std::find_if(nodes.begin(), nodes.end(), [&](const auto& node) {
-      return node.nodeNumber + 1 == instanceIndex;
+      // Only usblp's nodes are numbered.
+      const bool hasNumber =
+          node.transport == platform::UsbTransport::kUsblp || !node.lpNode.empty();
+      return hasNumber && node.nodeNumber + 1 == instanceIndex;
     });
     if (numbered != nodes.end()) selected = &*numbered;
   } else if (instanceIndex - 1 < found) {
@@ -98,11 +102,13 @@ OpenResult CUsbLink::OpenFrom(const std::vector<UsbPrinterNode>& nodes, uint32_t
 // its product ID tells which, and the protocol then speaks to that model.
 void CUsbLink::Select(const UsbPrinterNode* node) {
   if (node == nullptr) {
+    printer_ = platform::UsbPrinterNode{};
     devicePath_.Clear();
     identity_.clear();
     serial_.clear();
     return;
   }
+  printer_ = *node;
   devicePath_ = node->node;
   identity_ = IdentityOf(*node);
   serial_ = node->serial;
@@ -110,6 +116,10 @@ void CUsbLink::Select(const UsbPrinterNode* node) {
   if (vidPid == VidPidOfModel(modelSerial_)) return;
   const uint32_t corrected = models::ModelSerialFromVidPid(vidPid);
   if (corrected != 0) modelSerial_ = corrected;
+}
+
+std::string CUsbLink::transportText() const {
+  return identity_.empty() ? std::string() : TransportText(printer_);
 }
 
 uint32_t CUsbLink::CountDevices(uint32_t modelSerial, uint32_t enumMode) {

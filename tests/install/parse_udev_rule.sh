@@ -2,8 +2,8 @@
 # Checks a udev rules file where udevadm cannot: every rule line is a comma-separated
 # list of KEY[{attribute}] OPERATOR "value" whose keys are udev's and whose operators fit
 # them (a match key with an assignment is silently never matched), and the rule gives
-# the seat's user and the lp group the usblp nodes of vendor 2e5a before
-# 73-seat-late.rules reads the uaccess tag.
+# the seat's user and the lp group the usblp nodes and the USB device nodes of vendor
+# 2e5a before 73-seat-late.rules reads the uaccess tag.
 #   parse_udev_rule.sh FILE
 set -uo pipefail
 file=$1
@@ -50,8 +50,22 @@ done <"$file"
 [ ${#rules[@]} -gt 0 ] || error "no rule"
 # sysfs writes idVendor in lower case; the comparison is case-sensitive.
 for rule in "${rules[@]}"; do
-  for needed in 'SUBSYSTEM=="usbmisc"' 'ATTRS{idVendor}=="2e5a"' 'GROUP="lp"' 'TAG+="uaccess"'; do
+  for needed in 'GROUP="lp"' 'TAG+="uaccess"'; do
     [[ "$rule" == *"$needed"* ]] || error "the rule lacks $needed: $rule"
   done
 done
+# One rule for usblp's nodes, one for the USB devices themselves (reached over libusb).
+# ATTR matches the device's own attribute: the interfaces below it must not match.
+has_rule() {
+  local rule needed
+  for rule in "${rules[@]}"; do
+    for needed in "$@"; do [[ "$rule" == *"$needed"* ]] || continue 2; done
+    return 0
+  done
+  return 1
+}
+has_rule 'SUBSYSTEM=="usbmisc"' 'ATTRS{idVendor}=="2e5a"' ||
+  error "no rule for the usblp nodes of vendor 2e5a"
+has_rule 'SUBSYSTEM=="usb"' 'ENV{DEVTYPE}=="usb_device"' 'ATTR{idVendor}=="2e5a"' ||
+  error "no rule for the USB device nodes of vendor 2e5a"
 [ "$errors" -eq 0 ]

@@ -80,11 +80,36 @@ TEST_F(UdevPrinterNodes, PrinterClassNodesSortedByNodeNumber) {
 
 TEST_F(UdevPrinterNodes, DevicesOfTheModelWithoutANodeAreUnreachable) {
   Add(Unbound(5, 0x0002));
+  platform::SetTransportChoice(platform::TransportChoice::kUsblp);
   EXPECT_EQ(platform::UnreachableUsbPrinters(0x2E5A, 0x0002),
             (std::vector<std::string>{"1-4", "1-5"}))
       << "1-2 has its printer node; 1-4 a node of another interface class; 1-5 none";
+  // Over libusb 1-5 is reached through its USB device; 1-2 stays with usblp, which holds
+  // its interface, unless libusb is forced.
+  platform::SetTransportChoice(platform::TransportChoice::kAny);
+  EXPECT_EQ(platform::UnreachableUsbPrinters(0x2E5A, 0x0002), (std::vector<std::string>{"1-4"}));
+  platform::SetTransportChoice(platform::TransportChoice::kLibusb);
+  EXPECT_EQ(platform::UnreachableUsbPrinters(0x2E5A, 0x0002),
+            (std::vector<std::string>{"1-2", "1-4"}));
+  platform::SetTransportChoice(platform::TransportChoice::kAny);
   EXPECT_TRUE(platform::UnreachableUsbPrinters(0x2E5A, 0x0103).empty());
   EXPECT_TRUE(platform::UnreachableUsbPrinters(0x2E5B, 0x0002).empty());
+}
+
+TEST_F(UdevPrinterNodes, PrinterWithoutANodeIsListedOverLibusb) {
+  Add(Unbound(5, 0x0002));
+  const auto forced = platform::ListUsbPrinterNodes(platform::TransportChoice::kUsblp);
+  const auto chosen = platform::ListUsbPrinterNodes(platform::TransportChoice::kAny);
+  ASSERT_EQ(chosen.size(), 3u);
+  ASSERT_EQ(forced.size(), 3u);
+  EXPECT_EQ(chosen[0].transport, platform::UsbTransport::kUsblp);
+  EXPECT_EQ(chosen[2].portPath, "1-5");
+  EXPECT_EQ(chosen[2].transport, platform::UsbTransport::kLibusb);
+  EXPECT_EQ(chosen[2].node, "/dev/bus/usb/001/005");
+  EXPECT_TRUE(chosen[2].present);
+  EXPECT_EQ(chosen[2].interfaceDriver, "");
+  EXPECT_EQ(chosen[0].interfaceDriver, "usblp");
+  EXPECT_FALSE(forced[2].present) << "forced usblp: no node, not reachable";
 }
 
 TEST_F(UdevPrinterNodes, MonitorReportsArrivalAndRemoval) {
@@ -111,6 +136,14 @@ TEST_F(UdevPrinterNodes, MonitorReportsArrivalAndRemoval) {
   auto arrival = next();
   ASSERT_TRUE(arrival.has_value());
   EXPECT_EQ(arrival->kind, platform::DeviceEvent::Kind::kArrival);
+
+  // A printer without a node (reached over libusb) is announced by its interface.
+  Add(Unbound(5, 0x0002));
+  placement.port = 5;
+  umockdev_testbed_uevent(testbed_, ("/sys" + placement.InterfacePath()).c_str(), "add");
+  auto libusbArrival = next();
+  ASSERT_TRUE(libusbArrival.has_value());
+  EXPECT_EQ(libusbArrival->kind, platform::DeviceEvent::Kind::kArrival);
 }
 
 }  // namespace

@@ -63,5 +63,13 @@ TEST(CommandLineTest, LinuxOptionsNeverReachTheOriginalRules) {
   EXPECT_FALSE(Parse({"--help"}).extensions.error.size());
 }
 
+TEST(CommandLineTest, TransportTakesUsblpOrLibusbOnly) {
+  EXPECT_EQ(Parse({"--transport=libusb"}).extensions.transport, "libusb");
+  EXPECT_EQ(Parse({"--transport", "usblp", "-S"}).options.silent, true);
+  EXPECT_EQ(Parse({"--transport", "usblp"}).extensions.error, "");
+  EXPECT_EQ(Parse({"--transport=usb"}).extensions.error, "--transport takes usblp or libusb");
+  EXPECT_EQ(Parse({"--transport"}).extensions.error, "--transport needs a value");
+}
+
 }  // namespace
 }  // namespace kiln::app
