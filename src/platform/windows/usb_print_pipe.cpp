@@ -72,8 +72,7 @@ class Transfer {
         const DWORD error = ::GetLastError();
         // The cancel this wait asked for ends the transfer as aborted: that is the time-out.
         return PipeResultFromWin32Error(
-            wait == WAIT_TIMEOUT && error == ERROR_OPERATION_ABORTED ? WAIT_TIMEOUT : error,
-            moved);
+            wait == WAIT_TIMEOUT && error == ERROR_OPERATION_ABORTED ? WAIT_TIMEOUT : error, moved);
       }
     }
     DWORD moved = 0;
@@ -148,8 +147,8 @@ class UsbPrintPipeOpener final : public PipeOpener {
       const std::wstring path = WideFromUtf8(devicePath);
       if (path.empty()) return nullptr;
       InterfaceFile opened(::CreateFileW(path.c_str(), GENERIC_READ | GENERIC_WRITE,
-                                         FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                                         OPEN_EXISTING, FILE_FLAG_OVERLAPPED, nullptr));
+                                         FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
+                                         FILE_FLAG_OVERLAPPED, nullptr));
       if (!opened.valid()) return nullptr;
       file = std::make_shared<InterfaceFile>(std::move(opened));
       open_[devicePath] = file;

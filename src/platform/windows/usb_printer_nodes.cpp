@@ -90,8 +90,7 @@ std::string PortPathOf(DEVINST device) {
       size >= sizeof(wchar_t)) {
     std::vector<wchar_t> paths(size / sizeof(wchar_t) + 1, L'\0');
     if (::CM_Get_DevNode_PropertyW(device, &kLocationPaths, &type,
-                                   reinterpret_cast<PBYTE>(paths.data()), &size,
-                                   0) == CR_SUCCESS &&
+                                   reinterpret_cast<PBYTE>(paths.data()), &size, 0) == CR_SUCCESS &&
         paths[0] != L'\0') {
       return Utf8FromWide(paths.data());  // the first string of the list
     }
@@ -168,8 +167,7 @@ std::vector<UsbPrinterNode> ListUsbPrinterNodes() {
   for (DWORD index = 0;; ++index) {
     SP_DEVICE_INTERFACE_DATA entry{};
     entry.cbSize = sizeof entry;
-    if (!::SetupDiEnumDeviceInterfaces(list.get(), nullptr, &kUsbPrinterInterface, index,
-                                       &entry)) {
+    if (!::SetupDiEnumDeviceInterfaces(list.get(), nullptr, &kUsbPrinterInterface, index, &entry)) {
       break;  // ERROR_NO_MORE_ITEMS, or the list cannot be read further
     }
     UsbPrinterNode printer;

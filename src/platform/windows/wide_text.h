@@ -22,9 +22,9 @@ inline std::wstring WideFromUtf8(std::string_view text) {
 
 inline std::string Utf8FromWide(std::wstring_view text) {
   if (text.empty()) return {};
-  const int size = ::WideCharToMultiByte(CP_UTF8, WC_ERR_INVALID_CHARS, text.data(),
-                                         static_cast<int>(text.size()), nullptr, 0, nullptr,
-                                         nullptr);
+  const int size =
+      ::WideCharToMultiByte(CP_UTF8, WC_ERR_INVALID_CHARS, text.data(),
+                            static_cast<int>(text.size()), nullptr, 0, nullptr, nullptr);
   if (size <= 0) return {};
   std::string narrow(static_cast<std::size_t>(size), '\0');
   ::WideCharToMultiByte(CP_UTF8, WC_ERR_INVALID_CHARS, text.data(), static_cast<int>(text.size()),
