@@ -1,0 +1,156 @@
+// The driver check and the queue hold on the spooler. Wine's spooler lists printers but
+// cannot pause one, so the hold's rules run against a stand-in spooler.
+
+#include "platform/windows/spooler.h"
+
+#include <gtest/gtest.h>
+#include <windows.h>
+
+#include <filesystem>
+#include <fstream>
+#include <map>
+
+#include "platform/print_queue_hold.h"
+#include "platform/queue_hold_entry.h"
+
+namespace kiln::platform {
+namespace {
+
+constexpr const char* kDriver = "Orvix T08 Series";
+
+class FakeSpooler final : public Spooler {
+ public:
+  std::optional<std::vector<SpoolerQueue>> Queues() override {
+    if (!answering) return std::nullopt;
+    std::vector<SpoolerQueue> list;
+    for (const auto& [name, queue] : queues) list.push_back(queue);
+    return list;
+  }
+  SpoolerLookup IsPaused(const std::string& name, bool* paused) override {
+    if (!answering) return SpoolerLookup::kUnknown;
+    const auto found = queues.find(name);
+    if (found == queues.end()) return SpoolerLookup::kGone;
+    *paused = found->second.paused;
+    return SpoolerLookup::kFound;
+  }
+  DWORD Pause(const std::string& name) override {
+    paused.push_back(name);
+    if (refuse) return ERROR_ACCESS_DENIED;
+    queues[name].paused = true;
+    return ERROR_SUCCESS;
+  }
+  DWORD Resume(const std::string& name) override {
+    resumed.push_back(name);
+    queues[name].paused = false;
+    return ERROR_SUCCESS;
+  }
+  void Add(const std::string& name, const std::string& driver, bool isPaused = false) {
+    queues[name] = {name, "USB001", driver, isPaused};
+  }
+
+  std::map<std::string, SpoolerQueue> queues;
+  std::vector<std::string> paused;   // every Pause asked for
+  std::vector<std::string> resumed;  // every Resume asked for
+  bool answering = true;
+  bool refuse = false;
+};
+
+// The stand-in spooler, and the hold journal in a fresh local application data folder.
+class SpoolerTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    folder_ = std::filesystem::temp_directory_path() /
+              ("kiln-spooler-test-" + std::to_string(::GetCurrentProcessId()));
+    std::filesystem::remove_all(folder_);
+    std::filesystem::create_directories(folder_);
+    ::SetEnvironmentVariableW(L"LOCALAPPDATA", folder_.wstring().c_str());
+    UseSpooler(&spooler_);
+  }
+  void TearDown() override {
+    UseSpooler(nullptr);
+    std::filesystem::remove_all(folder_);
+  }
+  std::filesystem::path Journal() const { return folder_ / "Kiln" / "held-queues"; }
+  std::size_t Entries() const {
+    if (!std::filesystem::exists(Journal())) return 0;
+    return std::distance(std::filesystem::directory_iterator(Journal()), {});
+  }
+
+  FakeSpooler spooler_;
+  std::filesystem::path folder_;
+};
+
+TEST_F(SpoolerTest, DriverCheckCountsPrintersOfTheDriverWhateverTheCase) {
+  spooler_.Add("Office", kDriver);
+  spooler_.Add("Office (copy 1)", "ORVIX t08 series");
+  spooler_.Add("Other", "Orvix T08 Series Fax");
+  EXPECT_EQ(SystemInstalledPrinters().CountInstalledPrinters(kDriver), 2u);
+  EXPECT_EQ(SystemInstalledPrinters().CountInstalledPrinters("Orvix T10"), 0u);
+  EXPECT_EQ(SystemInstalledPrinters().CountInstalledPrinters(""), 0u);
+  spooler_.answering = false;
+  EXPECT_EQ(SystemInstalledPrinters().CountInstalledPrinters(kDriver), 0u);
+}
+
+TEST_F(SpoolerTest, HoldPausesOnlyRunningQueuesOfTheDriverAndResumesOnlyThoseStillPaused) {
+  spooler_.Add("Office", kDriver);
+  spooler_.Add("Lab", kDriver);
+  spooler_.Add("Paused before", kDriver, true);
+  spooler_.Add("Other printer", "Another Driver");
+  {
+    PrintQueueHold hold = PrintQueueHold::Hold({"", "", kDriver});
+    EXPECT_EQ(hold.result(), QueueHoldResult::kHeld);
+    EXPECT_EQ(spooler_.paused, (std::vector<std::string>{"Lab", "Office"}));
+    EXPECT_EQ(Entries(), 2u);
+    // Someone resumes one meanwhile: it is no longer Kiln's to resume.
+    spooler_.queues["Lab"].paused = false;
+    EXPECT_TRUE(hold.Release());
+  }
+  EXPECT_EQ(spooler_.resumed, std::vector<std::string>{"Office"});
+  EXPECT_TRUE(spooler_.queues["Paused before"].paused);
+  EXPECT_EQ(Entries(), 0u);
+}
+
+TEST_F(SpoolerTest, RefusedPauseIsNotPermittedAndLeavesNoEntry) {
+  spooler_.Add("Office", kDriver);
+  spooler_.refuse = true;
+  PrintQueueHold hold = PrintQueueHold::Hold({"", "", kDriver});
+  EXPECT_EQ(hold.result(), QueueHoldResult::kNotPermitted);
+  EXPECT_EQ(hold.unpausedQueues(), std::vector<std::string>{"Office"});
+  EXPECT_EQ(Entries(), 0u);
+  EXPECT_TRUE(hold.Release());
+  EXPECT_TRUE(spooler_.resumed.empty());
+}
+
+TEST_F(SpoolerTest, SpoolerThatDoesNotAnswerHoldsNothing) {
+  spooler_.Add("Office", kDriver);
+  spooler_.answering = false;
+  const PrintQueueHold hold = PrintQueueHold::Hold({"", "", kDriver});
+  EXPECT_EQ(hold.result(), QueueHoldResult::kNoPrintServer);
+  EXPECT_TRUE(spooler_.paused.empty());
+}
+
+// A holder that was killed left its entries: the next start resumes the queue it paused
+// while it is still paused, and drops the entry of one someone resumed since.
+TEST_F(SpoolerTest, QueuesLeftHeldByAKilledHolderAreResumedAtStart) {
+  spooler_.Add("Office", kDriver, true);
+  spooler_.Add("Lab", kDriver, false);
+  std::filesystem::create_directories(Journal());
+  const ProcessIdentity ended{0x7ffffff0, 1, ""};
+  for (const char* queue : {"Office", "Lab"}) {
+    std::ofstream(Journal() / (std::string(queue) + ".hold"), std::ios::binary)
+        << HoldEntryText(queue, "spooler", KilnPauseReason(ended.pid), ended);
+  }
+  ResumeQueuesLeftHeld();
+  EXPECT_EQ(spooler_.resumed, std::vector<std::string>{"Office"});
+  EXPECT_EQ(Entries(), 0u);
+}
+
+// Wine's own spooler: the list can be read, and no printer uses a driver nobody has.
+TEST(WindowsSpooler, DriverCheckOnTheSystemSpooler) {
+  if (!SystemSpooler().Queues()) GTEST_SKIP() << "the spooler service does not answer here";
+  EXPECT_EQ(SpoolerInstalledPrinters(SystemSpooler()).CountInstalledPrinters("Kiln No Such Driver"),
+            0u);
+}
+
+}  // namespace
+}  // namespace kiln::platform
