@@ -4,7 +4,11 @@ namespace kiln::app {
 
 CallerReports::CallerReports(uint32_t reportWindow, std::FILE* lines)
     : window_(reportWindow), lines_(lines) {
+#ifdef _WIN32
+  if (window_ != 0) sender_ = platform::WindowReportSender::Connect();
+#else
   if (window_ != 0) sender_ = platform::X11ReportSender::Connect();
+#endif
 }
 
 void CallerReports::Report(uint32_t wParam, uint32_t lParam) {

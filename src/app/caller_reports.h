@@ -5,7 +5,11 @@
 #include <optional>
 
 #include "app/report_sink.h"
+#ifdef _WIN32
+#include "platform/windows/window_report.h"
+#else
 #include "platform/x11_report.h"
+#endif
 
 namespace kiln::app {
 
@@ -13,6 +17,7 @@ namespace kiln::app {
 // message to the window the W option names (none for window 0 or without a display; a
 // window that does not exist is passed over), and with --report-stdout also a line
 // "report <wParam> <lParam>" on standard output, flushed at once, whatever the window.
+// Windows: the window handle through SendMessage; a handle that is no window is passed over.
 class CallerReports final : public ReportSink {
  public:
   CallerReports(uint32_t reportWindow, std::FILE* lines);
@@ -20,7 +25,11 @@ class CallerReports final : public ReportSink {
 
  private:
   uint32_t window_;
+#ifdef _WIN32
+  std::optional<platform::WindowReportSender> sender_;
+#else
   std::optional<platform::X11ReportSender> sender_;
+#endif
   std::FILE* lines_;
 };
 

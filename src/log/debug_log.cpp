@@ -1,14 +1,11 @@
 #include "log/debug_log.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <cstdarg>
 #include <cstdlib>
 #include <cstring>
 
 #include "platform/local_time.h"
+#include "platform/log_stream.h"
 
 namespace kiln::log {
 
@@ -31,24 +28,8 @@ bool DebugLog::OpenFromEnvironment() {
   char* end = nullptr;
   const unsigned long level = std::strtoul(levelText, &end, 10);
   if (end == levelText || level == 0 || level > UINT32_MAX) return false;
-  // As fopen(path, "a") would, but never waiting: a FIFO without a reader is refused at
-  // once instead of blocking the open for good. A regular file, a terminal or a pipe
-  // someone reads (/dev/stderr) takes the trace; writes then wait as they always did, so
-  // no line is dropped on a full pipe.
-  const int fd = ::open(path, O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC | O_NONBLOCK, 0666);
-  if (fd < 0) return false;
-  struct stat info {};
-  std::FILE* stream = nullptr;
-  if (::fstat(fd, &info) == 0 &&
-      (S_ISREG(info.st_mode) || S_ISCHR(info.st_mode) || S_ISFIFO(info.st_mode) ||
-       S_ISSOCK(info.st_mode)) &&
-      ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK) == 0) {
-    stream = ::fdopen(fd, "a");
-  }
-  if (stream == nullptr) {
-    ::close(fd);
-    return false;
-  }
+  std::FILE* stream = platform::OpenLogStream(path);
+  if (stream == nullptr) return false;
   Open(stream, static_cast<uint32_t>(level));
   return true;
 }

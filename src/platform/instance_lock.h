@@ -3,23 +3,38 @@
 #include <optional>
 #include <string>
 
+#ifdef _WIN32
+#include <memory>
+#else
 #include "platform/unique_fd.h"
+#endif
 
 namespace kiln::platform {
 
 // The machine-wide single-instance rule: the first process takes an exclusive lock on
 // one lock file and keeps it for its lifetime; the kernel drops it when the process
 // ends, however it ends. A process that cannot take it is not the first.
+// Windows: the lock is a named mutex in the global namespace (the session's own when the
+// global one cannot be created) that the first process creates; the name's object goes
+// with the last handle, so with the process that holds it.
 class InstanceLock {
  public:
   // The lock for the lock file in the global lock folder (KILN_LOCK_DIR moves it).
   static std::optional<InstanceLock> TryAcquire();
-  // The lock for a given lock file (tests).
+  // The lock for a given lock file (Windows: mutex name; tests).
   static std::optional<InstanceLock> TryAcquire(const std::string& lockFile);
 
  private:
+#ifdef _WIN32
+  struct CloseMutex {
+    void operator()(void* handle) const;
+  };
+  explicit InstanceLock(void* mutex) : mutex_(mutex) {}
+  std::unique_ptr<void, CloseMutex> mutex_;
+#else
   explicit InstanceLock(UniqueFd fd) : fd_(std::move(fd)) {}
   UniqueFd fd_;
+#endif
 };
 
 }  // namespace kiln::platform

@@ -64,6 +64,8 @@ LangId LangIdFromLocaleName(std::string_view locale) {
   return MakeLangId(kLangNeutral, kSubLangNeutral);
 }
 
+// Windows asks the system itself (windows/ui_language.cpp).
+#ifndef _WIN32
 namespace {
 
 const char* MessageLocale() {
@@ -89,5 +91,6 @@ LanguageProbes& SystemLanguageProbes() {
   static LinuxLanguageProbes probes;
   return probes;
 }
+#endif
 
 }  // namespace kiln::platform

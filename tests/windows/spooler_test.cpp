@@ -26,11 +26,11 @@ class FakeSpooler final : public Spooler {
     for (const auto& [name, queue] : queues) list.push_back(queue);
     return list;
   }
-  SpoolerLookup IsPaused(const std::string& name, bool* paused) override {
+  SpoolerLookup IsPaused(const std::string& name, bool* isPaused) override {
     if (!answering) return SpoolerLookup::kUnknown;
     const auto found = queues.find(name);
     if (found == queues.end()) return SpoolerLookup::kGone;
-    *paused = found->second.paused;
+    *isPaused = found->second.paused;
     return SpoolerLookup::kFound;
   }
   DWORD Pause(const std::string& name) override {

@@ -96,7 +96,8 @@ TEST(UsbPrintPipe, WritesReadsTimesOutAndSeesThePrinterGo) {
   EXPECT_GE(::GetTickCount() - before, 150u);
 
   const std::string job = "\x1b%-12345X@PJL";
-  result = pipe->Write(reinterpret_cast<const uint8_t*>(job.data()), job.size(), 1000);
+  result = pipe->Write(reinterpret_cast<const uint8_t*>(job.data()),
+                       static_cast<uint32_t>(job.size()), 1000);
   EXPECT_EQ(result.status, PipeStatus::kDone);
   EXPECT_EQ(result.bytes, job.size());
   EXPECT_EQ(printer.Receive(64), job);

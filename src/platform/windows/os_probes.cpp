@@ -31,8 +31,8 @@ class WindowsProbes final : public PlatformProbes {
   std::string GetDriverDir() override {
     wchar_t overridden[MAX_PATH + 1] = {};
     const DWORD length = ::GetEnvironmentVariableW(L"KILN_DRIVER_DIR", overridden, MAX_PATH);
-    std::string folder = length > 0 && length < MAX_PATH ? Utf8FromWide(overridden)
-                                                         : Utf8FromWide(SpoolerDriverFolder());
+    std::string folder = length > 0 && length < MAX_PATH ? windows::Utf8(overridden)
+                                                         : windows::Utf8(SpoolerDriverFolder());
     while (folder.size() > 3 && (folder.back() == '\\' || folder.back() == '/')) folder.pop_back();
     return folder;
   }

@@ -13,11 +13,14 @@
 #include <random>
 
 #include "platform/queue_hold_entry.h"
+#include "platform/windows/unique_handle.h"
 #include "platform/windows/wide_text.h"
 
 namespace kiln::platform {
 
 namespace {
+
+using windows::UniqueHandle;
 
 constexpr std::wstring_view kEntrySuffix = L".hold";
 // A written entry is a few hundred bytes; anything much larger is not one.
@@ -110,7 +113,7 @@ QueueHoldJournal QueueHoldJournal::InLockFolder() {
   const DWORD length = ::GetEnvironmentVariableW(L"LOCALAPPDATA", base, MAX_PATH);
   // Without local application data there is nowhere to record: nothing is paused then.
   if (length == 0 || length >= MAX_PATH) return QueueHoldJournal(std::string());
-  return QueueHoldJournal(Utf8FromWide(base) + "\\Kiln\\held-queues");
+  return QueueHoldJournal(windows::Utf8(base) + "\\Kiln\\held-queues");
 }
 
 std::string QueueHoldJournal::Record(std::string_view queue, std::string_view printServer,
@@ -121,13 +124,13 @@ std::string QueueHoldJournal::Record(std::string_view queue, std::string_view pr
   }
   const std::optional<ProcessIdentity> self =
       IdentifyProcess(static_cast<pid_t>(::GetCurrentProcessId()));
-  const std::wstring folder = WideFromUtf8(folder_);
+  const std::wstring folder = windows::WidePath(folder_);
   if (!self || folder.empty() || !EnsureFolder(folder)) return {};
   const std::string name = std::to_string(self->pid) + "-" + RandomHex() + ".hold";
-  const std::wstring entry = folder + L"\\" + WideFromUtf8(name);
+  const std::wstring entry = folder + L"\\" + windows::Wide(name);
   // Written under a name readers skip, then moved into place: an entry is there whole or
   // not at all, and the move reaches the disk before the queue is paused.
-  const std::wstring temporary = folder + L"\\." + WideFromUtf8(name);
+  const std::wstring temporary = folder + L"\\." + windows::Wide(name);
   if (!WriteWhole(temporary, HoldEntryText(queue, printServer, reason, *self)) ||
       !::MoveFileExW(temporary.c_str(), entry.c_str(), MOVEFILE_WRITE_THROUGH)) {
     ::DeleteFileW(temporary.c_str());
@@ -137,12 +140,12 @@ std::string QueueHoldJournal::Record(std::string_view queue, std::string_view pr
 }
 
 void QueueHoldJournal::Remove(const std::string& entryPath) {
-  if (!entryPath.empty()) ::DeleteFileW(WideFromUtf8(entryPath).c_str());
+  if (!entryPath.empty()) ::DeleteFileW(windows::WidePath(entryPath).c_str());
 }
 
 std::vector<RecordedHold> QueueHoldJournal::FindAbandoned(std::string_view printServer) const {
   std::vector<RecordedHold> found;
-  const std::wstring folder = WideFromUtf8(folder_);
+  const std::wstring folder = windows::WidePath(folder_);
   if (folder.empty()) return found;
   const std::wstring pattern = folder + L"\\*";
   struct ListingCloser {
@@ -164,7 +167,7 @@ std::vector<RecordedHold> QueueHoldJournal::FindAbandoned(std::string_view print
     std::optional<RecordedHold> hold = ReadEntry(path, damaged);
     if (damaged) ::DeleteFileW(path.c_str());
     if (!hold || hold->printServer != printServer || StillRunning(hold->holder)) continue;
-    hold->entryPath = Utf8FromWide(path);
+    hold->entryPath = windows::Utf8(path);
     found.push_back(std::move(*hold));
   } while (::FindNextFileW(listing.get(), &item));
   return found;

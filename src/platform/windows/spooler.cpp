@@ -16,9 +16,14 @@ struct PrinterCloser {
 };
 using PrinterHandle = std::unique_ptr<std::remove_pointer_t<HANDLE>, PrinterCloser>;
 
+// The spooler leaves fields it does not know null.
+std::string Text(const wchar_t* text) {
+  return text != nullptr ? windows::Utf8(text) : std::string();
+}
+
 // Opens a queue with the access asked for; null with the Win32 error in *error.
 PrinterHandle OpenQueue(const std::string& queue, ACCESS_MASK access, DWORD* error) {
-  std::wstring name = WideFromUtf8(queue);
+  std::wstring name = windows::Wide(queue);
   PRINTER_DEFAULTSW defaults{nullptr, nullptr, access};
   HANDLE printer = nullptr;
   if (name.empty() || !::OpenPrinterW(name.data(), &printer, &defaults)) {
@@ -73,8 +78,8 @@ class WindowsSpooler final : public Spooler {
   static std::vector<SpoolerQueue> ToQueues(const PRINTER_INFO_2W* printers, DWORD count) {
     std::vector<SpoolerQueue> queues;
     for (DWORD i = 0; i < count; ++i) {
-      queues.push_back({Utf8FromWide(printers[i].pPrinterName), Utf8FromWide(printers[i].pPortName),
-                        Utf8FromWide(printers[i].pDriverName),
+      queues.push_back({Text(printers[i].pPrinterName), Text(printers[i].pPortName),
+                        Text(printers[i].pDriverName),
                         (printers[i].Status & PRINTER_STATUS_PAUSED) != 0});
     }
     return queues;
@@ -108,8 +113,8 @@ Spooler& CurrentSpooler() {
 }
 
 bool SameNameIgnoringCase(const std::string& a, const std::string& b) {
-  const std::wstring wideA = WideFromUtf8(a);
-  const std::wstring wideB = WideFromUtf8(b);
+  const std::wstring wideA = windows::Wide(a);
+  const std::wstring wideB = windows::Wide(b);
   if (wideA.empty() || wideB.empty()) return a.empty() && b.empty();
   return ::CompareStringOrdinal(wideA.data(), static_cast<int>(wideA.size()), wideB.data(),
                                 static_cast<int>(wideB.size()), TRUE) == CSTR_EQUAL;

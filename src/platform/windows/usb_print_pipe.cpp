@@ -6,6 +6,7 @@
 #include <string>
 
 #include "platform/lp_pipe.h"
+#include "platform/windows/unique_handle.h"
 #include "platform/windows/wide_text.h"
 
 namespace kiln::platform {
@@ -42,6 +43,8 @@ PipeResult PipeResultFromWin32Error(DWORD error, uint32_t bytes) {
 
 namespace {
 
+using windows::UniqueHandle;
+
 // One open handle of a device interface, shared by every pipe opened on its path: the
 // printer class driver, like usblp, serves one open at a time.
 using InterfaceFile = UniqueHandle;
@@ -54,26 +57,14 @@ class Transfer {
 
   bool ready() const { return event_.valid(); }
 
-  // Runs the started transfer (the answer of ReadFile or WriteFile with this->overlapped())
-  // to its end, waiting at most timeoutMs (0: no limit). When the time runs out the
-  // transfer is cancelled and waited for, so that the buffer is free again on return;
-  // one that finished meanwhile counts as done.
+  // Runs the started transfer (the answer of ReadFile or WriteFile given Start()) to its
+  // end, waiting at most timeoutMs (0: no limit).
   PipeResult Finish(HANDLE file, BOOL started, uint32_t timeoutMs) {
     if (!started) {
       const DWORD error = ::GetLastError();
       if (error != ERROR_IO_PENDING) return PipeResultFromWin32Error(error, 0);
       const DWORD wait = ::WaitForSingleObject(event_.get(), timeoutMs == 0 ? INFINITE : timeoutMs);
-      if (wait != WAIT_OBJECT_0) {
-        ::CancelIoEx(file, &overlapped_);
-        DWORD moved = 0;
-        if (::GetOverlappedResult(file, &overlapped_, &moved, TRUE)) {
-          return PipeResultFromWin32Error(ERROR_SUCCESS, moved);
-        }
-        const DWORD error = ::GetLastError();
-        // The cancel this wait asked for ends the transfer as aborted: that is the time-out.
-        return PipeResultFromWin32Error(
-            wait == WAIT_TIMEOUT && error == ERROR_OPERATION_ABORTED ? WAIT_TIMEOUT : error, moved);
-      }
+      if (wait != WAIT_OBJECT_0) return Abandon(file, wait);
     }
     DWORD moved = 0;
     if (!::GetOverlappedResult(file, &overlapped_, &moved, FALSE)) {
@@ -88,6 +79,20 @@ class Transfer {
     overlapped_.hEvent = event_.get();
     ::ResetEvent(event_.get());
     return &overlapped_;
+  }
+
+  // Ends a transfer whose wait ran out (or failed): cancels it and waits for it, so that
+  // the buffer is free again on return. One that finished meanwhile counts as done; the
+  // cancel this asked for ends it as aborted, which is the time-out.
+  PipeResult Abandon(HANDLE file, DWORD wait) {
+    ::CancelIoEx(file, &overlapped_);
+    DWORD moved = 0;
+    if (::GetOverlappedResult(file, &overlapped_, &moved, TRUE)) {
+      return PipeResultFromWin32Error(ERROR_SUCCESS, moved);
+    }
+    const DWORD error = ::GetLastError();
+    return PipeResultFromWin32Error(
+        wait == WAIT_TIMEOUT && error == ERROR_OPERATION_ABORTED ? WAIT_TIMEOUT : error, moved);
   }
 
   // Cancels this transfer if it is under way; its Finish then ends it.
@@ -144,7 +149,7 @@ class UsbPrintPipeOpener final : public PipeOpener {
     std::erase_if(open_, [](const auto& entry) { return entry.second.expired(); });
     std::shared_ptr<InterfaceFile> file = open_[devicePath].lock();
     if (!file) {
-      const std::wstring path = WideFromUtf8(devicePath);
+      const std::wstring path = windows::Wide(devicePath);
       if (path.empty()) return nullptr;
       InterfaceFile opened(::CreateFileW(path.c_str(), GENERIC_READ | GENERIC_WRITE,
                                          FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,

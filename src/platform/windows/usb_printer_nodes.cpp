@@ -77,7 +77,7 @@ DevInfoList OpenDevInfoList(HDEVINFO list) {
 std::string InstanceIdOf(DEVINST device) {
   wchar_t id[MAX_DEVICE_ID_LEN + 1] = {};
   if (::CM_Get_Device_IDW(device, id, MAX_DEVICE_ID_LEN, 0) != CR_SUCCESS) return {};
-  return Utf8FromWide(id);
+  return windows::Utf8(id);
 }
 
 // Where the device is plugged in: its first location path, else its location
@@ -92,14 +92,14 @@ std::string PortPathOf(DEVINST device) {
     if (::CM_Get_DevNode_PropertyW(device, &kLocationPaths, &type,
                                    reinterpret_cast<PBYTE>(paths.data()), &size, 0) == CR_SUCCESS &&
         paths[0] != L'\0') {
-      return Utf8FromWide(paths.data());  // the first string of the list
+      return windows::Utf8(paths.data());  // the first string of the list
     }
   }
   wchar_t location[256] = {};
   ULONG length = sizeof location - sizeof(wchar_t);
   if (::CM_Get_DevNode_Registry_PropertyW(device, CM_DRP_LOCATION_INFORMATION, nullptr, location,
                                           &length, 0) == CR_SUCCESS) {
-    return Utf8FromWide(location);
+    return windows::Utf8(location);
   }
   return {};
 }
@@ -135,7 +135,7 @@ bool InterfacePath(HDEVINFO list, SP_DEVICE_INTERFACE_DATA* entry, std::string* 
   if (!::SetupDiGetDeviceInterfaceDetailW(list, entry, detail, size, nullptr, node)) {
     return false;
   }
-  *path = Utf8FromWide(detail->DevicePath);
+  *path = windows::Utf8(detail->DevicePath);
   return !path->empty();
 }
 

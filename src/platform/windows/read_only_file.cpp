@@ -1,0 +1,55 @@
+// Read-only files through the C runtime's wide open, so that any Unicode name opens.
+
+#include "platform/read_only_file.h"
+
+#include <fcntl.h>
+#include <io.h>
+
+#include "platform/windows/wide_text.h"
+
+namespace kiln::platform {
+
+ReadOnlyFile::ReadOnlyFile(const char* path) {
+  if (path == nullptr || *path == '\0') return;
+  handle_ = ::_wopen(windows::WidePath(path).c_str(), _O_RDONLY | _O_BINARY | _O_NOINHERIT);
+  if (handle_ < 0) return;
+  if (::fstat(handle_, &opened_) != 0 || !S_ISREG(opened_.st_mode)) {
+    ::_close(handle_);
+    handle_ = -1;
+    return;
+  }
+  size_ = static_cast<uint64_t>(opened_.st_size);
+}
+
+ReadOnlyFile::~ReadOnlyFile() {
+  if (handle_ >= 0) ::_close(handle_);
+}
+
+bool ReadOnlyFile::Unchanged() {
+  // Windows keeps no inode number here: size and the change and write times tell.
+  struct stat now {};
+  changed_ = ::fstat(handle_, &now) != 0 || now.st_size != opened_.st_size ||
+             now.st_ctime != opened_.st_ctime || now.st_mtime != opened_.st_mtime;
+  return !changed_;
+}
+
+bool ReadOnlyFile::ReadAt(uint64_t offset, uint8_t* into, uint32_t length) {
+  if (handle_ < 0) return false;
+  if (::_lseeki64(handle_, static_cast<__int64>(offset), SEEK_SET) < 0) return false;
+  while (length > 0) {
+    const unsigned chunk = length > 0x40000000u ? 0x40000000u : length;
+    const int n = ::_read(handle_, into, chunk);
+    if (n <= 0) return false;
+    into += n;
+    length -= static_cast<uint32_t>(n);
+  }
+  return true;
+}
+
+bool ReadOnlyFile::ReadFully(uint8_t* into, uint32_t length) {
+  if (!ReadAt(position_, into, length)) return false;
+  position_ += length;
+  return position_ < size_ || Unchanged();
+}
+
+}  // namespace kiln::platform
