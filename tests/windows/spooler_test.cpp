@@ -6,10 +6,12 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 
+#include <cctype>
 #include <filesystem>
 #include <fstream>
 #include <map>
 
+#include "platform/os_probes.h"
 #include "platform/print_queue_hold.h"
 #include "platform/queue_hold_entry.h"
 
@@ -150,6 +152,18 @@ TEST(WindowsSpooler, DriverCheckOnTheSystemSpooler) {
   if (!SystemSpooler().Queues()) GTEST_SKIP() << "the spooler service does not answer here";
   EXPECT_EQ(SpoolerInstalledPrinters(SystemSpooler()).CountInstalledPrinters("Kiln No Such Driver"),
             0u);
+}
+
+// The language-monitor files are looked for in the spooler's version-3 driver folder;
+// KILN_DRIVER_DIR moves it, without a trailing separator.
+TEST(WindowsProbes, DriverFolderIsTheSpoolersVersion3Folder) {
+  ::SetEnvironmentVariableW(L"KILN_DRIVER_DIR", nullptr);
+  std::string folder = SystemProbes().GetDriverDir();
+  for (char& c : folder) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  EXPECT_TRUE(folder.ends_with("\\spool\\drivers\\x64\\3")) << folder;
+  ::SetEnvironmentVariableW(L"KILN_DRIVER_DIR", L"C:\\Kiln drivers\\");
+  EXPECT_EQ(SystemProbes().GetDriverDir(), "C:\\Kiln drivers");
+  ::SetEnvironmentVariableW(L"KILN_DRIVER_DIR", nullptr);
 }
 
 }  // namespace
