@@ -1,5 +1,5 @@
-// The driver check and the queue hold on the spooler. Wine's spooler lists printers but
-// cannot pause one, so the hold's rules run against a stand-in spooler.
+// The driver check and the queue hold on the spooler. Wine's spooler has no printer to
+// pause here, so the hold's rules run against a stand-in spooler.
 
 #include "platform/windows/spooler.h"
 
