@@ -189,26 +189,12 @@ PrintQueueHold PrintQueueHold::Hold(const QueuePrinter& printer) {
   for (const PrintQueue& queue : QueuesOf(http.get())) {
     // A stopped queue starts no job, and resuming it later is not ours to do.
     if (queue.stopped || !QueuePrintsTo(queue, printer)) continue;
-    // Recorded on disk before the pause: a crash between the two leaves an entry for a
-    // running queue, which the next start leaves as it is. A pause that cannot be
-    // recorded would outlast a crash for good: the queue is left running instead.
-    std::string entry = journal.Record(queue.name, server, hold.reason_);
-    if (entry.empty()) {
-      hold.unpaused_.push_back(queue.name);
-      hold.unrecorded_.push_back(queue.name);
-      hold.result_ = WithUnpausedQueue(hold.result_, false);
-      continue;
-    }
-    const ipp_status_t status =
-        ChangePrinter(http.get(), IPP_OP_PAUSE_PRINTER, queue.name, hold.reason_);
-    if (Succeeded(status)) {
-      hold.paused_.push_back(queue.name);
-      hold.journalEntries_.push_back(std::move(entry));
-      continue;
-    }
-    QueueHoldJournal::Remove(entry);
-    hold.unpaused_.push_back(queue.name);
-    hold.result_ = WithUnpausedQueue(hold.result_, IsRefusal(status));
+    hold.PauseRecorded(journal, server, queue.name, [&] {
+      const ipp_status_t status =
+          ChangePrinter(http.get(), IPP_OP_PAUSE_PRINTER, queue.name, hold.reason_);
+      if (Succeeded(status)) return Pause::kDone;
+      return IsRefusal(status) ? Pause::kRefused : Pause::kFailed;
+    });
   }
   return hold;
 }
@@ -216,18 +202,10 @@ PrintQueueHold PrintQueueHold::Hold(const QueuePrinter& printer) {
 bool PrintQueueHold::Release() {
   if (paused_.empty()) return true;
   CupsConnection http = ConnectToPrintServer();
-  bool resumed = http != nullptr;
-  if (http) {
-    for (std::size_t i = 0; i < paused_.size(); ++i) {
-      const bool done = EndHold(http.get(), paused_[i], reason_);
-      // A queue that stays paused keeps its entry: the next start tries again.
-      if (done) QueueHoldJournal::Remove(journalEntries_[i]);
-      resumed = resumed && done;
-    }
-  }
-  paused_.clear();
-  journalEntries_.clear();
-  return resumed;
+  // Without the server every queue stays paused, and keeps its entry.
+  return EndEach([&](const std::string& queue) {
+    return http != nullptr && EndHold(http.get(), queue, reason_);
+  });
 }
 
 void ResumeQueuesLeftHeld() {

@@ -8,6 +8,7 @@
 #include <utility>
 
 #include "platform/print_queue_hold.h"
+#include "platform/queue_hold_journal.h"
 
 namespace kiln::platform {
 
@@ -106,6 +107,42 @@ PrintQueueHold& PrintQueueHold::operator=(PrintQueueHold&& other) noexcept {
     reason_ = std::move(other.reason_);
   }
   return *this;
+}
+
+void PrintQueueHold::PauseRecorded(const QueueHoldJournal& journal, const std::string& server,
+                                   const std::string& queue, const std::function<Pause()>& pause) {
+  // Recorded on disk before the pause: a crash between the two leaves an entry for a
+  // running queue, which the next start leaves as it is. A pause that cannot be recorded
+  // would outlast a crash for good: the queue is left running instead.
+  std::string entry = journal.Record(queue, server, reason_);
+  if (entry.empty()) {
+    unpaused_.push_back(queue);
+    unrecorded_.push_back(queue);
+    result_ = WithUnpausedQueue(result_, false);
+    return;
+  }
+  const Pause outcome = pause();
+  if (outcome == Pause::kDone) {
+    paused_.push_back(queue);
+    journalEntries_.push_back(std::move(entry));
+    return;
+  }
+  QueueHoldJournal::Remove(entry);
+  unpaused_.push_back(queue);
+  result_ = WithUnpausedQueue(result_, outcome == Pause::kRefused);
+}
+
+bool PrintQueueHold::EndEach(const std::function<bool(const std::string& queue)>& endHold) {
+  bool resumed = true;
+  for (std::size_t i = 0; i < paused_.size(); ++i) {
+    const bool done = endHold(paused_[i]);
+    // A queue that stays paused keeps its entry: the next start tries again.
+    if (done) QueueHoldJournal::Remove(journalEntries_[i]);
+    resumed = resumed && done;
+  }
+  paused_.clear();
+  journalEntries_.clear();
+  return resumed;
 }
 
 std::string QueueHoldWarning(const PrintQueueHold& hold) {

@@ -80,23 +80,11 @@ PrintQueueHold PrintQueueHold::Hold(const QueuePrinter& printer) {
   for (const SpoolerQueue& queue : *queues) {
     // A paused queue starts no job, and resuming it later is not ours to do.
     if (queue.paused || !QueuePrintsTo(AsPrintQueue(queue), printer)) continue;
-    // Recorded before the pause, which it would otherwise outlast after a crash.
-    std::string entry = journal.Record(queue.name, kPrintServer, hold.reason_);
-    if (entry.empty()) {
-      hold.unpaused_.push_back(queue.name);
-      hold.unrecorded_.push_back(queue.name);
-      hold.result_ = WithUnpausedQueue(hold.result_, false);
-      continue;
-    }
-    const DWORD error = spooler.Pause(queue.name);
-    if (error == ERROR_SUCCESS) {
-      hold.paused_.push_back(queue.name);
-      hold.journalEntries_.push_back(std::move(entry));
-      continue;
-    }
-    QueueHoldJournal::Remove(entry);
-    hold.unpaused_.push_back(queue.name);
-    hold.result_ = WithUnpausedQueue(hold.result_, error == ERROR_ACCESS_DENIED);
+    hold.PauseRecorded(journal, kPrintServer, queue.name, [&] {
+      const DWORD error = spooler.Pause(queue.name);
+      if (error == ERROR_SUCCESS) return Pause::kDone;
+      return error == ERROR_ACCESS_DENIED ? Pause::kRefused : Pause::kFailed;
+    });
   }
   return hold;
 }
@@ -104,16 +92,7 @@ PrintQueueHold PrintQueueHold::Hold(const QueuePrinter& printer) {
 bool PrintQueueHold::Release() {
   if (paused_.empty()) return true;
   Spooler& spooler = CurrentSpooler();
-  bool resumed = true;
-  for (std::size_t i = 0; i < paused_.size(); ++i) {
-    const bool done = EndHold(spooler, paused_[i]);
-    // A queue that stays paused keeps its entry: the next start tries again.
-    if (done) QueueHoldJournal::Remove(journalEntries_[i]);
-    resumed = resumed && done;
-  }
-  paused_.clear();
-  journalEntries_.clear();
-  return resumed;
+  return EndEach([&](const std::string& queue) { return EndHold(spooler, queue); });
 }
 
 void ResumeQueuesLeftHeld() {

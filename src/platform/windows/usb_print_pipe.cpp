@@ -1,11 +1,10 @@
 #include "platform/windows/usb_print_pipe.h"
 
-#include <map>
 #include <memory>
-#include <mutex>
 #include <string>
 
 #include "platform/lp_pipe.h"
+#include "platform/shared_files.h"
 #include "platform/windows/unique_handle.h"
 #include "platform/windows/wide_text.h"
 
@@ -145,27 +144,21 @@ class UsbPrintPipeOpener final : public PipeOpener {
  public:
   std::unique_ptr<PipeFile> Open(const char* devicePath) override {
     if (devicePath == nullptr || *devicePath == '\0') return nullptr;
-    std::lock_guard<std::mutex> lock(mutex_);
-    std::erase_if(open_, [](const auto& entry) { return entry.second.expired(); });
-    std::shared_ptr<InterfaceFile> file = open_[devicePath].lock();
-    if (!file) {
+    std::shared_ptr<InterfaceFile> file = files_.Get(devicePath, [devicePath] {
       const std::wstring path = windows::Wide(devicePath);
-      if (path.empty()) return nullptr;
       InterfaceFile opened(::CreateFileW(path.c_str(), GENERIC_READ | GENERIC_WRITE,
                                          FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
                                          FILE_FLAG_OVERLAPPED, nullptr));
-      if (!opened.valid()) return nullptr;
-      file = std::make_shared<InterfaceFile>(std::move(opened));
-      open_[devicePath] = file;
-    }
+      return opened.valid() ? std::make_shared<InterfaceFile>(std::move(opened)) : nullptr;
+    });
+    if (!file) return nullptr;
     auto pipe = std::make_unique<UsbPrintPipe>(std::move(file));
     if (!pipe->ready()) return nullptr;
     return pipe;
   }
 
  private:
-  std::mutex mutex_;
-  std::map<std::string, std::weak_ptr<InterfaceFile>> open_;
+  SharedFiles<InterfaceFile> files_;
 };
 
 }  // namespace
