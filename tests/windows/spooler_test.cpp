@@ -10,10 +10,12 @@
 #include <filesystem>
 #include <fstream>
 #include <map>
+#include <optional>
 
 #include "platform/os_probes.h"
 #include "platform/print_queue_hold.h"
 #include "platform/queue_hold_entry.h"
+#include "platform/queue_hold_journal.h"
 
 namespace kiln::platform {
 namespace {
@@ -132,19 +134,32 @@ TEST_F(SpoolerTest, SpoolerThatDoesNotAnswerHoldsNothing) {
 }
 
 // A holder that was killed left its entries: the next start resumes the queue it paused
-// while it is still paused, and drops the entry of one someone resumed since.
+// while it is still paused, and drops the entry of one someone resumed since. The hold of
+// a Kiln that still runs is its own to end.
 TEST_F(SpoolerTest, QueuesLeftHeldByAKilledHolderAreResumedAtStart) {
   spooler_.Add("Office", kDriver, true);
   spooler_.Add("Lab", kDriver, false);
+  spooler_.Add("Held by a running Kiln", kDriver, true);
   std::filesystem::create_directories(Journal());
+  auto record = [&](const std::string& queue, const ProcessIdentity& holder) {
+    std::ofstream(Journal() / (queue + ".hold"), std::ios::binary)
+        << HoldEntryText(queue, "spooler", KilnPauseReason(holder.pid), holder);
+  };
   const ProcessIdentity ended{0x7ffffff0, 1, ""};
-  for (const char* queue : {"Office", "Lab"}) {
-    std::ofstream(Journal() / (std::string(queue) + ".hold"), std::ios::binary)
-        << HoldEntryText(queue, "spooler", KilnPauseReason(ended.pid), ended);
-  }
+  record("Office", ended);
+  record("Lab", ended);
+  const std::optional<ProcessIdentity> running =
+      IdentifyProcess(static_cast<pid_t>(::GetCurrentProcessId()));
+  ASSERT_TRUE(running);
+  record("Held by a running Kiln", *running);
+  // The same PID started at another time is another process: its holder ended.
+  record("Holder PID reused", {running->pid, running->startTime + 1, ""});
+  spooler_.Add("Holder PID reused", kDriver, true);
+
   ResumeQueuesLeftHeld();
-  EXPECT_EQ(spooler_.resumed, std::vector<std::string>{"Office"});
-  EXPECT_EQ(Entries(), 0u);
+  EXPECT_EQ(spooler_.resumed, (std::vector<std::string>{"Office", "Holder PID reused"}));
+  EXPECT_EQ(Entries(), 1u);
+  EXPECT_TRUE(spooler_.queues["Held by a running Kiln"].paused);
 }
 
 // Wine's own spooler: the list can be read, and no printer uses a driver nobody has.
