@@ -37,6 +37,9 @@ class ReadOnlyFile {
   uint64_t size_ = 0;
   uint64_t position_ = 0;
   struct stat opened_ {};
+#ifdef _WIN32
+  uint64_t openedWriteTime_ = 0;  // the last write in 100 ns steps (stat keeps seconds)
+#endif
   bool changed_ = false;
 };
 

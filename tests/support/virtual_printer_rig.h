@@ -22,7 +22,7 @@ namespace kiln::testing {
 // fake clock, so a whole update runs at once and its pauses can be checked.
 class VirtualPrinterRig final : public usb::PrinterNodeSource {
  public:
-  VirtualPrinterRig() { ::setenv("KILN_LOCK_DIR", locks_.path().c_str(), 1); }
+  VirtualPrinterRig() { ::setenv("KILN_LOCK_DIR", locks_.path().string().c_str(), 1); }
   ~VirtualPrinterRig() override { ::unsetenv("KILN_LOCK_DIR"); }
   VirtualPrinterRig(const VirtualPrinterRig&) = delete;
   VirtualPrinterRig& operator=(const VirtualPrinterRig&) = delete;

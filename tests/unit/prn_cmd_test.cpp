@@ -262,7 +262,7 @@ TEST_F(Transaction, SmallRecordsAndPlainCopies) {
 TEST_F(Transaction, TraceLinesOfACommand) {
   kiln::testing::TempDir dir;
   const std::string path = dir.File("trace.log");
-  channel_.debugLog.Open(std::fopen(path.c_str(), "w"), 1);
+  channel_.debugLog.Open(std::fopen(path.c_str(), "wb"), 1);
   channel_.QueueAnswer({0x20, 0, 0});
   EXPECT_EQ(prn_->DoCommand(cmd::kStatusSummary), ResultCode::kAnswered);
   channel_.debugLog.Reset();

@@ -20,7 +20,7 @@ inline constexpr uint32_t kVidPid9 = 0x2E5A0103;
 // A link on doubles, lock files in a temporary folder.
 class LinkTest : public ::testing::Test {
  protected:
-  void SetUp() override { ::setenv("KILN_LOCK_DIR", locks_.path().c_str(), 1); }
+  void SetUp() override { ::setenv("KILN_LOCK_DIR", locks_.path().string().c_str(), 1); }
   void TearDown() override { ::unsetenv("KILN_LOCK_DIR"); }
 
   CUsbLink& MakeLink() {

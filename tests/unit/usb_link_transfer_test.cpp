@@ -326,7 +326,7 @@ TEST_F(LinkTransferTest, EachEndingOfATransferGivesItsResultCode) {
 class TraceFile {
  public:
   explicit TraceFile(CUsbLink& link, uint32_t level) {
-    link.log().Open(std::fopen(path_.c_str(), "w"), level);
+    link.log().Open(std::fopen(path_.c_str(), "wb"), level);
   }
   std::string Text(CUsbLink& link) {
     link.log().Reset();  // flushes and closes

@@ -48,7 +48,7 @@ TEST(VersionText, DecimalReadingIgnoresTheLocale) {
   if (std::system(make.c_str()) != 0 && !std::filesystem::exists(dir.File("comma"))) {
     GTEST_SKIP() << "localedef cannot build a test locale here";
   }
-  ::setenv("LOCPATH", dir.path().c_str(), 1);
+  ::setenv("LOCPATH", dir.path().string().c_str(), 1);
   ASSERT_NE(std::setlocale(LC_NUMERIC, "comma"), nullptr);
   const double read = VersionAsDecimal("1.07");
   std::setlocale(LC_NUMERIC, "C");

@@ -75,7 +75,8 @@ uint32_t CopyValue(const std::string& text, char* out, uint32_t size) {
 
 // The A rules for a list (each item NUL-terminated in items, one more NUL at the end): a
 // list that does not fit is cut so that the buffer ends in two NULs, and size - 2 returned.
-uint32_t CopyList(const std::string& items, char* out, uint32_t size) {
+// An empty list is one NUL, or two for a section's lines (emptyEndsTwice).
+uint32_t CopyList(const std::string& items, char* out, uint32_t size, bool emptyEndsTwice) {
   if (out == nullptr || size == 0) return 0;
   if (size < 2) {
     out[0] = '\0';
@@ -89,7 +90,7 @@ uint32_t CopyList(const std::string& items, char* out, uint32_t size) {
   }
   if (!items.empty()) std::memcpy(out, items.data(), items.size());
   out[items.size()] = '\0';
-  if (items.empty() && size > 1) out[1] = '\0';
+  if (items.empty() && emptyEndsTwice) out[1] = '\0';
   return static_cast<uint32_t>(items.size());
 }
 
@@ -102,17 +103,18 @@ bool BreaksLine(const char* text) {
 
 uint32_t GetPrivateProfileStringA(const char* section, const char* key, const char* defaultValue,
                                   char* out, uint32_t size, const char* path) {
-  if (path == nullptr) return CopyValue({}, out, size);
+  const bool list = section == nullptr || key == nullptr;
+  if (path == nullptr) return list ? CopyList({}, out, size, false) : CopyValue({}, out, size);
   const auto wideSection = FromAnsi(section);
   const auto wideKey = FromAnsi(key);
-  const auto wideDefault = FromAnsi(defaultValue);
+  // A listing of a missing section is empty, never the default.
+  const auto wideDefault = FromAnsi(list ? "" : defaultValue);
   const std::wstring widePath = windows::WidePath(path);
-  const bool list = section == nullptr || key == nullptr;
   const std::wstring answer = ReadWhole(list, [&](wchar_t* buffer, DWORD capacity) {
     return ::GetPrivateProfileStringW(Pointer(wideSection), Pointer(wideKey), Pointer(wideDefault),
                                       buffer, capacity, widePath.c_str());
   });
-  return list ? CopyList(ToAnsi(answer), out, size) : CopyValue(ToAnsi(answer), out, size);
+  return list ? CopyList(ToAnsi(answer), out, size, false) : CopyValue(ToAnsi(answer), out, size);
 }
 
 uint32_t GetPrivateProfileIntA(const char* section, const char* key, int32_t defaultValue,
@@ -124,13 +126,13 @@ uint32_t GetPrivateProfileIntA(const char* section, const char* key, int32_t def
 
 uint32_t GetPrivateProfileSectionA(const char* section, char* out, uint32_t size,
                                    const char* path) {
-  if (path == nullptr || section == nullptr) return CopyList({}, out, size);
+  if (path == nullptr || section == nullptr) return CopyList({}, out, size, true);
   const auto wideSection = FromAnsi(section);
   const std::wstring widePath = windows::WidePath(path);
   const std::wstring answer = ReadWhole(true, [&](wchar_t* buffer, DWORD capacity) {
     return ::GetPrivateProfileSectionW(wideSection->c_str(), buffer, capacity, widePath.c_str());
   });
-  return CopyList(ToAnsi(answer), out, size);
+  return CopyList(ToAnsi(answer), out, size, true);
 }
 
 bool WritePrivateProfileStringA(const char* section, const char* key, const char* value,
@@ -140,9 +142,15 @@ bool WritePrivateProfileStringA(const char* section, const char* key, const char
       BreaksLine(value)) {
     return false;
   }
+  // A read-only file is protected: the system's function would not always refuse it.
+  const std::wstring widePath = windows::WidePath(path);
+  const DWORD attributes = ::GetFileAttributesW(widePath.c_str());
+  if (attributes != INVALID_FILE_ATTRIBUTES &&
+      (attributes & (FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_DIRECTORY)) != 0) {
+    return false;
+  }
   return ::WritePrivateProfileStringW(Pointer(FromAnsi(section)), Pointer(FromAnsi(key)),
-                                      Pointer(FromAnsi(value)),
-                                      windows::WidePath(path).c_str()) != 0;
+                                      Pointer(FromAnsi(value)), widePath.c_str()) != 0;
 }
 
 ProfileEdit EditProfile(const char* path, const std::function<bool(IniDocument&)>& edit) {

@@ -4,10 +4,23 @@
 
 #include <fcntl.h>
 #include <io.h>
+#include <windows.h>
 
 #include "platform/windows/wide_text.h"
 
 namespace kiln::platform {
+
+namespace {
+
+// The time of the last write to the open file, as finely as the file system keeps it.
+uint64_t LastWriteTime(int handle) {
+  FILETIME written{};
+  const auto file = reinterpret_cast<HANDLE>(::_get_osfhandle(handle));
+  if (!::GetFileTime(file, nullptr, nullptr, &written)) return 0;
+  return (static_cast<uint64_t>(written.dwHighDateTime) << 32) | written.dwLowDateTime;
+}
+
+}  // namespace
 
 ReadOnlyFile::ReadOnlyFile(const char* path) {
   if (path == nullptr || *path == '\0') return;
@@ -19,6 +32,7 @@ ReadOnlyFile::ReadOnlyFile(const char* path) {
     return;
   }
   size_ = static_cast<uint64_t>(opened_.st_size);
+  openedWriteTime_ = LastWriteTime(handle_);
 }
 
 ReadOnlyFile::~ReadOnlyFile() {
@@ -26,10 +40,10 @@ ReadOnlyFile::~ReadOnlyFile() {
 }
 
 bool ReadOnlyFile::Unchanged() {
-  // Windows keeps no inode number here: size and the change and write times tell.
+  // Windows keeps no inode number here: the size and the last write's time tell.
   struct stat now {};
   changed_ = ::fstat(handle_, &now) != 0 || now.st_size != opened_.st_size ||
-             now.st_ctime != opened_.st_ctime || now.st_mtime != opened_.st_mtime;
+             LastWriteTime(handle_) != openedWriteTime_;
   return !changed_;
 }
 
