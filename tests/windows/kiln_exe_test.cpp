@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <filesystem>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -57,6 +58,16 @@ TEST(KilnExe, ReportsReachTheCallersWindowInOrderAndOnlyWhenKilnRuns) {
   ASSERT_EQ(versions[0].rfind("report 102 ", 0), 0u);
   ASSERT_NE(versions[0], "report 102 0") << "the package was not read";
   ASSERT_EQ(versions[1], "report 103 0");
+  // The same folder under a name outside the ANSI code page reaches Kiln whole.
+  const std::filesystem::path unicode = dir.path() / L"\u03A9\u65E5\u672C";
+  std::filesystem::create_directory(unicode);
+  std::filesystem::copy(dir.path() / "Kiln.ini", unicode / "Kiln.ini");
+  std::filesystem::copy(dir.path() / "fw.bin", unicode / "fw.bin");
+  ChildProcess named(kiln + " -CheckBinVersion --report-stdout --dir \"" +
+                     platform::windows::Utf8(unicode.wstring()) + "\"");
+  const auto namedRun = named.Wait();
+  ASSERT_TRUE(namedRun);
+  EXPECT_EQ(ReportLines(namedRun->out), versions) << namedRun->err;
 
   const std::vector<KilnCase> cases = {
       {"to the window and standard output", false, "hwnd", "-CheckBinVersion --report-stdout", 0,
