@@ -12,6 +12,7 @@
 #include <fstream>
 #include <map>
 #include <optional>
+#include <set>
 
 #include "platform/os_probes.h"
 #include "platform/print_queue_hold.h"
@@ -32,7 +33,7 @@ class FakeSpooler final : public Spooler {
     return list;
   }
   SpoolerLookup IsPaused(const std::string& name, bool* isPaused) override {
-    if (!answering) return SpoolerLookup::kUnknown;
+    if (!answering || silent.contains(name)) return SpoolerLookup::kUnknown;
     const auto found = queues.find(name);
     if (found == queues.end()) return SpoolerLookup::kGone;
     *isPaused = found->second.paused;
@@ -57,6 +58,7 @@ class FakeSpooler final : public Spooler {
   std::vector<std::string> paused;   // every Pause asked for
   std::vector<std::string> resumed;  // every Resume asked for
   bool answering = true;
+  std::set<std::string> silent;  // queues whose state the spooler does not tell
   bool refuse = false;
 };
 
@@ -113,6 +115,21 @@ TEST_F(SpoolerTest, HoldPausesOnlyRunningQueuesOfTheDriverAndResumesOnlyThoseSti
   EXPECT_EQ(spooler_.resumed, std::vector<std::string>{"Office"});
   EXPECT_TRUE(spooler_.queues["Paused before"].paused);
   EXPECT_EQ(Entries(), 0u);
+}
+
+// A queue whose state cannot be read stays paused and keeps its entry for the next start;
+// the others are resumed, and the hold is over either way.
+TEST_F(SpoolerTest, QueueThatCannotBeResumedNowKeepsItsEntry) {
+  spooler_.Add("Office", kDriver);
+  spooler_.Add("Lab", kDriver);
+  PrintQueueHold hold = PrintQueueHold::Hold({"", "", kDriver});
+  ASSERT_EQ(hold.pausedQueues().size(), 2u);
+  spooler_.silent.insert("Lab");
+  EXPECT_FALSE(hold.Release());
+  EXPECT_EQ(spooler_.resumed, std::vector<std::string>{"Office"});
+  EXPECT_EQ(Entries(), 1u);
+  EXPECT_TRUE(hold.Release()) << "a second release has nothing left to do";
+  EXPECT_EQ(spooler_.resumed.size(), 1u);
 }
 
 TEST_F(SpoolerTest, RefusedPauseIsNotPermittedAndLeavesNoEntry) {
