@@ -6,10 +6,8 @@
 #include <unistd.h>
 
 #include <chrono>
-#include <map>
-#include <mutex>
-#include <string>
 
+#include "platform/shared_files.h"
 #include "platform/unique_fd.h"
 
 namespace kiln::platform {
@@ -166,21 +164,16 @@ class LpPipeOpener final : public PipeOpener {
  public:
   std::unique_ptr<PipeFile> Open(const char* devicePath) override {
     if (devicePath == nullptr || *devicePath == '\0') return nullptr;
-    std::lock_guard<std::mutex> lock(mutex_);
-    std::erase_if(open_, [](const auto& entry) { return entry.second.expired(); });
-    std::shared_ptr<NodeFile> node = open_[devicePath].lock();
-    if (!node) {
+    std::shared_ptr<NodeFile> node = nodes_.Get(devicePath, [devicePath] {
       NodeFile fd(::open(devicePath, O_RDWR | O_NONBLOCK | O_NOCTTY | O_CLOEXEC));
-      if (fd.get() < 0) return nullptr;
-      node = std::make_shared<NodeFile>(std::move(fd));
-      open_[devicePath] = node;
-    }
+      return fd.get() < 0 ? nullptr : std::make_shared<NodeFile>(std::move(fd));
+    });
+    if (!node) return nullptr;
     return std::make_unique<LpPipe>(std::move(node));
   }
 
  private:
-  std::mutex mutex_;
-  std::map<std::string, std::weak_ptr<NodeFile>> open_;
+  SharedFiles<NodeFile> nodes_;
 };
 
 }  // namespace

@@ -2,11 +2,15 @@
 
 #include <sys/types.h>
 
+#include <cstdint>
+#include <functional>
 #include <string>
 #include <string_view>
 #include <vector>
 
 namespace kiln::platform {
+
+class QueueHoldJournal;
 
 // The printer whose print queues must not start jobs while its firmware is written: a
 // job that starts mid-update can take the USB interface away from the download.
@@ -88,6 +92,18 @@ class PrintQueueHold {
   const std::string& journalFolder() const { return journalFolder_; }
 
  private:
+  // How pausing one queue ended on the print system.
+  enum class Pause : uint8_t { kDone, kRefused, kFailed };
+  // Records the pause of the queue in the journal, then pauses it with pause(): the queue
+  // is this hold's once both took; a pause that fails has its entry removed, one that
+  // cannot be recorded is not tried. The same on every print system.
+  void PauseRecorded(const QueueHoldJournal& journal, const std::string& server,
+                     const std::string& queue, const std::function<Pause()>& pause);
+  // Ends the hold of each paused queue with endHold (true once it is over, whichever way)
+  // and removes the entries of those over; the rest keep theirs for the next start. True
+  // when every one is over.
+  bool EndEach(const std::function<bool(const std::string& queue)>& endHold);
+
   QueueHoldResult result_ = QueueHoldResult::kHeld;
   std::vector<std::string> paused_;
   std::vector<std::string> journalEntries_;  // one per paused queue; empty when unrecorded

@@ -15,6 +15,7 @@
 
 #include "platform/atomic_file.h"
 #include "platform/named_mutex.h"
+#include "platform/queue_hold_entry.h"
 #include "platform/unique_fd.h"
 
 namespace kiln::platform {
@@ -29,15 +30,6 @@ template <typename Number>
 bool ParseNumber(std::string_view text, Number& value) {
   const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
   return error == std::errc() && end == text.data() + text.size() && !text.empty();
-}
-
-// A value that fits on one line of an entry: no control characters.
-bool PlainValue(std::string_view value) {
-  for (const char c : value) {
-    const auto byte = static_cast<unsigned char>(c);
-    if (byte < 0x20 || byte == 0x7f) return false;
-  }
-  return true;
 }
 
 std::string BootId() {
@@ -60,50 +52,6 @@ std::string RandomHex() {
     hex += digits;
   }
   return hex;
-}
-
-std::string EntryText(std::string_view queue, std::string_view server, std::string_view reason,
-                      const ProcessIdentity& holder) {
-  std::ostringstream text;
-  text << "queue=" << queue << "\nserver=" << server << "\nreason=" << reason
-       << "\npid=" << holder.pid << "\nstart=" << holder.startTime << "\nboot=" << holder.bootId
-       << "\n";
-  return text.str();
-}
-
-// An entry's fields, all of them present and well formed; false for anything else.
-bool ParseEntry(std::string_view text, RecordedHold& hold) {
-  bool hasQueue = false, hasServer = false, hasReason = false, hasPid = false, hasStart = false,
-       hasBoot = false;
-  while (!text.empty()) {
-    const std::size_t end = text.find('\n');
-    if (end == std::string_view::npos) return false;  // an entry ends with a line break
-    const std::string_view line = text.substr(0, end);
-    text.remove_prefix(end + 1);
-    const std::size_t equals = line.find('=');
-    if (equals == std::string_view::npos) return false;
-    const std::string_view key = line.substr(0, equals);
-    const std::string_view value = line.substr(equals + 1);
-    if (!PlainValue(value)) return false;
-    if (key == "queue") {
-      hold.queue = value;
-      hasQueue = !value.empty();
-    } else if (key == "server") {
-      hold.printServer = value;
-      hasServer = true;
-    } else if (key == "reason") {
-      hold.reason = value;
-      hasReason = !value.empty();
-    } else if (key == "pid") {
-      hasPid = ParseNumber(value, hold.holder.pid) && hold.holder.pid > 0;
-    } else if (key == "start") {
-      hasStart = ParseNumber(value, hold.holder.startTime);
-    } else if (key == "boot") {
-      hold.holder.bootId = value;
-      hasBoot = true;
-    }
-  }
-  return hasQueue && hasServer && hasReason && hasPid && hasStart && hasBoot;
 }
 
 // Whether what an entry says can be believed: this user's file (root's when this process
@@ -132,7 +80,7 @@ std::optional<RecordedHold> ReadEntry(int folder, const char* name, bool& damage
   }
   text.resize(length);
   RecordedHold hold;
-  damaged = length > kMaxEntryBytes || !ParseEntry(text, hold);
+  damaged = length > kMaxEntryBytes || !ParseHoldEntry(text, hold);
   if (damaged) return {};
   return hold;
 }
@@ -181,8 +129,8 @@ QueueHoldJournal QueueHoldJournal::InLockFolder() {
 
 std::string QueueHoldJournal::Record(std::string_view queue, std::string_view printServer,
                                      std::string_view reason) const {
-  if (queue.empty() || reason.empty() || !PlainValue(queue) || !PlainValue(printServer) ||
-      !PlainValue(reason)) {
+  if (queue.empty() || reason.empty() || !PlainHoldValue(queue) || !PlainHoldValue(printServer) ||
+      !PlainHoldValue(reason)) {
     return {};
   }
   const std::optional<ProcessIdentity> self = IdentifyProcess(::getpid());
@@ -196,7 +144,7 @@ std::string QueueHoldJournal::Record(std::string_view queue, std::string_view pr
   UniqueFd fd(::openat(folder.get(), temporary.c_str(),
                        O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600));
   if (fd.get() < 0) return {};
-  const std::string text = EntryText(queue, printServer, reason, *self);
+  const std::string text = HoldEntryText(queue, printServer, reason, *self);
   bool written = ::fchmod(fd.get(), 0644) == 0 &&
                  ::write(fd.get(), text.data(), text.size()) == static_cast<ssize_t>(text.size()) &&
                  ::fsync(fd.get()) == 0;

@@ -18,7 +18,9 @@ TEST(PrintQueueMatch, SerialAndNodeMatchWholeValuesOnly) {
   EXPECT_TRUE(Prints("usb://Orvix/T08?serial=KLN%20000%31", printer)) << "an escape at the end";
   EXPECT_FALSE(Prints("usb://Orvix/T08?serial=KLN 00011", printer));
   EXPECT_FALSE(Prints("usb://Orvix/T08?xserial=KLN 0001", printer));
-  EXPECT_TRUE(Prints("usb://Orvix/T08?serial=K%zz1", {"K%zz1", "", ""})) << "no escape";
+  EXPECT_TRUE(Prints("usb://Orvix/T08?serial=K%zz1%4z%z4", {"K%zz1%4z%z4", "", ""})) << "no escape";
+  EXPECT_TRUE(Prints("usb://Orvix/T08?serial=A%2fB%2F%39%4A", {"A/B/9J", "", ""}))
+      << "the last digit and letter of each case";
 
   EXPECT_TRUE(Prints("file:/dev/usb/lp1", printer));
   EXPECT_TRUE(Prints("usb:///dev/usb/lp1?reset=1", printer));

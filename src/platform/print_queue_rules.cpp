@@ -1,0 +1,175 @@
+// The rules of a print queue hold that do not depend on the print system: which queues
+// print to the printer, the pause reason, how failures add up and the warning text.
+
+#include <strings.h>
+
+#include <algorithm>
+#include <string>
+#include <utility>
+
+#include "platform/print_queue_hold.h"
+#include "platform/queue_hold_journal.h"
+
+namespace kiln::platform {
+
+namespace {
+
+int HexValue(char c) {
+  if (c >= '0' && c <= '9') return c - '0';
+  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+  return -1;
+}
+
+std::string PercentDecoded(std::string_view text) {
+  std::string decoded;
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    if (text[i] == '%' && i + 2 < text.size()) {
+      const int high = HexValue(text[i + 1]);
+      const int low = HexValue(text[i + 2]);
+      if (high >= 0 && low >= 0) {
+        decoded += static_cast<char>(high * 16 + low);
+        i += 2;
+        continue;
+      }
+    }
+    decoded += text[i];
+  }
+  return decoded;
+}
+
+// "usb://Orvix/T08?serial=KLN0000001&interface=0": the serial parameter of the query.
+bool UriNamesSerial(std::string_view uri, std::string_view serial) {
+  const std::size_t query = uri.find('?');
+  if (serial.empty() || query == std::string_view::npos) return false;
+  std::string_view rest = uri.substr(query + 1);
+  while (!rest.empty()) {
+    const std::size_t end = rest.find('&');
+    const std::string_view parameter = rest.substr(0, end);
+    if (parameter.starts_with("serial=") && PercentDecoded(parameter.substr(7)) == serial) {
+      return true;
+    }
+    rest = end == std::string_view::npos ? std::string_view() : rest.substr(end + 1);
+  }
+  return false;
+}
+
+// "file:/dev/usb/lp0", "usb:///dev/usb/lp0", "parallel:/dev/usb/lp0?...": the URI's path
+// is the node. A URI with a host ("usb://Orvix/...") names no node.
+bool UriNamesNode(std::string_view uri, std::string_view node) {
+  const std::size_t colon = uri.find(':');
+  if (node.empty() || colon == std::string_view::npos) return false;
+  std::string_view path = uri.substr(colon + 1);
+  path = path.substr(0, path.find('?'));
+  if (path.starts_with("//")) {
+    if (!path.starts_with("///")) return false;
+    path.remove_prefix(2);
+  }
+  return path == node;
+}
+
+}  // namespace
+
+std::string KilnPauseReason(pid_t pid) {
+  return "Paused by Kiln (PID " + std::to_string(pid) + ") while it updates the printer's firmware";
+}
+
+bool QueuePrintsTo(const PrintQueue& queue, const QueuePrinter& printer) {
+  return UriNamesSerial(queue.deviceUri, printer.serialNumber) ||
+         UriNamesNode(queue.deviceUri, printer.nodePath) ||
+         (!printer.driverName.empty() &&
+          strcasecmp(queue.makeAndModel.c_str(), printer.driverName.c_str()) == 0);
+}
+
+QueueHoldResult WithUnpausedQueue(QueueHoldResult result, bool refused) {
+  if (refused) return QueueHoldResult::kNotPermitted;
+  return result == QueueHoldResult::kHeld ? QueueHoldResult::kFailed : result;
+}
+
+PrintQueueHold::PrintQueueHold(PrintQueueHold&& other) noexcept
+    : result_(other.result_),
+      paused_(std::exchange(other.paused_, {})),
+      journalEntries_(std::exchange(other.journalEntries_, {})),
+      unpaused_(std::exchange(other.unpaused_, {})),
+      unrecorded_(std::exchange(other.unrecorded_, {})),
+      journalFolder_(std::move(other.journalFolder_)),
+      reason_(std::move(other.reason_)) {}
+
+PrintQueueHold& PrintQueueHold::operator=(PrintQueueHold&& other) noexcept {
+  if (this != &other) {
+    Release();
+    result_ = other.result_;
+    paused_ = std::exchange(other.paused_, {});
+    journalEntries_ = std::exchange(other.journalEntries_, {});
+    unpaused_ = std::exchange(other.unpaused_, {});
+    unrecorded_ = std::exchange(other.unrecorded_, {});
+    journalFolder_ = std::move(other.journalFolder_);
+    reason_ = std::move(other.reason_);
+  }
+  return *this;
+}
+
+void PrintQueueHold::PauseRecorded(const QueueHoldJournal& journal, const std::string& server,
+                                   const std::string& queue, const std::function<Pause()>& pause) {
+  // Recorded on disk before the pause: a crash between the two leaves an entry for a
+  // running queue, which the next start leaves as it is. A pause that cannot be recorded
+  // would outlast a crash for good: the queue is left running instead.
+  std::string entry = journal.Record(queue, server, reason_);
+  if (entry.empty()) {
+    unpaused_.push_back(queue);
+    unrecorded_.push_back(queue);
+    result_ = WithUnpausedQueue(result_, false);
+    return;
+  }
+  const Pause outcome = pause();
+  if (outcome == Pause::kDone) {
+    paused_.push_back(queue);
+    journalEntries_.push_back(std::move(entry));
+    return;
+  }
+  QueueHoldJournal::Remove(entry);
+  unpaused_.push_back(queue);
+  result_ = WithUnpausedQueue(result_, outcome == Pause::kRefused);
+}
+
+bool PrintQueueHold::EndEach(const std::function<bool(const std::string& queue)>& endHold) {
+  bool resumed = true;
+  for (std::size_t i = 0; i < paused_.size(); ++i) {
+    const bool done = endHold(paused_[i]);
+    // A queue that stays paused keeps its entry: the next start tries again.
+    if (done) QueueHoldJournal::Remove(journalEntries_[i]);
+    resumed = resumed && done;
+  }
+  paused_.clear();
+  journalEntries_.clear();
+  return resumed;
+}
+
+std::string QueueHoldWarning(const PrintQueueHold& hold) {
+  // One sentence per cause: the queues the server would not pause, then those whose pause
+  // the journal could not record.
+  auto sentence = [](const std::vector<std::string>& queues, const std::string& reason) {
+    if (queues.empty()) return std::string();
+    std::string names;
+    for (const std::string& queue : queues) names += names.empty() ? queue : ", " + queue;
+    return (queues.size() == 1 ? "Print queue " : "Print queues ") + names +
+           " could not be paused (" + reason + "): a print job may interrupt the update.";
+  };
+  std::vector<std::string> refused;
+  for (const std::string& queue : hold.unpausedQueues()) {
+    if (std::find(hold.unrecordedQueues().begin(), hold.unrecordedQueues().end(), queue) ==
+        hold.unrecordedQueues().end()) {
+      refused.push_back(queue);
+    }
+  }
+  const char* reason =
+      hold.result() == QueueHoldResult::kNotPermitted ? "no permission" : "print server error";
+  std::string warning = sentence(refused, reason);
+  const std::string unrecorded =
+      sentence(hold.unrecordedQueues(),
+               "the queue-hold journal " + hold.journalFolder() + " cannot be written");
+  if (!warning.empty() && !unrecorded.empty()) warning += ' ';
+  return warning + unrecorded;
+}
+
+}  // namespace kiln::platform
