@@ -23,6 +23,7 @@
 #include <vector>
 
 #include "platform/os_probes.h"
+#include "platform/printer_pipes.h"
 #include "sim/testbed/test_bed.h"
 #include "support/allocation_counter.h"
 #include "support/fake_clock.h"
@@ -30,7 +31,6 @@
 #include "support/temp_dir.h"
 #include "support/umockdev_reexec.h"
 #include "usb/printer_node_source.h"
-#include "usb/printer_pipe_opener.h"
 #include "usb/usb_link.h"
 
 namespace {
@@ -81,7 +81,7 @@ Side PlainSide(const std::vector<uint8_t>& payload) {
 Side LinkSide(const std::vector<uint8_t>& payload, kiln::testing::FakeClock& clock) {
   Side side;
   kiln::usb::CUsbLink link(kiln::usb::LinkServices{&kiln::platform::SystemProbes(),
-                                                   &kiln::usb::SystemPrinterPipes(),
+                                                   &kiln::platform::SystemPrinterPipes(),
                                                    &kiln::usb::SystemPrinterNodes(), &clock});
   if (link.OpenIOChannel(kModel, 1) != kiln::usb::kOpenOk) return side;
   link.SetTimeOuts(kTimeoutMs, kTimeoutMs);

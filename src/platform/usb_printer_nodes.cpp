@@ -3,7 +3,6 @@
 #include <sys/stat.h>
 
 #include <algorithm>
-#include <atomic>
 #include <cstdlib>
 #include <cstring>
 #include <map>
@@ -16,8 +15,6 @@ namespace kiln::platform {
 namespace {
 
 constexpr const char* kPrinterInterfaceClass = "07";
-
-std::atomic<TransportChoice> processChoice{TransportChoice::kAny};
 
 uint16_t HexAttribute(udev_device* device, const char* name) {
   const char* text = udev_device_get_sysattr_value(device, name);
@@ -100,30 +97,6 @@ void ForEachDevice(udev* context, const char* subsystem, Each&& each) {
 }
 
 }  // namespace
-
-void ChooseTransport(UsbPrinterNode& printer, TransportChoice choice) {
-  // An interface usblp holds stays with usblp, also while its node is not there yet.
-  const bool usblp = choice == TransportChoice::kUsblp ||
-                     (choice == TransportChoice::kAny &&
-                      (printer.lpPresent || printer.interfaceDriver == "usblp"));
-  printer.transport = usblp ? UsbTransport::kUsblp : UsbTransport::kLibusb;
-  printer.node = usblp ? printer.lpNode : printer.usbNode;
-  printer.present = usblp ? printer.lpPresent : printer.usbPresent;
-}
-
-void SetTransportChoice(TransportChoice choice) {
-  processChoice = choice;
-}
-
-TransportChoice ProcessTransportChoice() {
-  return processChoice;
-}
-
-std::optional<TransportChoice> ParseTransportChoice(std::string_view text) {
-  if (text == "usblp") return TransportChoice::kUsblp;
-  if (text == "libusb") return TransportChoice::kLibusb;
-  return std::nullopt;
-}
 
 std::vector<UsbPrinterNode> ListUsbPrinterNodes(TransportChoice choice) {
   std::vector<UsbPrinterNode> printers;

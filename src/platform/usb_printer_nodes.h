@@ -8,9 +8,10 @@
 
 namespace kiln::platform {
 
-// How Kiln reaches a printer: through usblp's node, or through the USB device itself
-// (libusb over /dev/bus/usb), where usblp is not bound to it.
-enum class UsbTransport : uint8_t { kUsblp, kLibusb };
+// How Kiln reaches a printer: on Linux through usblp's node, or through the USB device
+// itself (libusb over /dev/bus/usb) where usblp is not bound to it; on Windows through
+// the printer-class driver's device interface, the one way that system offers.
+enum class UsbTransport : uint8_t { kUsblp, kLibusb, kDeviceInterface };
 
 // Which transports Kiln may use (--transport): either, with usblp preferred where the
 // printer has a node, or only the one named.

@@ -1,14 +1,15 @@
 #include "usb/usb_link.h"
 
+#include "platform/printer_pipes.h"
 #include "usb/io_right.h"
 #include "usb/printer_node_source.h"
-#include "usb/printer_pipe_opener.h"
+#include "usb/transport_text.h"
 
 namespace kiln::usb {
 
 LinkServices LinkServices::Default() {
-  return LinkServices{&platform::SystemProbes(), &SystemPrinterPipes(), &SystemPrinterNodes(),
-                      &platform::SystemClock()};
+  return LinkServices{&platform::SystemProbes(), &platform::SystemPrinterPipes(),
+                      &SystemPrinterNodes(), &platform::SystemClock()};
 }
 
 CUsbLink::CUsbLink() : CUsbLink(LinkServices::Default()) {

@@ -6,7 +6,7 @@
 
 #include "models/model_table.h"
 #include "usb/printer_node_source.h"
-#include "usb/printer_pipe_opener.h"
+#include "usb/transport_text.h"
 #include "usb/usb_link.h"
 
 namespace kiln::usb {

@@ -4,6 +4,7 @@
 #include <string>
 
 #include "platform/lp_pipe.h"
+#include "platform/printer_pipes.h"
 #include "platform/shared_files.h"
 #include "platform/windows/unique_handle.h"
 #include "platform/windows/wide_text.h"
@@ -166,6 +167,11 @@ class UsbPrintPipeOpener final : public PipeOpener {
 PipeOpener& SystemPipeOpener() {
   static UsbPrintPipeOpener opener;
   return opener;
+}
+
+// Every printer is reached through its device interface.
+PipeOpener& SystemPrinterPipes() {
+  return SystemPipeOpener();
 }
 
 }  // namespace kiln::platform

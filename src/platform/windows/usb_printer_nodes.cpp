@@ -159,7 +159,9 @@ bool ParseUsbInstanceId(std::string_view id, UsbInstanceId* out) {
   return true;
 }
 
-std::vector<UsbPrinterNode> ListUsbPrinterNodes() {
+// Windows reaches every printer through its device interface, so the Linux choice of
+// transport changes nothing here.
+std::vector<UsbPrinterNode> ListUsbPrinterNodes(TransportChoice /*choice*/) {
   std::vector<UsbPrinterNode> nodes;
   const DevInfoList list = OpenDevInfoList(::SetupDiGetClassDevsW(
       &kUsbPrinterInterface, nullptr, nullptr, DIGCF_PRESENT | DIGCF_DEVICEINTERFACE));
@@ -175,6 +177,7 @@ std::vector<UsbPrinterNode> ListUsbPrinterNodes() {
     if (!InterfacePath(list.get(), &entry, &printer.node, &node)) continue;
     printer.nodeNumber = index;
     printer.present = true;  // DIGCF_PRESENT lists only interfaces of attached devices
+    printer.transport = UsbTransport::kDeviceInterface;
     DEVINST device = 0;
     UsbInstanceId id;
     if (UsbDeviceOf(node.DevInst, &device, &id)) {
@@ -195,7 +198,7 @@ std::vector<std::string> UnreachableUsbPrinters(uint16_t vendorId, uint16_t prod
   const DevInfoList list = OpenDevInfoList(
       ::SetupDiGetClassDevsW(nullptr, L"USB", nullptr, DIGCF_ALLCLASSES | DIGCF_PRESENT));
   if (!list) return unreachable;
-  const std::vector<UsbPrinterNode> nodes = ListUsbPrinterNodes();
+  const std::vector<UsbPrinterNode> nodes = ListUsbPrinterNodes(TransportChoice::kAny);
   for (DWORD index = 0;; ++index) {
     SP_DEVINFO_DATA node{};
     node.cbSize = sizeof node;
