@@ -20,7 +20,7 @@
 #include <vector>
 
 #include "config/firmware_package.h"
-#include "platform/lp_pipe.h"
+#include "platform/printer_pipes.h"
 #include "protocol/download_observer.h"
 #include "protocol/firmware_download.h"
 #include "sim/testbed/test_bed.h"
@@ -134,7 +134,7 @@ bool UpdatePrinters(const ModelRun& run, std::size_t count, const Files& files, 
   request.facts = kiln::protocol::ModelFactsFor(request);
   const kiln::usb::LinkFactory makeLink = [&clock] {
     return std::make_unique<kiln::usb::CUsbLink>(kiln::usb::LinkServices{
-        &kiln::platform::SystemProbes(), &kiln::platform::SystemPipeOpener(),
+        &kiln::platform::SystemProbes(), &kiln::platform::SystemPrinterPipes(),
         &kiln::usb::SystemPrinterNodes(), &clock});
   };
 

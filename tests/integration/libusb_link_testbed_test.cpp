@@ -84,7 +84,7 @@ TEST_F(LibusbLink, WholeUpdateOverLibusb) {
 }
 
 TEST_F(LibusbLink, TransportIsChosenByNodeAndOption) {
-  Start({PrinterBuilder(7).Serial("L"), OverUsbfs(7)});
+  Start({PrinterBuilder(7).Serial("L").Transport(sim::UsbTransport::kUsblp), OverUsbfs(7)});
   struct Case {
     platform::TransportChoice choice;
     uint32_t instance;

@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/lp_pipe.h"
+#include "platform/printer_pipes.h"
 #include "protocol/command_codes.h"
 #include "protocol/prn_cmd.h"
 #include "sim/testbed/test_bed.h"
@@ -43,7 +43,7 @@ class LinkOnTestBed : public kiln::testing::TestBedTest {
   // A link on the real Linux services; its pauses go to a fake clock.
   std::unique_ptr<CUsbLink> MakeLink() {
     return std::make_unique<CUsbLink>(LinkServices{
-        &platform::SystemProbes(), &platform::SystemPipeOpener(), &SystemPrinterNodes(), &clock_});
+        &platform::SystemProbes(), &platform::SystemPrinterPipes(), &SystemPrinterNodes(), &clock_});
   }
 
   static std::string RevisionOf(CUsbLink& link) {
