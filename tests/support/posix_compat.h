@@ -37,6 +37,12 @@ inline char* mkdtemp(char* pattern) {
   return nullptr;
 }
 
+// The stop requests of the tests name the signals Linux sends; on Windows a console event
+// stands behind the same numbers.
+#ifndef SIGHUP
+#define SIGHUP 1
+#endif
+
 // Windows has no root: every test runs as an ordinary user would.
 inline unsigned geteuid() {
   return 1000;

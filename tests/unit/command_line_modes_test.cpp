@@ -359,7 +359,7 @@ class Console : public ::testing::Test {
 TEST(CallerReportLines, EachLineIsWrittenAtOnce) {
   kiln::testing::TempDir dir;
   const std::string path = dir.File("lines");
-  std::FILE* lines = std::fopen(path.c_str(), "w");  // fully buffered, as a pipe is
+  std::FILE* lines = std::fopen(path.c_str(), "wb");  // fully buffered, as a pipe is
   ASSERT_NE(lines, nullptr);
   CallerReports(0, lines).Report(100, 1);
   EXPECT_EQ(kiln::testing::TempDir::Read(path), "report 100 1\n");
