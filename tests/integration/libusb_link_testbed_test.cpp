@@ -124,6 +124,38 @@ TEST_F(LibusbLink, InterfaceClaimedByAnotherProgramIsInUseAndNothingIsSent) {
       << "the hint tells the user to close the program that uses it";
 }
 
+// Devices that cannot be a printer for Kiln get a clear open result or a failed command,
+// never a hang, and not one byte reaches them.
+TEST_F(LibusbLink, DevicesThatCannotTakeTheProtocolAreSentNothing) {
+  struct Case {
+    const char* name;
+    void (*set)(sim::PrinterFaults&);
+    usb::OpenResult open;  // what opening the model's first printer gives
+  };
+  const Case cases[] = {
+      // Without a printer-class interface it is not one of the model's printers at all.
+      {"no printer interface", [](auto& f) { f.noPrinterInterface = true; }, usb::kOpenNoDevice},
+      {"no bulk endpoints", [](auto& f) { f.noBulkEndpoints = true; }, usb::kOpenNoPipe},
+      {"vanishes during the claim", [](auto& f) { f.vanishOnClaim = true; }, usb::kOpenNoPipe},
+      // The descriptor announces endpoints that then refuse every transfer: the open
+      // succeeds, the first command fails.
+      {"endpoints that lie", [](auto& f) { f.endpointsRefused = true; }, usb::kOpenOk},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    Start({OverUsbfs(7, c.set)});
+    usb::CUsbLink& link = Link();
+    link.SetTimeOuts(500, 500);
+    EXPECT_EQ(link.OpenIOChannel(7, 1), c.open);
+    if (c.open == usb::kOpenOk) {
+      EXPECT_EQ(RevisionOf(link), "(none)");
+    }
+    link_.reset();
+    EXPECT_TRUE(bed_->Printer(0).Transcript().empty());
+    bed_.reset();
+  }
+}
+
 TEST_F(LibusbLink, EndpointThatStallsOnceIsClearedAndTheTransferRetried) {
   Start({OverUsbfs(7, [](auto& f) {
     f.stallOut = sim::EndpointStall::kOnce;
