@@ -14,10 +14,13 @@
 #include "app/update_progress.h"
 #include "app/version_report_mode.h"
 #include "platform/console.h"
+#include "platform/terminal_text.h"
 
 namespace kiln::app {
 
 namespace {
+
+constexpr const char* kVersionLine = "Kiln 3.0.2 (build 585)\n";
 
 CallerReports ReportsFor(const StartedProgram& program) {
   const LinuxOptions& extensions = program.commandLine.extensions;
@@ -65,6 +68,25 @@ void SayAnotherKilnRuns(const StartedProgram& program, RunMode mode) {
   record.mode = mode == RunMode::kSilentUpdate ? "silent-update" : "version-report";
   record.result = "another-kiln-running";
   PrintJson(program, record);
+}
+
+std::optional<int> AnswerAtOnce(const StartedProgram& program) {
+  const LinuxOptions& extensions = program.commandLine.extensions;
+  if (extensions.help) {
+    std::fputs(CommandLineHelp(), stdout);
+    return 0;
+  }
+  if (extensions.version) {
+    std::fputs(kVersionLine, stdout);
+    return 0;
+  }
+  if (!extensions.error.empty()) {
+    std::fprintf(stderr, "kiln: %s (try --help)\n",
+                 platform::TerminalSafe(extensions.error).c_str());
+    return 2;
+  }
+  if (extensions.history) return RunHistory(program);
+  return std::nullopt;
 }
 
 int RunHistory(const StartedProgram& program) {

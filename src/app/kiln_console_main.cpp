@@ -24,8 +24,6 @@
 
 namespace {
 
-constexpr const char* kVersionLine = "Kiln 3.0.2 (build 585)\n";
-
 constexpr const char* kNoWindowText =
     "kiln: the window is not part of the Windows build yet: use -S or -CheckDeviceVersion "
     "for the command-line modes\n";
@@ -74,22 +72,8 @@ int main() {
 
   StartedProgram program;
   program.commandLine = ParseCommandLine(std::span<const char* const>(pointers));
+  if (const std::optional<int> answered = AnswerAtOnce(program)) return *answered;
   const LinuxOptions& extensions = program.commandLine.extensions;
-  if (extensions.help) {
-    std::fputs(CommandLineHelp(), stdout);
-    return 0;
-  }
-  if (extensions.version) {
-    std::fputs(kVersionLine, stdout);
-    return 0;
-  }
-  if (!extensions.error.empty()) {
-    std::fprintf(stderr, "kiln: %s (try --help)\n",
-                 kiln::platform::TerminalSafe(extensions.error).c_str());
-    return 2;
-  }
-  // Reading the history changes nothing: it answers while another Kiln runs.
-  if (extensions.history) return RunHistory(program);
 
   const RunMode mode = ChooseMode(program.commandLine.options);
   if (mode == RunMode::kInteractive) {

@@ -18,8 +18,6 @@
 
 namespace {
 
-constexpr const char* kVersionLine = "Kiln 3.0.2 (build 585)\n";
-
 // The debug log options become the environment every printer link reads.
 void ApplyLogOptions(const kiln::app::LinuxOptions& extensions) {
   if (!extensions.logFile.empty()) ::setenv("KILN_LOG_FILE", extensions.logFile.c_str(), 1);
@@ -47,22 +45,8 @@ int main(int argc, char** argv) {
   StartedProgram program;
   program.commandLine = ParseCommandLine(std::span<const char* const>(
       const_cast<const char* const*>(argv) + 1, argc > 0 ? static_cast<std::size_t>(argc - 1) : 0));
+  if (const std::optional<int> answered = AnswerAtOnce(program)) return *answered;
   const LinuxOptions& extensions = program.commandLine.extensions;
-  if (extensions.help) {
-    std::fputs(CommandLineHelp(), stdout);
-    return 0;
-  }
-  if (extensions.version) {
-    std::fputs(kVersionLine, stdout);
-    return 0;
-  }
-  if (!extensions.error.empty()) {
-    std::fprintf(stderr, "kiln: %s (try --help)\n",
-                 kiln::platform::TerminalSafe(extensions.error).c_str());
-    return 2;
-  }
-  // Reading the history changes nothing: it answers while another Kiln runs.
-  if (extensions.history) return RunHistory(program);
 
   // Help and version above answer whatever else runs; past this point, a second instance
   // ends at once and sends no report; with --json it says why.

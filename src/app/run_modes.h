@@ -1,5 +1,6 @@
 #pragma once
 
+#include <optional>
 #include <string>
 
 #include "app/app_session.h"
@@ -31,5 +32,9 @@ void RunSilentUpdate(AppSession& session, const StartedProgram& program);
 void SayAnotherKilnRuns(const StartedProgram& program, RunMode mode);
 // --history: the update history on standard output; returns the exit status.
 int RunHistory(const StartedProgram& program);
+// Answers what needs neither a printer nor the instance lock, so it answers while another
+// Kiln runs: --help, --version, a command line that cannot be read (status 2) and
+// --history. The exit status; nothing when the program goes on to run a mode.
+std::optional<int> AnswerAtOnce(const StartedProgram& program);
 
 }  // namespace kiln::app
