@@ -42,8 +42,9 @@ class LinkOnTestBed : public kiln::testing::TestBedTest {
  protected:
   // A link on the real Linux services; its pauses go to a fake clock.
   std::unique_ptr<CUsbLink> MakeLink() {
-    return std::make_unique<CUsbLink>(LinkServices{
-        &platform::SystemProbes(), &platform::SystemPrinterPipes(), &SystemPrinterNodes(), &clock_});
+    return std::make_unique<CUsbLink>(LinkServices{&platform::SystemProbes(),
+                                                   &platform::SystemPrinterPipes(),
+                                                   &SystemPrinterNodes(), &clock_});
   }
 
   static std::string RevisionOf(CUsbLink& link) {
