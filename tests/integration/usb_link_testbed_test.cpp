@@ -106,7 +106,11 @@ TEST_F(LinkOnTestBed, UnpluggedInTheMiddleOfAWriteFailsWithoutHanging) {
   bed_->Unplug(0);
   ASSERT_EQ(write.wait_for(20s), std::future_status::ready) << "the write hangs";
   const ResultCode result = write.get();
-  EXPECT_TRUE(result == ResultCode::kWriteTimeOut || result == ResultCode::kPipeClosed)
+  // Over libusb a departure while a large transfer is split into several requests can end
+  // it as a bus error (kWriteCrc) before the departure itself is seen; every ending closes
+  // the pipe.
+  EXPECT_TRUE(result == ResultCode::kWriteTimeOut || result == ResultCode::kPipeClosed ||
+              result == ResultCode::kWriteCrc)
       << "0x" << std::hex << int{ToByte(result)};
   EXPECT_LT(written, data.size());
   EXPECT_EQ(link->WriteData(data.data(), 64, &written), ResultCode::kWritePipeInvalid);
@@ -161,6 +165,11 @@ class TransactionsBetweenProcesses : public LinkOnTestBed {
 };
 
 TEST_F(TransactionsBetweenProcesses, TwoProgramsOnOnePrinterNeverInterleave) {
+  const char* shown = std::getenv("KILN_TESTBED_TRANSPORT");
+  if (shown != nullptr && std::string(shown) == "usbfs") {
+    GTEST_SKIP() << "over libusb the claimed interface keeps a second program out altogether "
+                    "(LibusbLink.InterfaceClaimedByAnotherProgramIsInUseAndNothingIsSent)";
+  }
   // Enough rounds that programs without the I/O right get each other's answers.
   constexpr unsigned kRounds = 200;
   Start({Printer(kModel7, "A", "1.01")});
