@@ -175,9 +175,12 @@ void TestBed::Hide(Slot& slot) {
   if (slot.fd >= 0) retiredNodes_.push_back(HangUp(slot.fd));
   std::vector<std::string> paths = {placement.InterfacePath(), placement.UsbDevicePath()};
   if (slot.usbfs) {
-    // Transfers in flight end with ENODEV, and the node goes away.
+    // Transfers in flight end with ENODEV, and the node goes away. The handler stays
+    // attached, answering ENODEV, for hosts that still hold the node open: detached, their
+    // next request would find umockdev's socket closed and their process would hang in
+    // umockdev's preload library instead of seeing the device gone. A new appearance gets
+    // a new node, so nothing else is ever attached at this path.
     slot.usbfs->Depart();
-    umockdev_testbed_detach_ioctl(testbed_, placement.NodeName().c_str(), nullptr);
     ::unlink((rootDir_ + placement.NodeName()).c_str());
     retiredDevices_.push_back(std::move(slot.usbfs));
   } else {
