@@ -16,4 +16,9 @@ bool FileExists(const char* path) {
   return ::fstat(file.get(), &info) == 0 && S_ISREG(info.st_mode);
 }
 
+bool IsReadOnlyFile(const char* path) {
+  struct stat info {};
+  return ::stat(path, &info) != 0 || (info.st_mode & S_IWUSR) == 0;
+}
+
 }  // namespace kiln::platform

@@ -139,30 +139,6 @@ uint32_t GetPrivateProfileSectionA(const char* section, char* out, uint32_t size
   return CopyList(std::vector<std::string_view>(lines.begin(), lines.end()), out, size);
 }
 
-ProfileEdit EditProfile(const char* path, const std::function<bool(IniDocument&)>& edit) {
-  if (path == nullptr) return ProfileEdit::kCannotRead;
-  std::string content;
-  switch (ReadWholeFile(path, content)) {
-    case ReadResult::kOk: {
-      struct stat info {};
-      // A read-only file is protected the way the read-only attribute protects it.
-      if (::stat(path, &info) != 0 || (info.st_mode & S_IWUSR) == 0) return ProfileEdit::kReadOnly;
-      break;
-    }
-    case ReadResult::kMissing:
-      break;
-    case ReadResult::kNotAFile:
-    case ReadResult::kError:
-      return ProfileEdit::kCannotRead;
-  }
-  IniDocument document(content);
-  const bool changed = edit(document);
-  if (document.refused()) return ProfileEdit::kRefused;
-  if (!changed) return ProfileEdit::kUnchanged;
-  return WriteFileAtomically(path, document.Render()) ? ProfileEdit::kWritten
-                                                      : ProfileEdit::kCannotReplace;
-}
-
 bool WritePrivateProfileStringA(const char* section, const char* key, const char* value,
                                 const char* path) {
   if (section == nullptr) return false;

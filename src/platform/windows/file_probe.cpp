@@ -20,4 +20,9 @@ bool FileExists(const char* path) {
   return file.valid() && ::GetFileType(file.get()) == FILE_TYPE_DISK;
 }
 
+bool IsReadOnlyFile(const char* path) {
+  const DWORD attributes = ::GetFileAttributesW(windows::WidePath(path).c_str());
+  return attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_READONLY) != 0;
+}
+
 }  // namespace kiln::platform

@@ -153,31 +153,6 @@ bool WritePrivateProfileStringA(const char* section, const char* key, const char
                                       Pointer(FromAnsi(value)), widePath.c_str()) != 0;
 }
 
-ProfileEdit EditProfile(const char* path, const std::function<bool(IniDocument&)>& edit) {
-  if (path == nullptr) return ProfileEdit::kCannotRead;
-  std::string content;
-  switch (ReadWholeFile(path, content)) {
-    case ReadResult::kOk: {
-      const DWORD attributes = ::GetFileAttributesW(windows::WidePath(path).c_str());
-      if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_READONLY) != 0) {
-        return ProfileEdit::kReadOnly;
-      }
-      break;
-    }
-    case ReadResult::kMissing:
-      break;
-    case ReadResult::kNotAFile:
-    case ReadResult::kError:
-      return ProfileEdit::kCannotRead;
-  }
-  IniDocument document(content);
-  const bool changed = edit(document);
-  if (document.refused()) return ProfileEdit::kRefused;
-  if (!changed) return ProfileEdit::kUnchanged;
-  return WriteFileAtomically(path, document.Render()) ? ProfileEdit::kWritten
-                                                      : ProfileEdit::kCannotReplace;
-}
-
 bool SetFileAttributesNormal(const char* path) {
   if (path == nullptr) return false;
   const std::wstring wide = windows::WidePath(path);
