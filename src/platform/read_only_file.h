@@ -23,7 +23,11 @@ class ReadOnlyFile {
   // early end of the file. The read that reaches the length the file had when it was
   // opened also fails when the file has changed since (see changed()): what was read
   // may be a mixture of two files.
-  bool ReadFully(uint8_t* into, uint32_t length);
+  bool ReadFully(uint8_t* into, uint32_t length) {
+    if (!ReadAt(position_, into, length)) return false;
+    position_ += length;
+    return position_ < size_ || Unchanged();
+  }
   // Exactly length bytes from offset, leaving the position alone; false as ReadFully.
   bool ReadAt(uint64_t offset, uint8_t* into, uint32_t length);
   // The file was written, replaced under the same descriptor, or grew or shrank while it

@@ -60,10 +60,4 @@ bool ReadOnlyFile::ReadAt(uint64_t offset, uint8_t* into, uint32_t length) {
   return true;
 }
 
-bool ReadOnlyFile::ReadFully(uint8_t* into, uint32_t length) {
-  if (!ReadAt(position_, into, length)) return false;
-  position_ += length;
-  return position_ < size_ || Unchanged();
-}
-
 }  // namespace kiln::platform
