@@ -431,6 +431,11 @@ void MainWindowController::OnWorkerFinished(WorkerOutcome outcome) {
   if (outcome.deviceVersion) printer_.deviceVersion = *outcome.deviceVersion;
   const AfterUpdate after = std::exchange(afterUpdate_, AfterUpdate::kShowOutcome);
   SetPhase(after == AfterUpdate::kShowOutcome ? WindowPhase::kIdle : WindowPhase::kClosing);
+  // Offered in the same step as the phase that honours them: Exit is never pressable
+  // while it would still be refused.
+  Shown().EnableStart(true);
+  Shown().EnableExit(true);
+  Shown().EnableColourMode(true);
   if (after == AfterUpdate::kCloseWindow) {
     view_.CloseWindow();
     return;

@@ -67,12 +67,9 @@ WorkerOutcome UpdateWorker::Run() {
       ran.firmwareWritten && models::IsLargeModel(handover_.printer.connectedModel);
   outcome.lastStatus = lastStatus_;
 
-  view_.RunOnWindowThread([this] {
-    view_.PlayAnimation(false);
-    view_.EnableStart(true);
-    view_.EnableExit(true);
-    view_.EnableColourMode(true);
-  });
+  // The buttons come back with the window's own end of the update, which also lets Exit
+  // through: offered here, a click before that end would be dropped.
+  view_.RunOnWindowThread([this] { view_.PlayAnimation(false); });
   return outcome;
 }
 

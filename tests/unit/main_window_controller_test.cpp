@@ -223,6 +223,9 @@ TEST_F(Window, NothingButTheUpdateRunsWhileItIsBusy) {
   int dialogsOpened = 0;
   Controller().SetMaintenanceDialogs(
       {[&](int) { return ++dialogsOpened, true; }, [&] { return ++dialogsOpened, true; }});
+  // A click on Exit the moment it is offered again must close the window, not be dropped.
+  std::vector<bool> exitHonoured;
+  view_.onExitOffered = [&] { exitHonoured.push_back(Controller().OnExit()); };
 
   Controller().OnStart();
   EXPECT_TRUE(Controller().Busy());
@@ -245,6 +248,7 @@ TEST_F(Window, NothingButTheUpdateRunsWhileItIsBusy) {
   EXPECT_EQ(view_.statuses[view_.statuses.size() - 2], kReady);
   EXPECT_EQ(view_.LastStatus(), "Write firmware done!");
   EXPECT_TRUE(view_.startEnabled);
+  EXPECT_EQ(exitHonoured, std::vector<bool>{true});
   EXPECT_TRUE(Controller().OnExit());
 
   Controller().OnLeftClick(12, 10, true, false);

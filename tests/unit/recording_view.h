@@ -26,7 +26,10 @@ class RecordingView final : public MainWindowView {
   void ShowCurrentVersion(const char* text) override { Record(versions, text); }
   bool IsInitialised() const override { return true; }
   void EnableStart(bool enable) override { startEnabled = enable; }
-  void EnableExit(bool enable) override { exitEnabled = enable; }
+  void EnableExit(bool enable) override {
+    exitEnabled = enable;
+    if (enable && onExitOffered) onExitOffered();
+  }
   void EnableColourMode(bool enable) override { colourModeEnabled = enable; }
   void ShowColourModeButton(bool show) override { colourModeShown = show; }
   void PlayAnimation(bool play) override { animations.push_back(play); }
@@ -74,6 +77,7 @@ class RecordingView final : public MainWindowView {
   std::vector<std::string> statuses, versions, errorBoxes, noticeBoxes;
   std::vector<uint64_t> statusTimes;  // when each status was shown, with a clock set
   platform::Clock* clock = nullptr;
+  std::function<void()> onExitOffered;  // called whenever Exit becomes pressable
   std::vector<bool> animations;
   std::string modelName, packageVersion;
   bool startEnabled = false, exitEnabled = true, colourModeEnabled = false, colourModeShown = false,
