@@ -96,13 +96,14 @@ bool UsbfsDevice::Handle(UMockdevIoctlClient* client) {
     failure = Discard(client);
   } else if (request == USBDEVFS_CLAIMINTERFACE || request == USBDEVFS_DISCONNECT_CLAIM) {
     failure = Claim(client);
+  } else if (request == USBDEVFS_RELEASEINTERFACE) {
+    if (claimant_ == client) claimant_ = nullptr;
   } else if (request == USBDEVFS_GETDRIVER) {
     failure = GetDriver(client);
   } else if (request == USBDEVFS_CLEAR_HALT) {
     failure = ClearHalt(client);
-  } else if (request != USBDEVFS_RELEASEINTERFACE && request != USBDEVFS_SETCONFIGURATION &&
-             request != USBDEVFS_SETINTERFACE && request != USBDEVFS_RESET &&
-             request != USBDEVFS_RESETEP) {
+  } else if (request != USBDEVFS_SETCONFIGURATION && request != USBDEVFS_SETINTERFACE &&
+             request != USBDEVFS_RESET && request != USBDEVFS_RESETEP) {
     failure = ENOTTY;
   }
   umockdev_ioctl_client_complete(client, failure == 0 ? 0 : -1, failure);
@@ -194,7 +195,16 @@ int UsbfsDevice::Claim(UMockdevIoctlClient* client) {
     return ENODEV;
   }
   if (*interface != 0) return ENOENT;
-  return faults_.interfaceClaimed ? EBUSY : 0;
+  if (faults_.interfaceClaimed || HeldByAnother(client)) return EBUSY;
+  claimant_ = client;
+  return 0;
+}
+
+bool UsbfsDevice::HeldByAnother(UMockdevIoctlClient* client) const {
+  // A holder that closed the node without releasing has let go, as the kernel releases
+  // claims on close, even before Pump forgets it.
+  return claimant_ != nullptr && claimant_ != client &&
+         umockdev_ioctl_client_get_connected(claimant_);
 }
 
 int UsbfsDevice::GetDriver(UMockdevIoctlClient* client) {
@@ -205,7 +215,7 @@ int UsbfsDevice::GetDriver(UMockdevIoctlClient* client) {
   int result = ENODATA;
   if (request.interface != 0) {
     result = ENOENT;
-  } else if (faults_.interfaceClaimed) {
+  } else if (faults_.interfaceClaimed || HeldByAnother(client)) {
     std::snprintf(request.driver, sizeof request.driver, "%s", kClaimingDriver);
     result = 0;
   }
@@ -343,6 +353,7 @@ void UsbfsDevice::Pump() {
     });
     for (Urb& urb : it->second.completed) Release(urb);
     g_object_unref(it->second.self);
+    if (claimant_ == it->first) claimant_ = nullptr;
     it = clients_.erase(it);
   }
 }
@@ -360,6 +371,7 @@ void UsbfsDevice::Shutdown() {
       g_object_unref(state.self);
     }
     clients_.clear();
+    claimant_ = nullptr;
   }
   if (handler_ != nullptr) {
     g_signal_handler_disconnect(handler_, signal_);

@@ -83,6 +83,8 @@ class UsbfsDevice {
   int ClearHalt(_UMockdevIoctlClient* client);
   int Claim(_UMockdevIoctlClient* client);
   int GetDriver(_UMockdevIoctlClient* client);
+  // Whether a host other than client holds the printer interface.
+  bool HeldByAnother(_UMockdevIoctlClient* client) const;
   // Completes urb with status and length and queues it for its client's next ask.
   void Complete(Urb urb, int status, int length);
   bool Stalls(uint8_t endpoint);
@@ -99,6 +101,10 @@ class UsbfsDevice {
   bool shutDown_ = false;
   std::deque<Urb> waitingIns_;
   std::map<_UMockdevIoctlClient*, ClientState> clients_;
+  // The host whose claim holds the printer interface (one of clients_), until it releases
+  // it or closes the node: as the kernel does per open file, every other host's claim is
+  // refused meanwhile.
+  _UMockdevIoctlClient* claimant_ = nullptr;
   std::deque<ParkedReap> parked_;
   Halt outHalt_ = Halt::kClear;
   Halt inHalt_ = Halt::kClear;
