@@ -122,6 +122,10 @@ struct PrinterFaults {
   bool endpointsRefused = false;
   // The printer leaves USB while the host claims its interface (the claim fails ENODEV).
   bool vanishOnClaim = false;
+  // The interface's alternate setting 0 is unidirectional (bulk OUT only, protocol 1); the
+  // bidirectional one (OUT and IN, protocol 2) is setting 1, which the host must select
+  // before it can read: IN transfers in setting 0 are refused (ENOENT).
+  bool unidirectionalFirst = false;
 };
 
 // How the test bed shows a printer: as a usblp printer with a /dev/usb/lpN node, or as a

@@ -50,6 +50,8 @@ const char* const kPrinterDescriptionHelp =
     "    no-bulk-endpoints             interrupt endpoints in place of the bulk ones\n"
     "    refused-endpoints             the announced endpoints refuse every transfer\n"
     "    vanish-on-claim               leave USB while the host claims the interface\n"
+    "    unidirectional-first          alternate setting 0 sends only; reading needs\n"
+    "                                  the bidirectional setting 1\n"
     "Time (programming, restart gap) is scaled by KILN_TIME_SCALE.\n";
 
 namespace {
@@ -116,6 +118,7 @@ bool ApplyFault(std::string_view fault, PrinterFaults& faults) {
       {"no-bulk-endpoints", &PrinterFaults::noBulkEndpoints},
       {"refused-endpoints", &PrinterFaults::endpointsRefused},
       {"vanish-on-claim", &PrinterFaults::vanishOnClaim},
+      {"unidirectional-first", &PrinterFaults::unidirectionalFirst},
   };
   for (const auto& [switchName, field] : switches) {
     if (name == switchName) {

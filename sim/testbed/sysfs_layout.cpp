@@ -82,12 +82,16 @@ std::string DescribePrinter(const PrinterPlacement& p) {
   if (!usbfs) text += "E: DRIVER=usblp\n";
   if (usbfs && shape.claimed) text += "E: DRIVER=usbfs\n";
   text += "E: PRODUCT=" + productKey + "\n";
-  text += Format("E: INTERFACE=%u/%u/%u\n", shape.interfaceClass, shape.interfaceSubClass,
-                 shape.interfaceProtocol);
+  // The interface shows its active setting: the first, until a host selects another.
+  const bool sendOnly = shape.unidirectionalFirst;
+  const unsigned protocol = sendOnly ? 1u : shape.interfaceProtocol;
+  text +=
+      Format("E: INTERFACE=%u/%u/%u\n", shape.interfaceClass, shape.interfaceSubClass, protocol);
   text += Format("A: bInterfaceClass=%02x\nA: bInterfaceSubClass=%02x\n", shape.interfaceClass,
                  shape.interfaceSubClass);
-  text += Format("A: bInterfaceProtocol=%02x\n", shape.interfaceProtocol);
-  text += "A: bInterfaceNumber=00\nA: bAlternateSetting= 0\nA: bNumEndpoints=02\n\n";
+  text += Format("A: bInterfaceProtocol=%02x\n", protocol);
+  text += Format("A: bInterfaceNumber=00\nA: bAlternateSetting= 0\nA: bNumEndpoints=%02u\n\n",
+                 sendOnly ? 1u : 2u);
   if (usbfs) return text;
 
   text += "P: " + p.NodeDevicePath() + "\n";

@@ -14,6 +14,7 @@ constexpr uint8_t kVendorSpecificClass = 0xFF;
 constexpr uint8_t kInterruptEndpoint = 0x03;
 constexpr uint8_t kInterruptPacketSize = 64;
 constexpr uint8_t kInterruptInterval = 10;
+constexpr uint8_t kUnidirectionalProtocol = 1;
 
 void Put16(std::vector<uint8_t>& out, uint16_t value) {
   out.push_back(static_cast<uint8_t>(value & 0xFF));
@@ -39,6 +40,7 @@ UsbfsShape ShapeOf(const PrinterFaults& faults, uint16_t productId) {
   }
   if (faults.noBulkEndpoints) shape.endpointType = kInterruptEndpoint;
   shape.claimed = faults.interfaceClaimed;
+  shape.unidirectionalFirst = faults.unidirectionalFirst;
   return shape;
 }
 
@@ -53,7 +55,13 @@ std::vector<uint8_t> UsbfsDescriptors(const UsbfsShape& shape) {
   const std::size_t configuration = out.size();
   // Configuration 1: one interface, self-powered, 2 mA; total length patched below.
   out.insert(out.end(), {9, kConfigurationDescriptor, 0, 0, 1, 1, 0, 0xC0, 1});
-  out.insert(out.end(), {9, kInterfaceDescriptor, 0, 0, 2, shape.interfaceClass,
+  uint8_t setting = 0;
+  if (shape.unidirectionalFirst) {
+    out.insert(out.end(), {9, kInterfaceDescriptor, 0, setting++, 1, shape.interfaceClass,
+                           shape.interfaceSubClass, kUnidirectionalProtocol, 0});
+    PutEndpoint(out, kBulkOutEndpoint, shape);
+  }
+  out.insert(out.end(), {9, kInterfaceDescriptor, 0, setting, 2, shape.interfaceClass,
                          shape.interfaceSubClass, shape.interfaceProtocol, 0});
   PutEndpoint(out, kBulkOutEndpoint, shape);
   PutEndpoint(out, kBulkInEndpoint, shape);

@@ -24,6 +24,9 @@ struct UsbfsShape {
   uint8_t endpointType = 0x02;
   // The interface is held by another program (its driver is usbfs).
   bool claimed = false;
+  // Before the setting above (as 1) comes a unidirectional setting 0: protocol 1, bulk OUT
+  // only.
+  bool unidirectionalFirst = false;
 };
 
 UsbfsShape ShapeOf(const PrinterFaults& faults, uint16_t productId);

@@ -98,12 +98,14 @@ bool UsbfsDevice::Handle(UMockdevIoctlClient* client) {
     failure = Claim(client);
   } else if (request == USBDEVFS_RELEASEINTERFACE) {
     if (claimant_ == client) claimant_ = nullptr;
+  } else if (request == USBDEVFS_SETINTERFACE) {
+    failure = SetInterface(client);
   } else if (request == USBDEVFS_GETDRIVER) {
     failure = GetDriver(client);
   } else if (request == USBDEVFS_CLEAR_HALT) {
     failure = ClearHalt(client);
-  } else if (request != USBDEVFS_SETCONFIGURATION && request != USBDEVFS_SETINTERFACE &&
-             request != USBDEVFS_RESET && request != USBDEVFS_RESETEP) {
+  } else if (request != USBDEVFS_SETCONFIGURATION && request != USBDEVFS_RESET &&
+             request != USBDEVFS_RESETEP) {
     failure = ENOTTY;
   }
   umockdev_ioctl_client_complete(client, failure == 0 ? 0 : -1, failure);
@@ -139,6 +141,8 @@ int UsbfsDevice::Submit(UMockdevIoctlClient* client) {
     refusal = ENOENT;
   } else if (faults_.endpointsRefused) {
     refusal = ENOENT;
+  } else if (endpoint == kBulkInEndpoint && faults_.unidirectionalFirst && altSetting_ == 0) {
+    refusal = ENOENT;  // the send-only setting has no IN endpoint
   } else if (header.type != USBDEVFS_URB_TYPE_BULK || faults_.noBulkEndpoints) {
     refusal = EINVAL;
   }
@@ -207,6 +211,19 @@ bool UsbfsDevice::HeldByAnother(UMockdevIoctlClient* client) const {
          umockdev_ioctl_client_get_connected(claimant_);
 }
 
+int UsbfsDevice::SetInterface(UMockdevIoctlClient* client) {
+  UMockdevIoctlData* data = umockdev_ioctl_data_resolve(umockdev_ioctl_client_get_arg(client), 0,
+                                                        sizeof(usbdevfs_setinterface), nullptr);
+  if (data == nullptr) return EFAULT;
+  const auto request = *reinterpret_cast<const usbdevfs_setinterface*>(data->data);
+  umockdev_ioctl_data_unref(data);
+  if (request.interface != 0) return ENOENT;
+  const unsigned settings = faults_.unidirectionalFirst ? 2 : 1;
+  if (request.altsetting >= settings) return EINVAL;
+  altSetting_ = request.altsetting;
+  return 0;
+}
+
 int UsbfsDevice::GetDriver(UMockdevIoctlClient* client) {
   UMockdevIoctlData* data = umockdev_ioctl_data_resolve(umockdev_ioctl_client_get_arg(client), 0,
                                                         sizeof(usbdevfs_getdriver), nullptr);
@@ -252,9 +269,18 @@ void UsbfsDevice::FeedWaitingIns() {
     if (pending == 0) return;
     Urb urb = waitingIns_.front();
     waitingIns_.pop_front();
-    urb.answer.resize(std::min(pending, urb.room));
+    // The printer sends whole packets: one that does not fit the rest of the buffer
+    // overflows it (babble), ending the transfer after the packets that fit and losing
+    // that packet, as on the bus.
+    const std::size_t fitting = urb.room - urb.room % kBulkPacketSize;
+    const bool overflows = pending > urb.room && fitting != urb.room;
+    urb.answer.resize(overflows ? fitting : std::min(pending, urb.room));
     urb.answer.resize(printer_.TakeAnswer(urb.answer.data(), urb.answer.size()));
-    Complete(urb, 0, static_cast<int>(urb.answer.size()));
+    if (overflows) {
+      std::vector<uint8_t> lost(std::min<std::size_t>(pending - fitting, kBulkPacketSize));
+      printer_.TakeAnswer(lost.data(), lost.size());
+    }
+    Complete(urb, overflows ? -EOVERFLOW : 0, static_cast<int>(urb.answer.size()));
   }
 }
 

@@ -83,6 +83,7 @@ class UsbfsDevice {
   int ClearHalt(_UMockdevIoctlClient* client);
   int Claim(_UMockdevIoctlClient* client);
   int GetDriver(_UMockdevIoctlClient* client);
+  int SetInterface(_UMockdevIoctlClient* client);
   // Whether a host other than client holds the printer interface.
   bool HeldByAnother(_UMockdevIoctlClient* client) const;
   // Completes urb with status and length and queues it for its client's next ask.
@@ -110,6 +111,7 @@ class UsbfsDevice {
   Halt inHalt_ = Halt::kClear;
   bool outStalled_ = false;  // the "once" stall has happened
   bool inStalled_ = false;
+  unsigned altSetting_ = 0;  // the interface's active alternate setting
 };
 
 }  // namespace kiln::sim

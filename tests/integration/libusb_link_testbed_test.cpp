@@ -166,6 +166,13 @@ TEST_F(LibusbLink, EndpointThatStallsOnceIsClearedAndTheTransferRetried) {
   EXPECT_EQ(RevisionOf(link), "1.00");
 }
 
+TEST_F(LibusbLink, SendOnlySettingIsPassedOverForTheBidirectionalOne) {
+  Start({OverUsbfs(7, [](auto& f) { f.unidirectionalFirst = true; })});
+  usb::CUsbLink& link = Link();
+  ASSERT_EQ(link.OpenIOChannel(7, 1), usb::kOpenOk);
+  EXPECT_EQ(RevisionOf(link), "1.00");
+}
+
 TEST_F(LibusbLink, EndpointThatKeepsStallingFailsTheWriteAndClosesThePipe) {
   Start({OverUsbfs(7, [](auto& f) { f.stallOut = sim::EndpointStall::kAlways; })});
   usb::CUsbLink& link = Link();

@@ -222,6 +222,27 @@ TEST(UsbfsTestBed, TransportFaults) {
          EXPECT_EQ(host.Out(kStatusRequest), LIBUSB_ERROR_IO);
          EXPECT_TRUE(bed.Printer(0).Transcript().empty());
        }},
+      {"a send-only setting first: reading needs the bidirectional one",
+       [](PrinterFaults& f) { f.unidirectionalFirst = true; },
+       [](LibusbHost& host, TestBed&) {
+         Bytes answer;
+         ASSERT_EQ(host.Out(kStatusRequest), 0);
+         EXPECT_EQ(host.In(answer), LIBUSB_ERROR_IO);
+         ASSERT_EQ(libusb_set_interface_alt_setting(host.handle(), 0, 1), 0);
+         EXPECT_EQ(host.In(answer), 0);
+         EXPECT_EQ(AnsweredCommand(answer), 0x0400);
+       }},
+      // Not a fault: the bus itself. The answer's packet does not fit a 10-byte buffer.
+      {"a packet longer than the buffer overflows it and is lost", [](PrinterFaults&) {},
+       [](LibusbHost& host, TestBed&) {
+         Bytes answer(10, 0);
+         int done = -1;
+         ASSERT_EQ(host.Out(kStatusRequest), 0);
+         EXPECT_EQ(libusb_bulk_transfer(host.handle(), 0x82, answer.data(), 10, &done, kTimeoutMs),
+                   LIBUSB_ERROR_OVERFLOW);
+         EXPECT_EQ(done, 0);
+         EXPECT_EQ(host.In(answer, 100), LIBUSB_ERROR_TIMEOUT);
+       }},
   };
   for (const FaultCase& c : cases) {
     SCOPED_TRACE(c.name);
