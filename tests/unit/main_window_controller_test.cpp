@@ -378,6 +378,8 @@ TEST_F(Window, AlternativeSetIsDecidedAfreshAtEachStart) {
   FinishUpdate();
   EXPECT_EQ(printer.Images().size(), 1u);
   EXPECT_EQ(view_.LastStatus(), "Write firmware done!");
+  EXPECT_TRUE(view_.startEnabled && view_.exitEnabled && view_.colourModeEnabled)
+      << "the buttons are back after the update";
 }
 
 // START reads each file of the update once, whichever roles name it, and the update sends
