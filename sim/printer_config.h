@@ -126,6 +126,10 @@ struct PrinterFaults {
   // bidirectional one (OUT and IN, protocol 2) is setting 1, which the host must select
   // before it can read: IN transfers in setting 0 are refused (ENOENT).
   bool unidirectionalFirst = false;
+  // usblp holds the printer interface, but the test bed shows no lp node (as in a container
+  // given only /dev/bus/usb): the interface's driver is usblp and claiming it fails with
+  // EBUSY, until a host detaches usblp.
+  bool usblpBound = false;
 };
 
 // How the test bed shows a printer: as a usblp printer with a /dev/usb/lpN node, or as a

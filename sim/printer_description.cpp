@@ -52,6 +52,8 @@ const char* const kPrinterDescriptionHelp =
     "    vanish-on-claim               leave USB while the host claims the interface\n"
     "    unidirectional-first          alternate setting 0 sends only; reading needs\n"
     "                                  the bidirectional setting 1\n"
+    "    usblp-bound                   usblp holds the interface, its lp node not shown:\n"
+    "                                  claiming fails with EBUSY until usblp is detached\n"
     "Time (programming, restart gap) is scaled by KILN_TIME_SCALE.\n";
 
 namespace {
@@ -119,6 +121,7 @@ bool ApplyFault(std::string_view fault, PrinterFaults& faults) {
       {"refused-endpoints", &PrinterFaults::endpointsRefused},
       {"vanish-on-claim", &PrinterFaults::vanishOnClaim},
       {"unidirectional-first", &PrinterFaults::unidirectionalFirst},
+      {"usblp-bound", &PrinterFaults::usblpBound},
   };
   for (const auto& [switchName, field] : switches) {
     if (name == switchName) {

@@ -80,7 +80,7 @@ std::string DescribePrinter(const PrinterPlacement& p) {
   text += "P: " + p.InterfacePath() + "\n";
   text += "E: SUBSYSTEM=usb\nE: DEVTYPE=usb_interface\n";
   if (!usbfs) text += "E: DRIVER=usblp\n";
-  if (usbfs && shape.claimed) text += "E: DRIVER=usbfs\n";
+  if (usbfs && *shape.driver != '\0') text += "E: DRIVER=" + std::string(shape.driver) + "\n";
   text += "E: PRODUCT=" + productKey + "\n";
   // The interface shows its active setting: the first, until a host selects another.
   const bool sendOnly = shape.unidirectionalFirst;

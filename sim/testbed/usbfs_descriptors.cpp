@@ -39,7 +39,8 @@ UsbfsShape ShapeOf(const PrinterFaults& faults, uint16_t productId) {
     shape.interfaceProtocol = 0;
   }
   if (faults.noBulkEndpoints) shape.endpointType = kInterruptEndpoint;
-  shape.claimed = faults.interfaceClaimed;
+  if (faults.interfaceClaimed) shape.driver = "usbfs";
+  if (faults.usblpBound) shape.driver = "usblp";
   shape.unidirectionalFirst = faults.unidirectionalFirst;
   return shape;
 }

@@ -22,8 +22,9 @@ struct UsbfsShape {
   uint8_t interfaceProtocol = 0x02;
   // Bulk (2), or interrupt (3) for a printer without bulk endpoints.
   uint8_t endpointType = 0x02;
-  // The interface is held by another program (its driver is usbfs).
-  bool claimed = false;
+  // The interface's driver: "usbfs" when another program holds it, "usblp" when usblp
+  // does, empty when none.
+  const char* driver = "";
   // Before the setting above (as 1) comes a unidirectional setting 0: protocol 1, bulk OUT
   // only.
   bool unidirectionalFirst = false;

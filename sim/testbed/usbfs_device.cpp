@@ -23,6 +23,7 @@ constexpr uint32_t kCapabilities = USBDEVFS_CAP_BULK_CONTINUATION |
                                    USBDEVFS_CAP_NO_PACKET_SIZE_LIM |
                                    USBDEVFS_CAP_REAP_AFTER_DISCONNECT;
 constexpr const char* kClaimingDriver = "usbfs";
+constexpr const char* kKernelDriver = "usblp";
 
 // Answers every request of a host that still holds the node of a device the test bed no
 // longer serves (connected after the device's own handler, which it outlives).
@@ -35,13 +36,14 @@ usbdevfs_urb& UrbOf(UMockdevIoctlData* data) {
   return *reinterpret_cast<usbdevfs_urb*>(data->data);
 }
 
-// The first unsigned int of the request's argument structure (an interface or endpoint
-// number); nullopt when it cannot be read.
-std::optional<unsigned> LeadingNumber(UMockdevIoctlClient* client, std::size_t size) {
-  UMockdevIoctlData* data =
-      umockdev_ioctl_data_resolve(umockdev_ioctl_client_get_arg(client), 0, size, nullptr);
+// A copy of the request's argument structure (an interface or endpoint number, or a
+// request's fields); nullopt when it cannot be read from the host.
+template <typename Argument>
+std::optional<Argument> ArgumentOf(UMockdevIoctlClient* client) {
+  UMockdevIoctlData* data = umockdev_ioctl_data_resolve(umockdev_ioctl_client_get_arg(client), 0,
+                                                        sizeof(Argument), nullptr);
   if (data == nullptr) return std::nullopt;
-  unsigned value = 0;
+  Argument value{};
   std::memcpy(&value, data->data, sizeof value);
   umockdev_ioctl_data_unref(data);
   return value;
@@ -50,7 +52,7 @@ std::optional<unsigned> LeadingNumber(UMockdevIoctlClient* client, std::size_t s
 }  // namespace
 
 UsbfsDevice::UsbfsDevice(VirtualPrinter& printer, const PrinterFaults& faults)
-    : printer_(printer), faults_(faults) {}
+    : printer_(printer), faults_(faults), usblpHolds_(faults.usblpBound) {}
 
 UsbfsDevice::~UsbfsDevice() {
   Shutdown();
@@ -94,8 +96,13 @@ bool UsbfsDevice::Handle(UMockdevIoctlClient* client) {
     failure = Submit(client);
   } else if (request == USBDEVFS_DISCARDURB) {
     failure = Discard(client);
-  } else if (request == USBDEVFS_CLAIMINTERFACE || request == USBDEVFS_DISCONNECT_CLAIM) {
+  } else if (request == USBDEVFS_CLAIMINTERFACE) {
     failure = Claim(client);
+  } else if (request == USBDEVFS_DISCONNECT_CLAIM) {
+    usblpHolds_ = false;  // detached by the claim itself
+    failure = Claim(client);
+  } else if (request == USBDEVFS_IOCTL) {
+    failure = DriverRequest(client);
   } else if (request == USBDEVFS_RELEASEINTERFACE) {
     if (claimant_ == client) claimant_ = nullptr;
   } else if (request == USBDEVFS_SETINTERFACE) {
@@ -178,7 +185,7 @@ bool UsbfsDevice::Stalls(uint8_t endpoint) {
 }
 
 int UsbfsDevice::ClearHalt(UMockdevIoctlClient* client) {
-  const std::optional<unsigned> endpoint = LeadingNumber(client, sizeof(unsigned));
+  const std::optional<unsigned> endpoint = ArgumentOf<unsigned>(client);
   if (!endpoint) return EFAULT;
   if (*endpoint == kBulkOutEndpoint) {
     outHalt_ = Halt::kClear;
@@ -191,7 +198,7 @@ int UsbfsDevice::ClearHalt(UMockdevIoctlClient* client) {
 }
 
 int UsbfsDevice::Claim(UMockdevIoctlClient* client) {
-  const std::optional<unsigned> interface = LeadingNumber(client, sizeof(unsigned));
+  const std::optional<unsigned> interface = ArgumentOf<unsigned>(client);
   if (!interface) return EFAULT;
   if (faults_.vanishOnClaim) {
     printer_.Unplug();
@@ -199,7 +206,7 @@ int UsbfsDevice::Claim(UMockdevIoctlClient* client) {
     return ENODEV;
   }
   if (*interface != 0) return ENOENT;
-  if (faults_.interfaceClaimed || HeldByAnother(client)) return EBUSY;
+  if (faults_.interfaceClaimed || usblpHolds_ || HeldByAnother(client)) return EBUSY;
   claimant_ = client;
   return 0;
 }
@@ -212,15 +219,22 @@ bool UsbfsDevice::HeldByAnother(UMockdevIoctlClient* client) const {
 }
 
 int UsbfsDevice::SetInterface(UMockdevIoctlClient* client) {
-  UMockdevIoctlData* data = umockdev_ioctl_data_resolve(umockdev_ioctl_client_get_arg(client), 0,
-                                                        sizeof(usbdevfs_setinterface), nullptr);
-  if (data == nullptr) return EFAULT;
-  const auto request = *reinterpret_cast<const usbdevfs_setinterface*>(data->data);
-  umockdev_ioctl_data_unref(data);
-  if (request.interface != 0) return ENOENT;
+  const std::optional<usbdevfs_setinterface> request = ArgumentOf<usbdevfs_setinterface>(client);
+  if (!request) return EFAULT;
+  if (request->interface != 0) return ENOENT;
   const unsigned settings = faults_.unidirectionalFirst ? 2 : 1;
-  if (request.altsetting >= settings) return EINVAL;
-  altSetting_ = request.altsetting;
+  if (request->altsetting >= settings) return EINVAL;
+  altSetting_ = request->altsetting;
+  return 0;
+}
+
+int UsbfsDevice::DriverRequest(UMockdevIoctlClient* client) {
+  const std::optional<usbdevfs_ioctl> request = ArgumentOf<usbdevfs_ioctl>(client);
+  if (!request) return EFAULT;
+  if (request->ifno != 0) return EINVAL;
+  if (request->ioctl_code != static_cast<int>(USBDEVFS_DISCONNECT)) return ENOTTY;
+  if (!usblpHolds_) return ENODATA;  // no driver bound to detach
+  usblpHolds_ = false;
   return 0;
 }
 
@@ -232,6 +246,9 @@ int UsbfsDevice::GetDriver(UMockdevIoctlClient* client) {
   int result = ENODATA;
   if (request.interface != 0) {
     result = ENOENT;
+  } else if (usblpHolds_) {
+    std::snprintf(request.driver, sizeof request.driver, "%s", kKernelDriver);
+    result = 0;
   } else if (faults_.interfaceClaimed || HeldByAnother(client)) {
     std::snprintf(request.driver, sizeof request.driver, "%s", kClaimingDriver);
     result = 0;

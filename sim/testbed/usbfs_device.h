@@ -84,6 +84,8 @@ class UsbfsDevice {
   int Claim(_UMockdevIoctlClient* client);
   int GetDriver(_UMockdevIoctlClient* client);
   int SetInterface(_UMockdevIoctlClient* client);
+  // A request to the interface's kernel driver: only detaching it (USBDEVFS_DISCONNECT).
+  int DriverRequest(_UMockdevIoctlClient* client);
   // Whether a host other than client holds the printer interface.
   bool HeldByAnother(_UMockdevIoctlClient* client) const;
   // Completes urb with status and length and queues it for its client's next ask.
@@ -112,6 +114,7 @@ class UsbfsDevice {
   bool outStalled_ = false;  // the "once" stall has happened
   bool inStalled_ = false;
   unsigned altSetting_ = 0;  // the interface's active alternate setting
+  bool usblpHolds_;          // usblp is bound to the interface (until a host detaches it)
 };
 
 }  // namespace kiln::sim

@@ -124,6 +124,17 @@ TEST_F(LibusbLink, InterfaceClaimedByAnotherProgramIsInUseAndNothingIsSent) {
       << "the hint tells the user to close the program that uses it";
 }
 
+// usblp holds the interface, but its node is not to be seen (a container given only
+// /dev/bus/usb): Kiln leaves usblp bound and sends nothing, whichever transport it takes.
+TEST_F(LibusbLink, InterfaceHeldByUsblpIsNeverDetached) {
+  Start({OverUsbfs(7, [](auto& f) { f.usblpBound = true; })});
+  EXPECT_NE(Link().OpenIOChannel(7, 1), usb::kOpenOk) << "usblp's printer, its node not there";
+  platform::SetTransportChoice(platform::TransportChoice::kLibusb);
+  EXPECT_NE(Link().OpenIOChannel(7, 1), usb::kOpenOk);
+  EXPECT_NE(Trace().find("held by the kernel driver usblp; not detached"), std::string::npos);
+  EXPECT_TRUE(bed_->Printer(0).Transcript().empty());
+}
+
 // Devices that cannot be a printer for Kiln get a clear open result or a failed command,
 // never a hang, and not one byte reaches them.
 TEST_F(LibusbLink, DevicesThatCannotTakeTheProtocolAreSentNothing) {

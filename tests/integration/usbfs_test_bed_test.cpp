@@ -232,6 +232,16 @@ TEST(UsbfsTestBed, TransportFaults) {
          EXPECT_EQ(host.In(answer), 0);
          EXPECT_EQ(AnsweredCommand(answer), 0x0400);
        }},
+      {"usblp holds the interface until a host detaches it",
+       [](PrinterFaults& f) { f.usblpBound = true; },
+       [](LibusbHost& host, TestBed& bed) {
+         EXPECT_EQ(libusb_kernel_driver_active(host.handle(), 0), 1);
+         EXPECT_EQ(libusb_claim_interface(host.handle(), 0), LIBUSB_ERROR_BUSY);
+         ASSERT_EQ(libusb_detach_kernel_driver(host.handle(), 0), 0);
+         ASSERT_EQ(libusb_claim_interface(host.handle(), 0), 0);
+         EXPECT_EQ(host.Out(kStatusRequest), 0);
+         EXPECT_EQ(bed.Printer(0).Transcript().size(), 1u);
+       }},
       // Not a fault: the bus itself. The answer's packet does not fit a 10-byte buffer.
       {"a packet longer than the buffer overflows it and is lost", [](PrinterFaults&) {},
        [](LibusbHost& host, TestBed&) {
@@ -254,7 +264,7 @@ TEST(UsbfsTestBed, TransportFaults) {
     ASSERT_TRUE(bed) << error;
     LibusbHost host;
     ASSERT_NE(host.handle(), nullptr);
-    if (!faults.interfaceClaimed && !faults.vanishOnClaim) {
+    if (!faults.interfaceClaimed && !faults.vanishOnClaim && !faults.usblpBound) {
       ASSERT_EQ(libusb_claim_interface(host.handle(), 0), 0);
     }
     c.check(host, *bed);

@@ -84,12 +84,13 @@ TEST(PrinterDescription, EveryFault) {
       Parsed(
           "M07,fault=stall-out=once,fault=stall-in=always,fault=claimed,"
           "fault=no-printer-interface,fault=no-bulk-endpoints,fault=refused-endpoints,"
-          "fault=vanish-on-claim,fault=unidirectional-first")
+          "fault=vanish-on-claim,fault=unidirectional-first,fault=usblp-bound")
           .faults;
   EXPECT_EQ(usbfs.stallOut, EndpointStall::kOnce);
   EXPECT_EQ(usbfs.stallIn, EndpointStall::kAlways);
   EXPECT_TRUE(usbfs.interfaceClaimed && usbfs.noPrinterInterface && usbfs.noBulkEndpoints &&
-              usbfs.endpointsRefused && usbfs.vanishOnClaim && usbfs.unidirectionalFirst);
+              usbfs.endpointsRefused && usbfs.vanishOnClaim && usbfs.unidirectionalFirst &&
+              usbfs.usblpBound);
   EXPECT_FALSE(f.interfaceClaimed || f.vanishOnClaim || f.endpointsRefused ||
                f.unidirectionalFirst);
   EXPECT_TRUE(DetailCommandAnnounced(Parsed("M07,fault=error-after-programming=0x30402:0x0405")
