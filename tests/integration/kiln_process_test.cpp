@@ -163,6 +163,26 @@ TEST_F(KilnProcess, StopSignalBeforeTheUpdateSendsNothingAndReportsAFailure) {
   EXPECT_TRUE(bed_->Printer(0).Images().empty());
 }
 
+// A run killed outright (no chance to let go of anything) while it asks the printer leaves
+// the printer, its claim and the instance lock to the next run, which updates it.
+TEST_F(KilnProcess, RunKilledOutrightLeavesThePrinterToTheNextRun) {
+  PrinterAndFolder();
+  ::setenv("KILN_TIME_SCALE", "1", 1);  // killed long before the versions are compared
+  ChildProcess killed(Silent());
+  ASSERT_TRUE(WaitForTranscript());
+  ASSERT_EQ(::kill(killed.pid(), SIGKILL), 0);
+  killed.WaitFor(kRunLimit);
+  ASSERT_FALSE(killed.started()) << "the killed run is gone";
+  ASSERT_TRUE(bed_->Printer(0).Images().empty());
+
+  ::setenv("KILN_TIME_SCALE", "0.05", 1);
+  const std::string out = dir_.File("stdout.txt");
+  ChildProcess next(Silent(), out);
+  EXPECT_EQ(next.WaitFor(kRunLimit), 0);
+  EXPECT_EQ(TempDir::Read(out), "report 101 0\nreport 100 1\nreport 110 11\n");
+  EXPECT_EQ(bed_->Printer(0).Version(), "1.10");
+}
+
 TEST_F(KilnProcess, WindowWithoutADisplayEndsWithStatusOneAndSaysWhy) {
   ::unsetenv("WAYLAND_DISPLAY");
   ::unsetenv("QT_QPA_PLATFORM");
