@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
+#include <filesystem>
 #include <optional>
 
 #include "sim/testbed/usbfs_descriptors.h"
@@ -59,6 +60,9 @@ UsbfsDevice::~UsbfsDevice() {
 }
 
 bool UsbfsDevice::Attach(UMockdevTestbed* testbed, const std::string& node, std::string* error) {
+  gchar* root = umockdev_testbed_get_root_dir(testbed);
+  nodeFile_ = std::string(root) + node;
+  g_free(root);
   handler_ = umockdev_ioctl_base_new();
   signal_ = g_signal_connect(handler_, "handle-ioctl", G_CALLBACK(OnIoctl), this);
   g_signal_connect(handler_, "handle-ioctl", G_CALLBACK(AnswerUnserved), nullptr);
@@ -211,11 +215,44 @@ int UsbfsDevice::Claim(UMockdevIoctlClient* client) {
   return 0;
 }
 
-bool UsbfsDevice::HeldByAnother(UMockdevIoctlClient* client) const {
-  // A holder that closed the node without releasing has let go, as the kernel releases
-  // claims on close, even before Pump forgets it.
-  return claimant_ != nullptr && claimant_ != client &&
-         umockdev_ioctl_client_get_connected(claimant_);
+bool UsbfsDevice::HeldByAnother(UMockdevIoctlClient* client) {
+  if (claimant_ == nullptr || claimant_ == client) return false;
+  // The kernel releases a claim with the file that made it. A holder that closed the node
+  // has let go, even before Pump forgets it; so has one killed in the middle of a request,
+  // which umockdev goes on showing as connected: it counts only while a second file, the
+  // asking host's being one, still has the node open.
+  if (umockdev_ioctl_client_get_connected(claimant_) && FilesOpenOnNode() >= 2) return true;
+  DropTransfersOf(claimant_);
+  claimant_ = nullptr;
+  return false;
+}
+
+std::size_t UsbfsDevice::FilesOpenOnNode() const {
+  std::size_t files = 0;
+  std::error_code error;
+  for (const auto& process : std::filesystem::directory_iterator("/proc", error)) {
+    // Processes only: "self" would count the test bed's own files twice.
+    const std::string name = process.path().filename();
+    if (name.find_first_not_of("0123456789") != std::string::npos) continue;
+    std::error_code unreadable;  // a process that ended or is not ours to look at
+    for (const auto& fd : std::filesystem::directory_iterator(process.path() / "fd", unreadable)) {
+      std::error_code gone;
+      if (std::filesystem::read_symlink(fd.path(), gone) == nodeFile_) ++files;
+    }
+  }
+  return files;
+}
+
+void UsbfsDevice::DropTransfersOf(UMockdevIoctlClient* client) {
+  std::erase_if(waitingIns_, [&](Urb& urb) {
+    if (urb.client != client) return false;
+    Release(urb);
+    return true;
+  });
+  const auto state = clients_.find(client);
+  if (state == clients_.end()) return;
+  for (Urb& urb : state->second.completed) Release(urb);
+  state->second.completed.clear();
 }
 
 int UsbfsDevice::SetInterface(UMockdevIoctlClient* client) {
@@ -389,12 +426,7 @@ void UsbfsDevice::Pump() {
       ++it;
       continue;
     }
-    std::erase_if(waitingIns_, [&](Urb& urb) {
-      if (urb.client != it->first) return false;
-      Release(urb);
-      return true;
-    });
-    for (Urb& urb : it->second.completed) Release(urb);
+    DropTransfersOf(it->first);
     g_object_unref(it->second.self);
     if (claimant_ == it->first) claimant_ = nullptr;
     it = clients_.erase(it);

@@ -87,7 +87,12 @@ class UsbfsDevice {
   // A request to the interface's kernel driver: only detaching it (USBDEVFS_DISCONNECT).
   int DriverRequest(_UMockdevIoctlClient* client);
   // Whether a host other than client holds the printer interface.
-  bool HeldByAnother(_UMockdevIoctlClient* client) const;
+  // Forgets a holder that has let go without a word.
+  bool HeldByAnother(_UMockdevIoctlClient* client);
+  // How many open files, in any process, refer to the node.
+  std::size_t FilesOpenOnNode() const;
+  // Forgets the transfers a host left submitted or unreaped.
+  void DropTransfersOf(_UMockdevIoctlClient* client);
   // Completes urb with status and length and queues it for its client's next ask.
   void Complete(Urb urb, int status, int length);
   bool Stalls(uint8_t endpoint);
@@ -97,6 +102,7 @@ class UsbfsDevice {
 
   VirtualPrinter& printer_;
   const PrinterFaults faults_;
+  std::string nodeFile_;  // the node as the test bed's files hold it (where hosts' fds point)
   _UMockdevIoctlBase* handler_ = nullptr;
   unsigned long signal_ = 0;
   std::mutex mutex_;
