@@ -6,6 +6,7 @@
 #include <libusb.h>
 
 #include <deque>
+#include <vector>
 
 #include "platform/libusb/libusb_pipe.h"
 #include "usb_link_fixture.h"
@@ -113,6 +114,36 @@ platform::UsbPrinterNode Seen(bool lpNode, const std::string& port) {
     printer.lpPresent = true;
   }
   return printer;
+}
+
+// A port path is udev's; anything else is refused whole, never half read.
+TEST(ParsePortPath, BusAndPortsOrNothing) {
+  struct Case {
+    const char* text;
+    bool parsed;
+    int bus;
+    std::vector<uint8_t> ports;
+  };
+  const Case cases[] = {
+      {"1-2", true, 1, {2}},         {"3-1.4.12", true, 3, {1, 4, 12}},
+      {"255-255", true, 255, {255}}, {"", false, 0, {}},
+      {"1", false, 0, {}},           {"1-", false, 0, {}},
+      {"-2", false, 0, {}},          {"1-0", false, 0, {}},
+      {"1-256", false, 0, {}},       {"1-2.", false, 0, {}},
+      {"1-.2", false, 0, {}},        {"1-2..3", false, 0, {}},
+      {" 1-2", false, 0, {}},        {"+1-2", false, 0, {}},
+      {"1- 2", false, 0, {}},        {"01-2", false, 0, {}},
+      {"1-2a", false, 0, {}},        {"1-2-3", false, 0, {}},
+  };
+  for (const Case& c : cases) {
+    int bus = 0;
+    std::vector<uint8_t> ports;
+    EXPECT_EQ(platform::ParsePortPath(c.text, &bus, &ports), c.parsed) << '"' << c.text << '"';
+    if (c.parsed) {
+      EXPECT_EQ(bus, c.bus) << c.text;
+      EXPECT_EQ(ports, c.ports) << c.text;
+    }
+  }
 }
 
 TEST(ChooseTransport, NodePresentOrAbsentByForcedChoice) {

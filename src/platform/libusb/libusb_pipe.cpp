@@ -7,11 +7,13 @@
 
 #include <algorithm>
 #include <atomic>
+#include <charconv>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <map>
 #include <mutex>
+#include <string_view>
 #include <vector>
 
 namespace kiln::platform {
@@ -98,6 +100,33 @@ bool IsStall(const LibusbOutcome& outcome) {
 
 namespace {
 
+// A number from 1 to 255 written in decimal digits only (no sign, blank or leading zero).
+bool ParseUsbNumber(std::string_view text, int* value) {
+  if (text.empty() || text.size() > 3 || text[0] == '0') return false;
+  const auto [end, failure] = std::from_chars(text.data(), text.data() + text.size(), *value);
+  return failure == std::errc() && end == text.data() + text.size() && *value <= 255;
+}
+
+}  // namespace
+
+bool ParsePortPath(const std::string& portPath, int* bus, std::vector<uint8_t>* ports) {
+  const std::string_view text = portPath;
+  const std::size_t dash = text.find('-');
+  if (dash == std::string_view::npos || !ParseUsbNumber(text.substr(0, dash), bus)) return false;
+  ports->clear();
+  std::size_t at = dash + 1;
+  for (;;) {
+    const std::size_t dot = std::min(text.find('.', at), text.size());
+    int port = 0;
+    if (!ParseUsbNumber(text.substr(at, dot - at), &port)) return false;
+    ports->push_back(static_cast<uint8_t>(port));
+    if (dot == text.size()) return true;
+    at = dot + 1;
+  }
+}
+
+namespace {
+
 constexpr uint8_t kPrinterClass = 7;
 // Reads that the IN endpoint's packets do not fill evenly go through a buffer of the
 // pipe's own, as usblp reads through its own: a packet longer than the rest of a read
@@ -108,23 +137,6 @@ constexpr uint32_t kReadBufferBytes = 8192;
 constexpr int kCancelWaits = 10;
 
 thread_local std::string lastRefusal;
-
-// "1-2.3" -> bus 1, ports {2, 3}; false for any other text.
-bool ParsePortPath(const std::string& portPath, int* bus, std::vector<uint8_t>* ports) {
-  const auto dash = portPath.find('-');
-  if (dash == 0 || dash == std::string::npos || dash + 1 == portPath.size()) return false;
-  char* end = nullptr;
-  *bus = static_cast<int>(std::strtol(portPath.c_str(), &end, 10));
-  if (end != portPath.c_str() + dash) return false;
-  const char* next = portPath.c_str() + dash + 1;
-  while (*next != '\0') {
-    const long port = std::strtol(next, &end, 10);
-    if (end == next || port <= 0 || port > 255 || (*end != '.' && *end != '\0')) return false;
-    ports->push_back(static_cast<uint8_t>(port));
-    next = *end == '.' ? end + 1 : end;
-  }
-  return !ports->empty();
-}
 
 // "/dev/bus/usb/001/002" -> bus 1, address 2.
 bool ParseDeviceNode(const char* path, int* bus, int* address) {

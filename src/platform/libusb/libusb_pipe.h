@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "platform/pipe_file.h"
 
@@ -57,6 +58,11 @@ PipeResult RunClearingStallOnce(Run&& run, ClearHalt&& clearHalt) {
   }
   return PipeResultFromLibusb(outcome);
 }
+
+// The bus and port numbers of a udev port path, as libusb names a device's place: "1-2.3"
+// is bus 1, ports {2, 3}. False for any other text (no bus, an empty or zero port, a port
+// above 255, a stray character), and then the outputs mean nothing.
+bool ParsePortPath(const std::string& portPath, int* bus, std::vector<uint8_t>* ports);
 
 // Opens printers over libusb: the device at the printer's port path, its printer-class
 // interface claimed, a pipe per bulk endpoint direction (Write on bulk OUT, Read on bulk
