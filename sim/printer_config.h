@@ -66,6 +66,11 @@ enum class BlockDamage {
 // (until the host clears the halt), or on every transfer (clearing the halt does not help).
 enum class EndpointStall { kNever, kOnce, kAlways };
 
+// Where the printer interface offers a send-only alternate setting (bulk OUT only, protocol
+// 1) beside its bidirectional one: none, as setting 0 before the bidirectional setting 1,
+// or as setting 1 after the bidirectional setting 0.
+enum class SendOnlySetting { kNone, kFirst, kSecond };
+
 // Misbehaviour a printer can be told to show. Every fault is off by default.
 struct PrinterFaults {
   // Stop answering from the n-th packet received (counting from 1); 0: off.
@@ -122,10 +127,9 @@ struct PrinterFaults {
   bool endpointsRefused = false;
   // The printer leaves USB while the host claims its interface (the claim fails ENODEV).
   bool vanishOnClaim = false;
-  // The interface's alternate setting 0 is unidirectional (bulk OUT only, protocol 1); the
-  // bidirectional one (OUT and IN, protocol 2) is setting 1, which the host must select
-  // before it can read: IN transfers in setting 0 are refused (ENOENT).
-  bool unidirectionalFirst = false;
+  // A send-only alternate setting beside the bidirectional one: IN transfers while it is
+  // the active setting are refused (ENOENT), so a host must select the other one to read.
+  SendOnlySetting sendOnlySetting = SendOnlySetting::kNone;
   // usblp holds the printer interface, but the test bed shows no lp node (as in a container
   // given only /dev/bus/usb): the interface's driver is usblp and claiming it fails with
   // EBUSY, until a host detaches usblp.

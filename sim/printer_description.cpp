@@ -1,6 +1,7 @@
 #include "sim/printer_description.h"
 
 #include <cstdlib>
+#include <initializer_list>
 #include <optional>
 #include <utility>
 #include <vector>
@@ -50,8 +51,9 @@ const char* const kPrinterDescriptionHelp =
     "    no-bulk-endpoints             interrupt endpoints in place of the bulk ones\n"
     "    refused-endpoints             the announced endpoints refuse every transfer\n"
     "    vanish-on-claim               leave USB while the host claims the interface\n"
-    "    unidirectional-first          alternate setting 0 sends only; reading needs\n"
-    "                                  the bidirectional setting 1\n"
+    "    send-only-setting=first|second\n"
+    "                                  a send-only alternate setting before (as 0) or\n"
+    "                                  after (as 1) the bidirectional one\n"
     "    usblp-bound                   usblp holds the interface, its lp node not shown:\n"
     "                                  claiming fails with EBUSY until usblp is detached\n"
     "Time (programming, restart gap) is scaled by KILN_TIME_SCALE.\n";
@@ -107,6 +109,19 @@ bool CommandFault(std::string_view value, bool hasValue, CommandMatch& match) {
   return code.has_value();
 }
 
+// Sets out to the choice that value names; false when it names none.
+template <typename Choice>
+bool Choose(std::string_view value,
+            std::initializer_list<std::pair<std::string_view, Choice>> choices, Choice& out) {
+  for (const auto& [text, choice] : choices) {
+    if (value == text) {
+      out = choice;
+      return true;
+    }
+  }
+  return false;
+}
+
 bool ApplyFault(std::string_view fault, PrinterFaults& faults) {
   const std::size_t equals = fault.find('=');
   const std::string_view name = fault.substr(0, equals);
@@ -120,7 +135,6 @@ bool ApplyFault(std::string_view fault, PrinterFaults& faults) {
       {"no-bulk-endpoints", &PrinterFaults::noBulkEndpoints},
       {"refused-endpoints", &PrinterFaults::endpointsRefused},
       {"vanish-on-claim", &PrinterFaults::vanishOnClaim},
-      {"unidirectional-first", &PrinterFaults::unidirectionalFirst},
       {"usblp-bound", &PrinterFaults::usblpBound},
   };
   for (const auto& [switchName, field] : switches) {
@@ -142,25 +156,16 @@ bool ApplyFault(std::string_view fault, PrinterFaults& faults) {
     return polls.has_value();
   }
   if (name == "stall-out" || name == "stall-in") {
-    EndpointStall& stall = name == "stall-out" ? faults.stallOut : faults.stallIn;
-    if (value == "once") {
-      stall = EndpointStall::kOnce;
-    } else if (value == "always") {
-      stall = EndpointStall::kAlways;
-    } else {
-      return false;
-    }
-    return true;
+    return Choose(value, {{"once", EndpointStall::kOnce}, {"always", EndpointStall::kAlways}},
+                  name == "stall-out" ? faults.stallOut : faults.stallIn);
+  }
+  if (name == "send-only-setting") {
+    return Choose(value, {{"first", SendOnlySetting::kFirst}, {"second", SendOnlySetting::kSecond}},
+                  faults.sendOnlySetting);
   }
   if (name == "block-after-programming") {
-    if (value == "lost") {
-      faults.blockDamage = BlockDamage::kLost;
-    } else if (value == "altered") {
-      faults.blockDamage = BlockDamage::kAltered;
-    } else {
-      return false;
-    }
-    return true;
+    return Choose(value, {{"lost", BlockDamage::kLost}, {"altered", BlockDamage::kAltered}},
+                  faults.blockDamage);
   }
   if (name == "silent") {
     const std::optional<uint16_t> code = Code(value);

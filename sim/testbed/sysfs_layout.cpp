@@ -83,7 +83,7 @@ std::string DescribePrinter(const PrinterPlacement& p) {
   if (usbfs && *shape.driver != '\0') text += "E: DRIVER=" + std::string(shape.driver) + "\n";
   text += "E: PRODUCT=" + productKey + "\n";
   // The interface shows its active setting: the first, until a host selects another.
-  const bool sendOnly = shape.unidirectionalFirst;
+  const bool sendOnly = shape.sendOnlySetting == SendOnlySetting::kFirst;
   const unsigned protocol = sendOnly ? 1u : shape.interfaceProtocol;
   text +=
       Format("E: INTERFACE=%u/%u/%u\n", shape.interfaceClass, shape.interfaceSubClass, protocol);

@@ -14,7 +14,7 @@ constexpr uint8_t kVendorSpecificClass = 0xFF;
 constexpr uint8_t kInterruptEndpoint = 0x03;
 constexpr uint8_t kInterruptPacketSize = 64;
 constexpr uint8_t kInterruptInterval = 10;
-constexpr uint8_t kUnidirectionalProtocol = 1;
+constexpr uint8_t kSendOnlyProtocol = 1;
 
 void Put16(std::vector<uint8_t>& out, uint16_t value) {
   out.push_back(static_cast<uint8_t>(value & 0xFF));
@@ -41,7 +41,7 @@ UsbfsShape ShapeOf(const PrinterFaults& faults, uint16_t productId) {
   if (faults.noBulkEndpoints) shape.endpointType = kInterruptEndpoint;
   if (faults.interfaceClaimed) shape.driver = "usbfs";
   if (faults.usblpBound) shape.driver = "usblp";
-  shape.unidirectionalFirst = faults.unidirectionalFirst;
+  shape.sendOnlySetting = faults.sendOnlySetting;
   return shape;
 }
 
@@ -57,15 +57,17 @@ std::vector<uint8_t> UsbfsDescriptors(const UsbfsShape& shape) {
   // Configuration 1: one interface, self-powered, 2 mA; total length patched below.
   out.insert(out.end(), {9, kConfigurationDescriptor, 0, 0, 1, 1, 0, 0xC0, 1});
   uint8_t setting = 0;
-  if (shape.unidirectionalFirst) {
+  const auto putSendOnly = [&] {
     out.insert(out.end(), {9, kInterfaceDescriptor, 0, setting++, 1, shape.interfaceClass,
-                           shape.interfaceSubClass, kUnidirectionalProtocol, 0});
+                           shape.interfaceSubClass, kSendOnlyProtocol, 0});
     PutEndpoint(out, kBulkOutEndpoint, shape);
-  }
-  out.insert(out.end(), {9, kInterfaceDescriptor, 0, setting, 2, shape.interfaceClass,
+  };
+  if (shape.sendOnlySetting == SendOnlySetting::kFirst) putSendOnly();
+  out.insert(out.end(), {9, kInterfaceDescriptor, 0, setting++, 2, shape.interfaceClass,
                          shape.interfaceSubClass, shape.interfaceProtocol, 0});
   PutEndpoint(out, kBulkOutEndpoint, shape);
   PutEndpoint(out, kBulkInEndpoint, shape);
+  if (shape.sendOnlySetting == SendOnlySetting::kSecond) putSendOnly();
   const std::size_t total = out.size() - configuration;
   out[configuration + 2] = static_cast<uint8_t>(total & 0xFF);
   out[configuration + 3] = static_cast<uint8_t>(total >> 8);

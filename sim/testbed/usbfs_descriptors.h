@@ -25,9 +25,8 @@ struct UsbfsShape {
   // The interface's driver: "usbfs" when another program holds it, "usblp" when usblp
   // does, empty when none.
   const char* driver = "";
-  // Before the setting above (as 1) comes a unidirectional setting 0: protocol 1, bulk OUT
-  // only.
-  bool unidirectionalFirst = false;
+  // A send-only setting (protocol 1, bulk OUT only) before or after the one above.
+  SendOnlySetting sendOnlySetting = SendOnlySetting::kNone;
 };
 
 UsbfsShape ShapeOf(const PrinterFaults& faults, uint16_t productId);

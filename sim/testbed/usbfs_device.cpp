@@ -152,7 +152,7 @@ int UsbfsDevice::Submit(UMockdevIoctlClient* client) {
     refusal = ENOENT;
   } else if (faults_.endpointsRefused) {
     refusal = ENOENT;
-  } else if (endpoint == kBulkInEndpoint && faults_.unidirectionalFirst && altSetting_ == 0) {
+  } else if (endpoint == kBulkInEndpoint && SendOnlyActive()) {
     refusal = ENOENT;  // the send-only setting has no IN endpoint
   } else if (header.type != USBDEVFS_URB_TYPE_BULK || faults_.noBulkEndpoints) {
     refusal = EINVAL;
@@ -259,10 +259,16 @@ int UsbfsDevice::SetInterface(UMockdevIoctlClient* client) {
   const std::optional<usbdevfs_setinterface> request = ArgumentOf<usbdevfs_setinterface>(client);
   if (!request) return EFAULT;
   if (request->interface != 0) return ENOENT;
-  const unsigned settings = faults_.unidirectionalFirst ? 2 : 1;
+  const unsigned settings = faults_.sendOnlySetting == SendOnlySetting::kNone ? 1 : 2;
   if (request->altsetting >= settings) return EINVAL;
   altSetting_ = request->altsetting;
   return 0;
+}
+
+bool UsbfsDevice::SendOnlyActive() const {
+  const SendOnlySetting where = faults_.sendOnlySetting;
+  return (where == SendOnlySetting::kFirst && altSetting_ == 0) ||
+         (where == SendOnlySetting::kSecond && altSetting_ == 1);
 }
 
 int UsbfsDevice::DriverRequest(UMockdevIoctlClient* client) {

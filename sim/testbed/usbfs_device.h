@@ -84,6 +84,8 @@ class UsbfsDevice {
   int Claim(_UMockdevIoctlClient* client);
   int GetDriver(_UMockdevIoctlClient* client);
   int SetInterface(_UMockdevIoctlClient* client);
+  // Whether the active alternate setting is the send-only one.
+  bool SendOnlyActive() const;
   // A request to the interface's kernel driver: only detaching it (USBDEVFS_DISCONNECT).
   int DriverRequest(_UMockdevIoctlClient* client);
   // Whether a host other than client holds the printer interface.

@@ -177,11 +177,18 @@ TEST_F(LibusbLink, EndpointThatStallsOnceIsClearedAndTheTransferRetried) {
   EXPECT_EQ(RevisionOf(link), "1.00");
 }
 
+// Wherever a send-only alternate setting stands, Kiln reads through the bidirectional one.
 TEST_F(LibusbLink, SendOnlySettingIsPassedOverForTheBidirectionalOne) {
-  Start({OverUsbfs(7, [](auto& f) { f.unidirectionalFirst = true; })});
-  usb::CUsbLink& link = Link();
-  ASSERT_EQ(link.OpenIOChannel(7, 1), usb::kOpenOk);
-  EXPECT_EQ(RevisionOf(link), "1.00");
+  for (const sim::SendOnlySetting where :
+       {sim::SendOnlySetting::kFirst, sim::SendOnlySetting::kSecond}) {
+    SCOPED_TRACE(static_cast<int>(where));
+    Start({OverUsbfs(7, [where](auto& f) { f.sendOnlySetting = where; })});
+    usb::CUsbLink& link = Link();
+    ASSERT_EQ(link.OpenIOChannel(7, 1), usb::kOpenOk);
+    EXPECT_EQ(RevisionOf(link), "1.00");
+    link_.reset();
+    bed_.reset();
+  }
 }
 
 TEST_F(LibusbLink, EndpointThatKeepsStallingFailsTheWriteAndClosesThePipe) {

@@ -223,7 +223,7 @@ TEST(UsbfsTestBed, TransportFaults) {
          EXPECT_TRUE(bed.Printer(0).Transcript().empty());
        }},
       {"a send-only setting first: reading needs the bidirectional one",
-       [](PrinterFaults& f) { f.unidirectionalFirst = true; },
+       [](PrinterFaults& f) { f.sendOnlySetting = SendOnlySetting::kFirst; },
        [](LibusbHost& host, TestBed&) {
          Bytes answer;
          ASSERT_EQ(host.Out(kStatusRequest), 0);

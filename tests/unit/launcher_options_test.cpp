@@ -84,15 +84,15 @@ TEST(PrinterDescription, EveryFault) {
       Parsed(
           "M07,fault=stall-out=once,fault=stall-in=always,fault=claimed,"
           "fault=no-printer-interface,fault=no-bulk-endpoints,fault=refused-endpoints,"
-          "fault=vanish-on-claim,fault=unidirectional-first,fault=usblp-bound")
+          "fault=vanish-on-claim,fault=send-only-setting=second,fault=usblp-bound")
           .faults;
   EXPECT_EQ(usbfs.stallOut, EndpointStall::kOnce);
   EXPECT_EQ(usbfs.stallIn, EndpointStall::kAlways);
   EXPECT_TRUE(usbfs.interfaceClaimed && usbfs.noPrinterInterface && usbfs.noBulkEndpoints &&
-              usbfs.endpointsRefused && usbfs.vanishOnClaim && usbfs.unidirectionalFirst &&
-              usbfs.usblpBound);
+              usbfs.endpointsRefused && usbfs.vanishOnClaim &&
+              usbfs.sendOnlySetting == SendOnlySetting::kSecond && usbfs.usblpBound);
   EXPECT_FALSE(f.interfaceClaimed || f.vanishOnClaim || f.endpointsRefused ||
-               f.unidirectionalFirst);
+               f.sendOnlySetting != SendOnlySetting::kNone);
   EXPECT_TRUE(DetailCommandAnnounced(Parsed("M07,fault=error-after-programming=0x30402:0x0405")
                                          .faults.errorAfterProgramming->status,
                                      0x0405));
