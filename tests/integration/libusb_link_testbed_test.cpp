@@ -203,6 +203,20 @@ TEST_F(LibusbLink, EndpointThatKeepsStallingFailsTheWriteAndClosesThePipe) {
   EXPECT_TRUE(bed_->Printer(0).Transcript().empty());
 }
 
+// A read waits its whole time-out, however many waits for events that takes.
+TEST_F(LibusbLink, ReadOnAQuietPrinterWaitsItsWholeTimeOut) {
+  Start({OverUsbfs(7)});
+  usb::CUsbLink& link = Link();
+  ASSERT_EQ(link.OpenIOChannel(7, 1), usb::kOpenOk);
+  link.SetTimeOuts(150000, 150000);  // 1.5 s at the tests' time scale of 0.01
+  const auto start = std::chrono::steady_clock::now();
+  uint8_t answer[8] = {};
+  uint32_t read = 0;
+  EXPECT_EQ(link.ReadData(answer, sizeof answer, &read), ResultCode::kReadTimeOut);
+  EXPECT_GE(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(1400));
+  EXPECT_EQ(read, 0u);
+}
+
 TEST_F(LibusbLink, PrinterLeavingUnderAReadEndsItAsGone) {
   Start({OverUsbfs(7)});
   usb::CUsbLink& link = Link();
