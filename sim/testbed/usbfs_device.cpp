@@ -8,9 +8,9 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
-#include <filesystem>
 #include <optional>
 
+#include "platform/open_files.h"
 #include "sim/testbed/usbfs_descriptors.h"
 
 namespace kiln::sim {
@@ -228,19 +228,7 @@ bool UsbfsDevice::HeldByAnother(UMockdevIoctlClient* client) {
 }
 
 std::size_t UsbfsDevice::FilesOpenOnNode() const {
-  std::size_t files = 0;
-  std::error_code error;
-  for (const auto& process : std::filesystem::directory_iterator("/proc", error)) {
-    // Processes only: "self" would count the test bed's own files twice.
-    const std::string name = process.path().filename();
-    if (name.find_first_not_of("0123456789") != std::string::npos) continue;
-    std::error_code unreadable;  // a process that ended or is not ours to look at
-    for (const auto& fd : std::filesystem::directory_iterator(process.path() / "fd", unreadable)) {
-      std::error_code gone;
-      if (std::filesystem::read_symlink(fd.path(), gone) == nodeFile_) ++files;
-    }
-  }
-  return files;
+  return platform::ProcessesWithOpen(nodeFile_).size();
 }
 
 void UsbfsDevice::DropTransfersOf(UMockdevIoctlClient* client) {

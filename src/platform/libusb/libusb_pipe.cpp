@@ -1,6 +1,5 @@
 #include "platform/libusb/libusb_pipe.h"
 
-#include <dirent.h>
 #include <errno.h>
 #include <libusb.h>
 #include <unistd.h>
@@ -9,12 +8,13 @@
 #include <atomic>
 #include <charconv>
 #include <cstdio>
-#include <cstdlib>
 #include <cstring>
 #include <map>
 #include <mutex>
 #include <string_view>
 #include <vector>
+
+#include "platform/open_files.h"
 
 namespace kiln::platform {
 
@@ -146,43 +146,13 @@ bool ParseDeviceNode(const char* path, int* bus, int* address) {
 // The first process other than this one that holds the node open, as "name, process N";
 // empty when none is found (best effort: other users' processes are not readable).
 std::string ProcessHolding(const std::string& node) {
-  DIR* proc = ::opendir("/proc");
-  if (proc == nullptr || node.empty()) {
-    if (proc != nullptr) ::closedir(proc);
-    return {};
+  const pid_t self = ::getpid();
+  for (const pid_t pid : ProcessesWithOpen(node)) {
+    if (pid == self) continue;
+    const std::string name = ProcessName(pid);
+    return (name.empty() ? "?" : name) + ", process " + std::to_string(pid);
   }
-  std::string found;
-  const long self = static_cast<long>(::getpid());
-  while (const dirent* entry = ::readdir(proc)) {
-    char* end = nullptr;
-    const long pid = std::strtol(entry->d_name, &end, 10);
-    if (*end != '\0' || pid <= 0 || pid == self) continue;
-    const std::string fdFolder = "/proc/" + std::string(entry->d_name) + "/fd";
-    DIR* fds = ::opendir(fdFolder.c_str());
-    if (fds == nullptr) continue;
-    bool holds = false;
-    while (const dirent* fd = ::readdir(fds)) {
-      char target[256] = {};
-      const std::string link = fdFolder + "/" + fd->d_name;
-      const ssize_t n = ::readlink(link.c_str(), target, sizeof target - 1);
-      if (n > 0 && node == target) {
-        holds = true;
-        break;
-      }
-    }
-    ::closedir(fds);
-    if (!holds) continue;
-    char name[64] = {};
-    if (FILE* comm = std::fopen(("/proc/" + std::string(entry->d_name) + "/comm").c_str(), "r")) {
-      if (std::fgets(name, sizeof name, comm) == nullptr) name[0] = '\0';
-      std::fclose(comm);
-    }
-    name[std::strcspn(name, "\n")] = '\0';
-    found = std::string(name[0] != '\0' ? name : "?") + ", process " + std::to_string(pid);
-    break;
-  }
-  ::closedir(proc);
-  return found;
+  return {};
 }
 
 // The printer interface of the active configuration: its number, alternate setting and
