@@ -1,4 +1,4 @@
-// Language texts on widgets: decoding by code page, re-texting a window, the About box.
+// Language texts on widgets: re-texting a window, the About box.
 #include "app/gui/retext_window.h"
 
 #include <gtest/gtest.h>
@@ -14,35 +14,11 @@
 
 #include "app/gui/about_dialog.h"
 #include "app/gui/kiln_resources.h"
-#include "app/gui/language_text.h"
 #include "modal_closer.h"
 #include "support/temp_dir.h"
 
 namespace kiln::app {
 namespace {
-
-TEST(LanguageText, DecodesByTheLanguagesCodePageUnlessTheBytesAreUtf8) {
-  struct Case {
-    const char* bytes;
-    const char* tag;
-    const char* shown;  // UTF-8
-  };
-  const Case cases[] = {
-      {"\xBD\x54\xA9\x77", "cht", "確定"},
-      {"\xC8\xA1\xCF\xFB", "chs", "取消"},
-      {"\xCE\xF2\xEC\xE5\xED\xE0", "rus", "Отмена"},
-      {"Fu\xDF", "ger", "Fuß"},
-      // The same byte under Polish is the code page 1250 letter.
-      {"\xB3", "pol", "ł"},
-      // UTF-8 wins even under a tag whose code page would read the bytes differently.
-      {"\xE7\xA2\xBA\xE5\xAE\x9A", "cht", "確定"},
-      // A byte Big5 cannot read is marked, and the text after it still shows.
-      {"\xFFOK", "cht", "\xEF\xBF\xBDOK"},
-  };
-  for (const Case& c : cases) {
-    EXPECT_EQ(DecodeLanguageText(c.bytes, c.tag), QString::fromUtf8(c.shown)) << c.tag;
-  }
-}
 
 class Retext : public ::testing::Test {
  protected:

@@ -1,14 +1,13 @@
 #pragma once
 
-#include <condition_variable>
-#include <deque>
 #include <functional>
-#include <mutex>
 #include <string>
 #include <thread>
+#include <utility>
 #include <vector>
 
 #include "app/main_window_view.h"
+#include "app/window_task_queue.h"
 #include "platform/clock.h"
 
 namespace kiln::app {
@@ -38,40 +37,10 @@ class RecordingView final : public MainWindowView {
   void CloseWindow() override { closed = true; }
   // On the thread that made the view, a task runs at once; from any other thread it
   // waits until the test pumps it on that thread, as a window thread would.
-  void RunOnWindowThread(const std::function<void()>& task) override {
-    if (std::this_thread::get_id() == windowThread_) {
-      task();
-      return;
-    }
-    bool done = false;
-    std::unique_lock<std::mutex> lock(mutex_);
-    tasks_.push_back({task, &done});
-    ran_.wait(lock, [&] { return done; });
-  }
-  void PostToWindowThread(std::function<void()> task) override {
-    std::lock_guard<std::mutex> lock(mutex_);
-    tasks_.push_back({std::move(task), nullptr});
-  }
+  void RunOnWindowThread(const std::function<void()>& task) override { tasks_.RunAndWait(task); }
+  void PostToWindowThread(std::function<void()> task) override { tasks_.Post(std::move(task)); }
   // Runs the waiting tasks on the calling (window) thread; false when none waited.
-  bool Pump() {
-    bool any = false;
-    for (;;) {
-      Task task;
-      {
-        std::lock_guard<std::mutex> lock(mutex_);
-        if (tasks_.empty()) return any;
-        task = std::move(tasks_.front());
-        tasks_.pop_front();
-      }
-      task.run();
-      any = true;
-      if (task.done != nullptr) {
-        std::lock_guard<std::mutex> lock(mutex_);
-        *task.done = true;
-        ran_.notify_all();
-      }
-    }
-  }
+  bool Pump() { return tasks_.RunQueued(); }
   const std::string& LastStatus() const { return statuses.back(); }
 
   std::vector<std::string> statuses, versions, errorBoxes, noticeBoxes;
@@ -86,14 +55,8 @@ class RecordingView final : public MainWindowView {
 
  private:
   static void Record(std::vector<std::string>& list, const char* text) { list.emplace_back(text); }
-  struct Task {
-    std::function<void()> run;
-    bool* done = nullptr;  // set once run, for a caller that waits
-  };
   std::thread::id windowThread_ = std::this_thread::get_id();
-  std::mutex mutex_;
-  std::condition_variable ran_;
-  std::deque<Task> tasks_;
+  WindowTaskQueue tasks_{nullptr};
 };
 
 }  // namespace kiln::app

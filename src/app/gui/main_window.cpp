@@ -14,7 +14,6 @@
 #include <QSocketNotifier>
 #include <QStyleOptionButton>
 #include <QStylePainter>
-#include <QThread>
 #include <algorithm>
 
 #include "app/gui/about_dialog.h"
@@ -71,7 +70,9 @@ QLabel* Label(QWidget* dialog, const char* id, const char* text, Qt::Alignment a
 }  // namespace
 
 MainWindow::MainWindow(AppSession& session, WindowServices services, QWidget* parent)
-    : QDialog(parent), session_(session) {
+    : QDialog(parent),
+      session_(session),
+      tasks_([this] { QMetaObject::invokeMethod(this, "RunQueuedTasks", Qt::QueuedConnection); }) {
   setWindowTitle(QStringLiteral("Kiln"));
   setWindowIcon(KilnIcon());
   setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
@@ -88,10 +89,7 @@ MainWindow::~MainWindow() {
     QCoreApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents, 50);
     RunQueuedTasks();
   }
-  {
-    std::lock_guard<std::mutex> lock(tasksMutex_);
-    acceptingTasks_ = false;
-  }
+  tasks_.Close();
   controller_.reset();
 }
 
@@ -234,46 +232,16 @@ void MainWindow::CloseWindow() {
   QMetaObject::invokeMethod(this, &MainWindow::reject, Qt::QueuedConnection);
 }
 
-// The hand-over between threads uses a standard mutex and condition variable, so that
-// everything the worker wrote before it handed a task over is visible to this thread,
-// and the other way round, in a way thread checkers can follow; Qt's queued invocation
-// only wakes this thread.
 void MainWindow::RunOnWindowThread(const std::function<void()>& task) {
-  if (QThread::currentThread() == thread()) {
-    task();
-    return;
-  }
-  bool done = false;
-  std::unique_lock<std::mutex> lock(tasksMutex_);
-  if (!acceptingTasks_) return;
-  tasks_.push_back({task, &done});
-  QMetaObject::invokeMethod(this, "RunQueuedTasks", Qt::QueuedConnection);
-  tasksRan_.wait(lock, [&] { return done || !acceptingTasks_; });
+  tasks_.RunAndWait(task);
 }
 
 void MainWindow::PostToWindowThread(std::function<void()> task) {
-  std::lock_guard<std::mutex> lock(tasksMutex_);
-  if (!acceptingTasks_) return;
-  tasks_.push_back({std::move(task), nullptr});
-  QMetaObject::invokeMethod(this, "RunQueuedTasks", Qt::QueuedConnection);
+  tasks_.Post(std::move(task));
 }
 
 void MainWindow::RunQueuedTasks() {
-  for (;;) {
-    QueuedTask task;
-    {
-      std::lock_guard<std::mutex> lock(tasksMutex_);
-      if (tasks_.empty()) return;
-      task = std::move(tasks_.front());
-      tasks_.pop_front();
-    }
-    task.run();
-    if (task.done != nullptr) {
-      std::lock_guard<std::mutex> lock(tasksMutex_);
-      *task.done = true;
-      tasksRan_.notify_all();
-    }
-  }
+  tasks_.RunQueued();
 }
 
 void MainWindow::reject() {

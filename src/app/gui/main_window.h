@@ -3,11 +3,8 @@
 #include <QDialog>
 #include <QRect>
 #include <QSize>
-#include <condition_variable>
-#include <deque>
 #include <functional>
 #include <memory>
-#include <mutex>
 #include <string>
 #include <utility>
 #include <vector>
@@ -15,6 +12,7 @@
 #include "app/app_session.h"
 #include "app/main_window_controller.h"
 #include "app/main_window_view.h"
+#include "app/window_task_queue.h"
 #include "platform/device_monitor.h"
 
 class QGroupBox;
@@ -85,11 +83,6 @@ class MainWindow final : public QDialog, public MainWindowView {
   void RunQueuedTasks();
 
  private:
-  struct QueuedTask {
-    std::function<void()> run;
-    bool* done = nullptr;  // set after running, for a caller that waits
-  };
-
   void BuildControls();
   QString WidgetText(const char* bytes) const;
   void ShowAbout();
@@ -103,12 +96,9 @@ class MainWindow final : public QDialog, public MainWindowView {
   bool initialised_ = false;
   ColourModeChange colourModeChange_;
 
-  // Tasks from the worker's thread; declared before the controller, which joins that
-  // thread when it goes.
-  std::mutex tasksMutex_;
-  std::condition_variable tasksRan_;
-  std::deque<QueuedTask> tasks_;
-  bool acceptingTasks_ = true;
+  // Tasks from the worker's thread, woken by a queued call of RunQueuedTasks; declared
+  // before the controller, which joins that thread when it goes.
+  WindowTaskQueue tasks_;
 
   std::unique_ptr<platform::DeviceMonitor> monitor_;
   QSocketNotifier* deviceNotifier_ = nullptr;

@@ -1,0 +1,39 @@
+// Language texts as UTF-8: the bytes themselves when they are UTF-8, else the language's
+// code page through the system's conversion.
+#include "i18n/code_page.h"
+
+#include <gtest/gtest.h>
+
+namespace kiln::i18n {
+namespace {
+
+TEST(CodePage, DecodesByTheLanguagesCodePageUnlessTheBytesAreStrictUtf8) {
+  struct Case {
+    const char* bytes;
+    const char* tag;
+    const char* shown;
+  };
+  const Case cases[] = {
+      {"\xBD\x54\xA9\x77", "cht", "確定"},
+      {"\xC8\xA1\xCF\xFB", "chs", "取消"},
+      {"\x8A\x6D\x92\xE8", "jpn", "確定"},
+      {"\xC8\xAE\xC0\xCE", "krn", "확인"},
+      {"\xCE\xF2\xEC\xE5\xED\xE0", "rus", "Отмена"},
+      {"Fu\xDF", "ger", "Fuß"},
+      // The same byte under Polish is the code page 1250 letter.
+      {"\xB3", "pol", "ł"},
+      // UTF-8 wins even under a tag whose code page would read the bytes differently.
+      {"\xE7\xA2\xBA\xE5\xAE\x9A", "cht", "確定"},
+      // An overlong form, a surrogate and a cut sequence are not UTF-8.
+      {"\xC0\xAF", "ger", "À¯"},
+      {"\xED\xA0\x80", "ger", "í\u00A0€"},
+      {"ab\xE7\xA2", "ger", "abç¢"},
+      // A byte Big5 cannot read is marked, and the text after it still shows.
+      {"\xFFOK", "cht", "\xEF\xBF\xBDOK"},
+  };
+  for (const Case& c : cases) EXPECT_EQ(LanguageTextUtf8(c.bytes, c.tag), c.shown) << c.tag;
+  EXPECT_EQ(CodePageToUtf8("a\xE9", 65001 + 7), "aé") << "an unknown code page reads as Latin-1";
+}
+
+}  // namespace
+}  // namespace kiln::i18n
