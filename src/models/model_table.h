@@ -52,6 +52,9 @@ struct ModelQuirks {
   uint32_t tableVersionFromEnd = kTableVersionFromEnd;
   // A colour table is merged as its first block only, not as three blocks.
   bool singleBlockTable = false;
+  // The model's folder may hold a second model entry for its sibling model (M09 and
+  // M09+ share a driver): the Setting dialog of entry 1 offers SupportModel2.
+  bool offersSecondEntry = false;
 };
 
 struct PrinterModel {

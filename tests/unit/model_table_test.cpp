@@ -79,6 +79,7 @@ TEST(ModelTable, QuirksAndFallBackModels) {
   EXPECT_TRUE(QuirksOf(13).keepsDeviceBlock);
   EXPECT_EQ(QuirksOf(22).tableVersionFromEnd, 9u);
   EXPECT_TRUE(QuirksOf(22).singleBlockTable);
+  EXPECT_TRUE(QuirksOf(9).offersSecondEntry && QuirksOf(22).offersSecondEntry);
   for (uint32_t serial : {0u, 7u, 25u, 39u}) {
     SCOPED_TRACE(serial);
     const ModelQuirks& quirks = QuirksOf(serial);
@@ -87,7 +88,7 @@ TEST(ModelTable, QuirksAndFallBackModels) {
     EXPECT_EQ(quirks.deviceBlockOffset, 0xF4C00u);
     EXPECT_EQ(quirks.deviceBlockSize, 0x3000u);
     EXPECT_EQ(quirks.tableVersionFromEnd, 8u);
-    EXPECT_FALSE(quirks.keepsDeviceBlock || quirks.singleBlockTable);
+    EXPECT_FALSE(quirks.keepsDeviceBlock || quirks.singleBlockTable || quirks.offersSecondEntry);
   }
   EXPECT_EQ(FallBackModelOf(18), 0u);
   EXPECT_EQ(FallBackModelOf(19), 19u);
