@@ -132,14 +132,17 @@ struct EntrySettings {
     std::vector<TableFileRow> tableFiles;
     int storedTableFiles = 0;  // rows the file held when read
   };
-  // The Advanced Settings dialog: CPU firmware first with its files, options, delays.
-  struct Advanced {
+  // The flags of the Advanced Settings dialog.
+  struct AdvancedFlags {
     bool cpuFirst = false;               // Cpu1st
     bool showCountdown = false;          // ActInfo
     bool noCheckPid = false;             // NoCheckPid
     bool noCheckDriver = false;          // NoCheckDriver
     bool noWaitBusyBeforeWrite = false;  // NoWaitBusyBeforeWriteFW
     bool noBusyCheckAtStartup = false;   // NotCheckBusyAtStartup
+  };
+  // The Advanced Settings dialog: CPU firmware first with its files, options, delays.
+  struct Advanced : AdvancedFlags {
     // CpuFile; CpuTable and CpuFwCode for a large model only (read empty otherwise).
     std::string cpuFile, cpuTable, cpuCode;
     // Delay1 and Delay2 as the update uses them (ReadModelEntry's range checks), so that

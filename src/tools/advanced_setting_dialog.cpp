@@ -5,13 +5,10 @@
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
-#include <QMessageBox>
 #include <QPushButton>
 
-#include "models/model_table.h"
 #include "tools/delay_field.h"
 #include "tools/dialog_units.h"
-#include "tools/ini_text.h"
 #include "tools/pick_file_name.h"
 #include "tools/tool_messages.h"
 
@@ -19,30 +16,28 @@ namespace kiln::tools {
 
 namespace {
 
-using Advanced = config::EntrySettings::Advanced;
-
 struct OptionRow {
   int id;
-  bool Advanced::*option;
+  bool AdvancedValues::*option;
   const char* text;
 };
 
 constexpr OptionRow kOptions[5] = {
-    {1023, &Advanced::showCountdown, "Show count down when wait burning flash"},
-    {1024, &Advanced::noCheckPid, "Don't check PID value in BIN (for change PID)"},
-    {1050, &Advanced::noCheckDriver, "Don't check target printer driver existence"},
-    {1051, &Advanced::noWaitBusyBeforeWrite, "Not wait busy before downloading FW"},
-    {1052, &Advanced::noBusyCheckAtStartup, "Skip error when opening dialog"},
+    {1023, &AdvancedValues::showCountdown, "Show count down when wait burning flash"},
+    {1024, &AdvancedValues::noCheckPid, "Don't check PID value in BIN (for change PID)"},
+    {1050, &AdvancedValues::noCheckDriver, "Don't check target printer driver existence"},
+    {1051, &AdvancedValues::noWaitBusyBeforeWrite, "Not wait busy before downloading FW"},
+    {1052, &AdvancedValues::noBusyCheckAtStartup, "Skip error when opening dialog"},
 };
 
 }  // namespace
 
 AdvancedSettingDialog::AdvancedSettingDialog(int entryIndex, const QString& programFolder,
                                              const QString& iniPath, QWidget* parent)
-    : EntryDialog(entryIndex, programFolder, iniPath, parent) {
+    : EntryDialog(entryIndex, programFolder, iniPath, parent), form_(config_, entryIndex) {
   setFont(TemplateFont(10));
   CreateControls();
-  LoadEntry();
+  ShowValues();
 }
 
 void AdvancedSettingDialog::CreateControls() {
@@ -83,9 +78,7 @@ void AdvancedSettingDialog::CreateControls() {
   ok->setDefault(true);
 
   connect(cpuFirst_, &QCheckBox::clicked, this, [this] {
-    int cpuDelay = 0;
-    int firmwareDelay = 0;
-    TakeDelays(cpuDelay, firmwareDelay);  // its message only; the boxes follow 1021 anyway
+    TakeDelays();  // its message only; the boxes follow 1021 anyway
     ApplyCpuFirst();
   });
   connect(fileRow_.browse, &QPushButton::clicked, this,
@@ -98,22 +91,37 @@ void AdvancedSettingDialog::CreateControls() {
   connect(cancel, &QPushButton::clicked, this, &QDialog::reject);
 }
 
-void AdvancedSettingDialog::LoadEntry() {
-  const bool codeLayout = models::IsLargeModel(settings_.modelSerial);
+void AdvancedSettingDialog::ShowValues() {
+  const bool codeLayout = EntryForm::CodeLayout(form_.modelSerial());
   fileRow_.label->setText(codeLayout ? QStringLiteral("Code name:") : QStringLiteral("File name:"));
   tableRow_.SetVisible(codeLayout);
   codeRow_.SetVisible(codeLayout);
 
-  const Advanced& advanced = *settings_.advanced;
-  cpuFirst_->setChecked(advanced.cpuFirst);
-  for (int i = 0; i < 5; ++i) options_[i]->setChecked(advanced.*kOptions[i].option);
-  fileRow_.box->setText(ShownText(Bytes(advanced.cpuFile)));
-  tableRow_.box->setText(ShownText(Bytes(advanced.cpuTable)));
-  codeRow_.box->setText(ShownText(Bytes(advanced.cpuCode)));
-  // The delays the update would use: an absent key is the update's default, not 0.
-  cpuDelaySpin_->SetPosition(advanced.cpuDelay);
-  firmwareDelaySpin_->SetPosition(advanced.firmwareDelay);
+  const AdvancedValues& values = form_.values;
+  cpuFirst_->setChecked(values.cpuFirst);
+  for (int i = 0; i < 5; ++i) options_[i]->setChecked(values.*kOptions[i].option);
+  fileRow_.box->setText(Shown(values.cpuFile));
+  tableRow_.box->setText(Shown(values.cpuTable));
+  codeRow_.box->setText(Shown(values.cpuCode));
+  // The spins start from the delays shown, so that an arrow steps from them.
+  uint16_t seconds = 0;
+  if (TakeDelay(values.cpuDelay, seconds) == DelayCheck::kTaken)
+    cpuDelaySpin_->SetPosition(seconds);
+  if (TakeDelay(values.firmwareDelay, seconds) == DelayCheck::kTaken) {
+    firmwareDelaySpin_->SetPosition(seconds);
+  }
   ApplyCpuFirst();
+}
+
+void AdvancedSettingDialog::TakeValues() {
+  AdvancedValues& values = form_.values;
+  values.cpuFirst = cpuFirst_->isChecked();
+  for (int i = 0; i < 5; ++i) values.*kOptions[i].option = options_[i]->isChecked();
+  values.cpuFile = Typed(fileRow_.box->text());
+  values.cpuTable = Typed(tableRow_.box->text());
+  values.cpuCode = Typed(codeRow_.box->text());
+  values.cpuDelay = Typed(cpuDelay_->text());
+  values.firmwareDelay = Typed(firmwareDelay_->text());
 }
 
 void AdvancedSettingDialog::ApplyCpuFirst() {
@@ -122,21 +130,15 @@ void AdvancedSettingDialog::ApplyCpuFirst() {
   }
 }
 
-bool AdvancedSettingDialog::TakeDelays(int& cpuDelay, int& firmwareDelay) {
-  const auto Take = [this](QLineEdit* box, int& value) {
-    bool ok = false;
-    value = box->text().toInt(&ok);
-    if (ok && value >= DelaySpin::kMinimum && value <= DelaySpin::kMaximum) return true;
-    QMessageBox::warning(this, QStringLiteral("Kiln"),
-                         ok ? QStringLiteral("Please enter an integer between %1 and %2.")
-                                  .arg(DelaySpin::kMinimum)
-                                  .arg(DelaySpin::kMaximum)
-                            : QStringLiteral("Please enter an integer."));
-    box->setFocus(Qt::OtherFocusReason);
-    box->selectAll();
-    return false;
-  };
-  return Take(cpuDelay_, cpuDelay) && Take(firmwareDelay_, firmwareDelay);
+bool AdvancedSettingDialog::TakeDelays() {
+  TakeValues();
+  const AdvancedSettingForm::DelayProblem problem = form_.CheckDelays();
+  if (problem.check == DelayCheck::kTaken) return true;
+  ShowNotice(this, AdvancedSettingForm::DelayNotice(problem.check));
+  QLineEdit* box = problem.delay == AdvancedSettingForm::Delay::kCpu ? cpuDelay_ : firmwareDelay_;
+  box->setFocus(Qt::OtherFocusReason);
+  box->selectAll();
+  return false;
 }
 
 void AdvancedSettingDialog::OnBrowse(QLineEdit* target, const QString& title) {
@@ -144,26 +146,13 @@ void AdvancedSettingDialog::OnBrowse(QLineEdit* target, const QString& title) {
   const FilePick pick{title, QStringLiteral("*.bin"), QStringLiteral("test.bin"),
                       QStringLiteral("CPU BIN File(*.bin)"), folder_};
   if (!PickFileName(this, pick, path)) return;
-  if (!AcceptChosenFile(this, path, folder_, false)) return;
+  if (!AcceptChosenFile(this, path, config_.folder, false)) return;
   target->setText(QFileInfo(path).fileName());
 }
 
 void AdvancedSettingDialog::accept() {
-  int cpuDelay = 0;
-  int firmwareDelay = 0;
-  if (!TakeDelays(cpuDelay, firmwareDelay)) return;
-
-  config::EntrySettings settings = settings_;
-  settings.main.reset();
-  Advanced& advanced = *settings.advanced;
-  advanced.cpuFirst = cpuFirst_->isChecked();
-  for (int i = 0; i < 5; ++i) advanced.*kOptions[i].option = options_[i]->isChecked();
-  advanced.cpuDelay = static_cast<uint16_t>(cpuDelay);
-  advanced.firmwareDelay = static_cast<uint16_t>(firmwareDelay);
-  advanced.cpuFile = StoredBytes(fileRow_.box->text(), advanced.cpuFile);
-  advanced.cpuTable = StoredBytes(tableRow_.box->text(), advanced.cpuTable);
-  advanced.cpuCode = StoredBytes(codeRow_.box->text(), advanced.cpuCode);
-  if (!Save(settings)) return;
+  if (!TakeDelays()) return;
+  if (!ReportSave(this, form_.Save(), config_.iniPath)) return;
   QDialog::accept();
 }
 

@@ -2,6 +2,7 @@
 
 #include <QString>
 
+#include "tools/advanced_setting_form.h"
 #include "tools/entry_dialog.h"
 
 class QCheckBox;
@@ -12,23 +13,24 @@ namespace kiln::tools {
 
 class DelaySpin;
 
-// "Advance Settings:": the CPU-firmware-first option with its files, five option flags
-// and the two programming delays of one model entry of Kiln.ini. It shows what the
-// update would use (an absent delay as the update's default) and writes on OK, in one
-// replacement of the file; Cancel writes nothing.
+// "Advance Settings:": shows an AdvancedSettingForm (the CPU-firmware-first option with
+// its files, five option flags and the two programming delays of one model entry) and
+// hands it what the user changes; the form writes on OK, Cancel writes nothing.
 class AdvancedSettingDialog : public EntryDialog {
  public:
   AdvancedSettingDialog(int entryIndex, const QString& programFolder, const QString& iniPath,
                         QWidget* parent = nullptr);
 
+  const std::string& sectionName() const { return form_.sectionName(); }
   void OnBrowse(QLineEdit* target, const QString& title);
   void accept() override;
 
  private:
   void CreateControls();
-  void LoadEntry();
+  void ShowValues();
+  void TakeValues();
   // Checks both delay boxes; a bad one gets a message and the focus.
-  bool TakeDelays(int& cpuDelay, int& firmwareDelay);
+  bool TakeDelays();
   void ApplyCpuFirst();
 
   QCheckBox* cpuFirst_ = nullptr;           // 1021
@@ -40,6 +42,7 @@ class AdvancedSettingDialog : public EntryDialog {
   QLineEdit* firmwareDelay_ = nullptr;      // 1027
   DelaySpin* cpuDelaySpin_ = nullptr;       // 1026
   DelaySpin* firmwareDelaySpin_ = nullptr;  // 1028
+  AdvancedSettingForm form_;
 };
 
 }  // namespace kiln::tools

@@ -3,19 +3,21 @@
 #include <QObject>
 #include <QWidget>
 
+#include "tools/advanced_setting_form.h"
+
 class QLineEdit;
 class QToolButton;
 
 namespace kiln::tools {
 
-// The arrows beside a delay box: they step the box's number by one within 0 to 1000 and
+// The arrows beside a delay box: they step the box's number by one within the delay range and
 // write it back as a plain decimal number; Up and Down in the box do the same. The box
 // itself takes any digits, so that a number out of range can be typed and refused when
 // the dialog takes its values.
 class DelaySpin : public QWidget {
  public:
-  static constexpr int kMinimum = 0;
-  static constexpr int kMaximum = 1000;
+  static constexpr int kMinimum = kShortestDelaySeconds;
+  static constexpr int kMaximum = kLongestDelaySeconds;
 
   DelaySpin(QLineEdit* buddy, QWidget* parent);
   void SetPosition(int value);  // clamped into the range

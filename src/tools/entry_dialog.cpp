@@ -4,7 +4,6 @@
 #include <QLineEdit>
 #include <QPushButton>
 
-#include "platform/profile.h"
 #include "tools/dialog_units.h"
 #include "tools/tool_messages.h"
 
@@ -27,14 +26,7 @@ EntryDialog::EntryDialog(int entryIndex, const QString& programFolder, const QSt
       entryIndex_(entryIndex),
       folder_(programFolder),
       iniPath_(iniPath),
-      config_{programFolder.toLocal8Bit().toStdString(), iniPath.toLocal8Bit().toStdString()} {
-  platform::SetFileAttributesNormal(config_.iniPath.c_str());
-  settings_ = config::ReadEntrySettings(config_, entryIndex_);
-}
-
-bool EntryDialog::Save(const config::EntrySettings& settings) {
-  return ReportSave(this, config::WriteEntrySettings(config_, settings), iniPath_);
-}
+      config_{LocalPath(programFolder), LocalPath(iniPath)} {}
 
 FileRow EntryDialog::PlaceFileRow(const DialogUnits& units, const FileRowColumns& columns, int y,
                                   int labelId, const QString& label, int boxId, int browseId) {

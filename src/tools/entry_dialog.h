@@ -1,9 +1,7 @@
 #pragma once
 
-#include <QByteArray>
 #include <QDialog>
 #include <QString>
-#include <string>
 
 #include "config/model_entry.h"
 
@@ -30,21 +28,12 @@ struct FileRowColumns {
   int labelX, labelWidth, boxX, boxWidth, browseX, browseWidth;
 };
 
-// Base of the dialogs that edit one model entry of Kiln.ini: it clears the file's
-// read-only protection, reads the entry's settings and writes one OK's changes.
+// Base of the dialogs that edit one model entry of Kiln.ini through a form: the program
+// folder they open on and their rows of file name boxes.
 class EntryDialog : public QDialog {
- public:
-  const std::string& sectionName() const { return settings_.section; }
-
  protected:
   EntryDialog(int entryIndex, const QString& programFolder, const QString& iniPath,
               QWidget* parent);
-
-  // Writes the groups of settings present. False after telling the user why the file
-  // could not be written.
-  bool Save(const config::EntrySettings& settings);
-  // A stored value as the dialog's bytes.
-  static QByteArray Bytes(const std::string& value) { return QByteArray::fromStdString(value); }
 
   FileRow PlaceFileRow(const DialogUnits& units, const FileRowColumns& columns, int y, int labelId,
                        const QString& label, int boxId, int browseId);
@@ -52,8 +41,7 @@ class EntryDialog : public QDialog {
   int entryIndex_;
   QString folder_;
   QString iniPath_;
-  config::ConfigFolder config_;     // folder_ and iniPath_
-  config::EntrySettings settings_;  // the entry as the dialog opened it
+  config::ConfigFolder config_;  // folder_ and iniPath_
 };
 
 }  // namespace kiln::tools

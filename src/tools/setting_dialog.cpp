@@ -5,50 +5,26 @@
 #include <QFileInfo>
 #include <QLabel>
 #include <QLineEdit>
-#include <QMessageBox>
 #include <QPushButton>
-#include <utility>
+#include <string>
+#include <vector>
 
 #include "models/model_table.h"
-#include "platform/clock.h"
 #include "tools/dialog_units.h"
-#include "tools/ini_text.h"
 #include "tools/make_bin_dialog.h"
 #include "tools/pick_file_name.h"
-#include "tools/table_file.h"
 #include "tools/table_file_list.h"
 #include "tools/tool_messages.h"
 
 namespace kiln::tools {
 
-namespace {
-
-constexpr int kColumnTextLimit = 255;  // each saved column text
-constexpr uint32_t kModel2Serials[] = {9, 22};
-
-// The file-name cell of a row read from Kiln.ini holds the row's place (from 1) among the
-// rows read: its stored bytes, number and colour-mode description travel with it.
-constexpr int kReadRowRole = Qt::UserRole + 1;
-
-// At most limit bytes; UTF-8 text is cut before the character that would not fit whole.
-QByteArray Cut(QByteArray bytes, int limit) {
-  if (bytes.size() <= limit) return bytes;
-  qsizetype end = limit;
-  if (QString::fromUtf8(bytes).toUtf8() == bytes) {
-    while (end > 0 && (static_cast<unsigned char>(bytes[end]) & 0xC0) == 0x80) --end;
-  }
-  bytes.truncate(end);
-  return bytes;
-}
-
-}  // namespace
-
 SettingDialog::SettingDialog(int entryIndex, const QString& programFolder, const QString& iniPath,
                              QWidget* parent)
-    : EntryDialog(entryIndex, programFolder, iniPath, parent) {
+    : EntryDialog(entryIndex, programFolder, iniPath, parent), form_(config_, entryIndex) {
   setFont(TemplateFont(12));
   CreateControls();
-  LoadEntry();
+  ShowValues();
+  FollowTableList();
 }
 
 void SettingDialog::CreateControls() {
@@ -107,42 +83,61 @@ void SettingDialog::CreateControls() {
   connect(cancel, &QPushButton::clicked, this, &QDialog::reject);
 }
 
-void SettingDialog::LoadEntry() {
-  if (entryIndex_ > 1) {
-    setWindowTitle(QStringLiteral("Kiln Setting for model %1:").arg(entryIndex_));
-  }
-
-  // A Model value that names no model leaves the list without a selection, so that OK
-  // keeps the value unless the user picks a model.
-  model_->setCurrentIndex(static_cast<int>(settings_.modelSerial) - 1);
-  const config::EntrySettings::Main& main = *settings_.main;
-  fileRow_.box->setText(ShownText(Bytes(main.file)));
-  tableRow_.box->setText(ShownText(Bytes(main.tableName)));
-  fwCodeRow_.box->setText(ShownText(Bytes(main.firmwareName)));
-
-  // A stored write type outside the list leaves it without a selection and is kept.
-  writeType_->setCurrentIndex(
-      main.writeType >= 0 && main.writeType < writeType_->count() ? main.writeType : -1);
-  tableSwitch_->setChecked(main.tableSwitch);
-  noDowngrade_->setChecked(main.noDowngrade);
-  noWaitBurnOk_->setChecked(main.noWaitBurnOk);
-  model2_->setChecked(main.supportModel2);
+void SettingDialog::ShowValues() {
+  setWindowTitle(Shown(form_.Title()));
+  const SettingValues& values = form_.values;
+  model_->setCurrentIndex(static_cast<int>(values.modelSerial) - 1);
+  fileRow_.box->setText(Shown(values.file));
+  tableRow_.box->setText(Shown(values.tableName));
+  fwCodeRow_.box->setText(Shown(values.firmwareName));
+  writeType_->setCurrentIndex(values.writeType);
+  tableSwitch_->setChecked(values.tableSwitch);
+  noDowngrade_->setChecked(values.noDowngrade);
+  noWaitBurnOk_->setChecked(values.noWaitBurnOk);
+  model2_->setChecked(values.supportModel2);
 
   list_->AddColumns();
-  LoadTableFiles();
+  for (const TableRow& row : values.tables) AppendTableRow(row);
   ApplyLayout();
   ApplyTableSwitch();
 }
 
-void SettingDialog::LoadTableFiles() {
-  int place = 0;
-  for (const config::TableFileRow& table : settings_.main->tableFiles) {
-    const std::string version = ReadTableVersion(config_.PathOf(table.file), settings_.modelSerial);
-    list_->AppendRow(ShownText(Bytes(table.file)), ShownText(Bytes(version)),
-                     ShownText(Bytes(table.modeName)));
-    list_->item(list_->rowCount() - 1, TableFileList::kFileNameColumn)
-        ->setData(kReadRowRole, ++place);
-  }
+void SettingDialog::AppendTableRow(const TableRow& row) {
+  list_->AppendRow(Shown(row.fileName), Shown(row.version), Shown(row.description));
+}
+
+void SettingDialog::FollowTableList() {
+  connect(list_, &QTableWidget::itemChanged, this, [this](QTableWidgetItem* cell) {
+    std::vector<TableRow>& tables = form_.values.tables;
+    const auto row = static_cast<std::size_t>(cell->row());
+    if (row >= tables.size()) return;
+    if (cell->column() == TableFileList::kFileNameColumn)
+      tables[row].fileName = Typed(cell->text());
+    if (cell->column() == TableFileList::kDescriptionColumn) {
+      tables[row].description = Typed(cell->text());
+    }
+  });
+  connect(list_->model(), &QAbstractItemModel::rowsRemoved, this,
+          [this](const QModelIndex& /*parent*/, int first, int last) {
+            std::vector<TableRow>& tables = form_.values.tables;
+            if (first < 0 || last < first || static_cast<std::size_t>(last) >= tables.size()) {
+              return;
+            }
+            tables.erase(tables.begin() + first, tables.begin() + last + 1);
+          });
+}
+
+void SettingDialog::TakeValues() {
+  SettingValues& values = form_.values;
+  values.modelSerial = SelectedSerial();
+  values.file = Typed(fileRow_.box->text());
+  values.tableName = Typed(tableRow_.box->text());
+  values.firmwareName = Typed(fwCodeRow_.box->text());
+  values.writeType = writeType_->currentIndex();
+  values.tableSwitch = tableSwitch_->isChecked();
+  values.noDowngrade = noDowngrade_->isChecked();
+  values.noWaitBurnOk = noWaitBurnOk_->isChecked();
+  values.supportModel2 = model2_->isChecked();
 }
 
 uint32_t SettingDialog::SelectedSerial() const {
@@ -151,15 +146,13 @@ uint32_t SettingDialog::SelectedSerial() const {
 
 void SettingDialog::ApplyLayout() {
   const uint32_t serial = SelectedSerial();
-  const bool codeLayout = models::IsLargeModel(serial);
+  const bool codeLayout = SettingForm::CodeLayout(serial);
   fileRow_.label->setText(codeLayout ? QStringLiteral("Code name:") : QStringLiteral("File name:"));
   writeTypeLabel_->setVisible(!codeLayout);
   writeType_->setVisible(!codeLayout);
   tableRow_.SetVisible(codeLayout);
   fwCodeRow_.SetVisible(codeLayout);
-  bool model2 = false;
-  for (uint32_t candidate : kModel2Serials) model2 = model2 || serial == candidate;
-  model2_->setVisible(entryIndex_ == 1 && model2);
+  model2_->setVisible(form_.OffersModel2(serial));
 }
 
 void SettingDialog::ApplyTableSwitch() {
@@ -174,27 +167,34 @@ void SettingDialog::OnBrowse(QLineEdit* target) {
   const FilePick pick{QStringLiteral("Select FW File:"), QStringLiteral("*.bin"), QString(),
                       QStringLiteral("BIN(*.bin)"), folder_};
   if (!PickFileName(this, pick, path)) return;
-  if (!AcceptChosenFile(this, path, folder_, false)) return;
+  if (!AcceptChosenFile(this, path, config_.folder, false)) return;
   target->setText(QFileInfo(path).fileName());
 }
 
 void SettingDialog::OnAddTableFile() {
-  if (list_->rowCount() >= TableFileList::kMaxRows) {
-    QMessageBox::warning(this, QStringLiteral("Add Table File"),
-                         QStringLiteral("The list already holds %1 table files, as many as "
-                                        "Kiln.ini can name. Delete one first.")
-                             .arg(TableFileList::kMaxRows));
+  if (form_.TableListFull()) {
+    ShowNotice(this, form_.ListFullNotice());
     return;
   }
   QString path;
   const FilePick pick{QStringLiteral("Select FW File"), QStringLiteral("*.bin"),
                       QStringLiteral("test.bin"), QStringLiteral("BIN File(*.bin)"), folder_};
   if (!PickFileName(this, pick, path)) return;
-  if (!AcceptChosenFile(this, path, folder_, true)) return;
-  const std::string version =
-      ReadTableVersion(path.toLocal8Bit().toStdString(), settings_.modelSerial);
-  list_->AppendRow(QFileInfo(path).fileName(), ShownText(QByteArray::fromStdString(version)),
-                   QStringLiteral("Click me to edit description"));
+  const std::string chosen = LocalPath(path);
+  switch (form_.AddTable(chosen)) {
+    case AddTableResult::kAdded:
+      AppendTableRow(form_.values.tables.back());
+      return;
+    case AddTableResult::kListFull:
+      ShowNotice(this, form_.ListFullNotice());
+      return;
+    case AddTableResult::kOutsideFolder:
+      ShowNotice(this, ChosenFileNotice(ChosenFile::kOutsideFolder, chosen, config_.folder));
+      return;
+    case AddTableResult::kCommaInName:
+      ShowNotice(this, ChosenFileNotice(ChosenFile::kCommaInName, chosen, config_.folder));
+      return;
+  }
 }
 
 void SettingDialog::OnMakeBin() {
@@ -210,50 +210,14 @@ void SettingDialog::OnModel2Clicked() {
 
 void SettingDialog::accept() {
   list_->CommitOpenEditor();
-  // A comma in a file name would move the split between name and description.
-  for (int row = 0; row < list_->rowCount(); ++row) {
-    if (!list_->CellText(row, TableFileList::kFileNameColumn).contains(QLatin1Char(','))) continue;
+  TakeValues();
+  if (const int row = form_.RowWithComma(); row >= 0) {
     list_->selectRow(row);
-    QMessageBox::warning(this, QStringLiteral("Wrong File Name"),
-                         QStringLiteral("The table file name in row %1 has a comma: Kiln.ini "
-                                        "separates a table file's name from its description "
-                                        "with one. Correct the name first.")
-                             .arg(row + 1));
+    ShowNotice(this, SettingForm::CommaNotice(row));
     return;
   }
-
-  config::EntrySettings settings = settings_;
-  settings.advanced.reset();
-  settings.modelSerial = SelectedSerial();
-  config::EntrySettings::Main& main = *settings.main;
-  main.file = StoredBytes(fileRow_.box->text(), main.file);
-  main.tableName = StoredBytes(tableRow_.box->text(), main.tableName);
-  main.firmwareName = StoredBytes(fwCodeRow_.box->text(), main.firmwareName);
-  main.writeType = writeType_->currentIndex();  // none selected: the stored value stays
-  main.tableSwitch = tableSwitch_->isChecked();
-  main.noDowngrade = noDowngrade_->isChecked();
-  main.noWaitBurnOk = noWaitBurnOk_->isChecked();
-  main.supportModel2 = model2_->isChecked();
-
-  main.tableFiles.clear();
-  for (int row = 0; row < list_->rowCount(); ++row) {
-    const QTableWidgetItem* nameCell = list_->item(row, TableFileList::kFileNameColumn);
-    const int place = nameCell != nullptr ? nameCell->data(kReadRowRole).toInt() : 0;
-    config::TableFileRow table =
-        place > 0 ? settings_.main->tableFiles[place - 1] : config::TableFileRow{};
-    const auto Column = [&](int column, const std::string& stored) {
-      const QTableWidgetItem* cell = list_->item(row, column);
-      if (cell == nullptr) return std::string();
-      return Cut(StoredBytes(cell->text(), Bytes(stored)), kColumnTextLimit).toStdString();
-    };
-    table.file = Column(TableFileList::kFileNameColumn, table.file);
-    table.modeName = Column(TableFileList::kDescriptionColumn, table.modeName);
-    main.tableFiles.push_back(std::move(table));
-  }
-
-  if (!Save(settings)) return;
+  if (!ReportSave(this, form_.Save(), config_.iniPath)) return;
   list_->setRowCount(0);
-  platform::SystemClock().Sleep(300);
   QDialog::accept();
 }
 

@@ -4,6 +4,7 @@
 #include <cstdint>
 
 #include "tools/entry_dialog.h"
+#include "tools/setting_form.h"
 
 class QCheckBox;
 class QComboBox;
@@ -15,9 +16,9 @@ namespace kiln::tools {
 
 class TableFileList;
 
-// "Kiln Setting:": edits one model entry of Kiln.ini (target model, write type, file
-// names, update options and the colour-table list). It reads the entry when it opens
-// and writes it on OK, in one replacement of the file; Cancel writes nothing.
+// "Kiln Setting:": shows a SettingForm (one model entry's target model, write type, file
+// names, update options and colour-table list) and hands it what the user changes. The
+// form reads the entry when the dialog opens and writes it on OK; Cancel writes nothing.
 class SettingDialog : public EntryDialog {
  public:
   // entryIndex 1 or 2; programFolder holds Kiln.ini at iniPath.
@@ -25,6 +26,7 @@ class SettingDialog : public EntryDialog {
                 QWidget* parent = nullptr);
 
   TableFileList* tableList() const { return list_; }
+  const std::string& sectionName() const { return form_.sectionName(); }
 
   // Handlers of the buttons, also reachable without a click.
   void OnAddTableFile();
@@ -35,8 +37,11 @@ class SettingDialog : public EntryDialog {
 
  private:
   void CreateControls();
-  void LoadEntry();
-  void LoadTableFiles();
+  void ShowValues();
+  void AppendTableRow(const TableRow& row);
+  // The list mirrors the form's table rows: edits and deletions go to the form.
+  void FollowTableList();
+  void TakeValues();
   uint32_t SelectedSerial() const;
   void ApplyLayout();
   void ApplyTableSwitch();
@@ -55,6 +60,7 @@ class SettingDialog : public EntryDialog {
   QPushButton* addTableFile_ = nullptr;  // 1033
   QPushButton* makeBin_ = nullptr;       // 1046
   TableFileList* list_ = nullptr;        // 1035
+  SettingForm form_;
 };
 
 }  // namespace kiln::tools

@@ -1,22 +1,36 @@
 #pragma once
 
 #include <QString>
+#include <string>
 
-#include "platform/profile.h"
+#include "tools/entry_form.h"
 
 class QWidget;
 
+// The Qt side of the forms' texts and messages: forms speak UTF-8 and typed results,
+// widgets QString and boxes.
 namespace kiln::tools {
 
-// Tells the user once why the write of one OK into Kiln.ini failed (a file that cannot be
-// opened, or one that cannot be written because it is read-only or the disk is full) and
-// returns false, so that the dialog can stay open; true when it succeeded.
-bool ReportSave(QWidget* parent, platform::ProfileEdit outcome, const QString& iniPath);
+inline QString Shown(const std::string& utf8) {
+  return QString::fromStdString(utf8);
+}
+inline std::string Typed(const QString& text) {
+  return text.toStdString();
+}
+// A path as the file functions take it.
+inline std::string LocalPath(const QString& path) {
+  return path.toLocal8Bit().toStdString();
+}
 
-// Kiln.ini stores file names relative to the program folder, and a table file's value
-// is "name,description". A chosen file outside the program folder, or (for a table
-// file) one whose name has a comma, is refused with a message that says why.
-bool AcceptChosenFile(QWidget* parent, const QString& chosenPath, const QString& programFolder,
+void ShowNotice(QWidget* parent, const Notice& notice);
+
+// True when the save succeeded; otherwise tells the user once why the write of one OK
+// failed (a check that failed has told its own) and returns false, so that the dialog
+// can stay open.
+bool ReportSave(QWidget* parent, SaveOutcome outcome, const std::string& iniPath);
+
+// True when the chosen file may be named in Kiln.ini; otherwise says why not.
+bool AcceptChosenFile(QWidget* parent, const QString& chosenPath, const std::string& programFolder,
                       bool tableFile);
 
 }  // namespace kiln::tools

@@ -67,17 +67,7 @@ TEST_F(AdvancedDialogTest, DelaysOutsideTheRangeAreRefusedAndNothingIsWritten) {
   EXPECT_TRUE(dialog_->isVisible());
   EXPECT_EQ(Contents(), original);
 
-  Find<QLineEdit>(1027)->setText(QStringLiteral("1000"));
-  Find<QLineEdit>(1025)->clear();
-  {
-    ModalScript script;
-    script.ExpectMessage(&message);
-    Press(1);
-    script.Drain();
-  }
-  EXPECT_TRUE(message.endsWith(QStringLiteral("|Please enter an integer.")))
-      << message.toStdString();
-  EXPECT_EQ(Contents(), original);
+  EXPECT_EQ(dialog_->focusWidget(), Find<QLineEdit>(1027)) << "the refused box";
 }
 
 TEST_F(AdvancedDialogTest, SpinArrowsStopAtTheRangeEnds) {
