@@ -58,24 +58,9 @@ class ColourMode : public ::testing::Test {
   testing::VirtualPrinterRig rig_;
 };
 
-TEST_F(ColourMode, ListsTheTablesUpToTheFirstMissingKeyWithTheirVersions) {
-  ColourModeDialog dialog(session_.folder, 1, 7, "Vivid", "eng");
-  // TableFile5 lies beyond the missing TableFile4; b.tbl is missing, c.tbl too short.
-  EXPECT_EQ(Rows(dialog), (QStringList{"Vivid  (89ABCDE)", "Standard  ()", "Natural  ()"}));
-  EXPECT_EQ(Text(&dialog, "1047"), "Vivid");
-  EXPECT_EQ(Text(&dialog, "1048"), "Bright colours");
-  dialog.findChild<QComboBox*>("1037")->setCurrentIndex(1);
-  EXPECT_EQ(Text(&dialog, "1048"), "True colours");
-  dialog.findChild<QComboBox*>("1037")->setCurrentIndex(2);
-  EXPECT_EQ(Text(&dialog, "1048"), "");
-
-  // Model 22 keeps its version one byte further from the end.
-  ColourModeDialog model22(session_.folder, 1, 22, "Vivid", "eng");
-  EXPECT_EQ(Rows(model22).value(0), "Vivid  (789ABCD)");
-}
-
 TEST_F(ColourMode, ShowsTheLanguagesTextsAndSavesAScreenshot) {
-  ColourModeDialog dialog(session_.folder, 1, 7, "N/A", "ger");
+  const ColourModeForm form(session_.folder, 1, 7, "N/A", "ger");
+  ColourModeDialog dialog(form);
   EXPECT_EQ(Rows(dialog).value(0), "Lebhaft  (89ABCDE)");
   EXPECT_EQ(Text(&dialog, "1048"), QString::fromUtf8("Kräftige Farben"));
   EXPECT_EQ(dialog.findChild<QPushButton*>("2")->text(), "Abbrechen");
@@ -91,7 +76,8 @@ TEST_F(ColourMode, OlderSectionServesAndTextsAreShownAsPlainText) {
   dir_.Write("Kiln.ini",
              "[FW_INFO]\r\nModel=M07\r\nEnableTableSwitch=1\r\nTableFile1=a.tbl,<b>Vivid\r\n"
              "TableFile2=e.tbl,Soft\r\nColorModeDesc1=<u>Bright</u> colours\r\n");
-  ColourModeDialog dialog(session_.folder, 1, 7, "<u>1.0", "eng");
+  const ColourModeForm form(session_.folder, 1, 7, "<u>1.0", "eng");
+  ColourModeDialog dialog(form);
   EXPECT_EQ(Rows(dialog), (QStringList{"<b>Vivid  (89ABCDE)", "Soft  (89ABCDE)"}));
   EXPECT_TRUE(dialog.findChild<QPushButton*>("1")->isEnabled());
   for (const char* id : {"1047", "1048"}) {
@@ -106,12 +92,13 @@ TEST_F(ColourMode, OlderSectionServesAndTextsAreShownAsPlainText) {
     shown->findChild<QComboBox*>("1037")->setCurrentIndex(1);
     shown->findChild<QPushButton*>("1")->click();
   });
-  EXPECT_TRUE(ChangeColourMode(nullptr, session_, 1, 7, false, queries));
+  EXPECT_TRUE(ChangeColourMode(session_, 1, 7, false, queries, ColourModeDialogOver(nullptr)));
   EXPECT_EQ(session_.colourTable, dir_.File("e.tbl"));
 }
 
 TEST_F(ColourMode, NoTablesLeaveOnlyCancel) {
-  ColourModeDialog dialog(session_.folder, 2, 7, "N/A", "eng");
+  const ColourModeForm form(session_.folder, 2, 7, "N/A", "eng");
+  ColourModeDialog dialog(form);
   EXPECT_FALSE(dialog.findChild<QComboBox*>("1037")->isEnabled());
   EXPECT_FALSE(dialog.findChild<QPushButton*>("1")->isEnabled());
   EXPECT_TRUE(dialog.findChild<QPushButton*>("2")->isEnabled());
@@ -127,7 +114,7 @@ TEST_F(ColourMode, OkRecordsTheChosenTableForTheNextUpdate) {
     dialog->findChild<QComboBox*>("1037")->setCurrentIndex(1);
     dialog->findChild<QPushButton*>("1")->click();
   });
-  EXPECT_TRUE(ChangeColourMode(nullptr, session_, 1, 7, false, queries));
+  EXPECT_TRUE(ChangeColourMode(session_, 1, 7, false, queries, ColourModeDialogOver(nullptr)));
   EXPECT_EQ(shownMode, "Standard");
   EXPECT_EQ(session_.colourTable, dir_.File("b.tbl"));
 }
@@ -142,7 +129,7 @@ TEST_F(ColourMode, CancelLeavesTheEarlierChoice) {
     dialog->findChild<QComboBox*>("1037")->setCurrentIndex(2);
     dialog->findChild<QPushButton*>("2")->click();
   });
-  EXPECT_FALSE(ChangeColourMode(nullptr, session_, 1, 7, false, queries));
+  EXPECT_FALSE(ChangeColourMode(session_, 1, 7, false, queries, ColourModeDialogOver(nullptr)));
   EXPECT_EQ(shownMode, "N/A");
   EXPECT_EQ(session_.colourTable, "/earlier/choice.tbl");
 }

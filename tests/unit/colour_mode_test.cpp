@@ -1,8 +1,10 @@
-// The version a colour table file carries near its end.
+// The colour tables an entry offers, their versions, and the Change Color Mode form.
 #include "app/colour_mode.h"
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
+#include "app/colour_mode_form.h"
 #include "support/temp_dir.h"
 
 namespace kiln::app {
@@ -51,6 +53,36 @@ TEST(ColourTableList, HoldsAHundredTablesAndNoMore) {
   for (int n = 1; n <= 101; ++n) ini += "TableFile" + std::to_string(n) + "=t.tbl,M\r\n";
   dir.Write("Kiln.ini", ini);
   EXPECT_EQ(ReadColourTables(config::ConfigFolder::At(dir.path().string()), 1, 7).size(), 100u);
+}
+
+// The rows end at the first missing number, each with its version; the description
+// follows the row; opening clears Kiln.ini's read-only protection.
+TEST(ColourModeForm, RowsVersionsAndDescriptionsOfTheEntry) {
+  testing::TempDir dir;
+  dir.Write("Kiln.ini",
+            "[FW_INFO1]\r\nTableFile1=a.tbl,Vivid\r\nTableFile2=b.tbl,Standard\r\n"
+            "TableFile3=c.tbl,Natural\r\nTableFile5=e.tbl,Beyond the gap\r\n"
+            "ColorModeDesc1=Bright colours\r\nColorModeDesc2=True colours\r\n");
+  dir.Write("a.tbl", "0123456789ABCDEF");
+  dir.Write("c.tbl", "short");
+  ASSERT_EQ(::chmod(dir.File("Kiln.ini").c_str(), 0444), 0);
+  const config::ConfigFolder folder = config::ConfigFolder::At(dir.path().string());
+  const ColourModeForm form(folder, 1, 7, "Vivid", "eng");
+  struct stat status {};
+  ASSERT_EQ(::stat(folder.iniPath.c_str(), &status), 0);
+  EXPECT_NE(status.st_mode & S_IWUSR, 0u);
+
+  ASSERT_EQ(form.rows().size(), 3u);
+  EXPECT_EQ(form.rows()[0], "Vivid  (89ABCDE)");
+  EXPECT_EQ(form.rows()[1], "Standard  ()") << "b.tbl is missing";
+  EXPECT_EQ(form.rows()[2], "Natural  ()") << "c.tbl is too short";
+  EXPECT_EQ(form.Description(0), "Bright colours");
+  EXPECT_EQ(form.Description(1), "True colours");
+  EXPECT_EQ(form.Description(2), "");
+  EXPECT_EQ(form.currentMode(), "Vivid");
+  EXPECT_TRUE(form.CanChoose());
+  EXPECT_EQ(ColourModeForm(folder, 1, 22, "", "eng").rows()[0], "Vivid  (789ABCD)");
+  EXPECT_FALSE(ColourModeForm(folder, 2, 7, "", "eng").CanChoose());
 }
 
 }  // namespace

@@ -4,12 +4,9 @@
 #include <QLabel>
 #include <QPushButton>
 
-#include "app/colour_mode.h"
 #include "app/gui/dialog_units.h"
 #include "app/gui/language_text.h"
 #include "app/gui/retext_window.h"
-#include "platform/file_probe.h"
-#include "platform/profile.h"
 
 namespace kiln::app {
 
@@ -26,10 +23,8 @@ QLabel* Label(QDialog* dialog, const char* text, Qt::Alignment alignment, int x,
 
 }  // namespace
 
-ColourModeDialog::ColourModeDialog(const config::ConfigFolder& folder, int entry,
-                                   uint32_t targetModel, std::string_view currentMode,
-                                   std::string_view languageTag, QWidget* parent)
-    : QDialog(parent), folder_(folder), entry_(entry), languageTag_(languageTag) {
+ColourModeDialog::ColourModeDialog(const ColourModeForm& form, QWidget* parent)
+    : QDialog(parent), form_(form) {
   setObjectName(QStringLiteral("134"));
   setWindowTitle(QStringLiteral("Change Color Mode"));
   SizeDialog(this, 224, 147);
@@ -54,26 +49,20 @@ ColourModeDialog::ColourModeDialog(const config::ConfigFolder& folder, int entry
   description_->setObjectName(QStringLiteral("1048"));
   description_->setWordWrap(true);
 
-  const bool haveIni = platform::FileExists(folder.iniPath.c_str());
-  if (haveIni) {
-    (void)platform::SetFileAttributesNormal(folder.iniPath.c_str());
-    language_.SetFile(folder.iniPath.c_str());
-    language_.SetSection(languageTag_);
-    RetextWindow(this, language_, languageTag_);
+  const std::string& tag = form_.languageTag();
+  if (form_.HasLanguageTexts()) RetextWindow(this, form_.language(), tag);
+  for (const i18n::LanguageText& row : form_.rows()) {
+    tables_->addItem(DecodeLanguageText(row.view(), tag));
   }
-
-  for (const ColourTable& table : ReadColourTables(folder, entry, targetModel)) {
-    tables_->addItem(DecodeLanguageText(ColourTableRowText(table, language_), languageTag_));
-  }
-  if (tables_->count() == 0) {
+  if (!form_.CanChoose()) {
     tables_->setEnabled(false);
     ok->setEnabled(false);
   } else {
     tables_->setCurrentIndex(0);
     ShowDescription(0);
   }
-  current->setText(DecodeLanguageText(currentMode, languageTag_));
-  if (haveIni) RetextWindow(this, language_, languageTag_);
+  current->setText(DecodeLanguageText(form_.currentMode(), tag));
+  if (form_.HasLanguageTexts()) RetextWindow(this, form_.language(), tag);
 
   connect(tables_, &QComboBox::currentIndexChanged, this, &ColourModeDialog::ShowDescription);
   connect(ok, &QPushButton::clicked, this, [this] {
@@ -85,20 +74,14 @@ ColourModeDialog::ColourModeDialog(const config::ConfigFolder& folder, int entry
 
 void ColourModeDialog::ShowDescription(int row) {
   if (row < 0) return;
-  description_->setText(
-      DecodeLanguageText(ColourModeDescription(folder_, entry_, row + 1, language_), languageTag_));
+  description_->setText(DecodeLanguageText(form_.Description(row).view(), form_.languageTag()));
 }
 
-bool ChangeColourMode(QWidget* parent, AppSession& session, int activeEntry, uint32_t targetModel,
-                      bool noBusyCheck, PrinterQueries& queries) {
-  ColourModeText currentMode;
-  // "N/A" when the printer does not answer.
-  (void)queries.QueryColourMode(targetModel, noBusyCheck, &currentMode);
-
-  ColourModeDialog dialog(session.folder, activeEntry, targetModel, currentMode.view(),
-                          session.languageTag.view(), parent);
-  if (dialog.exec() != QDialog::Accepted) return false;
-  return ChooseColourTable(session.folder, activeEntry, dialog.selection(), session.colourTable);
+ColourModeDialogRunner ColourModeDialogOver(QWidget* parent) {
+  return [parent](const ColourModeForm& form) {
+    ColourModeDialog dialog(form, parent);
+    return dialog.exec() == QDialog::Accepted ? dialog.selection() : 0;
+  };
 }
 
 }  // namespace kiln::app

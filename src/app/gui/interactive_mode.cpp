@@ -86,8 +86,9 @@ void RunMainWindow(AppSession& session, const StartedProgram& program) {
   window.SetColourModeChange([&](QWidget* parent, int activeEntry) {
     MainWindowController& controller = window.controller();
     PrinterQueries queries = controller.Queries();
-    return ChangeColourMode(parent, session, activeEntry, controller.TargetModel(),
-                            controller.Entry().noBusyCheckAtStartup, queries);
+    return ChangeColourMode(session, activeEntry, controller.TargetModel(),
+                            controller.Entry().noBusyCheckAtStartup, queries,
+                            ColourModeDialogOver(parent));
   });
   // The window shows first; the configuration and the printer are looked at once it is
   // on screen, so a slow printer or print system delays the status, not the window.
