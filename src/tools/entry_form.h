@@ -10,10 +10,12 @@
 // when the dialog opens, its one write of Kiln.ini, and the messages a dialog shows.
 namespace kiln::tools {
 
-// A message a dialog shows the user in a box: its title and text (UTF-8).
+// A message a dialog shows the user in a box: its title and text (UTF-8), a warning or
+// a plain piece of information.
 struct Notice {
   std::string title;
   std::string text;
+  bool warning = true;
 };
 
 enum class SaveOutcome {

@@ -1,14 +1,12 @@
 #include "tools/make_bin_dialog.h"
 
-#include <QFileInfo>
 #include <QLabel>
 #include <QLineEdit>
-#include <QMessageBox>
 #include <QPushButton>
 
 #include "tools/dialog_units.h"
 #include "tools/pick_file_name.h"
-#include "tools/table_file.h"
+#include "tools/tool_messages.h"
 
 namespace kiln::tools {
 
@@ -26,14 +24,10 @@ constexpr PathRow kRows[4] = {{"CVD:", 1038, "dat File(*.dat)"},
                               {"Color Table:", 1040, "dat File(*.dat)"},
                               {"Output file:", 1041, "bin File(*.bin)"}};
 
-std::string LocalPath(const QLineEdit* box) {
-  return box->text().toLocal8Bit().toStdString();
-}
-
 }  // namespace
 
 MakeBinDialog::MakeBinDialog(const QString& programFolder, QWidget* parent)
-    : QDialog(parent), lastFolder_(programFolder) {
+    : QDialog(parent), form_(LocalPath(programFolder)) {
   setFont(TemplateFont(12));
   const DialogUnits du(font());
   setFixedSize(du.X(217), du.Y(138));
@@ -57,36 +51,17 @@ MakeBinDialog::MakeBinDialog(const QString& programFolder, QWidget* parent)
 
 void MakeBinDialog::OnBrowse(int index) {
   QString path;
-  constexpr int kOutputRow = 3;
-  const FilePick pick{QString(),   QStringLiteral("*.*"),
-                      QString(),   QString::fromLatin1(kRows[index].filter),
-                      lastFolder_, index == kOutputRow};
+  const FilePick pick{QString(),    QStringLiteral("*.*"),
+                      QString(),    QString::fromLatin1(kRows[index].filter),
+                      lastFolder(), index == MakeBinForm::kOutput};
   if (!PickFileName(this, pick, path)) return;
   paths_[index]->setText(path);
-  lastFolder_ = QFileInfo(path).absolutePath();
+  form_.Choose(index, LocalPath(path));
 }
 
 void MakeBinDialog::OnCombine() {
-  const CombineResult result = CombineTableFile(
-      {LocalPath(paths_[0]), LocalPath(paths_[1]), LocalPath(paths_[2])}, LocalPath(paths_[3]));
-  const QString path = QString::fromLocal8Bit(result.path.c_str());
-  switch (result.error) {
-    case CombineError::kNone:
-      QMessageBox::information(this, QStringLiteral("Make BIN file:"),
-                               QStringLiteral("Combine OK!"));
-      return;
-    case CombineError::kCannotOpenInput:
-    case CombineError::kCannotWriteOutput:
-      QMessageBox::warning(this, QStringLiteral("Open File Error!!"), path);
-      return;
-    case CombineError::kInputTooLong:
-      QMessageBox::warning(this, QStringLiteral("Warning"),
-                           QStringLiteral("%1\nis larger than the %2 region of a table file (%3 "
-                                          "bytes). Nothing was written.")
-                               .arg(path, QString::fromLatin1(result.region->name))
-                               .arg(result.region->length));
-      return;
-  }
+  for (int i = 0; i < 4; ++i) form_.paths[i] = LocalPath(paths_[i]->text());
+  ShowNotice(this, MakeBinForm::CombineNotice(form_.Combine()));
 }
 
 }  // namespace kiln::tools

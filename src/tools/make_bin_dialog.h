@@ -3,6 +3,8 @@
 #include <QDialog>
 #include <QString>
 
+#include "tools/make_bin_form.h"
+
 class QLineEdit;
 
 namespace kiln::tools {
@@ -16,14 +18,14 @@ class MakeBinDialog : public QDialog {
 
   // The four path boxes: CVD, heating table, colour table, output.
   QLineEdit* pathBox(int index) const { return paths_[index]; }
-  const QString& lastFolder() const { return lastFolder_; }
+  QString lastFolder() const { return QString::fromLocal8Bit(form_.lastFolder.c_str()); }
 
   void OnBrowse(int index);
   void OnCombine();
 
  private:
   QLineEdit* paths_[4] = {};
-  QString lastFolder_;
+  MakeBinForm form_;
 };
 
 }  // namespace kiln::tools

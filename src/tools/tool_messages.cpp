@@ -5,7 +5,11 @@
 namespace kiln::tools {
 
 void ShowNotice(QWidget* parent, const Notice& notice) {
-  QMessageBox::warning(parent, Shown(notice.title), Shown(notice.text));
+  if (notice.warning) {
+    QMessageBox::warning(parent, Shown(notice.title), Shown(notice.text));
+  } else {
+    QMessageBox::information(parent, Shown(notice.title), Shown(notice.text));
+  }
 }
 
 bool ReportSave(QWidget* parent, SaveOutcome outcome, const std::string& iniPath) {

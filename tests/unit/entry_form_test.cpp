@@ -11,6 +11,7 @@
 #include "support/temp_dir.h"
 #include "tools/advanced_setting_form.h"
 #include "tools/entry_text.h"
+#include "tools/make_bin_form.h"
 #include "tools/setting_form.h"
 
 namespace kiln::tools {
@@ -161,6 +162,29 @@ TEST_F(EntryForms, ARefusedDelayWritesNothingAndNamesItsBox) {
   EXPECT_EQ(problem.delay, AdvancedSettingForm::Delay::kFirmware);
   EXPECT_EQ(form.Save(), SaveOutcome::kNotTaken);
   EXPECT_EQ(Contents(), original);
+}
+
+// Make BIN tells what a combine did; the next file choice opens where the last was.
+TEST(MakeBinForm, CombineResultsAreToldAndChoicesMoveTheFolder) {
+  TempDir dir;
+  MakeBinForm form(dir.path().string());
+  form.Choose(MakeBinForm::kCvd, dir.File("in/cvd.dat"));
+  EXPECT_EQ(form.lastFolder, dir.File("in"));
+  form.paths[MakeBinForm::kHeating] = dir.Write("heat.bin", "heat");
+  form.paths[MakeBinForm::kColour] = dir.Write("colour.dat", "colour");
+  form.paths[MakeBinForm::kOutput] = dir.File("out.bin");
+  const CombineResult missing = form.Combine();
+  EXPECT_EQ(MakeBinForm::CombineNotice(missing).title, "Open File Error!!");
+  EXPECT_EQ(MakeBinForm::CombineNotice(missing).text, dir.File("in/cvd.dat"));
+  EXPECT_FALSE(std::filesystem::exists(dir.File("out.bin")));
+
+  form.paths[MakeBinForm::kCvd] = dir.Write("cvd.dat", std::string(kCvdRegion.length + 1, 'c'));
+  const Notice tooLong = MakeBinForm::CombineNotice(form.Combine());
+  EXPECT_EQ(tooLong.text, dir.File("cvd.dat") +
+                              "\nis larger than the CVD region of a table file (2048 bytes). "
+                              "Nothing was written.");
+  EXPECT_TRUE(tooLong.warning);
+  EXPECT_FALSE(MakeBinForm::CombineNotice({}).warning) << "Combine OK! is information";
 }
 
 }  // namespace
