@@ -105,8 +105,9 @@ void AdvancedSettingDialog::ShowValues() {
   codeRow_.box->setText(Shown(values.cpuCode));
   // The spins start from the delays shown, so that an arrow steps from them.
   uint16_t seconds = 0;
-  if (TakeDelay(values.cpuDelay, seconds) == DelayCheck::kTaken)
+  if (TakeDelay(values.cpuDelay, seconds) == DelayCheck::kTaken) {
     cpuDelaySpin_->SetPosition(seconds);
+  }
   if (TakeDelay(values.firmwareDelay, seconds) == DelayCheck::kTaken) {
     firmwareDelaySpin_->SetPosition(seconds);
   }

@@ -111,9 +111,9 @@ void SettingDialog::FollowTableList() {
     std::vector<TableRow>& tables = form_.values.tables;
     const auto row = static_cast<std::size_t>(cell->row());
     if (row >= tables.size()) return;
-    if (cell->column() == TableFileList::kFileNameColumn)
+    if (cell->column() == TableFileList::kFileNameColumn) {
       tables[row].fileName = Typed(cell->text());
-    if (cell->column() == TableFileList::kDescriptionColumn) {
+    } else if (cell->column() == TableFileList::kDescriptionColumn) {
       tables[row].description = Typed(cell->text());
     }
   });
