@@ -26,7 +26,9 @@ TEST(CodePage, DecodesByTheLanguagesCodePageUnlessTheBytesAreStrictUtf8) {
       {"\xB3", "pol", "ł"},
       // UTF-8 wins even under a tag whose code page would read the bytes differently.
       {"\xE7\xA2\xBA\xE5\xAE\x9A", "cht", "確定"},
-      // An overlong form, a surrogate and a cut sequence are not UTF-8.
+      // The characters either side of the surrogates are UTF-8; an overlong form, a
+      // surrogate and a cut sequence are not.
+      {"\xED\x9F\xBF\xEE\x80\x80", "ger", "\xED\x9F\xBF\xEE\x80\x80"},
       {"\xC0\xAF", "ger", "À¯"},
       {"\xED\xA0\x80", "ger", "í\u00A0€"},
       {"ab\xE7\xA2", "ger", "abç¢"},

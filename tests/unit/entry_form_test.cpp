@@ -105,10 +105,12 @@ TEST_F(EntryForms, AddedTablesComeFromTheProgramFolderWithoutACommaUpToAHundred)
   EXPECT_EQ(form.values.tables.size(), 100u);
 }
 
-TEST_F(EntryForms, OnlyEntryOneOfModelsNineAndTwentyTwoOffersTheSecondEntry) {
-  folder_.Entry(1, {"Model=M07"});
+TEST_F(EntryForms, OnlyEntryOneOffersTheSecondEntryAndOnlyListedWriteTypesAreChosen) {
+  folder_.Entry(1, {"Model=M07", "WriteType=2"}).Entry(2, {"Model=M09", "WriteType=3"});
   const SettingForm first(Folder(), 1, clock_);
   const SettingForm second(Folder(), 2, clock_);
+  EXPECT_EQ(first.values.writeType, 2);
+  EXPECT_EQ(second.values.writeType, -1) << "kept as stored, not shown";
   EXPECT_TRUE(first.OffersModel2(9) && first.OffersModel2(22));
   EXPECT_FALSE(first.OffersModel2(7) || first.OffersModel2(0) || second.OffersModel2(9));
   EXPECT_EQ(second.Title(), "Kiln Setting for model 2:");
