@@ -1,7 +1,8 @@
 // scripts/run with a display, as a newcomer meets it: the window on a private X server,
-// driven by mouse and keyboard through the server's input (the XTEST extension) so that the
-// window sees what a person's key presses give it. Checks that the printer ends at the
-// package's version and that the demo's print server showed the queue hold and is gone.
+// clicked and typed into through the server's own input (the XTEST extension), so that the
+// window gets what a person's mouse and keyboard give it. Checks that the printer ends at
+// the package's version, that the demo's print server showed the queue hold, and that it
+// is gone when the demo ends, however the demo ends.
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <stdlib.h>
