@@ -2,9 +2,12 @@
 // one queue that uses MODEL's printer driver, so that Kiln finds the driver installed and
 // holds that queue while it updates the printer. Prints CUPS_SERVER=<socket> once the
 // queue is there, then says on standard error each time the queue is paused or runs
-// again, until SIGTERM, SIGINT or SIGHUP: then it stops the server and removes its folder.
+// again, until SIGTERM, SIGINT or SIGHUP, or until its parent ends: then it stops the
+// server and removes its folder.
 
 #include <signal.h>
+#include <sys/prctl.h>
+#include <unistd.h>
 
 #include <cstdio>
 #include <cstring>
@@ -33,6 +36,10 @@ void CatchStopSignals() {
   action.sa_handler = RequestStop;
   sigemptyset(&action.sa_mask);
   for (const int signal : {SIGTERM, SIGINT, SIGHUP}) ::sigaction(signal, &action, nullptr);
+  // A parent killed outright stops nothing: the server stops by itself then, as on SIGTERM.
+  const pid_t parent = ::getppid();
+  ::prctl(PR_SET_PDEATHSIG, SIGTERM);
+  if (::getppid() != parent) stopRequested = 1;
 }
 
 std::optional<kiln::platform::PrintQueue> FindQueue(const std::string& name) {
@@ -68,7 +75,8 @@ int main(int argc, char** argv) {
         "Usage: kiln-demo-print-server MODEL\n"
         "Runs a print server of its own with a queue named MODEL that uses the model's\n"
         "printer driver; prints CUPS_SERVER=<socket>, then says on standard error\n"
-        "when the queue is paused and runs again, until SIGTERM, SIGINT or SIGHUP.\n",
+        "when the queue is paused and runs again, until SIGTERM, SIGINT or SIGHUP or\n"
+        "until its parent ends.\n",
         argc == 2 ? stdout : stderr);
     return argc == 2 ? 0 : 2;
   }

@@ -187,6 +187,15 @@ class DemoRun : public ::testing::Test {
     return std::filesystem::path(named.substr(12, named.find('\n') - 12)).parent_path();
   }
 
+  // Waits until the window is shown; the print server's folder then.
+  std::filesystem::path WindowShown(Person& person) {
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
+    while (!person.WindowShown() && std::chrono::steady_clock::now() < deadline) {
+      std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    }
+    return person.WindowShown() ? ServerFolder() : std::filesystem::path();
+  }
+
   XvfbServer x_;
   TempDir dir_;
   std::string out_ = dir_.File("stdout.txt");
@@ -231,18 +240,28 @@ TEST_F(DemoRun, WindowUpdatesThePrinterWhenStartIsPressed) {
 TEST_F(DemoRun, StoppedWhileTheWindowIsOpenLeavesNothingRunning) {
   Person person(x_.display());
   std::unique_ptr<ChildProcess> run = Start();
-  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
-  while (!person.WindowShown() && std::chrono::steady_clock::now() < deadline) {
-    std::this_thread::sleep_for(std::chrono::milliseconds(100));
-  }
-  ASSERT_TRUE(person.WindowShown());
-  const std::filesystem::path server = ServerFolder();
+  const std::filesystem::path server = WindowShown(person);
   ASSERT_TRUE(std::filesystem::exists(server));
 
   ASSERT_EQ(::kill(run->pid(), SIGTERM), 0);
   EXPECT_EQ(run->WaitFor(std::chrono::seconds(20)), 143) << Said();
   EXPECT_FALSE(std::filesystem::exists(server)) << "the print server stopped";
   EXPECT_FALSE(person.WindowShown()) << "the window went with the demo";
+}
+
+// A demo killed outright runs no trap: the print server stops by itself when its parent
+// goes, instead of serving on with nobody to stop it.
+TEST_F(DemoRun, KilledDemoStillStopsItsPrintServer) {
+  Person person(x_.display());
+  std::unique_ptr<ChildProcess> run = Start();
+  const std::filesystem::path server = WindowShown(person);
+  ASSERT_TRUE(std::filesystem::exists(server));
+
+  ASSERT_EQ(::kill(run->pid(), SIGKILL), 0);
+  for (int i = 0; i < 100 && std::filesystem::exists(server); ++i) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+  }
+  EXPECT_FALSE(std::filesystem::exists(server)) << "the print server stopped";
 }
 
 }  // namespace
