@@ -187,19 +187,24 @@ class DemoRun : public ::testing::Test {
     return std::filesystem::path(named.substr(12, named.find('\n') - 12)).parent_path();
   }
 
-  // Waits until the window is shown; the print server's folder then.
-  std::filesystem::path WindowShown(Person& person) {
+  // Starts the demo and waits until its window is shown, with the print server running.
+  void StartToTheWindow(Person& person) {
+    run_ = Start();
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
     while (!person.WindowShown() && std::chrono::steady_clock::now() < deadline) {
       std::this_thread::sleep_for(std::chrono::milliseconds(100));
     }
-    return person.WindowShown() ? ServerFolder() : std::filesystem::path();
+    ASSERT_TRUE(person.WindowShown());
+    server_ = ServerFolder();
+    ASSERT_TRUE(std::filesystem::exists(server_));
   }
 
   XvfbServer x_;
   TempDir dir_;
   std::string out_ = dir_.File("stdout.txt");
   std::string err_ = dir_.File("stderr.txt");
+  std::unique_ptr<ChildProcess> run_;
+  std::filesystem::path server_;
 };
 
 TEST_F(DemoRun, WindowUpdatesThePrinterWhenStartIsPressed) {
@@ -239,13 +244,11 @@ TEST_F(DemoRun, WindowUpdatesThePrinterWhenStartIsPressed) {
 // A demo stopped while its window is open ends at once, print server and window too.
 TEST_F(DemoRun, StoppedWhileTheWindowIsOpenLeavesNothingRunning) {
   Person person(x_.display());
-  std::unique_ptr<ChildProcess> run = Start();
-  const std::filesystem::path server = WindowShown(person);
-  ASSERT_TRUE(std::filesystem::exists(server));
+  ASSERT_NO_FATAL_FAILURE(StartToTheWindow(person));
 
-  ASSERT_EQ(::kill(run->pid(), SIGTERM), 0);
-  EXPECT_EQ(run->WaitFor(std::chrono::seconds(20)), 143) << Said();
-  EXPECT_FALSE(std::filesystem::exists(server)) << "the print server stopped";
+  ASSERT_EQ(::kill(run_->pid(), SIGTERM), 0);
+  EXPECT_EQ(run_->WaitFor(std::chrono::seconds(20)), 143) << Said();
+  EXPECT_FALSE(std::filesystem::exists(server_)) << "the print server stopped";
   EXPECT_FALSE(person.WindowShown()) << "the window went with the demo";
 }
 
@@ -253,15 +256,13 @@ TEST_F(DemoRun, StoppedWhileTheWindowIsOpenLeavesNothingRunning) {
 // goes, instead of serving on with nobody to stop it.
 TEST_F(DemoRun, KilledDemoStillStopsItsPrintServer) {
   Person person(x_.display());
-  std::unique_ptr<ChildProcess> run = Start();
-  const std::filesystem::path server = WindowShown(person);
-  ASSERT_TRUE(std::filesystem::exists(server));
+  ASSERT_NO_FATAL_FAILURE(StartToTheWindow(person));
 
-  ASSERT_EQ(::kill(run->pid(), SIGKILL), 0);
-  for (int i = 0; i < 100 && std::filesystem::exists(server); ++i) {
+  ASSERT_EQ(::kill(run_->pid(), SIGKILL), 0);
+  for (int i = 0; i < 100 && std::filesystem::exists(server_); ++i) {
     std::this_thread::sleep_for(std::chrono::milliseconds(100));
   }
-  EXPECT_FALSE(std::filesystem::exists(server)) << "the print server stopped";
+  EXPECT_FALSE(std::filesystem::exists(server_)) << "the print server stopped";
 }
 
 }  // namespace
