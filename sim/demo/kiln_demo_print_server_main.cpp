@@ -29,8 +29,8 @@ void RequestStop(int) {
   stopRequested = 1;
 }
 
-// Handlers rather than a blocked mask: the server inherits a blocked mask across exec,
-// but handlers go back to the default there, so it still ends on SIGTERM.
+// Handlers rather than a blocked mask: cupsd, started from here, would inherit a blocked
+// mask across exec, but handlers go back to the default there, so it still ends on SIGTERM.
 void CatchStopSignals() {
   struct sigaction action {};
   action.sa_handler = RequestStop;
