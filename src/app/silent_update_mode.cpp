@@ -1,6 +1,7 @@
 #include "app/silent_update_mode.h"
 
 #include <algorithm>
+#include <memory>
 
 #include "app/mode_configuration.h"
 #include "app/plan_executor.h"
@@ -151,8 +152,11 @@ void SilentUpdate::Run(std::string_view programFolder) {
     text.Format("printer %s, package %s: %s", printer_.deviceVersion.c_str(),
                 read_.package.version.c_str(), older ? "update" : "nothing to write");
     progress_.Phase(UpdatePhase::kVersionCompare, text);
-    if (surveyEveryPrinter_) SurveyPrinters();
-    outcome = older ? Update() : report::kAlreadyCurrent;
+    // Every printer of the model is compared: one already at the package's version does
+    // not keep another, older one from its update. The first printer's version is read
+    // already; the others are asked only when it decides nothing or --json lists them.
+    const bool others = older ? surveyEveryPrinter_ && SurveyPrinters() : SurveyPrinters();
+    outcome = older || others ? Update() : report::kAlreadyCurrent;
     compared = 1;
   } else if (StopCame(stopRequested_)) {
     outcome = report::kUpdateFailed;
@@ -167,16 +171,31 @@ void SilentUpdate::Run(std::string_view programFolder) {
   Report(report::kOutcome, outcome);
 }
 
-void SilentUpdate::SurveyPrinters() {
+bool SilentUpdate::SurveyPrinters() {
+  std::unique_ptr<usb::CUsbLink> counter = makeLink_();
+  // One printer alone was compared already: it is not opened again.
+  if (!surveyEveryPrinter_ && counter->CountDevices(printer_.connectedModel) < 2) return false;
+  counter.reset();
   record_.printers =
       protocol::SurveyPrinters(makeLink_, printer_.connectedModel, printer_.largeModel);
-  // Only the first printer's version decides; where nothing is written, each printer
-  // shows whether it has the package's version or a newer one itself.
+  // Each printer shows whether it has the package's version or a newer one itself; one
+  // that is older, or whose version cannot be read, is not sent anything unless the
+  // update runs (and then its own version decides again, Update).
+  bool anyOlder = false;
   for (PrinterOutcome& printer : record_.printers) {
-    const bool current = config::IsFirmwareVersion(printer.versionBefore) &&
-                         !DeviceOlderThanPackage(printer.versionBefore, read_.package.version);
+    const bool older =
+        NeedsPackage(read_.package.version, printer.versionBefore, UpdateMode::kSilent, false);
+    const bool current = config::IsFirmwareVersion(printer.versionBefore) && !older;
     printer.result = current ? PrinterResult::kCurrent : PrinterResult::kNotSent;
+    if (older && printer.location != printer_.identity) {
+      FixedText<160> text;
+      text.Format("printer at %s is at %s: update", printer.location.c_str(),
+                  printer.versionBefore.c_str());
+      progress_.Phase(UpdatePhase::kVersionCompare, text);
+    }
+    anyOlder = anyOlder || older;
   }
+  return anyOlder;
 }
 
 bool SilentUpdate::ReadyToCompare(std::string_view programFolder) {
@@ -200,15 +219,24 @@ bool SilentUpdate::ReadyToCompare(std::string_view programFolder) {
   }
 
   PrinterQueries queries(printer_, nullptr, makeLink_);
-  if (!queries.ProbeConnection(read_.package.targetModel)) {
+  const bool answered = queries.ProbeConnection(read_.package.targetModel);
+  // Each printer that cannot be opened is named with its reason; the others go on.
+  for (const PrinterOutcome& printer : queries.unopened()) {
+    progress_.Warning(printer.text);
+    record_.printers.push_back(printer);
+  }
+  if (!answered) {
     progress_.Phase(UpdatePhase::kConnection, "no printer of the model answers");
     if (SeenButUnreachable(unreachablePrinters_, read_.package.targetModel)) {
       progress_.Warning(i18n::LoadStringResource(kUnreachablePrinterHint.resource));
     }
     return false;
   }
-  text.Format("the printer answers as model %u%s%s", printer_.connectedModel,
-              queries.transport().empty() ? "" : " ", queries.transport().c_str());
+  // Only a printer that answered a question is said to answer.
+  text.Format(queries.versionAnswered() ? "the printer answers as model %u%s%s"
+                                        : "the printer opens as model %u%s%s but does not answer",
+              printer_.connectedModel, queries.transport().empty() ? "" : " ",
+              queries.transport().c_str());
   progress_.Phase(UpdatePhase::kConnection, text);
   return true;
 }
@@ -219,7 +247,11 @@ bool SilentUpdate::ReadDeviceVersion() {
   // older, both without knowing the printer's version.
   PrinterQueries queries(printer_, nullptr, makeLink_);
   if (!queries.QueryDeviceVersion()) {
-    progress_.Phase(UpdatePhase::kVersionCompare, "the printer's version cannot be read");
+    // Taken meanwhile (another Kiln, say): its reason rather than an unreadable version.
+    progress_.Phase(UpdatePhase::kVersionCompare,
+                    queries.refusal().empty()
+                        ? std::string("the printer's version cannot be read")
+                        : "the printer's version cannot be read: " + queries.refusal());
     return false;
   }
   const VersionText revision = printer_.deviceVersion;

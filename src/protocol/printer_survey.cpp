@@ -18,6 +18,8 @@ std::vector<PrinterOutcome> SurveyPrinters(const usb::LinkFactory& makeLink, uin
       if (prn.DoCommand(cmd::kStatusSummary) == ResultCode::kAnswered) {
         printer.versionBefore = ReadPrintableRevision(prn);
       }
+    } else if (link->identity() == identity) {
+      printer = DescribeUnopenedPrinter(*link);
     }
     printer.result = PrinterResult::kQueried;
     printers.push_back(std::move(printer));

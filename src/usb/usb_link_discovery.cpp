@@ -66,6 +66,7 @@ OpenResult CUsbLink::OpenFrom(const std::vector<UsbPrinterNode>& nodes, uint32_t
                               uint32_t instanceIndex, uint32_t enumMode, uint8_t pipeMask) {
   pipeMask_ = pipeMask;
   modelSerial_ = modelSerial;
+  refusal_ = {};
   CloseIOChannel();
 
   const std::vector<const UsbPrinterNode*> candidates = ModelNodes(nodes, modelSerial, enumMode);
@@ -88,6 +89,12 @@ OpenResult CUsbLink::OpenFrom(const std::vector<UsbPrinterNode>& nodes, uint32_t
     selected = candidates[instanceIndex - 1];
   }
   Select(selected);
+  if (selected != nullptr && !selected->present) {
+    refusal_ = {platform::OpenRefusal::Kind::kOther,
+                "it has no node to open over " +
+                    std::string(selected->transport == platform::UsbTransport::kUsblp ? "usblp"
+                                                                                      : "libusb")};
+  }
   if (selected == nullptr || !selected->present) return kOpenNotActive;
 
   const OpenResult code = OpenPipes();
@@ -141,6 +148,7 @@ OpenResult CUsbLink::OpenIOChannelTo(uint32_t modelSerial, const std::string& id
   const auto found = std::find_if(present.begin(), present.end(),
                                   [&](const auto* node) { return IdentityOf(*node) == identity; });
   if (found == present.end()) {
+    refusal_ = {};
     CloseIOChannel();
     return kOpenNoDevice;
   }

@@ -251,9 +251,10 @@ TEST_F(Modes, StopDuringOnePrintersTransferSendsNothingToTheNext) {
   EXPECT_EQ(std::count(progress_.warnings.begin(), progress_.warnings.end(), kStopDeferredText), 1);
 }
 
-// Where nothing is written, each surveyed printer shows whether it has the package's
-// version itself; one whose version is no version is not current.
-TEST_F(Modes, SurveyWithoutAnUpdateTellsEachPrintersOwnState) {
+// Every printer's version decides for itself: one already at the package's version
+// leaves another, older one to be updated; one whose version is no version is neither
+// current nor sent anything.
+TEST_F(Modes, EachSurveyedPrinterIsUpdatedOnlyWhenItIsOlder) {
   Printer(7, "1.10");
   Printer(7, "1.05");
   Printer(7, "N/A");
@@ -264,11 +265,11 @@ TEST_F(Modes, SurveyWithoutAnUpdateTellsEachPrintersOwnState) {
   SilentUpdate update(session_, options, reports_, progress_, rig_.Links());
   update.SurveyEveryPrinter(true);
   update.Run(dir_.path().string());
-  EXPECT_EQ(reports_.list, (Reports{{100, 1}, {110, 1}}));
+  EXPECT_EQ(reports_.list, (Reports{{101, 0}, {100, 1}, {110, 11}}));
   std::vector<protocol::PrinterResult> results;
   for (const auto& printer : update.record().printers) results.push_back(printer.result);
   using protocol::PrinterResult;
-  EXPECT_EQ(results, (std::vector<PrinterResult>{PrinterResult::kCurrent, PrinterResult::kNotSent,
+  EXPECT_EQ(results, (std::vector<PrinterResult>{PrinterResult::kCurrent, PrinterResult::kUpdated,
                                                  PrinterResult::kNotSent}));
 }
 
