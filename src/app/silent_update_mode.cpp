@@ -5,6 +5,7 @@
 
 #include "app/mode_configuration.h"
 #include "app/plan_executor.h"
+#include "app/printer_compare.h"
 #include "app/printer_queries.h"
 #include "app/update_plan.h"
 #include "app/version_text.h"
@@ -153,10 +154,8 @@ void SilentUpdate::Run(std::string_view programFolder) {
                 read_.package.version.c_str(), older ? "update" : "nothing to write");
     progress_.Phase(UpdatePhase::kVersionCompare, text);
     // Every printer of the model is compared: one already at the package's version does
-    // not keep another, older one from its update. The first printer's version is read
-    // already; the others are asked only when it decides nothing or --json lists them.
-    const bool others = older ? surveyEveryPrinter_ && SurveyPrinters() : SurveyPrinters();
-    outcome = older || others ? Update() : report::kAlreadyCurrent;
+    // not keep another, older one from its update.
+    outcome = SurveyPrinters(older) ? Update() : report::kAlreadyCurrent;
     compared = 1;
   } else if (StopCame(stopRequested_)) {
     outcome = report::kUpdateFailed;
@@ -171,31 +170,21 @@ void SilentUpdate::Run(std::string_view programFolder) {
   Report(report::kOutcome, outcome);
 }
 
-bool SilentUpdate::SurveyPrinters() {
-  std::unique_ptr<usb::CUsbLink> counter = makeLink_();
-  // One printer alone was compared already: it is not opened again.
-  if (!surveyEveryPrinter_ && counter->CountDevices(printer_.connectedModel) < 2) return false;
-  counter.reset();
-  record_.printers =
-      protocol::SurveyPrinters(makeLink_, printer_.connectedModel, printer_.largeModel);
-  // Each printer shows whether it has the package's version or a newer one itself; one
-  // that is older, or whose version cannot be read, is not sent anything unless the
-  // update runs (and then its own version decides again, Update).
-  bool anyOlder = false;
-  for (PrinterOutcome& printer : record_.printers) {
-    const bool older =
-        NeedsPackage(read_.package.version, printer.versionBefore, UpdateMode::kSilent, false);
-    const bool current = config::IsFirmwareVersion(printer.versionBefore) && !older;
-    printer.result = current ? PrinterResult::kCurrent : PrinterResult::kNotSent;
-    if (older && printer.location != printer_.identity) {
-      FixedText<160> text;
-      text.Format("printer at %s is at %s: update", printer.location.c_str(),
-                  printer.versionBefore.c_str());
-      progress_.Phase(UpdatePhase::kVersionCompare, text);
+bool SilentUpdate::SurveyPrinters(bool older) {
+  PrinterCompare compare = CompareEveryPrinter(makeLink_, printer_, read_.package.version,
+                                               UpdateMode::kSilent, false, surveyEveryPrinter_);
+  if (compare.printers.empty()) return compare.anyNeeds;
+  for (const PrinterOutcome& printer : compare.printers) {
+    if (older || printer.result == PrinterResult::kCurrent || printer.versionBefore.empty()) {
+      continue;
     }
-    anyOlder = anyOlder || older;
+    FixedText<160> text;
+    text.Format("printer at %s is at %s: update", printer.location.c_str(),
+                printer.versionBefore.c_str());
+    progress_.Phase(UpdatePhase::kVersionCompare, text);
   }
-  return anyOlder;
+  record_.printers = std::move(compare.printers);
+  return compare.anyNeeds;
 }
 
 bool SilentUpdate::ReadyToCompare(std::string_view programFolder) {

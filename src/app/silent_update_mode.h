@@ -65,10 +65,10 @@ class SilentUpdate {
   // Reports 101, then runs the plan: the CPU step when configured and not skipped, then
   // the main download; the outcome.
   uint32_t Update();
-  // Every printer of the model with its version, before anything is sent, into the
-  // record; whether one of them is older than the package. With one printer and no
-  // --json, nobody is asked (false): that printer was compared already.
-  bool SurveyPrinters();
+  // Whether any printer of the model is older than the package (older: the first one
+  // is); the printers asked go into the record, each current or not-sent by its own
+  // version (CompareEveryPrinter).
+  bool SurveyPrinters(bool older);
   void Report(uint32_t wParam, uint32_t lParam);
   // Whether a stop signal came; says so in the progress.
   bool Stopped();
