@@ -139,6 +139,7 @@ void SilentUpdate::Report(uint32_t wParam, uint32_t lParam) {
 void SilentUpdate::Run(std::string_view programFolder) {
   record_ = ModeRecord{};
   record_.mode = "silent-update";
+  warned_.clear();
   ProgressObserver observer(progress_, stopRequested_);
   observer_ = &observer;
   uint32_t outcome = report::kNothingAttempted;
@@ -146,17 +147,25 @@ void SilentUpdate::Run(std::string_view programFolder) {
 
   // A stop before the update ends the run at the next step, as a failure; one that comes
   // during it lets the printer's update end first (Update).
-  if (!Stopped() && ReadyToCompare(programFolder) && !Stopped() && ReadDeviceVersion() &&
-      !Stopped()) {
-    const bool older = DeviceOlderThanPackage(printer_.deviceVersion, read_.package.version);
-    FixedText<96> text;
-    text.Format("printer %s, package %s: %s", printer_.deviceVersion.c_str(),
-                read_.package.version.c_str(), older ? "update" : "nothing to write");
-    progress_.Phase(UpdatePhase::kVersionCompare, text);
-    // Every printer of the model is compared: one already at the package's version does
-    // not keep another, older one from its update.
-    outcome = SurveyPrinters(older) ? Update() : report::kAlreadyCurrent;
-    compared = 1;
+  if (!Stopped() && ReadyToCompare(programFolder) && !Stopped()) {
+    const bool firstRead = ReadDeviceVersion();
+    const bool older =
+        firstRead && DeviceOlderThanPackage(printer_.deviceVersion, read_.package.version);
+    if (firstRead) {
+      FixedText<96> text;
+      text.Format("printer %s, package %s: %s", printer_.deviceVersion.c_str(),
+                  read_.package.version.c_str(), older ? "update" : "nothing to write");
+      progress_.Phase(UpdatePhase::kVersionCompare, text);
+    }
+    // Every printer of the model is compared: one already at the package's version, or
+    // one whose version cannot be read, does not keep another, older one from its update.
+    const Compared others = SurveyPrinters(older);
+    if ((firstRead || others != Compared::kNothing) && !Stopped()) {
+      outcome = others == Compared::kUpdate ? Update() : report::kAlreadyCurrent;
+      compared = 1;
+    } else if (StopCame(stopRequested_)) {
+      outcome = report::kUpdateFailed;
+    }
   } else if (StopCame(stopRequested_)) {
     outcome = report::kUpdateFailed;
   }
@@ -170,11 +179,13 @@ void SilentUpdate::Run(std::string_view programFolder) {
   Report(report::kOutcome, outcome);
 }
 
-bool SilentUpdate::SurveyPrinters(bool older) {
+SilentUpdate::Compared SilentUpdate::SurveyPrinters(bool older) {
   PrinterCompare compare = CompareEveryPrinter(makeLink_, printer_, read_.package.version,
                                                UpdateMode::kSilent, false, surveyEveryPrinter_);
-  if (compare.printers.empty()) return compare.anyNeeds;
+  bool anyRead = false;
   for (const PrinterOutcome& printer : compare.printers) {
+    anyRead = anyRead || !printer.versionBefore.empty();
+    if (printer.versionBefore.empty() && !printer.text.empty()) Warn(printer);
     if (older || printer.result == PrinterResult::kCurrent || printer.versionBefore.empty()) {
       continue;
     }
@@ -183,8 +194,15 @@ bool SilentUpdate::SurveyPrinters(bool older) {
                 printer.versionBefore.c_str());
     progress_.Phase(UpdatePhase::kVersionCompare, text);
   }
-  record_.printers = std::move(compare.printers);
-  return compare.anyNeeds;
+  if (!compare.printers.empty()) record_.printers = std::move(compare.printers);
+  if (compare.anyNeeds) return Compared::kUpdate;
+  return anyRead ? Compared::kCurrent : Compared::kNothing;
+}
+
+void SilentUpdate::Warn(const PrinterOutcome& printer) {
+  if (std::find(warned_.begin(), warned_.end(), printer.location) != warned_.end()) return;
+  warned_.push_back(printer.location);
+  progress_.Warning(printer.text);
 }
 
 bool SilentUpdate::ReadyToCompare(std::string_view programFolder) {
@@ -211,7 +229,7 @@ bool SilentUpdate::ReadyToCompare(std::string_view programFolder) {
   const bool answered = queries.ProbeConnection(read_.package.targetModel);
   // Each printer that cannot be opened is named with its reason; the others go on.
   for (const PrinterOutcome& printer : queries.unopened()) {
-    progress_.Warning(printer.text);
+    Warn(printer);
     record_.printers.push_back(printer);
   }
   if (!answered) {

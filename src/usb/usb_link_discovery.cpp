@@ -90,10 +90,11 @@ OpenResult CUsbLink::OpenFrom(const std::vector<UsbPrinterNode>& nodes, uint32_t
   }
   Select(selected);
   if (selected != nullptr && !selected->present) {
+    // The node of the transport chosen for it is missing: say whose node.
     refusal_ = {platform::OpenRefusal::Kind::kOther,
-                "it has no node to open over " +
-                    std::string(selected->transport == platform::UsbTransport::kUsblp ? "usblp"
-                                                                                      : "libusb")};
+                selected->transport == platform::UsbTransport::kUsblp
+                    ? "usblp holds its printer interface, but its usblp node is not here"
+                    : "its USB device node is not here"};
   }
   if (selected == nullptr || !selected->present) return kOpenNotActive;
 

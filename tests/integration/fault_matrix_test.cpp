@@ -151,7 +151,7 @@ const FaultRow kRows[] = {
     {"ReturnsUnderTheProductIdAskedFor", With([](auto& f) { f.returnProductId = sim::ProductIdOfModel(kOtherModel); }), true,
      "", Received::kWholeImage, Countdown::kFull, {}, "2.00", 0, 0, kOtherModel},
     {"OpenRefused", With([](auto& f) { f.openRefused = true; }), false,
-     "Printer 1 was not sent the firmware: it has no node to open over", Received::kNothing, Countdown::kNone, {}, "1.00"},
+     "Printer 1 was not sent the firmware: ", Received::kNothing, Countdown::kNone, {}, "1.00"},
 };
 // clang-format on
 

@@ -6,12 +6,14 @@
 #include <stdlib.h>
 
 #include <chrono>
+#include <cstdlib>
 #include <nlohmann/json.hpp>
 #include <string>
 #include <thread>
 #include <utility>
 
 #include "kiln_on_test_bed.h"
+#include "sim/printer_config.h"
 
 namespace kiln {
 namespace {
@@ -143,6 +145,40 @@ TEST_F(SeveralPrinters, TwoKilnsWithSeparateLocksFlashAPrinterOnce) {
     };
     EXPECT_NE(wrote(one), wrote(two)) << one.out << "\n---\n" << two.out;
   }
+}
+
+// Over libusb, each way a printer fails is told as what happened: a printer that opens
+// but answers nothing is not said to answer, one usblp holds names usblp, one without
+// bulk endpoints is named with that reason, and the version report says why it lists a
+// printer without a version.
+TEST_F(SeveralPrinters, LibusbFaultsAreToldAsWhatHappened) {
+  const char* shown = std::getenv("KILN_TESTBED_TRANSPORT");
+  if (shown == nullptr || std::string(shown) != "usbfs") GTEST_SKIP() << "usbfs faults only";
+  sim::PrinterFaults stalls;
+  stalls.stallOut = sim::EndpointStall::kAlways;
+  sim::PrinterFaults bound;
+  bound.usblpBound = true;
+  sim::PrinterFaults noBulk;
+  noBulk.noBulkEndpoints = true;
+  Start({M07().Serial("SER-A").Faults(stalls), M07().Serial("SER-B").Faults(bound),
+         M07().Serial("SER-C").Faults(noBulk)});
+  Package("1.10");
+  const json result = SilentUpdate();
+  EXPECT_EQ(run_.err.find("answers as model"), std::string::npos) << run_.err;
+  EXPECT_NE(run_.err.find("opens as model 7 over libusb 1-2 but does not answer"),
+            std::string::npos)
+      << run_.err;
+  EXPECT_NE(run_.err.find("Printer at 1-3 could not be opened: usblp holds its printer interface"),
+            std::string::npos)
+      << run_.err;
+  EXPECT_NE(run_.err.find("Printer at 1-4 could not be opened: its printer interface has no bulk"),
+            std::string::npos)
+      << run_.err;
+
+  const json report = JsonLines(Run({"-CheckDeviceVersion", "--json"}).out).at(0);
+  ASSERT_FALSE(report["printers"].empty()) << report.dump();
+  EXPECT_TRUE(report["printers"][0]["version_before"].is_null());
+  EXPECT_EQ(report["printers"][0]["text"], "Printer at 1-2 did not answer.");
 }
 
 }  // namespace

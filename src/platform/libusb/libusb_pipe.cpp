@@ -222,7 +222,7 @@ class OpenDevice {
       address_ = libusb_get_device_address(device);
       if (interface_.number < 0) {
         *refusal = {OpenRefusal::Kind::kOther,
-                    "the device has no printer interface with a bulk OUT endpoint"};
+                    "its printer interface has no bulk endpoint to send to"};
       } else {
         const int openedCode = libusb_open(device, &handle_);
         opened = openedCode == 0;
@@ -243,15 +243,20 @@ class OpenDevice {
   // Claims the printer interface unless a kernel driver or another program holds it:
   // a driver found bound is never detached.
   bool Claim(const std::string& node, const std::string& driver, OpenRefusal* refusal) {
+    const OpenRefusal driverHolds{OpenRefusal::Kind::kOther,
+                                  "the printer interface is held by the kernel driver " +
+                                      (driver.empty() ? std::string("bound to it") : driver) +
+                                      "; not detached"};
     if (libusb_kernel_driver_active(handle_, interface_.number) == 1) {
-      *refusal = {OpenRefusal::Kind::kOther,
-                  "the printer interface is held by the kernel driver " +
-                      (driver.empty() ? std::string("bound to it") : driver) + "; not detached"};
+      *refusal = driverHolds;
       return false;
     }
     const int claimed = libusb_claim_interface(handle_, interface_.number);
     if (claimed == LIBUSB_ERROR_BUSY) {
-      *refusal = InUseRefusal(node);
+      // Where libusb could not tell a driver's hold, the driver discovery saw bound
+      // (usblp) is named; a program's claim shows as usbfs.
+      const bool kernelDriver = !driver.empty() && driver != "usbfs";
+      *refusal = kernelDriver ? driverHolds : InUseRefusal(node);
       return false;
     }
     if (claimed != 0) return false;
