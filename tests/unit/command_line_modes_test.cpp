@@ -40,11 +40,15 @@ class RecordedReports final : public ReportSink {
 
 class RecordedProgress final : public UpdateProgress {
  public:
-  void Phase(UpdatePhase phase, std::string_view) override { phases.push_back(phase); }
+  void Phase(UpdatePhase phase, std::string_view text) override {
+    phases.push_back(phase);
+    texts.emplace_back(text);
+  }
   void DataSent(uint32_t sent, uint32_t total) override { data.emplace_back(sent, total); }
   void CountdownSecond(uint32_t left) override { countdown.push_back(left); }
   void Warning(std::string_view text) override { warnings.emplace_back(text); }
   std::vector<UpdatePhase> phases;
+  std::vector<std::string> texts;  // each phase's text, in the same order
   std::vector<std::string> warnings;
   std::vector<std::pair<uint32_t, uint32_t>> data;
   std::vector<uint32_t> countdown;
@@ -121,6 +125,15 @@ TEST_F(Modes, CpuStepGoesFirstAndTheMainImageFollows) {
   EXPECT_EQ(progress_.countdown[0], 24u);
   EXPECT_EQ(progress_.countdown[25], 15u);
   EXPECT_EQ(progress_.phases.back(), UpdatePhase::kResult);
+  // Each step says which file it sends.
+  const auto sending =
+      std::find(progress_.phases.begin(), progress_.phases.end(), UpdatePhase::kCpuStep) -
+      progress_.phases.begin();
+  ASSERT_LT(static_cast<std::size_t>(sending), progress_.texts.size());
+  EXPECT_EQ(progress_.texts[sending].rfind("sending " + dir_.path().string(), 0), 0u)
+      << progress_.texts[sending];
+  EXPECT_EQ(std::count(progress_.phases.begin(), progress_.phases.end(), UpdatePhase::kDownload),
+            1);
 }
 
 // At 1.07 the printer has the CPU code: the step is said to be skipped and only the
