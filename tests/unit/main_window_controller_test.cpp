@@ -167,6 +167,20 @@ TEST_F(Window, NoDowngradeLetsAnOlderPrinterBeUpdatedBesideANewerOne) {
   EXPECT_EQ(older.Images().size(), 1u);
 }
 
+// A first printer the user may not open neither hides the second nor goes unmentioned:
+// the status line names it with its reason, and the version shown is the second's.
+TEST_F(Window, AnUnopenablePrinterIsNamedAndTheNextOneAnswers) {
+  rig_.Ini(kEntry1);
+  rig_.Package("fw7.bin", 7, "1.06");
+  rig_.printers.Add(kiln::testing::PrinterBuilder(7).Version("1.01").NoAccess());
+  rig_.Printer(7, "1.05");
+  EXPECT_EQ(Evaluate(), std::string(kReady) +
+                            "\nPrinter at 1-1 could not be opened: permission denied on "
+                            "/dev/usb/lp0.");
+  EXPECT_TRUE(view_.startEnabled);
+  EXPECT_EQ(view_.versions.back(), "1.05");
+}
+
 TEST_F(Window, RemovalOfAnotherPrinterLeavesTheStatus) {
   rig_.Ini(kEntry1);
   rig_.Package("fw7.bin", 7, "1.06");
