@@ -284,6 +284,15 @@ TEST_F(Modes, EachSurveyedPrinterIsUpdatedOnlyWhenItIsOlder) {
   using protocol::PrinterResult;
   EXPECT_EQ(results, (std::vector<PrinterResult>{PrinterResult::kCurrent, PrinterResult::kUpdated,
                                                  PrinterResult::kNotSent}));
+
+  // Run again, nothing is older: the survey's own words stand.
+  reports_.list.clear();
+  update.Run(dir_.path().string());
+  EXPECT_EQ(reports_.list, (Reports{{100, 1}, {110, 1}}));
+  results.clear();
+  for (const auto& printer : update.record().printers) results.push_back(printer.result);
+  EXPECT_EQ(results, (std::vector<PrinterResult>{PrinterResult::kCurrent, PrinterResult::kCurrent,
+                                                 PrinterResult::kNotSent}));
 }
 
 TEST_F(Modes, StopBeforeTheUpdateSendsNothing) {
