@@ -91,6 +91,10 @@ TEST_F(UdevPrinterNodes, PrintersAreOrderedByBusAndPortNumbers) {
   EXPECT_TRUE(platform::PortPathBefore("1-10", "2-1"));
   EXPECT_FALSE(platform::PortPathBefore("1-2.1", "1-2"));
   EXPECT_TRUE(platform::PortPathBefore("1-9", "/dev/usb/lp0")) << "a node path comes last";
+  for (const char* notAPortPath : {"1-2a3", "1-.2", "1.2-3", "12"}) {
+    EXPECT_TRUE(platform::PortPathBefore("9-9", notAPortPath)) << notAPortPath;
+  }
+  EXPECT_TRUE(platform::PortPathBefore("1-01", "1-1")) << "the same numbers: by text";
 }
 
 TEST_F(UdevPrinterNodes, DevicesOfTheModelWithoutANodeAreUnreachable) {
