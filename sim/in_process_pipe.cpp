@@ -55,10 +55,20 @@ void InProcessPipeOpener::Detach(const std::string& devicePath) {
 std::unique_ptr<platform::PipeFile> InProcessPipeOpener::Open(const char* devicePath) {
   if (devicePath == nullptr) return nullptr;
   std::lock_guard<std::mutex> lock(mutex_);
+  lastRefusal_ = {};
   const auto found = printers_.find(devicePath);
   if (found == printers_.end() || !found->second->OnUsb()) return nullptr;
   if (found->second->Config().faults.openRefused) return nullptr;
+  if (found->second->Config().faults.noAccess) {
+    lastRefusal_ = {platform::OpenRefusal::Kind::kNoAccess,
+                    std::string("permission denied on ") + devicePath};
+    return nullptr;
+  }
   return std::make_unique<InProcessPipe>(*found->second);
+}
+
+platform::OpenRefusal InProcessPipeOpener::LastRefusal() const {
+  return lastRefusal_;
 }
 
 }  // namespace kiln::sim

@@ -50,9 +50,12 @@ class InProcessPipeOpener final : public platform::PipeOpener {
   void Detach(const std::string& devicePath);
 
   std::unique_ptr<platform::PipeFile> Open(const char* devicePath) override;
+  // A printer with noAccess is refused as a node the user may not open.
+  platform::OpenRefusal LastRefusal() const override;
 
  private:
   std::mutex mutex_;
+  platform::OpenRefusal lastRefusal_;
   std::map<std::string, VirtualPrinter*> printers_;
 };
 

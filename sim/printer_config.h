@@ -99,6 +99,9 @@ struct PrinterFaults {
   // Its node cannot be opened (another program holds it, or a permission error),
   // though discovery lists it.
   bool openRefused = false;
+  // Its node exists but the user may not open it: opening fails with EACCES, as for a
+  // user the udev rule does not reach.
+  bool noAccess = false;
   // Leaves USB once this many firmware data bytes (0x8301 or 0x8308 payload) have arrived,
   // and comes back after the restart gap unchanged (unless neverReturn); 0: off.
   uint32_t leaveAfterDataBytes = 0;

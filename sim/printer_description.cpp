@@ -38,6 +38,8 @@ const char* const kPrinterDescriptionHelp =
     "    return-pid=PID                come back after programming under product ID PID\n"
     "    never-return                  never come back after leaving USB\n"
     "    leave-after=BYTES             leave USB once BYTES firmware data bytes arrived\n"
+    "    no-access                     opening its node fails with EACCES (permission\n"
+    "                                  denied), as for a user the udev rule misses\n"
     "    block-after-programming=lost|altered\n"
     "                                  programming erases the device data block, or\n"
     "                                  changes a byte of it (checksum still valid)\n"
@@ -130,6 +132,7 @@ bool ApplyFault(std::string_view fault, PrinterFaults& faults) {
 
   const std::pair<const char*, bool PrinterFaults::*> switches[] = {
       {"never-return", &PrinterFaults::neverReturn},
+      {"no-access", &PrinterFaults::noAccess},
       {"claimed", &PrinterFaults::interfaceClaimed},
       {"no-printer-interface", &PrinterFaults::noPrinterInterface},
       {"no-bulk-endpoints", &PrinterFaults::noBulkEndpoints},

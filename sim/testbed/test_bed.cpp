@@ -57,6 +57,14 @@ void RefuseOpening(const std::string& nodeFile) {
   (void)::symlink("/nonexistent", nodeFile.c_str());
 }
 
+// Makes the node's file a link to a file that exists but that nobody, root included, may
+// open for writing: opening the node read-write fails with EACCES, as a node the user has
+// no permission for does.
+void DenyOpening(const std::string& nodeFile) {
+  ::unlink(nodeFile.c_str());
+  (void)::symlink("/proc/sys/kernel/osrelease", nodeFile.c_str());
+}
+
 // The transport of a printer that does not choose one: KILN_TESTBED_TRANSPORT (usblp or
 // usbfs), usblp when unset; nullopt for another value.
 std::optional<UsbTransport> DefaultTransport() {
@@ -162,6 +170,7 @@ bool TestBed::Show(Slot& slot, std::string* error) {
     ::fcntl(slot.fd, F_SETFD, ::fcntl(slot.fd, F_GETFD) | FD_CLOEXEC);
   }
   if (printer.Config().faults.openRefused) RefuseOpening(rootDir_ + placement.NodeName());
+  if (printer.Config().faults.noAccess) DenyOpening(rootDir_ + placement.NodeName());
   slot.shown = true;
   slot.shownArrival = printer.Arrivals();
   return true;

@@ -54,10 +54,15 @@ void ApplyLinuxOption(LinuxOptions& extensions, std::span<const char* const> arg
     takeValue(extensions.logLevel);
   } else if (name == "transport") {
     takeValue(extensions.transport);
+#ifdef _WIN32
+    // Windows reaches a printer one way only: a choice would be taken and do nothing.
+    if (extensions.error.empty()) extensions.error = kTransportNotOffered;
+#else
     if (extensions.transport != "usblp" && extensions.transport != "libusb" &&
         extensions.error.empty()) {
       extensions.error = "--transport takes usblp or libusb";
     }
+#endif
   } else if (name == "report-stdout" && !hasValue) {
     extensions.reportStdout = true;
   } else if (name == "progress" && !hasValue) {
@@ -137,7 +142,7 @@ const char* CommandLineHelp() {
          "                       window id; on Windows the window's handle)\n"
          "  -CheckConnection     accepted, does nothing\n"
          "\n"
-         "Linux options:\n"
+         "Options beginning with --:\n"
          "  --dir DIR            the folder holding Kiln.ini and the firmware files\n"
          "                       (default: the folder of the path Kiln was started by)\n"
          "  --log-file FILE      append the debug trace to FILE (as KILN_LOG_FILE)\n"
@@ -146,6 +151,7 @@ const char* CommandLineHelp() {
          "  --transport T        reach printers only through usblp's nodes (usblp) or\n"
          "                       only through their USB devices (libusb); by default\n"
          "                       usblp where a printer has a node, libusb otherwise\n"
+         "                       (Linux only: refused on Windows)\n"
          "  --report-stdout      also print each report as 'report <wParam> <lParam>'\n"
          "  --progress           silent update: readable progress on standard error\n"
          "  --json               after the reports, the mode's result as one JSON object\n"

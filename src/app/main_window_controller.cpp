@@ -3,6 +3,7 @@
 #include <cassert>
 #include <utility>
 
+#include "app/printer_compare.h"
 #include "app/version_text.h"
 #include "config/firmware_package.h"
 #include "config/package.h"
@@ -224,11 +225,15 @@ bool MainWindowController::EvaluateState(int entry) {
 
   printer_.largeModel = models::IsLargeModel(package_.targetModel);
   PrinterQueries queries = Queries();
-  if (!queries.ProbeConnection(package_.targetModel)) {
+  const bool answered = queries.ProbeConnection(package_.targetModel);
+  NoteUnopened(queries);
+  if (!answered) {
     // A printer the kernel sees but no printer node reaches (another driver or program
     // holds it) is named, as plugging it in again does not help while it stays held.
     i18n::LanguageText hint;
-    if (SeenButUnreachable(services_.unreachablePrinters, package_.targetModel)) {
+    hint = unopenedLine_.c_str();
+    if (unopenedLine_.empty() &&
+        SeenButUnreachable(services_.unreachablePrinters, package_.targetModel)) {
       hint.Append("\n");
       hint.Append(session_.language.GetText(kUnreachablePrinterHint));
     }
@@ -244,11 +249,21 @@ bool MainWindowController::EvaluateState(int entry) {
   return true;
 }
 
+void MainWindowController::NoteUnopened(const PrinterQueries& queries) {
+  unopenedLine_.clear();
+  for (const protocol::PrinterOutcome& printer : queries.unopened()) {
+    unopenedLine_ += "\n" + printer.text;
+  }
+}
+
 bool MainWindowController::ApplyReadyOrDowngrade() {
-  SetStatus(WindowStatus::kReady);
+  SetStatus(WindowStatus::kReady, unopenedLine_.c_str());
   Shown().EnableStart(true);
-  if (entry_.noDowngrade &&
-      PackageOlderThanDevice(package_.version, printer_.deviceVersion.view())) {
+  // START follows the compare over every printer: refused only when none may take the
+  // package.
+  if (entry_.noDowngrade && !CompareEveryPrinter(services_.links, printer_, package_.version,
+                                                 UpdateMode::kWindow, true, false)
+                                 .anyNeeds) {
     EnableStartAndColourMode(false);
     SetStatus(WindowStatus::kCanNotDowngrade);
     return false;
@@ -328,8 +343,9 @@ void MainWindowController::ArrivalEvaluation() {
   // probe: the model it would use is left from an earlier read.
   if (!ReachedConnectionStep()) return;
   PrinterQueries queries = Queries();
-  if (!queries.ProbeConnection(package_.targetModel)) return;
-  if (!ApplyReadyOrDowngrade()) return;
+  const bool answered = queries.ProbeConnection(package_.targetModel);
+  NoteUnopened(queries);
+  if (!answered || !ApplyReadyOrDowngrade()) return;
   if (!queries.QueryColourMode(package_.targetModel, entry_.noBusyCheckAtStartup, nullptr)) {
     entry_.tableSwitch = false;
     Shown().ShowColourModeButton(false);

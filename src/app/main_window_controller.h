@@ -185,6 +185,8 @@ class MainWindowController final : public DownloadObserver {
   void ShowStatusText(const char* text);
   void EnableStartAndColourMode(bool enable);
   // The printer answered: Ready, unless the no-downgrade rule refuses the package.
+  // Keeps the printers the probe could not open, each with its reason, for the status line.
+  void NoteUnopened(const PrinterQueries& queries);
   bool ApplyReadyOrDowngrade();
   // Whether the last evaluation got as far as asking the printer.
   bool ReachedConnectionStep() const;
@@ -202,6 +204,7 @@ class MainWindowController final : public DownloadObserver {
   config::ModelEntry entry_;  // the entry last read: the next read starts from it
   config::Package package_;   // the package's header; its files only while START runs
   PrinterState printer_;      // the printer as the last queries found it
+  std::string unopenedLine_;  // the printers the last probe could not open, a line each
   MainWindowView& view_;
   WindowServices services_;
   MaintenanceDialogs dialogs_;

@@ -1,5 +1,6 @@
 #include "app/printer_queries.h"
 
+#include <algorithm>
 #include <cstring>
 
 #include "models/model_table.h"
@@ -24,7 +25,14 @@ class PrinterSession {
   PrinterSession(const PrinterSession&) = delete;
   PrinterSession& operator=(const PrinterSession&) = delete;
 
-  usb::OpenResult Open(uint32_t model) { return link_->OpenIOChannel(model, 1); }
+  // The printer the probe chose (identity), or else the first of the model.
+  usb::OpenResult Open(uint32_t model, const std::string& identity) {
+    if (!identity.empty()) {
+      const usb::OpenResult result = link_->OpenIOChannelTo(model, identity);
+      if (result != usb::kOpenNoDevice) return result;
+    }
+    return link_->OpenIOChannel(model, 1);
+  }
   usb::CUsbLink& link() { return *link_; }
   protocol::CPrnCmd& prn() { return *prn_; }
 
@@ -58,15 +66,18 @@ bool PrinterQueries::ProbeConnection(uint32_t model) {
   usb::OpenResult result = usb::kOpenNoDevice;
   {
     PrinterSession session(makeLink_, printer_.largeModel);
-    result = session.Open(model);
+    unopened_.clear();
+    result = OpenFirst(session.link(), model);
     printer_.connectedModel = model;
     // A printer that does not answer as its model may answer as the model it falls back to.
     const uint32_t fallBack = models::FallBackModelOf(model);
     if (fallBack != 0 && result != usb::kOpenOk) {
       printer_.connectedModel = fallBack;
-      result = session.Open(fallBack);
+      result = OpenFirst(session.link(), fallBack);
     }
-    transport_ = result == usb::kOpenOk ? session.link().transportText() : std::string();
+    const bool opened = result == usb::kOpenOk;
+    transport_ = opened ? session.link().transportText() : std::string();
+    printer_.identity = opened ? session.link().identity() : std::string();
   }
   if (result != usb::kOpenOk) {
     printer_.connectedModel = 0;
@@ -77,15 +88,34 @@ bool PrinterQueries::ProbeConnection(uint32_t model) {
   return true;
 }
 
+usb::OpenResult PrinterQueries::OpenFirst(usb::CUsbLink& link, uint32_t model) {
+  // One attempt when there is no printer at all, as before any printer is counted.
+  const uint32_t count = std::max(link.CountDevices(model), 1U);
+  usb::OpenResult result = usb::kOpenNoDevice;
+  for (uint32_t instance = 1; instance <= count; ++instance) {
+    result = link.OpenIOChannel(model, instance);
+    if (result == usb::kOpenOk) return result;
+    if (link.identity().empty()) continue;  // gone meanwhile
+    unopened_.push_back(protocol::DescribeUnopenedPrinter(link));
+  }
+  return result;
+}
+
 bool PrinterQueries::QueryDeviceVersion() {
   if (Stopped()) return false;
+  versionAnswered_ = false;
   PrinterSession session(makeLink_, printer_.largeModel);
-  if (session.Open(printer_.connectedModel) != usb::kOpenOk) return false;
+  if (session.Open(printer_.connectedModel, printer_.identity) != usb::kOpenOk) {
+    refusal_ = session.link().refusal().text;
+    return false;
+  }
+  refusal_.clear();
 
   char revision[24] = {};
   if (session.prn().GetProductRev(revision, sizeof revision) != usb::ResultCode::kAnswered) {
     return false;
   }
+  versionAnswered_ = true;
   if (revision[0] == '\0') {
     printer_.deviceVersion = kNotAvailable;
     return false;
@@ -100,7 +130,7 @@ bool PrinterQueries::QueryColourMode(uint32_t model, bool noBusyCheck, ColourMod
   bool ok = false;
   if (!Stopped()) {
     PrinterSession session(makeLink_, printer_.largeModel);
-    (void)session.Open(model);
+    (void)session.Open(model, printer_.identity);
     const bool stillBusy =
         session.link().IsChannelOpen() && !noBusyCheck &&
         StillBusy(session.prn(), session.link().clock(), busyLimitMs, [this] { return Stopped(); });

@@ -4,9 +4,11 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "app/version_text.h"
 #include "platform/fixed_text.h"
+#include "protocol/printer_outcome.h"
 #include "usb/link_factory.h"
 
 namespace kiln::app {
@@ -18,6 +20,9 @@ struct PrinterState {
   bool largeModel = false;      // the large models' packets
   uint32_t connectedModel = 0;  // the model the printer answered as: the target, its fall-back or 0
   VersionText deviceVersion;    // its revision, or "N/A"
+  // Where the printer that answered is plugged in: the queries that follow ask that one.
+  // Empty: the first printer of the model.
+  std::string identity;
 };
 
 // How long the colour-mode query waits for a busy printer (a long print job) before it
@@ -47,8 +52,10 @@ class PrinterQueries {
                  usb::LinkFactory makeLink = usb::DefaultLinkFactory(),
                  const std::atomic<bool>* stop = nullptr);
 
-  // Whether the printer answers under model (or under the model it falls back to); sets
-  // connectedModel and, on success, re-reads the version.
+  // Whether a printer answers under model (or under the model it falls back to): the
+  // first of them, in the order of where they are plugged in, that can be opened. Sets
+  // connectedModel and identity and, on success, re-reads the version. The printers
+  // before it that could not be opened are kept in unopened().
   bool ProbeConnection(uint32_t model);
   // The printer's firmware revision into deviceVersion ("N/A" when it is empty).
   bool QueryDeviceVersion();
@@ -63,6 +70,16 @@ class PrinterQueries {
   // How the last ProbeConnection reached the printer ("over usblp /dev/usb/lp0", "over
   // libusb 1-2"); empty when it found none.
   const std::string& transport() const { return transport_; }
+  // Whether the last version query's question was answered (even with an empty text):
+  // a printer that opens but answers nothing is not said to answer.
+  bool versionAnswered() const { return versionAnswered_; }
+  // Why the last version query could not open the printer (another program holds it...);
+  // empty when it opened or nothing is known.
+  const std::string& refusal() const { return refusal_; }
+  // The printers the last ProbeConnection found but could not open, in their order: where
+  // each is plugged in, its serial number and model as discovery knows them, not-sent,
+  // and the reason as text.
+  const std::vector<protocol::PrinterOutcome>& unopened() const { return unopened_; }
 
  private:
   bool Stopped() const { return stop_ != nullptr && stop_->load(); }
@@ -71,7 +88,13 @@ class PrinterQueries {
   VersionDisplay* display_;
   usb::LinkFactory makeLink_;
   const std::atomic<bool>* stop_;
+  // Opens the first printer of model that can be opened; the others tried go to unopened_.
+  usb::OpenResult OpenFirst(usb::CUsbLink& link, uint32_t model);
+
   std::string transport_;
+  bool versionAnswered_ = false;
+  std::string refusal_;
+  std::vector<protocol::PrinterOutcome> unopened_;
 };
 
 }  // namespace kiln::app

@@ -1,9 +1,11 @@
 #include "app/silent_update_mode.h"
 
 #include <algorithm>
+#include <memory>
 
 #include "app/mode_configuration.h"
 #include "app/plan_executor.h"
+#include "app/printer_compare.h"
 #include "app/printer_queries.h"
 #include "app/update_plan.h"
 #include "app/version_text.h"
@@ -137,6 +139,7 @@ void SilentUpdate::Report(uint32_t wParam, uint32_t lParam) {
 void SilentUpdate::Run(std::string_view programFolder) {
   record_ = ModeRecord{};
   record_.mode = "silent-update";
+  warned_.clear();
   ProgressObserver observer(progress_, stopRequested_);
   observer_ = &observer;
   uint32_t outcome = report::kNothingAttempted;
@@ -144,16 +147,25 @@ void SilentUpdate::Run(std::string_view programFolder) {
 
   // A stop before the update ends the run at the next step, as a failure; one that comes
   // during it lets the printer's update end first (Update).
-  if (!Stopped() && ReadyToCompare(programFolder) && !Stopped() && ReadDeviceVersion() &&
-      !Stopped()) {
-    const bool older = DeviceOlderThanPackage(printer_.deviceVersion, read_.package.version);
-    FixedText<96> text;
-    text.Format("printer %s, package %s: %s", printer_.deviceVersion.c_str(),
-                read_.package.version.c_str(), older ? "update" : "nothing to write");
-    progress_.Phase(UpdatePhase::kVersionCompare, text);
-    if (surveyEveryPrinter_) SurveyPrinters();
-    outcome = older ? Update() : report::kAlreadyCurrent;
-    compared = 1;
+  if (!Stopped() && ReadyToCompare(programFolder) && !Stopped()) {
+    const bool firstRead = ReadDeviceVersion();
+    const bool older =
+        firstRead && DeviceOlderThanPackage(printer_.deviceVersion, read_.package.version);
+    if (firstRead) {
+      FixedText<96> text;
+      text.Format("printer %s, package %s: %s", printer_.deviceVersion.c_str(),
+                  read_.package.version.c_str(), older ? "update" : "nothing to write");
+      progress_.Phase(UpdatePhase::kVersionCompare, text);
+    }
+    // Every printer of the model is compared: one already at the package's version, or
+    // one whose version cannot be read, does not keep another, older one from its update.
+    const Compared others = SurveyPrinters(older);
+    if ((firstRead || others != Compared::kNothing) && !Stopped()) {
+      outcome = others == Compared::kUpdate ? Update() : report::kAlreadyCurrent;
+      compared = 1;
+    } else if (StopCame(stopRequested_)) {
+      outcome = report::kUpdateFailed;
+    }
   } else if (StopCame(stopRequested_)) {
     outcome = report::kUpdateFailed;
   }
@@ -167,16 +179,30 @@ void SilentUpdate::Run(std::string_view programFolder) {
   Report(report::kOutcome, outcome);
 }
 
-void SilentUpdate::SurveyPrinters() {
-  record_.printers =
-      protocol::SurveyPrinters(makeLink_, printer_.connectedModel, printer_.largeModel);
-  // Only the first printer's version decides; where nothing is written, each printer
-  // shows whether it has the package's version or a newer one itself.
-  for (PrinterOutcome& printer : record_.printers) {
-    const bool current = config::IsFirmwareVersion(printer.versionBefore) &&
-                         !DeviceOlderThanPackage(printer.versionBefore, read_.package.version);
-    printer.result = current ? PrinterResult::kCurrent : PrinterResult::kNotSent;
+SilentUpdate::Compared SilentUpdate::SurveyPrinters(bool older) {
+  PrinterCompare compare = CompareEveryPrinter(makeLink_, printer_, read_.package.version,
+                                               UpdateMode::kSilent, false, surveyEveryPrinter_);
+  bool anyRead = false;
+  for (const PrinterOutcome& printer : compare.printers) {
+    anyRead = anyRead || !printer.versionBefore.empty();
+    if (printer.versionBefore.empty() && !printer.text.empty()) Warn(printer);
+    if (older || printer.result == PrinterResult::kCurrent || printer.versionBefore.empty()) {
+      continue;
+    }
+    FixedText<160> text;
+    text.Format("printer at %s is at %s: update", printer.location.c_str(),
+                printer.versionBefore.c_str());
+    progress_.Phase(UpdatePhase::kVersionCompare, text);
   }
+  if (!compare.printers.empty()) record_.printers = std::move(compare.printers);
+  if (compare.anyNeeds) return Compared::kUpdate;
+  return anyRead ? Compared::kCurrent : Compared::kNothing;
+}
+
+void SilentUpdate::Warn(const PrinterOutcome& printer) {
+  if (std::find(warned_.begin(), warned_.end(), printer.location) != warned_.end()) return;
+  warned_.push_back(printer.location);
+  progress_.Warning(printer.text);
 }
 
 bool SilentUpdate::ReadyToCompare(std::string_view programFolder) {
@@ -200,15 +226,24 @@ bool SilentUpdate::ReadyToCompare(std::string_view programFolder) {
   }
 
   PrinterQueries queries(printer_, nullptr, makeLink_);
-  if (!queries.ProbeConnection(read_.package.targetModel)) {
+  const bool answered = queries.ProbeConnection(read_.package.targetModel);
+  // Each printer that cannot be opened is named with its reason; the others go on.
+  for (const PrinterOutcome& printer : queries.unopened()) {
+    Warn(printer);
+    record_.printers.push_back(printer);
+  }
+  if (!answered) {
     progress_.Phase(UpdatePhase::kConnection, "no printer of the model answers");
     if (SeenButUnreachable(unreachablePrinters_, read_.package.targetModel)) {
       progress_.Warning(i18n::LoadStringResource(kUnreachablePrinterHint.resource));
     }
     return false;
   }
-  text.Format("the printer answers as model %u%s%s", printer_.connectedModel,
-              queries.transport().empty() ? "" : " ", queries.transport().c_str());
+  // Only a printer that answered a question is said to answer.
+  text.Format(queries.versionAnswered() ? "the printer answers as model %u%s%s"
+                                        : "the printer opens as model %u%s%s but does not answer",
+              printer_.connectedModel, queries.transport().empty() ? "" : " ",
+              queries.transport().c_str());
   progress_.Phase(UpdatePhase::kConnection, text);
   return true;
 }
@@ -219,7 +254,11 @@ bool SilentUpdate::ReadDeviceVersion() {
   // older, both without knowing the printer's version.
   PrinterQueries queries(printer_, nullptr, makeLink_);
   if (!queries.QueryDeviceVersion()) {
-    progress_.Phase(UpdatePhase::kVersionCompare, "the printer's version cannot be read");
+    // Taken meanwhile (another Kiln, say): its reason rather than an unreadable version.
+    progress_.Phase(UpdatePhase::kVersionCompare,
+                    queries.refusal().empty()
+                        ? std::string("the printer's version cannot be read")
+                        : "the printer's version cannot be read: " + queries.refusal());
     return false;
   }
   const VersionText revision = printer_.deviceVersion;

@@ -65,9 +65,16 @@ class SilentUpdate {
   // Reports 101, then runs the plan: the CPU step when configured and not skipped, then
   // the main download; the outcome.
   uint32_t Update();
-  // Every printer of the model with its version, before anything is sent.
-  void SurveyPrinters();
+  // What the compare over every printer found: one printer older than the package, or
+  // none though some version was read, or no version at all.
+  enum class Compared { kUpdate, kCurrent, kNothing };
+  // Compares every printer of the model (older: the first one is older already); the
+  // printers asked go into the record, each current or not-sent by its own version
+  // (CompareEveryPrinter). The first printer's own read is not counted here.
+  Compared SurveyPrinters(bool older);
   void Report(uint32_t wParam, uint32_t lParam);
+  // Warns once per printer, with its text, that it could not be opened or asked.
+  void Warn(const protocol::PrinterOutcome& printer);
   // Whether a stop signal came; says so in the progress.
   bool Stopped();
 
@@ -83,6 +90,7 @@ class SilentUpdate {
   HistoryWriter writeHistory_;
   DownloadObserver* observer_ = nullptr;  // the download's notifications while Run runs
   bool surveyEveryPrinter_ = false;
+  std::vector<std::string> warned_;  // where the printers warned about are plugged in
   ModeRecord record_;
 };
 

@@ -25,8 +25,13 @@ protocol::FlashRequest Common(const config::ModelEntry& entry, const config::Pac
   // Nobody watches the silent update: its count-down is not notified.
   flash.showCountdown = entry.showCountdown && mode == UpdateMode::kWindow;
   flash.noWaitBusyBeforeWrite = entry.noWaitBusyBeforeWrite;
-  // For the record of the update: each printer's version just before its firmware goes out.
+  // For the record of the update, and for the rule below: each printer's version just
+  // before its firmware goes out, read on the channel the firmware then goes over.
   flash.readVersionBefore = true;
+  flash.needsImage = [noDowngrade = entry.noDowngrade, version = package.version,
+                      mode](const std::string& printerVersion) {
+    return NeedsPackage(version, printerVersion, mode, noDowngrade);
+  };
   return flash;
 }
 
@@ -99,6 +104,12 @@ PlanStep Firmware(const config::ModelEntry& entry, const config::Package& packag
 }
 
 }  // namespace
+
+bool NeedsPackage(std::string_view packageVersion, std::string_view version, UpdateMode mode,
+                  bool noDowngrade) {
+  if (mode == UpdateMode::kSilent) return DeviceOlderThanPackage(version, packageVersion);
+  return !noDowngrade || !PackageOlderThanDevice(packageVersion, version);
+}
 
 UpdatePlan PlanUpdate(const config::ModelEntry& entry, const config::Package& package,
                       const PrinterAnswer& printer, UpdateMode mode) {

@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "config/model_entry.h"
@@ -53,7 +54,18 @@ struct UpdatePlan {
   int versionRereadAfterSeconds = 0;
 };
 
+// Whether a printer that reports version (empty when it could not be read) is sent the
+// package in mode. The silent update writes only to a printer whose version it read and
+// found older than the package's. The window writes to every printer, and with
+// DisableOverwriteNewer (noDowngrade) to every printer the package is not older
+// than, so that a newer printer is never downgraded because another one is older. The
+// compare before an update and the download itself, on each printer's channel right
+// before its image, both decide by this rule; the window's START follows it too.
+bool NeedsPackage(std::string_view packageVersion, std::string_view version, UpdateMode mode,
+                  bool noDowngrade);
+
 // The steps of one update of the entry's package to the printer as it answered, in mode.
+// Each step's download sends only to the printers that need the package (NeedsPackage).
 UpdatePlan PlanUpdate(const config::ModelEntry& entry, const config::Package& package,
                       const PrinterAnswer& printer, UpdateMode mode);
 

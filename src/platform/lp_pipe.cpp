@@ -3,10 +3,12 @@
 #include <errno.h>
 #include <fcntl.h>
 #include <poll.h>
+#include <sys/file.h>
 #include <unistd.h>
 
 #include <chrono>
 
+#include "platform/linux/node_refusal.h"
 #include "platform/shared_files.h"
 #include "platform/unique_fd.h"
 
@@ -160,17 +162,32 @@ class LpPipe final : public PipeFile {
   std::shared_ptr<NodeFile> node_;
 };
 
+// Why the last open on this thread failed; kNone after one that worked.
+thread_local OpenRefusal lastRefusal;
+
 class LpPipeOpener final : public PipeOpener {
  public:
   std::unique_ptr<PipeFile> Open(const char* devicePath) override {
+    lastRefusal = {};
     if (devicePath == nullptr || *devicePath == '\0') return nullptr;
     std::shared_ptr<NodeFile> node = nodes_.Get(devicePath, [devicePath] {
       NodeFile fd(::open(devicePath, O_RDWR | O_NONBLOCK | O_NOCTTY | O_CLOEXEC));
+      // usblp admits one open at a time (EBUSY), and a node that would admit more (one
+      // shared into containers, the test bed's stand-in) is held by an exclusive lock as
+      // well, so that two programs never write to one printer at once. A node the user
+      // may not open is EACCES.
+      if (fd.get() >= 0 && ::flock(fd.get(), LOCK_EX | LOCK_NB) != 0) {
+        const int error = errno == EWOULDBLOCK ? EBUSY : errno;
+        fd = NodeFile();
+        errno = error;
+      }
+      if (fd.get() < 0) lastRefusal = NodeRefusal(errno, devicePath);
       return fd.get() < 0 ? nullptr : std::make_shared<NodeFile>(std::move(fd));
     });
     if (!node) return nullptr;
     return std::make_unique<LpPipe>(std::move(node));
   }
+  OpenRefusal LastRefusal() const override { return lastRefusal; }
 
  private:
   SharedFiles<NodeFile> nodes_;

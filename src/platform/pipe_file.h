@@ -51,6 +51,20 @@ class PipeFile {
   virtual int TraceHandle() const { return 1; }
 };
 
+// Why an open found the printer but did not take it.
+struct OpenRefusal {
+  enum class Kind : uint8_t {
+    kNone,      // nothing known: the printer was not found, or the open worked
+    kInUse,     // another program holds it (the node is open, the interface claimed)
+    kNoAccess,  // the user may not open its node
+    kOther,     // a driver holds it, or it has no usable printer interface
+  };
+  Kind kind = Kind::kNone;
+  // For the user and the trace: what stands in the way and, where known, who holds it
+  // or what grants access. Empty with kNone.
+  std::string text;
+};
+
 // Opens a pipe by device path (read-write); nullptr when it cannot be opened.
 class PipeOpener {
  public:
@@ -62,8 +76,8 @@ class PipeOpener {
     return Open(printer.node.c_str());
   }
   // Why the last open on this thread found the printer but did not take it (held by a
-  // driver, in use by another program); empty when nothing is known.
-  virtual std::string LastRefusal() const { return {}; }
+  // driver or another program, no access); kNone when nothing is known.
+  virtual OpenRefusal LastRefusal() const { return {}; }
 };
 
 }  // namespace kiln::platform

@@ -6,7 +6,6 @@
 #include <cstdlib>
 #include <cstring>
 #include <map>
-#include <tuple>
 
 #include "platform/udev_handles.h"
 
@@ -96,7 +95,37 @@ void ForEachDevice(udev* context, const char* subsystem, Each&& each) {
   }
 }
 
+// The numbers of a port path: bus, then each port ("1-2.3" -> 1, 2, 3); empty when the
+// text is not one.
+std::vector<uint32_t> PortNumbers(std::string_view path) {
+  std::vector<uint32_t> numbers;
+  uint32_t value = 0;
+  bool digits = false;
+  for (std::size_t i = 0; i <= path.size(); ++i) {
+    const char c = i < path.size() ? path[i] : '.';
+    if (c >= '0' && c <= '9' && value < 100000) {
+      value = value * 10 + static_cast<uint32_t>(c - '0');
+      digits = true;
+    } else if (digits && (c == '-' ? numbers.empty() : c == '.' && !numbers.empty())) {
+      numbers.push_back(value);
+      value = 0;
+      digits = false;
+    } else {
+      return {};
+    }
+  }
+  return numbers.size() >= 2 ? numbers : std::vector<uint32_t>{};
+}
+
 }  // namespace
+
+bool PortPathBefore(std::string_view a, std::string_view b) {
+  const std::vector<uint32_t> left = PortNumbers(a);
+  const std::vector<uint32_t> right = PortNumbers(b);
+  if (left.empty() != right.empty()) return !left.empty();
+  if (left.empty() || left == right) return a < b;
+  return left < right;
+}
 
 std::vector<UsbPrinterNode> ListUsbPrinterNodes(TransportChoice choice) {
   std::vector<UsbPrinterNode> printers;
@@ -127,8 +156,7 @@ std::vector<UsbPrinterNode> ListUsbPrinterNodes(TransportChoice choice) {
     printers.push_back(std::move(printer));
   }
   std::stable_sort(printers.begin(), printers.end(), [](const auto& a, const auto& b) {
-    return std::make_tuple(a.lpNode.empty(), a.nodeNumber, a.portPath) <
-           std::make_tuple(b.lpNode.empty(), b.nodeNumber, b.portPath);
+    return PortPathBefore(a.portPath, b.portPath);
   });
   return printers;
 }

@@ -47,9 +47,14 @@ TransportChoice ProcessTransportChoice();
 // "usblp" or "libusb"; nothing for any other text.
 std::optional<TransportChoice> ParseTransportChoice(std::string_view text);
 
+// Whether the device at port path a ("1-2", "1-2.3") comes before the one at b: by bus
+// number, then port by port numerically, so that 1-2 comes before 1-10 and a hub's own
+// port before the ports behind it. Texts that are not port paths come last, in text order.
+bool PortPathBefore(std::string_view a, std::string_view b);
+
 // Every USB device with a printer-class interface, with or without a usblp node, the
-// transport chosen by `choice`: those with a usblp node first by node number, then the
-// others by port path, so that the order is stable.
+// transport chosen by `choice`, in the order of where they are plugged in (PortPathBefore),
+// which stays the same whichever transport reaches them and however usblp numbered them.
 std::vector<UsbPrinterNode> ListUsbPrinterNodes(TransportChoice choice = ProcessTransportChoice());
 
 // USB devices of this vendor and product that the kernel shows but that Kiln cannot

@@ -9,6 +9,11 @@ constexpr uint32_t kRetryPauseMs = 1000;
 
 }  // namespace
 
+bool Unopenable(const platform::OpenRefusal& refusal) {
+  return refusal.kind == platform::OpenRefusal::Kind::kInUse ||
+         refusal.kind == platform::OpenRefusal::Kind::kNoAccess;
+}
+
 bool StopWatch::Requested() {
   if (!noticed_ && stopRequested_ && stopRequested_() != 0) {
     noticed_ = true;
@@ -38,6 +43,9 @@ bool DownloadSession::OpenAndProbe(uint32_t model, const std::string& printer, b
       return true;
     }
     link_->CloseIOChannel();
+    // Another program holds the printer, or the user may not open it: trying again would
+    // only wait for the other program to start writing, or for nothing.
+    if (Unopenable(link_->refusal())) return false;
     clock().Sleep(kRetryPauseMs);
   }
   return opened;

@@ -12,6 +12,10 @@
 
 namespace kiln::protocol {
 
+// Whether a refused open stays refused however often it is tried: another program holds
+// the printer, or the user may not open it.
+bool Unopenable(const platform::OpenRefusal& refusal);
+
 // The stop input of one download: a stop is noticed once, by whichever check sees it
 // first, and the observer hears of it then.
 class StopWatch {
@@ -41,9 +45,10 @@ class DownloadSession {
   StopWatch& stop() { return stop_; }
 
   // Opens the channel of the printer with that identity and asks for the status summary,
-  // up to 30 times with a second between tries. Returns whether the last open succeeded;
-  // answered tells whether the printer answered. A stop is only noticed here: a printer
-  // being reconnected is still waited for.
+  // up to 30 times with a second between tries; a printer another program holds, or one
+  // the user may not open, is tried once (Unopenable). Returns whether the last open
+  // succeeded; answered tells whether the printer answered. A stop is only noticed here:
+  // a printer being reconnected is still waited for.
   bool OpenAndProbe(uint32_t model, const std::string& printer, bool& answered);
 
   // The printer's state after the download: a busy printer is waited out first and a
@@ -56,15 +61,31 @@ class DownloadSession {
   StopWatch& stop_;
 };
 
+// Adds a sentence to the download's failure text, as far as it fits, and returns it.
+template <typename... Args>
+FixedText<256> AddSentence(FixedText<512>& failures, const char* format, Args... args) {
+  FixedText<256> sentence;
+  sentence.Format(format, args...);
+  if (!failures.empty()) failures.Append(" ");
+  failures.Append(sentence.view());
+  return sentence;
+}
+
+// The download's failure text for a printer that was sent nothing: its sentence, which
+// is also its own outcome's text; it stays not-sent.
+template <typename... Args>
+void NoteNotSent(FixedText<512>& failures, PrinterOutcome& printer, const char* format,
+                 Args... args) {
+  printer.text.assign(AddSentence(failures, format, args...).view());
+  printer.result = PrinterResult::kNotSent;
+}
+
 // The download's failure text: each failed printer adds a sentence, as far as it fits,
 // which also becomes (part of) its own outcome's text.
 template <typename... Args>
 void NoteFailure(FixedText<512>& failures, PrinterOutcome& printer, const char* format,
                  Args... args) {
-  FixedText<256> sentence;
-  sentence.Format(format, args...);
-  if (!failures.empty()) failures.Append(" ");
-  failures.Append(sentence.view());
+  const FixedText<256> sentence = AddSentence(failures, format, args...);
   printer.result = PrinterResult::kFailed;
   if (!printer.text.empty()) printer.text += ' ';
   printer.text.append(sentence.view());

@@ -167,7 +167,10 @@ void ConfirmEveryPrinter(DownloadSession& session, const FlashRequest& request, 
                          const std::function<void(uint32_t)>& reportError) {
   for (PrinterUpdate& printer : printers) {
     const PrinterOutcome& outcome = printer.outcome();
-    if (outcome.result == PrinterResult::kNotSent || outcome.printerError != 0) continue;
+    if (outcome.result == PrinterResult::kNotSent || outcome.result == PrinterResult::kCurrent ||
+        outcome.printerError != 0) {
+      continue;
+    }
     if (printer.Attach(session, request, failures)) {
       (void)printer.Reload(session, request, failures, reportError);
     }
@@ -175,18 +178,21 @@ void ConfirmEveryPrinter(DownloadSession& session, const FlashRequest& request, 
 }
 
 // The download's result: what became of each printer; it succeeded when every printer
-// took the firmware and failed nothing afterwards.
+// that needed the firmware took it and failed nothing afterwards, and one at least did.
 FlashResult Finish(Printers& printers, FixedText<512>& failures) {
   FlashResult result;
   result.text = failures;
   result.printers.reserve(printers.size());
-  bool all = !printers.empty();
+  bool all = true;
+  bool any = false;
   for (PrinterUpdate& printer : printers) {
     const PrinterResult took = printer.outcome().result;
-    all = all && (took == PrinterResult::kSent || took == PrinterResult::kUpdated);
+    const bool written = took == PrinterResult::kSent || took == PrinterResult::kUpdated;
+    any = any || written;
+    all = all && (written || !printer.Needed());
     result.printers.push_back(std::move(printer.outcome()));
   }
-  result.flashed = all;
+  result.flashed = all && any;
   return result;
 }
 
@@ -253,13 +259,16 @@ FlashResult FirmwareDownload::FlashFirmware(const FlashRequest& request,
   // the update ends here. With other printers sent the image, they are programming their
   // flash now: the update fails only after the count-down, the error is shown then, and
   // each of the others is checked as usual.
-  const uint32_t checksumError = ChecksumErrorOfFirst(session, request, printers.front());
+  // The first printer sent the image is the one looked at; those before it were not sent it.
+  const auto firstSent = std::find_if(printers.begin(), printers.end(),
+                                      [](const PrinterUpdate& p) { return p.Sent(); });
+  const uint32_t checksumError = ChecksumErrorOfFirst(session, request, *firstSent);
   if (checksumError != 0) {
-    PrinterOutcome& first = printers.front().outcome();
-    const bool othersProgramming = std::any_of(printers.begin() + 1, printers.end(),
-                                               [](const PrinterUpdate& p) { return p.Sent(); });
-    NoteFailure(failures, first, "Printer 1 reported checksum error 0x%08X after the download.",
-                checksumError);
+    PrinterOutcome& first = firstSent->outcome();
+    const bool othersProgramming =
+        std::any_of(firstSent + 1, printers.end(), [](const PrinterUpdate& p) { return p.Sent(); });
+    NoteFailure(failures, first, "Printer %u reported checksum error 0x%08X after the download.",
+                firstSent->instance(), checksumError);
     first.printerError = checksumError;
     if (!othersProgramming) {
       notifier.Notify(DownloadObserver::kPrinterError, checksumError);

@@ -46,6 +46,11 @@ struct FlashRequest {
   // Asks each printer its version just before its firmware goes out, for the caller's
   // record (PrinterOutcome::versionBefore): one more question on the channel already open.
   bool readVersionBefore = false;
+  // Whether a printer that reports this version (empty when it cannot be read) needs the
+  // image. Judged on the printer's channel, with the version just read (readVersionBefore),
+  // which stays open to the end of its image, so that no other program can write to it in
+  // between; a printer that does not need it is left current. None: every printer needs it.
+  std::function<bool(const std::string& version)> needsImage;
   // What the models above make the download do, resolved from the model table when the
   // request is made (ModelFactsFor): the download never looks a model up itself.
   ModelFacts facts;

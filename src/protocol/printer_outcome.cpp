@@ -45,6 +45,15 @@ PrinterOutcome DescribeFoundPrinter(const usb::CUsbLink& link) {
   return printer;
 }
 
+PrinterOutcome DescribeUnopenedPrinter(const usb::CUsbLink& link) {
+  PrinterOutcome printer = DescribeFoundPrinter(link);
+  printer.result = PrinterResult::kNotSent;
+  const std::string& reason = link.refusal().text;
+  printer.text = "Printer at " + printer.location + " could not be opened: " +
+                 (reason.empty() ? std::string("it did not open") : reason) + ".";
+  return printer;
+}
+
 std::string ReadPrintableRevision(CPrnCmd& prn) {
   char revision[kRevisionSize] = {};
   if (prn.GetProductRev(revision, sizeof revision) != ResultCode::kAnswered) return {};

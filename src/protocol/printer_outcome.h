@@ -41,6 +41,11 @@ std::vector<PrinterOutcome> PrintersSentTo(const std::vector<PrinterOutcome>& pr
 // answers as.
 PrinterOutcome DescribeFoundPrinter(const usb::CUsbLink& link);
 
+// The printer the link has just found but could not open: described as found, not-sent,
+// and its text saying where it is and why it was not opened ("Printer at 1-2 could not be
+// opened: in use by another program (...).").
+PrinterOutcome DescribeUnopenedPrinter(const usb::CUsbLink& link);
+
 // The printer's revision text, bytes outside printable ASCII replaced by '?', so that a
 // printer cannot put line breaks or control codes into a result or a report; empty when
 // it does not answer.

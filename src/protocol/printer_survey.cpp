@@ -18,6 +18,12 @@ std::vector<PrinterOutcome> SurveyPrinters(const usb::LinkFactory& makeLink, uin
       if (prn.DoCommand(cmd::kStatusSummary) == ResultCode::kAnswered) {
         printer.versionBefore = ReadPrintableRevision(prn);
       }
+      // Opened, but no version came back: never listed as if it had told one.
+      if (printer.versionBefore.empty()) {
+        printer.text = "Printer at " + printer.location + " did not answer.";
+      }
+    } else if (link->identity() == identity) {
+      printer = DescribeUnopenedPrinter(*link);
     }
     printer.result = PrinterResult::kQueried;
     printers.push_back(std::move(printer));

@@ -49,16 +49,34 @@ PrinterUpdate::PrinterUpdate(uint32_t instance, std::string identity)
 bool PrinterUpdate::Probe(DownloadSession& session, const FlashRequest& request,
                           FixedText<512>& failures) {
   bool answered = false;
-  if (!session.OpenAndProbe(request.openModel, identity_, answered)) {
-    NoteFailure(failures, outcome_, "Printer %u could not be opened.", instance_);
+  const bool opened = session.OpenAndProbe(request.openModel, identity_, answered);
+  // Where discovery found it, even when it was not opened: its serial number and model.
+  if (session.link().identity() == identity_) outcome_ = DescribeFoundPrinter(session.link());
+  if (!opened) {
+    const std::string& reason = session.link().refusal().text;
+    NoteNotSent(failures, outcome_, "Printer %u was not sent the firmware: %s.", instance_,
+                reason.empty() ? "it could not be opened" : reason.c_str());
     return false;
   }
-  outcome_ = DescribeFoundPrinter(session.link());
   if (!answered) {
-    NoteFailure(failures, outcome_, "Printer %u did not answer.", instance_);
+    NoteNotSent(failures, outcome_, "Printer %u was not sent the firmware: it did not answer.",
+                instance_);
     return false;
   }
   if (request.readVersionBefore) outcome_.versionBefore = ReadPrintableRevision(session.prn());
+  if (request.needsImage && !request.needsImage(outcome_.versionBefore)) {
+    // Left out by the caller's rule: current, or, where its version could not be read
+    // and so not compared, not-sent with that reason.
+    needed_ = false;
+    if (config::IsFirmwareVersion(outcome_.versionBefore)) {
+      outcome_.result = PrinterResult::kCurrent;
+    } else {
+      outcome_.result = PrinterResult::kNotSent;
+      outcome_.text = "Its version cannot be read: it was not sent the firmware.";
+    }
+    session.link().CloseIOChannel();
+    return false;
+  }
   return true;
 }
 

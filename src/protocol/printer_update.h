@@ -34,10 +34,13 @@ class PrinterUpdate {
   uint32_t instance() const { return instance_; }
   // Whether it took the firmware and has failed nothing so far.
   bool Sent() const { return outcome_.result == PrinterResult::kSent; }
+  // False once its version showed that the caller's rule leaves it out (needsImage).
+  bool Needed() const { return needed_; }
 
   // Opens it under the open model and asks its state; describes it, and reads its version
-  // when the request asks for that. False, with the failure noted, when it cannot be
-  // opened or does not answer.
+  // when the request asks for that. False when it cannot be opened or does not answer
+  // (not-sent, with the reason noted), or when its version shows it does not need the
+  // image (current, its channel closed). True leaves its channel open for the image.
   bool Probe(DownloadSession& session, const FlashRequest& request, FixedText<512>& failures);
   // Reads its device data block when the request keeps one: it is laid into the image it
   // is sent and checked after programming. A block that is not valid or does not fit is
@@ -72,6 +75,7 @@ class PrinterUpdate {
   std::string identity_;
   PrinterOutcome outcome_;
   std::vector<uint8_t> keptBlock_;
+  bool needed_ = true;
 };
 
 }  // namespace kiln::protocol

@@ -43,9 +43,10 @@ OpenResult CUsbLink::OpenPipes() {
     open_ = true;
     return kOpenOk;
   }
-  const std::string refusal = services_.pipes->LastRefusal();
-  if (!refusal.empty()) {
-    log_.LogPrint(1, "CUsbLink::OpenPipes, printer %s: %s\n", identity_.c_str(), refusal.c_str());
+  refusal_ = services_.pipes->LastRefusal();
+  if (!refusal_.text.empty()) {
+    log_.LogPrint(1, "CUsbLink::OpenPipes, printer %s: %s\n", identity_.c_str(),
+                  refusal_.text.c_str());
   }
   CloseIOChannel();
   return opened != 0 ? kOpenSomePipes : kOpenNoPipe;

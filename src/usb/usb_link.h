@@ -110,6 +110,9 @@ class CUsbLink final : public CommandChannel {
   // How the printer last found is reached: "over usblp /dev/usb/lp0", "over libusb 1-2";
   // empty when none was found.
   std::string transportText() const;
+  // Why the last open found the printer but did not take it (another program holds it,
+  // the user may not open it, ...); kNone after an open that worked or found nothing.
+  const platform::OpenRefusal& refusal() const { return refusal_; }
   // The USB serial number of the device last found; empty when it has none.
   const std::string& serial() const { return serial_; }
   uint32_t readTimeOut() const { return readTimeOut_; }
@@ -128,6 +131,7 @@ class CUsbLink final : public CommandChannel {
   platform::UsbPrinterNode printer_;  // the printer last found, as discovery listed it
   std::string identity_;
   std::string serial_;
+  platform::OpenRefusal refusal_;
   uint32_t readTimeOut_ = 5000;
   uint32_t writeTimeOut_ = 5000;
   log::DebugLog log_;

@@ -66,6 +66,7 @@ OpenResult CUsbLink::OpenFrom(const std::vector<UsbPrinterNode>& nodes, uint32_t
                               uint32_t instanceIndex, uint32_t enumMode, uint8_t pipeMask) {
   pipeMask_ = pipeMask;
   modelSerial_ = modelSerial;
+  refusal_ = {};
   CloseIOChannel();
 
   const std::vector<const UsbPrinterNode*> candidates = ModelNodes(nodes, modelSerial, enumMode);
@@ -88,6 +89,13 @@ OpenResult CUsbLink::OpenFrom(const std::vector<UsbPrinterNode>& nodes, uint32_t
     selected = candidates[instanceIndex - 1];
   }
   Select(selected);
+  if (selected != nullptr && !selected->present) {
+    // The node of the transport chosen for it is missing: say whose node.
+    refusal_ = {platform::OpenRefusal::Kind::kOther,
+                selected->transport == platform::UsbTransport::kUsblp
+                    ? "usblp holds its printer interface, but its usblp node is not here"
+                    : "its USB device node is not here"};
+  }
   if (selected == nullptr || !selected->present) return kOpenNotActive;
 
   const OpenResult code = OpenPipes();
@@ -141,6 +149,7 @@ OpenResult CUsbLink::OpenIOChannelTo(uint32_t modelSerial, const std::string& id
   const auto found = std::find_if(present.begin(), present.end(),
                                   [&](const auto* node) { return IdentityOf(*node) == identity; });
   if (found == present.end()) {
+    refusal_ = {};
     CloseIOChannel();
     return kOpenNoDevice;
   }

@@ -232,9 +232,9 @@ TEST_P(CommandLineModes, JsonSaysWhenAnotherKilnRuns) {
   }
 }
 
-// A silent update that writes nothing still names, with --json, each printer of the
-// model and whether it already has the package's version.
-TEST_P(CommandLineModes, JsonOfAnUpToDateUpdateNamesEveryPrinter) {
+// A silent update names, with --json, each printer of the model and whether it already
+// had the package's version: one that had it is left alone, the older one is updated.
+TEST_P(CommandLineModes, JsonOfAnUpdateNamesEveryPrinter) {
   Start({Printer(7, "1.10"), Printer(7, "1.05")});
   Folder(7, "1.10");
   const std::string out = dir_.File("update.json");
@@ -245,8 +245,8 @@ TEST_P(CommandLineModes, JsonOfAnUpToDateUpdateNamesEveryPrinter) {
   EXPECT_EQ(result["printers"][0]["version_before"], "1.10");
   EXPECT_EQ(result["printers"][0]["outcome"], "current");
   EXPECT_EQ(result["printers"][1]["version_before"], "1.05");
-  EXPECT_EQ(result["printers"][1]["outcome"], "not-sent");
-  EXPECT_EQ(result["result"], "the printer already has this version or a newer one");
+  EXPECT_EQ(result["printers"][1]["outcome"], "updated");
+  EXPECT_EQ(result["result"], "update written");
   EXPECT_TRUE(Bed().Images().empty());
 }
 

@@ -94,7 +94,7 @@ sim::PrinterFaults With(Set set) {
 // clang-format off
 const FaultRow kRows[] = {
     {"NeverAnswers", With([](auto& f) { f.silentFromPacket = 1; }), false,
-     "Printer 1 did not answer.", Received::kProbesOnly, Countdown::kNone, {}, "1.00", kTries},
+     "Printer 1 was not sent the firmware: it did not answer.", Received::kProbesOnly, Countdown::kNone, {}, "1.00", kTries},
     {"SilentFromTheStartOfWrite", With([](auto& f) { f.silentFromPacket = 2; }), false,
      "Printer 1 did not take the firmware.", Received::kNoImageData, Countdown::kNone, {}, "1.00", 1},
     // The printer takes the whole image and programs it without answering the end of
@@ -104,7 +104,7 @@ const FaultRow kRows[] = {
     {"ShortAnswerToTheStartOfWrite", With([](auto& f) { f.shortAnswer = CommandMatch::Code(0x8400); }), false,
      "Printer 1 did not take the firmware.", Received::kNoImageData, Countdown::kNone, {}, "1.00", 1},
     {"BadFirstByteOfEveryStatus", With([](auto& f) { f.badFirstByte = CommandMatch::Code(0x0400); }), false,
-     "Printer 1 did not answer.", Received::kProbesOnly, Countdown::kNone, {}, "1.00", kTries},
+     "Printer 1 was not sent the firmware: it did not answer.", Received::kProbesOnly, Countdown::kNone, {}, "1.00", kTries},
     {"BusyForFortyPolls", With([](auto& f) { f.busyPolls = 40; }), true,
      "", Received::kWholeImage, Countdown::kFull, {}, "2.00"},
     {"BusyForever", With([](auto& f) { f.busyForever = true; }), false,
@@ -151,7 +151,7 @@ const FaultRow kRows[] = {
     {"ReturnsUnderTheProductIdAskedFor", With([](auto& f) { f.returnProductId = sim::ProductIdOfModel(kOtherModel); }), true,
      "", Received::kWholeImage, Countdown::kFull, {}, "2.00", 0, 0, kOtherModel},
     {"OpenRefused", With([](auto& f) { f.openRefused = true; }), false,
-     "Printer 1 could not be opened.", Received::kNothing, Countdown::kNone, {}, "1.00"},
+     "Printer 1 was not sent the firmware: ", Received::kNothing, Countdown::kNone, {}, "1.00"},
 };
 // clang-format on
 

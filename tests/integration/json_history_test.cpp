@@ -20,43 +20,21 @@
 
 #include "app/version_text.h"
 #include "config/firmware_package.h"
-#include "support/child_process.h"
+#include "kiln_on_test_bed.h"
 #include "support/printer_builder.h"
 #include "support/program_folder_builder.h"
 #include "support/temp_dir.h"
-#include "test_bed_fixture.h"
 
 namespace kiln {
 namespace {
 
-using kiln::testing::ChildProcess;
+using kiln::testing::BySerial;
+using kiln::testing::JsonLines;
 using kiln::testing::TempDir;
 using nlohmann::json;
+using Finished = kiln::testing::KilnFinished;
 
-constexpr std::chrono::seconds kRunLimit{60};
-constexpr uint32_t kImageSize = 0x20000;
-
-struct Finished {
-  int status = -1;
-  std::string out, err;
-};
-
-// Standard output as JSON lines, each parsed with the library.
-// The printer with this serial number in a list of printers.
-json BySerial(const json& printers, const std::string& serial) {
-  for (const json& printer : printers) {
-    if (printer["serial"] == serial) return printer;
-  }
-  ADD_FAILURE() << "no printer " << serial << " in " << printers.dump();
-  return json::object();
-}
-
-std::vector<json> JsonLines(const std::string& text) {
-  std::vector<json> lines;
-  std::istringstream in(text);
-  for (std::string line; std::getline(in, line);) lines.push_back(json::parse(line));
-  return lines;
-}
+constexpr uint32_t kImageSize = kiln::testing::kKilnImageSize;
 
 // The SHA-256 of a file as sha256sum computes it.
 std::string Sha256Sum(const std::string& file) {
@@ -69,48 +47,19 @@ std::string Sha256Sum(const std::string& file) {
   return digest;
 }
 
-// An M07 printer at 1.05 that restarts in half a second.
 kiln::testing::PrinterBuilder Printer() {
-  return kiln::testing::PrinterBuilder(7).Version("1.05").RestartGapMs(500);
+  return kiln::testing::M07();
 }
 
-class JsonAndHistory : public kiln::testing::TestBedTest {
+class JsonAndHistory : public kiln::testing::KilnOnTestBed {
  protected:
-  void SetUp() override {
-    ::setenv("KILN_TIME_SCALE", "0.01", 1);
-    ::unsetenv("DISPLAY");
-    TestBedTest::SetUp();
-  }
-
   // Two M07 printers at 1.05; the second leaves at the end of each image it is sent.
   void TwoPrinters() {
     const auto m07 = [](const char* serial) { return Printer().Serial(serial); };
     Start({m07("SER-A"), m07("SER-B").LeavesAfterDataBytes(kImageSize)});
   }
 
-  void Package(const char* version) {
-    kiln::testing::ProgramFolderBuilder(dir_)
-        .Package("fw.bin", 7, version, {.size = kImageSize})
-        .Entry(1, {"File=fw.bin", "Delay1=2", "Delay2=2"});
-  }
-
-  // kiln with these options; standard output and error kept apart.
-  Finished Run(const std::vector<std::string>& options) {
-    std::vector<std::string> argv = {
-        "/bin/sh",    "-c",    "exec \"$0\" \"$@\" 2>" + dir_.File("err"),
-        KILN_PROGRAM, "--dir", dir_.path().string()};
-    argv.insert(argv.end(), options.begin(), options.end());
-    ChildProcess kiln(argv, dir_.File("out"));
-    Finished run;
-    run.status = kiln.WaitFor(kRunLimit).value_or(-1);
-    run.out = TempDir::Read(dir_.File("out"));
-    run.err = TempDir::Read(dir_.File("err"));
-    return run;
-  }
-
   std::string HistoryFile() const { return state_.File("kiln/history.jsonl"); }
-
-  TempDir dir_;
 };
 
 TEST_F(JsonAndHistory, SilentUpdateJsonNamesEachPrinterAndWhatBecameOfIt) {

@@ -8,6 +8,7 @@
 #include <unistd.h>
 
 #include <string>
+#include <vector>
 
 #include "platform/device_monitor.h"
 #include "platform/usb_printer_nodes.h"
@@ -76,6 +77,24 @@ TEST_F(UdevPrinterNodes, PrinterClassNodesSortedByNodeNumber) {
   EXPECT_EQ(nodes[1].node, "/dev/usb/lp2");
   EXPECT_EQ(nodes[1].serial, "");
   EXPECT_EQ(nodes[1].portPath, "1-3");
+}
+
+// By where they are plugged in, whichever way they are reached and however usblp numbered
+// them: 1-10 after 1-9, not before it as its node lp3 or its text would put it.
+TEST_F(UdevPrinterNodes, PrintersAreOrderedByBusAndPortNumbers) {
+  Add(Device(10, 0x0002, "SN-J", 3));
+  Add(Unbound(9, 0x0002));
+  std::vector<std::string> ports;
+  for (const auto& node : platform::ListUsbPrinterNodes()) ports.push_back(node.portPath);
+  EXPECT_EQ(ports, (std::vector<std::string>{"1-2", "1-3", "1-9", "1-10"}));
+  EXPECT_TRUE(platform::PortPathBefore("1-2.9", "1-2.10"));
+  EXPECT_TRUE(platform::PortPathBefore("1-10", "2-1"));
+  EXPECT_FALSE(platform::PortPathBefore("1-2.1", "1-2"));
+  EXPECT_TRUE(platform::PortPathBefore("1-9", "/dev/usb/lp0")) << "a node path comes last";
+  for (const char* notAPortPath : {"1-2a3", "1-.2", "1.2-3", "12"}) {
+    EXPECT_TRUE(platform::PortPathBefore("9-9", notAPortPath)) << notAPortPath;
+  }
+  EXPECT_TRUE(platform::PortPathBefore("1-01", "1-1")) << "the same numbers: by text";
 }
 
 TEST_F(UdevPrinterNodes, DevicesOfTheModelWithoutANodeAreUnreachable) {

@@ -55,6 +55,7 @@ class PrinterBuilder {
   }
   PrinterBuilder& NeverReturns() { return Fault(&FaultSet::neverReturn, true); }
   PrinterBuilder& OpenRefused() { return Fault(&FaultSet::openRefused, true); }
+  PrinterBuilder& NoAccess() { return Fault(&FaultSet::noAccess, true); }
   PrinterBuilder& LeavesAfterDataBytes(uint32_t bytes, bool whenAnswerAwaited = false) {
     Fault(&FaultSet::leaveWhenAnswerAwaited, whenAnswerAwaited);
     return Fault(&FaultSet::leaveAfterDataBytes, bytes);

@@ -40,11 +40,15 @@ class RecordedReports final : public ReportSink {
 
 class RecordedProgress final : public UpdateProgress {
  public:
-  void Phase(UpdatePhase phase, std::string_view) override { phases.push_back(phase); }
+  void Phase(UpdatePhase phase, std::string_view text) override {
+    phases.push_back(phase);
+    texts.emplace_back(text);
+  }
   void DataSent(uint32_t sent, uint32_t total) override { data.emplace_back(sent, total); }
   void CountdownSecond(uint32_t left) override { countdown.push_back(left); }
   void Warning(std::string_view text) override { warnings.emplace_back(text); }
   std::vector<UpdatePhase> phases;
+  std::vector<std::string> texts;  // each phase's text, in the same order
   std::vector<std::string> warnings;
   std::vector<std::pair<uint32_t, uint32_t>> data;
   std::vector<uint32_t> countdown;
@@ -121,6 +125,15 @@ TEST_F(Modes, CpuStepGoesFirstAndTheMainImageFollows) {
   EXPECT_EQ(progress_.countdown[0], 24u);
   EXPECT_EQ(progress_.countdown[25], 15u);
   EXPECT_EQ(progress_.phases.back(), UpdatePhase::kResult);
+  // Each step says which file it sends.
+  const auto sending =
+      std::find(progress_.phases.begin(), progress_.phases.end(), UpdatePhase::kCpuStep) -
+      progress_.phases.begin();
+  ASSERT_LT(static_cast<std::size_t>(sending), progress_.texts.size());
+  EXPECT_EQ(progress_.texts[sending].rfind("sending " + dir_.path().string(), 0), 0u)
+      << progress_.texts[sending];
+  EXPECT_EQ(std::count(progress_.phases.begin(), progress_.phases.end(), UpdatePhase::kDownload),
+            1);
 }
 
 // At 1.07 the printer has the CPU code: the step is said to be skipped and only the
@@ -251,9 +264,10 @@ TEST_F(Modes, StopDuringOnePrintersTransferSendsNothingToTheNext) {
   EXPECT_EQ(std::count(progress_.warnings.begin(), progress_.warnings.end(), kStopDeferredText), 1);
 }
 
-// Where nothing is written, each surveyed printer shows whether it has the package's
-// version itself; one whose version is no version is not current.
-TEST_F(Modes, SurveyWithoutAnUpdateTellsEachPrintersOwnState) {
+// Every printer's version decides for itself: one already at the package's version
+// leaves another, older one to be updated; one whose version is no version is neither
+// current nor sent anything.
+TEST_F(Modes, EachSurveyedPrinterIsUpdatedOnlyWhenItIsOlder) {
   Printer(7, "1.10");
   Printer(7, "1.05");
   Printer(7, "N/A");
@@ -264,11 +278,20 @@ TEST_F(Modes, SurveyWithoutAnUpdateTellsEachPrintersOwnState) {
   SilentUpdate update(session_, options, reports_, progress_, rig_.Links());
   update.SurveyEveryPrinter(true);
   update.Run(dir_.path().string());
-  EXPECT_EQ(reports_.list, (Reports{{100, 1}, {110, 1}}));
+  EXPECT_EQ(reports_.list, (Reports{{101, 0}, {100, 1}, {110, 11}}));
   std::vector<protocol::PrinterResult> results;
   for (const auto& printer : update.record().printers) results.push_back(printer.result);
   using protocol::PrinterResult;
-  EXPECT_EQ(results, (std::vector<PrinterResult>{PrinterResult::kCurrent, PrinterResult::kNotSent,
+  EXPECT_EQ(results, (std::vector<PrinterResult>{PrinterResult::kCurrent, PrinterResult::kUpdated,
+                                                 PrinterResult::kNotSent}));
+
+  // Run again, nothing is older: the survey's own words stand.
+  reports_.list.clear();
+  update.Run(dir_.path().string());
+  EXPECT_EQ(reports_.list, (Reports{{100, 1}, {110, 1}}));
+  results.clear();
+  for (const auto& printer : update.record().printers) results.push_back(printer.result);
+  EXPECT_EQ(results, (std::vector<PrinterResult>{PrinterResult::kCurrent, PrinterResult::kCurrent,
                                                  PrinterResult::kNotSent}));
 }
 

@@ -602,7 +602,8 @@ TEST_F(Flash, PrinterThatNeverAnswersGetsNothingAndFails) {
   EXPECT_FALSE(Run(7, Package(7)));
   EXPECT_EQ(Commands(printer), std::vector<uint16_t>(30, cmd::kStatusSummary));
   EXPECT_TRUE(recorder_.seen.empty());
-  EXPECT_TRUE(ResultSays("Printer 1 did not answer")) << result_.text.c_str();
+  EXPECT_TRUE(ResultSays("Printer 1 was not sent the firmware: it did not answer."))
+      << result_.text.c_str();
 }
 
 TEST_F(Flash, PrinterMissingAfterProgrammingIsLookedForTwiceThirtyTimes) {

@@ -45,6 +45,8 @@ TEST(PipeResultFromLibusb, EveryErrorAndStatusHasItsPipeStatus) {
       // The error of the call wins over a status left from an earlier transfer.
       {{LIBUSB_ERROR_NO_DEVICE, LIBUSB_TRANSFER_COMPLETED, 0}, PipeStatus::kGone, ENODEV},
   };
+  // An outcome nothing was set on is a transfer that ran to its end.
+  EXPECT_EQ(platform::PipeResultFromLibusb(LibusbOutcome{}).status, PipeStatus::kDone);
   for (const Case& c : cases) {
     const PipeResult result = platform::PipeResultFromLibusb(c.outcome);
     EXPECT_EQ(result.status, c.status) << c.outcome.error << "/" << c.outcome.status;

@@ -1,7 +1,9 @@
 #include "platform/lp_pipe.h"
 
 #include <errno.h>
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/file.h>
 #include <unistd.h>
 
 #include <cstring>
@@ -44,6 +46,32 @@ TEST(LpPipeErrors, EachErrnoEndsTheTransferOneWay) {
 TEST(LpPipe, OpeningAMissingNodeFails) {
   EXPECT_EQ(SystemPipeOpener().Open("/dev/usb/no-such-lp"), nullptr);
   EXPECT_EQ(SystemPipeOpener().Open(""), nullptr);
+}
+
+// A node another open file holds (another program) is refused as in use, one the user
+// may not open as a permission with what grants it; a missing node is neither, and a node
+// let go of opens again.
+TEST(LpPipe, ANodeHeldElsewhereOrDeniedIsRefusedWithItsReason) {
+  PtyPair pty;
+  ASSERT_TRUE(pty.ok());
+  {
+    const int other = ::open(pty.node().c_str(), O_RDWR | O_NOCTTY | O_CLOEXEC);
+    ASSERT_GE(other, 0);
+    ASSERT_EQ(::flock(other, LOCK_EX), 0);
+    EXPECT_EQ(SystemPipeOpener().Open(pty.node().c_str()), nullptr);
+    EXPECT_EQ(SystemPipeOpener().LastRefusal().kind, OpenRefusal::Kind::kInUse);
+    EXPECT_EQ(SystemPipeOpener().LastRefusal().text.rfind("in use by another program", 0), 0u);
+    ::close(other);
+  }
+  EXPECT_NE(SystemPipeOpener().Open(pty.node().c_str()), nullptr);
+  EXPECT_EQ(SystemPipeOpener().LastRefusal().kind, OpenRefusal::Kind::kNone);
+
+  EXPECT_EQ(SystemPipeOpener().Open("/proc/sys/kernel/osrelease"), nullptr);
+  const OpenRefusal denied = SystemPipeOpener().LastRefusal();
+  EXPECT_EQ(denied.kind, OpenRefusal::Kind::kNoAccess);
+  EXPECT_EQ(denied.text.rfind("permission denied on /proc/sys/kernel/osrelease: ", 0), 0u);
+  EXPECT_EQ(SystemPipeOpener().Open("/dev/usb/no-such-lp"), nullptr);
+  EXPECT_EQ(SystemPipeOpener().LastRefusal().kind, OpenRefusal::Kind::kNone);
 }
 
 TEST(LpPipe, PipesOfOneNodeShareOneOpenFile) {

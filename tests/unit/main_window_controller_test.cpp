@@ -152,6 +152,35 @@ TEST_F(Window, NoDowngradeRefusesAnOlderPackage) {
   EXPECT_EQ(Evaluate(), kReady) << "the same version is no downgrade";
 }
 
+// The compare looks at every printer: a newer first printer does not refuse START for an
+// older second one, and START then updates the older one and leaves the newer one alone.
+TEST_F(Window, NoDowngradeLetsAnOlderPrinterBeUpdatedBesideANewerOne) {
+  rig_.Ini(std::string(kEntry1) + "DisableOverwriteNewer=1\n");
+  rig_.Package("fw7.bin", 7, "1.06");
+  sim::VirtualPrinter& newer = rig_.Printer(7, "1.07");
+  sim::VirtualPrinter& older = rig_.Printer(7, "1.05");
+  ASSERT_EQ(Evaluate(), kReady);
+  EXPECT_TRUE(view_.startEnabled);
+  Controller().OnStart();
+  FinishUpdate();
+  EXPECT_TRUE(newer.Images().empty()) << "never downgraded";
+  EXPECT_EQ(older.Images().size(), 1u);
+}
+
+// A first printer the user may not open neither hides the second nor goes unmentioned:
+// the status line names it with its reason, and the version shown is the second's.
+TEST_F(Window, AnUnopenablePrinterIsNamedAndTheNextOneAnswers) {
+  rig_.Ini(kEntry1);
+  rig_.Package("fw7.bin", 7, "1.06");
+  rig_.printers.Add(kiln::testing::PrinterBuilder(7).Version("1.01").NoAccess());
+  rig_.Printer(7, "1.05");
+  EXPECT_EQ(Evaluate(), std::string(kReady) +
+                            "\nPrinter at 1-1 could not be opened: permission denied on "
+                            "/dev/usb/lp0.");
+  EXPECT_TRUE(view_.startEnabled);
+  EXPECT_EQ(view_.versions.back(), "1.05");
+}
+
 TEST_F(Window, RemovalOfAnotherPrinterLeavesTheStatus) {
   rig_.Ini(kEntry1);
   rig_.Package("fw7.bin", 7, "1.06");

@@ -58,7 +58,7 @@ class Executor : public ::testing::Test {
     };
     ModeRecord record;
     record.mode = "window-update";
-    return PlanExecutor(services).Run({plan, record, {false, 7, {}}}, course_, nullptr);
+    return PlanExecutor(services).Run({plan, record, {false, 7, {}, {}}}, course_, nullptr);
   }
 
   testing::WindowRig rig_;

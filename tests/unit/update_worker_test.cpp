@@ -42,7 +42,7 @@ class Worker : public ::testing::Test {
   WorkerOutcome Run(uint32_t connectedModel) {
     const auto [entry, package] = rig_.ReadForStart();
     EXPECT_TRUE(entry.packageFound && !package.version.empty());
-    const PrinterState printer{package.targetModel >= 19, connectedModel, {}};
+    const PrinterState printer{package.targetModel >= 19, connectedModel, {}, {}};
     WorkerHandover handover{entry, package, printer, stop_};
     UpdateWorker worker(std::move(handover), rig_.session.language, "eng", view_,
                         rig_.printers.Links(), rig_.printers.clock, &countdowns_, {},

@@ -14,7 +14,7 @@
 #include <string_view>
 #include <vector>
 
-#include "platform/open_files.h"
+#include "platform/linux/node_refusal.h"
 
 namespace kiln::platform {
 
@@ -136,23 +136,11 @@ constexpr uint32_t kReadBufferBytes = 8192;
 // How many one-second waits a transfer cancelled after an event failure gets to come back.
 constexpr int kCancelWaits = 10;
 
-thread_local std::string lastRefusal;
+thread_local OpenRefusal lastRefusal;
 
 // "/dev/bus/usb/001/002" -> bus 1, address 2.
 bool ParseDeviceNode(const char* path, int* bus, int* address) {
   return path != nullptr && std::sscanf(path, "/dev/bus/usb/%d/%d", bus, address) == 2;
-}
-
-// The first process other than this one that holds the node open, as "name, process N";
-// empty when none is found (best effort: other users' processes are not readable).
-std::string ProcessHolding(const std::string& node) {
-  const pid_t self = ::getpid();
-  for (const pid_t pid : ProcessesWithOpen(node)) {
-    if (pid == self) continue;
-    const std::string name = ProcessName(pid);
-    return (name.empty() ? "?" : name) + ", process " + std::to_string(pid);
-  }
-  return {};
 }
 
 // The printer interface of the active configuration: its number, alternate setting and
@@ -216,7 +204,7 @@ class OpenDevice {
   // interface (empty when unknown), for that text.
   template <typename Match>
   bool Open(Match&& match, const std::string& node, const std::string& driver,
-            std::string* refusal) {
+            OpenRefusal* refusal) {
     if (libusb_init(&context_) != 0) {
       context_ = nullptr;
       return false;
@@ -232,7 +220,14 @@ class OpenDevice {
       interface_ = FindPrinterInterface(device);
       bus_ = libusb_get_bus_number(device);
       address_ = libusb_get_device_address(device);
-      opened = interface_.number >= 0 && libusb_open(device, &handle_) == 0;
+      if (interface_.number < 0) {
+        *refusal = {OpenRefusal::Kind::kOther,
+                    "its printer interface has no bulk endpoint to send to"};
+      } else {
+        const int openedCode = libusb_open(device, &handle_);
+        opened = openedCode == 0;
+        if (openedCode == LIBUSB_ERROR_ACCESS) *refusal = NoAccessRefusal(node);
+      }
       if (!opened) handle_ = nullptr;
     }
     if (list != nullptr) libusb_free_device_list(list, 1);
@@ -247,16 +242,21 @@ class OpenDevice {
  private:
   // Claims the printer interface unless a kernel driver or another program holds it:
   // a driver found bound is never detached.
-  bool Claim(const std::string& node, const std::string& driver, std::string* refusal) {
+  bool Claim(const std::string& node, const std::string& driver, OpenRefusal* refusal) {
+    const OpenRefusal driverHolds{OpenRefusal::Kind::kOther,
+                                  "the printer interface is held by the kernel driver " +
+                                      (driver.empty() ? std::string("bound to it") : driver) +
+                                      "; not detached"};
     if (libusb_kernel_driver_active(handle_, interface_.number) == 1) {
-      *refusal = "the printer interface is held by the kernel driver " +
-                 (driver.empty() ? std::string("bound to it") : driver) + "; not detached";
+      *refusal = driverHolds;
       return false;
     }
     const int claimed = libusb_claim_interface(handle_, interface_.number);
     if (claimed == LIBUSB_ERROR_BUSY) {
-      const std::string holder = ProcessHolding(node);
-      *refusal = "in use by another program" + (holder.empty() ? "" : " (" + holder + ")");
+      // Where libusb could not tell a driver's hold, the driver discovery saw bound
+      // (usblp) is named; a program's claim shows as usbfs.
+      const bool kernelDriver = !driver.empty() && driver != "usbfs";
+      *refusal = kernelDriver ? driverHolds : InUseRefusal(node);
       return false;
     }
     if (claimed != 0) return false;
@@ -403,13 +403,13 @@ class LibusbOpener final : public PipeOpener {
         });
   }
 
-  std::string LastRefusal() const override { return lastRefusal; }
+  OpenRefusal LastRefusal() const override { return lastRefusal; }
 
  private:
   template <typename Match>
   std::unique_ptr<PipeFile> OpenShared(const std::string& key, const std::string& node,
                                        const std::string& driver, Match&& match) {
-    lastRefusal.clear();
+    lastRefusal = {};
     std::lock_guard<std::mutex> lock(mutex_);
     std::erase_if(open_, [](const auto& entry) { return entry.second.expired(); });
     std::shared_ptr<OpenDevice> device = open_[key].lock();

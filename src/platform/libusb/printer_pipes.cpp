@@ -10,7 +10,7 @@ namespace kiln::platform {
 
 namespace {
 
-// Which opener this thread asked last, so that a refusal is only told for its own open.
+// Which opener this thread asked last: its refusal is the one told.
 thread_local bool lastOverLibusb = false;
 
 class TransportPipeOpener final : public PipeOpener {
@@ -24,8 +24,8 @@ class TransportPipeOpener final : public PipeOpener {
     if (lastOverLibusb) return LibusbPipeOpener().OpenPrinter(printer);
     return SystemPipeOpener().OpenPrinter(printer);
   }
-  std::string LastRefusal() const override {
-    return lastOverLibusb ? LibusbPipeOpener().LastRefusal() : std::string();
+  OpenRefusal LastRefusal() const override {
+    return lastOverLibusb ? LibusbPipeOpener().LastRefusal() : SystemPipeOpener().LastRefusal();
   }
 };
 
