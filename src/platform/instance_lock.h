@@ -6,7 +6,7 @@
 #ifdef _WIN32
 #include <memory>
 #else
-#include "platform/unique_fd.h"
+#include "platform/linux/unique_fd.h"
 #endif
 
 namespace kiln::platform {

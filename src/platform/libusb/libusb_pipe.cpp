@@ -14,7 +14,7 @@
 #include <string_view>
 #include <vector>
 
-#include "platform/open_files.h"
+#include "platform/linux/open_files.h"
 
 namespace kiln::platform {
 

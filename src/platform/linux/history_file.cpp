@@ -8,7 +8,7 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "platform/unique_fd.h"
+#include "platform/linux/unique_fd.h"
 
 namespace kiln::platform {
 

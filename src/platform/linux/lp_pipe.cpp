@@ -7,8 +7,8 @@
 
 #include <chrono>
 
+#include "platform/linux/unique_fd.h"
 #include "platform/shared_files.h"
-#include "platform/unique_fd.h"
 
 namespace kiln::platform {
 

@@ -7,7 +7,7 @@
 #include <string>
 #include <utility>
 
-#include "platform/cups_connection.h"
+#include "platform/linux/cups_connection.h"
 #include "platform/queue_hold_journal.h"
 
 namespace kiln::platform {

@@ -8,7 +8,7 @@
 #include <map>
 #include <tuple>
 
-#include "platform/udev_handles.h"
+#include "platform/linux/udev_handles.h"
 
 namespace kiln::platform {
 

@@ -14,9 +14,9 @@
 #include <sstream>
 
 #include "platform/atomic_file.h"
+#include "platform/linux/unique_fd.h"
 #include "platform/named_mutex.h"
 #include "platform/queue_hold_entry.h"
-#include "platform/unique_fd.h"
 
 namespace kiln::platform {
 
