@@ -1,12 +1,12 @@
 #pragma once
 
-#include <sys/types.h>
-
 #include <cstdint>
 #include <functional>
 #include <string>
 #include <string_view>
 #include <vector>
+
+#include "platform/process_id.h"
 
 namespace kiln::platform {
 
@@ -52,7 +52,7 @@ QueueHoldResult WithUnpausedQueue(QueueHoldResult result, bool refused);
 // The state message Kiln pauses a queue with, naming the pausing process: e.g. "Paused by
 // Kiln (PID 1234) while it updates the printer's firmware". A queue stopped with another
 // message was stopped by someone else, and is never resumed by Kiln.
-std::string KilnPauseReason(pid_t pid);
+std::string KilnPauseReason(ProcessId pid);
 
 // Keeps the print queues of one printer from starting new jobs (IPP Pause-Printer, with
 // KilnPauseReason as the queue's state message) while it lives, and resumes exactly the

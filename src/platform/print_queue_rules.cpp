@@ -70,7 +70,7 @@ bool UriNamesNode(std::string_view uri, std::string_view node) {
 
 }  // namespace
 
-std::string KilnPauseReason(pid_t pid) {
+std::string KilnPauseReason(ProcessId pid) {
   return "Paused by Kiln (PID " + std::to_string(pid) + ") while it updates the printer's firmware";
 }
 

@@ -1,7 +1,6 @@
 #include "platform/print_queue_hold.h"
 
 #include <strings.h>
-#include <unistd.h>
 
 #include <algorithm>
 #include <string>
@@ -183,7 +182,7 @@ PrintQueueHold PrintQueueHold::Hold(const QueuePrinter& printer) {
   const std::string server = PrintServerName();
   const QueueHoldJournal journal = QueueHoldJournal::InLockFolder();
   hold.journalFolder_ = journal.folder();
-  hold.reason_ = KilnPauseReason(::getpid());
+  hold.reason_ = KilnPauseReason(CurrentProcessId());
   // Left paused, such a queue would look stopped by someone else and be skipped below.
   ResumeAbandoned(http.get(), journal.FindAbandoned(server));
   for (const PrintQueue& queue : QueuesOf(http.get())) {

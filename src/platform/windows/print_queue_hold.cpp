@@ -69,7 +69,7 @@ PrintQueueHold PrintQueueHold::Hold(const QueuePrinter& printer) {
   Spooler& spooler = CurrentSpooler();
   const QueueHoldJournal journal = QueueHoldJournal::InLockFolder();
   hold.journalFolder_ = journal.folder();
-  hold.reason_ = KilnPauseReason(static_cast<pid_t>(::GetCurrentProcessId()));
+  hold.reason_ = KilnPauseReason(CurrentProcessId());
   // Left paused, such a queue would look paused by someone else and be skipped below.
   ResumeAbandoned(spooler, journal.FindAbandoned(kPrintServer));
   const std::optional<std::vector<SpoolerQueue>> queues = spooler.Queues();
