@@ -1,12 +1,11 @@
 // The rules of a print queue hold that do not depend on the print system: which queues
 // print to the printer, the pause reason, how failures add up and the warning text.
 
-#include <strings.h>
-
 #include <algorithm>
 #include <string>
 #include <utility>
 
+#include "platform/ascii_case.h"
 #include "platform/print_queue_hold.h"
 #include "platform/queue_hold_journal.h"
 
@@ -78,7 +77,7 @@ bool QueuePrintsTo(const PrintQueue& queue, const QueuePrinter& printer) {
   return UriNamesSerial(queue.deviceUri, printer.serialNumber) ||
          UriNamesNode(queue.deviceUri, printer.nodePath) ||
          (!printer.driverName.empty() &&
-          strcasecmp(queue.makeAndModel.c_str(), printer.driverName.c_str()) == 0);
+          SameIgnoringAsciiCase(queue.makeAndModel, printer.driverName));
 }
 
 QueueHoldResult WithUnpausedQueue(QueueHoldResult result, bool refused) {

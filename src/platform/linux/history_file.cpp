@@ -1,3 +1,5 @@
+// The update history's file on Linux: an O_APPEND descriptor, one write per line.
+
 #include "platform/history_file.h"
 
 #include <fcntl.h>
@@ -7,7 +9,10 @@
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
+#include <memory>
+#include <string_view>
 
+#include "platform/history_file_io.h"
 #include "platform/linux/unique_fd.h"
 
 namespace kiln::platform {
@@ -44,9 +49,71 @@ std::string UserStateFolder() {
   return {};
 }
 
-bool AppendLinesDurably(const std::string& path, const std::vector<std::string>& lines,
-                        std::string& error) {
-  if (!MakeParentFolders(path, error)) return false;
+namespace {
+
+// The history file as an open descriptor.
+class FdHistoryFile final : public HistoryFileIo {
+ public:
+  FdHistoryFile(UniqueFd file, std::string path) : file_(std::move(file)), path_(std::move(path)) {}
+
+  bool Size(uint64_t& size, std::string& error) override {
+    struct stat status {};
+    if (::fstat(file_.get(), &status) != 0) {
+      error = Reason("cannot read", path_);
+      return false;
+    }
+    size = static_cast<uint64_t>(status.st_size);
+    return true;
+  }
+
+  bool ReadAt(uint64_t offset, char* into, std::size_t length, std::size_t& got,
+              std::string& error) override {
+    ssize_t n;
+    do {
+      n = ::pread(file_.get(), into, length, static_cast<off_t>(offset));
+    } while (n < 0 && errno == EINTR);
+    if (n < 0) {
+      error = Reason("cannot read", path_);
+      return false;
+    }
+    got = static_cast<std::size_t>(n);
+    return true;
+  }
+
+  bool Append(std::string_view bytes, std::string& error) override {
+    const ssize_t written = ::write(file_.get(), bytes.data(), bytes.size());
+    if (written == static_cast<ssize_t>(bytes.size())) return true;
+    if (written >= 0) errno = ENOSPC;
+    error = Reason("cannot write", path_);
+    return false;
+  }
+
+  bool SyncAndClose(std::string& error) override {
+    if (::fsync(file_.get()) != 0) {
+      error = Reason("cannot sync", path_);
+      return false;
+    }
+    if (!file_.Close()) {
+      error = Reason("cannot close", path_);
+      return false;
+    }
+    return true;
+  }
+
+ private:
+  UniqueFd file_;
+  std::string path_;
+};
+
+bool IsRegularFile(int fd) {
+  struct stat status {};
+  return ::fstat(fd, &status) == 0 && S_ISREG(status.st_mode);
+}
+
+}  // namespace
+
+std::unique_ptr<HistoryFileIo> OpenHistoryToAppend(const std::string& path, std::string& error) {
+  if (!MakeParentFolders(path, error)) return nullptr;
   const std::size_t slash = path.rfind('/');
   const std::string folderPath =
       slash == std::string::npos ? "." : (slash == 0 ? "/" : path.substr(0, slash));
@@ -58,85 +125,38 @@ bool AppendLinesDurably(const std::string& path, const std::vector<std::string>&
     error = errno == ELOOP || errno == ENOTDIR
                 ? "not a folder (a link is not followed): " + folderPath
                 : Reason("cannot open", folderPath);
-    return false;
+    return nullptr;
   }
   // O_NONBLOCK: a FIFO is refused at once instead of waiting for a reader. Read as well:
   // the last byte tells whether the file ends with a whole line.
   UniqueFd file(::openat(folder.get(), name.c_str(),
                          O_RDWR | O_APPEND | O_CREAT | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC,
                          kPrivateFile));
-  struct stat status {};
   if (file.get() < 0 && errno != ELOOP && errno != ENXIO) {
     error = Reason("cannot open", path);
-    return false;
+    return nullptr;
   }
-  if (file.get() < 0 || ::fstat(file.get(), &status) != 0 || !S_ISREG(status.st_mode)) {
+  if (file.get() < 0 || !IsRegularFile(file.get())) {
     error = "not a regular file (a link is not followed): " + path;
-    return false;
+    return nullptr;
   }
-  // A line left without its end (a write cut short by a full disk) would swallow the first
-  // new line: that one then starts on a line of its own, in the same single write.
-  bool damagedTail = false;
-  if (status.st_size > 0) {
-    char last = '\n';
-    if (::pread(file.get(), &last, 1, status.st_size - 1) != 1) {
-      error = Reason("cannot read", path);
-      return false;
-    }
-    damagedTail = last != '\n';
-  }
-  for (const std::string& line : lines) {
-    const std::string withEnd = (damagedTail ? "\n" : "") + line + '\n';
-    damagedTail = false;
-    const ssize_t written = ::write(file.get(), withEnd.data(), withEnd.size());
-    if (written != static_cast<ssize_t>(withEnd.size())) {
-      if (written >= 0) errno = ENOSPC;
-      error = Reason("cannot write", path);
-      return false;
-    }
-  }
-  if (::fsync(file.get()) != 0) {
-    error = Reason("cannot sync", path);
-    return false;
-  }
-  if (!file.Close()) {
-    error = Reason("cannot close", path);
-    return false;
-  }
-  return true;
+  return std::make_unique<FdHistoryFile>(std::move(file), path);
 }
 
-bool ReadFileTail(const std::string& path, uint64_t limit, FileTail& tail) {
-  tail = FileTail{};
+std::unique_ptr<HistoryFileIo> OpenHistoryToRead(const std::string& path, bool& missing,
+                                                 std::string& error) {
+  missing = false;
   UniqueFd file(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
   if (file.get() < 0) {
-    tail.missing = errno == ENOENT;
-    if (!tail.missing) tail.error = Reason("cannot open", path);
-    return false;
+    missing = errno == ENOENT;
+    if (!missing) error = Reason("cannot open", path);
+    return nullptr;
   }
-  struct stat status {};
-  if (::fstat(file.get(), &status) != 0 || !S_ISREG(status.st_mode)) {
-    tail.error = "not a regular file: " + path;
-    return false;
+  if (!IsRegularFile(file.get())) {
+    error = "not a regular file: " + path;
+    return nullptr;
   }
-  const auto size = static_cast<uint64_t>(status.st_size);
-  const uint64_t start = size > limit ? size - limit : 0;
-  tail.cut = start > 0;
-  tail.text.resize(static_cast<std::size_t>(size - start));
-  std::size_t done = 0;
-  while (done < tail.text.size()) {
-    const ssize_t got = ::pread(file.get(), tail.text.data() + done, tail.text.size() - done,
-                                static_cast<off_t>(start + done));
-    if (got < 0 && errno == EINTR) continue;
-    if (got < 0) {
-      tail.error = Reason("cannot read", path);
-      return false;
-    }
-    if (got == 0) break;  // the file shrank meanwhile
-    done += static_cast<std::size_t>(got);
-  }
-  tail.text.resize(done);
-  return true;
+  return std::make_unique<FdHistoryFile>(std::move(file), path);
 }
 
 std::tm UtcTime(std::time_t moment) {

@@ -1,4 +1,4 @@
-#include "platform/lp_pipe.h"
+#include "platform/linux/lp_pipe.h"
 
 #include <errno.h>
 #include <fcntl.h>
@@ -8,6 +8,7 @@
 #include <chrono>
 
 #include "platform/linux/unique_fd.h"
+#include "platform/printer_pipes.h"
 #include "platform/shared_files.h"
 
 namespace kiln::platform {

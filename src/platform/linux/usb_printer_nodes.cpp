@@ -8,6 +8,7 @@
 #include <map>
 #include <tuple>
 
+#include "platform/linux/choose_transport.h"
 #include "platform/linux/udev_handles.h"
 
 namespace kiln::platform {
