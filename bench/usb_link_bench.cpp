@@ -36,7 +36,7 @@
 #include <thread>
 #include <vector>
 
-#include "platform/lp_pipe.h"
+#include "platform/printer_pipes.h"
 #include "protocol/data_transfer.h"
 #include "protocol/prn_cmd.h"
 #include "support/fake_clock.h"

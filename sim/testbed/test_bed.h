@@ -12,7 +12,7 @@
 #include <vector>
 
 #include "platform/clock.h"
-#include "platform/unique_fd.h"
+#include "platform/linux/unique_fd.h"
 #include "sim/printer_config.h"
 #include "sim/testbed/sysfs_layout.h"
 #include "sim/testbed/usbfs_device.h"

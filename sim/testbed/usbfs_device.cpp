@@ -10,7 +10,7 @@
 #include <cstring>
 #include <optional>
 
-#include "platform/open_files.h"
+#include "platform/linux/open_files.h"
 #include "sim/testbed/usbfs_descriptors.h"
 
 namespace kiln::sim {

@@ -8,7 +8,7 @@
 #ifdef _WIN32
 #include "platform/windows/window_report.h"
 #else
-#include "platform/x11_report.h"
+#include "platform/linux/x11_report.h"
 #endif
 
 namespace kiln::app {

@@ -13,8 +13,8 @@
 #include "app/update_history.h"
 #include "app/update_progress.h"
 #include "app/version_report_mode.h"
+#include "i18n/terminal_text.h"
 #include "platform/console.h"
-#include "platform/terminal_text.h"
 
 namespace kiln::app {
 
@@ -81,8 +81,7 @@ std::optional<int> AnswerAtOnce(const StartedProgram& program) {
     return 0;
   }
   if (!extensions.error.empty()) {
-    std::fprintf(stderr, "kiln: %s (try --help)\n",
-                 platform::TerminalSafe(extensions.error).c_str());
+    std::fprintf(stderr, "kiln: %s (try --help)\n", i18n::TerminalSafe(extensions.error).c_str());
     return 2;
   }
   if (extensions.history) return RunHistory(program);

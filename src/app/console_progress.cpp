@@ -3,7 +3,7 @@
 #include <chrono>
 #include <string>
 
-#include "platform/terminal_text.h"
+#include "i18n/terminal_text.h"
 
 namespace kiln::app {
 
@@ -68,7 +68,7 @@ void ConsoleProgress::Phase(UpdatePhase phase, std::string_view detail) {
   EndUpdatingLine();
   lastDataLineMs_.reset();
   std::fprintf(out_, "kiln: %s", PhaseName(phase));
-  if (!detail.empty()) std::fprintf(out_, ": %s", platform::TerminalSafe(detail).c_str());
+  if (!detail.empty()) std::fprintf(out_, ": %s", i18n::TerminalSafe(detail).c_str());
   std::fputc('\n', out_);
   std::fflush(out_);
 }
@@ -100,7 +100,7 @@ void ConsoleProgress::CountdownSecond(uint32_t left) {
 void ConsoleProgress::Warning(std::string_view text) {
   ShowHeldDataLine();
   EndUpdatingLine();
-  std::fprintf(out_, "kiln: warning: %s\n", platform::TerminalSafe(text).c_str());
+  std::fprintf(out_, "kiln: warning: %s\n", i18n::TerminalSafe(text).c_str());
   std::fflush(out_);
 }
 

@@ -16,7 +16,7 @@ namespace kiln::app {
 // each second of the count-down. On a terminal the byte and count-down lines update one
 // line in place; otherwise every update is a line of its own. The phases' details and the
 // warnings name folders and files from outside: they are printed terminal-safe
-// (platform::TerminalSafe), so no name can move the cursor or reorder a line.
+// (i18n::TerminalSafe), so no name can move the cursor or reorder a line.
 class ConsoleProgress final : public UpdateProgress {
  public:
   // Milliseconds of real time (not the scaled clock: the pace is the reader's).

@@ -15,11 +15,11 @@
 #include "app/app_session.h"
 #include "app/command_line.h"
 #include "app/run_modes.h"
+#include "i18n/terminal_text.h"
 #include "platform/instance_lock.h"
 #include "platform/print_queue_hold.h"
 #include "platform/program_folder.h"
 #include "platform/stop_signals.h"
-#include "platform/terminal_text.h"
 #include "platform/windows/wide_text.h"
 
 namespace {

@@ -1,6 +1,6 @@
 #include "app/main_window_controller.h"
 
-#include <cassert>
+#include <cstdio>
 #include <utility>
 
 #include "app/printer_compare.h"
@@ -81,9 +81,7 @@ MainWindowController::~MainWindowController() {
   if (worker_.joinable()) worker_.join();
 }
 
-namespace {
-
-[[maybe_unused]] bool PhaseChangeAllowed(WindowPhase from, WindowPhase to) {
+bool PhaseChangeAllowed(WindowPhase from, WindowPhase to) {
   switch (from) {
     case WindowPhase::kNotInitialised:
       return to == WindowPhase::kIdle || to == WindowPhase::kEvaluating ||
@@ -100,10 +98,14 @@ namespace {
   return false;
 }
 
-}  // namespace
-
 void MainWindowController::SetPhase(WindowPhase next) {
-  assert(PhaseChangeAllowed(phase_, next));
+  // Checked in every build: a change the window never makes could let an update start
+  // beside another or the window close under one. It is refused, and said on stderr.
+  if (!PhaseChangeAllowed(phase_, next)) {
+    std::fprintf(stderr, "kiln: the window's phase %d cannot change to %d\n",
+                 static_cast<int>(phase_), static_cast<int>(next));
+    return;
+  }
   phase_ = next;
   if (next == WindowPhase::kClosing) stopQueries_ = true;
 }
@@ -433,10 +435,9 @@ void MainWindowController::OnStart() {
   warningLine_.clear();
   worker_ =
       std::thread([this, handover = std::move(handover), tag = session_.languageTag]() mutable {
-        UpdateWorker worker(
-            std::move(handover), session_.language, tag.c_str(), view_, services_.links,
-            *services_.clock, this, [this](const char* text) { ShowStatusText(text); },
-            services_.writeHistory);
+        const WorkerServices services{&session_.language, tag.c_str(), services_.links,
+                                      services_.clock, services_.writeHistory};
+        UpdateWorker worker(std::move(handover), services, *this);
         const WorkerOutcome outcome = worker.Run();
         view_.PostToWindowThread([this, outcome] { OnWorkerFinished(outcome); });
       });
@@ -525,6 +526,27 @@ void MainWindowController::HandleDownloadNotification(uint32_t kind, uint32_t va
   }
   Shown().ShowErrorBox(text.c_str());
   ShowStatusText(text.c_str());
+}
+
+void MainWindowController::OnUpdateBegins() {
+  view_.RunOnWindowThread([this] {
+    view_.EnableStart(false);
+    view_.EnableExit(false);
+    view_.EnableColourMode(false);
+    view_.PlayAnimation(true);
+  });
+}
+
+void MainWindowController::OnUpdateStatus(const char* text) {
+  view_.RunOnWindowThread([&] { ShowStatusText(text); });
+}
+
+void MainWindowController::OnVersionRead(const char* text) {
+  view_.RunOnWindowThread([&] { view_.ShowCurrentVersion(text); });
+}
+
+void MainWindowController::OnUpdateWorkEnds() {
+  view_.RunOnWindowThread([this] { view_.PlayAnimation(false); });
 }
 
 void MainWindowController::OnWarning(const char* text) {

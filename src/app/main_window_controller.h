@@ -78,6 +78,10 @@ enum class WindowPhase {
   kClosing,       // the window goes: an evaluation asks nothing more, its result is dropped
 };
 
+// Whether the window ever goes from one phase to the other: from idle to any work, from
+// any work back to idle or to closing, and nowhere once closing.
+bool PhaseChangeAllowed(WindowPhase from, WindowPhase to);
+
 // Device changes the window could not look at when they came. An arrival covers a
 // removal: the evaluation it starts finds both.
 enum class DeviceChangesSeen { kNone, kRemoval, kArrival };
@@ -92,7 +96,8 @@ enum class AfterUpdate {
 // The main window without its widgets: the state evaluation, the model entry in use,
 // device changes, the download notifications, START and the rules that keep the
 // window still while an update runs. Every method runs on the window's thread, except
-// OnDownloadNotification and OnWarning, which the download calls on the worker's thread.
+// the update worker's events (WorkerEvents, the download's notifications and warnings
+// among them), which arrive on the worker's thread and are handed to the window's.
 //
 // A state evaluation that talks to printers (the probes, the version and colour-mode
 // queries) runs on a thread of its own, one at a time; what it shows reaches the window
@@ -100,7 +105,7 @@ enum class AfterUpdate {
 // status meanwhile. Device changes during an evaluation queue one more evaluation; START,
 // the colour-mode change, the version click and the corner gestures wait for its end;
 // Exit works and stops it after the transfer under way.
-class MainWindowController final : public DownloadObserver {
+class MainWindowController final : public WorkerEvents {
  public:
   MainWindowController(AppSession& session, MainWindowView& view, WindowServices services = {});
   // Stops a running evaluation and waits for it and for a running update to end.
@@ -148,6 +153,11 @@ class MainWindowController final : public DownloadObserver {
   // Something the user should know that does not stop the update (a print queue that
   // could not be held or resumed): a line under the status until the update has ended.
   void OnWarning(const char* text) override;
+  // The update worker's events: its start, status texts, version and end.
+  void OnUpdateBegins() override;
+  void OnUpdateStatus(const char* text) override;
+  void OnVersionRead(const char* text) override;
+  void OnUpdateWorkEnds() override;
 
   WindowPhase Phase() const { return phase_; }
   // From START until the worker's end has been handled on the window's thread.

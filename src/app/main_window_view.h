@@ -7,8 +7,9 @@
 namespace kiln::app {
 
 // What the main window's controller and the update worker show. The window implements
-// it; every method is called on the window's thread. The worker reaches the window
-// only through RunOnWindowThread (it waits until the task has run there) and
+// it; every method is called on the window's thread. Work on other threads (an
+// evaluation, the update worker's events) reaches the window only through the controller,
+// which hands it over with RunOnWindowThread (it waits until the task has run there) and
 // PostToWindowThread (it does not wait).
 class MainWindowView : public VersionDisplay {
  public:

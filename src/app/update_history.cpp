@@ -4,9 +4,9 @@
 #include <array>
 
 #include "app/json_fields.h"
+#include "i18n/terminal_text.h"
 #include "log/debug_log.h"
 #include "platform/history_file.h"
-#include "platform/terminal_text.h"
 
 namespace kiln::app {
 
@@ -27,7 +27,7 @@ std::string Cell(const OrderedJson& entry, const char* field) {
   const auto found = entry.find(field);
   if (found == entry.end() || found->is_null()) return "-";
   const std::string text = found->is_string() ? found->get<std::string>() : JsonLine(*found);
-  return text.empty() ? "-" : platform::TerminalSafe(text);
+  return text.empty() ? "-" : i18n::TerminalSafe(text);
 }
 
 // The text as a JSON string of at most kHistoryFieldLimit bytes: cut after its longest
@@ -42,7 +42,7 @@ OrderedJson BoundedText(std::string_view text, bool& cut) {
   std::size_t room = kHistoryFieldLimit - 2 - kEllipsis.size();  // the quotes and the mark
   std::size_t end = 0;
   while (end < text.size()) {
-    const std::size_t length = std::max<std::size_t>(platform::Utf8CharacterLength(text, end), 1);
+    const std::size_t length = std::max<std::size_t>(i18n::Utf8CharacterLength(text, end), 1);
     // What the character takes in the line, escaped (a control byte takes six).
     const std::size_t written = JsonLine(std::string(text.substr(end, length))).size() - 2;
     if (written > room) break;
@@ -123,7 +123,7 @@ int ShowUpdateHistory(const std::string& path, bool json, std::FILE* out, std::F
   if (!platform::ReadFileTail(path, kHistoryReadLimit, tail)) {
     if (tail.missing || path.empty()) return 0;  // no update has been recorded yet
     std::fprintf(err, "kiln: the update history cannot be read: %s\n",
-                 platform::TerminalSafe(tail.error).c_str());
+                 i18n::TerminalSafe(tail.error).c_str());
     return 1;
   }
   if (tail.cut) {
@@ -136,7 +136,7 @@ int ShowUpdateHistory(const std::string& path, bool json, std::FILE* out, std::F
   const std::vector<OrderedJson> entries = ParseEntries(tail.text, tail.cut, damaged);
   for (std::size_t number : damaged) {
     std::fprintf(err, "kiln: warning: %s: line %zu%s is damaged and skipped\n",
-                 platform::TerminalSafe(path).c_str(), number, tail.cut ? " of the part read" : "");
+                 i18n::TerminalSafe(path).c_str(), number, tail.cut ? " of the part read" : "");
   }
   if (!json) {
     std::fprintf(out, "%-20s  %-10s  %-12s  %-5s  %-7s  %-7s  %-8s  %s\n", "TIME", "LOCATION",

@@ -7,26 +7,17 @@
 
 namespace kiln::app {
 
-void UpdateWorker::WindowThreadDisplay::ShowCurrentVersion(const char* text) {
-  const std::string copy = text;
-  view_.RunOnWindowThread([&] { view_.ShowCurrentVersion(copy.c_str()); });
-}
-
-UpdateWorker::UpdateWorker(WorkerHandover handover, const i18n::LanguageFile& texts,
-                           const char* languageTag, MainWindowView& view, usb::LinkFactory links,
-                           platform::Clock& clock, DownloadObserver* observer,
-                           StatusShow showStatus, HistoryWriter writeHistory)
+UpdateWorker::UpdateWorker(WorkerHandover handover, const WorkerServices& services,
+                           WorkerEvents& events)
     : handover_(std::move(handover)),
-      texts_(texts),
-      view_(view),
-      versionDisplay_(view),
-      observer_(observer),
-      showStatus_(std::move(showStatus)) {
-  texts_.SetSection(languageTag != nullptr ? languageTag : "");
-  services_.links = std::move(links);
-  services_.clock = &clock;
+      texts_(services.texts != nullptr ? *services.texts : i18n::LanguageFile()),
+      events_(events),
+      versionDisplay_(events) {
+  texts_.SetSection(services.languageTag);
+  services_.links = services.links;
+  services_.clock = services.clock;
   services_.stopRequested = handover_.stopRequested;
-  services_.writeHistory = std::move(writeHistory);
+  services_.writeHistory = services.writeHistory;
 }
 
 UpdatePlan UpdateWorker::Plan() {
@@ -44,12 +35,7 @@ UpdatePlan UpdateWorker::Plan() {
 }
 
 WorkerOutcome UpdateWorker::Run() {
-  view_.RunOnWindowThread([this] {
-    view_.EnableStart(false);
-    view_.EnableExit(false);
-    view_.EnableColourMode(false);
-    view_.PlayAnimation(true);
-  });
+  events_.OnUpdateBegins();
 
   ModeRecord record;
   record.mode = "window-update";
@@ -58,7 +44,7 @@ WorkerOutcome UpdateWorker::Run() {
   // The plan holds the files now; they go when the update has ended.
   handover_.package.files = {};
   const PlanOutcome ran =
-      PlanExecutor(services_).Run({plan, std::move(record), handover_.printer}, *this, observer_);
+      PlanExecutor(services_).Run({plan, std::move(record), handover_.printer}, *this, &events_);
 
   WorkerOutcome outcome;
   outcome.firmwareWritten = ran.firmwareWritten;
@@ -67,9 +53,8 @@ WorkerOutcome UpdateWorker::Run() {
       ran.firmwareWritten && models::IsLargeModel(handover_.printer.connectedModel);
   outcome.lastStatus = lastStatus_;
 
-  // The buttons come back with the window's own end of the update, which also lets Exit
-  // through: offered here, a click before that end would be dropped.
-  view_.RunOnWindowThread([this] { view_.PlayAnimation(false); });
+  // The buttons stay off: they come back with the window's own end of the update.
+  events_.OnUpdateWorkEnds();
   return outcome;
 }
 
@@ -114,9 +99,8 @@ void UpdateWorker::OnWaitSecond(int left) {
 }
 
 void UpdateWorker::OnHistoryNotWritten(const std::string& reason) {
-  if (observer_ == nullptr) return;
   const std::string warning = "The update history could not be written (" + reason + ").";
-  observer_->OnWarning(warning.c_str());
+  events_.OnWarning(warning.c_str());
 }
 
 void UpdateWorker::ShowTexts(const i18n::TextKey& first, const i18n::TextKey& second,
@@ -140,13 +124,7 @@ void UpdateWorker::ShowText(const i18n::TextKey& key) {
 
 void UpdateWorker::Show(const char* text) {
   lastStatus_ = text;
-  view_.RunOnWindowThread([&] {
-    if (showStatus_) {
-      showStatus_(lastStatus_.c_str());
-    } else {
-      view_.ShowStatus(lastStatus_.c_str());
-    }
-  });
+  events_.OnUpdateStatus(lastStatus_.c_str());
 }
 
 }  // namespace kiln::app

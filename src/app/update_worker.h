@@ -6,7 +6,6 @@
 #include <string>
 #include <string_view>
 
-#include "app/main_window_view.h"
 #include "app/mode_record.h"
 #include "app/plan_executor.h"
 #include "app/printer_queries.h"
@@ -44,25 +43,44 @@ struct WorkerHandover {
   protocol::StopRequest stopRequested;
 };
 
+// The update's one way to the window. Called on the update's thread; whoever receives
+// them (the window's controller) turns each into view calls on the window's thread and
+// waits for them. The download's notifications and warnings come the same way.
+class WorkerEvents : public DownloadObserver {
+ public:
+  // The update begins: the window offers nothing to press and plays its animation until
+  // the update has ended.
+  virtual void OnUpdateBegins() = 0;
+  // A status text of the update: the step under way or its end, the wait's seconds.
+  virtual void OnUpdateStatus(const char* text) = 0;
+  // The printer's version, as the update read it.
+  virtual void OnVersionRead(const char* text) = 0;
+  // The update's work is over: the animation stops. Its outcome is Run's value.
+  virtual void OnUpdateWorkEnds() = 0;
+};
+
+// What the worker works with besides the handover.
+struct WorkerServices {
+  // The language texts, of which the worker keeps its own copy, so the window thread may
+  // keep using its own while the update runs; the section of languageTag is used.
+  const i18n::LanguageFile* texts = nullptr;
+  std::string languageTag;
+  usb::LinkFactory links;
+  platform::Clock* clock = nullptr;
+  // When given, receives what became of each printer a download began for once the
+  // update has ended; a history that cannot be written is only a warning.
+  HistoryWriter writeHistory;
+};
+
 // One whole update in the window, on its own thread: the printer's version asked afresh
 // where the plan depends on it, the plan made and run by the plan executor, and each of its
-// steps shown in the window's texts. Every change on screen is handed to the window's
-// thread and waited for. The window has already set busy and disabled its buttons; Run
-// leaves busy to the window and enables the buttons again at its end.
+// steps told to the window as events. The window has already set busy; Run turns its
+// buttons off at the start and leaves them off: they come back with the window's own end
+// of the update, which also lets Exit through (offered by Run, a click before that end
+// would be dropped).
 class UpdateWorker final : private PlanEvents {
  public:
-  // Shows a status text; runs on the window's thread.
-  using StatusShow = std::function<void(const char* text)>;
-
-  // texts is the worker's own copy of the language texts, so the window thread may keep
-  // using its own while the update runs. The download's notifications go to observer.
-  // Status texts go to showStatus, or straight to the view without it. writeHistory, when
-  // given, receives what became of each printer a download began for once the update has
-  // ended; a history that cannot be written is only a warning.
-  UpdateWorker(WorkerHandover handover, const i18n::LanguageFile& texts, const char* languageTag,
-               MainWindowView& view, usb::LinkFactory links, platform::Clock& clock,
-               DownloadObserver* observer, StatusShow showStatus = {},
-               HistoryWriter writeHistory = {});
+  UpdateWorker(WorkerHandover handover, const WorkerServices& services, WorkerEvents& events);
   WorkerOutcome Run();
 
  private:
@@ -82,25 +100,23 @@ class UpdateWorker final : private PlanEvents {
   void ShowText(const i18n::TextKey& key);
   void Show(const char* text);
 
-  // The version field, written on the window's thread as every other control.
-  class WindowThreadDisplay final : public VersionDisplay {
+  // The version field, reached through the events as every other control.
+  class EventsDisplay final : public VersionDisplay {
    public:
-    explicit WindowThreadDisplay(MainWindowView& view) : view_(view) {}
-    void ShowCurrentVersion(const char* text) override;
+    explicit EventsDisplay(WorkerEvents& events) : events_(events) {}
+    void ShowCurrentVersion(const char* text) override { events_.OnVersionRead(text); }
     bool IsInitialised() const override { return true; }
 
    private:
-    MainWindowView& view_;
+    WorkerEvents& events_;
   };
 
   WorkerHandover handover_;
   std::string lastStatus_;
   i18n::LanguageFile texts_;
-  MainWindowView& view_;
-  WindowThreadDisplay versionDisplay_;
+  WorkerEvents& events_;
+  EventsDisplay versionDisplay_;
   PlanServices services_;
-  DownloadObserver* observer_;
-  StatusShow showStatus_;
 };
 
 }  // namespace kiln::app

@@ -1,13 +1,8 @@
 #pragma once
 
+#include <memory>
 #include <optional>
 #include <string>
-
-#ifdef _WIN32
-#include <memory>
-#else
-#include "platform/unique_fd.h"
-#endif
 
 namespace kiln::platform {
 
@@ -24,17 +19,16 @@ class InstanceLock {
   // The lock for a given lock file (Windows: mutex name; tests).
   static std::optional<InstanceLock> TryAcquire(const std::string& lockFile);
 
+  InstanceLock(InstanceLock&&) noexcept;
+  InstanceLock& operator=(InstanceLock&&) noexcept;
+  ~InstanceLock();
+
  private:
-#ifdef _WIN32
-  struct CloseMutex {
-    void operator()(void* handle) const;
-  };
-  explicit InstanceLock(void* mutex) : mutex_(mutex) {}
-  std::unique_ptr<void, CloseMutex> mutex_;
-#else
-  explicit InstanceLock(UniqueFd fd) : fd_(std::move(fd)) {}
-  UniqueFd fd_;
-#endif
+  // What the system holds the lock by (Linux: the lock file's descriptor; Windows: the
+  // mutex's handle), given back when the lock goes.
+  struct Held;
+  explicit InstanceLock(std::unique_ptr<Held> held);
+  std::unique_ptr<Held> held_;
 };
 
 }  // namespace kiln::platform

@@ -1,16 +1,14 @@
 #pragma once
 
-#include <sys/types.h>
-
 #include <cstdint>
-#include <functional>
 #include <string>
 #include <string_view>
 #include <vector>
 
-namespace kiln::platform {
+#include "platform/process_id.h"
+#include "platform/queue_hold_record.h"
 
-class QueueHoldJournal;
+namespace kiln::platform {
 
 // The printer whose print queues must not start jobs while its firmware is written: a
 // job that starts mid-update can take the USB interface away from the download.
@@ -37,22 +35,10 @@ bool QueuePrintsTo(const PrintQueue& queue, const QueuePrinter& printer);
 // The print server's queues (not classes); empty when no server answers.
 std::vector<PrintQueue> ListPrintQueues();
 
-enum class QueueHoldResult {
-  kHeld,           // every queue that prints to the printer is paused (none is fine)
-  kNoPrintServer,  // no print server answered, so none can start a job either
-  kNotPermitted,   // the server refused to pause a queue: no right to; others are held
-  kFailed,         // a queue could not be paused for another reason; others are held
-};
-
-// The result of a hold after one more queue could not be paused (refused: the server
-// denied the right to): a refusal outweighs any other failure, which a refusal before
-// does not replace.
-QueueHoldResult WithUnpausedQueue(QueueHoldResult result, bool refused);
-
 // The state message Kiln pauses a queue with, naming the pausing process: e.g. "Paused by
 // Kiln (PID 1234) while it updates the printer's firmware". A queue stopped with another
 // message was stopped by someone else, and is never resumed by Kiln.
-std::string KilnPauseReason(pid_t pid);
+std::string KilnPauseReason(ProcessId pid);
 
 // Keeps the print queues of one printer from starting new jobs (IPP Pause-Printer, with
 // KilnPauseReason as the queue's state message) while it lives, and resumes exactly the
@@ -70,8 +56,14 @@ class PrintQueueHold {
   static PrintQueueHold Hold(const QueuePrinter& printer);
 
   PrintQueueHold() = default;  // holds nothing
-  PrintQueueHold(PrintQueueHold&& other) noexcept;
-  PrintQueueHold& operator=(PrintQueueHold&& other) noexcept;
+  PrintQueueHold(PrintQueueHold&& other) noexcept = default;
+  PrintQueueHold& operator=(PrintQueueHold&& other) noexcept {
+    if (this != &other) {
+      Release();
+      record_ = std::move(other.record_);
+    }
+    return *this;
+  }
   PrintQueueHold(const PrintQueueHold&) = delete;
   PrintQueueHold& operator=(const PrintQueueHold&) = delete;
   ~PrintQueueHold() { Release(); }
@@ -82,35 +74,17 @@ class PrintQueueHold {
   // stopped or resumed meanwhile, is no longer this hold's and counts as done.
   bool Release();
 
-  QueueHoldResult result() const { return result_; }
-  const std::vector<std::string>& pausedQueues() const { return paused_; }
+  QueueHoldResult result() const { return record_.result(); }
+  const std::vector<std::string>& pausedQueues() const { return record_.paused(); }
   // Queues that print to the printer and could not be paused.
-  const std::vector<std::string>& unpausedQueues() const { return unpaused_; }
+  const std::vector<std::string>& unpausedQueues() const { return record_.unpaused(); }
   // Those of them not paused because the journal could not record the pause, and the
   // journal's folder.
-  const std::vector<std::string>& unrecordedQueues() const { return unrecorded_; }
-  const std::string& journalFolder() const { return journalFolder_; }
+  const std::vector<std::string>& unrecordedQueues() const { return record_.unrecorded(); }
+  const std::string& journalFolder() const { return record_.journalFolder(); }
 
  private:
-  // How pausing one queue ended on the print system.
-  enum class Pause : uint8_t { kDone, kRefused, kFailed };
-  // Records the pause of the queue in the journal, then pauses it with pause(): the queue
-  // is this hold's once both took; a pause that fails has its entry removed, one that
-  // cannot be recorded is not tried. The same on every print system.
-  void PauseRecorded(const QueueHoldJournal& journal, const std::string& server,
-                     const std::string& queue, const std::function<Pause()>& pause);
-  // Ends the hold of each paused queue with endHold (true once it is over, whichever way)
-  // and removes the entries of those over; the rest keep theirs for the next start. True
-  // when every one is over.
-  bool EndEach(const std::function<bool(const std::string& queue)>& endHold);
-
-  QueueHoldResult result_ = QueueHoldResult::kHeld;
-  std::vector<std::string> paused_;
-  std::vector<std::string> journalEntries_;  // one per paused queue; empty when unrecorded
-  std::vector<std::string> unpaused_;
-  std::vector<std::string> unrecorded_;
-  std::string journalFolder_;
-  std::string reason_;  // the state message of the queues it paused
+  QueueHoldRecord record_;
 };
 
 // Resumes the queues on the print server that Kiln processes paused and that ended

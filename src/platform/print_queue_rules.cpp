@@ -1,14 +1,11 @@
 // The rules of a print queue hold that do not depend on the print system: which queues
-// print to the printer, the pause reason, how failures add up and the warning text.
-
-#include <strings.h>
+// print to the printer, the pause reason and the warning text.
 
 #include <algorithm>
 #include <string>
-#include <utility>
 
+#include "platform/ascii_case.h"
 #include "platform/print_queue_hold.h"
-#include "platform/queue_hold_journal.h"
 
 namespace kiln::platform {
 
@@ -70,7 +67,7 @@ bool UriNamesNode(std::string_view uri, std::string_view node) {
 
 }  // namespace
 
-std::string KilnPauseReason(pid_t pid) {
+std::string KilnPauseReason(ProcessId pid) {
   return "Paused by Kiln (PID " + std::to_string(pid) + ") while it updates the printer's firmware";
 }
 
@@ -78,71 +75,7 @@ bool QueuePrintsTo(const PrintQueue& queue, const QueuePrinter& printer) {
   return UriNamesSerial(queue.deviceUri, printer.serialNumber) ||
          UriNamesNode(queue.deviceUri, printer.nodePath) ||
          (!printer.driverName.empty() &&
-          strcasecmp(queue.makeAndModel.c_str(), printer.driverName.c_str()) == 0);
-}
-
-QueueHoldResult WithUnpausedQueue(QueueHoldResult result, bool refused) {
-  if (refused) return QueueHoldResult::kNotPermitted;
-  return result == QueueHoldResult::kHeld ? QueueHoldResult::kFailed : result;
-}
-
-PrintQueueHold::PrintQueueHold(PrintQueueHold&& other) noexcept
-    : result_(other.result_),
-      paused_(std::exchange(other.paused_, {})),
-      journalEntries_(std::exchange(other.journalEntries_, {})),
-      unpaused_(std::exchange(other.unpaused_, {})),
-      unrecorded_(std::exchange(other.unrecorded_, {})),
-      journalFolder_(std::move(other.journalFolder_)),
-      reason_(std::move(other.reason_)) {}
-
-PrintQueueHold& PrintQueueHold::operator=(PrintQueueHold&& other) noexcept {
-  if (this != &other) {
-    Release();
-    result_ = other.result_;
-    paused_ = std::exchange(other.paused_, {});
-    journalEntries_ = std::exchange(other.journalEntries_, {});
-    unpaused_ = std::exchange(other.unpaused_, {});
-    unrecorded_ = std::exchange(other.unrecorded_, {});
-    journalFolder_ = std::move(other.journalFolder_);
-    reason_ = std::move(other.reason_);
-  }
-  return *this;
-}
-
-void PrintQueueHold::PauseRecorded(const QueueHoldJournal& journal, const std::string& server,
-                                   const std::string& queue, const std::function<Pause()>& pause) {
-  // Recorded on disk before the pause: a crash between the two leaves an entry for a
-  // running queue, which the next start leaves as it is. A pause that cannot be recorded
-  // would outlast a crash for good: the queue is left running instead.
-  std::string entry = journal.Record(queue, server, reason_);
-  if (entry.empty()) {
-    unpaused_.push_back(queue);
-    unrecorded_.push_back(queue);
-    result_ = WithUnpausedQueue(result_, false);
-    return;
-  }
-  const Pause outcome = pause();
-  if (outcome == Pause::kDone) {
-    paused_.push_back(queue);
-    journalEntries_.push_back(std::move(entry));
-    return;
-  }
-  QueueHoldJournal::Remove(entry);
-  unpaused_.push_back(queue);
-  result_ = WithUnpausedQueue(result_, outcome == Pause::kRefused);
-}
-
-bool PrintQueueHold::EndEach(const std::function<bool(const std::string& queue)>& endHold) {
-  bool resumed = true;
-  for (std::size_t i = 0; i < paused_.size(); ++i) {
-    const bool done = endHold(paused_[i]);
-    // A queue that stays paused keeps its entry: the next start tries again.
-    if (done) QueueHoldJournal::Remove(journalEntries_[i]);
-    resumed = resumed && done;
-  }
-  paused_.clear();
-  journalEntries_.clear();
-  return resumed;
+          SameIgnoringAsciiCase(queue.makeAndModel, printer.driverName));
 }
 
 std::string QueueHoldWarning(const PrintQueueHold& hold) {

@@ -1,18 +1,18 @@
 #pragma once
 
-#include <sys/types.h>
-
 #include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
+
+#include "platform/process_id.h"
 
 namespace kiln::platform {
 
 // A process told apart from a later one that reuses its PID: the PID, the time it
 // started (clock ticks after boot, from /proc/<pid>/stat) and the boot it started in.
 struct ProcessIdentity {
-  pid_t pid = 0;
+  ProcessId pid = 0;
   unsigned long long startTime = 0;
   std::string bootId;
 
@@ -21,7 +21,7 @@ struct ProcessIdentity {
 
 // The identity of a running process; nullopt when there is none with that PID or it has
 // ended and waits to be reaped.
-std::optional<ProcessIdentity> IdentifyProcess(pid_t pid);
+std::optional<ProcessIdentity> IdentifyProcess(ProcessId pid);
 
 // Whether the process is still running: not ended, and its PID not taken by another.
 bool StillRunning(const ProcessIdentity& process);

@@ -1,10 +1,21 @@
 #pragma once
 
-#include <sys/stat.h>
-
 #include <cstdint>
+#include <optional>
 
 namespace kiln::platform {
+
+// What tells one state of an open file from another, as finely as the system keeps
+// it: which file it is, its size, when its contents and its metadata last changed.
+// Each system fills what it has; the rest stays 0.
+struct FileStamp {
+  uint64_t device = 0;
+  uint64_t inode = 0;
+  uint64_t size = 0;
+  int64_t changeTime = 0;  // nanoseconds, or the system's own steps
+  int64_t writeTime = 0;
+  bool operator==(const FileStamp&) const = default;
+};
 
 // A regular file opened for reading, closed when the object goes. Anything that is not
 // a regular file (a folder, a device node, a FIFO) is not opened, and opening never
@@ -35,15 +46,18 @@ class ReadOnlyFile {
   bool changed() const { return changed_; }
 
  private:
-  bool Unchanged();
+  // The open file's stamp now; nullopt when the system cannot say.
+  std::optional<FileStamp> StampNow() const;
+  bool Unchanged() {
+    const std::optional<FileStamp> now = StampNow();
+    changed_ = !now || *now != opened_;
+    return !changed_;
+  }
 
   int handle_ = -1;
   uint64_t size_ = 0;
   uint64_t position_ = 0;
-  struct stat opened_ {};
-#ifdef _WIN32
-  uint64_t openedWriteTime_ = 0;  // the last write in 100 ns steps (stat keeps seconds)
-#endif
+  FileStamp opened_;
   bool changed_ = false;
 };
 

@@ -1,10 +1,8 @@
-// Which transport reaches a printer: the rule discovery applies to each printer it lists,
-// and the choice --transport makes for the whole process. Shared by every system's
-// discovery; only Linux offers more than one transport.
+// The choice --transport makes for the whole process, read by every system's discovery.
+
+#include "platform/transport_choice.h"
 
 #include <atomic>
-
-#include "platform/usb_printer_nodes.h"
 
 namespace kiln::platform {
 
@@ -13,16 +11,6 @@ namespace {
 std::atomic<TransportChoice> processChoice{TransportChoice::kAny};
 
 }  // namespace
-
-void ChooseTransport(UsbPrinterNode& printer, TransportChoice choice) {
-  // An interface usblp holds stays with usblp, also while its node is not there yet.
-  const bool usblp = choice == TransportChoice::kUsblp ||
-                     (choice == TransportChoice::kAny &&
-                      (printer.lpPresent || printer.interfaceDriver == "usblp"));
-  printer.transport = usblp ? UsbTransport::kUsblp : UsbTransport::kLibusb;
-  printer.node = usblp ? printer.lpNode : printer.usbNode;
-  printer.present = usblp ? printer.lpPresent : printer.usbPresent;
-}
 
 void SetTransportChoice(TransportChoice choice) {
   processChoice = choice;

@@ -1,9 +1,6 @@
 #include "platform/ui_language.h"
 
-#include <strings.h>
-
-#include <cstdlib>
-#include <cstring>
+#include "platform/ascii_case.h"
 
 namespace kiln::platform {
 
@@ -36,10 +33,6 @@ constexpr TerritoryRow kChineseTerritories[] = {
     {"MO", kSubLangChineseMacau},
 };
 
-bool SameIgnoringCase(std::string_view a, const char* b) {
-  return a.size() == std::strlen(b) && ::strncasecmp(a.data(), b, a.size()) == 0;
-}
-
 }  // namespace
 
 LangId LangIdFromLocaleName(std::string_view locale) {
@@ -54,43 +47,15 @@ LangId LangIdFromLocaleName(std::string_view locale) {
       underscore == std::string_view::npos ? std::string_view() : locale.substr(underscore + 1);
 
   for (const LanguageRow& row : kLanguages) {
-    if (!SameIgnoringCase(language, row.isoCode)) continue;
+    if (!SameIgnoringAsciiCase(language, row.isoCode)) continue;
     if (row.primary != kLangChinese) return MakeLangId(row.primary, kSubLangDefault);
     for (const TerritoryRow& place : kChineseTerritories) {
-      if (SameIgnoringCase(territory, place.territory)) return MakeLangId(kLangChinese, place.sub);
+      if (SameIgnoringAsciiCase(territory, place.territory))
+        return MakeLangId(kLangChinese, place.sub);
     }
     return MakeLangId(kLangChinese, kSubLangNeutral);
   }
   return MakeLangId(kLangNeutral, kSubLangNeutral);
 }
-
-// Windows asks the system itself (windows/ui_language.cpp).
-#ifndef _WIN32
-namespace {
-
-const char* MessageLocale() {
-  for (const char* name : {"LC_ALL", "LC_MESSAGES", "LANG"}) {
-    const char* value = std::getenv(name);
-    if (value != nullptr && *value != '\0') return value;
-  }
-  return "";
-}
-
-// Linux has one source for both questions: the message locale.
-class LinuxLanguageProbes final : public LanguageProbes {
- public:
-  std::optional<LangId> GetUserDefaultUILanguage() override {
-    return LangIdFromLocaleName(MessageLocale());
-  }
-  LangId GetUserDefaultLangID() override { return LangIdFromLocaleName(MessageLocale()); }
-};
-
-}  // namespace
-
-LanguageProbes& SystemLanguageProbes() {
-  static LinuxLanguageProbes probes;
-  return probes;
-}
-#endif
 
 }  // namespace kiln::platform

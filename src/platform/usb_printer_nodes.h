@@ -6,16 +6,14 @@
 #include <string_view>
 #include <vector>
 
+#include "platform/transport_choice.h"
+
 namespace kiln::platform {
 
 // How Kiln reaches a printer: on Linux through usblp's node, or through the USB device
 // itself (libusb over /dev/bus/usb) where usblp is not bound to it; on Windows through
 // the printer-class driver's device interface, the one way that system offers.
 enum class UsbTransport : uint8_t { kUsblp, kLibusb, kDeviceInterface };
-
-// Which transports Kiln may use (--transport): either, with usblp preferred where the
-// printer has a node, or only the one named.
-enum class TransportChoice : uint8_t { kAny, kUsblp, kLibusb };
 
 // A USB device with a printer-class interface (class 07) as the kernel publishes it,
 // with usblp's node where usblp is bound to it, and the transport chosen for it.
@@ -35,17 +33,6 @@ struct UsbPrinterNode {
   std::string interfaceDriver;  // the driver bound to the printer interface ("usblp";
                                 // "usbfs" when a program claimed it); empty when idle
 };
-
-// Sets the printer's transport, node and presence for the choice: kAny takes usblp's node
-// where there is one or usblp holds the interface, and the device node otherwise; a forced
-// choice takes its own node, which may be missing (then the printer is not present).
-void ChooseTransport(UsbPrinterNode& printer, TransportChoice choice);
-
-// The choice --transport set for this process; kAny unless set.
-void SetTransportChoice(TransportChoice choice);
-TransportChoice ProcessTransportChoice();
-// "usblp" or "libusb"; nothing for any other text.
-std::optional<TransportChoice> ParseTransportChoice(std::string_view text);
 
 // Whether the device at port path a ("1-2", "1-2.3") comes before the one at b: by bus
 // number, then port by port numerically, so that 1-2 comes before 1-10 and a hub's own

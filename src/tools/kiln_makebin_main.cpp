@@ -4,7 +4,7 @@
 #include <cstring>
 #include <string>
 
-#include "platform/terminal_text.h"
+#include "i18n/terminal_text.h"
 #include "tools/table_file.h"
 
 namespace {
@@ -37,10 +37,10 @@ int main(int argc, char** argv) {
   const kiln::tools::CombineResult result =
       kiln::tools::CombineTableFile({argv[1], argv[2], argv[3]}, argv[4]);
   // Names are shown as text, never as terminal commands.
-  const std::string path = kiln::platform::TerminalSafe(result.path);
+  const std::string path = kiln::i18n::TerminalSafe(result.path);
   switch (result.error) {
     case CombineError::kNone:
-      std::printf("Combine OK! %s\n", kiln::platform::TerminalSafe(argv[4]).c_str());
+      std::printf("Combine OK! %s\n", kiln::i18n::TerminalSafe(argv[4]).c_str());
       return 0;
     case CombineError::kCannotOpenInput:
       std::fprintf(stderr, "kiln-makebin: Open File Error!! cannot read %s\n", path.c_str());

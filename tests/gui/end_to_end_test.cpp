@@ -18,6 +18,7 @@
 #include "app/gui/main_window.h"
 #include "config/firmware_package.h"
 #include "sim/printer_config.h"
+#include "support/lock_folder.h"
 #include "support/program_folder_builder.h"
 #include "support/temp_dir.h"
 
@@ -79,15 +80,11 @@ const char* kReady = "Ready to work. Press START to go!";
 
 class EndToEnd : public ::testing::Test {
  protected:
-  EndToEnd() {
-    ::setenv("KILN_LOCK_DIR", locks_.path().c_str(), 1);
-    program_.programFolder = dir_.path().string();
-  }
-  ~EndToEnd() override { ::unsetenv("KILN_LOCK_DIR"); }
+  EndToEnd() { program_.programFolder = dir_.path().string(); }
 
   testing::TempDir dir_;
   testing::ProgramFolderBuilder folder_{dir_};
-  testing::TempDir locks_;
+  testing::LockFolderScope locks_;
   AppSession session_;
   StartedProgram program_;
 };

@@ -13,8 +13,8 @@
 #include <thread>
 
 #include "modal_closer.h"
+#include "support/fake_language_probes.h"
 #include "support/window_rig.h"
-#include "unit/fake_language_probes.h"
 
 namespace kiln::app {
 namespace {

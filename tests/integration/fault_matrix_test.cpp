@@ -213,14 +213,14 @@ TEST_P(FaultMatrix, UpdateEndsAsExpected) {
         << result_.text.c_str();
   }
   if (row.countdown == Countdown::kNone) {
-    EXPECT_TRUE(recorder_.countdown.empty());
+    EXPECT_TRUE(recorder_.Countdown().empty());
   } else {
     std::vector<uint32_t> full;
     for (uint32_t left = kiln::testing::kUpdateWaitSeconds + 1; left-- > 0;) full.push_back(left);
     full.push_back(DownloadObserver::kCountdownDone);
-    EXPECT_EQ(recorder_.countdown, full);
+    EXPECT_EQ(recorder_.Countdown(), full);
   }
-  EXPECT_EQ(recorder_.errors, row.errorsNotified);
+  EXPECT_EQ(recorder_.PrinterErrors(), row.errorsNotified);
   sim::VirtualPrinter& printer = bed_->Printer(0);
   ExpectReceived(printer, row.received);
   EXPECT_EQ(printer.ProgrammingRuns(), row.received == Received::kWholeImage ? 1u : 0u);
@@ -259,7 +259,7 @@ TEST_F(TwoPrograms, UpdateWaitsWhileAnotherProgramHoldsThePrinter) {
   EXPECT_EQ(other.WaitFor(10s), 0);
   EXPECT_NE(kiln::testing::TempDir::Read(journal).find("end"), std::string::npos);
   EXPECT_EQ(bed_->Printer(0).Version(), "2.00");
-  EXPECT_EQ(recorder_.countdown.size(), kiln::testing::kUpdateWaitSeconds + 2u);
+  EXPECT_EQ(recorder_.Countdown().size(), kiln::testing::kUpdateWaitSeconds + 2u);
 }
 
 }  // namespace

@@ -8,6 +8,7 @@
 #include <thread>
 
 #include "support/child_process.h"
+#include "support/lock_folder.h"
 #include "support/lock_probe.h"
 #include "support/temp_dir.h"
 #include "usb/io_right.h"
@@ -20,14 +21,11 @@ using kiln::testing::ChildProcess;
 
 class IoRightBetweenProcesses : public ::testing::Test {
  protected:
-  void SetUp() override { ::setenv("KILN_LOCK_DIR", locks_.path().c_str(), 1); }
-  void TearDown() override { ::unsetenv("KILN_LOCK_DIR"); }
-
   std::vector<std::string> Worker(const char* devicePath, unsigned rounds) {
     return {KILN_LINK_WORKER, "journal", devicePath, journal_, std::to_string(rounds)};
   }
 
-  kiln::testing::TempDir locks_;
+  kiln::testing::LockFolderScope locks_;
   kiln::testing::TempDir dir_;
   std::string journal_ = dir_.File("journal.txt");
 };

@@ -16,7 +16,7 @@
 #include <vector>
 
 #include "config/firmware_package.h"
-#include "platform/unique_fd.h"
+#include "platform/linux/unique_fd.h"
 #include "support/child_process.h"
 #include "support/printer_builder.h"
 #include "support/private_cupsd.h"

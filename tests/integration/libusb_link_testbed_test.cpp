@@ -80,7 +80,7 @@ TEST_F(LibusbLink, WholeUpdateOverLibusb) {
   EXPECT_EQ(printer.Arrivals(), 2u);
   ASSERT_EQ(printer.Images().size(), 1u);
   EXPECT_EQ(printer.Images()[0].bytes.size(), 0x30000u);
-  EXPECT_TRUE(recorder_.errors.empty());
+  EXPECT_TRUE(recorder_.PrinterErrors().empty());
 }
 
 TEST_F(LibusbLink, TransportIsChosenByNodeAndOption) {

@@ -20,6 +20,7 @@
 #include <thread>
 
 #include "support/child_process.h"
+#include "support/lock_folder.h"
 #include "support/private_cupsd.h"
 #include "support/temp_dir.h"
 
@@ -47,9 +48,6 @@ bool JobStaysPending(const char* queue, int id, std::chrono::milliseconds period
 
 class PrintQueueHoldTest : public ::testing::Test {
  protected:
-  void SetUp() override { ::setenv("KILN_LOCK_DIR", locks_.path().c_str(), 1); }
-  void TearDown() override { ::unsetenv("KILN_LOCK_DIR"); }
-
   void StartCupsd(std::string_view policyLimits = {}) {
     if (!testing::CupsdAvailable()) {
       GTEST_SKIP() << "cupsd or lpadmin is not installed (scripts/deps installs cups-daemon "
@@ -124,7 +122,7 @@ class PrintQueueHoldTest : public ::testing::Test {
     ASSERT_EQ(kiln.WaitFor(60s), 0);
   }
 
-  testing::TempDir locks_;
+  testing::LockFolderScope locks_;
   PrivateCupsd cupsd_;
 };
 

@@ -9,6 +9,7 @@
 
 #include "platform/clock.h"
 #include "sim/testbed/test_bed.h"
+#include "support/lock_folder.h"
 #include "support/temp_dir.h"
 
 namespace kiln::testing {
@@ -18,15 +19,7 @@ namespace kiln::testing {
 // removed before the lock folder.
 class TestBedTest : public ::testing::Test {
  protected:
-  void SetUp() override {
-    ::setenv("KILN_LOCK_DIR", locks_.path().c_str(), 1);
-    ::setenv("XDG_STATE_HOME", state_.path().c_str(), 1);
-  }
-  void TearDown() override {
-    bed_.reset();
-    ::unsetenv("KILN_LOCK_DIR");
-    ::unsetenv("XDG_STATE_HOME");
-  }
+  void TearDown() override { bed_.reset(); }
 
   // Builds the test bed; the printers keep time on the (scaled) system clock.
   void Start(const std::vector<sim::VirtualPrinterConfig>& printers) {
@@ -35,8 +28,9 @@ class TestBedTest : public ::testing::Test {
     ASSERT_NE(bed_, nullptr) << error;
   }
 
-  TempDir locks_;
+  LockFolderScope locks_;
   TempDir state_;
+  EnvironmentScope stateHome_{"XDG_STATE_HOME", state_.path().string()};
   std::unique_ptr<sim::TestBed> bed_;
 };
 

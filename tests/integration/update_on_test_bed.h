@@ -1,7 +1,7 @@
 #pragma once
 
-// Whole updates on the umockdev test bed: a recorder of the download's notifications, and
-// a fixture that runs FlashFirmware against the test bed.
+// Whole updates on the umockdev test bed: a fixture that runs FlashFirmware against the
+// test bed and records the download's notifications.
 
 #include <gtest/gtest.h>
 #include <stdlib.h>
@@ -13,6 +13,7 @@
 #include "protocol/download_observer.h"
 #include "protocol/firmware_download.h"
 #include "sim/printer_config.h"
+#include "support/download_recorder.h"
 #include "support/printer_builder.h"
 #include "support/program_folder_builder.h"
 #include "support/temp_dir.h"
@@ -24,16 +25,6 @@ namespace kiln::testing {
 inline constexpr uint16_t kUpdateWaitSeconds = 8;
 // The version of UpdateOnTestBed::Package, which every updated printer must report.
 inline constexpr const char* kPackageVersion = "2.00";
-
-class CountdownRecorder final : public DownloadObserver {
- public:
-  void OnDownloadNotification(uint32_t kind, uint32_t value) override {
-    if (kind == kCountdown) countdown.push_back(value);
-    if (kind == kPrinterError) errors.push_back(value);
-  }
-  std::vector<uint32_t> countdown;
-  std::vector<uint32_t> errors;
-};
 
 class UpdateOnTestBed : public TestBedTest {
  protected:
@@ -73,7 +64,7 @@ class UpdateOnTestBed : public TestBedTest {
   ProgramFolderBuilder folder_{dir_};
   std::string codePath_, tablePath_;  // a large model's code and table files
   protocol::FlashResult result_;
-  CountdownRecorder recorder_;
+  DownloadRecorder recorder_;
 };
 
 }  // namespace kiln::testing

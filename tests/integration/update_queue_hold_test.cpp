@@ -12,6 +12,7 @@
 #include "config/firmware_package.h"
 #include "protocol/download_observer.h"
 #include "protocol/firmware_download.h"
+#include "support/download_recorder.h"
 #include "support/printer_builder.h"
 #include "support/private_cupsd.h"
 #include "support/program_folder_builder.h"
@@ -26,12 +27,11 @@ constexpr const char* kDriver = "Orvix Photo Printer T08";
 
 // Looks at the queue while the printer programs its flash and again when the download
 // starts looking for the printer: one job is submitted at the first look.
-class QueueWatcher final : public DownloadObserver {
+class QueueWatcher final : public testing::DownloadRecorder {
  public:
   explicit QueueWatcher(const testing::PrivateCupsd& cupsd) : cupsd_(cupsd) {}
-  void OnDownloadNotification(uint32_t, uint32_t) override {}
-  void OnWarning(const char* text) override { warnings += std::string(text) + "\n"; }
   void OnDownloadStage(Stage stage) override {
+    DownloadRecorder::OnDownloadStage(stage);
     if (stage == Stage::kCountdown) {
       const bool photo = testing::QueueStopped(kQueue) == true;
       const bool serial = testing::QueueStopped(kSerialQueue) == true;
@@ -44,7 +44,6 @@ class QueueWatcher final : public DownloadObserver {
   }
   bool bothStoppedDuringCountdown = false;
   bool eitherStoppedDuringCountdown = false;
-  std::string warnings;
   int job = 0;
   std::optional<ipp_jstate_t> jobStateWhileReconnecting;
 
@@ -114,11 +113,11 @@ TEST_F(QueueHeldOnTestBed, AJournalThatCannotBeWrittenLeavesTheQueuesRunningAndS
   const std::string journal = locks_.Write("global/held-queues", "");
   ASSERT_TRUE(Update()) << result_.text.c_str();
   EXPECT_FALSE(watcher_.eitherStoppedDuringCountdown);
-  EXPECT_NE(watcher_.warnings.find("Print queues BySerial, Photo could not be paused (the "
-                                   "queue-hold journal " +
-                                   journal + " cannot be written)"),
+  EXPECT_NE(watcher_.WarningLines().find("Print queues BySerial, Photo could not be paused (the "
+                                         "queue-hold journal " +
+                                         journal + " cannot be written)"),
             std::string::npos)
-      << watcher_.warnings;
+      << watcher_.WarningLines();
 }
 
 }  // namespace

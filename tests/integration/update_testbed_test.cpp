@@ -30,10 +30,10 @@ TEST_F(UpdateOnTestBed, OneM07RestartsWithTheNewVersion) {
   EXPECT_FALSE(bed_->NodeName(0).empty());
   ASSERT_EQ(printer.Images().size(), 1u);
   EXPECT_EQ(printer.Images()[0].bytes.size(), 0x30000u);
-  ASSERT_EQ(recorder_.countdown.size(), 10u);
-  EXPECT_EQ(recorder_.countdown.front(), 8u);
-  EXPECT_EQ(recorder_.countdown.back(), DownloadObserver::kCountdownDone);
-  EXPECT_TRUE(recorder_.errors.empty());
+  ASSERT_EQ(recorder_.Countdown().size(), 10u);
+  EXPECT_EQ(recorder_.Countdown().front(), 8u);
+  EXPECT_EQ(recorder_.Countdown().back(), DownloadObserver::kCountdownDone);
+  EXPECT_TRUE(recorder_.PrinterErrors().empty());
   EXPECT_EQ(printer.Transcript().back().command, 0x0301);
 }
 

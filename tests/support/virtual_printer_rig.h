@@ -10,6 +10,7 @@
 #include "sim/in_process_pipe.h"
 #include "sim/virtual_printer.h"
 #include "support/fake_clock.h"
+#include "support/lock_folder.h"
 #include "support/temp_dir.h"
 #include "usb/link_factory.h"
 #include "usb/printer_node_source.h"
@@ -22,8 +23,7 @@ namespace kiln::testing {
 // fake clock, so a whole update runs at once and its pauses can be checked.
 class VirtualPrinterRig final : public usb::PrinterNodeSource {
  public:
-  VirtualPrinterRig() { ::setenv("KILN_LOCK_DIR", locks_.path().string().c_str(), 1); }
-  ~VirtualPrinterRig() override { ::unsetenv("KILN_LOCK_DIR"); }
+  VirtualPrinterRig() = default;
   VirtualPrinterRig(const VirtualPrinterRig&) = delete;
   VirtualPrinterRig& operator=(const VirtualPrinterRig&) = delete;
 
@@ -64,7 +64,7 @@ class VirtualPrinterRig final : public usb::PrinterNodeSource {
   FakeClock clock;
 
  private:
-  TempDir locks_;
+  LockFolderScope locks_;
   sim::InProcessPipeOpener opener_;
   std::vector<std::unique_ptr<sim::VirtualPrinter>> printers_;
   std::vector<std::string> paths_;

@@ -16,7 +16,7 @@
 #include <string_view>
 #include <vector>
 
-#include "platform/unique_fd.h"
+#include "platform/linux/unique_fd.h"
 #include "support/outside_environment.h"
 
 extern char** environ;

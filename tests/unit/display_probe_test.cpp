@@ -1,6 +1,6 @@
 // Whether the window can be shown, judged from the environment before the GUI toolkit
 // starts: each kind of platform against a display that is there and one that is not.
-#include "platform/display_probe.h"
+#include "platform/linux/display_probe.h"
 
 #include <gtest/gtest.h>
 #include <stdlib.h>

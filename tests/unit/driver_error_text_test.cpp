@@ -4,8 +4,8 @@
 
 #include <string>
 
+#include "support/fake_language_probes.h"
 #include "support/temp_dir.h"
-#include "unit/fake_language_probes.h"
 
 namespace kiln::i18n {
 namespace {

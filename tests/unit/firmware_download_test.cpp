@@ -16,6 +16,7 @@
 #include "protocol/download_observer.h"
 #include "sim/virtual_printer.h"
 #include "support/command_count.h"
+#include "support/download_recorder.h"
 #include "support/package_builder.h"
 #include "support/printer_builder.h"
 #include "support/temp_dir.h"
@@ -30,34 +31,8 @@ using kiln::testing::PrinterBuilder;
 using kiln::testing::TempDir;
 using kiln::testing::VirtualPrinterRig;
 
-struct Notification {
-  uint32_t kind;
-  uint32_t value;
-  friend bool operator==(const Notification&, const Notification&) = default;
-};
-
-class Recorder final : public DownloadObserver {
- public:
-  void OnDownloadNotification(uint32_t kind, uint32_t value) override {
-    seen.push_back({kind, value});
-  }
-  void OnWarning(const char* text) override { warnings.emplace_back(text); }
-  void OnDownloadStage(Stage stage) override { stages.push_back(stage); }
-  void OnDataSent(uint32_t sent, uint32_t total) override { progress.push_back({sent, total}); }
-  void OnStopNoticed() override { ++stopsNoticed; }
-  std::vector<uint32_t> Countdown() const {
-    std::vector<uint32_t> values;
-    for (const auto& n : seen) {
-      if (n.kind == kCountdown) values.push_back(n.value);
-    }
-    return values;
-  }
-  std::vector<Notification> seen;
-  std::vector<std::string> warnings;
-  std::vector<Stage> stages;
-  std::vector<std::pair<uint32_t, uint32_t>> progress;
-  int stopsNoticed = 0;
-};
+using Recorder = kiln::testing::DownloadRecorder;
+using kiln::testing::Notification;
 
 // The print queue holds the download asked for: the printer each was for, what that
 // printer had been sent by then, and what it had been sent when the hold ended.

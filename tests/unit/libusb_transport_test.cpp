@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "platform/libusb/libusb_pipe.h"
+#include "platform/linux/choose_transport.h"
 #include "usb_link_fixture.h"
 
 namespace kiln::usb::testing {

@@ -1,4 +1,4 @@
-#include "platform/lp_pipe.h"
+#include "platform/linux/lp_pipe.h"
 
 #include <errno.h>
 #include <fcntl.h>
@@ -9,6 +9,7 @@
 #include <cstring>
 #include <vector>
 
+#include "platform/printer_pipes.h"
 #include "support/pty_pair.h"
 #include "support/temp_dir.h"
 

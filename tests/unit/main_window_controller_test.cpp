@@ -591,5 +591,14 @@ TEST_F(Window, WarningStaysWithTheUpdateOutcomeOnly) {
   EXPECT_EQ(Evaluate(), kReady) << "the next evaluation shows no warning";
 }
 
+// Checked in every build: the rules that keep two updates, or an update and the window's
+// end, from overlapping.
+TEST(WindowPhases, NoUpdateBesideOtherWorkAndNothingOnceClosing) {
+  EXPECT_TRUE(PhaseChangeAllowed(WindowPhase::kIdle, WindowPhase::kUpdating));
+  EXPECT_FALSE(PhaseChangeAllowed(WindowPhase::kUpdating, WindowPhase::kUpdating));
+  EXPECT_FALSE(PhaseChangeAllowed(WindowPhase::kEvaluating, WindowPhase::kUpdating));
+  EXPECT_FALSE(PhaseChangeAllowed(WindowPhase::kClosing, WindowPhase::kIdle));
+}
+
 }  // namespace
 }  // namespace kiln::app

@@ -8,8 +8,8 @@
 #include <filesystem>
 #include <iterator>
 
-#include "platform/open_files.h"
-#include "platform/unique_fd.h"
+#include "platform/linux/open_files.h"
+#include "platform/linux/unique_fd.h"
 #include "support/temp_dir.h"
 
 namespace kiln::platform {

@@ -11,8 +11,8 @@
 #include <string>
 
 #include "platform/ini_document.h"
+#include "platform/linux/unique_fd.h"
 #include "platform/profile.h"
-#include "platform/unique_fd.h"
 #include "support/temp_dir.h"
 
 namespace kiln::platform {

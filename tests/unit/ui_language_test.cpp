@@ -3,7 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "i18n/ui_language_code.h"
-#include "unit/fake_language_probes.h"
+#include "support/fake_language_probes.h"
 
 namespace kiln::i18n {
 namespace {

@@ -19,10 +19,10 @@
 
 #include "app/sha256.h"
 #include "config/package.h"
+#include "i18n/terminal_text.h"
 #include "log/debug_log.h"
 #include "platform/history_file.h"
 #include "platform/profile.h"
-#include "platform/terminal_text.h"
 #include "support/temp_dir.h"
 #include "tools/table_file.h"
 
@@ -112,7 +112,7 @@ TEST(TerminalText, ControlsBidiOverridesAndBrokenUtf8BecomeQuestionMarks) {
       {"\xff\xc0\xaf\xed\xa0\x80", "??????"},    // no UTF-8, over-long, a surrogate
       {"\xf4\x90\x80\x80|\xe6\x97", "????|??"},  // above U+10FFFF; cut at the end
   };
-  for (const auto& [text, safe] : cases) EXPECT_EQ(platform::TerminalSafe(text), safe) << text;
+  for (const auto& [text, safe] : cases) EXPECT_EQ(i18n::TerminalSafe(text), safe) << text;
 }
 
 // A folder of control bytes makes the longest line: each byte is six in JSON. Kiln still

@@ -13,21 +13,35 @@
 #include "protocol/command_codes.h"
 #include "protocol/download_observer.h"
 #include "recording_view.h"
+#include "support/download_recorder.h"
 #include "support/printer_builder.h"
 #include "support/window_rig.h"
 
 namespace kiln::app {
 namespace {
 
-class Countdowns final : public DownloadObserver {
+// The window's side of the worker's events as the controller shows them, on one thread:
+// on the recording view, and the download's notifications recorded.
+class ViewEvents final : public WorkerEvents {
  public:
-  void OnDownloadNotification(uint32_t kind, uint32_t value) override {
-    if (kind != kCountdown) return;
-    if (last == kCountdownDone) firsts.push_back(value);
-    last = value;
+  explicit ViewEvents(RecordingView& view) : view_(view) {}
+  void OnUpdateBegins() override {
+    view_.EnableStart(false);
+    view_.EnableExit(false);
+    view_.EnableColourMode(false);
+    view_.PlayAnimation(true);
   }
-  std::vector<uint32_t> firsts;  // the value each count-down started from
-  uint32_t last = kCountdownDone;
+  void OnUpdateStatus(const char* text) override { view_.ShowStatus(text); }
+  void OnVersionRead(const char* text) override { view_.ShowCurrentVersion(text); }
+  void OnUpdateWorkEnds() override { view_.PlayAnimation(false); }
+  void OnDownloadNotification(uint32_t kind, uint32_t value) override {
+    download.OnDownloadNotification(kind, value);
+  }
+  void OnWarning(const char* text) override { download.OnWarning(text); }
+  testing::DownloadRecorder download;
+
+ private:
+  RecordingView& view_;
 };
 
 using testing::PrinterBuilder;
@@ -44,12 +58,12 @@ class Worker : public ::testing::Test {
     EXPECT_TRUE(entry.packageFound && !package.version.empty());
     const PrinterState printer{package.targetModel >= 19, connectedModel, {}, {}};
     WorkerHandover handover{entry, package, printer, stop_};
-    UpdateWorker worker(std::move(handover), rig_.session.language, "eng", view_,
-                        rig_.printers.Links(), rig_.printers.clock, &countdowns_, {},
-                        [this](const ModeRecord& record) {
-                          histories_.push_back(record);
-                          return std::string();
-                        });
+    const WorkerServices services{&rig_.session.language, "eng", rig_.printers.Links(),
+                                  &rig_.printers.clock, [this](const ModeRecord& record) {
+                                    histories_.push_back(record);
+                                    return std::string();
+                                  }};
+    UpdateWorker worker(std::move(handover), services, events_);
     return worker.Run();
   }
   std::vector<std::string> StatusesStartingWith(const std::string& prefix) const {
@@ -63,7 +77,7 @@ class Worker : public ::testing::Test {
   testing::WindowRig rig_;
   RecordingView view_;
   std::vector<ModeRecord> histories_;
-  Countdowns countdowns_;
+  ViewEvents events_{view_};
   protocol::StopRequest stop_;
 };
 
@@ -79,7 +93,7 @@ TEST_F(Worker, CpuFirmwareFirstThenTenVisibleSeconds) {
 
   EXPECT_TRUE(Run(7).firmwareWritten);
   // Delay1 and the CPU package's own 7 seconds, then Delay2 and the package's 3.
-  EXPECT_EQ(countdowns_.firsts, (std::vector<uint32_t>{9, 5}));
+  EXPECT_EQ(events_.download.CountdownStarts(), (std::vector<uint32_t>{9, 5}));
   const auto waits = StatusesStartingWith("Waiting to write formal FW code...");
   std::vector<std::string> expected;
   for (int n = 10; n >= 1; --n)
@@ -116,6 +130,8 @@ TEST_F(Worker, FailedCpuFirmwareStopsTheUpdate) {
     starts += record.command == protocol::cmd::kWriteStart;
   EXPECT_EQ(starts, 1u) << "the normal firmware was not sent";
   EXPECT_EQ(view_.animations, (std::vector<bool>{true, false})) << "the animation stops";
+  EXPECT_FALSE(view_.startEnabled || view_.exitEnabled || view_.colourModeEnabled)
+      << "the buttons come back with the window's end of the update, not the worker's";
 }
 
 // Two printers and two steps: a stop during printer 1's CPU code lets that transfer and

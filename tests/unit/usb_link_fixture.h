@@ -7,6 +7,7 @@
 
 #include "models/model_table.h"
 #include "support/fake_clock.h"
+#include "support/lock_folder.h"
 #include "support/temp_dir.h"
 #include "usb_link_doubles.h"
 
@@ -20,9 +21,6 @@ inline constexpr uint32_t kVidPid9 = 0x2E5A0103;
 // A link on doubles, lock files in a temporary folder.
 class LinkTest : public ::testing::Test {
  protected:
-  void SetUp() override { ::setenv("KILN_LOCK_DIR", locks_.path().string().c_str(), 1); }
-  void TearDown() override { ::unsetenv("KILN_LOCK_DIR"); }
-
   CUsbLink& MakeLink() {
     probes_ = std::make_unique<FixedProbes>();
     link_ = std::make_unique<CUsbLink>(LinkServices{probes_.get(), &pipes_, &nodes_, &clock_});
@@ -46,7 +44,7 @@ class LinkTest : public ::testing::Test {
     return pipe;
   }
 
-  kiln::testing::TempDir locks_;
+  kiln::testing::LockFolderScope locks_;
   kiln::testing::FakeClock clock_;
   ScriptedOpener pipes_;
   ListedNodes nodes_;

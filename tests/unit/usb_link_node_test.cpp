@@ -8,7 +8,7 @@
 #include <thread>
 #include <vector>
 
-#include "platform/lp_pipe.h"
+#include "platform/printer_pipes.h"
 #include "support/pty_pair.h"
 #include "usb_link_fixture.h"
 

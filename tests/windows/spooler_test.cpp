@@ -166,8 +166,7 @@ TEST_F(SpoolerTest, QueuesLeftHeldByAKilledHolderAreResumedAtStart) {
   const ProcessIdentity ended{0x7ffffff0, 1, ""};
   record("Office", ended);
   record("Lab", ended);
-  const std::optional<ProcessIdentity> running =
-      IdentifyProcess(static_cast<pid_t>(::GetCurrentProcessId()));
+  const std::optional<ProcessIdentity> running = IdentifyProcess(CurrentProcessId());
   ASSERT_TRUE(running);
   record("Held by a running Kiln", *running);
   // The same PID started at another time is another process: its holder ended.

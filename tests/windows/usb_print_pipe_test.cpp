@@ -8,7 +8,7 @@
 
 #include <string>
 
-#include "platform/lp_pipe.h"
+#include "platform/printer_pipes.h"
 
 namespace kiln::platform {
 namespace {

@@ -90,6 +90,13 @@ TEST(WindowsFiles, FoldersNamedInAndOutsideTheAnsiCodePageAndEitherLineEnd) {
     ASSERT_TRUE(AppendLinesDurably(history, {"one"}, error)) << error;
     ASSERT_TRUE(AppendLinesDurably(history, {"two"}, error)) << error;
     EXPECT_EQ(ReadBytes(folder / L"state" / L"history.jsonl"), "one\ntwo\n");
+    FileTail tail;
+    ASSERT_TRUE(ReadFileTail(history, 4, tail)) << tail.error;
+    EXPECT_EQ(tail.text, "two\n") << "the tail is the last limit bytes";
+    EXPECT_TRUE(tail.cut);
+    EXPECT_FALSE(ReadFileTail("NUL", 4, tail)) << "a device is no history file";
+    EXPECT_FALSE(tail.missing);
+    EXPECT_NE(tail.error.find("not a regular file"), std::string::npos) << tail.error;
   }
 }
 

@@ -3,7 +3,6 @@
 #include "platform/printer_pipes.h"
 
 #include "platform/libusb/libusb_pipe.h"
-#include "platform/lp_pipe.h"
 #include "platform/usb_printer_nodes.h"
 
 namespace kiln::platform {

@@ -3,7 +3,7 @@
 #include <errno.h>
 #include <unistd.h>
 
-#include "platform/open_files.h"
+#include "platform/linux/open_files.h"
 
 namespace kiln::platform {
 

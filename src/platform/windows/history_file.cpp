@@ -1,10 +1,14 @@
-// The update history's file: appended with FILE_APPEND_DATA, one WriteFile per line, so
-// lines of runs that append at the same time never interleave.
+// The update history's file on Windows: a handle opened with FILE_APPEND_DATA, one
+// WriteFile per line.
 
 #include "platform/history_file.h"
 
 #include <windows.h>
 
+#include <memory>
+#include <string_view>
+
+#include "platform/history_file_io.h"
 #include "platform/windows/unique_handle.h"
 #include "platform/windows/wide_text.h"
 
@@ -67,109 +71,114 @@ std::string UserStateFolder() {
   return folder;
 }
 
-bool AppendLinesDurably(const std::string& path, const std::vector<std::string>& lines,
-                        std::string& error) {
+namespace {
+
+// The history file as an open handle.
+class HandleHistoryFile final : public HistoryFileIo {
+ public:
+  HandleHistoryFile(UniqueHandle file, std::string path)
+      : file_(std::move(file)), path_(std::move(path)) {}
+
+  bool Size(uint64_t& size, std::string& error) override {
+    LARGE_INTEGER length{};
+    if (!::GetFileSizeEx(file_.get(), &length)) {
+      error = Reason("cannot read", path_, ::GetLastError());
+      return false;
+    }
+    size = static_cast<uint64_t>(length.QuadPart);
+    return true;
+  }
+
+  bool ReadAt(uint64_t offset, char* into, std::size_t length, std::size_t& got,
+              std::string& error) override {
+    OVERLAPPED at{};
+    at.Offset = static_cast<DWORD>(offset);
+    at.OffsetHigh = static_cast<DWORD>(offset >> 32);
+    DWORD read = 0;
+    const auto chunk = static_cast<DWORD>(length > 0x10000000u ? 0x10000000u : length);
+    if (!::ReadFile(file_.get(), into, chunk, &read, &at)) {
+      const DWORD code = ::GetLastError();
+      // At or past the end a read with an offset fails so; it is the end of the file.
+      if (code == ERROR_HANDLE_EOF) {
+        got = 0;
+        return true;
+      }
+      error = Reason("cannot read", path_, code);
+      return false;
+    }
+    got = read;
+    return true;
+  }
+
+  bool Append(std::string_view bytes, std::string& error) override {
+    DWORD written = 0;
+    if (!::WriteFile(file_.get(), bytes.data(), static_cast<DWORD>(bytes.size()), &written,
+                     nullptr) ||
+        written != bytes.size()) {
+      error = Reason("cannot write", path_, ::GetLastError());
+      return false;
+    }
+    return true;
+  }
+
+  bool SyncAndClose(std::string& error) override {
+    if (!::FlushFileBuffers(file_.get())) {
+      error = Reason("cannot sync", path_, ::GetLastError());
+      return false;
+    }
+    if (!file_.Close()) {
+      error = Reason("cannot close", path_, ::GetLastError());
+      return false;
+    }
+    return true;
+  }
+
+ private:
+  UniqueHandle file_;
+  std::string path_;
+};
+
+}  // namespace
+
+std::unique_ptr<HistoryFileIo> OpenHistoryToAppend(const std::string& path, std::string& error) {
   const std::wstring wide = windows::WidePath(path);
-  if (!MakeParentFolders(wide, error)) return false;
+  if (!MakeParentFolders(wide, error)) return nullptr;
   if (IsLinkOrNotFile(wide)) {
     error = "not a regular file (a link is not followed): " + path;
-    return false;
+    return nullptr;
   }
   UniqueHandle file(::CreateFileW(wide.c_str(), FILE_APPEND_DATA | GENERIC_READ,
                                   FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_ALWAYS,
                                   FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
   if (!file.valid()) {
     error = Reason("cannot open", path, ::GetLastError());
-    return false;
+    return nullptr;
   }
   if (::GetFileType(file.get()) != FILE_TYPE_DISK) {
     error = "not a regular file: " + path;
-    return false;
+    return nullptr;
   }
-  // A line left without its end (a write cut short by a full disk) would swallow the first
-  // new line: that one then starts on a line of its own, in the same single write.
-  bool damagedTail = false;
-  LARGE_INTEGER size{};
-  if (!::GetFileSizeEx(file.get(), &size)) {
-    error = Reason("cannot read", path, ::GetLastError());
-    return false;
-  }
-  if (size.QuadPart > 0) {
-    OVERLAPPED at{};
-    const auto lastByte = static_cast<uint64_t>(size.QuadPart - 1);
-    at.Offset = static_cast<DWORD>(lastByte);
-    at.OffsetHigh = static_cast<DWORD>(lastByte >> 32);
-    char last = '\n';
-    DWORD got = 0;
-    if (!::ReadFile(file.get(), &last, 1, &got, &at) || got != 1) {
-      error = Reason("cannot read", path, ::GetLastError());
-      return false;
-    }
-    damagedTail = last != '\n';
-  }
-  for (const std::string& line : lines) {
-    const std::string withEnd = (damagedTail ? "\n" : "") + line + '\n';
-    damagedTail = false;
-    DWORD written = 0;
-    if (!::WriteFile(file.get(), withEnd.data(), static_cast<DWORD>(withEnd.size()), &written,
-                     nullptr) ||
-        written != withEnd.size()) {
-      error = Reason("cannot write", path, ::GetLastError());
-      return false;
-    }
-  }
-  if (!::FlushFileBuffers(file.get())) {
-    error = Reason("cannot sync", path, ::GetLastError());
-    return false;
-  }
-  if (!file.Close()) {
-    error = Reason("cannot close", path, ::GetLastError());
-    return false;
-  }
-  return true;
+  return std::make_unique<HandleHistoryFile>(std::move(file), path);
 }
 
-bool ReadFileTail(const std::string& path, uint64_t limit, FileTail& tail) {
-  tail = FileTail{};
+std::unique_ptr<HistoryFileIo> OpenHistoryToRead(const std::string& path, bool& missing,
+                                                 std::string& error) {
+  missing = false;
   const std::wstring wide = windows::WidePath(path);
   UniqueHandle file(::CreateFileW(wide.c_str(), GENERIC_READ,
                                   FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
                                   OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
   if (!file.valid()) {
     const DWORD code = ::GetLastError();
-    tail.missing = code == ERROR_FILE_NOT_FOUND || code == ERROR_PATH_NOT_FOUND;
-    if (!tail.missing) tail.error = Reason("cannot open", path, code);
-    return false;
+    missing = code == ERROR_FILE_NOT_FOUND || code == ERROR_PATH_NOT_FOUND;
+    if (!missing) error = Reason("cannot open", path, code);
+    return nullptr;
   }
-  LARGE_INTEGER size{};
-  if (::GetFileType(file.get()) != FILE_TYPE_DISK || !::GetFileSizeEx(file.get(), &size)) {
-    tail.error = "not a regular file: " + path;
-    return false;
+  if (::GetFileType(file.get()) != FILE_TYPE_DISK) {
+    error = "not a regular file: " + path;
+    return nullptr;
   }
-  const auto total = static_cast<uint64_t>(size.QuadPart);
-  const uint64_t start = total > limit ? total - limit : 0;
-  tail.cut = start > 0;
-  tail.text.resize(static_cast<std::size_t>(total - start));
-  LARGE_INTEGER from{};
-  from.QuadPart = static_cast<LONGLONG>(start);
-  if (!::SetFilePointerEx(file.get(), from, nullptr, FILE_BEGIN)) {
-    tail.error = Reason("cannot read", path, ::GetLastError());
-    return false;
-  }
-  std::size_t done = 0;
-  while (done < tail.text.size()) {
-    DWORD got = 0;
-    const std::size_t left = tail.text.size() - done;
-    if (!::ReadFile(file.get(), tail.text.data() + done,
-                    static_cast<DWORD>(left > 0x10000000u ? 0x10000000u : left), &got, nullptr)) {
-      tail.error = Reason("cannot read", path, ::GetLastError());
-      return false;
-    }
-    if (got == 0) break;  // the file shrank meanwhile
-    done += got;
-  }
-  tail.text.resize(done);
-  return true;
+  return std::make_unique<HandleHistoryFile>(std::move(file), path);
 }
 
 std::tm UtcTime(std::time_t moment) {

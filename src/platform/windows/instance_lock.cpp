@@ -12,9 +12,20 @@ constexpr const char* kInstanceMutexName = "Kiln.SingleInstance";
 
 }  // namespace
 
-void InstanceLock::CloseMutex::operator()(void* handle) const {
-  if (handle != nullptr) ::CloseHandle(static_cast<HANDLE>(handle));
-}
+struct InstanceLock::Held {
+  explicit Held(HANDLE held) : mutex(held) {}
+  ~Held() {
+    if (mutex != nullptr) ::CloseHandle(mutex);
+  }
+  Held(const Held&) = delete;
+  Held& operator=(const Held&) = delete;
+  HANDLE mutex;
+};
+
+InstanceLock::InstanceLock(std::unique_ptr<Held> held) : held_(std::move(held)) {}
+InstanceLock::InstanceLock(InstanceLock&&) noexcept = default;
+InstanceLock& InstanceLock::operator=(InstanceLock&&) noexcept = default;
+InstanceLock::~InstanceLock() = default;
 
 std::optional<InstanceLock> InstanceLock::TryAcquire() {
   // Every session's instances count: the global namespace, where a user may create it.
@@ -34,14 +45,14 @@ std::optional<InstanceLock> InstanceLock::TryAcquire(const std::string& lockFile
       return std::nullopt;
     }
     // Without a mutex the rule cannot be kept; running beats refusing to run.
-    return InstanceLock(nullptr);
+    return InstanceLock(std::make_unique<Held>(nullptr));
   }
   if (error == ERROR_ALREADY_EXISTS) {
     ::CloseHandle(mutex);
     ::SetLastError(ERROR_ALREADY_EXISTS);
     return std::nullopt;
   }
-  return InstanceLock(mutex);
+  return InstanceLock(std::make_unique<Held>(mutex));
 }
 
 }  // namespace kiln::platform

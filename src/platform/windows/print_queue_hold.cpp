@@ -68,31 +68,31 @@ PrintQueueHold PrintQueueHold::Hold(const QueuePrinter& printer) {
   PrintQueueHold hold;
   Spooler& spooler = CurrentSpooler();
   const QueueHoldJournal journal = QueueHoldJournal::InLockFolder();
-  hold.journalFolder_ = journal.folder();
-  hold.reason_ = KilnPauseReason(static_cast<pid_t>(::GetCurrentProcessId()));
+  hold.record_ = QueueHoldRecord(journal, KilnPauseReason(CurrentProcessId()));
   // Left paused, such a queue would look paused by someone else and be skipped below.
   ResumeAbandoned(spooler, journal.FindAbandoned(kPrintServer));
   const std::optional<std::vector<SpoolerQueue>> queues = spooler.Queues();
   if (!queues) {
-    hold.result_ = QueueHoldResult::kNoPrintServer;
+    hold.record_.SetNoPrintServer();
     return hold;
   }
   for (const SpoolerQueue& queue : *queues) {
     // A paused queue starts no job, and resuming it later is not ours to do.
     if (queue.paused || !QueuePrintsTo(AsPrintQueue(queue), printer)) continue;
-    hold.PauseRecorded(journal, kPrintServer, queue.name, [&] {
+    hold.record_.PauseRecorded(journal, kPrintServer, queue.name, [&] {
       const DWORD error = spooler.Pause(queue.name);
-      if (error == ERROR_SUCCESS) return Pause::kDone;
-      return error == ERROR_ACCESS_DENIED ? Pause::kRefused : Pause::kFailed;
+      if (error == ERROR_SUCCESS) return QueueHoldRecord::Pause::kDone;
+      return error == ERROR_ACCESS_DENIED ? QueueHoldRecord::Pause::kRefused
+                                          : QueueHoldRecord::Pause::kFailed;
     });
   }
   return hold;
 }
 
 bool PrintQueueHold::Release() {
-  if (paused_.empty()) return true;
+  if (record_.paused().empty()) return true;
   Spooler& spooler = CurrentSpooler();
-  return EndEach([&](const std::string& queue) { return EndHold(spooler, queue); });
+  return record_.EndEach([&](const std::string& queue) { return EndHold(spooler, queue); });
 }
 
 void ResumeQueuesLeftHeld() {

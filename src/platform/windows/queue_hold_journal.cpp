@@ -89,7 +89,7 @@ unsigned long long CreationTimeOf(HANDLE process) {
 
 }  // namespace
 
-std::optional<ProcessIdentity> IdentifyProcess(pid_t pid) {
+std::optional<ProcessIdentity> IdentifyProcess(ProcessId pid) {
   if (pid <= 0) return std::nullopt;
   UniqueHandle process(
       ::OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, static_cast<DWORD>(pid)));
@@ -122,8 +122,7 @@ std::string QueueHoldJournal::Record(std::string_view queue, std::string_view pr
       !PlainHoldValue(printServer) || !PlainHoldValue(reason)) {
     return {};
   }
-  const std::optional<ProcessIdentity> self =
-      IdentifyProcess(static_cast<pid_t>(::GetCurrentProcessId()));
+  const std::optional<ProcessIdentity> self = IdentifyProcess(CurrentProcessId());
   const std::wstring folder = windows::WidePath(folder_);
   if (!self || folder.empty() || !EnsureFolder(folder)) return {};
   const std::string name = std::to_string(self->pid) + "-" + RandomHex() + ".hold";

@@ -4,6 +4,7 @@
 
 #include <fcntl.h>
 #include <io.h>
+#include <sys/stat.h>
 #include <windows.h>
 
 #include "platform/windows/wide_text.h"
@@ -26,25 +27,30 @@ ReadOnlyFile::ReadOnlyFile(const char* path) {
   if (path == nullptr || *path == '\0') return;
   handle_ = ::_wopen(windows::WidePath(path).c_str(), _O_RDONLY | _O_BINARY | _O_NOINHERIT);
   if (handle_ < 0) return;
-  if (::fstat(handle_, &opened_) != 0 || !S_ISREG(opened_.st_mode)) {
+  struct stat opened {};
+  if (::fstat(handle_, &opened) != 0 || !S_ISREG(opened.st_mode)) {
     ::_close(handle_);
     handle_ = -1;
     return;
   }
-  size_ = static_cast<uint64_t>(opened_.st_size);
-  openedWriteTime_ = LastWriteTime(handle_);
+  const std::optional<FileStamp> stamp = StampNow();
+  if (stamp) opened_ = *stamp;
+  size_ = static_cast<uint64_t>(opened.st_size);
 }
 
 ReadOnlyFile::~ReadOnlyFile() {
   if (handle_ >= 0) ::_close(handle_);
 }
 
-bool ReadOnlyFile::Unchanged() {
-  // Windows keeps no inode number here: the size and the last write's time tell.
+std::optional<FileStamp> ReadOnlyFile::StampNow() const {
+  // Windows keeps no inode number here: the size and the last write's time tell (stat
+  // keeps whole seconds, the write time 100 ns steps).
   struct stat now {};
-  changed_ = ::fstat(handle_, &now) != 0 || now.st_size != opened_.st_size ||
-             LastWriteTime(handle_) != openedWriteTime_;
-  return !changed_;
+  if (::fstat(handle_, &now) != 0) return std::nullopt;
+  FileStamp stamp;
+  stamp.size = static_cast<uint64_t>(now.st_size);
+  stamp.writeTime = static_cast<int64_t>(LastWriteTime(handle_));
+  return stamp;
 }
 
 bool ReadOnlyFile::ReadAt(uint64_t offset, uint8_t* into, uint32_t length) {

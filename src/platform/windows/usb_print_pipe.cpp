@@ -3,7 +3,6 @@
 #include <memory>
 #include <string>
 
-#include "platform/lp_pipe.h"
 #include "platform/printer_pipes.h"
 #include "platform/shared_files.h"
 #include "platform/windows/unique_handle.h"

@@ -2,7 +2,7 @@
 
 #include <cstring>
 
-#include "platform/udev_handles.h"
+#include "platform/linux/udev_handles.h"
 
 namespace kiln::platform {
 

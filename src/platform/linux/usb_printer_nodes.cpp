@@ -7,7 +7,8 @@
 #include <cstring>
 #include <map>
 
-#include "platform/udev_handles.h"
+#include "platform/linux/choose_transport.h"
+#include "platform/linux/udev_handles.h"
 
 namespace kiln::platform {
 

@@ -1,4 +1,4 @@
-#include "platform/open_files.h"
+#include "platform/linux/open_files.h"
 
 #include <dirent.h>
 #include <unistd.h>

@@ -13,7 +13,7 @@
 #include <mutex>
 #include <thread>
 
-#include "platform/unique_fd.h"
+#include "platform/linux/unique_fd.h"
 
 namespace kiln::platform {
 

@@ -4,7 +4,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include "platform/unique_fd.h"
+#include "platform/linux/unique_fd.h"
 
 namespace kiln::platform {
 

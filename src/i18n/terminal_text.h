@@ -4,7 +4,7 @@
 #include <string>
 #include <string_view>
 
-namespace kiln::platform {
+namespace kiln::i18n {
 
 // The length of the well-formed UTF-8 character that starts text at at (1 to 4 bytes);
 // 0 when the bytes there are no such character (a stray continuation byte, a cut or
@@ -20,4 +20,4 @@ std::size_t Utf8CharacterLength(std::string_view text, std::size_t at);
 // UTF-8. Every other character, in any script, is kept.
 std::string TerminalSafe(std::string_view text);
 
-}  // namespace kiln::platform
+}  // namespace kiln::i18n

@@ -1,13 +1,12 @@
 #include "platform/print_queue_hold.h"
 
 #include <strings.h>
-#include <unistd.h>
 
 #include <algorithm>
 #include <string>
 #include <utility>
 
-#include "platform/cups_connection.h"
+#include "platform/linux/cups_connection.h"
 #include "platform/queue_hold_journal.h"
 
 namespace kiln::platform {
@@ -177,34 +176,33 @@ PrintQueueHold PrintQueueHold::Hold(const QueuePrinter& printer) {
   PrintQueueHold hold;
   CupsConnection http = ConnectToPrintServer();
   if (!http) {
-    hold.result_ = QueueHoldResult::kNoPrintServer;
+    hold.record_.SetNoPrintServer();
     return hold;
   }
   const std::string server = PrintServerName();
   const QueueHoldJournal journal = QueueHoldJournal::InLockFolder();
-  hold.journalFolder_ = journal.folder();
-  hold.reason_ = KilnPauseReason(::getpid());
+  hold.record_ = QueueHoldRecord(journal, KilnPauseReason(CurrentProcessId()));
   // Left paused, such a queue would look stopped by someone else and be skipped below.
   ResumeAbandoned(http.get(), journal.FindAbandoned(server));
   for (const PrintQueue& queue : QueuesOf(http.get())) {
     // A stopped queue starts no job, and resuming it later is not ours to do.
     if (queue.stopped || !QueuePrintsTo(queue, printer)) continue;
-    hold.PauseRecorded(journal, server, queue.name, [&] {
+    hold.record_.PauseRecorded(journal, server, queue.name, [&] {
       const ipp_status_t status =
-          ChangePrinter(http.get(), IPP_OP_PAUSE_PRINTER, queue.name, hold.reason_);
-      if (Succeeded(status)) return Pause::kDone;
-      return IsRefusal(status) ? Pause::kRefused : Pause::kFailed;
+          ChangePrinter(http.get(), IPP_OP_PAUSE_PRINTER, queue.name, hold.record_.reason());
+      if (Succeeded(status)) return QueueHoldRecord::Pause::kDone;
+      return IsRefusal(status) ? QueueHoldRecord::Pause::kRefused : QueueHoldRecord::Pause::kFailed;
     });
   }
   return hold;
 }
 
 bool PrintQueueHold::Release() {
-  if (paused_.empty()) return true;
+  if (record_.paused().empty()) return true;
   CupsConnection http = ConnectToPrintServer();
   // Without the server every queue stays paused, and keeps its entry.
-  return EndEach([&](const std::string& queue) {
-    return http != nullptr && EndHold(http.get(), queue, reason_);
+  return record_.EndEach([&](const std::string& queue) {
+    return http != nullptr && EndHold(http.get(), queue, record_.reason());
   });
 }
 

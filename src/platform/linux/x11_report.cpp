@@ -1,4 +1,4 @@
-#include "platform/x11_report.h"
+#include "platform/linux/x11_report.h"
 
 #include <xcb/xcb.h>
 

@@ -14,9 +14,9 @@
 #include <sstream>
 
 #include "platform/atomic_file.h"
+#include "platform/linux/unique_fd.h"
 #include "platform/named_mutex.h"
 #include "platform/queue_hold_entry.h"
-#include "platform/unique_fd.h"
 
 namespace kiln::platform {
 
@@ -93,7 +93,7 @@ bool TrustedJournalFolder(const std::string& folder, bool create) {
 
 }  // namespace
 
-std::optional<ProcessIdentity> IdentifyProcess(pid_t pid) {
+std::optional<ProcessIdentity> IdentifyProcess(ProcessId pid) {
   if (pid <= 0) return std::nullopt;
   std::string stat;
   const std::string path = "/proc/" + std::to_string(pid) + "/stat";
@@ -133,7 +133,7 @@ std::string QueueHoldJournal::Record(std::string_view queue, std::string_view pr
       !PlainHoldValue(reason)) {
     return {};
   }
-  const std::optional<ProcessIdentity> self = IdentifyProcess(::getpid());
+  const std::optional<ProcessIdentity> self = IdentifyProcess(CurrentProcessId());
   const std::string unique = RandomHex();
   if (!self || unique.empty() || !TrustedJournalFolder(folder_, true)) return {};
   UniqueFd folder(::open(folder_.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));

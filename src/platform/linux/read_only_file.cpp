@@ -2,14 +2,21 @@
 
 #include <errno.h>
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace kiln::platform {
 
 namespace {
 
-bool SameTime(const timespec& a, const timespec& b) {
-  return a.tv_sec == b.tv_sec && a.tv_nsec == b.tv_nsec;
+int64_t Nanoseconds(const timespec& time) {
+  return static_cast<int64_t>(time.tv_sec) * 1'000'000'000 + time.tv_nsec;
+}
+
+FileStamp StampOf(const struct stat& status) {
+  return FileStamp{static_cast<uint64_t>(status.st_dev), static_cast<uint64_t>(status.st_ino),
+                   static_cast<uint64_t>(status.st_size), Nanoseconds(status.st_ctim),
+                   Nanoseconds(status.st_mtim)};
 }
 
 }  // namespace
@@ -20,24 +27,24 @@ ReadOnlyFile::ReadOnlyFile(const char* path) {
   // It changes nothing for a regular file, the only kind kept open.
   handle_ = ::open(path, O_RDONLY | O_CLOEXEC | O_NONBLOCK);
   if (handle_ < 0) return;
-  if (::fstat(handle_, &opened_) != 0 || !S_ISREG(opened_.st_mode)) {
+  struct stat opened {};
+  if (::fstat(handle_, &opened) != 0 || !S_ISREG(opened.st_mode)) {
     ::close(handle_);
     handle_ = -1;
     return;
   }
-  size_ = static_cast<uint64_t>(opened_.st_size);
+  opened_ = StampOf(opened);
+  size_ = opened_.size;
 }
 
 ReadOnlyFile::~ReadOnlyFile() {
   if (handle_ >= 0) ::close(handle_);
 }
 
-bool ReadOnlyFile::Unchanged() {
+std::optional<FileStamp> ReadOnlyFile::StampNow() const {
   struct stat now {};
-  changed_ = ::fstat(handle_, &now) != 0 || now.st_dev != opened_.st_dev ||
-             now.st_ino != opened_.st_ino || now.st_size != opened_.st_size ||
-             !SameTime(now.st_ctim, opened_.st_ctim) || !SameTime(now.st_mtim, opened_.st_mtim);
-  return !changed_;
+  if (::fstat(handle_, &now) != 0) return std::nullopt;
+  return StampOf(now);
 }
 
 bool ReadOnlyFile::ReadAt(uint64_t offset, uint8_t* into, uint32_t length) {

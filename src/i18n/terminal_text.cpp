@@ -1,8 +1,8 @@
-#include "platform/terminal_text.h"
+#include "i18n/terminal_text.h"
 
 #include <cstdint>
 
-namespace kiln::platform {
+namespace kiln::i18n {
 
 namespace {
 
@@ -70,4 +70,4 @@ std::string TerminalSafe(std::string_view text) {
   return safe;
 }
 
-}  // namespace kiln::platform
+}  // namespace kiln::i18n

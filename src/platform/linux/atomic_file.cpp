@@ -12,7 +12,7 @@
 #include <cstring>
 #include <memory>
 
-#include "platform/unique_fd.h"
+#include "platform/linux/unique_fd.h"
 
 namespace kiln::platform {
 

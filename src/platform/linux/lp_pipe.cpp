@@ -1,4 +1,4 @@
-#include "platform/lp_pipe.h"
+#include "platform/linux/lp_pipe.h"
 
 #include <errno.h>
 #include <fcntl.h>
@@ -9,8 +9,9 @@
 #include <chrono>
 
 #include "platform/linux/node_refusal.h"
+#include "platform/linux/unique_fd.h"
+#include "platform/printer_pipes.h"
 #include "platform/shared_files.h"
-#include "platform/unique_fd.h"
 
 namespace kiln::platform {
 

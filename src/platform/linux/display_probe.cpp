@@ -1,4 +1,4 @@
-#include "platform/display_probe.h"
+#include "platform/linux/display_probe.h"
 
 #include <sys/stat.h>
 #include <xcb/xcb.h>

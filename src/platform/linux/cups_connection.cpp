@@ -1,4 +1,4 @@
-#include "platform/cups_connection.h"
+#include "platform/linux/cups_connection.h"
 
 namespace kiln::platform {
 

@@ -14,9 +14,4 @@ namespace kiln::platform {
 // errno of the node is translated here and nowhere else.
 PipeResult PipeResultFromErrno(int errnoValue, uint32_t bytes);
 
-// Opens printer nodes (/dev/usb/lpN, or a PTY standing in for one) read-write and
-// non-blocking. Pipes opened on the same path share one open file, because usblp
-// admits a single open at a time; the file is closed with the last of them.
-PipeOpener& SystemPipeOpener();
-
 }  // namespace kiln::platform

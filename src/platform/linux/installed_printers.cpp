@@ -2,7 +2,7 @@
 
 #include <strings.h>
 
-#include "platform/cups_connection.h"
+#include "platform/linux/cups_connection.h"
 
 namespace kiln::platform {
 
