@@ -34,7 +34,10 @@ std::size_t Sent(const sim::VirtualPrinter& printer, uint16_t command) {
 
 class RecordedReports final : public ReportSink {
  public:
-  void Report(uint32_t wParam, uint32_t lParam) override { list.emplace_back(wParam, lParam); }
+  bool Report(uint32_t wParam, uint32_t lParam) override {
+    list.emplace_back(wParam, lParam);
+    return true;
+  }
   Reports list;
 };
 

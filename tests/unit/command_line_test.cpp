@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <string>
 #include <vector>
 
 namespace kiln::app {
@@ -63,6 +64,22 @@ TEST(CommandLineTest, LinuxOptionsNeverReachTheOriginalRules) {
   EXPECT_FALSE(Parse({"--help"}).extensions.error.size());
 }
 
+#ifdef _WIN32
+// kiln.exe reaches printers through the system's USB printer driver alone: it refuses the
+// transport choice rather than take it and do nothing, and its help does not offer it.
+TEST(CommandLineTest, KilnExeRefusesTheTransportChoice) {
+  for (const auto& args : {std::vector<const char*>{"--transport=libusb", "-S"},
+                           std::vector<const char*>{"--transport", "usblp"}}) {
+    const CommandLine line = Parse(args);
+    EXPECT_EQ(line.extensions.error,
+              "--transport is not an option of kiln.exe: it reaches printers through the "
+              "system's USB printer driver");
+    EXPECT_EQ(line.extensions.transport, "");
+  }
+  EXPECT_EQ(std::string(CommandLineHelp()).find("transport"), std::string::npos);
+  EXPECT_EQ(std::string(CommandLineHelp()).find("Linux"), std::string::npos);
+}
+#else
 TEST(CommandLineTest, TransportTakesUsblpOrLibusbOnly) {
   EXPECT_EQ(Parse({"--transport=libusb"}).extensions.transport, "libusb");
   EXPECT_EQ(Parse({"--transport", "usblp", "-S"}).options.silent, true);
@@ -70,6 +87,7 @@ TEST(CommandLineTest, TransportTakesUsblpOrLibusbOnly) {
   EXPECT_EQ(Parse({"--transport=usb"}).extensions.error, "--transport takes usblp or libusb");
   EXPECT_EQ(Parse({"--transport"}).extensions.error, "--transport needs a value");
 }
+#endif
 
 }  // namespace
 }  // namespace kiln::app

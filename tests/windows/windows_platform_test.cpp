@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 
+#include <csignal>
 #include <filesystem>
 #include <fstream>
 #include <string>
@@ -17,6 +18,9 @@
 #include "platform/named_mutex.h"
 #include "platform/profile.h"
 #include "platform/read_only_file.h"
+#include "platform/stop_notice.h"
+#include "platform/stop_signals.h"
+#include "platform/windows/unique_handle.h"
 #include "platform/windows/wide_text.h"
 #include "platform/windows/window_report.h"
 #include "support/temp_dir.h"
@@ -125,6 +129,23 @@ TEST(WindowsMutex, OwnedByOneThreadReentrantAndReleasedOnlyByIt) {
   EXPECT_TRUE(taken);
 }
 
+// Closing a handle does not release a mutex: a mutex its owner held twice and then let go
+// of is free for another thread at once, while the owner still runs.
+TEST(WindowsMutex, LettingGoOfAHeldMutexReleasesEveryHold) {
+  auto mutex = OpenNamedMutex("kiln-test-held", LockScope::kThisUser);
+  ASSERT_NE(mutex, nullptr);
+  ASSERT_TRUE(mutex->Lock());
+  ASSERT_TRUE(mutex->Lock());
+  mutex.reset();
+  DWORD waited = WAIT_FAILED;
+  std::thread([&] {
+    const windows::UniqueHandle other(::CreateMutexW(nullptr, FALSE, L"kiln-test-held"));
+    waited = ::WaitForSingleObject(other.get(), 0);
+    if (waited == WAIT_OBJECT_0) ::ReleaseMutex(other.get());
+  }).join();
+  EXPECT_EQ(waited, static_cast<DWORD>(WAIT_OBJECT_0));
+}
+
 TEST(WindowsInstance, OnlyTheFirstHolderRunsUntilItEnds) {
   auto first = InstanceLock::TryAcquire("kiln-test-instance");
   ASSERT_TRUE(first);
@@ -138,6 +159,23 @@ TEST(WindowsReports, AHandleThatIsNoWindowIsPassedOver) {
   ASSERT_TRUE(sender);
   EXPECT_FALSE(sender->Send(12345678, 0x5555, 102, 1));
   EXPECT_FALSE(sender->Send(0, 0x5555, 102, 1));
+}
+
+// A native window waits on no descriptor: the first stop wakes it once, the same whether
+// it asked before or after the stop came, and later stops do not.
+TEST(WindowsStop, TheFirstStopWakesTheWindowOnce) {
+  EXPECT_EQ(StopSignalDescriptor(), -1);
+  int woken = 0;
+  WhenStopRequested([&] { ++woken; });
+  EXPECT_EQ(woken, 0);
+  EXPECT_TRUE(NoteStop(SIGINT));
+  EXPECT_FALSE(NoteStop(SIGTERM));
+  EXPECT_EQ(woken, 1);
+  EXPECT_EQ(StopRequested(), SIGINT);
+  int late = 0;
+  WhenStopRequested([&] { ++late; });
+  EXPECT_EQ(late, 1) << "a window that asks after the stop is woken at once";
+  EXPECT_EQ(woken, 1);
 }
 
 }  // namespace
