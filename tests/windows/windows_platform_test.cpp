@@ -6,6 +6,7 @@
 #include <windows.h>
 
 #include <csignal>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <string>
@@ -95,6 +96,21 @@ TEST(WindowsFiles, FoldersNamedInAndOutsideTheAnsiCodePageAndEitherLineEnd) {
     ASSERT_TRUE(AppendLinesDurably(history, {"two"}, error)) << error;
     EXPECT_EQ(ReadBytes(folder / L"state" / L"history.jsonl"), "one\ntwo\n");
   }
+}
+
+// A disk that refuses the bytes (run by kiln_windows_full_disk with a file size limit of
+// 1 MiB, KILN_FILE_SIZE_LIMIT set): the write fails, the old file stays, no temporary file
+// is left behind.
+TEST(WindowsFiles, AWriteTheDiskRefusesFailsAndLeavesTheOldFile) {
+  if (std::getenv("KILN_FILE_SIZE_LIMIT") == nullptr) GTEST_SKIP() << "no file size limit";
+  TempDir dir;
+  const std::filesystem::path file = dir.path() / "Kiln.ini";
+  WriteBytes(file, "[FW_INFO1]\r\nFile=fw.bin\r\n");
+  EXPECT_FALSE(WriteFileAtomically(Utf8Path(file).c_str(), std::string(4u << 20, 'x')));
+  EXPECT_EQ(ReadBytes(file), "[FW_INFO1]\r\nFile=fw.bin\r\n");
+  EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.path()),
+                          std::filesystem::directory_iterator()),
+            1);
 }
 
 TEST(WindowsFiles, ReadOnlyKilnIniIsNotWrittenUntilItsAttributeIsCleared) {
