@@ -146,16 +146,18 @@ TEST(WindowsMutex, OwnedByOneThreadReentrantAndReleasedOnlyByIt) {
 }
 
 // Closing a handle does not release a mutex: a mutex its owner held twice and then let go
-// of is free for another thread at once, while the owner still runs.
+// of is free for another holder of the same name at once, while the owner still runs.
 TEST(WindowsMutex, LettingGoOfAHeldMutexReleasesEveryHold) {
   auto mutex = OpenNamedMutex("kiln-test-held", LockScope::kThisUser);
   ASSERT_NE(mutex, nullptr);
+  // Another handle keeps the mutex itself alive once Kiln's is closed.
+  const windows::UniqueHandle other(::CreateMutexW(nullptr, FALSE, L"kiln-test-held"));
+  ASSERT_TRUE(other.valid());
   ASSERT_TRUE(mutex->Lock());
   ASSERT_TRUE(mutex->Lock());
   mutex.reset();
   DWORD waited = WAIT_FAILED;
   std::thread([&] {
-    const windows::UniqueHandle other(::CreateMutexW(nullptr, FALSE, L"kiln-test-held"));
     waited = ::WaitForSingleObject(other.get(), 0);
     if (waited == WAIT_OBJECT_0) ::ReleaseMutex(other.get());
   }).join();
