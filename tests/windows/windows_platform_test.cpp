@@ -17,6 +17,7 @@
 #include "platform/history_file.h"
 #include "platform/instance_lock.h"
 #include "platform/named_mutex.h"
+#include "platform/path_join.h"
 #include "platform/profile.h"
 #include "platform/read_only_file.h"
 #include "platform/stop_notice.h"
@@ -96,6 +97,14 @@ TEST(WindowsFiles, FoldersNamedInAndOutsideTheAnsiCodePageAndEitherLineEnd) {
     ASSERT_TRUE(AppendLinesDurably(history, {"two"}, error)) << error;
     EXPECT_EQ(ReadBytes(folder / L"state" / L"history.jsonl"), "one\ntwo\n");
   }
+}
+
+// A name Kiln.ini gives is joined part by part as Windows opens it: '\\' alone, trailing
+// dots and blanks dropped, "." and ".." kept.
+TEST(WindowsFiles, NamesAreJoinedAsWindowsOpensThem) {
+  EXPECT_EQ(JoinPath("C:\\kiln", "sub/fw.bin. "), "C:\\kiln\\sub\\fw.bin");
+  EXPECT_EQ(JoinPath("C:\\kiln", "..\\up.\\fw.bin"), "C:\\kiln\\..\\up\\fw.bin");
+  EXPECT_EQ(JoinPath("C:\\kiln\\", "./fw.bin"), "C:\\kiln\\\\.\\fw.bin");
 }
 
 // A disk that refuses the bytes (run by kiln_windows_full_disk with a file size limit of
