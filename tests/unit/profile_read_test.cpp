@@ -271,9 +271,9 @@ TEST_F(ProfileRead, EmptyHeaderIsNeverReachedAndEmptyKeyListsAreOneNul) {
 }
 
 TEST_F(ProfileRead, IntegersReadSignDigitsAndHex) {
-  const std::string path =
-      Ini("[n]\nplain=25\nblank=  7\nneg=-2\nplus=+3\nhex=0x1F\nupper=0XfF\ntrail=12abc\n"
-          "word=abc\nempty=\nquoted=\"42\"\nbig=4294967295\n");
+  const std::string path = Ini(
+      "[n]\nplain=25\nblank=  7\nneg=-2\nplus=+3\nhex=0x1F\nlowhex=0xaf\nupper=0XfF\ntrail=12abc\n"
+      "word=abc\nempty=\nquoted=\"42\"\nbig=4294967295\n");
   auto Int = [&](const char* key, int32_t def = 99) {
     return GetPrivateProfileIntA("n", key, def, path.c_str());
   };
@@ -282,6 +282,7 @@ TEST_F(ProfileRead, IntegersReadSignDigitsAndHex) {
   EXPECT_EQ(Int("neg"), 0xFFFFFFFEu);
   EXPECT_EQ(Int("plus"), 3u);
   EXPECT_EQ(Int("hex"), 31u);
+  EXPECT_EQ(Int("lowhex"), 0xAFu) << "lower-case hex digits, 'a' included";
   EXPECT_EQ(Int("upper"), 0u) << "only a lower-case 0x reads hexadecimal";
   EXPECT_EQ(Int("trail"), 12u);
   EXPECT_EQ(Int("word"), 0u);
