@@ -17,11 +17,12 @@ namespace kiln::app {
 // message to the window the W option names (none for window 0 or without a display; a
 // window that does not exist is passed over), and with --report-stdout also a line
 // "report <wParam> <lParam>" on standard output, flushed at once, whatever the window.
-// Windows: the window handle through SendMessage; a handle that is no window is passed over.
+// Windows: the window handle through SendMessage, waiting a bounded time; a handle that is
+// no window is passed over. Report says whether the named window took the report.
 class CallerReports final : public ReportSink {
  public:
   CallerReports(uint32_t reportWindow, std::FILE* lines);
-  void Report(uint32_t wParam, uint32_t lParam) override;
+  bool Report(uint32_t wParam, uint32_t lParam) override;
 
  private:
   uint32_t window_;

@@ -3,10 +3,24 @@
 #include <strings.h>
 
 #include <limits>
+#include <string>
 
 namespace kiln::app {
 
 namespace {
+
+// Linux reaches a printer through usblp's node or its USB device, and lets the user choose;
+// kiln.exe has one way, the system's USB printer driver.
+#ifdef _WIN32
+constexpr bool kTransportChoice = false;
+constexpr const char* kExtensionsHeading = "Options of kiln.exe:\n";
+#else
+constexpr bool kTransportChoice = true;
+constexpr const char* kExtensionsHeading = "Linux options:\n";
+#endif
+constexpr const char* kNoTransportChoice =
+    "--transport is not an option of kiln.exe: it reaches printers through the system's USB "
+    "printer driver";
 
 // The decimal number at the start of text, as the original reads it: digits up to the
 // first other character, 0 when there are none; saturated instead of wrapping.
@@ -52,17 +66,15 @@ void ApplyLinuxOption(LinuxOptions& extensions, std::span<const char* const> arg
     takeValue(extensions.logFile);
   } else if (name == "log-level") {
     takeValue(extensions.logLevel);
+  } else if (name == "transport" && !kTransportChoice) {
+    // Taken and ignored it would let a caller believe a choice was made.
+    if (extensions.error.empty()) extensions.error = kNoTransportChoice;
   } else if (name == "transport") {
     takeValue(extensions.transport);
-#ifdef _WIN32
-    // Windows reaches a printer one way only: a choice would be taken and do nothing.
-    if (extensions.error.empty()) extensions.error = kTransportNotOffered;
-#else
     if (extensions.transport != "usblp" && extensions.transport != "libusb" &&
         extensions.error.empty()) {
       extensions.error = "--transport takes usblp or libusb";
     }
-#endif
   } else if (name == "report-stdout" && !hasValue) {
     extensions.reportStdout = true;
   } else if (name == "progress" && !hasValue) {
@@ -129,41 +141,53 @@ RunMode ChooseMode(const CommandLineOptions& options) {
   return RunMode::kInteractive;
 }
 
+namespace {
+
+// The help in parts: the transport choice exists only where there is a choice.
+constexpr const char* kHelpCallerOptions =
+    "Usage: kiln [OPTION]...\n"
+    "Updates the firmware of the printers of the model that Kiln.ini names.\n"
+    "\n"
+    "Options of the calling programs (a leading '/' or '-'; letters in any case):\n"
+    "  -CheckBinVersion     report the package version (message 102) and the\n"
+    "  -CheckDeviceVersion  printer version (message 103); no window\n"
+    "  -S                   silent update; no window (reports 101, 100, 110)\n"
+    "  -M<number>           the model the caller expects (silent update)\n"
+    "  -W<number>           the window that receives the report messages (an X11\n"
+    "                       window id; on Windows the window's handle)\n"
+    "  -CheckConnection     accepted, does nothing\n"
+    "\n";
+constexpr const char* kHelpFolderAndTrace =
+    "  --dir DIR            the folder holding Kiln.ini and the firmware files\n"
+    "                       (default: the folder of the path Kiln was started by)\n"
+    "  --log-file FILE      append the debug trace to FILE (as KILN_LOG_FILE)\n"
+    "  --log-level N        trace level: 1 summaries, 2 transactions, 3 transfers,\n"
+    "                       5 data dumps (as KILN_LOG_LEVEL)\n";
+constexpr const char* kHelpTransport =
+    "  --transport T        reach printers only through usblp's nodes (usblp) or\n"
+    "                       only through their USB devices (libusb); by default\n"
+    "                       usblp where a printer has a node, libusb otherwise\n";
+constexpr const char* kHelpOutputs =
+    "  --report-stdout      also print each report as 'report <wParam> <lParam>'\n"
+    "  --progress           silent update: readable progress on standard error\n"
+    "  --json               after the reports, the mode's result as one JSON object\n"
+    "                       on standard output (report lines then go to standard\n"
+    "                       error)\n"
+    "  --history            show the update history, newest first (with --json:\n"
+    "                       as JSON lines)\n"
+    "  --help               show this text\n"
+    "  --version            show the version\n"
+    "\n"
+    "Exit status: 0 in every mode; a second instance ends at once, silently.\n"
+    "--history: 0, or 1 when the history exists but cannot be read.\n";
+
+}  // namespace
+
 const char* CommandLineHelp() {
-  return "Usage: kiln [OPTION]...\n"
-         "Updates the firmware of the printers of the model that Kiln.ini names.\n"
-         "\n"
-         "Options of the calling programs (a leading '/' or '-'; letters in any case):\n"
-         "  -CheckBinVersion     report the package version (message 102) and the\n"
-         "  -CheckDeviceVersion  printer version (message 103); no window\n"
-         "  -S                   silent update; no window (reports 101, 100, 110)\n"
-         "  -M<number>           the model the caller expects (silent update)\n"
-         "  -W<number>           the window that receives the report messages (an X11\n"
-         "                       window id; on Windows the window's handle)\n"
-         "  -CheckConnection     accepted, does nothing\n"
-         "\n"
-         "Options beginning with --:\n"
-         "  --dir DIR            the folder holding Kiln.ini and the firmware files\n"
-         "                       (default: the folder of the path Kiln was started by)\n"
-         "  --log-file FILE      append the debug trace to FILE (as KILN_LOG_FILE)\n"
-         "  --log-level N        trace level: 1 summaries, 2 transactions, 3 transfers,\n"
-         "                       5 data dumps (as KILN_LOG_LEVEL)\n"
-         "  --transport T        reach printers only through usblp's nodes (usblp) or\n"
-         "                       only through their USB devices (libusb); by default\n"
-         "                       usblp where a printer has a node, libusb otherwise\n"
-         "                       (Linux only: refused on Windows)\n"
-         "  --report-stdout      also print each report as 'report <wParam> <lParam>'\n"
-         "  --progress           silent update: readable progress on standard error\n"
-         "  --json               after the reports, the mode's result as one JSON object\n"
-         "                       on standard output (report lines then go to standard\n"
-         "                       error)\n"
-         "  --history            show the update history, newest first (with --json:\n"
-         "                       as JSON lines)\n"
-         "  --help               show this text\n"
-         "  --version            show the version\n"
-         "\n"
-         "Exit status: 0 in every mode; a second instance ends at once, silently.\n"
-         "--history: 0, or 1 when the history exists but cannot be read.\n";
+  static const std::string help = std::string(kHelpCallerOptions) + kExtensionsHeading +
+                                  kHelpFolderAndTrace + (kTransportChoice ? kHelpTransport : "") +
+                                  kHelpOutputs;
+  return help.c_str();
 }
 
 }  // namespace kiln::app

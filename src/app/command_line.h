@@ -53,11 +53,6 @@ CommandLine ParseCommandLine(std::span<const char* const> args);
 RunMode ChooseMode(const CommandLineOptions& options);
 
 // The --help text.
-// Why --transport is refused on Windows, which reaches a printer one way only.
-inline constexpr const char* kTransportNotOffered =
-    "--transport is not offered on Windows: printers are reached through their device "
-    "interface";
-
 const char* CommandLineHelp();
 
 }  // namespace kiln::app

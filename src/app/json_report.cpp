@@ -1,5 +1,7 @@
 #include "app/json_report.h"
 
+#include <algorithm>
+
 #include "app/json_fields.h"
 
 namespace kiln::app {
@@ -40,8 +42,15 @@ std::string ModeJson(const ModeRecord& record) {
     object["printers"].push_back(std::move(entry));
   }
   object["reports"] = OrderedJson::array();
-  for (const auto& [code, value] : record.reports) {
-    object["reports"].push_back({{"code", code}, {"value", value}});
+  for (std::size_t i = 0; i < record.reports.size(); ++i) {
+    OrderedJson entry = {{"code", record.reports[i].first}, {"value", record.reports[i].second}};
+    // Said only of a report that failed, so that a reader of earlier runs' objects sees
+    // the same fields.
+    if (std::find(record.undelivered.begin(), record.undelivered.end(), i) !=
+        record.undelivered.end()) {
+      entry["delivered"] = false;
+    }
+    object["reports"].push_back(std::move(entry));
   }
   object["result"] = record.result;
   return JsonLine(object);

@@ -48,11 +48,13 @@ void ApplyLogOptions(const kiln::app::LinuxOptions& extensions) {
 
 std::string ChosenProgramFolder(const kiln::app::LinuxOptions& extensions) {
   if (extensions.dir.empty()) return kiln::platform::ProgramFolder(nullptr);
+  const std::wstring given = kiln::platform::windows::Wide(extensions.dir);
+  // A verbatim path (\\?\...) is whole and taken as it stands: normalising it would
+  // make it another path.
   std::error_code error;
-  const auto folder = std::filesystem::absolute(
-      std::filesystem::path(kiln::platform::windows::Wide(extensions.dir)), error);
+  const auto folder = std::filesystem::absolute(std::filesystem::path(given), error);
   if (error) return extensions.dir;
-  std::wstring text = folder.lexically_normal().wstring();
+  std::wstring text = given.starts_with(L"\\\\?\\") ? given : folder.lexically_normal().wstring();
   while (text.size() > 3 && (text.back() == L'\\' || text.back() == L'/')) text.pop_back();
   return kiln::platform::windows::Utf8(text);
 }

@@ -32,6 +32,16 @@ std::string ChosenProgramFolder(const kiln::app::LinuxOptions& extensions, const
   return error ? extensions.dir : folder;
 }
 
+// Run by the loader before any library's initialiser: from here on a stop signal waits
+// for WatchStopSignals in main. Only what the loader does before this (mapping the
+// program and its libraries, a few milliseconds) is left to the signals' default.
+void HoldStopSignalsFirst(int /*argc*/, char** /*argv*/, char** /*envp*/) {
+  kiln::platform::HoldStopSignals();
+}
+using LoaderHook = void (*)(int, char**, char**);
+[[gnu::used, gnu::section(".preinit_array")]] LoaderHook holdStopSignalsFirst =
+    HoldStopSignalsFirst;
+
 }  // namespace
 
 int main(int argc, char** argv) {

@@ -4,10 +4,14 @@ namespace kiln::app {
 
 ModeConfiguration ReadModeConfiguration(AppSession& session, std::string_view programFolder) {
   ModeConfiguration read;
-  if (!LocateConfig(session, programFolder)) return read;
+  if (!LocateConfig(session, programFolder)) {
+    read.access = platform::ProbeFile(session.folder.iniPath.c_str());
+    return read;
+  }
   read.entry = config::ReadModelEntry(session.folder, 1);
   if (!read.entry.packageFound) {
     read.state = ConfigurationState::kNoPackage;
+    read.access = platform::ProbeFile(read.entry.firmware.c_str());
     return read;
   }
   read.package.files = config::LoadPackageFiles(read.entry, "");
@@ -17,14 +21,18 @@ ModeConfiguration ReadModeConfiguration(AppSession& session, std::string_view pr
   return read;
 }
 
-const char* DescribeConfigurationState(ConfigurationState state) {
-  switch (state) {
+std::string DescribeConfiguration(const ModeConfiguration& read) {
+  const bool missing = read.access == platform::FileAccess::kMissing;
+  switch (read.state) {
     case ConfigurationState::kReady:
       return "ready";
     case ConfigurationState::kNoIniFile:
-      return "no Kiln.ini in the program folder";
+      if (missing) return "no Kiln.ini in the program folder";
+      return std::string("Kiln.ini in the program folder ") + platform::FileAccessText(read.access);
     case ConfigurationState::kNoPackage:
-      return "the firmware package named in Kiln.ini does not exist";
+      if (missing) return "the firmware package named in Kiln.ini does not exist";
+      return std::string("the firmware package named in Kiln.ini ") +
+             platform::FileAccessText(read.access) + ": " + read.entry.firmware;
     case ConfigurationState::kBadPackage:
       return "a firmware package cannot be read or changed while it was read, is empty or "
              "too large, or has no header or version";

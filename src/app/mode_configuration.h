@@ -1,10 +1,12 @@
 #pragma once
 
+#include <string>
 #include <string_view>
 
 #include "app/app_session.h"
 #include "config/model_entry.h"
 #include "config/package.h"
+#include "platform/file_probe.h"
 
 namespace kiln::app {
 
@@ -19,6 +21,8 @@ enum class ConfigurationState {
 // What both command-line modes read first, and how far they got.
 struct ModeConfiguration {
   ConfigurationState state = ConfigurationState::kNoIniFile;
+  // Why Kiln.ini (kNoIniFile) or the package (kNoPackage) could not be opened.
+  platform::FileAccess access = platform::FileAccess::kMissing;
   config::ModelEntry entry;
   // The package with every file an update of it sends, each read once here: the silent
   // update sends exactly what was checked.
@@ -28,7 +32,7 @@ struct ModeConfiguration {
 // Kiln.ini in the program folder (no window to re-text), model entry 1 and the package.
 ModeConfiguration ReadModeConfiguration(AppSession& session, std::string_view programFolder);
 
-// A short text for the progress lines.
-const char* DescribeConfigurationState(ConfigurationState state);
+// A short text for the progress lines; a file that exists but cannot be opened says why.
+std::string DescribeConfiguration(const ModeConfiguration& read);
 
 }  // namespace kiln::app

@@ -27,8 +27,9 @@ struct ModeRecord {
   std::optional<Package> package;  // none when Kiln.ini or the package failed
   std::vector<protocol::PrinterOutcome> printers;
   std::vector<std::pair<uint32_t, uint32_t>> reports;  // (wParam, lParam) as sent, in order
-  std::string result;                                  // the mode's outcome in words
-  bool updateAttempted = false;  // a download began (the silent update sent 101)
+  std::vector<std::size_t> undelivered;  // indexes into reports the caller's window did not take
+  std::string result;                    // the mode's outcome in words
+  bool updateAttempted = false;          // a download began (the silent update sent 101)
 };
 
 // The package as an update read it: the firmware file Kiln.ini names, the model and

@@ -25,11 +25,13 @@ inline constexpr uint32_t kUpdateFailed = 12;
 }  // namespace report
 
 // Where the modes' reports go: the caller's window, standard output, or a test's record.
-// Report returns once the report has been delivered, as a synchronous message does.
+// Report returns once the report has been delivered, as a synchronous message does, or
+// once delivering it has failed: false when a caller's window was named and did not take
+// the report (it is no window, or it did not answer in time); the mode goes on either way.
 class ReportSink {
  public:
   virtual ~ReportSink() = default;
-  virtual void Report(uint32_t wParam, uint32_t lParam) = 0;
+  virtual bool Report(uint32_t wParam, uint32_t lParam) = 0;
 };
 
 }  // namespace kiln::app

@@ -133,7 +133,7 @@ bool SilentUpdate::Stopped() {
 
 void SilentUpdate::Report(uint32_t wParam, uint32_t lParam) {
   record_.reports.emplace_back(wParam, lParam);
-  reports_.Report(wParam, lParam);
+  if (!reports_.Report(wParam, lParam)) record_.undelivered.push_back(record_.reports.size() - 1);
 }
 
 void SilentUpdate::Run(std::string_view programFolder) {
@@ -209,7 +209,7 @@ bool SilentUpdate::ReadyToCompare(std::string_view programFolder) {
   read_ = ReadModeConfiguration(session_, programFolder);
   const ConfigurationState state = read_.state;
   if (state != ConfigurationState::kReady) {
-    progress_.Phase(UpdatePhase::kConfiguration, DescribeConfigurationState(state));
+    progress_.Phase(UpdatePhase::kConfiguration, DescribeConfiguration(read_));
     return false;
   }
   record_.package = PackageRecord(read_.package);

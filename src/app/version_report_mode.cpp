@@ -40,8 +40,11 @@ void ReportVersions(AppSession& session, std::string_view programFolder,
                  : packageValue != 0 ? "package version read"
                                      : "nothing read";
   noted.reports = {{report::kPackageVersion, packageValue}, {report::kDeviceVersion, deviceValue}};
-  reports.Report(report::kPackageVersion, packageValue);
-  reports.Report(report::kDeviceVersion, deviceValue);
+  for (std::size_t i = 0; i < noted.reports.size(); ++i) {
+    if (!reports.Report(noted.reports[i].first, noted.reports[i].second)) {
+      noted.undelivered.push_back(i);
+    }
+  }
 }
 
 }  // namespace kiln::app

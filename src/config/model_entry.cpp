@@ -7,6 +7,7 @@
 #include "models/model_table.h"
 #include "platform/file_probe.h"
 #include "platform/ini_document.h"
+#include "platform/path_join.h"
 
 namespace kiln::config {
 
@@ -268,16 +269,11 @@ void AddAdvancedEdits(const EntrySettings& settings, SectionEdits& edits) {
 }  // namespace
 
 ConfigFolder ConfigFolder::At(std::string_view folder) {
-  ConfigFolder at{std::string(folder), std::string(folder)};
-  at.iniPath += "/Kiln.ini";
-  return at;
+  return ConfigFolder{std::string(folder), platform::JoinPath(folder, "Kiln.ini")};
 }
 
 std::string ConfigFolder::PathOf(std::string_view name) const {
-  std::string path = folder;
-  path += '/';
-  path += name;
-  return path;
+  return platform::JoinPath(folder, name);
 }
 
 ModelEntry ReadModelEntry(const ConfigFolder& folder, int index, const EarlierEntry& earlier) {

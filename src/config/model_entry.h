@@ -25,10 +25,10 @@ inline constexpr int kMaxTableFiles = 100;
 // folder; nothing here changes the current directory.
 struct ConfigFolder {
   std::string folder;   // as given by the caller
-  std::string iniPath;  // folder + "/Kiln.ini"
+  std::string iniPath;  // folder, the system's separator, "Kiln.ini"
 
   static ConfigFolder At(std::string_view folder);
-  // folder + "/" + name: the path of a file Kiln.ini names.
+  // The path of a file Kiln.ini names: folder, the system's separator, name.
   std::string PathOf(std::string_view name) const;
 };
 
@@ -63,7 +63,7 @@ struct PackageOptions {
 };
 
 // What one model entry of Kiln.ini ([FW_INFO1], [FW_INFO2]) says, with the reader's
-// defaults, as one value. Paths are whole (folder + "/" + the value).
+// defaults, as one value. Paths are whole (ConfigFolder::PathOf the value).
 struct ModelEntry : EntryFileSets, PackageOptions {
   int index = 1;
   // The section the entry was really read from: entry 1 falls back to "FW_INFO" when

@@ -6,6 +6,7 @@
 #include "i18n/error_catalogue.h"
 #include "i18n/ui_language_code.h"
 #include "models/model_table.h"
+#include "platform/path_join.h"
 
 namespace kiln::i18n {
 
@@ -36,9 +37,7 @@ LanguageText DriverLanguageFilePath(uint32_t modelSerial, bool firstGen,
   AppendLanguageTag(name, language);
   name.Append(row->driverCode);
   name.Append(".ini");
-  std::string path = os.GetDriverDir();
-  path += '/';
-  path += name.view();
+  const std::string path = platform::JoinPath(os.GetDriverDir(), name.view());
   // A cut path would name some other file; a folder that long has no driver texts.
   if (path.size() >= kTextCapacity) return LanguageText();
   return LanguageText(path);

@@ -70,7 +70,13 @@ IniDocument::Line IniDocument::ParseLine(std::string_view text, std::string_view
   if (body.empty()) {
     line.kind = LineKind::kBlank;
   } else if (body.front() == ';') {
+    // Left out of every listing, but a lookup of its text before the '=' finds it, as the
+    // profile functions do ("; Hidden=1" is the key "; Hidden").
     line.kind = LineKind::kComment;
+    if (const std::size_t equals = body.find('='); equals != std::string_view::npos) {
+      line.name = TrimBlanks(body.substr(0, equals));
+      line.value = TrimBlanks(body.substr(equals + 1));
+    }
   } else if (body.front() == '[' && body.rfind(']') != std::string_view::npos) {
     // The name runs to the last "]" ("[x]y]" is "x]y"), without its blanks; text after
     // that bracket is ignored.
@@ -106,7 +112,10 @@ std::optional<std::size_t> IniDocument::FindKey(const Section& section,
                                                 std::string_view key) const {
   key = TrimBlanks(key);
   for (std::size_t i = section.body; i < section.end; ++i) {
-    if (lines_[i].kind == LineKind::kEntry && EqualsNoCase(lines_[i].name, key)) return i;
+    const Line& line = lines_[i];
+    const bool found =
+        line.kind == LineKind::kEntry || (line.kind == LineKind::kComment && !line.name.empty());
+    if (found && EqualsNoCase(line.name, key)) return i;
   }
   return std::nullopt;
 }

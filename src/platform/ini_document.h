@@ -41,7 +41,8 @@ class IniDocument {
   // trimmed. An empty name is the part before the first header (always found, perhaps
   // empty); a "[]" header is never found.
   std::optional<Section> FindSection(std::string_view name) const;
-  // The first entry of the section whose key matches without regard to case.
+  // The first entry of the section whose key matches without regard to case; a comment
+  // line holding '=' counts as an entry here (and only here).
   std::optional<std::size_t> FindKey(const Section& section, std::string_view key) const;
   // The names of the headers, "[]" headers left out.
   std::vector<std::string_view> SectionNames() const;

@@ -12,24 +12,27 @@ namespace kiln::platform {
 
 // Copies the value of key in section into out (at most size - 1 characters, always
 // terminated) and returns the number of characters copied. A missing key yields
-// defaultValue without its trailing blanks (NULL reads as empty). A NULL key lists the
+// defaultValue without its trailing spaces (NULL reads as empty). A NULL key lists the
 // section's key names, a NULL section lists the file's section names: each name
 // NUL-terminated, an extra NUL at the end; a list that does not fit is cut and
 // size - 2 is returned. An empty list is one NUL and 0. Names are compared with their
-// blanks trimmed; the empty section name means the lines before the first header.
+// blanks trimmed, except that a section asked with blanks around its name lists nothing;
+// the empty section name means the lines before the first header. A comment line
+// ("; Key=value") is found by its text before the '=' but never listed.
 uint32_t GetPrivateProfileStringA(const char* section, const char* key, const char* defaultValue,
                                   char* out, uint32_t size, const char* path);
 
-// Reads the value as an integer: optional blanks, optional sign, decimal digits (a 0x
-// prefix reads hexadecimal), up to the first other character; the result as unsigned
-// 32 bits. A missing or empty value yields defaultValue.
+// Reads the value as an integer: optional blanks, optional sign, decimal digits (a
+// lower-case 0x prefix reads hexadecimal; "0X" reads 0), up to the first other character; the
+// result as unsigned 32 bits. A missing or empty value yields defaultValue.
 uint32_t GetPrivateProfileIntA(const char* section, const char* key, int32_t defaultValue,
                                const char* path);
 
 // Copies the section's lines, "key=value" for a key and the trimmed line for a line
 // without an equals sign (blank and comment lines left out), each NUL-terminated, with
 // an extra NUL at the end. Returns the characters copied without the final NUL; size - 2
-// when the list was cut; 0, with two zero bytes written, for a missing or empty section.
+// when the list was cut; 0, with two zero bytes written, for a missing or empty section
+// and for a section asked with blanks around its name.
 uint32_t GetPrivateProfileSectionA(const char* section, char* out, uint32_t size, const char* path);
 
 // Sets key in section to value (without its leading blanks), creating the file and the

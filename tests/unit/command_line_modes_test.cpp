@@ -12,6 +12,7 @@
 
 #include "app/caller_reports.h"
 #include "app/console_progress.h"
+#include "app/json_report.h"
 #include "app/silent_update_mode.h"
 #include "app/version_report_mode.h"
 #include "config/firmware_package.h"
@@ -34,8 +35,12 @@ std::size_t Sent(const sim::VirtualPrinter& printer, uint16_t command) {
 
 class RecordedReports final : public ReportSink {
  public:
-  void Report(uint32_t wParam, uint32_t lParam) override { list.emplace_back(wParam, lParam); }
+  bool Report(uint32_t wParam, uint32_t lParam) override {
+    list.emplace_back(wParam, lParam);
+    return wParam != refused;
+  }
   Reports list;
+  uint32_t refused = 0;  // the report the caller's window does not take
 };
 
 class RecordedProgress final : public UpdateProgress {
@@ -308,6 +313,24 @@ TEST_F(Modes, StopBeforeTheUpdateSendsNothing) {
   EXPECT_TRUE(printer.Transcript().empty());
 }
 
+// A report the caller's window did not take is marked in the JSON, and only that one; the
+// mode goes on to its next report.
+TEST_F(Modes, AReportTheWindowDidNotTakeIsMarkedInTheJson) {
+  Package("fw.bin", config::kHeaderOffsetMain, 7, "1.10");
+  dir_.Write("Kiln.ini", "[FW_INFO1]\nFile=fw.bin\n");
+  CommandLineOptions options;
+  options.model = 7;
+  reports_.refused = report::kCompared;
+  SilentUpdate update(session_, options, reports_, progress_, rig_.Links(), nullptr);
+  update.Run(dir_.path().string());
+  EXPECT_EQ(reports_.list, (Reports{{100, 0}, {110, 0}}));
+  const std::string json = ModeJson(update.record());
+  EXPECT_NE(json.find(R"("reports":[{"code":100,"value":0,"delivered":false},)"
+                      R"({"code":110,"value":0}])"),
+            std::string::npos)
+      << json;
+}
+
 TEST_F(Modes, PrinterWithAnEmptyVersionIsNotCompared) {
   sim::VirtualPrinter& printer = Printer(7, "");
   Package("fw.bin", config::kHeaderOffsetMain, 7, "1.10");
@@ -384,8 +407,10 @@ TEST(CallerReportLines, EachLineIsWrittenAtOnce) {
   const std::string path = dir.File("lines");
   std::FILE* lines = std::fopen(path.c_str(), "wb");  // fully buffered, as a pipe is
   ASSERT_NE(lines, nullptr);
-  CallerReports(0, lines).Report(100, 1);
+  EXPECT_TRUE(CallerReports(0, lines).Report(100, 1)) << "no window named, none missed";
   EXPECT_EQ(kiln::testing::TempDir::Read(path), "report 100 1\n");
+  // A window named but out of reach (no such window, or no display) did not take it.
+  EXPECT_FALSE(CallerReports(0x7ffffff0, nullptr).Report(110, 0));
   std::fclose(lines);
 }
 

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <string>
 #include <vector>
 
 namespace kiln::app {
@@ -63,18 +64,30 @@ TEST(CommandLineTest, LinuxOptionsNeverReachTheOriginalRules) {
   EXPECT_FALSE(Parse({"--help"}).extensions.error.size());
 }
 
-TEST(CommandLineTest, TransportTakesUsblpOrLibusbOnly) {
 #ifdef _WIN32
-  // Windows has one way to a printer: a choice is refused rather than taken and ignored.
-  EXPECT_EQ(Parse({"--transport=libusb"}).extensions.error, kTransportNotOffered);
-  return;
-#endif
+// kiln.exe reaches printers through the system's USB printer driver alone: it refuses the
+// transport choice rather than take it and do nothing, and its help does not offer it.
+TEST(CommandLineTest, KilnExeRefusesTheTransportChoice) {
+  for (const auto& args : {std::vector<const char*>{"--transport=libusb", "-S"},
+                           std::vector<const char*>{"--transport", "usblp"}}) {
+    const CommandLine line = Parse(args);
+    EXPECT_EQ(line.extensions.error,
+              "--transport is not an option of kiln.exe: it reaches printers through the "
+              "system's USB printer driver");
+    EXPECT_EQ(line.extensions.transport, "");
+  }
+  EXPECT_EQ(std::string(CommandLineHelp()).find("transport"), std::string::npos);
+  EXPECT_EQ(std::string(CommandLineHelp()).find("Linux"), std::string::npos);
+}
+#else
+TEST(CommandLineTest, TransportTakesUsblpOrLibusbOnly) {
   EXPECT_EQ(Parse({"--transport=libusb"}).extensions.transport, "libusb");
   EXPECT_EQ(Parse({"--transport", "usblp", "-S"}).options.silent, true);
   EXPECT_EQ(Parse({"--transport", "usblp"}).extensions.error, "");
   EXPECT_EQ(Parse({"--transport=usb"}).extensions.error, "--transport takes usblp or libusb");
   EXPECT_EQ(Parse({"--transport"}).extensions.error, "--transport needs a value");
 }
+#endif
 
 }  // namespace
 }  // namespace kiln::app

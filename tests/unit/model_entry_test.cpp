@@ -60,10 +60,16 @@ ModelEntry Previous() {
   return e;
 }
 
+// Joined with the system's separator ('\\' on Windows), the folder as given.
 TEST_F(ModelEntryTest, FolderPathsAreTheFolderAsGiven) {
+#ifdef _WIN32
+  const std::string separator = "\\";
+#else
+  const std::string separator = "/";
+#endif
   const ConfigFolder folder = ConfigFolder::At("/opt/kiln/");
-  EXPECT_EQ(folder.iniPath, "/opt/kiln//Kiln.ini");
-  EXPECT_EQ(folder.PathOf("fw.bin"), "/opt/kiln//fw.bin");
+  EXPECT_EQ(folder.iniPath, "/opt/kiln/" + separator + "Kiln.ini");
+  EXPECT_EQ(folder.PathOf("fw.bin"), "/opt/kiln/" + separator + "fw.bin");
 }
 
 TEST_F(ModelEntryTest, ReadsWhatTheEntryNamesAndKeepsTheRest) {

@@ -67,7 +67,7 @@ TEST_F(ProfileRead, ValuesAreTrimmedAndUnquoted) {
 
 TEST_F(ProfileRead, MissingKeysSectionsAndFilesGiveTheDefault) {
   const std::string path = Ini("[s]\nk=v\n");
-  EXPECT_EQ(Get("s", "other", "fallback  \t ", path), "fallback");
+  EXPECT_EQ(Get("s", "other", "fallback  \t ", path), "fallback  \t") << "spaces only";
   EXPECT_EQ(Get("nosuch", "k", "  lead", path), "  lead");
   EXPECT_EQ(Get("s", "other", nullptr, path), "");
   EXPECT_EQ(Get("s", "k", "d", dir_.File("absent.ini")), "d");
@@ -79,7 +79,11 @@ TEST_F(ProfileRead, LineEndsByteOrderMarkAndComments) {
   EXPECT_EQ(Get("a", "one", "", path), "1");
   EXPECT_EQ(Get("a", "two", "", path), "2");
   EXPECT_EQ(Get("b", "three", "", path), "3") << "last line without an ending";
-  EXPECT_EQ(Get("a", ";two", "none", path), "none") << "comment lines are not keys";
+  EXPECT_EQ(Get("a", ";two", "none", path), "2") << "a comment line is found by its text";
+  char buffer[64];
+  const uint32_t n =
+      GetPrivateProfileStringA("a", nullptr, "", buffer, sizeof buffer, path.c_str());
+  EXPECT_EQ(SplitList(buffer, n), (std::vector<std::string>{"one", "two"})) << "but never listed";
 }
 
 TEST_F(ProfileRead, BytesAreNotReencoded) {
@@ -172,7 +176,7 @@ TEST_F(ProfileRead, HeadersNeedBothBracketsAndKeysNeedAnEqualsSign) {
   EXPECT_EQ(Get("FW_INFO1", "File", "", path), "fw.bin") << "an unclosed [ opens no section";
   EXPECT_EQ(Get("broken header", "File", "none", path), "none");
   EXPECT_EQ(Get("FW_INFO1", "JustAWord", "dflt", path), "dflt");
-  EXPECT_EQ(Get("FW_INFO1", "; Hidden", "dflt", path), "dflt");
+  EXPECT_EQ(Get("FW_INFO1", "; Hidden", "dflt", path), "1") << "a comment line's text finds it";
   EXPECT_EQ(GetPrivateProfileIntA("FW_INFO2", "Flag", 7, path.c_str()), 7u);
 
   char buffer[64];
@@ -189,8 +193,13 @@ TEST_F(ProfileRead, HeaderNameRunsToTheLastBracketAndLookupNamesAreTrimmed) {
   EXPECT_EQ(Get(" spaced ", " k ", "", path), "3");
   EXPECT_EQ(GetPrivateProfileIntA("\tspaced ", "k ", 0, path.c_str()), 3u);
   char buffer[64];
-  const uint32_t n = GetPrivateProfileSectionA(" trail ", buffer, sizeof buffer, path.c_str());
+  uint32_t n = GetPrivateProfileSectionA("trail", buffer, sizeof buffer, path.c_str());
   EXPECT_EQ(std::string(buffer, n + 1), std::string("k=2\0\0", 5));
+  // Listed, a section asked with blanks around its name is not found.
+  n = GetPrivateProfileSectionA(" trail ", buffer, sizeof buffer, path.c_str());
+  EXPECT_EQ(std::string(buffer, n + 2), std::string("\0\0", 2));
+  n = GetPrivateProfileStringA(" trail ", nullptr, "", buffer, sizeof buffer, path.c_str());
+  EXPECT_EQ(n, 0u);
 }
 
 TEST_F(ProfileRead, KeysBeforeTheFirstHeaderAreTheEmptyNamedSection) {
@@ -223,6 +232,9 @@ TEST_F(ProfileRead, ListingsTakeTheLinesAsWindowsReadsThem) {
   EXPECT_EQ(SplitList(buffer, n), (std::vector<std::string>{"key", ""}))
       << "lines holding '=' only, an empty name included";
   EXPECT_EQ(Get("s", "justkey", "dflt", path), "dflt") << "a line without '=' is no key";
+  const std::string nameless = dir_.Write("f.ini", "[s]\n=first\nkey=v\n");
+  EXPECT_EQ(GetPrivateProfileStringA("s", nullptr, "", buffer, sizeof buffer, nameless.c_str()), 0u)
+      << "a nameless first key ends the list where it begins";
 
   n = GetPrivateProfileSectionA("s", buffer, sizeof buffer, path.c_str());
   EXPECT_EQ(SplitList(buffer, n),
@@ -259,9 +271,9 @@ TEST_F(ProfileRead, EmptyHeaderIsNeverReachedAndEmptyKeyListsAreOneNul) {
 }
 
 TEST_F(ProfileRead, IntegersReadSignDigitsAndHex) {
-  const std::string path =
-      Ini("[n]\nplain=25\nblank=  7\nneg=-2\nplus=+3\nhex=0x1F\nupper=0XfF\ntrail=12abc\n"
-          "word=abc\nempty=\nquoted=\"42\"\nbig=4294967295\n");
+  const std::string path = Ini(
+      "[n]\nplain=25\nblank=  7\nneg=-2\nplus=+3\nhex=0x1F\nlowhex=0xaf\nupper=0XfF\ntrail=12abc\n"
+      "word=abc\nempty=\nquoted=\"42\"\nbig=4294967295\n");
   auto Int = [&](const char* key, int32_t def = 99) {
     return GetPrivateProfileIntA("n", key, def, path.c_str());
   };
@@ -270,7 +282,8 @@ TEST_F(ProfileRead, IntegersReadSignDigitsAndHex) {
   EXPECT_EQ(Int("neg"), 0xFFFFFFFEu);
   EXPECT_EQ(Int("plus"), 3u);
   EXPECT_EQ(Int("hex"), 31u);
-  EXPECT_EQ(Int("upper"), 255u);
+  EXPECT_EQ(Int("lowhex"), 0xAFu) << "lower-case hex digits, 'a' included";
+  EXPECT_EQ(Int("upper"), 0u) << "only a lower-case 0x reads hexadecimal";
   EXPECT_EQ(Int("trail"), 12u);
   EXPECT_EQ(Int("word"), 0u);
   EXPECT_EQ(Int("empty", 20), 20u);

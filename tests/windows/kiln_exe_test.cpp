@@ -129,5 +129,85 @@ TEST(KilnExe, ReportsReachTheCallersWindowInOrderAndOnlyWhenKilnRuns) {
   }
 }
 
+// Held open by another program without sharing: Kiln says the file is in use, not missing.
+TEST(KilnExe, AFileHeldByAnotherProgramIsSaidToBeInUse) {
+  TempDir dir;
+  ProgramFolderBuilder(dir).Package("fw.bin", 7, "1.10").Entry(1, {"File=fw.bin"});
+  const std::string run =
+      WindowsPath(KILN_EXE) + " -S -M7 --progress --dir \"" + dir.path().string() + "\"";
+  for (const char* name : {"Kiln.ini", "fw.bin"}) {
+    SCOPED_TRACE(name);
+    const UniqueHandle held(::CreateFileW((dir.path() / name).wstring().c_str(), GENERIC_READ, 0,
+                                          nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    ASSERT_TRUE(held.valid());
+    ChildProcess kiln(run);
+    const auto finished = kiln.Wait();
+    ASSERT_TRUE(finished);
+    EXPECT_NE(finished->err.find("is in use by another program"), std::string::npos)
+        << finished->err;
+    EXPECT_EQ(finished->err.find("does not exist"), std::string::npos) << finished->err;
+    EXPECT_EQ(finished->err.find("no Kiln.ini"), std::string::npos) << finished->err;
+  }
+}
+
+// A folder whose Kiln.ini path passes 260 characters is read, and its trace written; a
+// folder named as a \\?\ path is read; paths are joined and printed with '\' alone, and
+// "File=fw.bin." is named as fw.bin, the file Windows reads for it.
+TEST(KilnExe, LongAndVerbatimFoldersAreReadAndPathsNamedAsRead) {
+  TempDir dir;
+  ProgramFolderBuilder(dir).Package("fw.bin", 7, "1.10").Entry(1, {"File=fw.bin."});
+  const std::wstring verbatim = L"\\\\?\\" + dir.path().wstring();
+  std::wstring longFolder = verbatim;
+  for (int i = 0; i < 3; ++i)
+    longFolder += L"\\" + std::wstring(90, static_cast<wchar_t>(L'a' + i));
+  ASSERT_TRUE(std::filesystem::create_directories(longFolder));
+  for (const wchar_t* name : {L"Kiln.ini", L"fw.bin"}) {
+    ASSERT_TRUE(
+        ::CopyFileW((verbatim + L"\\" + name).c_str(), (longFolder + L"\\" + name).c_str(), TRUE));
+  }
+  const std::string folder = platform::windows::Utf8(longFolder.substr(4));
+  ASSERT_GE(folder.size() + 9, 260u);
+  const std::string trace = folder + "\\trace.txt";
+  for (const std::string& named : {folder, "\\\\?\\" + dir.path().string()}) {
+    SCOPED_TRACE(named);
+    ChildProcess kiln(WindowsPath(KILN_EXE) + " -S -M7 --json --progress --log-level 1 " +
+                      "--log-file \"" + trace + "\" --dir \"" + named + "\"");
+    const auto finished = kiln.Wait();
+    ASSERT_TRUE(finished);
+    EXPECT_NE(finished->out.find(R"(\\fw.bin","model":7,"version":"1.10")"), std::string::npos)
+        << finished->out << finished->err;
+    EXPECT_EQ(finished->out.find('/'), std::string::npos) << finished->out;
+    EXPECT_EQ(finished->err.find('/'), std::string::npos) << finished->err;
+  }
+  EXPECT_NE(::GetFileAttributesW((longFolder + L"\\trace.txt").c_str()), INVALID_FILE_ATTRIBUTES)
+      << "no trace in the long folder";
+}
+
+// A caller whose window thread has stopped pumping messages delays Kiln a bounded time:
+// the run ends long before the window would answer, and its JSON marks each report the
+// window did not take.
+TEST(KilnExe, AHungReportWindowDelaysTheRunABoundedTime) {
+  TempDir dir;
+  ProgramFolderBuilder(dir).Package("fw.bin", 7, "1.10").Entry(1, {"File=fw.bin"});
+  constexpr DWORD kHang = 25000;
+  ChildProcess window(WindowsPath(KILN_REPORT_WINDOW) + " --hang " + std::to_string(kHang));
+  ASSERT_TRUE(window.started());
+  const std::string handle = window.ReadLine();
+  ASSERT_FALSE(handle.empty());
+  const ULONGLONG start = ::GetTickCount64();
+  ChildProcess run(WindowsPath(KILN_EXE) + " -S -M7 --json -W" + handle + " --dir \"" +
+                   dir.path().string() + "\"");
+  const auto finished = run.Wait();
+  const ULONGLONG took = ::GetTickCount64() - start;
+  ASSERT_TRUE(finished);
+  EXPECT_LT(took, kHang - 10000) << "Kiln waited for the window";
+  EXPECT_EQ(finished->exitCode, 0u) << finished->err;
+  EXPECT_NE(finished->out.find(R"({"code":100,"value":0,"delivered":false})"), std::string::npos)
+      << finished->out;
+  EXPECT_NE(finished->out.find(R"({"code":110,"value":0,"delivered":false})"), std::string::npos)
+      << finished->out;
+  EXPECT_TRUE(window.Wait());
+}
+
 }  // namespace
 }  // namespace kiln::testing

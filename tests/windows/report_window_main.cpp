@@ -1,12 +1,16 @@
 // A calling program's window for the tests: prints its handle (decimal) on a line of its
 // own, then one line "report <wParam> <lParam>" per report message it receives, in the
 // order they arrive, and ends when the window is closed (or after a minute, so that a
-// test that dies cannot leave it behind).
+// test that dies cannot leave it behind). With --hang MS it stands for a caller whose
+// window thread is stuck: it prints the handle, pumps no message for MS milliseconds,
+// and ends.
 
 #include <windows.h>
 
 #include <cstdint>
 #include <cstdio>
+#include <cstdlib>
+#include <cstring>
 
 namespace {
 
@@ -33,7 +37,7 @@ LRESULT CALLBACK OnMessage(HWND window, UINT message, WPARAM wParam, LPARAM lPar
 
 }  // namespace
 
-int main() {
+int main(int argc, char** argv) {
   WNDCLASSW windowClass{};
   windowClass.lpfnWndProc = OnMessage;
   windowClass.hInstance = ::GetModuleHandleW(nullptr);
@@ -45,6 +49,10 @@ int main() {
   ::SetTimer(window, kGiveUpTimer, 60000, nullptr);
   std::printf("%u\n", static_cast<unsigned>(reinterpret_cast<uintptr_t>(window)));
   std::fflush(stdout);
+  if (argc == 3 && std::strcmp(argv[1], "--hang") == 0) {
+    ::Sleep(static_cast<DWORD>(std::strtoul(argv[2], nullptr, 10)));
+    return 0;
+  }
   MSG message;
   while (::GetMessageW(&message, nullptr, 0, 0) > 0) ::DispatchMessageW(&message);
   return 0;

@@ -40,6 +40,28 @@ TEST(ParseUsbInstanceId, ReadsVendorProductAndTheDevicesOwnSerial) {
   }
 }
 
+// A printer no interface reaches is named by its port, else by its instance id; an
+// interface reaches it at its port, or by its serial where Windows gives no port.
+TEST(UsbPrinterDiscovery, AnUnreachablePrinterIsNamedByItsPortElseItsInstanceId) {
+  UsbPrinterNode reaching;
+  reaching.present = true;
+  reaching.vendorId = 0x2e5a;
+  reaching.productId = 0x0012;
+  reaching.serial = "KLN1";
+  reaching.portPath = "Port_#0002.Hub_#0001";
+  const UsbInstanceId id{0x2e5a, 0x0012, "KLN1", false};
+  const std::string instance = "USB\\VID_2E5A&PID_0012\\KLN1";
+  EXPECT_EQ(UnreachableName({}, id, "Port_#0003.Hub_#0001", instance), "Port_#0003.Hub_#0001");
+  EXPECT_EQ(UnreachableName({}, id, "", instance), instance);
+  EXPECT_EQ(UnreachableName({reaching}, id, reaching.portPath, instance), "");
+  EXPECT_EQ(UnreachableName({reaching}, id, "", instance), "") << "reached by its serial";
+  EXPECT_EQ(UnreachableName({reaching}, id, "Port_#0003.Hub_#0001", instance),
+            "Port_#0003.Hub_#0001")
+      << "the same serial at another port is another printer";
+  reaching.present = false;
+  EXPECT_EQ(UnreachableName({reaching}, id, reaching.portPath, instance), reaching.portPath);
+}
+
 // Without hardware (Wine, a machine with no printer) SetupAPI lists no printer
 // interface: the lists are empty, and asking is harmless.
 TEST(UsbPrinterDiscovery, NoPrinterIsAnEmptyList) {

@@ -5,6 +5,8 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 
+#include <csignal>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <string>
@@ -15,8 +17,12 @@
 #include "platform/history_file.h"
 #include "platform/instance_lock.h"
 #include "platform/named_mutex.h"
+#include "platform/path_join.h"
 #include "platform/profile.h"
 #include "platform/read_only_file.h"
+#include "platform/stop_notice.h"
+#include "platform/stop_signals.h"
+#include "platform/windows/unique_handle.h"
 #include "platform/windows/wide_text.h"
 #include "platform/windows/window_report.h"
 #include "support/temp_dir.h"
@@ -100,6 +106,29 @@ TEST(WindowsFiles, FoldersNamedInAndOutsideTheAnsiCodePageAndEitherLineEnd) {
   }
 }
 
+// A name Kiln.ini gives is joined part by part as Windows opens it: '\\' alone, trailing
+// dots and blanks dropped, "." and ".." kept.
+TEST(WindowsFiles, NamesAreJoinedAsWindowsOpensThem) {
+  EXPECT_EQ(JoinPath("C:\\kiln", "sub/fw.bin. "), "C:\\kiln\\sub\\fw.bin");
+  EXPECT_EQ(JoinPath("C:\\kiln", "..\\up.\\fw.bin"), "C:\\kiln\\..\\up\\fw.bin");
+  EXPECT_EQ(JoinPath("C:\\kiln\\", "./fw.bin"), "C:\\kiln\\\\.\\fw.bin");
+}
+
+// A disk that refuses the bytes (run by kiln_windows_full_disk with a file size limit of
+// 1 MiB, KILN_FILE_SIZE_LIMIT set): the write fails, the old file stays, no temporary file
+// is left behind.
+TEST(WindowsFiles, AWriteTheDiskRefusesFailsAndLeavesTheOldFile) {
+  if (std::getenv("KILN_FILE_SIZE_LIMIT") == nullptr) GTEST_SKIP() << "no file size limit";
+  TempDir dir;
+  const std::filesystem::path file = dir.path() / "Kiln.ini";
+  WriteBytes(file, "[FW_INFO1]\r\nFile=fw.bin\r\n");
+  EXPECT_FALSE(WriteFileAtomically(Utf8Path(file).c_str(), std::string(4u << 20, 'x')));
+  EXPECT_EQ(ReadBytes(file), "[FW_INFO1]\r\nFile=fw.bin\r\n");
+  EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.path()),
+                          std::filesystem::directory_iterator()),
+            1);
+}
+
 TEST(WindowsFiles, ReadOnlyKilnIniIsNotWrittenUntilItsAttributeIsCleared) {
   TempDir dir;
   const std::string ini = Utf8Path(dir.path() / L"Kiln.ini");
@@ -132,6 +161,25 @@ TEST(WindowsMutex, OwnedByOneThreadReentrantAndReleasedOnlyByIt) {
   EXPECT_TRUE(taken);
 }
 
+// Closing a handle does not release a mutex: a mutex its owner held twice and then let go
+// of is free for another holder of the same name at once, while the owner still runs.
+TEST(WindowsMutex, LettingGoOfAHeldMutexReleasesEveryHold) {
+  auto mutex = OpenNamedMutex("kiln-test-held", LockScope::kThisUser);
+  ASSERT_NE(mutex, nullptr);
+  // Another handle keeps the mutex itself alive once Kiln's is closed.
+  const windows::UniqueHandle other(::CreateMutexW(nullptr, FALSE, L"kiln-test-held"));
+  ASSERT_TRUE(other.valid());
+  ASSERT_TRUE(mutex->Lock());
+  ASSERT_TRUE(mutex->Lock());
+  mutex.reset();
+  DWORD waited = WAIT_FAILED;
+  std::thread([&] {
+    waited = ::WaitForSingleObject(other.get(), 0);
+    if (waited == WAIT_OBJECT_0) ::ReleaseMutex(other.get());
+  }).join();
+  EXPECT_EQ(waited, static_cast<DWORD>(WAIT_OBJECT_0));
+}
+
 TEST(WindowsInstance, OnlyTheFirstHolderRunsUntilItEnds) {
   auto first = InstanceLock::TryAcquire("kiln-test-instance");
   ASSERT_TRUE(first);
@@ -145,6 +193,23 @@ TEST(WindowsReports, AHandleThatIsNoWindowIsPassedOver) {
   ASSERT_TRUE(sender);
   EXPECT_FALSE(sender->Send(12345678, 0x5555, 102, 1));
   EXPECT_FALSE(sender->Send(0, 0x5555, 102, 1));
+}
+
+// A native window waits on no descriptor: the first stop wakes it once, the same whether
+// it asked before or after the stop came, and later stops do not.
+TEST(WindowsStop, TheFirstStopWakesTheWindowOnce) {
+  EXPECT_EQ(StopSignalDescriptor(), -1);
+  int woken = 0;
+  WhenStopRequested([&] { ++woken; });
+  EXPECT_EQ(woken, 0);
+  EXPECT_TRUE(NoteStop(SIGINT));
+  EXPECT_FALSE(NoteStop(SIGTERM));
+  EXPECT_EQ(woken, 1);
+  EXPECT_EQ(StopRequested(), SIGINT);
+  int late = 0;
+  WhenStopRequested([&] { ++late; });
+  EXPECT_EQ(late, 1) << "a window that asks after the stop is woken at once";
+  EXPECT_EQ(woken, 1);
 }
 
 }  // namespace

@@ -9,11 +9,12 @@
 #include <mutex>
 #include <thread>
 
+#include "platform/stop_notice.h"
+
 namespace kiln::platform {
 
 namespace {
 
-std::atomic<int> g_received{0};
 std::atomic<int> g_readEnd{-1};
 
 sigset_t StopSignalSet() {
@@ -31,8 +32,7 @@ void TakeSignals(sigset_t set, int writeEnd) {
   for (;;) {
     int signal = 0;
     if (sigwait(&set, &signal) != 0) continue;
-    int none = 0;
-    if (g_received.compare_exchange_strong(none, signal)) {
+    if (NoteStop(signal)) {
       const char byte = 1;
       (void)!::write(writeEnd, &byte, 1);
     }
@@ -40,6 +40,11 @@ void TakeSignals(sigset_t set, int writeEnd) {
 }
 
 }  // namespace
+
+void HoldStopSignals() {
+  const sigset_t set = StopSignalSet();
+  pthread_sigmask(SIG_BLOCK, &set, nullptr);
+}
 
 void WatchStopSignals() {
   static std::once_flag once;
@@ -51,10 +56,6 @@ void WatchStopSignals() {
     g_readEnd = ends[0];
     std::thread(TakeSignals, set, ends[1]).detach();
   });
-}
-
-int StopRequested() {
-  return g_received.load();
 }
 
 int StopSignalDescriptor() {

@@ -11,13 +11,13 @@
 #include <atomic>
 #include <csignal>
 
+#include "platform/stop_notice.h"
+
 namespace kiln::platform {
 
 namespace {
 
 constexpr int kHangUp = 1;  // SIGHUP's number, which Windows' C runtime lacks
-
-std::atomic<int> g_received{0};
 
 int SignalOf(DWORD event) {
   switch (event) {
@@ -32,8 +32,7 @@ int SignalOf(DWORD event) {
 }
 
 BOOL WINAPI OnConsoleEvent(DWORD event) {
-  int none = 0;
-  (void)g_received.compare_exchange_strong(none, SignalOf(event));
+  (void)NoteStop(SignalOf(event));
   return TRUE;
 }
 
@@ -45,12 +44,8 @@ void WatchStopSignals() {
   ::SetConsoleCtrlHandler(OnConsoleEvent, TRUE);
 }
 
-int StopRequested() {
-  return g_received.load();
-}
-
 int StopSignalDescriptor() {
-  // No descriptor to wait on: the window, the one reader, is not part of this build.
+  // No descriptor to wait on: a native window is woken through WhenStopRequested.
   return -1;
 }
 

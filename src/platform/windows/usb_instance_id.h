@@ -3,6 +3,9 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <vector>
+
+#include "platform/usb_printer_nodes.h"
 
 namespace kiln::platform {
 
@@ -19,5 +22,12 @@ struct UsbInstanceId {
 // Parses an instance id of the USB enumerator, case-insensitively; false for any other
 // id (another bus, no VID_/PID_ with four hex digits each).
 bool ParseUsbInstanceId(std::string_view id, UsbInstanceId* out);
+
+// A USB device of the model (id, at portPath, empty when Windows does not tell it) that no
+// present printer interface of nodes reaches, named for the user: by its port, else by its
+// instance id. An interface reaches it at the same port or, without a port, with the same
+// serial number. Empty when one reaches it.
+std::string UnreachableName(const std::vector<UsbPrinterNode>& nodes, const UsbInstanceId& id,
+                            const std::string& portPath, const std::string& instanceId);
 
 }  // namespace kiln::platform

@@ -193,6 +193,16 @@ std::vector<UsbPrinterNode> ListUsbPrinterNodes(TransportChoice /*choice*/) {
   return nodes;
 }
 
+std::string UnreachableName(const std::vector<UsbPrinterNode>& nodes, const UsbInstanceId& id,
+                            const std::string& portPath, const std::string& instanceId) {
+  const bool reached = std::any_of(nodes.begin(), nodes.end(), [&](const UsbPrinterNode& n) {
+    return n.present && n.vendorId == id.vendorId && n.productId == id.productId &&
+           (portPath.empty() ? n.serial == id.serial : n.portPath == portPath);
+  });
+  if (reached) return {};
+  return portPath.empty() ? instanceId : portPath;
+}
+
 std::vector<std::string> UnreachableUsbPrinters(uint16_t vendorId, uint16_t productId) {
   std::vector<std::string> unreachable;
   const DevInfoList list = OpenDevInfoList(
@@ -209,12 +219,9 @@ std::vector<std::string> UnreachableUsbPrinters(uint16_t vendorId, uint16_t prod
         id.vendorId != vendorId || id.productId != productId) {
       continue;
     }
-    const std::string portPath = PortPathOf(node.DevInst);
-    const bool reached = std::any_of(nodes.begin(), nodes.end(), [&](const UsbPrinterNode& n) {
-      return n.present && n.vendorId == vendorId && n.productId == productId &&
-             (portPath.empty() ? n.serial == id.serial : n.portPath == portPath);
-    });
-    if (!reached) unreachable.push_back(portPath.empty() ? InstanceIdOf(node.DevInst) : portPath);
+    std::string name =
+        UnreachableName(nodes, id, PortPathOf(node.DevInst), InstanceIdOf(node.DevInst));
+    if (!name.empty()) unreachable.push_back(std::move(name));
   }
   std::sort(unreachable.begin(), unreachable.end());
   return unreachable;

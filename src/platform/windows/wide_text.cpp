@@ -28,7 +28,19 @@ std::wstring WidePath(std::string_view utf8Path) {
   for (wchar_t& c : path) {
     if (c == L'/') c = L'\\';
   }
-  return path;
+  if (path.size() < kLongPathFrom || path.starts_with(L"\\\\?\\") || path.starts_with(L"\\\\.\\")) {
+    return path;
+  }
+  // A verbatim path is taken as it stands (no "..", no dropped trailing dots), so it is
+  // made whole first, as the system would have made the shorter path.
+  const DWORD units = ::GetFullPathNameW(path.c_str(), 0, nullptr, nullptr);
+  if (units == 0) return path;
+  std::wstring full(units, L'\0');
+  const DWORD written = ::GetFullPathNameW(path.c_str(), units, full.data(), nullptr);
+  if (written == 0 || written >= units) return path;
+  full.resize(written);
+  if (full.starts_with(L"\\\\")) return L"\\\\?\\UNC\\" + full.substr(2);
+  return L"\\\\?\\" + full;
 }
 
 }  // namespace kiln::platform::windows

@@ -1,6 +1,7 @@
-#include "platform/profile.h"
+// The private-profile functions through Kiln's own engine, the same on every system: the
+// one that is fuzzed, keeps a hand-edited file's bytes and replaces it atomically.
 
-#include <sys/stat.h>
+#include "platform/profile.h"
 
 #include <cstring>
 #include <optional>
@@ -54,10 +55,19 @@ uint32_t CopyList(const std::vector<std::string_view>& items, char* out, uint32_
   return static_cast<uint32_t>(pos);
 }
 
-std::string_view WithoutTrailingBlanks(const char* text) {
+// A default loses its trailing spaces, not its tabs, as with the system's functions.
+std::string_view WithoutTrailingSpaces(const char* text) {
   std::string_view view = text != nullptr ? std::string_view(text) : std::string_view();
-  while (!view.empty() && (view.back() == ' ' || view.back() == '\t')) view.remove_suffix(1);
+  while (!view.empty() && view.back() == ' ') view.remove_suffix(1);
   return view;
+}
+
+// A listing (of a section's keys or lines) finds a section only by its name as stored:
+// asked with blanks around it, the system's functions list nothing.
+std::optional<IniDocument::Section> FindListedSection(const IniDocument& document,
+                                                      const char* section) {
+  if (section == nullptr || TrimBlanks(section) != std::string_view(section)) return std::nullopt;
+  return document.FindSection(section);
 }
 
 // Reads a number the way the profile's integer lookup does; digits stop at the first
@@ -68,7 +78,8 @@ uint32_t ParseProfileInt(std::string_view text) {
   bool negative = false;
   if (i < text.size() && (text[i] == '-' || text[i] == '+')) negative = text[i++] == '-';
   uint32_t base = 10;
-  if (i + 1 < text.size() && text[i] == '0' && (text[i + 1] == 'x' || text[i + 1] == 'X')) {
+  // Only a lower-case "0x" reads hexadecimal: "0X10" is 0, as the system reads it.
+  if (i + 1 < text.size() && text[i] == '0' && text[i + 1] == 'x') {
     base = 16;
     i += 2;
   }
@@ -98,16 +109,21 @@ uint32_t GetPrivateProfileStringA(const char* section, const char* key, const ch
   const IniDocument document = Load(path);
   if (section == nullptr) return CopyList(document.SectionNames(), out, size);
 
-  const auto found = document.FindSection(section);
   if (key == nullptr) {
-    return CopyList(found ? document.KeyNames(*found) : std::vector<std::string_view>(), out, size);
+    const auto listed = FindListedSection(document, section);
+    std::vector<std::string_view> names;
+    if (listed) names = document.KeyNames(*listed);
+    // A nameless first key ("=value") would end the list where it begins: the system
+    // answers with the empty list.
+    if (!names.empty() && names.front().empty()) names.clear();
+    return CopyList(names, out, size);
   }
-  if (found) {
+  if (const auto found = document.FindSection(section)) {
     if (const auto at = document.FindKey(*found, key)) {
       return CopyText(StripQuotes(document.lines()[*at].value), out, size);
     }
   }
-  return CopyText(WithoutTrailingBlanks(defaultValue), out, size);
+  return CopyText(WithoutTrailingSpaces(defaultValue), out, size);
 }
 
 uint32_t GetPrivateProfileIntA(const char* section, const char* key, int32_t defaultValue,
@@ -127,7 +143,7 @@ uint32_t GetPrivateProfileSectionA(const char* section, char* out, uint32_t size
                                    const char* path) {
   if (out == nullptr || size == 0) return 0;
   const IniDocument document = Load(path);
-  const auto found = section != nullptr ? document.FindSection(section) : std::nullopt;
+  const auto found = FindListedSection(document, section);
   const std::vector<std::string> lines =
       found ? document.SectionLines(*found) : std::vector<std::string>();
   if (lines.empty()) {
@@ -148,14 +164,6 @@ bool WritePrivateProfileStringA(const char* section, const char* key, const char
     return document.SetValue(section, key, value);
   });
   return result == ProfileEdit::kWritten || result == ProfileEdit::kUnchanged;
-}
-
-bool SetFileAttributesNormal(const char* path) {
-  if (path == nullptr) return false;
-  struct stat info {};
-  if (::stat(path, &info) != 0) return false;
-  if ((info.st_mode & S_IWUSR) != 0) return true;
-  return ::chmod(path, (info.st_mode & 07777) | S_IWUSR) == 0;
 }
 
 }  // namespace kiln::platform
