@@ -39,7 +39,7 @@ bool WriteFile(const std::filesystem::path& path, std::string_view bytes) {
   std::ofstream out(path, std::ios::binary | std::ios::trunc);
   out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
   out.close();
-  if (!out) std::fprintf(stderr, "kiln-demo-folder: cannot write %s\n", path.c_str());
+  if (!out) std::fprintf(stderr, "kiln-demo-folder: cannot write %s\n", path.string().c_str());
   return static_cast<bool>(out);
 }
 
