@@ -24,10 +24,10 @@ extern char** environ;
 namespace kiln::testing {
 
 // A private X server (Xvfb) for the length of a test; display() is empty when Xvfb is not
-// installed or did not start.
+// installed or did not start. screen: width x height x depth.
 class XvfbServer {
  public:
-  XvfbServer() {
+  explicit XvfbServer(const char* screen = "320x240x24") {
     int fds[2];
     if (::pipe2(fds, O_CLOEXEC) != 0) return;
     platform::UniqueFd readEnd(fds[0]);
@@ -38,8 +38,8 @@ class XvfbServer {
     posix_spawn_file_actions_adddup2(&actions, writeEnd.get(), 3);
     // -noreset: a server that resets when its last client leaves refuses the next
     // connection for a moment, and a test that connects twice would see no display.
-    const char* args[] = {"Xvfb",     "-displayfd", "3", "-nolisten",  "tcp",
-                          "-noreset", "-screen",    "0", "320x240x24", nullptr};
+    const char* args[] = {"Xvfb",     "-displayfd", "3", "-nolisten", "tcp",
+                          "-noreset", "-screen",    "0", screen,      nullptr};
     // The server runs outside the test bed and without the test's preloaded libraries.
     std::vector<char*> environment = OutsideTestBedEnvironment();
     const int spawned = ::posix_spawnp(&pid_, "Xvfb", &actions, nullptr,
