@@ -1,6 +1,6 @@
 // Until the native dialogs exist, the gestures and Change Color Mode open nothing.
 
-#include "app/windows/tool_dialogs.h"
+#include "app/windows/dialogs/tool_dialogs.h"
 
 namespace kiln::app::windows {
 
