@@ -13,6 +13,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <string>
+#include <thread>
 
 #include "support/program_folder_builder.h"
 #include "support/temp_dir.h"
@@ -132,8 +133,8 @@ ProgramFolderBuilder ReadyFolder(const TempDir& dir,
   ProgramFolderBuilder folder(dir);
   folder.Package("fw.bin", 7, "1.10")
       .File("standard.bin", std::string(16, 's'))
-      .Entry(1,
-             {"File=fw.bin", "Delay2=1", "EnableTableSwitch=1", "TableFile1=standard.bin,Standard"})
+      .Entry(1, {"File=fw.bin", "Delay2=1", "ActInfo=1", "EnableTableSwitch=1",
+                 "TableFile1=standard.bin,Standard"})
       .Lines(more)
       .Section("ger", {});
   for (const std::string_view line : kGerman) folder.Lines({line});
@@ -197,6 +198,242 @@ TEST(MainWindow, EachCheckOfTheChainShowsItsStatusAndStartOnlyWhenReady) {
     demo.window.Click(kExit);
     EXPECT_TRUE(demo.Ended(10s)) << "Exit closes the window";
   }
+}
+
+// The update, by keyboard alone: Tab goes START, Change Color Mode, Exit; Enter starts;
+// Esc, Exit and the close box are refused while it runs; the count-down shows; the new
+// version is read back from the printer; Esc then closes the window.
+TEST(MainWindow, KeyboardUpdateRunsThroughTheCountDownToTheNewVersion) {
+  TempDir dir;
+  ReadyFolder(dir);
+  const TimeScale faster("0.2");
+  Demo demo(dir.path());
+  ASSERT_TRUE(demo.window.WaitForText(kStatus, kReady));
+  ::SetForegroundWindow(demo.window.handle());
+  ASSERT_TRUE(WaitUntil([&] { return demo.FocusId() == kStart; }, 5s)) << demo.FocusId();
+  for (const int next : {kColourMode, kExit, kStart}) {
+    PressKey(VK_TAB);
+    EXPECT_TRUE(WaitUntil([&] { return demo.FocusId() == next; }, 5s))
+        << "expected " << next << ", focus on " << demo.FocusId();
+  }
+  PressKey(VK_TAB, true);
+  EXPECT_TRUE(WaitUntil([&] { return demo.FocusId() == kExit; }, 5s)) << demo.FocusId();
+  PressKey(VK_TAB);
+  ASSERT_TRUE(WaitUntil([&] { return demo.FocusId() == kStart; }, 5s));
+
+  PressKey(VK_RETURN);
+  ASSERT_TRUE(WaitUntil([&] { return !demo.window.Enabled(kStart); }, 10s)) << "Enter starts";
+  EXPECT_FALSE(demo.window.Enabled(kExit));
+  EXPECT_FALSE(demo.window.Enabled(kColourMode));
+  PressKey(VK_ESCAPE);
+  demo.window.Command(kExit);
+  ::PostMessageW(demo.window.handle(), WM_CLOSE, 0, 0);
+  ASSERT_TRUE(demo.window.WaitForText(kStatus, "Burning flash.....", 60s))
+      << demo.window.Text(kStatus);
+  EXPECT_TRUE(demo.window.Visible(kAnimation));
+  Screenshot(demo.window.handle(), "countdown-en");
+  EXPECT_FALSE(demo.Ended(0ms)) << "the window stays while the update runs";
+  // One second less each second.
+  const std::string first = demo.window.Text(kStatus);
+  const int left = std::atoi(first.c_str() + std::string("Burning flash.....").size());
+  EXPECT_GT(left, 1) << first;
+  EXPECT_TRUE(demo.window.WaitForText(kStatus, "Burning flash....." + std::to_string(left - 1), 5s))
+      << first;
+
+  ASSERT_TRUE(demo.window.WaitForText(kStatus, "Write firmware done!", 60s))
+      << demo.window.Text(kStatus);
+  ASSERT_TRUE(WaitUntil([&] { return demo.window.Text(kCurrentVersion) == "1.10"; }, 30s))
+      << demo.window.Text(kCurrentVersion);
+  ASSERT_TRUE(WaitUntil([&] { return demo.window.Enabled(kStart); }, 10s));
+  EXPECT_TRUE(demo.window.Enabled(kExit));
+  // The version as the printer reports it now: the label's click asks it again.
+  demo.window.SetText(kCurrentVersion, "?");
+  demo.window.Command(kVersionLabel, STN_CLICKED);
+  EXPECT_TRUE(WaitUntil([&] { return demo.window.Text(kCurrentVersion) == "1.10"; }, 10s))
+      << demo.window.Text(kCurrentVersion);
+
+  ::SetForegroundWindow(demo.window.handle());
+  PressKey(VK_ESCAPE);
+  EXPECT_TRUE(demo.Ended(10s)) << "Esc closes the window once the update has ended";
+}
+
+// The printer leaves USB in the middle of the image and never comes back: the failure
+// texts, the buttons back, the window still there. Without its animation resource the
+// update runs the same, its control hidden.
+TEST(MainWindow, APrinterThatLeavesMidUpdateEndsWithTheFailureTexts) {
+  struct Case {
+    const char* options;
+    const char* writing;
+    const char* failed;
+    const char* screenshots;  // the count-down is not reached: "writing" and "failure"
+    bool animation;
+  };
+  const Case cases[] = {
+      {"--no-animation", "Writing firmware....", "Write firmware fail!\n\nPlease restart", "en",
+       false},
+      {"--language ger", "Firmware wird geschrieben",
+       "Schreiben der Firmware fehlgeschlagen!\n\nDrucker neu starten", "de", true},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.options);
+    TempDir dir;
+    ReadyFolder(dir);
+    const TimeScale faster("0.2");
+    Demo demo(dir.path(),
+              std::string(c.options) +
+                  " --printer 7,version=1.05,fault=leave-after=4096,fault=never-return");
+    ASSERT_TRUE(demo.window.WaitForText(kStatus, "\n\n"));
+    demo.window.Click(kStart);
+    ASSERT_TRUE(demo.window.WaitForText(kStatus, c.writing)) << demo.window.Text(kStatus);
+    EXPECT_EQ(demo.window.Visible(kAnimation), c.animation);
+    Screenshot(demo.window.handle(), std::string("writing-") + c.screenshots);
+    int errorBoxes = 0;
+    ASSERT_TRUE(WaitUntil(
+        [&] {
+          errorBoxes += demo.CloseBoxes("Error");
+          return demo.window.Text(kStatus).rfind(c.failed, 0) == 0 && demo.window.Enabled(kStart);
+        },
+        90s))
+        << demo.window.Text(kStatus);
+    EXPECT_TRUE(demo.window.Enabled(kExit));
+    EXPECT_TRUE(demo.window.Enabled(kColourMode));
+    Screenshot(demo.window.handle(), std::string("failure-") + c.screenshots);
+    demo.window.Click(kExit);
+    EXPECT_TRUE(demo.Ended(10s));
+  }
+}
+
+// A device change as the system sends it: a removal while the model's printer stays
+// changes nothing, an arrival asks the printer again. The About box from the system menu, in both
+// languages.
+TEST(MainWindow, DeviceChangesAndTheAboutBox) {
+  TempDir dir;
+  ReadyFolder(dir);
+  for (const char* language : {"eng", "ger"}) {
+    SCOPED_TRACE(language);
+    Demo demo(dir.path(), std::string("--language ") + language);
+    ASSERT_TRUE(demo.window.WaitForText(kStatus, "\n\n"));
+    const bool english = std::string(language) == "eng";
+    if (english) {
+      DEV_BROADCAST_DEVICEINTERFACE_W printer{};
+      printer.dbcc_size = sizeof printer;
+      printer.dbcc_devicetype = DBT_DEVTYP_DEVICEINTERFACE;
+      DWORD_PTR answer = 0;
+      ASSERT_TRUE(::SendMessageTimeoutW(
+          demo.window.handle(), WM_DEVICECHANGE, DBT_DEVICEREMOVECOMPLETE,
+          reinterpret_cast<LPARAM>(&printer), SMTO_ABORTIFHUNG, 2000, &answer));
+      EXPECT_EQ(answer, static_cast<DWORD_PTR>(TRUE));
+      // Another printer went: the model's printer is still there, the window stays ready.
+      EXPECT_EQ(demo.window.Text(kStatus).rfind(kReady, 0), 0u);
+      demo.window.SetText(kCurrentVersion, "?");
+      ASSERT_TRUE(::SendMessageTimeoutW(demo.window.handle(), WM_DEVICECHANGE, DBT_DEVICEARRIVAL,
+                                        reinterpret_cast<LPARAM>(&printer), SMTO_ABORTIFHUNG, 2000,
+                                        &answer));
+      EXPECT_TRUE(demo.window.WaitForText(kStatus, kReady));
+      EXPECT_TRUE(WaitUntil([&] { return demo.window.Text(kCurrentVersion) == "1.05"; }));
+      EXPECT_TRUE(WaitUntil([&] { return demo.window.Enabled(kStart); }));
+    }
+    ::PostMessageW(demo.window.handle(), WM_SYSCOMMAND, kAboutCommand, 0);
+    DialogDriver about(WaitForTopWindow(demo.pid(), english ? "About Kiln"
+                                                            : "\xC3\x9C"
+                                                              "ber Kiln"));
+    ASSERT_TRUE(about.found());
+    EXPECT_EQ(about.Text(kAboutVersion), "Kiln v3.0.2  build 585");
+    Screenshot(about.handle(), std::string("about-") + (english ? "en" : "de"));
+    about.Click(IDOK);
+    EXPECT_TRUE(WaitUntil([&] { return !about.Exists(); }));
+  }
+}
+
+// The window paints and answers while the printer holds back every answer for 20 s: the
+// evaluation waits off the window's thread.
+TEST(MainWindow, AnswersWithinASecondWhileThePrinterHoldsItsAnswers) {
+  TempDir dir;
+  ReadyFolder(dir);
+  const auto start = std::chrono::steady_clock::now();
+  Demo demo(dir.path(), "--hold-answers 20");
+  ASSERT_TRUE(demo.window.found());
+  int late = 0, asked = 0;
+  while (std::chrono::steady_clock::now() - start < 21s) {
+    DWORD_PTR answer = 0;
+    if (!::SendMessageTimeoutW(demo.window.handle(), WM_NULL, 0, 0, SMTO_ABORTIFHUNG, 1000,
+                               &answer)) {
+      ++late;
+    }
+    ++asked;
+    std::this_thread::sleep_for(100ms);
+  }
+  EXPECT_EQ(late, 0) << "of " << asked;
+  EXPECT_GT(asked, 100);
+  // Once the printer answers again, a device arrival finds it ready.
+  EXPECT_TRUE(WaitUntil([&] { return demo.window.Enabled(kExit); }));
+}
+
+struct BadInputCase {
+  const char* name;
+  void (*build)(const TempDir&);
+  const char* options;
+  bool (*expected)(const std::string& status);
+};
+
+// Texts, folders and files that are not what they should be each end in a state the
+// window shows, with Exit working.
+TEST(MainWindow, BadInputEndsInADefinedState) {
+  const BadInputCase cases[] = {
+      {"a language text that is no UTF-8 is read in the language's code page",
+       [](const TempDir& dir) { ReadyFolder(dir).Section("eng", {"Ready=\xFE\xFF Bereit \x80"}); },
+       "--language eng",
+       [](const std::string& status) {
+         return status.rfind("\xC3\xBE\xC3\xBF Bereit \xE2\x82\xAC\n\nNotice!", 0) == 0;
+       }},
+      {"a 4,000-character text is cut to the texts' 1,023",
+       [](const TempDir& dir) {
+         const std::string line = "Ready=" + std::string(4000, 'x');
+         ReadyFolder(dir).Section("eng", {line});
+       },
+       "--language eng",
+       [](const std::string& status) { return status == std::string(1023, 'x'); }},
+      {"a folder named outside the ANSI code page",
+       [](const TempDir& dir) {
+         ReadyFolder(dir);
+         const std::filesystem::path named = dir.path() / L"\u03A9\u65E5\u672C";
+         std::filesystem::create_directory(named);
+         for (const char* file : {"Kiln.ini", "fw.bin", "standard.bin"}) {
+           std::filesystem::rename(dir.path() / file, named / file);
+         }
+       },
+       "", [](const std::string& status) { return status.rfind(kReady, 0) == 0; }},
+  };
+  for (const BadInputCase& c : cases) {
+    SCOPED_TRACE(c.name);
+    TempDir dir;
+    c.build(dir);
+    std::filesystem::path folder = dir.path();
+    if (!std::filesystem::exists(folder / "Kiln.ini")) folder /= L"\u03A9\u65E5\u672C";
+    Demo demo(folder, c.options);
+    ASSERT_TRUE(demo.window.found());
+    EXPECT_TRUE(WaitUntil([&] { return c.expected(demo.window.Text(kStatus)); }))
+        << demo.window.Text(kStatus);
+    demo.window.Click(kExit);
+    EXPECT_TRUE(demo.Ended(10s));
+  }
+}
+
+// Kiln.ini held open by another program that shares nothing: the window cannot read it
+// and shows that it has no Kiln.ini; START stays off, Exit works.
+TEST(MainWindow, KilnIniHeldByAnotherProgram) {
+  TempDir dir;
+  ReadyFolder(dir);
+  const UniqueHandle held(::CreateFileW((dir.path() / "Kiln.ini").wstring().c_str(), GENERIC_READ,
+                                        0, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+  ASSERT_TRUE(held.valid());
+  Demo demo(dir.path());
+  ASSERT_TRUE(demo.window.found());
+  EXPECT_TRUE(demo.window.WaitForText(kStatus, "Can't find Kiln.ini!"))
+      << demo.window.Text(kStatus);
+  EXPECT_FALSE(demo.window.Enabled(kStart));
+  demo.window.Click(kExit);
+  EXPECT_TRUE(demo.Ended(10s));
 }
 
 }  // namespace
