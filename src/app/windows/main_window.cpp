@@ -4,6 +4,7 @@
 #include <dbt.h>
 #include <windowsx.h>
 
+#include <algorithm>
 #include <utility>
 
 #include "app/colour_mode.h"
@@ -107,6 +108,7 @@ void MainWindow::OnInitDialog() {
                                                ::GetSystemMetrics(SM_CYSMICON), 0));
   ::SendMessageW(dialog_, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(icon_));
   ::SendMessageW(dialog_, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(smallIcon_));
+  NoteStatusLayout();
   wakeTarget_ = dialog_;
   // Work queued before the window existed, and a stop that came meanwhile.
   ::PostMessageW(dialog_, kRunTasks, 0, 0);
@@ -260,6 +262,74 @@ void MainWindow::SetText(int id, const char* bytes) {
 
 void MainWindow::ShowStatus(const char* text) {
   SetText(IDC_STATUS, text);
+  FitStatus();
+}
+
+namespace {
+
+RECT ClientRectOf(HWND control, HWND dialog) {
+  RECT rect;
+  ::GetWindowRect(control, &rect);
+  ::MapWindowPoints(nullptr, dialog, reinterpret_cast<POINT*>(&rect), 2);
+  return rect;
+}
+
+void Place(HWND control, const RECT& rect, int grow, bool moveDown) {
+  const int top = rect.top + (moveDown ? grow : 0);
+  const int height = rect.bottom - rect.top + (moveDown ? 0 : grow);
+  ::SetWindowPos(control, nullptr, rect.left, top, rect.right - rect.left, height,
+                 SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
+}  // namespace
+
+void MainWindow::NoteStatusLayout() {
+  status_ = {::GetDlgItem(dialog_, IDC_STATUS), {}};
+  status_.rect = ClientRectOf(status_.control, dialog_);
+  // The status's frame is the group box around it.
+  for (HWND child = ::GetWindow(dialog_, GW_CHILD); child != nullptr;
+       child = ::GetWindow(child, GW_HWNDNEXT)) {
+    const LONG_PTR style = ::GetWindowLongPtrW(child, GWL_STYLE);
+    const RECT rect = ClientRectOf(child, dialog_);
+    if ((style & BS_TYPEMASK) == BS_GROUPBOX && rect.top < status_.rect.top &&
+        rect.bottom > status_.rect.bottom) {
+      statusFrame_ = {child, rect};
+    }
+  }
+  for (const int id : {IDC_ANIMATION, IDC_BELOW_ANIMATION}) {
+    HWND control = ::GetDlgItem(dialog_, id);
+    belowStatus_.push_back({control, ClientRectOf(control, dialog_)});
+  }
+  RECT window;
+  ::GetWindowRect(dialog_, &window);
+  windowSize_ = {window.right - window.left, window.bottom - window.top};
+}
+
+void MainWindow::FitStatus() {
+  if (status_.control == nullptr) return;
+  const int length = ::GetWindowTextLengthW(status_.control);
+  std::wstring text(static_cast<std::size_t>(length) + 1, L'\0');
+  ::GetWindowTextW(status_.control, text.data(), length + 1);
+  HDC dc = ::GetDC(status_.control);
+  const HGDIOBJ font = ::SelectObject(
+      dc, reinterpret_cast<HGDIOBJ>(::SendMessageW(status_.control, WM_GETFONT, 0, 0)));
+  RECT needed{0, 0, status_.rect.right - status_.rect.left, 0};
+  ::DrawTextW(dc, text.c_str(), length, &needed,
+              DT_CALCRECT | DT_WORDBREAK | DT_NOPREFIX | DT_EXPANDTABS);
+  ::SelectObject(dc, font);
+  ::ReleaseDC(status_.control, dc);
+  int grow = std::max<int>(0, needed.bottom - (status_.rect.bottom - status_.rect.top));
+  MONITORINFO monitor{};
+  monitor.cbSize = sizeof monitor;
+  if (::GetMonitorInfoW(::MonitorFromWindow(dialog_, MONITOR_DEFAULTTONEAREST), &monitor)) {
+    const int room = (monitor.rcWork.bottom - monitor.rcWork.top) - windowSize_.cy;
+    grow = std::min(grow, std::max(0, room));
+  }
+  Place(status_.control, status_.rect, grow, false);
+  if (statusFrame_.control != nullptr) Place(statusFrame_.control, statusFrame_.rect, grow, false);
+  for (const Placed& below : belowStatus_) Place(below.control, below.rect, grow, true);
+  ::SetWindowPos(dialog_, nullptr, 0, 0, windowSize_.cx, windowSize_.cy + grow,
+                 SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
 }
 void MainWindow::ShowModelName(const char* text) {
   SetText(IDC_MODEL, text);
@@ -317,7 +387,8 @@ void MainWindow::PlayAnimation(bool play) {
   ::SendMessageW(animation, ACM_STOP, 0, 0);
   ::SendMessageW(animation, ACM_OPENW, 0, 0);
   ::ShowWindow(animation, SW_SHOWNA);
-  ::InvalidateRect(dialog_, nullptr, TRUE);
+  // The last frame goes: the window and every control on it are drawn again.
+  ::RedrawWindow(dialog_, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN);
 }
 
 void MainWindow::ShowErrorBox(const char* text) {
