@@ -436,5 +436,69 @@ TEST(MainWindow, KilnIniHeldByAnotherProgram) {
   EXPECT_TRUE(demo.Ended(10s));
 }
 
+// The session ends (or a stop is asked for) while an update runs: the window stays until
+// the update has ended, then closes by itself.
+TEST(MainWindow, EndOfSessionDuringAnUpdateClosesTheWindowOnceItHasEnded) {
+  TempDir dir;
+  ReadyFolder(dir);
+  const TimeScale faster("0.2");
+  Demo demo(dir.path());
+  ASSERT_TRUE(demo.window.WaitForText(kStatus, kReady));
+  demo.window.Click(kStart);
+  ASSERT_TRUE(demo.window.WaitForText(kStatus, "Writing firmware"));
+  DWORD_PTR answer = 0;
+  ::SendMessageTimeoutW(demo.window.handle(), WM_ENDSESSION, TRUE, 0, SMTO_ABORTIFHUNG, 2000,
+                        &answer);
+  bool stopSaid = false, doneSeen = false;
+  EXPECT_TRUE(WaitUntil(
+      [&] {
+        if (demo.Ended(0ms)) return true;
+        const std::string status = demo.window.Text(kStatus);
+        stopSaid = stopSaid || status.find("A stop was requested") != std::string::npos;
+        doneSeen = doneSeen || status.rfind("Write firmware done!", 0) == 0;
+        return false;
+      },
+      60s));
+  EXPECT_TRUE(stopSaid);
+  EXPECT_TRUE(doneSeen) << "the window closed only once the update had ended";
+}
+
+// The hidden corner clicks and Change Color Mode open their dialogs; a click just outside
+// the corner opens nothing.
+TEST(MainWindow, CornerGesturesAndChangeColorModeOpenTheirDialogs) {
+  TempDir dir;
+  ReadyFolder(dir);
+  Demo demo(dir.path());
+  ASSERT_TRUE(demo.window.WaitForText(kStatus, kReady));
+
+  struct Gesture {
+    WPARAM keys;
+    int x, y;
+    const char* title;  // nullptr: no dialog
+  };
+  for (const Gesture& g : {Gesture{MK_CONTROL | MK_SHIFT, 13, 5, nullptr},
+                           Gesture{MK_CONTROL, 12, 10, "Kiln Setting:"},
+                           Gesture{MK_CONTROL | MK_SHIFT, 0, 0, "Advance Settings:"}}) {
+    SCOPED_TRACE(g.title != nullptr ? g.title : "outside the corner");
+    ::PostMessageW(demo.window.handle(), WM_LBUTTONDOWN, g.keys, MAKELPARAM(g.x, g.y));
+    ::PostMessageW(demo.window.handle(), WM_LBUTTONUP, 0, MAKELPARAM(g.x, g.y));
+    if (g.title == nullptr) {
+      EXPECT_EQ(WaitForTopWindow(demo.pid(), "Kiln Setting:", 1s), nullptr);
+      EXPECT_EQ(WaitForTopWindow(demo.pid(), "Advance Settings:", 1s), nullptr);
+      continue;
+    }
+    DialogDriver dialog(WaitForTopWindow(demo.pid(), g.title));
+    ASSERT_TRUE(dialog.found());
+    dialog.Click(IDCANCEL);
+    EXPECT_TRUE(WaitUntil([&] { return !dialog.Exists(); }));
+  }
+  demo.window.Click(kColourMode);
+  DialogDriver colours(WaitForTopWindow(demo.pid(), "Change Color Mode"));
+  ASSERT_TRUE(colours.found());
+  colours.Click(IDCANCEL);
+  EXPECT_TRUE(WaitUntil([&] { return !colours.Exists(); }));
+  EXPECT_TRUE(demo.window.WaitForText(kStatus, kReady));
+}
+
 }  // namespace
 }  // namespace kiln::testing
