@@ -184,9 +184,10 @@ LRESULT CALLBACK TableFileList::Subclass(HWND list, UINT message, WPARAM wParam,
       if (wParam == VK_DELETE) self.DeleteSelectedRow();
       if (wParam == VK_F2) {
         // The keyboard's way into the cells: the focused row's file name.
-        const auto row = static_cast<int>(
+        auto row = static_cast<int>(
             ::SendMessageW(list, LVM_GETNEXTITEM, static_cast<WPARAM>(-1), LVNI_FOCUSED));
-        if (row >= 0 && self.EditCell(row, kFileNameColumn) != nullptr) return 0;
+        if (row < 0) row = 0;  // a list that has never had a row focused starts at the top
+        if (self.EditCell(row, kFileNameColumn) != nullptr) return 0;
       }
       break;
     case WM_HSCROLL:
