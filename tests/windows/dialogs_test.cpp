@@ -50,6 +50,11 @@ std::string Outcome(ChildProcess& host) {
 void Screenshot(HWND window, const std::string& name) {
   const char* folder = std::getenv("KILN_SCREENSHOT_DIR");
   if (folder == nullptr) return;
+  // A window just found may not have painted yet: have it paint, then let it finish.
+  ::RedrawWindow(window, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN | RDW_FRAME);
+  DWORD_PTR ignored = 0;
+  ::SendMessageTimeoutW(window, WM_NULL, 0, 0, SMTO_ABORTIFHUNG, 2000, &ignored);
+  ::Sleep(400);
   EXPECT_TRUE(WriteScreenshot(window, WindowsPath(folder) + "\\" + name + ".png")) << name;
 }
 
@@ -189,8 +194,10 @@ TEST(SettingDialog, AnInPlaceEditOfADescriptionLandsInWhatOkWrites) {
   const HWND list = dialog.Control(KILN_IDC_TABLE_LIST);
   RECT header{};
   ::GetClientRect(reinterpret_cast<HWND>(Ask(list, LVM_GETHEADER)), &header);
-  // A click on the first row's Description cell (file name 150 pixels, version 65).
-  const LPARAM cell = MAKELPARAM(150 + 65 + 20, header.bottom + 4);
+  // A click on the first row's Description cell, the last column, which fills the list.
+  RECT client{};
+  ::GetClientRect(list, &client);
+  const LPARAM cell = MAKELPARAM(client.right - 20, header.bottom + 4);
   ::PostMessageW(list, WM_LBUTTONDOWN, MK_LBUTTON, cell);
   ::PostMessageW(list, WM_LBUTTONUP, 0, cell);
   const HWND editor = CellEditorOf(dialog);

@@ -56,6 +56,10 @@ class MakeBinDialog {
                         index == tools::MakeBinForm::kOutput};
     if (!pick_(dialog_, pick, path)) return;
     SetControlText(dialog_, kRows[index].box, path);
+    // A long path shows its end: the file's name.
+    const HWND box = ::GetDlgItem(dialog_, kRows[index].box);
+    ::SendMessageW(box, EM_SETSEL, static_cast<WPARAM>(::GetWindowTextLengthW(box)), -1);
+    ::SendMessageW(box, EM_SCROLLCARET, 0, 0);
     form_.Choose(index, path);
   }
 

@@ -16,6 +16,7 @@ namespace {
 
 constexpr int kNarrowestEditable = 5;  // pixels
 constexpr int kEditorInset = 4;        // the editor's left edge inside its cell
+constexpr int kHeaderPadding = 24;     // a header's margins and divider around its text
 
 void SetCell(HWND list, int row, int column, const std::wstring& text) {
   LVITEMW item{};
@@ -55,6 +56,14 @@ void TableFileList::AddColumns() {
     column.pszText = const_cast<wchar_t*>(columns[i].title);
     ::SendMessageW(list_, LVM_INSERTCOLUMNW, static_cast<WPARAM>(i),
                    reinterpret_cast<LPARAM>(&column));
+  }
+  // The version keeps at least its header's width (a large dialog font would cut it);
+  // the description fills the rest.
+  const int header = kHeaderPadding + static_cast<int>(::SendMessageW(
+                                          list_, LVM_GETSTRINGWIDTHW, 0,
+                                          reinterpret_cast<LPARAM>(columns[kVersionColumn].title)));
+  if (header > columns[kVersionColumn].width) {
+    ::SendMessageW(list_, LVM_SETCOLUMNWIDTH, kVersionColumn, header);
   }
   ::SendMessageW(list_, LVM_SETCOLUMNWIDTH, kDescriptionColumn, LVSCW_AUTOSIZE_USEHEADER);
   ::SendMessageW(list_, LVM_SETEXTENDEDLISTVIEWSTYLE, LVS_EX_GRIDLINES, LVS_EX_GRIDLINES);
