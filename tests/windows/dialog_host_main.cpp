@@ -54,7 +54,7 @@ int main() {
     return 2;
   }
   const kiln::app::windows::FilePicker pick = [&picks](HWND, const kiln::app::windows::FilePick&,
-                                                        std::string& path) {
+                                                       std::string& path) {
     if (picks.empty()) return false;
     const std::string next = picks.front();
     picks.pop_front();
@@ -68,8 +68,8 @@ int main() {
     const bool ok = kiln::app::windows::RunSettingDialog(nullptr, folder, 1, pick);
     std::printf("result %s\n", ok ? "ok" : "cancel");
   } else if (dialog == "advanced" && positional.size() > 2) {
-    const bool ok = kiln::app::windows::RunAdvancedSettingsDialog(
-        nullptr, folder, std::stoi(positional[2]), pick);
+    const bool ok = kiln::app::windows::RunAdvancedSettingsDialog(nullptr, folder,
+                                                                  std::stoi(positional[2]), pick);
     std::printf("result %s\n", ok ? "ok" : "cancel");
   } else if (dialog == "colour-mode" && positional.size() > 3) {
     const uint32_t model = positional.size() > 4 ? std::stoul(positional[4]) : 1;

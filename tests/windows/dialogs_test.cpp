@@ -51,7 +51,8 @@ void Screenshot(HWND window, const std::string& name) {
   const char* folder = std::getenv("KILN_SCREENSHOT_DIR");
   if (folder == nullptr) return;
   // A window just found may not have painted yet: have it paint, then let it finish.
-  ::RedrawWindow(window, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN | RDW_FRAME);
+  ::RedrawWindow(window, nullptr, nullptr,
+                 RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN | RDW_FRAME);
   DWORD_PTR ignored = 0;
   ::SendMessageTimeoutW(window, WM_NULL, 0, 0, SMTO_ABORTIFHUNG, 2000, &ignored);
   ::Sleep(400);
@@ -288,8 +289,8 @@ TEST(MakeBinDialog, CombineWritesTheTableFileTheCombinerMakes) {
   colourTable.replace(0x3FF8, 7, "V1.2.3a");
   const std::string colour = dir.Write("colour.dat", colourTable);
   const std::string output = dir.File("out.bin");
-  ChildProcess host = StartHost("make-bin " + Quoted(dir.path().string()),
-                                {cvd, heating, colour, output});
+  ChildProcess host =
+      StartHost("make-bin " + Quoted(dir.path().string()), {cvd, heating, colour, output});
   DialogDriver dialog(FindDialog("Make BIN:"));
   ASSERT_TRUE(dialog.found());
   for (int box = KILN_IDC_CVD; box <= KILN_IDC_OUTPUT; ++box) {
@@ -317,9 +318,11 @@ void ColourTables(const TempDir& dir) {
       .Entry(1, {"Model=M01", "TableFile1=t1.bin,Standard", "TableFile2=t2.bin,Vivid",
                  "TableFile3=t3.bin,Soft", "ColorModeDesc1=Everyday prints",
                  "ColorModeDesc2=Strong colours", "ColorModeDesc3=Portraits"})
-      .Section("ger", {"Change Color Mode=Farbmodus \xE4ndern", "Current mode:=Aktueller Modus:",
-                       "Change Mode To:=Wechseln zu:", "Description:=Beschreibung:",
-                       "Cancel=Abbrechen", "Vivid=Lebhaft", "Strong colours=Kr\xE4" "ftige Farben"})
+      .Section("ger", {"Change Color Mode=Farbmodus \xE4ndern",
+                       "Current mode:=Aktueller Modus:", "Change Mode To:=Wechseln zu:",
+                       "Description:=Beschreibung:", "Cancel=Abbrechen", "Vivid=Lebhaft",
+                       "Strong colours=Kr\xE4"
+                       "ftige Farben"})
       .File("t2.bin", std::string(32, '\0').replace(32 - 8, 7, "TAB0002"));
 }
 
@@ -336,7 +339,9 @@ TEST(ColourModeDialog, TheChosenRowIsReturnedWithTheLanguageTextsShown) {
     EXPECT_EQ(Ask(dialog.Control(KILN_IDC_MODE_TABLES), CB_GETCOUNT), 3);
     EXPECT_EQ(dialog.Text(KILN_IDC_MODE_DESCRIPTION), "Everyday prints");
     PressKey(VK_DOWN);  // the list has the focus
-    EXPECT_TRUE(dialog.WaitForText(KILN_IDC_MODE_DESCRIPTION, "Kr\xC3\xA4" "ftige Farben"));
+    EXPECT_TRUE(dialog.WaitForText(KILN_IDC_MODE_DESCRIPTION,
+                                   "Kr\xC3\xA4"
+                                   "ftige Farben"));
     EXPECT_EQ(dialog.Text(KILN_IDC_MODE_TABLES), "Lebhaft  (TAB0002)");
     Screenshot(dialog.handle(), "colour-mode-de");
     PressKey(VK_RETURN);
@@ -376,9 +381,9 @@ TEST(SettingDialog, KilnIniHeldOpenOnOkIsToldAndKeptUntilItCanBeWritten) {
   DialogDriver dialog(FindDialog("Kiln Setting:"));
   ASSERT_TRUE(dialog.found());
   dialog.SetText(KILN_IDC_FILE, "new.bin");
-  HANDLE held = ::CreateFileW(Wide(folders.dialogDir.File("Kiln.ini")).c_str(), GENERIC_READ,
-                              FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0,
-                              nullptr);
+  HANDLE held =
+      ::CreateFileW(Wide(folders.dialogDir.File("Kiln.ini")).c_str(), GENERIC_READ,
+                    FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0, nullptr);
   ASSERT_NE(held, INVALID_HANDLE_VALUE);
   dialog.Click(IDOK);
   const std::string box = AnswerBox("Save Error");
@@ -405,7 +410,8 @@ TEST(SettingDialog, AFolderOutsideTheAnsiCodePageIsReadAndWritten) {
   dialog.Click(KILN_IDC_TABLE_SWITCH);
   EXPECT_TRUE(WaitUntil([&] { return dialog.Enabled(KILN_IDC_ADD_TABLE); }));
   dialog.Click(KILN_IDC_ADD_TABLE);
-  EXPECT_TRUE(WaitUntil([&] { return Ask(dialog.Control(KILN_IDC_TABLE_LIST), LVM_GETITEMCOUNT) == 1; }));
+  EXPECT_TRUE(
+      WaitUntil([&] { return Ask(dialog.Control(KILN_IDC_TABLE_LIST), LVM_GETITEMCOUNT) == 1; }));
   dialog.Click(IDOK);
   EXPECT_EQ(Outcome(host), "result ok");
   EXPECT_EQ(ReadFile(wide / L"Kiln.ini"),

@@ -87,8 +87,7 @@ class AdvancedSettingDialog {
   // The spin steps within the delay range from the delay shown.
   void ShowDelay(int spinId, int boxId, const std::string& delay) {
     const HWND spin = ::GetDlgItem(dialog_, spinId);
-    ::SendMessageW(spin, UDM_SETRANGE32, tools::kShortestDelaySeconds,
-                   tools::kLongestDelaySeconds);
+    ::SendMessageW(spin, UDM_SETRANGE32, tools::kShortestDelaySeconds, tools::kLongestDelaySeconds);
     uint16_t seconds = 0;
     if (tools::TakeDelay(delay, seconds) == tools::DelayCheck::kTaken) {
       ::SendMessageW(spin, UDM_SETPOS32, 0, seconds);
@@ -115,9 +114,9 @@ class AdvancedSettingDialog {
     const tools::AdvancedSettingForm::DelayProblem problem = form_.CheckDelays();
     if (problem.check == tools::DelayCheck::kTaken) return true;
     ShowNotice(dialog_, tools::AdvancedSettingForm::DelayNotice(problem.check));
-    const HWND box = ::GetDlgItem(
-        dialog_, problem.delay == tools::AdvancedSettingForm::Delay::kCpu ? KILN_IDC_CPU_DELAY
-                                                                          : KILN_IDC_FW_DELAY);
+    const HWND box = ::GetDlgItem(dialog_, problem.delay == tools::AdvancedSettingForm::Delay::kCpu
+                                               ? KILN_IDC_CPU_DELAY
+                                               : KILN_IDC_FW_DELAY);
     ::SendMessageW(dialog_, WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(box), TRUE);
     ::SendMessageW(box, EM_SETSEL, 0, -1);
     return false;
@@ -125,8 +124,8 @@ class AdvancedSettingDialog {
 
   void Browse(const CpuRow& row) {
     std::string path;
-    const FilePick pick{row.title,         "*.bin", "test.bin", "CPU BIN File(*.bin)", "*.bin",
-                        form_.folder().folder};
+    const FilePick pick{
+        row.title, "*.bin", "test.bin", "CPU BIN File(*.bin)", "*.bin", form_.folder().folder};
     if (!pick_(dialog_, pick, path)) return;
     if (!AcceptChosenFile(dialog_, path, form_.folder().folder, false)) return;
     SetControlText(dialog_, row.box, tools::ChosenFileName(path));

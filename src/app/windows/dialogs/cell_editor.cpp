@@ -167,7 +167,8 @@ void CellEditor::FitWidth() {
   ::GetWindowTextW(editor_, text.data(), length + 1);
   SIZE extent{};
   const HDC dc = ::GetDC(list);
-  const HGDIOBJ font = ::SelectObject(dc, reinterpret_cast<HGDIOBJ>(::SendMessageW(list, WM_GETFONT, 0, 0)));
+  const HGDIOBJ font =
+      ::SelectObject(dc, reinterpret_cast<HGDIOBJ>(::SendMessageW(list, WM_GETFONT, 0, 0)));
   ::GetTextExtentPoint32W(dc, text.data(), length, &extent);
   ::SelectObject(dc, font);
   ::ReleaseDC(list, dc);
@@ -177,7 +178,7 @@ void CellEditor::FitWidth() {
   ::GetWindowRect(editor_, &rect);
   ::MapWindowPoints(nullptr, list, reinterpret_cast<POINT*>(&rect), 2);
   if (rect.left > rect.right) std::swap(rect.left, rect.right);  // right-to-left layouts
-  if (rect.right - rect.left >= needed) return;  // never shrinks
+  if (rect.right - rect.left >= needed) return;                  // never shrinks
   RECT client{};
   ::GetClientRect(list, &client);
   const int right = std::min<int>(rect.left + needed, client.right);

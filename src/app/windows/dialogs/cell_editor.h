@@ -22,7 +22,8 @@ class CellEditor {
                    const RECT& rect, DWORD alignment);
 
  private:
-  CellEditor(TableFileList& owner, int row, int column) : owner_(owner), row_(row), column_(column) {}
+  CellEditor(TableFileList& owner, int row, int column)
+      : owner_(owner), row_(row), column_(column) {}
   static LRESULT CALLBACK Procedure(HWND editor, UINT message, WPARAM wParam, LPARAM lParam);
   LRESULT Handle(UINT message, WPARAM wParam, LPARAM lParam);
   void SendEndEdit();

@@ -44,7 +44,8 @@ void ShowNotice(HWND owner, const tools::Notice& notice) {
 
 bool ReportSave(HWND owner, tools::SaveOutcome outcome, const std::string& iniPath) {
   if (outcome == tools::SaveOutcome::kSaved) return true;
-  if (outcome != tools::SaveOutcome::kNotTaken) ShowNotice(owner, tools::SaveNotice(outcome, iniPath));
+  if (outcome != tools::SaveOutcome::kNotTaken)
+    ShowNotice(owner, tools::SaveNotice(outcome, iniPath));
   return false;
 }
 

@@ -52,8 +52,7 @@ bool SystemFilePicker(HWND owner, const FilePick& pick, std::string& path) {
   dialog.lpstrDefExt = extension.empty() ? nullptr : extension.c_str();
   dialog.Flags = OFN_HIDEREADONLY | OFN_OVERWRITEPROMPT | OFN_NOCHANGEDIR | OFN_PATHMUSTEXIST |
                  OFN_EXPLORER | (pick.forWriting ? 0 : OFN_FILEMUSTEXIST);
-  const BOOL chosen =
-      pick.forWriting ? ::GetSaveFileNameW(&dialog) : ::GetOpenFileNameW(&dialog);
+  const BOOL chosen = pick.forWriting ? ::GetSaveFileNameW(&dialog) : ::GetOpenFileNameW(&dialog);
   if (!chosen) return false;
   path = Utf8(name.data());
   return true;

@@ -25,8 +25,8 @@ class SettingDialog {
 
   bool Run(HWND owner) {
     UseCommonControls();
-    return ::DialogBoxParamW(::GetModuleHandleW(nullptr), MAKEINTRESOURCEW(KILN_IDD_SETTING),
-                             owner, &Procedure, reinterpret_cast<LPARAM>(this)) == IDOK;
+    return ::DialogBoxParamW(::GetModuleHandleW(nullptr), MAKEINTRESOURCEW(KILN_IDD_SETTING), owner,
+                             &Procedure, reinterpret_cast<LPARAM>(this)) == IDOK;
   }
 
  private:
@@ -77,15 +77,12 @@ class SettingDialog {
     SetChecked(dialog_, KILN_IDC_NO_WAIT_BURN, values.noWaitBurnOk);
     SetChecked(dialog_, KILN_IDC_MODEL2, values.supportModel2);
 
-    list_.Attach(::GetDlgItem(dialog_, KILN_IDC_TABLE_LIST), {
-                                                                 [this](int row, int column,
-                                                                        const std::string& text) {
-                                                                   CellEdited(row, column, text);
-                                                                 },
-                                                                 [this](int row) {
-                                                                   RowDeleted(row);
-                                                                 },
-                                                             });
+    list_.Attach(
+        ::GetDlgItem(dialog_, KILN_IDC_TABLE_LIST),
+        {
+            [this](int row, int column, const std::string& text) { CellEdited(row, column, text); },
+            [this](int row) { RowDeleted(row); },
+        });
     list_.AddColumns();
     for (const tools::TableRow& row : values.tables) {
       list_.AppendRow(row.fileName, row.version, row.description);
@@ -113,7 +110,8 @@ class SettingDialog {
 
   void RowDeleted(int row) {
     std::vector<tools::TableRow>& tables = form_.values.tables;
-    if (row >= 0 && static_cast<std::size_t>(row) < tables.size()) tables.erase(tables.begin() + row);
+    if (row >= 0 && static_cast<std::size_t>(row) < tables.size())
+      tables.erase(tables.begin() + row);
     ApplyTableSwitch();
   }
 
@@ -156,8 +154,8 @@ class SettingDialog {
 
   void Browse(int boxId) {
     std::string path;
-    const FilePick pick{"Select FW File:", "*.bin", "", "BIN(*.bin)", "*.bin",
-                        form_.folder().folder};
+    const FilePick pick{"Select FW File:", "*.bin", "",
+                        "BIN(*.bin)",      "*.bin", form_.folder().folder};
     if (!pick_(dialog_, pick, path)) return;
     if (!AcceptChosenFile(dialog_, path, form_.folder().folder, false)) return;
     SetControlText(dialog_, boxId, tools::ChosenFileName(path));
@@ -169,8 +167,8 @@ class SettingDialog {
       return;
     }
     std::string path;
-    const FilePick pick{"Select FW File", "*.bin", "test.bin", "BIN File(*.bin)", "*.bin",
-                        form_.folder().folder};
+    const FilePick pick{"Select FW File",  "*.bin", "test.bin",
+                        "BIN File(*.bin)", "*.bin", form_.folder().folder};
     if (!pick_(dialog_, pick, path)) return;
     const std::string& folder = form_.folder().folder;
     switch (form_.AddTable(path)) {
@@ -183,7 +181,8 @@ class SettingDialog {
         ShowNotice(dialog_, form_.ListFullNotice());
         break;
       case tools::AddTableResult::kOutsideFolder:
-        ShowNotice(dialog_, tools::ChosenFileNotice(tools::ChosenFile::kOutsideFolder, path, folder));
+        ShowNotice(dialog_,
+                   tools::ChosenFileNotice(tools::ChosenFile::kOutsideFolder, path, folder));
         break;
       case tools::AddTableResult::kCommaInName:
         ShowNotice(dialog_, tools::ChosenFileNotice(tools::ChosenFile::kCommaInName, path, folder));

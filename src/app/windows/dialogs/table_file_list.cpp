@@ -76,8 +76,8 @@ void TableFileList::AppendRow(const std::string& fileName, const std::string& ve
   item.mask = LVIF_TEXT;
   item.iItem = RowCount();
   item.pszText = const_cast<wchar_t*>(name.c_str());
-  const auto row = static_cast<int>(
-      ::SendMessageW(list_, LVM_INSERTITEMW, 0, reinterpret_cast<LPARAM>(&item)));
+  const auto row =
+      static_cast<int>(::SendMessageW(list_, LVM_INSERTITEMW, 0, reinterpret_cast<LPARAM>(&item)));
   if (row < 0) return;
   SetCell(list_, row, kVersionColumn, Wide(version));
   SetCell(list_, row, kDescriptionColumn, Wide(description));
@@ -101,7 +101,8 @@ std::string TableFileList::CellText(int row, int column) const {
   item.iSubItem = column;
   item.pszText = text.data();
   item.cchTextMax = static_cast<int>(text.size());
-  ::SendMessageW(list_, LVM_GETITEMTEXTW, static_cast<WPARAM>(row), reinterpret_cast<LPARAM>(&item));
+  ::SendMessageW(list_, LVM_GETITEMTEXTW, static_cast<WPARAM>(row),
+                 reinterpret_cast<LPARAM>(&item));
   return Utf8(text.data());
 }
 
@@ -131,7 +132,8 @@ HWND TableFileList::EditCell(int row, int column) {
 
   LVCOLUMNW format{};
   format.mask = LVCF_FMT;
-  ::SendMessageW(list_, LVM_GETCOLUMNW, static_cast<WPARAM>(column), reinterpret_cast<LPARAM>(&format));
+  ::SendMessageW(list_, LVM_GETCOLUMNW, static_cast<WPARAM>(column),
+                 reinterpret_cast<LPARAM>(&format));
   DWORD alignment = ES_LEFT;
   if ((format.fmt & LVCFMT_JUSTIFYMASK) == LVCFMT_RIGHT) alignment = ES_RIGHT;
   if ((format.fmt & LVCFMT_JUSTIFYMASK) == LVCFMT_CENTER) alignment = ES_CENTER;
