@@ -8,8 +8,8 @@
 #include <utility>
 
 #include "app/colour_mode.h"
+#include "app/windows/dialogs/retext_window.h"
 #include "app/windows/dialogs/tool_dialogs.h"
-#include "app/windows/window_text.h"
 #include "i18n/string_table.h"
 #include "platform/stop_signals.h"
 #include "platform/windows/wide_text.h"
@@ -256,8 +256,9 @@ void MainWindow::PaintMinimised() {
 }
 
 void MainWindow::SetText(int id, const char* bytes) {
-  SetControlText(::GetDlgItem(dialog_, id), bytes != nullptr ? bytes : "",
-                 session_.languageTag.view());
+  ::SetWindowTextW(
+      ::GetDlgItem(dialog_, id),
+      LanguageWide(bytes != nullptr ? bytes : "", session_.languageTag.view()).c_str());
 }
 
 void MainWindow::ShowStatus(const char* text) {
@@ -392,12 +393,12 @@ void MainWindow::PlayAnimation(bool play) {
 }
 
 void MainWindow::ShowErrorBox(const char* text) {
-  ::MessageBoxW(dialog_, WindowText(text, session_.languageTag.view()).c_str(), L"Error", MB_OK);
+  ::MessageBoxW(dialog_, LanguageWide(text, session_.languageTag.view()).c_str(), L"Error", MB_OK);
 }
 
 void MainWindow::ShowNoticeBox(const char* text) {
   // No owner window: the printer's reset is announced apart from the window.
-  ::MessageBoxW(nullptr, WindowText(text, session_.languageTag.view()).c_str(), L"Notice", MB_OK);
+  ::MessageBoxW(nullptr, LanguageWide(text, session_.languageTag.view()).c_str(), L"Notice", MB_OK);
 }
 
 void MainWindow::CloseWindow() {
