@@ -37,25 +37,25 @@ void PrintJson(const StartedProgram& program, const ModeRecord& record) {
 
 }  // namespace
 
-void RunVersionReport(AppSession& session, const StartedProgram& program) {
+void RunVersionReport(AppSession& session, const StartedProgram& program,
+                      const usb::LinkFactory& links) {
   platform::IgnoreBrokenPipes();
   CallerReports reports = ReportsFor(program);
   ModeRecord record;
-  ReportVersions(session, program.programFolder, program.commandLine.options, reports,
-                 usb::DefaultLinkFactory(),
+  ReportVersions(session, program.programFolder, program.commandLine.options, reports, links,
                  program.commandLine.extensions.json ? &record : nullptr);
   PrintJson(program, record);
 }
 
-void RunSilentUpdate(AppSession& session, const StartedProgram& program) {
+void RunSilentUpdate(AppSession& session, const StartedProgram& program,
+                     const usb::LinkFactory& links) {
   platform::IgnoreBrokenPipes();
   CallerReports reports = ReportsFor(program);
   NoProgress quiet;
   ConsoleProgress console(stderr, platform::IsTerminal(stderr));
   UpdateProgress& progress =
       program.commandLine.extensions.progress ? static_cast<UpdateProgress&>(console) : quiet;
-  SilentUpdate update(session, program.commandLine.options, reports, progress,
-                      usb::DefaultLinkFactory());
+  SilentUpdate update(session, program.commandLine.options, reports, progress, links);
   update.SetHistory(WriteUserHistory);
   update.SurveyEveryPrinter(program.commandLine.extensions.json);
   update.Run(program.programFolder);

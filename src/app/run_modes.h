@@ -5,6 +5,7 @@
 
 #include "app/app_session.h"
 #include "app/command_line.h"
+#include "usb/link_factory.h"
 
 namespace kiln::app {
 
@@ -23,10 +24,13 @@ inline constexpr const char* kNoDisplayText =
 // toolkit. A platform the toolkit cannot start here ends the process with kNoDisplayText
 // and status 1.
 void RunInteractiveMode(AppSession& session, const StartedProgram& program, int& argc, char** argv);
-// The version report: no window, answers by report messages only.
-void RunVersionReport(AppSession& session, const StartedProgram& program);
+// The version report: no window, answers by report messages only. links makes the
+// printer links (the real ones unless a test build gives others).
+void RunVersionReport(AppSession& session, const StartedProgram& program,
+                      const usb::LinkFactory& links = usb::DefaultLinkFactory());
 // The silent update: no window, answers by report messages only.
-void RunSilentUpdate(AppSession& session, const StartedProgram& program);
+void RunSilentUpdate(AppSession& session, const StartedProgram& program,
+                     const usb::LinkFactory& links = usb::DefaultLinkFactory());
 // A command-line mode's answer when another Kiln holds the instance lock: with --json,
 // the mode's object with the result "another-kiln-running"; nothing else, no report.
 void SayAnotherKilnRuns(const StartedProgram& program, RunMode mode);

@@ -1,0 +1,64 @@
+// Template and control ids of the native dialogs, shared by the resource script and the
+// dialog procedures. Plain #defines, so that the resource compiler reads them too.
+#pragma once
+
+// Templates (the main window's resource script owns 100, 102, 129 and 130).
+#define KILN_IDD_COLOUR_MODE 134
+#define KILN_IDD_SETTING 200
+#define KILN_IDD_ADVANCED 201
+#define KILN_IDD_MAKE_BIN 202
+
+// Change Color Mode.
+#define KILN_IDC_MODE_TABLES 1037
+#define KILN_IDC_MODE_CURRENT 1047
+#define KILN_IDC_MODE_DESCRIPTION 1048
+
+// Kiln Setting.
+#define KILN_IDC_MODEL 1007
+#define KILN_IDC_WRITE_TYPE_LABEL 1008
+#define KILN_IDC_WRITE_TYPE 1009
+#define KILN_IDC_FILE_LABEL 1010
+#define KILN_IDC_FILE 1011
+#define KILN_IDC_FILE_BROWSE 1012
+#define KILN_IDC_TABLE_BROWSE 1013
+#define KILN_IDC_FW_BROWSE 1014
+#define KILN_IDC_TABLE_LABEL 1015
+#define KILN_IDC_TABLE 1016
+#define KILN_IDC_FW_LABEL 1017
+#define KILN_IDC_FW 1018
+#define KILN_IDC_TABLE_SWITCH 1029
+#define KILN_IDC_ADD_TABLE 1033
+#define KILN_IDC_TABLE_LIST 1035
+#define KILN_IDC_MAKE_BIN 1046
+#define KILN_IDC_NO_DOWNGRADE 1049
+#define KILN_IDC_NO_WAIT_BURN 1054
+#define KILN_IDC_MODEL2 1055
+#define KILN_IDC_CELL_EDITOR 1001
+
+// Advance Settings (1010, 1015 and 1017 label its rows as in Kiln Setting).
+#define KILN_IDC_CPU_FIRST 1021
+#define KILN_IDC_CPU_FILE 1020
+#define KILN_IDC_CPU_FILE_BROWSE 1022
+#define KILN_IDC_CPU_TABLE 1030
+#define KILN_IDC_CPU_TABLE_BROWSE 1032
+#define KILN_IDC_CPU_CODE 1034
+#define KILN_IDC_CPU_CODE_BROWSE 1036
+#define KILN_IDC_SHOW_COUNTDOWN 1023
+#define KILN_IDC_NO_CHECK_PID 1024
+#define KILN_IDC_NO_CHECK_DRIVER 1050
+#define KILN_IDC_NO_WAIT_BUSY 1051
+#define KILN_IDC_NO_BUSY_AT_START 1052
+#define KILN_IDC_CPU_DELAY 1025
+#define KILN_IDC_CPU_DELAY_SPIN 1026
+#define KILN_IDC_FW_DELAY 1027
+#define KILN_IDC_FW_DELAY_SPIN 1028
+
+// Make BIN: edits 1038 to 1041, each "..." button 4 above its edit.
+#define KILN_IDC_CVD 1038
+#define KILN_IDC_HEATING 1039
+#define KILN_IDC_COLOUR 1040
+#define KILN_IDC_OUTPUT 1041
+#define KILN_IDC_CVD_BROWSE 1042
+#define KILN_IDC_HEATING_BROWSE 1043
+#define KILN_IDC_COLOUR_BROWSE 1044
+#define KILN_IDC_OUTPUT_BROWSE 1045
