@@ -46,9 +46,7 @@ setup=$(find "$work/package" -maxdepth 1 -name 'kiln-*-setup.exe')
 
 # /D= comes last and unquoted, so the folder has no blank.
 target=$work/installed
-if ! wine "$setup" /S "/D=$(windows_path "$target")"; then
-  fail "the silent install ended with status $?"
-fi
+wine "$setup" /S "/D=$(windows_path "$target")" || fail "the silent install ended with status $?"
 for file in kiln.exe kiln-makebin.exe README.md LICENSE.txt Uninstall.exe; do
   [ -f "$target/$file" ] || fail "$file was not installed"
 done
