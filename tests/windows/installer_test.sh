@@ -47,9 +47,10 @@ setup=$(find "$work/package" -maxdepth 1 -name 'kiln-*-setup.exe')
 # /D= comes last and unquoted, so the folder has no blank.
 target=$work/installed
 wine "$setup" /S "/D=$(windows_path "$target")" || fail "the silent install ended with status $?"
-for file in kiln.exe kiln-makebin.exe README.md LICENSE.txt Uninstall.exe; do
-  [ -f "$target/$file" ] || fail "$file was not installed"
-done
+# Exactly these files: nothing missing, and no test program on the way.
+expected="LICENSE.txt README.md Uninstall.exe kiln-makebin.exe kiln.exe "
+installed=$(cd "$target" 2>/dev/null && find . -type f | sed 's|^\./||' | LC_ALL=C sort | tr '\n' ' ')
+[ "$installed" = "$expected" ] || fail "installed '$installed', not '$expected'"
 if [ -f "$start_menu/Kiln.lnk" ]; then
   # The shortcut names its target as a path (in ANSI or UTF-16 characters).
   tr -d '\0' <"$start_menu/Kiln.lnk" | grep -aqi 'installed\\kiln\.exe' ||
