@@ -9,9 +9,11 @@
 //   settled: the last damage before the window stays unchanged for 300 ms (the time is
 //            that last damage, not the end of the quiet).
 // The program is then killed. Wine's own About box (winver: a dialog from a template, as
-// Kiln's window is), timed the same way, shows the least such a program takes under Wine. Each case
-// runs once unmeasured first (disk cache, Wine's registry), and Wine's server is kept running
-// between runs, as on a desktop where a Wine program ran before.
+// Kiln's window is), timed the same way, shows the least such a program takes under Wine.
+// Each case runs once unmeasured first (disk cache, Wine's registry). Wine's session (its
+// server, services and desktop process) runs throughout, kept up by a windowless ping, as
+// Windows' always does; without it each run would start it anew, or find it still up, by
+// chance, and the times would fall in two groups.
 //   kiln_bench_window_startup [--runs=N] [--kiln-exe=PATH] [benchmark options]
 // kiln.exe defaults to the windows preset's build; the Wine prefix (X11 driver) is made
 // once in the build folder. A kiln.exe that shows no window in 20 s skips its case.
@@ -181,6 +183,7 @@ class WindowWatch {
 struct Setup {
   kiln::testing::XvfbServer x{"1024x768x24"};
   std::optional<WindowWatch> watch;
+  std::optional<ChildProcess> wineSession;  // keeps Wine's session up between the runs
   kiln::testing::TempDir work;
   std::string demo;
   std::string kilnExe = KILN_WINDOWS_EXE;
@@ -215,8 +218,12 @@ void BM_SpawnToPaintedWindow(benchmark::State& state) {
       state.SkipWithError("the Wine prefix with the X11 driver could not be made");
       return;
     }
-    // Wine's server stays up between the runs (and is stopped at the end).
-    (void)std::system("wineserver -p >/dev/null 2>&1");
+    if (!setup->wineSession) {
+      (void)std::system("wineserver -p >/dev/null 2>&1");
+      setup->wineSession.emplace(
+          std::vector<std::string>{"/usr/bin/wine", "ping", "-n", "100000", "127.0.0.1"},
+          "/dev/null");
+    }
     std::string folder = "Z:" + setup->demo;
     std::replace(folder.begin(), folder.end(), '/', '\\');
     // kiln.exe as the installer ships it, without its debug sections: Wine maps the whole
@@ -248,10 +255,14 @@ void BM_SpawnToPaintedWindow(benchmark::State& state) {
   }
   double shown = 0;
   double settled = 0;
+  int retried = 0;
   for (auto _ : state) {
-    const std::optional<WindowTimes> times = run();
+    // A run that shows no window (Wine's own programs crash now and then) is run again, at
+    // most twice, and counted.
+    std::optional<WindowTimes> times = run();
+    for (int again = 0; !times && again < 2; ++again, ++retried) times = run();
     if (!times) {
-      state.SkipWithError("a run showed no painted window");
+      state.SkipWithError("three runs in a row showed no painted window");
       return;
     }
     state.SetIterationTime(std::chrono::duration<double>(times->painted).count());
@@ -262,6 +273,7 @@ void BM_SpawnToPaintedWindow(benchmark::State& state) {
   const auto runs = static_cast<double>(state.iterations());
   state.counters["shown_ms"] = shown / runs;
   state.counters["settled_ms"] = settled / runs;
+  state.counters["retried"] = retried;
 }
 
 double Median(std::vector<double> values) {
@@ -323,6 +335,7 @@ int main(int argc, char** argv) {
   }
   benchmark::RunSpecifiedBenchmarks();
   benchmark::Shutdown();
+  shared.wineSession.reset();
   (void)std::system("wineserver -k >/dev/null 2>&1");
   if (!shared.painted[kQt].empty() && !shared.painted[kWine].empty()) {
     const double qt = Median(shared.painted[kQt]);
