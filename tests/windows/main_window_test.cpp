@@ -437,15 +437,16 @@ TEST(MainWindow, KilnIniHeldByAnotherProgram) {
 }
 
 // The session ends (or a stop is asked for) while an update runs: the window stays until
-// the update has ended, then closes by itself.
+// the update has ended, then closes by itself. In German, untranslated texts in English.
 TEST(MainWindow, EndOfSessionDuringAnUpdateClosesTheWindowOnceItHasEnded) {
   TempDir dir;
   ReadyFolder(dir);
   const TimeScale faster("0.2");
-  Demo demo(dir.path());
-  ASSERT_TRUE(demo.window.WaitForText(kStatus, kReady));
+  Demo demo(dir.path(), "--language ger");
+  ASSERT_TRUE(demo.window.WaitForText(kStatus, "Bereit."));
   demo.window.Click(kStart);
-  ASSERT_TRUE(demo.window.WaitForText(kStatus, "Writing firmware"));
+  ASSERT_TRUE(demo.window.WaitForText(kStatus, "Burning flash.....", 60s));
+  Screenshot(demo.window.handle(), "countdown-de");
   DWORD_PTR answer = 0;
   ::SendMessageTimeoutW(demo.window.handle(), WM_ENDSESSION, TRUE, 0, SMTO_ABORTIFHUNG, 2000,
                         &answer);
