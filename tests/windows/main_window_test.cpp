@@ -304,8 +304,8 @@ TEST(MainWindow, APrinterThatLeavesMidUpdateEndsWithTheFailureTexts) {
 }
 
 // A device change as the system sends it: a removal while the model's printer stays
-// changes nothing, an arrival asks the printer again. The About box from the system menu, in both
-// languages.
+// changes nothing, an arrival asks the printer again. The download's notifications. The About box
+// from the system menu, in both languages.
 TEST(MainWindow, DeviceChangesAndTheAboutBox) {
   TempDir dir;
   ReadyFolder(dir);
@@ -332,6 +332,16 @@ TEST(MainWindow, DeviceChangesAndTheAboutBox) {
       EXPECT_TRUE(demo.window.WaitForText(kStatus, kReady));
       EXPECT_TRUE(WaitUntil([&] { return demo.window.Text(kCurrentVersion) == "1.05"; }));
       EXPECT_TRUE(WaitUntil([&] { return demo.window.Enabled(kStart); }));
+      // The download's notifications: a count-down second, then a printer error shown in
+      // a box captioned Error and then in the status.
+      ::PostMessageW(demo.window.handle(), 0x5500, 1, 7);
+      EXPECT_TRUE(demo.window.WaitForText(kStatus, "Burning flash.....7"));
+      ::PostMessageW(demo.window.handle(), 0x5500, 2, 0x00030302);
+      int boxes = 0;
+      EXPECT_TRUE(WaitUntil([&] { return (boxes += demo.CloseBoxes("Error")) > 0; }));
+      EXPECT_TRUE(WaitUntil([&] {
+        return demo.window.Text(kStatus).find("Burning flash") == std::string::npos;
+      })) << demo.window.Text(kStatus);
     }
     ::PostMessageW(demo.window.handle(), WM_SYSCOMMAND, kAboutCommand, 0);
     DialogDriver about(WaitForTopWindow(demo.pid(), english ? "About Kiln"
