@@ -65,6 +65,7 @@ class TimeScale {
 void Screenshot(HWND window, const std::string& name) {
   const char* folder = std::getenv("KILN_SCREENSHOT_DIR");
   if (folder == nullptr || *folder == '\0') return;
+  PaintWhole(window);
   EXPECT_TRUE(WriteScreenshot(window, WindowsPath(std::string(folder) + "/" + name + ".png")))
       << name;
 }
