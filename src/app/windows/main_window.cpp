@@ -116,7 +116,10 @@ void MainWindow::OnInitDialog() {
        child = ::GetWindow(child, GW_HWNDNEXT)) {
     RECT rect;
     ::GetWindowRect(child, &rect);
-    if ((::GetWindowLongPtrW(child, GWL_STYLE) & BS_TYPEMASK) == BS_GROUPBOX &&
+    wchar_t kind[16] = {};
+    ::GetClassNameW(child, kind, 16);
+    if (::lstrcmpiW(kind, WC_BUTTONW) == 0 &&
+        (::GetWindowLongPtrW(child, GWL_STYLE) & BS_TYPEMASK) == BS_GROUPBOX &&
         rect.top < status.top && rect.bottom > status.bottom) {
       statusFrame_ = child;
     }
