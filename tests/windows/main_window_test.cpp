@@ -127,6 +127,26 @@ class Demo {
   DWORD pid_ = 0;
 };
 
+RECT ScreenRect(HWND window) {
+  RECT rect{};
+  ::GetWindowRect(window, &rect);
+  return rect;
+}
+
+// The group box of dialog that frames the control at inner.
+HWND FrameAround(HWND dialog, const RECT& inner) {
+  for (HWND child = ::GetWindow(dialog, GW_CHILD); child != nullptr;
+       child = ::GetWindow(child, GW_HWNDNEXT)) {
+    const RECT rect = ScreenRect(child);
+    if ((::GetWindowLongPtrW(child, GWL_STYLE) & BS_TYPEMASK) == BS_GROUPBOX &&
+        rect.top < inner.top && rect.bottom > inner.top && rect.left < inner.left &&
+        rect.right > inner.right) {
+      return child;
+    }
+  }
+  return nullptr;
+}
+
 // A model-7 folder with a package of version 1.10 and a colour table, and the German
 // texts; more lines go to its model entry.
 ProgramFolderBuilder ReadyFolder(const TempDir& dir,
@@ -284,6 +304,8 @@ TEST(MainWindow, APrinterThatLeavesMidUpdateEndsWithTheFailureTexts) {
               std::string(c.options) +
                   " --printer 7,version=1.05,fault=leave-after=4096,fault=never-return");
     ASSERT_TRUE(demo.window.WaitForText(kStatus, "\n\n"));
+    const LONG templateHeight = ScreenRect(demo.window.Control(kStatus)).bottom -
+                                ScreenRect(demo.window.Control(kStatus)).top;
     demo.window.Click(kStart);
     ASSERT_TRUE(demo.window.WaitForText(kStatus, c.writing)) << demo.window.Text(kStatus);
     EXPECT_EQ(demo.window.Visible(kAnimation), c.animation);
@@ -298,6 +320,11 @@ TEST(MainWindow, APrinterThatLeavesMidUpdateEndsWithTheFailureTexts) {
         << demo.window.Text(kStatus);
     EXPECT_TRUE(demo.window.Enabled(kExit));
     EXPECT_TRUE(demo.window.Enabled(kColourMode));
+    // The longer status (with its cause) grew, its frame with it, the animation below.
+    const RECT status = ScreenRect(demo.window.Control(kStatus));
+    EXPECT_GT(status.bottom - status.top, templateHeight);
+    EXPECT_GE(ScreenRect(FrameAround(demo.window.handle(), status)).bottom, status.bottom);
+    EXPECT_GT(ScreenRect(demo.window.Control(kAnimation)).top, status.bottom);
     Screenshot(demo.window.handle(), std::string("failure-") + c.screenshots);
     demo.window.Click(kExit);
     EXPECT_TRUE(demo.Ended(10s));
