@@ -65,6 +65,7 @@ class TimeScale {
 void Screenshot(HWND window, const std::string& name) {
   const char* folder = std::getenv("KILN_SCREENSHOT_DIR");
   if (folder == nullptr || *folder == '\0') return;
+  PaintWhole(window);
   EXPECT_TRUE(WriteScreenshot(window, WindowsPath(std::string(folder) + "/" + name + ".png")))
       << name;
 }
@@ -126,6 +127,26 @@ class Demo {
   DWORD pid_ = 0;
 };
 
+RECT ScreenRect(HWND window) {
+  RECT rect{};
+  ::GetWindowRect(window, &rect);
+  return rect;
+}
+
+// The group box of dialog that frames the control at inner.
+HWND FrameAround(HWND dialog, const RECT& inner) {
+  for (HWND child = ::GetWindow(dialog, GW_CHILD); child != nullptr;
+       child = ::GetWindow(child, GW_HWNDNEXT)) {
+    const RECT rect = ScreenRect(child);
+    if ((::GetWindowLongPtrW(child, GWL_STYLE) & BS_TYPEMASK) == BS_GROUPBOX &&
+        rect.top < inner.top && rect.bottom > inner.top && rect.left < inner.left &&
+        rect.right > inner.right) {
+      return child;
+    }
+  }
+  return nullptr;
+}
+
 // A model-7 folder with a package of version 1.10 and a colour table, and the German
 // texts; more lines go to its model entry.
 ProgramFolderBuilder ReadyFolder(const TempDir& dir,
@@ -182,7 +203,7 @@ TEST(MainWindow, EachCheckOfTheChainShowsItsStatusAndStartOnlyWhenReady) {
     ASSERT_TRUE(demo.window.found());
     ASSERT_TRUE(demo.window.WaitForText(kStatus, c.status)) << demo.window.Text(kStatus);
     EXPECT_EQ(demo.window.Text(kStatus).rfind(c.status, 0), 0u) << demo.window.Text(kStatus);
-    EXPECT_EQ(demo.window.Enabled(kStart), c.startEnabled);
+    EXPECT_TRUE(WaitUntil([&] { return demo.window.Enabled(kStart) == c.startEnabled; }));
     EXPECT_TRUE(demo.window.Enabled(kExit));
     if (c.startEnabled) {
       EXPECT_EQ(demo.window.Text(kNewVersion), "1.10");
@@ -222,9 +243,14 @@ TEST(MainWindow, KeyboardUpdateRunsThroughTheCountDownToTheNewVersion) {
   ASSERT_TRUE(WaitUntil([&] { return demo.FocusId() == kStart; }, 5s));
 
   PressKey(VK_RETURN);
-  ASSERT_TRUE(WaitUntil([&] { return !demo.window.Enabled(kStart); }, 10s)) << "Enter starts";
-  EXPECT_FALSE(demo.window.Enabled(kExit));
-  EXPECT_FALSE(demo.window.Enabled(kColourMode));
+  // The buttons go one after the other; the update's start disables all three.
+  ASSERT_TRUE(WaitUntil(
+      [&] {
+        return !demo.window.Enabled(kStart) && !demo.window.Enabled(kExit) &&
+               !demo.window.Enabled(kColourMode);
+      },
+      10s))
+      << "Enter starts";
   PressKey(VK_ESCAPE);
   demo.window.Command(kExit);
   ::PostMessageW(demo.window.handle(), WM_CLOSE, 0, 0);
@@ -244,8 +270,8 @@ TEST(MainWindow, KeyboardUpdateRunsThroughTheCountDownToTheNewVersion) {
       << demo.window.Text(kStatus);
   ASSERT_TRUE(WaitUntil([&] { return demo.window.Text(kCurrentVersion) == "1.10"; }, 30s))
       << demo.window.Text(kCurrentVersion);
-  ASSERT_TRUE(WaitUntil([&] { return demo.window.Enabled(kStart); }, 10s));
-  EXPECT_TRUE(demo.window.Enabled(kExit));
+  ASSERT_TRUE(
+      WaitUntil([&] { return demo.window.Enabled(kStart) && demo.window.Enabled(kExit); }, 10s));
   // The version as the printer reports it now: the label's click asks it again.
   demo.window.SetText(kCurrentVersion, "?");
   demo.window.Command(kVersionLabel, STN_CLICKED);
@@ -283,6 +309,8 @@ TEST(MainWindow, APrinterThatLeavesMidUpdateEndsWithTheFailureTexts) {
               std::string(c.options) +
                   " --printer 7,version=1.05,fault=leave-after=4096,fault=never-return");
     ASSERT_TRUE(demo.window.WaitForText(kStatus, "\n\n"));
+    const LONG templateHeight = ScreenRect(demo.window.Control(kStatus)).bottom -
+                                ScreenRect(demo.window.Control(kStatus)).top;
     demo.window.Click(kStart);
     ASSERT_TRUE(demo.window.WaitForText(kStatus, c.writing)) << demo.window.Text(kStatus);
     EXPECT_EQ(demo.window.Visible(kAnimation), c.animation);
@@ -291,12 +319,16 @@ TEST(MainWindow, APrinterThatLeavesMidUpdateEndsWithTheFailureTexts) {
     ASSERT_TRUE(WaitUntil(
         [&] {
           errorBoxes += demo.CloseBoxes("Error");
-          return demo.window.Text(kStatus).rfind(c.failed, 0) == 0 && demo.window.Enabled(kStart);
+          return demo.window.Text(kStatus).rfind(c.failed, 0) == 0 && demo.window.Enabled(kStart) &&
+                 demo.window.Enabled(kExit) && demo.window.Enabled(kColourMode);
         },
         90s))
         << demo.window.Text(kStatus);
-    EXPECT_TRUE(demo.window.Enabled(kExit));
-    EXPECT_TRUE(demo.window.Enabled(kColourMode));
+    // The longer status (with its cause) grew, its frame with it, the animation below.
+    const RECT status = ScreenRect(demo.window.Control(kStatus));
+    EXPECT_GT(status.bottom - status.top, templateHeight);
+    EXPECT_GE(ScreenRect(FrameAround(demo.window.handle(), status)).bottom, status.bottom);
+    EXPECT_GT(ScreenRect(demo.window.Control(kAnimation)).top, status.bottom);
     Screenshot(demo.window.handle(), std::string("failure-") + c.screenshots);
     demo.window.Click(kExit);
     EXPECT_TRUE(demo.Ended(10s));
@@ -304,8 +336,8 @@ TEST(MainWindow, APrinterThatLeavesMidUpdateEndsWithTheFailureTexts) {
 }
 
 // A device change as the system sends it: a removal while the model's printer stays
-// changes nothing, an arrival asks the printer again. The About box from the system menu, in both
-// languages.
+// changes nothing, an arrival asks the printer again. The download's notifications. The About box
+// from the system menu, in both languages.
 TEST(MainWindow, DeviceChangesAndTheAboutBox) {
   TempDir dir;
   ReadyFolder(dir);
@@ -332,6 +364,16 @@ TEST(MainWindow, DeviceChangesAndTheAboutBox) {
       EXPECT_TRUE(demo.window.WaitForText(kStatus, kReady));
       EXPECT_TRUE(WaitUntil([&] { return demo.window.Text(kCurrentVersion) == "1.05"; }));
       EXPECT_TRUE(WaitUntil([&] { return demo.window.Enabled(kStart); }));
+      // The download's notifications: a count-down second, then a printer error shown in
+      // a box captioned Error and then in the status.
+      ::PostMessageW(demo.window.handle(), 0x5500, 1, 7);
+      EXPECT_TRUE(demo.window.WaitForText(kStatus, "Burning flash.....7"));
+      ::PostMessageW(demo.window.handle(), 0x5500, 2, 0x00030302);
+      int boxes = 0;
+      EXPECT_TRUE(WaitUntil([&] { return (boxes += demo.CloseBoxes("Error")) > 0; }));
+      EXPECT_TRUE(WaitUntil([&] {
+        return demo.window.Text(kStatus).find("Burning flash") == std::string::npos;
+      })) << demo.window.Text(kStatus);
     }
     ::PostMessageW(demo.window.handle(), WM_SYSCOMMAND, kAboutCommand, 0);
     DialogDriver about(WaitForTopWindow(demo.pid(), english ? "About Kiln"
@@ -365,8 +407,8 @@ TEST(MainWindow, AnswersWithinASecondWhileThePrinterHoldsItsAnswers) {
   }
   EXPECT_EQ(late, 0) << "of " << asked;
   EXPECT_GT(asked, 100);
-  // Once the printer answers again, a device arrival finds it ready.
-  EXPECT_TRUE(WaitUntil([&] { return demo.window.Enabled(kExit); }));
+  // Then the evaluation ends with what the printer answered: ready.
+  EXPECT_TRUE(demo.window.WaitForText(kStatus, kReady, 30s)) << demo.window.Text(kStatus);
 }
 
 struct BadInputCase {
@@ -431,21 +473,22 @@ TEST(MainWindow, KilnIniHeldByAnotherProgram) {
   ASSERT_TRUE(demo.window.found());
   EXPECT_TRUE(demo.window.WaitForText(kStatus, "Can't find Kiln.ini!"))
       << demo.window.Text(kStatus);
-  EXPECT_FALSE(demo.window.Enabled(kStart));
+  EXPECT_TRUE(WaitUntil([&] { return !demo.window.Enabled(kStart); }));
   demo.window.Click(kExit);
   EXPECT_TRUE(demo.Ended(10s));
 }
 
 // The session ends (or a stop is asked for) while an update runs: the window stays until
-// the update has ended, then closes by itself.
+// the update has ended, then closes by itself. In German, untranslated texts in English.
 TEST(MainWindow, EndOfSessionDuringAnUpdateClosesTheWindowOnceItHasEnded) {
   TempDir dir;
   ReadyFolder(dir);
   const TimeScale faster("0.2");
-  Demo demo(dir.path());
-  ASSERT_TRUE(demo.window.WaitForText(kStatus, kReady));
+  Demo demo(dir.path(), "--language ger");
+  ASSERT_TRUE(demo.window.WaitForText(kStatus, "Bereit."));
   demo.window.Click(kStart);
-  ASSERT_TRUE(demo.window.WaitForText(kStatus, "Writing firmware"));
+  ASSERT_TRUE(demo.window.WaitForText(kStatus, "Burning flash.....", 60s));
+  Screenshot(demo.window.handle(), "countdown-de");
   DWORD_PTR answer = 0;
   ::SendMessageTimeoutW(demo.window.handle(), WM_ENDSESSION, TRUE, 0, SMTO_ABORTIFHUNG, 2000,
                         &answer);

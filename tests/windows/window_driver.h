@@ -124,6 +124,16 @@ inline void PressKey(WORD key, bool shift = false) {
   ::SendInput(static_cast<UINT>(inputs.size()), inputs.data(), sizeof(INPUT));
 }
 
+// Has window (of another process) paint itself and its controls whole, and gives it the
+// time to finish, as before a screenshot of a window that has just changed.
+inline void PaintWhole(HWND window) {
+  ::RedrawWindow(window, nullptr, nullptr,
+                 RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN | RDW_FRAME);
+  DWORD_PTR ignored = 0;
+  ::SendMessageTimeoutW(window, WM_NULL, 0, 0, SMTO_ABORTIFHUNG, 2000, &ignored);
+  std::this_thread::sleep_for(std::chrono::milliseconds(400));
+}
+
 // Writes what the screen shows of window (with its frame) as a PNG: 24-bit colour,
 // uncompressed deflate blocks, so no image library is needed. True when written.
 bool WriteScreenshot(HWND window, const std::string& path);

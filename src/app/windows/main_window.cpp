@@ -19,10 +19,11 @@ namespace kiln::app::windows {
 namespace {
 
 // Posted to the window: run what other threads queued; look at Kiln.ini and the printer
-// once the window is on screen; a stop was requested.
+// once the window is on screen; a stop was requested; fit the status to a new scale.
 constexpr UINT kRunTasks = WM_APP + 1;
 constexpr UINT kInitialise = WM_APP + 2;
 constexpr UINT kStopRequested = WM_APP + 3;
+constexpr UINT kFitStatus = WM_APP + 4;
 
 // The USB printer device-interface class.
 constexpr GUID kUsbPrinterInterface = {
@@ -108,7 +109,21 @@ void MainWindow::OnInitDialog() {
                                                ::GetSystemMetrics(SM_CYSMICON), 0));
   ::SendMessageW(dialog_, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(icon_));
   ::SendMessageW(dialog_, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(smallIcon_));
-  NoteStatusLayout();
+  // The status's frame: the group box around the status.
+  RECT status;
+  ::GetWindowRect(::GetDlgItem(dialog_, IDC_STATUS), &status);
+  for (HWND child = ::GetWindow(dialog_, GW_CHILD); child != nullptr;
+       child = ::GetWindow(child, GW_HWNDNEXT)) {
+    RECT rect;
+    ::GetWindowRect(child, &rect);
+    wchar_t kind[16] = {};
+    ::GetClassNameW(child, kind, 16);
+    if (::lstrcmpiW(kind, WC_BUTTONW) == 0 &&
+        (::GetWindowLongPtrW(child, GWL_STYLE) & BS_TYPEMASK) == BS_GROUPBOX &&
+        rect.top < status.top && rect.bottom > status.bottom) {
+      statusFrame_ = child;
+    }
+  }
   wakeTarget_ = dialog_;
   // Work queued before the window existed, and a stop that came meanwhile.
   ::PostMessageW(dialog_, kRunTasks, 0, 0);
@@ -171,6 +186,13 @@ INT_PTR MainWindow::Handle(UINT message, WPARAM wParam, LPARAM lParam) {
     case WM_PAINT:
       if (!::IsIconic(dialog_)) return FALSE;
       PaintMinimised();
+      return TRUE;
+    case WM_DPICHANGED:
+      // The dialog manager scales the window and its controls; the status fits after.
+      ::PostMessageW(dialog_, kFitStatus, 0, 0);
+      return FALSE;
+    case kFitStatus:
+      FitStatus();
       return TRUE;
     case WM_QUERYDRAGICON:
       return reinterpret_cast<INT_PTR>(icon_);
@@ -268,70 +290,69 @@ void MainWindow::ShowStatus(const char* text) {
 
 namespace {
 
-RECT ClientRectOf(HWND control, HWND dialog) {
-  RECT rect;
-  ::GetWindowRect(control, &rect);
-  ::MapWindowPoints(nullptr, dialog, reinterpret_cast<POINT*>(&rect), 2);
-  return rect;
-}
+// Template 102's places, in dialog units: the window's client area, the status, its
+// frame and the two controls below it.
+constexpr RECT kClientUnits{0, 0, 223, 165};
+constexpr RECT kStatusUnits{13, 80, 13 + 148, 80 + 38};
+constexpr RECT kStatusFrameUnits{7, 69, 7 + 158, 69 + 55};
+constexpr struct {
+  int id;
+  RECT units;
+} kBelowStatus[] = {{IDC_ANIMATION, {9, 130, 9 + 155, 130 + 28}},
+                    {IDC_BELOW_ANIMATION, {168, 126, 168 + 49, 126 + 33}}};
 
-void Place(HWND control, const RECT& rect, int grow, bool moveDown) {
-  const int top = rect.top + (moveDown ? grow : 0);
-  const int height = rect.bottom - rect.top + (moveDown ? 0 : grow);
-  ::SetWindowPos(control, nullptr, rect.left, top, rect.right - rect.left, height,
-                 SWP_NOZORDER | SWP_NOACTIVATE);
+void Place(HWND control, RECT rect, int grow, bool moveDown) {
+  if (moveDown) {
+    ::OffsetRect(&rect, 0, grow);
+  } else {
+    rect.bottom += grow;
+  }
+  ::SetWindowPos(control, nullptr, rect.left, rect.top, rect.right - rect.left,
+                 rect.bottom - rect.top, SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
 }  // namespace
 
-void MainWindow::NoteStatusLayout() {
-  status_ = {::GetDlgItem(dialog_, IDC_STATUS), {}};
-  status_.rect = ClientRectOf(status_.control, dialog_);
-  // The status's frame is the group box around it.
-  for (HWND child = ::GetWindow(dialog_, GW_CHILD); child != nullptr;
-       child = ::GetWindow(child, GW_HWNDNEXT)) {
-    const LONG_PTR style = ::GetWindowLongPtrW(child, GWL_STYLE);
-    const RECT rect = ClientRectOf(child, dialog_);
-    if ((style & BS_TYPEMASK) == BS_GROUPBOX && rect.top < status_.rect.top &&
-        rect.bottom > status_.rect.bottom) {
-      statusFrame_ = {child, rect};
-    }
-  }
-  for (const int id : {IDC_ANIMATION, IDC_BELOW_ANIMATION}) {
-    HWND control = ::GetDlgItem(dialog_, id);
-    belowStatus_.push_back({control, ClientRectOf(control, dialog_)});
-  }
-  RECT window;
-  ::GetWindowRect(dialog_, &window);
-  windowSize_ = {window.right - window.left, window.bottom - window.top};
-}
-
 void MainWindow::FitStatus() {
-  if (status_.control == nullptr) return;
-  const int length = ::GetWindowTextLengthW(status_.control);
+  HWND status = ::GetDlgItem(dialog_, IDC_STATUS);
+  auto pixels = [this](RECT units) {
+    ::MapDialogRect(dialog_, &units);
+    return units;
+  };
+  const RECT place = pixels(kStatusUnits);
+  const int length = ::GetWindowTextLengthW(status);
   std::wstring text(static_cast<std::size_t>(length) + 1, L'\0');
-  ::GetWindowTextW(status_.control, text.data(), length + 1);
-  HDC dc = ::GetDC(status_.control);
-  const HGDIOBJ font = ::SelectObject(
-      dc, reinterpret_cast<HGDIOBJ>(::SendMessageW(status_.control, WM_GETFONT, 0, 0)));
-  RECT needed{0, 0, status_.rect.right - status_.rect.left, 0};
+  ::GetWindowTextW(status, text.data(), length + 1);
+  HDC dc = ::GetDC(status);
+  const HGDIOBJ font =
+      ::SelectObject(dc, reinterpret_cast<HGDIOBJ>(::SendMessageW(status, WM_GETFONT, 0, 0)));
+  RECT needed{0, 0, place.right - place.left, 0};
   ::DrawTextW(dc, text.c_str(), length, &needed,
               DT_CALCRECT | DT_WORDBREAK | DT_NOPREFIX | DT_EXPANDTABS);
   ::SelectObject(dc, font);
-  ::ReleaseDC(status_.control, dc);
-  int grow = std::max<int>(0, needed.bottom - (status_.rect.bottom - status_.rect.top));
+  ::ReleaseDC(status, dc);
+
+  RECT window, client;
+  ::GetWindowRect(dialog_, &window);
+  ::GetClientRect(dialog_, &client);
+  const int frameHeight = (window.bottom - window.top) - client.bottom;
+  const int templateHeight = frameHeight + pixels(kClientUnits).bottom;
+  int grow = std::max<int>(0, needed.bottom - (place.bottom - place.top));
   MONITORINFO monitor{};
   monitor.cbSize = sizeof monitor;
   if (::GetMonitorInfoW(::MonitorFromWindow(dialog_, MONITOR_DEFAULTTONEAREST), &monitor)) {
-    const int room = (monitor.rcWork.bottom - monitor.rcWork.top) - windowSize_.cy;
+    const int room = (monitor.rcWork.bottom - monitor.rcWork.top) - templateHeight;
     grow = std::min(grow, std::max(0, room));
   }
-  Place(status_.control, status_.rect, grow, false);
-  if (statusFrame_.control != nullptr) Place(statusFrame_.control, statusFrame_.rect, grow, false);
-  for (const Placed& below : belowStatus_) Place(below.control, below.rect, grow, true);
-  ::SetWindowPos(dialog_, nullptr, 0, 0, windowSize_.cx, windowSize_.cy + grow,
+  Place(status, place, grow, false);
+  if (statusFrame_ != nullptr) Place(statusFrame_, pixels(kStatusFrameUnits), grow, false);
+  for (const auto& below : kBelowStatus) {
+    Place(::GetDlgItem(dialog_, below.id), pixels(below.units), grow, true);
+  }
+  ::SetWindowPos(dialog_, nullptr, 0, 0, window.right - window.left, templateHeight + grow,
                  SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
 }
+
 void MainWindow::ShowModelName(const char* text) {
   SetText(IDC_MODEL, text);
 }

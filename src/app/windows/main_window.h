@@ -6,7 +6,6 @@
 #include <functional>
 #include <memory>
 #include <string>
-#include <vector>
 
 #include "app/app_session.h"
 #include "app/main_window_controller.h"
@@ -74,11 +73,9 @@ class MainWindow final : public MainWindowView {
   void ChangeColourMode();
   void PaintMinimised();
   void SetText(int id, const char* bytes);
-  // Remembers where the template placed the status, its frame and what lies below them.
-  void NoteStatusLayout();
   // A status longer than its template height grows downwards, its frame, the controls
   // below it and the window with it (as far as the screen allows); a shorter one brings
-  // the template layout back.
+  // the template layout back. Placed in dialog units, so a new monitor's scale holds too.
   void FitStatus();
   void EnableControl(int id, bool enable);
   // A control that loses its enabled state or visibility while it has the focus hands the
@@ -93,13 +90,7 @@ class MainWindow final : public MainWindowView {
   HICON icon_ = nullptr;
   HICON smallIcon_ = nullptr;
   HDEVNOTIFY deviceNotification_ = nullptr;
-  struct Placed {
-    HWND control = nullptr;
-    RECT rect{};  // in the window's client coordinates
-  };
-  Placed status_, statusFrame_;
-  std::vector<Placed> belowStatus_;
-  SIZE windowSize_{};
+  HWND statusFrame_ = nullptr;  // the group box around the status
   bool initialised_ = false;
   // Declared before the controller, which joins the worker's thread when it goes.
   WindowTaskQueue tasks_;

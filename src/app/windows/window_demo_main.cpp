@@ -39,7 +39,7 @@ constexpr const char* kHelp =
     "  --language TAG        show the language section TAG (ger, jpn, ...) instead of the\n"
     "                        user's language\n"
     "  --no-animation        the burning animation resource is missing\n"
-    "  --demo-help           this text; --help gives kiln's own options\n"
+    "  --help                this text, then kiln's own options\n"
     "KILN_TIME_SCALE scales every pause of Kiln and the printer (0.05: twenty times faster).\n"
     "\n";
 
@@ -146,10 +146,13 @@ int main() {
       services.window.languageTag = arguments[++i];
     } else if (a == "--no-animation") {
       services.window.animationResource = 0x7FFF;
-    } else if (a == "--demo-help") {
+    } else if (a == "--help") {
+      // The demo's own options, then kiln's.
+      app::windows::WriteToParentConsole();
       std::fputs(kHelp, stdout);
       std::fputs(sim::kPrinterDescriptionHelp, stdout);
-      return 0;
+      std::fputs("\n", stdout);
+      kiln.push_back(a);
     } else {
       kiln.push_back(a);
     }

@@ -54,20 +54,6 @@ bool Leads(DWORD which) {
   return ::GetFileType(handle) != FILE_TYPE_UNKNOWN;
 }
 
-// kiln.exe is a window program, so a console it was started from does not wait for it
-// and gives it no output handles. A command-line mode writes to that console all the
-// same: output and error that are not redirected go to it; redirected ones stay as they
-// are. Started without a console (a double-click, a caller's CreateProcess), it has
-// none and opens none.
-void WriteToParentConsole() {
-  const bool out = Leads(STD_OUTPUT_HANDLE);
-  const bool err = Leads(STD_ERROR_HANDLE);
-  if (out && err) return;
-  if (!::AttachConsole(ATTACH_PARENT_PROCESS)) return;
-  if (!out) (void)std::freopen("CONOUT$", "w", stdout);
-  if (!err) (void)std::freopen("CONOUT$", "w", stderr);
-}
-
 bool AnswersWithoutWindow(const CommandLine& commandLine) {
   const LinuxOptions& extensions = commandLine.extensions;
   return extensions.help || extensions.version || extensions.history || !extensions.error.empty() ||
@@ -85,6 +71,15 @@ void RunWindow(AppSession& session, const StartedProgram& program, WindowOptions
 }
 
 }  // namespace
+
+void WriteToParentConsole() {
+  const bool out = Leads(STD_OUTPUT_HANDLE);
+  const bool err = Leads(STD_ERROR_HANDLE);
+  if (out && err) return;
+  if (!::AttachConsole(ATTACH_PARENT_PROCESS)) return;
+  if (!out) (void)std::freopen("CONOUT$", "w", stdout);
+  if (!err) (void)std::freopen("CONOUT$", "w", stderr);
+}
 
 std::vector<std::string> Utf8Arguments() {
   std::vector<std::string> arguments;
