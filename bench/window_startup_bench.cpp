@@ -343,6 +343,12 @@ int main(int argc, char** argv) {
     std::printf("first paint, median of %d: Qt %.1f ms, Wine %.1f ms, Wine/Qt %.2f\n", shared.runs,
                 qt, wine, wine / qt);
   }
+  for (const auto& [name, which] :
+       {std::pair{"Qt", kQt}, std::pair{"Wine", kWine}, std::pair{"About box", kWineAbout}}) {
+    std::printf("%s, each run's first paint (ms):", name);
+    for (const double time : shared.painted[which]) std::printf(" %.0f", time);
+    std::printf("\n");
+  }
   if (!shared.painted[kWineAbout].empty()) {
     std::printf("Wine's About box, the same way: %.1f ms\n", Median(shared.painted[kWineAbout]));
   }
