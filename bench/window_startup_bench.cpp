@@ -13,7 +13,8 @@
 // Each case runs once unmeasured first (disk cache, Wine's registry). Wine's session (its
 // server, services and desktop process) runs throughout, kept up by a windowless ping, as
 // Windows' always does; without it each run would start it anew, or find it still up, by
-// chance, and the times would fall in two groups.
+// chance. Wine's times still fall into two groups some 170 ms apart (Wine's own About box
+// too), so each run's time is printed besides the medians.
 //   kiln_bench_window_startup [--runs=N] [--kiln-exe=PATH] [benchmark options]
 // kiln.exe defaults to the windows preset's build; the Wine prefix (X11 driver) is made
 // once in the build folder. A kiln.exe that shows no window in 20 s skips its case.
