@@ -399,25 +399,35 @@ TEST(SettingDialog, KilnIniHeldOpenOnOkIsToldAndKeptUntilItCanBeWritten) {
 TEST(SettingDialog, AFolderOutsideTheAnsiCodePageIsReadAndWritten) {
   TempDir dir;
   const std::string folder = dir.File("Kiln \xCE\xA9\xCE\xBC\xCE\xAD\xCE\xB3\xCE\xB1 \xE6\x96\xB0");
+  const std::string table = "t\xCE\xA9.bin";
   const std::filesystem::path wide(Wide(folder));
   std::filesystem::create_directory(wide);
   std::ofstream(wide / L"Kiln.ini", std::ios::binary) << "[FW_INFO1]\nModel=M07\nFile=a.bin\n";
-  std::ofstream(wide / L"t1.bin", std::ios::binary) << std::string(32, 'v');
-  ChildProcess host = StartHost("setting " + Quoted(folder), {folder + "\\t1.bin"});
+  std::ofstream(wide / Wide(table), std::ios::binary) << std::string(32, 'v');
+  const std::string outside = dir.Write("other.bin", "x");
+  ChildProcess host = StartHost("setting " + Quoted(folder),
+                                {outside, folder + "\\" + table, folder + "\\" + table});
   DialogDriver dialog(FindDialog("Kiln Setting:"));
   ASSERT_TRUE(dialog.found());
   EXPECT_EQ(dialog.Text(KILN_IDC_FILE), "a.bin");
   dialog.Click(KILN_IDC_TABLE_SWITCH);
   EXPECT_TRUE(WaitUntil([&] { return dialog.Enabled(KILN_IDC_ADD_TABLE); }));
   dialog.Click(KILN_IDC_ADD_TABLE);
-  EXPECT_TRUE(
-      WaitUntil([&] { return Ask(dialog.Control(KILN_IDC_TABLE_LIST), LVM_GETITEMCOUNT) == 1; }));
+  EXPECT_NE(AnswerBox("Wrong Folder").find("other.bin is not in the program folder"),
+            std::string::npos);
+  dialog.Click(KILN_IDC_ADD_TABLE);
+  const HWND list = dialog.Control(KILN_IDC_TABLE_LIST);
+  EXPECT_TRUE(WaitUntil([&] { return Ask(list, LVM_GETITEMCOUNT) == 1; }));
+  dialog.Click(KILN_IDC_FILE_BROWSE);
+  EXPECT_TRUE(dialog.WaitForText(KILN_IDC_FILE, table));
   dialog.Click(IDOK);
   EXPECT_EQ(Outcome(host), "result ok");
   EXPECT_EQ(ReadFile(wide / L"Kiln.ini"),
-            "[FW_INFO1]\nModel=M07\nFile=a.bin\nWriteType=0\nEnableTableSwitch=1\n"
-            "DisableOverwriteNewer=0\nNotWaitBurnOK=0\nSupportModel2=0\n"
-            "TableFile1=t1.bin,Click me to edit description\n");
+            "[FW_INFO1]\nModel=M07\nFile=" + table +
+                "\nWriteType=0\nEnableTableSwitch=1\n"
+                "DisableOverwriteNewer=0\nNotWaitBurnOK=0\nSupportModel2=0\n"
+                "TableFile1=" +
+                table + ",Click me to edit description\n");
 }
 
 }  // namespace
