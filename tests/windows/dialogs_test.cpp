@@ -187,6 +187,24 @@ TEST(SettingDialog, OkWritesWhatTheFormWritesAndCancelWritesNothing) {
   EXPECT_EQ(folders.Written(), saved);
 }
 
+TEST(SettingDialog, TheModel2BoxOpensTheSettingOfEntry2) {
+  TempDir dir;
+  ProgramFolderBuilder(dir).Entry(1, {"Model=M09"}).Entry(2, {"Model=M09", "File=second.bin"});
+  ChildProcess host = StartHost("setting " + Quoted(dir.path().string()));
+  DialogDriver first(FindDialog("Kiln Setting:"));
+  ASSERT_TRUE(first.found());
+  ASSERT_TRUE(first.Visible(KILN_IDC_MODEL2));
+  first.Click(KILN_IDC_MODEL2);
+  DialogDriver second(FindDialog("Kiln Setting for model 2:"));
+  ASSERT_TRUE(second.found());
+  EXPECT_EQ(second.Text(KILN_IDC_FILE), "second.bin");
+  EXPECT_FALSE(second.Visible(KILN_IDC_MODEL2));
+  second.Click(IDCANCEL);
+  EXPECT_TRUE(WaitUntil([&] { return !second.Exists(); }));
+  first.Click(IDCANCEL);
+  EXPECT_EQ(Outcome(host), "result cancel");
+}
+
 TEST(SettingDialog, AnInPlaceEditOfADescriptionLandsInWhatOkWrites) {
   TwoFolders folders;
   ChildProcess host = StartHost("setting " + Quoted(folders.dialogDir.path().string()));
