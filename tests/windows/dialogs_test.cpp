@@ -38,15 +38,6 @@ std::string Quoted(const std::string& text) {
   return "\"" + text + "\"";
 }
 
-// The host's last line: "result ok", "result cancel" or "selection N".
-std::string Outcome(ChildProcess& host) {
-  const std::optional<Finished> finished = host.Wait();
-  if (!finished) return "<still running>";
-  std::string out = finished->out;
-  while (!out.empty() && (out.back() == '\n' || out.back() == '\r')) out.pop_back();
-  return out;
-}
-
 void Screenshot(HWND window, const std::string& name) {
   const char* folder = std::getenv("KILN_SCREENSHOT_DIR");
   if (folder == nullptr) return;
@@ -59,22 +50,54 @@ void Screenshot(HWND window, const std::string& name) {
   EXPECT_TRUE(WriteScreenshot(window, WindowsPath(folder) + "\\" + name + ".png")) << name;
 }
 
-// The visible dialog-class window of any process other than this one (the host's, or
-// a message box it shows); the tests run one host at a time.
+// A visible dialog-class window of another process (the host's, or a message box it
+// shows); the tests run one host at a time.
+HWND HostDialog() {
+  HWND found = nullptr;
+  for (HWND w = ::FindWindowW(L"#32770", nullptr); w != nullptr;
+       w = ::FindWindowExW(nullptr, w, L"#32770", nullptr)) {
+    DWORD pid = 0;
+    ::GetWindowThreadProcessId(w, &pid);
+    if (pid != ::GetCurrentProcessId() && ::IsWindowVisible(w)) found = w;
+  }
+  return found;
+}
+
+// The host's dialog titled title (any title when empty), once it shows.
 HWND FindDialog(const std::string& title = {}) {
   HWND found = nullptr;
   WaitUntil([&] {
-    if (!title.empty()) return (found = FindTopWindow(0, title)) != nullptr;
-    found = nullptr;
-    for (HWND w = ::FindWindowW(L"#32770", nullptr); w != nullptr;
-         w = ::FindWindowExW(nullptr, w, L"#32770", nullptr)) {
-      DWORD pid = 0;
-      ::GetWindowThreadProcessId(w, &pid);
-      if (pid != ::GetCurrentProcessId() && ::IsWindowVisible(w)) found = w;
-    }
+    found = title.empty() ? HostDialog() : FindTopWindow(0, title);
     return found != nullptr;
   });
+  // Keys go to the foreground window: the dialog must be it before a test types.
+  if (found != nullptr &&
+      !WaitUntil([&] { return ::GetForegroundWindow() == found; }, std::chrono::seconds(3))) {
+    ::SetForegroundWindow(found);
+    WaitUntil([&] { return ::GetForegroundWindow() == found; }, std::chrono::seconds(3));
+  }
   return found;
+}
+
+// The host's last line: "result ok", "result cancel" or "selection N". A host whose
+// dialog does not close is ended, so that the test fails instead of hanging.
+std::string Outcome(ChildProcess& host) {
+  if (!WaitUntil([] { return HostDialog() == nullptr; }, std::chrono::seconds(20))) {
+    for (HWND left = HostDialog(); left != nullptr; left = HostDialog()) {
+      DWORD pid = 0;
+      ::GetWindowThreadProcessId(left, &pid);
+      const HANDLE process = ::OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, pid);
+      if (process == nullptr) break;
+      ::TerminateProcess(process, 99);
+      ::WaitForSingleObject(process, 5000);
+      ::CloseHandle(process);
+    }
+  }
+  const std::optional<Finished> finished = host.Wait();
+  if (!finished) return "<still running>";
+  std::string out = finished->out;
+  while (!out.empty() && (out.back() == '\n' || out.back() == '\r')) out.pop_back();
+  return out;
 }
 
 // Answers a message box with OK; its text.
@@ -158,10 +181,20 @@ struct TwoFolders {
   }
 };
 
+// The host's Setting dialog over the first of folders.
+struct SettingHost {
+  explicit SettingHost(const TwoFolders& folders)
+      : host(StartHost("setting " + Quoted(folders.dialogDir.path().string()))),
+        dialog(FindDialog("Kiln Setting:")) {}
+  ChildProcess host;
+  DialogDriver dialog;
+};
+
 TEST(SettingDialog, OkWritesWhatTheFormWritesAndCancelWritesNothing) {
   TwoFolders folders;
-  ChildProcess host = StartHost("setting " + Quoted(folders.dialogDir.path().string()));
-  DialogDriver dialog(FindDialog("Kiln Setting:"));
+  SettingHost setting(folders);
+  ChildProcess& host = setting.host;
+  const DialogDriver& dialog = setting.dialog;
   ASSERT_TRUE(dialog.found());
   EXPECT_EQ(dialog.Text(KILN_IDC_FILE), "old.bin");
   EXPECT_EQ(dialog.Text(KILN_IDC_FILE_LABEL), "File name:");
@@ -207,8 +240,9 @@ TEST(SettingDialog, TheModel2BoxOpensTheSettingOfEntry2) {
 
 TEST(SettingDialog, AnInPlaceEditOfADescriptionLandsInWhatOkWrites) {
   TwoFolders folders;
-  ChildProcess host = StartHost("setting " + Quoted(folders.dialogDir.path().string()));
-  DialogDriver dialog(FindDialog("Kiln Setting:"));
+  SettingHost setting(folders);
+  ChildProcess& host = setting.host;
+  const DialogDriver& dialog = setting.dialog;
   ASSERT_TRUE(dialog.found());
   const HWND list = dialog.Control(KILN_IDC_TABLE_LIST);
   RECT header{};
@@ -395,8 +429,9 @@ TEST(ColourModeDialog, InvalidLanguageBytesShowWhatCanBeReadAndNothingElse) {
 
 TEST(SettingDialog, KilnIniHeldOpenOnOkIsToldAndKeptUntilItCanBeWritten) {
   TwoFolders folders;
-  ChildProcess host = StartHost("setting " + Quoted(folders.dialogDir.path().string()));
-  DialogDriver dialog(FindDialog("Kiln Setting:"));
+  SettingHost setting(folders);
+  ChildProcess& host = setting.host;
+  const DialogDriver& dialog = setting.dialog;
   ASSERT_TRUE(dialog.found());
   dialog.SetText(KILN_IDC_FILE, "new.bin");
   HANDLE held =
