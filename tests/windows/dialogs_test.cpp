@@ -238,6 +238,22 @@ TEST(SettingDialog, TheModel2BoxOpensTheSettingOfEntry2) {
   EXPECT_EQ(Outcome(host), "result cancel");
 }
 
+TEST(SettingDialog, TheShippedFileChoiceIsTheSystemsFileDialog) {
+  TwoFolders folders;
+  ChildProcess host =
+      StartHost("setting " + Quoted(folders.dialogDir.path().string()) + " --system-picker");
+  DialogDriver dialog(FindDialog("Kiln Setting:"));
+  ASSERT_TRUE(dialog.found());
+  dialog.Click(KILN_IDC_FILE_BROWSE);
+  const HWND files = FindDialog("Select FW File:");
+  ASSERT_NE(files, nullptr);
+  ::PostMessageW(files, WM_COMMAND, IDCANCEL, 0);
+  EXPECT_TRUE(WaitUntil([&] { return ::IsWindow(files) == FALSE; }));
+  EXPECT_EQ(dialog.Text(KILN_IDC_FILE), "old.bin") << "a cancelled choice changes nothing";
+  dialog.Click(IDCANCEL);
+  EXPECT_EQ(Outcome(host), "result cancel");
+}
+
 TEST(SettingDialog, AnInPlaceEditOfADescriptionLandsInWhatOkWrites) {
   TwoFolders folders;
   SettingHost setting(folders);
