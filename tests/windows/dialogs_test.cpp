@@ -311,9 +311,14 @@ TEST(KeyboardOnly, EveryDialogIsUsedWithoutAMouse) {
     Type("Typed");
     PressKey(VK_RETURN);  // ends the edit
     EXPECT_TRUE(WaitUntil([&] { return ::GetDlgItem(list, 1001) == nullptr; }));
+    PressKey(VK_DOWN);
+    PressKey(VK_DELETE);  // the second row goes
+    EXPECT_TRUE(WaitUntil([&] { return Ask(list, LVM_GETITEMCOUNT) == 1; }));
     PressKey(VK_RETURN);  // OK
     EXPECT_EQ(Outcome(host), "result ok");
-    EXPECT_NE(folders.Written().find("TableFile1=t1.bin,Typed\n"), std::string::npos);
+    const std::string written = folders.Written();
+    EXPECT_NE(written.find("TableFile1=t1.bin,Typed\n"), std::string::npos) << written;
+    EXPECT_EQ(written.find("TableFile2"), std::string::npos) << written;
   }
   {  // Advance Settings: Space on the first box, Enter for OK.
     ChildProcess host = StartHost("advanced " + folder + " 1");
