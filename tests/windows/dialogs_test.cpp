@@ -136,6 +136,17 @@ void Type(const std::string& text) {
   ::SendInput(static_cast<UINT>(inputs.size()), inputs.data(), sizeof(INPUT));
 }
 
+void PressWithControl(WORD key) {
+  INPUT inputs[4] = {};
+  const WORD keys[4] = {VK_CONTROL, key, key, VK_CONTROL};
+  for (int i = 0; i < 4; ++i) {
+    inputs[i].type = INPUT_KEYBOARD;
+    inputs[i].ki.wVk = keys[i];
+    inputs[i].ki.dwFlags = i < 2 ? 0 : KEYEVENTF_KEYUP;
+  }
+  ::SendInput(4, inputs, sizeof(INPUT));
+}
+
 LRESULT Ask(HWND window, UINT message, WPARAM wParam = 0, LPARAM lParam = 0) {
   DWORD_PTR result = 0;
   ::SendMessageTimeoutW(window, message, wParam, lParam, SMTO_ABORTIFHUNG, 2000, &result);
@@ -308,6 +319,17 @@ TEST(KeyboardOnly, EveryDialogIsUsedWithoutAMouse) {
       editor = ::GetDlgItem(list, 1001);
       return editor != nullptr && TextOf(editor) == "Mode one";
     }));
+    // Down moves the editor a row; Home alone moves the caret, Control+Home to the top.
+    PressKey(VK_DOWN);
+    ASSERT_TRUE(WaitUntil([&] {
+      editor = ::GetDlgItem(list, 1001);
+      return editor != nullptr && TextOf(editor) == "Mode two";
+    }));
+    PressKey(VK_HOME);
+    Type("X");
+    EXPECT_TRUE(WaitUntil([&] { return TextOf(::GetDlgItem(list, 1001)) == "XMode two"; }));
+    PressWithControl(VK_HOME);
+    EXPECT_TRUE(WaitUntil([&] { return TextOf(::GetDlgItem(list, 1001)) == "Mode one"; }));
     Type("Typed");
     PressKey(VK_RETURN);  // ends the edit
     EXPECT_TRUE(WaitUntil([&] { return ::GetDlgItem(list, 1001) == nullptr; }));
@@ -349,6 +371,10 @@ TEST(AdvancedSettingsDialog, ADelayOutOfRangeIsToldAndNothingIsWritten) {
   dialog.Click(IDOK);
   EXPECT_NE(AnswerBox("Kiln").find("between 0 and 1000"), std::string::npos);
   EXPECT_TRUE(dialog.Exists());
+  // The box refused has the focus, its text selected for retyping.
+  const HWND box = dialog.Control(KILN_IDC_CPU_DELAY);
+  EXPECT_TRUE(WaitUntil([&] { return FocusOf(dialog.handle()) == box; }));
+  EXPECT_EQ(Ask(box, EM_GETSEL), MAKELONG(0, 4));
   EXPECT_EQ(folders.Written(), folders.ini);
   dialog.Click(IDCANCEL);
   EXPECT_EQ(Outcome(host), "result cancel");
