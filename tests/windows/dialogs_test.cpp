@@ -213,12 +213,14 @@ TEST(SettingDialog, OkWritesWhatTheFormWritesAndCancelWritesNothing) {
   EXPECT_EQ(Ask(dialog.Control(KILN_IDC_TABLE_LIST), LVM_GETITEMCOUNT), 2);
   Screenshot(dialog.handle(), "setting");
   dialog.SetText(KILN_IDC_FILE, "new.bin");
+  Ask(dialog.Control(KILN_IDC_MODEL), CB_SETCURSEL, 0);  // the first model, M01
   dialog.Click(KILN_IDC_NO_DOWNGRADE);
   WaitUntil([&] { return Ask(dialog.Control(KILN_IDC_NO_DOWNGRADE), BM_GETCHECK) != 0; });
   dialog.Click(IDOK);
   EXPECT_EQ(Outcome(host), "result ok");
   EXPECT_EQ(folders.Written(), folders.FormWrites([](tools::SettingValues& values) {
     values.file = "new.bin";
+    values.modelSerial = 1;
     values.noDowngrade = true;
   }));
 
@@ -510,6 +512,8 @@ TEST(SettingDialog, AFolderOutsideTheAnsiCodePageIsReadAndWritten) {
   DialogDriver dialog(FindDialog("Kiln Setting:"));
   ASSERT_TRUE(dialog.found());
   EXPECT_EQ(dialog.Text(KILN_IDC_FILE), "a.bin");
+  EXPECT_FALSE(dialog.Enabled(KILN_IDC_ADD_TABLE)) << "table switching is off";
+  EXPECT_FALSE(dialog.Enabled(KILN_IDC_TABLE_LIST));
   dialog.Click(KILN_IDC_TABLE_SWITCH);
   EXPECT_TRUE(WaitUntil([&] { return dialog.Enabled(KILN_IDC_ADD_TABLE); }));
   dialog.Click(KILN_IDC_ADD_TABLE);
