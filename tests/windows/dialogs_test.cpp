@@ -276,9 +276,31 @@ TEST(SettingDialog, AnInPlaceEditOfADescriptionLandsInWhatOkWrites) {
   const HWND list = dialog.Control(KILN_IDC_TABLE_LIST);
   RECT header{};
   ::GetClientRect(reinterpret_cast<HWND>(Ask(list, LVM_GETHEADER)), &header);
-  // A click on the first row's Description cell, the last column, which fills the list.
   RECT client{};
   ::GetClientRect(list, &client);
+  const LRESULT nameWidth = Ask(list, LVM_GETCOLUMNWIDTH, 0);
+  const LRESULT versionWidth = Ask(list, LVM_GETCOLUMNWIDTH, 1);
+  EXPECT_EQ(nameWidth, 150);
+  EXPECT_EQ(nameWidth + versionWidth + Ask(list, LVM_GETCOLUMNWIDTH, 2), client.right)
+      << "the description fills the list";
+
+  // A Description column narrower than 5 pixels cannot be edited; one of 5 can.
+  const auto ClickDescription = [&] {
+    const LPARAM at = MAKELPARAM(nameWidth + versionWidth + 2, header.bottom + 4);
+    ::PostMessageW(list, WM_LBUTTONDOWN, MK_LBUTTON, at);
+    ::PostMessageW(list, WM_LBUTTONUP, 0, at);
+  };
+  Ask(list, LVM_SETCOLUMNWIDTH, 2, 4);
+  ClickDescription();
+  ::Sleep(500);
+  EXPECT_EQ(::GetDlgItem(list, 1001), nullptr);
+  Ask(list, LVM_SETCOLUMNWIDTH, 2, 5);
+  ClickDescription();
+  ASSERT_NE(CellEditorOf(dialog), nullptr);
+  PressKey(VK_ESCAPE);  // ends the edit, the cell as it was
+  EXPECT_TRUE(WaitUntil([&] { return ::GetDlgItem(list, 1001) == nullptr; }));
+  Ask(list, LVM_SETCOLUMNWIDTH, 2, LVSCW_AUTOSIZE_USEHEADER);
+  // A click on the first row's Description cell, the last column, which fills the list.
   const LPARAM cell = MAKELPARAM(client.right - 20, header.bottom + 4);
   ::PostMessageW(list, WM_LBUTTONDOWN, MK_LBUTTON, cell);
   ::PostMessageW(list, WM_LBUTTONUP, 0, cell);
