@@ -297,6 +297,9 @@ TEST(SettingDialog, AnInPlaceEditOfADescriptionLandsInWhatOkWrites) {
   Ask(list, LVM_SETCOLUMNWIDTH, 2, 5);
   ClickDescription();
   ASSERT_NE(CellEditorOf(dialog), nullptr);
+  RECT narrow{};
+  ::GetWindowRect(CellEditorOf(dialog), &narrow);
+  EXPECT_EQ(narrow.right - narrow.left, 5 - 3) << "4 pixels in from the cell, 3 short of its end";
   PressKey(VK_ESCAPE);  // ends the edit, the cell as it was
   EXPECT_TRUE(WaitUntil([&] { return ::GetDlgItem(list, 1001) == nullptr; }));
   Ask(list, LVM_SETCOLUMNWIDTH, 2, LVSCW_AUTOSIZE_USEHEADER);
