@@ -42,8 +42,10 @@ Notice SaveNotice(SaveOutcome outcome, std::string_view iniPath) {
 
 ChosenFile CheckChosenFile(const std::string& chosenPath, const std::string& programFolder,
                            bool tableFile) {
-  const std::filesystem::path chosen = std::filesystem::absolute(chosenPath);
-  if (ResolvedFolder(chosen.parent_path()) != ResolvedFolder(programFolder)) {
+  const std::filesystem::path chosen = std::filesystem::absolute(Utf8Path(chosenPath));
+  // A folder that cannot be resolved is no proof of being the program folder.
+  const std::filesystem::path folder = ResolvedFolder(chosen.parent_path());
+  if (folder.empty() || folder != ResolvedFolder(Utf8Path(programFolder))) {
     return ChosenFile::kOutsideFolder;
   }
   if (tableFile && ChosenFileName(chosenPath).find(',') != std::string::npos) {
@@ -62,13 +64,22 @@ Notice ChosenFileNotice(ChosenFile check, const std::string& chosenPath,
                                    "file first."};
   }
   return {"Wrong Folder", name + " is not in the program folder " +
-                              ResolvedFolder(programFolder).string() +
+                              Utf8Text(ResolvedFolder(Utf8Path(programFolder))) +
                               ".\n\nKiln.ini keeps the file name only and the program looks for "
                               "it in its own folder: copy the file there first."};
 }
 
 std::string ChosenFileName(const std::string& chosenPath) {
-  return std::filesystem::path(chosenPath).filename().string();
+  return Utf8Text(Utf8Path(chosenPath).filename());
+}
+
+std::filesystem::path Utf8Path(const std::string& utf8) {
+  return std::filesystem::path(std::u8string(utf8.begin(), utf8.end()));
+}
+
+std::string Utf8Text(const std::filesystem::path& path) {
+  const std::u8string utf8 = path.u8string();
+  return std::string(utf8.begin(), utf8.end());
 }
 
 bool EntryForm::CodeLayout(uint32_t modelSerial) {

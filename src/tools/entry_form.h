@@ -1,5 +1,6 @@
 #pragma once
 
+#include <filesystem>
 #include <string>
 #include <string_view>
 
@@ -39,6 +40,11 @@ Notice ChosenFileNotice(ChosenFile check, const std::string& chosenPath,
                         const std::string& programFolder);
 // The name Kiln.ini keeps of a chosen file: its name without the folder.
 std::string ChosenFileName(const std::string& chosenPath);
+
+// Paths are UTF-8 text, also where the system's own narrow encoding is another code
+// page: a path of such text, and a path's text.
+std::filesystem::path Utf8Path(const std::string& utf8);
+std::string Utf8Text(const std::filesystem::path& path);
 
 // One model entry of Kiln.ini, opened for a maintenance dialog. Opening clears the
 // file's read-only protection, so that OK can write it, and reads the entry.

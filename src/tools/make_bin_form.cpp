@@ -6,7 +6,7 @@ namespace kiln::tools {
 
 void MakeBinForm::Choose(int index, const std::string& path) {
   paths[index] = path;
-  lastFolder = std::filesystem::absolute(path).parent_path().string();
+  lastFolder = Utf8Text(std::filesystem::absolute(Utf8Path(path)).parent_path());
 }
 
 CombineResult MakeBinForm::Combine() const {

@@ -91,6 +91,9 @@ TEST_F(EntryForms, AddedTablesComeFromTheProgramFolderWithoutACommaUpToAHundred)
   folder_.File("other/far.bin", "x");
   SettingForm form(Folder(), 1, clock_);
   EXPECT_EQ(form.AddTable(dir_.File("other/far.bin")), AddTableResult::kOutsideFolder);
+  // Two folders that cannot be resolved are not the same folder.
+  EXPECT_EQ(CheckChosenFile(dir_.File("gone/far.bin"), dir_.File("missing"), false),
+            ChosenFile::kOutsideFolder);
   EXPECT_EQ(form.AddTable(dir_.File("a,b.bin")), AddTableResult::kCommaInName);
   EXPECT_TRUE(form.values.tables.empty());
   EXPECT_EQ(form.AddTable(dir_.File("vivid.bin")), AddTableResult::kAdded);

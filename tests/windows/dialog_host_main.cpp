@@ -6,7 +6,8 @@
 //                                   language TAG (target model MODEL, 1 by default)
 //   make-bin                        Make BIN
 // Each file choice takes the next --pick path ("-", or none left: cancelled), since the
-// system's file dialog cannot be driven reliably. Prints "result ok|cancel" or
+// system's file dialog cannot be driven reliably; with --system-picker the system's
+// file dialog is shown instead. Prints "result ok|cancel" or
 // "selection N" when the dialog closes.
 
 #include <windows.h>
@@ -42,8 +43,11 @@ int main() {
   std::vector<std::string> arguments = Arguments();
   std::deque<std::string> picks;
   std::vector<std::string> positional;
+  bool systemPicker = false;
   for (std::size_t i = 1; i < arguments.size(); ++i) {
-    if (arguments[i] == "--pick" && i + 1 < arguments.size()) {
+    if (arguments[i] == "--system-picker") {
+      systemPicker = true;
+    } else if (arguments[i] == "--pick" && i + 1 < arguments.size()) {
       picks.push_back(arguments[++i]);
     } else {
       positional.push_back(arguments[i]);
@@ -53,15 +57,18 @@ int main() {
     std::fprintf(stderr, "usage: kiln_dialog_host DIALOG FOLDER [ARGUMENTS] [--pick PATH]...\n");
     return 2;
   }
-  const kiln::app::windows::FilePicker pick = [&picks](HWND, const kiln::app::windows::FilePick&,
-                                                       std::string& path) {
-    if (picks.empty()) return false;
-    const std::string next = picks.front();
-    picks.pop_front();
-    if (next == "-") return false;
-    path = next;
-    return true;
-  };
+  const kiln::app::windows::FilePicker scripted =
+      [&picks](HWND, const kiln::app::windows::FilePick&, std::string& path) {
+        if (picks.empty()) return false;
+        const std::string next = picks.front();
+        picks.pop_front();
+        if (next == "-") return false;
+        path = next;
+        return true;
+      };
+  const kiln::app::windows::FilePicker pick =
+      systemPicker ? kiln::app::windows::FilePicker(&kiln::app::windows::SystemFilePicker)
+                   : scripted;
   const std::string& dialog = positional[0];
   const kiln::config::ConfigFolder folder = kiln::config::ConfigFolder::At(positional[1]);
   if (dialog == "setting") {

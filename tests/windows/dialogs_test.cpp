@@ -38,15 +38,6 @@ std::string Quoted(const std::string& text) {
   return "\"" + text + "\"";
 }
 
-// The host's last line: "result ok", "result cancel" or "selection N".
-std::string Outcome(ChildProcess& host) {
-  const std::optional<Finished> finished = host.Wait();
-  if (!finished) return "<still running>";
-  std::string out = finished->out;
-  while (!out.empty() && (out.back() == '\n' || out.back() == '\r')) out.pop_back();
-  return out;
-}
-
 void Screenshot(HWND window, const std::string& name) {
   const char* folder = std::getenv("KILN_SCREENSHOT_DIR");
   if (folder == nullptr) return;
@@ -59,22 +50,54 @@ void Screenshot(HWND window, const std::string& name) {
   EXPECT_TRUE(WriteScreenshot(window, WindowsPath(folder) + "\\" + name + ".png")) << name;
 }
 
-// The visible dialog-class window of any process other than this one (the host's, or
-// a message box it shows); the tests run one host at a time.
+// A visible dialog-class window of another process (the host's, or a message box it
+// shows); the tests run one host at a time.
+HWND HostDialog() {
+  HWND found = nullptr;
+  for (HWND w = ::FindWindowW(L"#32770", nullptr); w != nullptr;
+       w = ::FindWindowExW(nullptr, w, L"#32770", nullptr)) {
+    DWORD pid = 0;
+    ::GetWindowThreadProcessId(w, &pid);
+    if (pid != ::GetCurrentProcessId() && ::IsWindowVisible(w)) found = w;
+  }
+  return found;
+}
+
+// The host's dialog titled title (any title when empty), once it shows.
 HWND FindDialog(const std::string& title = {}) {
   HWND found = nullptr;
   WaitUntil([&] {
-    if (!title.empty()) return (found = FindTopWindow(0, title)) != nullptr;
-    found = nullptr;
-    for (HWND w = ::FindWindowW(L"#32770", nullptr); w != nullptr;
-         w = ::FindWindowExW(nullptr, w, L"#32770", nullptr)) {
-      DWORD pid = 0;
-      ::GetWindowThreadProcessId(w, &pid);
-      if (pid != ::GetCurrentProcessId() && ::IsWindowVisible(w)) found = w;
-    }
+    found = title.empty() ? HostDialog() : FindTopWindow(0, title);
     return found != nullptr;
   });
+  // Keys go to the foreground window: the dialog must be it before a test types.
+  if (found != nullptr &&
+      !WaitUntil([&] { return ::GetForegroundWindow() == found; }, std::chrono::seconds(3))) {
+    ::SetForegroundWindow(found);
+    WaitUntil([&] { return ::GetForegroundWindow() == found; }, std::chrono::seconds(3));
+  }
   return found;
+}
+
+// The host's last line: "result ok", "result cancel" or "selection N". A host whose
+// dialog does not close is ended, so that the test fails instead of hanging.
+std::string Outcome(ChildProcess& host) {
+  if (!WaitUntil([] { return HostDialog() == nullptr; }, std::chrono::seconds(20))) {
+    for (HWND left = HostDialog(); left != nullptr; left = HostDialog()) {
+      DWORD pid = 0;
+      ::GetWindowThreadProcessId(left, &pid);
+      const HANDLE process = ::OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, pid);
+      if (process == nullptr) break;
+      ::TerminateProcess(process, 99);
+      ::WaitForSingleObject(process, 5000);
+      ::CloseHandle(process);
+    }
+  }
+  const std::optional<Finished> finished = host.Wait();
+  if (!finished) return "<still running>";
+  std::string out = finished->out;
+  while (!out.empty() && (out.back() == '\n' || out.back() == '\r')) out.pop_back();
+  return out;
 }
 
 // Answers a message box with OK; its text.
@@ -111,6 +134,17 @@ void Type(const std::string& text) {
     }
   }
   ::SendInput(static_cast<UINT>(inputs.size()), inputs.data(), sizeof(INPUT));
+}
+
+void PressWithControl(WORD key) {
+  INPUT inputs[4] = {};
+  const WORD keys[4] = {VK_CONTROL, key, key, VK_CONTROL};
+  for (int i = 0; i < 4; ++i) {
+    inputs[i].type = INPUT_KEYBOARD;
+    inputs[i].ki.wVk = keys[i];
+    inputs[i].ki.dwFlags = i < 2 ? 0 : KEYEVENTF_KEYUP;
+  }
+  ::SendInput(4, inputs, sizeof(INPUT));
 }
 
 LRESULT Ask(HWND window, UINT message, WPARAM wParam = 0, LPARAM lParam = 0) {
@@ -158,10 +192,20 @@ struct TwoFolders {
   }
 };
 
+// The host's Setting dialog over the first of folders.
+struct SettingHost {
+  explicit SettingHost(const TwoFolders& folders)
+      : host(StartHost("setting " + Quoted(folders.dialogDir.path().string()))),
+        dialog(FindDialog("Kiln Setting:")) {}
+  ChildProcess host;
+  DialogDriver dialog;
+};
+
 TEST(SettingDialog, OkWritesWhatTheFormWritesAndCancelWritesNothing) {
   TwoFolders folders;
-  ChildProcess host = StartHost("setting " + Quoted(folders.dialogDir.path().string()));
-  DialogDriver dialog(FindDialog("Kiln Setting:"));
+  SettingHost setting(folders);
+  ChildProcess& host = setting.host;
+  const DialogDriver& dialog = setting.dialog;
   ASSERT_TRUE(dialog.found());
   EXPECT_EQ(dialog.Text(KILN_IDC_FILE), "old.bin");
   EXPECT_EQ(dialog.Text(KILN_IDC_FILE_LABEL), "File name:");
@@ -169,12 +213,14 @@ TEST(SettingDialog, OkWritesWhatTheFormWritesAndCancelWritesNothing) {
   EXPECT_EQ(Ask(dialog.Control(KILN_IDC_TABLE_LIST), LVM_GETITEMCOUNT), 2);
   Screenshot(dialog.handle(), "setting");
   dialog.SetText(KILN_IDC_FILE, "new.bin");
+  Ask(dialog.Control(KILN_IDC_MODEL), CB_SETCURSEL, 0);  // the first model, M01
   dialog.Click(KILN_IDC_NO_DOWNGRADE);
   WaitUntil([&] { return Ask(dialog.Control(KILN_IDC_NO_DOWNGRADE), BM_GETCHECK) != 0; });
   dialog.Click(IDOK);
   EXPECT_EQ(Outcome(host), "result ok");
   EXPECT_EQ(folders.Written(), folders.FormWrites([](tools::SettingValues& values) {
     values.file = "new.bin";
+    values.modelSerial = 1;
     values.noDowngrade = true;
   }));
 
@@ -187,17 +233,77 @@ TEST(SettingDialog, OkWritesWhatTheFormWritesAndCancelWritesNothing) {
   EXPECT_EQ(folders.Written(), saved);
 }
 
+TEST(SettingDialog, TheModel2BoxOpensTheSettingOfEntry2) {
+  TempDir dir;
+  ProgramFolderBuilder(dir).Entry(1, {"Model=M09"}).Entry(2, {"Model=M09", "File=second.bin"});
+  ChildProcess host = StartHost("setting " + Quoted(dir.path().string()));
+  DialogDriver first(FindDialog("Kiln Setting:"));
+  ASSERT_TRUE(first.found());
+  ASSERT_TRUE(first.Visible(KILN_IDC_MODEL2));
+  first.Click(KILN_IDC_MODEL2);
+  DialogDriver second(FindDialog("Kiln Setting for model 2:"));
+  ASSERT_TRUE(second.found());
+  EXPECT_EQ(second.Text(KILN_IDC_FILE), "second.bin");
+  EXPECT_FALSE(second.Visible(KILN_IDC_MODEL2));
+  second.Click(IDCANCEL);
+  EXPECT_TRUE(WaitUntil([&] { return !second.Exists(); }));
+  first.Click(IDCANCEL);
+  EXPECT_EQ(Outcome(host), "result cancel");
+}
+
+TEST(SettingDialog, TheShippedFileChoiceIsTheSystemsFileDialog) {
+  TwoFolders folders;
+  ChildProcess host =
+      StartHost("setting " + Quoted(folders.dialogDir.path().string()) + " --system-picker");
+  DialogDriver dialog(FindDialog("Kiln Setting:"));
+  ASSERT_TRUE(dialog.found());
+  dialog.Click(KILN_IDC_FILE_BROWSE);
+  const HWND files = FindDialog("Select FW File:");
+  ASSERT_NE(files, nullptr);
+  ::PostMessageW(files, WM_COMMAND, IDCANCEL, 0);
+  EXPECT_TRUE(WaitUntil([&] { return ::IsWindow(files) == FALSE; }));
+  EXPECT_EQ(dialog.Text(KILN_IDC_FILE), "old.bin") << "a cancelled choice changes nothing";
+  dialog.Click(IDCANCEL);
+  EXPECT_EQ(Outcome(host), "result cancel");
+}
+
 TEST(SettingDialog, AnInPlaceEditOfADescriptionLandsInWhatOkWrites) {
   TwoFolders folders;
-  ChildProcess host = StartHost("setting " + Quoted(folders.dialogDir.path().string()));
-  DialogDriver dialog(FindDialog("Kiln Setting:"));
+  SettingHost setting(folders);
+  ChildProcess& host = setting.host;
+  const DialogDriver& dialog = setting.dialog;
   ASSERT_TRUE(dialog.found());
   const HWND list = dialog.Control(KILN_IDC_TABLE_LIST);
   RECT header{};
   ::GetClientRect(reinterpret_cast<HWND>(Ask(list, LVM_GETHEADER)), &header);
-  // A click on the first row's Description cell, the last column, which fills the list.
   RECT client{};
   ::GetClientRect(list, &client);
+  const LRESULT nameWidth = Ask(list, LVM_GETCOLUMNWIDTH, 0);
+  const LRESULT versionWidth = Ask(list, LVM_GETCOLUMNWIDTH, 1);
+  EXPECT_EQ(nameWidth, 150);
+  EXPECT_EQ(nameWidth + versionWidth + Ask(list, LVM_GETCOLUMNWIDTH, 2), client.right)
+      << "the description fills the list";
+
+  // A Description column narrower than 5 pixels cannot be edited; one of 5 can.
+  const auto ClickDescription = [&] {
+    const LPARAM at = MAKELPARAM(nameWidth + versionWidth + 2, header.bottom + 4);
+    ::PostMessageW(list, WM_LBUTTONDOWN, MK_LBUTTON, at);
+    ::PostMessageW(list, WM_LBUTTONUP, 0, at);
+  };
+  Ask(list, LVM_SETCOLUMNWIDTH, 2, 4);
+  ClickDescription();
+  ::Sleep(500);
+  EXPECT_EQ(::GetDlgItem(list, 1001), nullptr);
+  Ask(list, LVM_SETCOLUMNWIDTH, 2, 5);
+  ClickDescription();
+  ASSERT_NE(CellEditorOf(dialog), nullptr);
+  RECT narrow{};
+  ::GetWindowRect(CellEditorOf(dialog), &narrow);
+  EXPECT_EQ(narrow.right - narrow.left, 5 - 3) << "4 pixels in from the cell, 3 short of its end";
+  PressKey(VK_ESCAPE);  // ends the edit, the cell as it was
+  EXPECT_TRUE(WaitUntil([&] { return ::GetDlgItem(list, 1001) == nullptr; }));
+  Ask(list, LVM_SETCOLUMNWIDTH, 2, LVSCW_AUTOSIZE_USEHEADER);
+  // A click on the first row's Description cell, the last column, which fills the list.
   const LPARAM cell = MAKELPARAM(client.right - 20, header.bottom + 4);
   ::PostMessageW(list, WM_LBUTTONDOWN, MK_LBUTTON, cell);
   ::PostMessageW(list, WM_LBUTTONUP, 0, cell);
@@ -240,12 +346,28 @@ TEST(KeyboardOnly, EveryDialogIsUsedWithoutAMouse) {
       editor = ::GetDlgItem(list, 1001);
       return editor != nullptr && TextOf(editor) == "Mode one";
     }));
+    // Down moves the editor a row; Home alone moves the caret, Control+Home to the top.
+    PressKey(VK_DOWN);
+    ASSERT_TRUE(WaitUntil([&] {
+      editor = ::GetDlgItem(list, 1001);
+      return editor != nullptr && TextOf(editor) == "Mode two";
+    }));
+    PressKey(VK_HOME);
+    Type("X");
+    EXPECT_TRUE(WaitUntil([&] { return TextOf(::GetDlgItem(list, 1001)) == "XMode two"; }));
+    PressWithControl(VK_HOME);
+    EXPECT_TRUE(WaitUntil([&] { return TextOf(::GetDlgItem(list, 1001)) == "Mode one"; }));
     Type("Typed");
     PressKey(VK_RETURN);  // ends the edit
     EXPECT_TRUE(WaitUntil([&] { return ::GetDlgItem(list, 1001) == nullptr; }));
+    PressKey(VK_DOWN);
+    PressKey(VK_DELETE);  // the second row goes
+    EXPECT_TRUE(WaitUntil([&] { return Ask(list, LVM_GETITEMCOUNT) == 1; }));
     PressKey(VK_RETURN);  // OK
     EXPECT_EQ(Outcome(host), "result ok");
-    EXPECT_NE(folders.Written().find("TableFile1=t1.bin,Typed\n"), std::string::npos);
+    const std::string written = folders.Written();
+    EXPECT_NE(written.find("TableFile1=t1.bin,Typed\n"), std::string::npos) << written;
+    EXPECT_EQ(written.find("TableFile2"), std::string::npos) << written;
   }
   {  // Advance Settings: Space on the first box, Enter for OK.
     ChildProcess host = StartHost("advanced " + folder + " 1");
@@ -276,6 +398,10 @@ TEST(AdvancedSettingsDialog, ADelayOutOfRangeIsToldAndNothingIsWritten) {
   dialog.Click(IDOK);
   EXPECT_NE(AnswerBox("Kiln").find("between 0 and 1000"), std::string::npos);
   EXPECT_TRUE(dialog.Exists());
+  // The box refused has the focus, its text selected for retyping.
+  const HWND box = dialog.Control(KILN_IDC_CPU_DELAY);
+  EXPECT_TRUE(WaitUntil([&] { return FocusOf(dialog.handle()) == box; }));
+  EXPECT_EQ(Ask(box, EM_GETSEL), MAKELONG(0, 4));
   EXPECT_EQ(folders.Written(), folders.ini);
   dialog.Click(IDCANCEL);
   EXPECT_EQ(Outcome(host), "result cancel");
@@ -377,8 +503,9 @@ TEST(ColourModeDialog, InvalidLanguageBytesShowWhatCanBeReadAndNothingElse) {
 
 TEST(SettingDialog, KilnIniHeldOpenOnOkIsToldAndKeptUntilItCanBeWritten) {
   TwoFolders folders;
-  ChildProcess host = StartHost("setting " + Quoted(folders.dialogDir.path().string()));
-  DialogDriver dialog(FindDialog("Kiln Setting:"));
+  SettingHost setting(folders);
+  ChildProcess& host = setting.host;
+  const DialogDriver& dialog = setting.dialog;
   ASSERT_TRUE(dialog.found());
   dialog.SetText(KILN_IDC_FILE, "new.bin");
   HANDLE held =
@@ -399,25 +526,37 @@ TEST(SettingDialog, KilnIniHeldOpenOnOkIsToldAndKeptUntilItCanBeWritten) {
 TEST(SettingDialog, AFolderOutsideTheAnsiCodePageIsReadAndWritten) {
   TempDir dir;
   const std::string folder = dir.File("Kiln \xCE\xA9\xCE\xBC\xCE\xAD\xCE\xB3\xCE\xB1 \xE6\x96\xB0");
+  const std::string table = "t\xCE\xA9.bin";
   const std::filesystem::path wide(Wide(folder));
   std::filesystem::create_directory(wide);
   std::ofstream(wide / L"Kiln.ini", std::ios::binary) << "[FW_INFO1]\nModel=M07\nFile=a.bin\n";
-  std::ofstream(wide / L"t1.bin", std::ios::binary) << std::string(32, 'v');
-  ChildProcess host = StartHost("setting " + Quoted(folder), {folder + "\\t1.bin"});
+  std::ofstream(wide / Wide(table), std::ios::binary) << std::string(32, 'v');
+  const std::string outside = dir.Write("other.bin", "x");
+  ChildProcess host = StartHost("setting " + Quoted(folder),
+                                {outside, folder + "\\" + table, folder + "\\" + table});
   DialogDriver dialog(FindDialog("Kiln Setting:"));
   ASSERT_TRUE(dialog.found());
   EXPECT_EQ(dialog.Text(KILN_IDC_FILE), "a.bin");
+  EXPECT_FALSE(dialog.Enabled(KILN_IDC_ADD_TABLE)) << "table switching is off";
+  EXPECT_FALSE(dialog.Enabled(KILN_IDC_TABLE_LIST));
   dialog.Click(KILN_IDC_TABLE_SWITCH);
   EXPECT_TRUE(WaitUntil([&] { return dialog.Enabled(KILN_IDC_ADD_TABLE); }));
   dialog.Click(KILN_IDC_ADD_TABLE);
-  EXPECT_TRUE(
-      WaitUntil([&] { return Ask(dialog.Control(KILN_IDC_TABLE_LIST), LVM_GETITEMCOUNT) == 1; }));
+  EXPECT_NE(AnswerBox("Wrong Folder").find("other.bin is not in the program folder"),
+            std::string::npos);
+  dialog.Click(KILN_IDC_ADD_TABLE);
+  const HWND list = dialog.Control(KILN_IDC_TABLE_LIST);
+  EXPECT_TRUE(WaitUntil([&] { return Ask(list, LVM_GETITEMCOUNT) == 1; }));
+  dialog.Click(KILN_IDC_FILE_BROWSE);
+  EXPECT_TRUE(dialog.WaitForText(KILN_IDC_FILE, table));
   dialog.Click(IDOK);
   EXPECT_EQ(Outcome(host), "result ok");
   EXPECT_EQ(ReadFile(wide / L"Kiln.ini"),
-            "[FW_INFO1]\nModel=M07\nFile=a.bin\nWriteType=0\nEnableTableSwitch=1\n"
-            "DisableOverwriteNewer=0\nNotWaitBurnOK=0\nSupportModel2=0\n"
-            "TableFile1=t1.bin,Click me to edit description\n");
+            "[FW_INFO1]\nModel=M07\nFile=" + table +
+                "\nWriteType=0\nEnableTableSwitch=1\n"
+                "DisableOverwriteNewer=0\nNotWaitBurnOK=0\nSupportModel2=0\n"
+                "TableFile1=" +
+                table + ",Click me to edit description\n");
 }
 
 }  // namespace

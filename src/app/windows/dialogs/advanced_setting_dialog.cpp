@@ -7,6 +7,7 @@
 
 #include "app/windows/dialogs/dialog_ids.h"
 #include "app/windows/dialogs/dialog_support.h"
+#include "app/windows/dialogs/modal_dialog.h"
 #include "app/windows/dialogs/setting_dialog.h"
 #include "tools/advanced_setting_form.h"
 
@@ -49,22 +50,11 @@ class AdvancedSettingDialog {
   AdvancedSettingDialog(const config::ConfigFolder& folder, int entryIndex, const FilePicker& pick)
       : form_(folder, entryIndex), pick_(pick) {}
 
-  bool Run(HWND owner) {
-    UseCommonControls();
-    return ::DialogBoxParamW(::GetModuleHandleW(nullptr), MAKEINTRESOURCEW(KILN_IDD_ADVANCED),
-                             owner, &Procedure, reinterpret_cast<LPARAM>(this)) == IDOK;
-  }
+  bool Run(HWND owner) { return RunModal(owner, KILN_IDD_ADVANCED, *this) == IDOK; }
 
- private:
-  static INT_PTR CALLBACK Procedure(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
-    if (message == WM_INITDIALOG) {
-      ::SetWindowLongPtrW(dialog, DWLP_USER, lParam);
-      reinterpret_cast<AdvancedSettingDialog*>(lParam)->Open(dialog);
-      return TRUE;
-    }
-    auto* self = reinterpret_cast<AdvancedSettingDialog*>(::GetWindowLongPtrW(dialog, DWLP_USER));
-    if (self == nullptr || message != WM_COMMAND) return FALSE;
-    self->Command(LOWORD(wParam));
+  INT_PTR Message(UINT message, WPARAM wParam, LPARAM /*lParam*/) {
+    if (message != WM_COMMAND) return FALSE;
+    Command(LOWORD(wParam));
     return TRUE;
   }
 
@@ -84,6 +74,7 @@ class AdvancedSettingDialog {
     ApplyCpuFirst();
   }
 
+ private:
   // The spin steps within the delay range from the delay shown.
   void ShowDelay(int spinId, int boxId, const std::string& delay) {
     const HWND spin = ::GetDlgItem(dialog_, spinId);

@@ -4,6 +4,7 @@
 
 #include "app/windows/dialogs/dialog_ids.h"
 #include "app/windows/dialogs/dialog_support.h"
+#include "app/windows/dialogs/modal_dialog.h"
 #include "app/windows/dialogs/retext_window.h"
 #include "app/windows/dialogs/tool_dialogs.h"
 
@@ -16,23 +17,12 @@ class ColourModeDialog {
   explicit ColourModeDialog(const ColourModeForm& form) : form_(form) {}
 
   int Run(HWND owner) {
-    UseCommonControls();
-    const INT_PTR result =
-        ::DialogBoxParamW(::GetModuleHandleW(nullptr), MAKEINTRESOURCEW(KILN_IDD_COLOUR_MODE),
-                          owner, &Procedure, reinterpret_cast<LPARAM>(this));
-    return result == IDOK ? selection_ : 0;
+    return RunModal(owner, KILN_IDD_COLOUR_MODE, *this) == IDOK ? selection_ : 0;
   }
 
- private:
-  static INT_PTR CALLBACK Procedure(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
-    if (message == WM_INITDIALOG) {
-      ::SetWindowLongPtrW(dialog, DWLP_USER, lParam);
-      reinterpret_cast<ColourModeDialog*>(lParam)->Open(dialog);
-      return TRUE;
-    }
-    auto* self = reinterpret_cast<ColourModeDialog*>(::GetWindowLongPtrW(dialog, DWLP_USER));
-    if (self == nullptr || message != WM_COMMAND) return FALSE;
-    self->Command(LOWORD(wParam), HIWORD(wParam));
+  INT_PTR Message(UINT message, WPARAM wParam, LPARAM /*lParam*/) {
+    if (message != WM_COMMAND) return FALSE;
+    Command(LOWORD(wParam), HIWORD(wParam));
     return TRUE;
   }
 
@@ -56,6 +46,7 @@ class ColourModeDialog {
     if (form_.HasLanguageTexts()) RetextWindow(dialog_, form_.language(), tag);
   }
 
+ private:
   void ShowDescription(int row) {
     if (row < 0) return;
     ::SetDlgItemTextW(dialog_, KILN_IDC_MODE_DESCRIPTION,

@@ -2,6 +2,7 @@
 
 #include "app/windows/dialogs/dialog_ids.h"
 #include "app/windows/dialogs/dialog_support.h"
+#include "app/windows/dialogs/modal_dialog.h"
 #include "app/windows/dialogs/setting_dialog.h"
 #include "tools/make_bin_form.h"
 
@@ -26,25 +27,17 @@ class MakeBinDialog {
   MakeBinDialog(const std::string& programFolder, const FilePicker& pick)
       : form_(programFolder), pick_(pick) {}
 
-  void Run(HWND owner) {
-    UseCommonControls();
-    ::DialogBoxParamW(::GetModuleHandleW(nullptr), MAKEINTRESOURCEW(KILN_IDD_MAKE_BIN), owner,
-                      &Procedure, reinterpret_cast<LPARAM>(this));
-  }
+  void Run(HWND owner) { RunModal(owner, KILN_IDD_MAKE_BIN, *this); }
 
- private:
-  static INT_PTR CALLBACK Procedure(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
-    if (message == WM_INITDIALOG) {
-      ::SetWindowLongPtrW(dialog, DWLP_USER, lParam);
-      reinterpret_cast<MakeBinDialog*>(lParam)->dialog_ = dialog;
-      return TRUE;
-    }
-    auto* self = reinterpret_cast<MakeBinDialog*>(::GetWindowLongPtrW(dialog, DWLP_USER));
-    if (self == nullptr || message != WM_COMMAND) return FALSE;
-    self->Command(LOWORD(wParam));
+  void Open(HWND dialog) { dialog_ = dialog; }
+
+  INT_PTR Message(UINT message, WPARAM wParam, LPARAM /*lParam*/) {
+    if (message != WM_COMMAND) return FALSE;
+    Command(LOWORD(wParam));
     return TRUE;
   }
 
+ private:
   void Browse(int index) {
     std::string path;
     const FilePick pick{"",

@@ -7,6 +7,7 @@
 
 #include "app/windows/dialogs/dialog_ids.h"
 #include "app/windows/dialogs/dialog_support.h"
+#include "app/windows/dialogs/modal_dialog.h"
 #include "app/windows/dialogs/table_file_list.h"
 #include "models/model_table.h"
 #include "platform/windows/wide_text.h"
@@ -23,29 +24,17 @@ class SettingDialog {
   SettingDialog(const config::ConfigFolder& folder, int entryIndex, const FilePicker& pick)
       : form_(folder, entryIndex), pick_(pick) {}
 
-  bool Run(HWND owner) {
-    UseCommonControls();
-    return ::DialogBoxParamW(::GetModuleHandleW(nullptr), MAKEINTRESOURCEW(KILN_IDD_SETTING), owner,
-                             &Procedure, reinterpret_cast<LPARAM>(this)) == IDOK;
-  }
+  bool Run(HWND owner) { return RunModal(owner, KILN_IDD_SETTING, *this) == IDOK; }
 
- private:
-  static INT_PTR CALLBACK Procedure(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
-    if (message == WM_INITDIALOG) {
-      ::SetWindowLongPtrW(dialog, DWLP_USER, lParam);
-      reinterpret_cast<SettingDialog*>(lParam)->Open(dialog);
-      return TRUE;
-    }
-    auto* self = reinterpret_cast<SettingDialog*>(::GetWindowLongPtrW(dialog, DWLP_USER));
-    if (self == nullptr) return FALSE;
+  INT_PTR Message(UINT message, WPARAM wParam, LPARAM lParam) {
     switch (message) {
       case WM_COMMAND:
-        self->Command(LOWORD(wParam), HIWORD(wParam));
+        Command(LOWORD(wParam), HIWORD(wParam));
         return TRUE;
       case WM_NOTIFY:
-        return self->Notify(*reinterpret_cast<const NMHDR*>(lParam));
+        return Notify(*reinterpret_cast<const NMHDR*>(lParam));
       case WM_DESTROY:
-        self->closing_ = true;  // an editor ended by the closing reports nothing
+        closing_ = true;  // an editor ended by the closing reports nothing
         return FALSE;
       default:
         return FALSE;
@@ -91,6 +80,7 @@ class SettingDialog {
     ApplyTableSwitch();
   }
 
+ private:
   BOOL Notify(const NMHDR& header) {
     if (header.idFrom != KILN_IDC_TABLE_LIST && header.hwndFrom != list_.handle()) return FALSE;
     if (header.code == LVN_ENDLABELEDITW) {

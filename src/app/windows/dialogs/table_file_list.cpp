@@ -197,7 +197,13 @@ LRESULT CALLBACK TableFileList::Subclass(HWND list, UINT message, WPARAM wParam,
         // The keyboard's way into the cells: the focused row's file name.
         auto row = static_cast<int>(
             ::SendMessageW(list, LVM_GETNEXTITEM, static_cast<WPARAM>(-1), LVNI_FOCUSED));
-        if (row < 0) row = 0;  // a list that has never had a row focused starts at the top
+        if (row < 0) {
+          // A list that has never had a row focused starts at the top, which the
+          // arrows then move from.
+          row = 0;
+          ListView_SetItemState(list, row, LVIS_FOCUSED | LVIS_SELECTED,
+                                LVIS_FOCUSED | LVIS_SELECTED);
+        }
         if (self.EditCell(row, kFileNameColumn) != nullptr) return 0;
       }
       break;
