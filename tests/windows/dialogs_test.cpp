@@ -39,15 +39,7 @@ std::string Quoted(const std::string& text) {
 }
 
 void Screenshot(HWND window, const std::string& name) {
-  const char* folder = std::getenv("KILN_SCREENSHOT_DIR");
-  if (folder == nullptr) return;
-  // A window just found may not have painted yet: have it paint, then let it finish.
-  ::RedrawWindow(window, nullptr, nullptr,
-                 RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN | RDW_FRAME);
-  DWORD_PTR ignored = 0;
-  ::SendMessageTimeoutW(window, WM_NULL, 0, 0, SMTO_ABORTIFHUNG, 2000, &ignored);
-  ::Sleep(400);
-  EXPECT_TRUE(WriteScreenshot(window, WindowsPath(folder) + "\\" + name + ".png")) << name;
+  EXPECT_TRUE(ScreenshotForReview(window, name)) << name;
 }
 
 // A visible dialog-class window of another process (the host's, or a message box it

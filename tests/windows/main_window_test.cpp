@@ -63,11 +63,7 @@ class TimeScale {
 };
 
 void Screenshot(HWND window, const std::string& name) {
-  const char* folder = std::getenv("KILN_SCREENSHOT_DIR");
-  if (folder == nullptr || *folder == '\0') return;
-  PaintWhole(window);
-  EXPECT_TRUE(WriteScreenshot(window, WindowsPath(std::string(folder) + "/" + name + ".png")))
-      << name;
+  EXPECT_TRUE(ScreenshotForReview(window, name)) << name;
 }
 
 // kiln-window-demo on a folder, and its window once it shows.

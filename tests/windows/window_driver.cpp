@@ -3,6 +3,9 @@
 #include "window_driver.h"
 
 #include <array>
+#include <cstdlib>
+
+#include "windows_process.h"
 
 namespace kiln::testing {
 
@@ -111,6 +114,13 @@ bool WriteScreenshot(HWND window, const std::string& path) {
   if (file == nullptr) return false;
   const bool written = std::fwrite(png.data(), 1, png.size(), file) == png.size();
   return std::fclose(file) == 0 && written;
+}
+
+bool ScreenshotForReview(HWND window, const std::string& name) {
+  const char* folder = std::getenv("KILN_SCREENSHOT_DIR");
+  if (folder == nullptr || *folder == '\0') return true;
+  PaintWhole(window);
+  return WriteScreenshot(window, WindowsPath(std::string(folder) + "/" + name + ".png"));
 }
 
 }  // namespace kiln::testing

@@ -138,4 +138,8 @@ inline void PaintWhole(HWND window) {
 // uncompressed deflate blocks, so no image library is needed. True when written.
 bool WriteScreenshot(HWND window, const std::string& path);
 
+// Paints window whole and writes it as name.png into $KILN_SCREENSHOT_DIR, for people to
+// look at; true when written, or when no folder is set.
+bool ScreenshotForReview(HWND window, const std::string& name);
+
 }  // namespace kiln::testing
